@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and running Metrova need.
+# Packages that are installed already are skipped; sudo is used when not run as root.
+set -euo pipefail
+
+packages=(
+  g++ cmake make
+  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
+  fonts-liberation fonts-dejavu-core
+  poppler-utils
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

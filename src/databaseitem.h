@@ -1,0 +1,61 @@
+#ifndef METROVA_DATABASEITEM_H
+#define METROVA_DATABASEITEM_H
+
+#include "expressionitem.h"
+
+#include <QString>
+#include <vector>
+
+struct TSpecificationItem
+{
+  QString name;
+  TExpressionItem expression;
+  QString description;
+  int expression_types = 0;
+  int source = 0;
+};
+
+// The specification of one make, model and option under one standard.
+class TDatabaseItem
+{
+public:
+  static constexpr int SOURCE_MANUFACTURER = 0;
+  static constexpr int SOURCE_ESTIMATED = 1;
+
+  TDatabaseItem() = default;
+  TDatabaseItem(const TDatabaseItem &other) = default;
+  TDatabaseItem &operator=(const TDatabaseItem &other) = default;
+
+  QString Make() const { return d_make; }
+  QString Model() const { return d_model; }
+  QString Option() const { return d_option; }
+  QString Standard() const { return d_standard; }
+
+  // Changing a name discards the items: they belong to the old machine or standard.
+  void Set_Make(const QString &make);
+  void Set_Model(const QString &model);
+  void Set_Option(const QString &option);
+  void Set_Standard(const QString &standard);
+
+  int Specification_Item_Count() const { return static_cast<int>(d_specification_items.size()); }
+  TSpecificationItem Specification_Item(int index) const;
+  void Add_Specification_Item(const TSpecificationItem &item);
+  void Clear_Specification_Items() { d_specification_items.clear(); }
+  void Remove_Estimated_Items();
+
+  QString Expression_Text(const QString &component, int units) const;
+  int Source(const QString &component) const;
+
+  void Sanitize_Names();
+  static QString Sanitize(const QString &text);
+  static void Sanitize(QString *str);
+
+private:
+  QString d_make;
+  QString d_model;
+  QString d_option;
+  QString d_standard;
+  std::vector<TSpecificationItem> d_specification_items;
+};
+
+#endif // METROVA_DATABASEITEM_H

@@ -1,0 +1,40 @@
+#ifndef METROVA_EXPRESSIONITEM_H
+#define METROVA_EXPRESSIONITEM_H
+
+#include <QString>
+
+// One accuracy expression (for example 1.5+3.3L/1000): a kind and up to five numbers, always
+// held in millimetres whatever units the text was typed in.
+class TExpressionItem
+{
+public:
+  static constexpr int EXPRESSION_COMPONENT_SIZE = 5;
+
+  // Kinds are single bits so that the kinds a component accepts fit in one integer mask.
+  static constexpr int EXPRESSION_UNDEFINED = 0;
+  static constexpr int EXPRESSION_CONSTANT = 1;
+  static constexpr int EXPRESSION_FIXED_LENGTH = 2;
+  static constexpr int EXPRESSION_LINEAR = 4;
+  static constexpr int EXPRESSION_LINEAR_MAXIMUM = 8;
+  static constexpr int EXPRESSION_FIXED_LENGTH_TEMPERATURE = 16;
+  static constexpr int EXPRESSION_LINEAR_TEMPERATURE = 32;
+  static constexpr int EXPRESSION_TEMPERATURE = 64;
+
+  static constexpr int UNITS_MM = 0;
+  static constexpr int UNITS_UM = 1;
+
+  TExpressionItem();
+  TExpressionItem(const TExpressionItem &other);
+  TExpressionItem &operator=(const TExpressionItem &other);
+
+  int Set_Expression(const QString &text, int units);
+  QString Expression_Text(int units) const;
+  int Expression_Type() const { return d_expression_type; }
+  double Component(int index, int units) const;
+
+private:
+  int d_expression_type;
+  double d_components[EXPRESSION_COMPONENT_SIZE];
+};
+
+#endif // METROVA_EXPRESSIONITEM_H
