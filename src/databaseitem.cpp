@@ -1,0 +1,120 @@
+#include "databaseitem.h"
+
+#include <QtGlobal>
+#include <algorithm>
+
+namespace
+{
+// Apostrophe, quote and percent break SQL texts; comma and colon are the exchange file's
+// separators; the rest are kept out of names as a precaution.
+const QChar SANITIZED_CHARACTERS[] = {QLatin1Char('\''), QLatin1Char('"'),  QLatin1Char('%'),
+                                      QLatin1Char('*'),  QLatin1Char('['),  QLatin1Char(']'),
+                                      QLatin1Char('^'),  QLatin1Char('\\'), QLatin1Char('/'),
+                                      QLatin1Char(','),  QLatin1Char(':')};
+} // namespace
+
+void TDatabaseItem::Set_Make(const QString &make)
+{
+  if (make != d_make)
+  {
+    d_specification_items.clear();
+  }
+  d_make = make;
+}
+
+void TDatabaseItem::Set_Model(const QString &model)
+{
+  if (model != d_model)
+  {
+    d_specification_items.clear();
+  }
+  d_model = model;
+}
+
+void TDatabaseItem::Set_Option(const QString &option)
+{
+  if (option != d_option)
+  {
+    d_specification_items.clear();
+  }
+  d_option = option;
+}
+
+void TDatabaseItem::Set_Standard(const QString &standard)
+{
+  if (standard != d_standard)
+  {
+    d_specification_items.clear();
+  }
+  d_standard = standard;
+}
+
+TSpecificationItem TDatabaseItem::Specification_Item(int index) const
+{
+  Q_ASSERT(static_cast<unsigned int>(index) < d_specification_items.size());
+
+  return d_specification_items[static_cast<std::size_t>(index)];
+}
+
+void TDatabaseItem::Add_Specification_Item(const TSpecificationItem &item)
+{
+  d_specification_items.push_back(item);
+}
+
+void TDatabaseItem::Remove_Estimated_Items()
+{
+  d_specification_items.erase(std::remove_if(d_specification_items.begin(),
+                                             d_specification_items.end(),
+                                             [](const TSpecificationItem &item)
+                                             { return item.source != SOURCE_MANUFACTURER; }),
+                              d_specification_items.end());
+}
+
+QString TDatabaseItem::Expression_Text(const QString &component, int units) const
+{
+  for (const TSpecificationItem &item : d_specification_items)
+  {
+    if (item.name == component)
+    {
+      return item.expression.Expression_Text(units);
+    }
+  }
+  return QString();
+}
+
+int TDatabaseItem::Source(const QString &component) const
+{
+  for (const TSpecificationItem &item : d_specification_items)
+  {
+    if (item.name == component)
+    {
+      return item.source;
+    }
+  }
+  return SOURCE_MANUFACTURER;
+}
+
+void TDatabaseItem::Sanitize_Names()
+{
+  Sanitize(&d_make);
+  Sanitize(&d_model);
+  Sanitize(&d_option);
+  Sanitize(&d_standard);
+}
+
+QString TDatabaseItem::Sanitize(const QString &text)
+{
+  QString cleaned(text);
+  Sanitize(&cleaned);
+  return cleaned;
+}
+
+void TDatabaseItem::Sanitize(QString *str)
+{
+  Q_ASSERT(str);
+
+  for (const QChar character : SANITIZED_CHARACTERS)
+  {
+    str->remove(character);
+  }
+}
