@@ -1,0 +1,377 @@
+#include "specificationeditordialog.h"
+#include "database.h"
+#include "databaseitem.h"
+#include "expressionitem.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QTableWidget>
+#include <QTableWidgetItem>
+
+namespace
+{
+const int COLUMN_STANDARD = 0;
+const int COLUMN_COMPONENT = 1;
+const int COLUMN_EXPRESSION = 2;
+const int COLUMN_STATUS = 3;
+const int COLUMN_COUNT = 4;
+
+const int STATUS_LABEL_MINIMUM_WIDTH = 80;
+
+const QString STATUS_OK = QStringLiteral("Ok");
+const QString STATUS_INVALID = QStringLiteral("Invalid");
+const QString EXISTS = QStringLiteral("Exists");
+
+QFrame *New_Line(QWidget *parent)
+{
+  QFrame *line = new QFrame(parent);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  return line;
+}
+
+// Standard, component and status are for reading only.
+QTableWidgetItem *New_Fixed_Item(const QString &text)
+{
+  QTableWidgetItem *item = new QTableWidgetItem(text);
+  item->setFlags(Qt::ItemIsEnabled);
+  return item;
+}
+
+bool Accepts(const QString &text, int expression_types)
+{
+  TExpressionItem expression;
+  expression.Set_Expression(text, TExpressionItem::UNITS_UM);
+  return (expression.Expression_Type() & expression_types) != 0;
+}
+
+// Replaces the field's text by its cleaned form without reporting an edit. Returns the
+// cleaned text.
+QString Cleaned_Name(QLineEdit *field, bool *changed)
+{
+  const QString text = field->text().trimmed();
+  const QString cleaned = TDatabaseItem::Sanitize(text);
+  if (cleaned != text)
+  {
+    const QSignalBlocker blocker(field);
+    field->setText(cleaned);
+    *changed = true;
+  }
+  return cleaned;
+}
+} // namespace
+
+TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags), d_database(nullptr)
+{
+  resize(601, 801);
+
+  QGridLayout *layout = new QGridLayout(this);
+
+  d_make_edit = new QLineEdit(this);
+  d_model_edit = new QLineEdit(this);
+  d_option_edit = new QLineEdit(this);
+  d_make_status_label = new QLabel(this);
+  d_model_status_label = new QLabel(this);
+  d_option_status_label = new QLabel(this);
+
+  QLineEdit *const edits[] = {d_make_edit, d_model_edit, d_option_edit};
+  QLabel *const status_labels[] = {d_make_status_label, d_model_status_label,
+                                   d_option_status_label};
+  const char *const names[] = {"make", "model", "option"};
+  const char *const label_texts[] = {"Make:", "Model:", "Option:"};
+
+  for (int row = 0; row < 3; ++row)
+  {
+    QLabel *label = new QLabel(QLatin1String(label_texts[row]), this);
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    edits[row]->setObjectName(QLatin1String(names[row]) + QLatin1String("_edit"));
+    edits[row]->setAlignment(Qt::AlignCenter);
+
+    status_labels[row]->setObjectName(QLatin1String(names[row]) + QLatin1String("_status"));
+    status_labels[row]->setMinimumWidth(STATUS_LABEL_MINIMUM_WIDTH);
+    status_labels[row]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    layout->addWidget(label, row, 0);
+    layout->addWidget(edits[row], row, 1);
+    layout->addWidget(status_labels[row], row, 2);
+  }
+
+  layout->addWidget(New_Line(this), 3, 0, 1, 3);
+
+  d_table = new QTableWidget(this);
+  d_table->setObjectName(QStringLiteral("specification_table"));
+  d_table->verticalHeader()->setVisible(false);
+  Set_Table_Header();
+  // Typed expressions get the spare width; the other columns fit their texts.
+  d_table->horizontalHeader()->setSectionResizeMode(COLUMN_EXPRESSION, QHeaderView::Stretch);
+  layout->addWidget(d_table, 4, 0, 1, 3);
+
+  layout->addWidget(New_Line(this), 5, 0, 1, 3);
+
+  QHBoxLayout *button_layout = new QHBoxLayout();
+  button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+  // Neither button is auto-default: Return in a field or cell must not close the editor.
+  d_cancel_button = new QPushButton(QStringLiteral("Cancel"), this);
+  d_cancel_button->setAutoDefault(false);
+  button_layout->addWidget(d_cancel_button);
+  d_accept_button = new QPushButton(QStringLiteral("Accept"), this);
+  d_accept_button->setObjectName(QStringLiteral("accept_button"));
+  d_accept_button->setAutoDefault(false);
+  d_accept_button->setEnabled(false);
+  button_layout->addWidget(d_accept_button);
+  layout->addLayout(button_layout, 6, 0, 1, 3);
+
+  layout->setColumnStretch(1, 1);
+
+  setWindowTitle(QStringLiteral("Specification Editor"));
+
+  connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
+  connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
+  connect(d_table, &QTableWidget::cellChanged, this, &TSpecificationEditorDialog::Cell_Changed);
+  connect(d_make_edit, &QLineEdit::editingFinished, this,
+          &TSpecificationEditorDialog::Identification_Changed);
+  connect(d_model_edit, &QLineEdit::editingFinished, this,
+          &TSpecificationEditorDialog::Identification_Changed);
+  connect(d_option_edit, &QLineEdit::editingFinished, this,
+          &TSpecificationEditorDialog::Identification_Changed);
+}
+
+TSpecificationEditorDialog::~TSpecificationEditorDialog() = default;
+
+void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &make,
+                                          const QString &model, const QString &option,
+                                          const QList<TEditorRow> &rows)
+{
+  Q_ASSERT(database);
+
+  d_database = database;
+  const bool signals_were_blocked = d_table->blockSignals(true);
+
+  d_rows = rows;
+  d_make_edit->setText(make);
+  d_model_edit->setText(model);
+  d_option_edit->setText(option);
+
+  // The names come from the window's lists, so they exist when given.
+  d_make_status_label->setText(make.isEmpty() ? QString() : EXISTS);
+  d_model_status_label->setText(model.isEmpty() ? QString() : EXISTS);
+  d_option_status_label->setText(option.isEmpty() ? QString() : EXISTS);
+
+  d_table->clear();
+  Set_Table_Header();
+  d_table->setRowCount(d_rows.size());
+
+  for (int row = 0; row < d_rows.size(); ++row)
+  {
+    TEditorRow &editor_row = d_rows[row];
+    editor_row.valid = 1;
+    d_table->setItem(row, COLUMN_STANDARD, New_Fixed_Item(editor_row.standard));
+    d_table->setItem(row, COLUMN_COMPONENT, New_Fixed_Item(editor_row.component));
+    d_table->setItem(row, COLUMN_EXPRESSION, new QTableWidgetItem(editor_row.expression));
+    d_table->setItem(row, COLUMN_STATUS, New_Fixed_Item(QString()));
+  }
+
+  Update_All_Status();
+  d_table->blockSignals(signals_were_blocked);
+  d_table->resizeColumnsToContents();
+  d_accept_button->setEnabled(false);
+}
+
+QString TSpecificationEditorDialog::Make_Text() const
+{
+  return d_make_edit->text().trimmed();
+}
+
+QString TSpecificationEditorDialog::Model_Text() const
+{
+  return d_model_edit->text().trimmed();
+}
+
+QString TSpecificationEditorDialog::Option_Text() const
+{
+  return d_option_edit->text().trimmed();
+}
+
+QList<TEditorRow> TSpecificationEditorDialog::Rows() const
+{
+  return d_rows;
+}
+
+void TSpecificationEditorDialog::Cell_Changed(int row, int column)
+{
+  Q_UNUSED(column);
+  Update_Row_Status(row);
+  Update_Accept_State();
+}
+
+void TSpecificationEditorDialog::Identification_Changed()
+{
+  Update_Accept_State();
+  Check_Identification();
+}
+
+void TSpecificationEditorDialog::Set_Table_Header()
+{
+  d_table->setColumnCount(COLUMN_COUNT);
+  d_table->setHorizontalHeaderLabels({QStringLiteral("Standard"), QStringLiteral("Component"),
+                                      QStringLiteral("Specification Expression"),
+                                      QStringLiteral("Expression Status")});
+}
+
+void TSpecificationEditorDialog::Update_All_Status()
+{
+  const int row_count = qMin(d_table->rowCount(), d_rows.size());
+
+  for (int row = 0; row < row_count; ++row)
+  {
+    QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
+    QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
+    if (!expression_item || !status_item)
+    {
+      continue;
+    }
+
+    const QString text = expression_item->text().trimmed();
+    if (text.isEmpty())
+    {
+      status_item->setText(QString());
+    }
+    else if (Accepts(text, d_rows.at(row).expression_types))
+    {
+      status_item->setText(STATUS_OK);
+      d_rows[row].valid = 1;
+    }
+    else
+    {
+      status_item->setText(STATUS_INVALID);
+      d_rows[row].valid = 0;
+    }
+  }
+}
+
+void TSpecificationEditorDialog::Update_Row_Status(int row)
+{
+  if (row < 0 || row >= d_table->rowCount() || row >= d_rows.size())
+  {
+    return;
+  }
+
+  QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
+  QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
+  if (!status_item)
+  {
+    status_item = New_Fixed_Item(QString());
+    const QSignalBlocker blocker(d_table);
+    d_table->setItem(row, COLUMN_STATUS, status_item);
+  }
+
+  TEditorRow &editor_row = d_rows[row];
+  QString text = expression_item ? expression_item->text().trimmed() : QString();
+  QString status;
+
+  if (text.isEmpty())
+  {
+    editor_row.expression.clear();
+    editor_row.valid = 1;
+  }
+  else
+  {
+    // Temperatures may be typed without their unit; Celsius is assumed.
+    if ((editor_row.expression_types & TExpressionItem::EXPRESSION_TEMPERATURE) &&
+        !text.endsWith(QLatin1Char('C'), Qt::CaseInsensitive) &&
+        !text.endsWith(QLatin1Char('F'), Qt::CaseInsensitive))
+    {
+      text += QLatin1Char('C');
+    }
+
+    if (Accepts(text, editor_row.expression_types))
+    {
+      status = STATUS_OK;
+      editor_row.expression = text;
+      editor_row.valid = 1;
+    }
+    else
+    {
+      // The row keeps its last accepted expression.
+      status = STATUS_INVALID;
+      editor_row.valid = 0;
+    }
+  }
+
+  // Writing the status cell is not an edit of the row.
+  const QSignalBlocker blocker(d_table);
+  status_item->setText(status);
+}
+
+void TSpecificationEditorDialog::Update_Accept_State()
+{
+  d_accept_button->setEnabled(false);
+
+  if (Make_Text().isEmpty() || Model_Text().isEmpty() || Option_Text().isEmpty())
+  {
+    return;
+  }
+
+  for (const TEditorRow &row : d_rows)
+  {
+    if (!row.valid)
+    {
+      return;
+    }
+  }
+
+  d_accept_button->setEnabled(true);
+}
+
+void TSpecificationEditorDialog::Check_Identification()
+{
+  Q_ASSERT(d_database);
+
+  if (Make_Text().isEmpty())
+  {
+    d_make_status_label->clear();
+    d_model_status_label->clear();
+    d_option_status_label->clear();
+    return;
+  }
+
+  // All three names are cleaned, whether they exist or not, so that what the caller reads
+  // is what would be stored.
+  bool cleaned = false;
+  const QString make = Cleaned_Name(d_make_edit, &cleaned);
+  const QString model = Model_Text().isEmpty() ? QString() : Cleaned_Name(d_model_edit, &cleaned);
+  const QString option =
+      Option_Text().isEmpty() ? QString() : Cleaned_Name(d_option_edit, &cleaned);
+
+  // A name made only of removed characters is now empty.
+  if (cleaned)
+  {
+    Update_Accept_State();
+  }
+
+  const bool make_exists = d_database->Make_Exists(make);
+  bool model_exists = false;
+  bool option_exists = false;
+
+  if (make_exists && !model.isEmpty())
+  {
+    model_exists = d_database->Model_Exists(make, model);
+    if (model_exists && !option.isEmpty())
+    {
+      option_exists = d_database->Option_Exists(make, model, option);
+    }
+  }
+
+  d_make_status_label->setText(make_exists ? EXISTS : QString());
+  d_model_status_label->setText(model_exists ? EXISTS : QString());
+  d_option_status_label->setText(option_exists ? EXISTS : QString());
+}

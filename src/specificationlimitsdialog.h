@@ -1,0 +1,55 @@
+#ifndef METROVA_SPECIFICATIONLIMITSDIALOG_H
+#define METROVA_SPECIFICATIONLIMITSDIALOG_H
+
+#include "databaseitem.h"
+
+#include <QDialog>
+#include <QList>
+
+class QLineEdit;
+
+// Shows the nine error limits that the stored specifications of one machine give at a measuring
+// length and air temperature. Holds copies of the records; never writes to the database.
+//
+// Usage:
+//   dialog->Set_Identification(make, model, option);
+//   for each standard: dialog->Add_Database_Item(record);
+//   dialog->Update_Limits();
+//   dialog->exec();
+class TSpecificationLimitsDialog : public QDialog
+{
+  Q_OBJECT
+
+public:
+  static constexpr int RESULT_FIELD_COUNT = 9;
+
+  explicit TSpecificationLimitsDialog(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
+  ~TSpecificationLimitsDialog() override;
+
+  // Replaces the shown names and drops the records; length, temperature and results stay.
+  void Set_Identification(const QString &make, const QString &model, const QString &option);
+  void Add_Database_Item(const TDatabaseItem &item);
+  void Update_Limits();
+
+private slots:
+  void Length_Changed();
+  void Temperature_Changed();
+
+private:
+  void Update_Temperature_Deviation();
+  void Calculate_Limits();
+
+  QLineEdit *d_make_edit;
+  QLineEdit *d_model_edit;
+  QLineEdit *d_option_edit;
+  QLineEdit *d_measurement_length_edit;
+  QLineEdit *d_actual_temperature_edit;
+  // In row order: B89.4.1 Repeat, B89.4.1 Ballbar, 10360-2 R0, 10360-2 E0, 10360-2 E150,
+  // VDIVDE 2617 V3, VDIVDE 2617 U3, CMMA Repeat, CMMA M.
+  QLineEdit *d_result_edits[RESULT_FIELD_COUNT];
+
+  QList<TDatabaseItem> d_database_items;
+  double d_temperature_deviation;
+};
+
+#endif // METROVA_SPECIFICATIONLIMITSDIALOG_H
