@@ -1,0 +1,480 @@
+#include "specificationreport.h"
+
+#include "database.h"
+#include "databaseitem.h"
+#include "expressionitem.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPen>
+#include <QPrinter>
+#include <QRandomGenerator>
+#include <QRect>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+
+namespace
+{
+const QString TITLE_TEXT = QStringLiteral("Coordinate Measuring Machine Specifications");
+const QString NOTICE_TEXT = QStringLiteral("Metrova - CMM specification catalogue");
+const QString NOTE_TEXT =
+    QStringLiteral("All expression results in um (micrometers) unless otherwise specified.");
+const QString ROW_HEIGHT_SAMPLE = QStringLiteral("10000.0000j");
+
+QFont Body_Font()
+{
+  return QFont(QStringLiteral("Arial"), 9, QFont::Normal, false);
+}
+QFont Title_Font()
+{
+  return QFont(QStringLiteral("Arial"), 14, QFont::Bold, false);
+}
+QFont Identification_Font()
+{
+  return QFont(QStringLiteral("Arial"), 12, QFont::Bold, false);
+}
+QFont Heading_Font()
+{
+  return QFont(QStringLiteral("Arial"), 10, QFont::Bold, false);
+}
+QFont Footer_Font()
+{
+  return QFont(QStringLiteral("Arial"), 6, QFont::Normal, false);
+}
+
+const QColor TEXT_COLOUR(0, 0, 0);
+const QColor RULE_COLOUR(128, 128, 128);
+const QColor BAND_COLOUR(245, 245, 245);
+
+constexpr int LEFT_CENTRED = Qt::AlignLeft | Qt::AlignVCenter;
+
+// Page geometry in device pixels; rows are counted from 1 below the column headers.
+struct TReportLayout
+{
+  int left = 0;
+  int right = 0;
+  int top = 0;
+  int bottom = 0;
+  int h = 0;
+  int u = 0;
+  int y_a = 0;
+  int y_b = 0;
+  int y_c = 0;
+  int y_d = 0;
+  int y_e = 0;
+  int y_f = 0;
+  int rows_per_page = 0;
+
+  int X(int column) const { return left + column * u; }
+  int Table_Width() const { return 24 * u; }
+  int Row_Top(int n) const { return y_f + n * h; }
+};
+
+TReportLayout Make_Layout(QPainter *painter, const QRect &paint_rect)
+{
+  TReportLayout layout;
+
+  const int m = static_cast<int>(0.04 * paint_rect.width());
+  layout.left = paint_rect.left() + m;
+  layout.right = paint_rect.right() - m;
+  layout.top = paint_rect.top() + 2 * m;
+  layout.bottom = paint_rect.bottom() - m;
+
+  layout.h = painter->boundingRect(QRect(), Qt::AlignLeft, ROW_HEIGHT_SAMPLE).height();
+  layout.u = static_cast<int>(std::floor((layout.right - layout.left + 1) / 24.0 + 0.5));
+
+  const double step = 1.5 * layout.h;
+  layout.y_a = static_cast<int>(layout.top + 3.0 * layout.h + step);
+  layout.y_b = static_cast<int>(layout.y_a + step);
+  layout.y_c = static_cast<int>(layout.y_b + step);
+  layout.y_d = static_cast<int>(layout.y_c + step);
+  layout.y_e = static_cast<int>(layout.y_d + step);
+  layout.y_f = static_cast<int>(layout.y_e + step);
+
+  layout.rows_per_page = (layout.bottom - layout.h - layout.y_f) / layout.h - 2;
+  return layout;
+}
+
+void Draw_Rule(QPainter *painter, const TReportLayout &layout, int y, const QColor &colour)
+{
+  painter->setPen(QPen(colour));
+  painter->drawLine(layout.X(0), y, layout.X(0) + layout.Table_Width() - 1, y);
+}
+
+void Draw_Page_Header(QPainter *painter, const TReportLayout &layout, int page, const QString &make,
+                      const QString &model, const QString &option)
+{
+  const TReportLayout &l = layout;
+
+  painter->setPen(QPen(TEXT_COLOUR));
+  painter->setFont(Title_Font());
+  const QRect title_rect(QPoint(l.X(0), l.top),
+                         QPoint(l.X(0) + l.Table_Width() - 1, l.top + 3 * l.h - 1));
+  painter->drawText(title_rect, LEFT_CENTRED, TITLE_TEXT);
+  Draw_Rule(painter, l, title_rect.bottom(), RULE_COLOUR);
+
+  painter->setPen(QPen(TEXT_COLOUR));
+  painter->setFont(Identification_Font());
+  const struct
+  {
+    QString label;
+    QString value;
+    int y;
+    int y_next;
+  } identification[] = {{QStringLiteral("Make:"), make, l.y_a, l.y_b},
+                        {QStringLiteral("Model:"), model, l.y_b, l.y_c},
+                        {QStringLiteral("Option:"), option, l.y_c, l.y_d}};
+  for (const auto &line : identification)
+  {
+    const int height = line.y_next - line.y;
+    painter->drawText(QRect(l.X(0), line.y, 3 * l.u, height), LEFT_CENTRED, line.label);
+    painter->drawText(QRect(l.X(3), line.y, 20 * l.u, height), LEFT_CENTRED, line.value);
+  }
+
+  const int header_height = l.y_f - l.y_e;
+  painter->drawText(QRect(l.X(0), l.y_e, 4 * l.u, header_height), LEFT_CENTRED,
+                    QStringLiteral("Component"));
+  painter->drawText(QRect(l.X(4), l.y_e, 11 * l.u, header_height), LEFT_CENTRED,
+                    QStringLiteral("Expression"));
+  painter->drawText(QRect(l.X(12), l.y_e, 2 * l.u, header_height), LEFT_CENTRED,
+                    QStringLiteral("Source"));
+  painter->drawText(QRect(l.X(15), l.y_e, 9 * l.u, header_height), LEFT_CENTRED,
+                    QStringLiteral("Description"));
+  Draw_Rule(painter, l, l.y_f - 1, RULE_COLOUR);
+
+  painter->setPen(QPen(TEXT_COLOUR));
+  painter->setFont(Footer_Font());
+  const int footer_top = l.bottom - l.h;
+  painter->drawText(QRect(l.X(0), footer_top, 20 * l.u, l.h), Qt::AlignLeft, NOTICE_TEXT);
+  painter->drawText(QRect(l.X(22), footer_top, 2 * l.u, l.h), Qt::AlignRight,
+                    QStringLiteral("Page %1").arg(page));
+  Draw_Rule(painter, l, l.bottom - l.h - l.h / 4, TEXT_COLOUR);
+
+  painter->setFont(Body_Font());
+}
+
+// Draws one heading or specification row at row n and returns the row that follows it.
+int Draw_Row(QPainter *painter, const TReportLayout &layout, int n, const QStringList &row)
+{
+  const TReportLayout &l = layout;
+
+  if (row.size() == TSpecificationReport::HEADING_ROW_SIZE)
+  {
+    const QRect band(l.X(0), l.Row_Top(n), l.Table_Width(), 2 * l.h);
+    painter->setFont(Heading_Font());
+    painter->fillRect(band, QBrush(BAND_COLOUR, Qt::SolidPattern));
+    painter->setPen(QPen(TEXT_COLOUR));
+    painter->drawText(band, LEFT_CENTRED, row.at(0));
+    painter->setFont(Body_Font());
+    return n + 2;
+  }
+
+  if (row.size() == TSpecificationReport::SPECIFICATION_ROW_SIZE)
+  {
+    const int y = l.Row_Top(n);
+    painter->setPen(QPen(TEXT_COLOUR));
+    painter->drawText(QRect(l.X(1), y, 4 * l.u, l.h), Qt::AlignLeft, row.at(0));
+    painter->drawText(QRect(l.X(4), y, 11 * l.u, l.h), Qt::AlignLeft, row.at(1));
+    painter->drawText(QRect(l.X(13), y, 2 * l.u, l.h), Qt::AlignLeft, row.at(2));
+    painter->drawText(QRect(l.X(15), y, 9 * l.u, l.h), Qt::AlignLeft, row.at(3));
+    return n + 1;
+  }
+
+  return n;
+}
+
+void Draw_Closing_Block(QPainter *painter, const TReportLayout &layout, int n)
+{
+  const TReportLayout &l = layout;
+
+  Draw_Rule(painter, l, l.Row_Top(n + 2) - 1, RULE_COLOUR);
+
+  if (l.rows_per_page - (n + 1) <= 8)
+    return;
+
+  painter->setPen(QPen(TEXT_COLOUR));
+  painter->setFont(Heading_Font());
+  painter->drawText(QRect(l.X(0), l.Row_Top(n + 2), 4 * l.u, 2 * l.h),
+                    Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Legend"));
+
+  painter->setFont(Body_Font());
+  const QString entries[][2] = {
+      {QStringLiteral("L"), QStringLiteral("Length in mm")},
+      {QStringLiteral("Td"),
+       QStringLiteral("Temperature deviation from standard reference in Celsius")},
+      {QStringLiteral("MFG"), QStringLiteral("Specification provided by manufacturer")},
+      {QStringLiteral("EST"),
+       QStringLiteral("Estimated specification derived from manufacturer specifications")}};
+  int row = n + 4;
+  for (const auto &entry : entries)
+  {
+    painter->drawText(QRect(l.X(1), l.Row_Top(row), l.u, l.h), Qt::AlignLeft, entry[0]);
+    painter->drawText(QRect(l.X(4), l.Row_Top(row), 21 * l.u, l.h), Qt::AlignLeft, entry[1]);
+    ++row;
+  }
+
+  painter->drawText(QRect(l.X(0), l.Row_Top(n + 9), 23 * l.u, 2 * l.h),
+                    Qt::AlignLeft | Qt::AlignBottom, NOTE_TEXT);
+}
+
+// Draws the whole report into file_name. False with *reason set when the PDF writer cannot start,
+// start a page or finish.
+bool Draw_Report(const QString &file_name, const QString &make, const QString &model,
+                 const QString &option, const QList<QStringList> &rows, QString *reason)
+{
+  QPrinter printer(QPrinter::ScreenResolution);
+  printer.setPageOrientation(QPageLayout::Portrait);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(file_name);
+  printer.setPageMargins(QMarginsF(0.0, 0.0, 0.0, 0.0), QPageLayout::Millimeter);
+
+  QPainter painter;
+  if (!painter.begin(&printer))
+  {
+    *reason = QStringLiteral("the PDF writer cannot open the file.");
+    return false;
+  }
+
+  painter.setFont(Body_Font());
+  const QRect paint_rect = printer.pageLayout().paintRectPixels(printer.resolution());
+  const TReportLayout layout = Make_Layout(&painter, paint_rect);
+
+  int page = 1;
+  int n = 1;
+  bool header_due = true;
+  for (const QStringList &row : rows)
+  {
+    if (header_due)
+    {
+      Draw_Page_Header(&painter, layout, page, make, model, option);
+      header_due = false;
+    }
+    n = Draw_Row(&painter, layout, n, row);
+
+    if (n > layout.rows_per_page)
+    {
+      if (!printer.newPage())
+      {
+        painter.end();
+        *reason = QStringLiteral("the PDF writer cannot start page %1.").arg(page + 1);
+        return false;
+      }
+      ++page;
+      painter.setFont(Body_Font());
+      n = 1;
+      header_due = true;
+    }
+  }
+
+  Draw_Closing_Block(&painter, layout, n);
+
+  if (!painter.end() || printer.printerState() == QPrinter::Error)
+  {
+    *reason = QStringLiteral("the PDF writer cannot finish the file.");
+    return false;
+  }
+  return true;
+}
+
+// A PDF writer that meets a full disk or a file size limit drops its writes without telling the
+// painter, so the file itself is checked: the header, the end marker, and the cross-reference
+// table at the offset the writer counted (bytes lost in between would move it).
+bool Is_Complete_Pdf(const QString &file_name, QString *reason)
+{
+  QFile file(file_name);
+  if (!file.open(QIODevice::ReadOnly))
+  {
+    *reason = QStringLiteral("the written file cannot be read back: %1").arg(file.errorString());
+    return false;
+  }
+
+  const qint64 size = file.size();
+  const QByteArray head = file.read(5);
+  const qint64 tail_size = qMin<qint64>(size, 1024);
+  const QByteArray tail = file.seek(size - tail_size) ? file.read(tail_size) : QByteArray();
+
+  const int start_index = tail.lastIndexOf("startxref");
+  const int end_index = tail.lastIndexOf("%%EOF");
+  bool offset_valid = false;
+  const qint64 xref_offset = start_index < 0
+                                 ? -1
+                                 : tail.mid(start_index + 9, end_index - start_index - 9)
+                                       .trimmed()
+                                       .toLongLong(&offset_valid);
+
+  const bool complete = head == "%PDF-" && tail.size() == tail_size &&
+                        tail.trimmed().endsWith("%%EOF") && offset_valid && xref_offset > 0 &&
+                        xref_offset < size && file.seek(xref_offset) && file.read(4) == "xref";
+  if (!complete)
+    *reason = QStringLiteral("the written file is incomplete (the disk may be full or a file "
+                             "size limit was reached).");
+  return complete;
+}
+
+// Creates an empty file with a fresh name beside the target, with the permissions that a new file
+// in that folder gets.
+bool Create_Temporary_File(const QDir &folder, const QString &target_name, QString *temp_name,
+                           QString *reason)
+{
+  for (int attempt = 0; attempt < 100; ++attempt)
+  {
+    const QString name =
+        folder.filePath(QStringLiteral(".%1.%2.tmp")
+                            .arg(target_name)
+                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    {
+      file.close();
+      *temp_name = name;
+      return true;
+    }
+    if (!QFileInfo::exists(name))
+    {
+      *reason = QStringLiteral("cannot create a temporary file in '%1': %2")
+                    .arg(QDir::toNativeSeparators(folder.absolutePath()), file.errorString());
+      return false;
+    }
+  }
+  *reason = QStringLiteral("cannot create a temporary file in '%1'.")
+                .arg(QDir::toNativeSeparators(folder.absolutePath()));
+  return false;
+}
+
+// Removes the temporary file on every path that does not hand it over to the target.
+class TTemporaryFileGuard
+{
+public:
+  explicit TTemporaryFileGuard(const QString &file_name) : d_file_name(file_name) {}
+  ~TTemporaryFileGuard()
+  {
+    if (!d_file_name.isEmpty())
+      QFile::remove(d_file_name);
+  }
+  TTemporaryFileGuard(const TTemporaryFileGuard &) = delete;
+  TTemporaryFileGuard &operator=(const TTemporaryFileGuard &) = delete;
+
+  void Release() { d_file_name.clear(); }
+
+private:
+  QString d_file_name;
+};
+} // namespace
+
+QStringList TSpecificationReport::Standard_Names()
+{
+  return {QStringLiteral("10360"), QStringLiteral("VDIVDE_2617"), QStringLiteral("B89.4.1"),
+          QStringLiteral("CMMA")};
+}
+
+QString TSpecificationReport::Standard_Heading(const QString &standard)
+{
+  if (standard == QLatin1String("10360"))
+    return QStringLiteral("  ASME B89.4.10360, ISO/IEC 10360");
+  if (standard == QLatin1String("VDIVDE_2617"))
+    return QStringLiteral("    VDIVDE_2617");
+  if (standard == QLatin1String("B89.4.1"))
+    return QStringLiteral("    ASME B89.4.1");
+  if (standard == QLatin1String("CMMA"))
+    return QStringLiteral("    CMMA");
+  return QString();
+}
+
+QList<QStringList> TSpecificationReport::Build_Rows(TDatabase *database, const QString &make,
+                                                    const QString &model, const QString &option)
+{
+  Q_ASSERT(database);
+
+  QList<QStringList> rows;
+  for (const QString &standard : Standard_Names())
+  {
+    // A record that cannot be read has no items and is left out like an empty one.
+    bool valid = false;
+    const TDatabaseItem record =
+        database->Read_Specification(make, model, option, standard, &valid);
+    if (record.Specification_Item_Count() == 0)
+      continue;
+
+    rows.append(QStringList{Standard_Heading(standard)});
+    for (int index = 0; index < record.Specification_Item_Count(); ++index)
+    {
+      const TSpecificationItem item = record.Specification_Item(index);
+      rows.append(QStringList{item.name, item.expression.Expression_Text(TExpressionItem::UNITS_UM),
+                              item.source == TDatabaseItem::SOURCE_MANUFACTURER
+                                  ? QStringLiteral("MFG")
+                                  : QStringLiteral("EST"),
+                              item.description});
+    }
+  }
+  return rows;
+}
+
+bool TSpecificationReport::Write(const QString &file_name, const QString &make,
+                                 const QString &model, const QString &option,
+                                 const QList<QStringList> &rows, QString *error_text)
+{
+  const QFileInfo target_info(file_name);
+  const QString target = target_info.absoluteFilePath();
+  const auto fail = [&](const QString &reason)
+  {
+    if (error_text)
+    {
+      const QString subject = file_name.isEmpty()
+                                  ? QStringLiteral("the PDF report")
+                                  : QStringLiteral("'%1'").arg(QDir::toNativeSeparators(target));
+      *error_text = QStringLiteral("Cannot write %1: %2").arg(subject, reason);
+    }
+    return false;
+  };
+
+  if (file_name.isEmpty())
+    return fail(QStringLiteral("no file name was given."));
+
+  const QDir folder = target_info.absoluteDir();
+  if (!folder.exists())
+    return fail(QStringLiteral("the folder '%1' does not exist.")
+                    .arg(QDir::toNativeSeparators(folder.absolutePath())));
+  if (target_info.isDir())
+    return fail(QStringLiteral("it is a folder."));
+
+  QString reason;
+  QString temp_name;
+  if (!Create_Temporary_File(folder, target_info.fileName(), &temp_name, &reason))
+    return fail(reason);
+  TTemporaryFileGuard guard(temp_name);
+
+  if (!Draw_Report(temp_name, make, model, option, rows, &reason))
+    return fail(reason);
+  if (!Is_Complete_Pdf(temp_name, &reason))
+    return fail(reason);
+
+  // A replaced report keeps the permissions the user gave it.
+  if (target_info.exists() && !QFile::setPermissions(temp_name, QFile::permissions(target)))
+    return fail(QStringLiteral("cannot set the permissions of the temporary file."));
+
+  // rename() replaces the target in one step, so readers see the old report or the new one.
+  if (std::rename(QFile::encodeName(temp_name).constData(),
+                  QFile::encodeName(target).constData()) != 0)
+  {
+    const int error_number = errno;
+    return fail(QStringLiteral("cannot replace it with the new report: %1")
+                    .arg(qt_error_string(error_number)));
+  }
+  guard.Release();
+  return true;
+}
+
+QString TSpecificationReport::Appended_Pdf_Suffix(const QString &name)
+{
+  if (name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+    return name;
+  return name + QStringLiteral(".pdf");
+}
