@@ -3,8 +3,12 @@
 
 #include "databaseitem.h"
 
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <initializer_list>
 #include <memory>
 
 #include <map>
@@ -34,7 +38,8 @@ public:
   QStringList Makes(bool *valid);
 
   // Transactions as SQL savepoints, so that they nest: an outermost savepoint begins a
-  // transaction and its release commits it.
+  // transaction (taking the write lock at once) and its release commits it. Rolling back to a
+  // savepoint keeps it open; release it afterwards.
   bool Savepoint(const QString &name);
   bool Release_Savepoint(const QString &name);
   bool Rollback_To_Savepoint(const QString &name);
@@ -74,8 +79,8 @@ public:
   bool Remove_Model(const QString &make, const QString &model);
   bool Remove_Option(const QString &make, const QString &model, const QString &option);
   bool Write_Specification(const TDatabaseItem &item);
-  TDatabaseItem Read_Specification(const QString &make, const QString &model,
-                                   const QString &option, const QString &standard, bool *valid);
+  TDatabaseItem Read_Specification(const QString &make, const QString &model, const QString &option,
+                                   const QString &standard, bool *valid);
 
   // Estimation of the other standards' components.
   bool Estimate_Specifications(const QString &make, const QString &model, const QString &option);
@@ -83,8 +88,8 @@ public:
   bool Delete_Estimated_Specifications(int make_id, int model_id, int option_id);
   bool Specification_Exists(int make_id, int model_id, int option_id, int standard_id,
                             int component_id);
-  TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id,
-                                         int standard_id, bool *valid);
+  TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
+                                         bool *valid);
 
 private:
   // A statement prepared once per connection and reused: bind its values in order with
@@ -92,11 +97,52 @@ private:
   // lock outlives the call. Null when the statement cannot be prepared (d_last_error is set).
   QSqlQuery *Prepared_Query(const QString &statement);
 
+  struct TComponentType
+  {
+    QString name;
+    QString description;
+    int expression_types = 0;
+  };
+
+  // Helpers on prepared statements; they leave d_last_error as it was, the caller words it.
+  bool Run_Statement(const QString &statement, std::initializer_list<QVariant> values,
+                     QString *error);
+  bool Select_Value(const QString &statement, std::initializer_list<QVariant> values,
+                    QVariant *value);
+  bool Select_Column(const QString &statement, std::initializer_list<QVariant> values,
+                     QVariantList *column);
+  bool Run_Once(const QString &statement, QString *error);
+  int Lookup_Id(const QString &statement, const QString &name, const char *missing);
+  QString Lookup_Name(const QString &statement, int id, const char *missing);
+  bool Create_Table(const QStringList &tables, int table_index);
+  bool Write_Specification_Rows(const TDatabaseItem &item);
+  // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
+  void Abandon_Savepoint(const QString &name);
+  const TComponentType *Component_Type(int standard_id, int component_id);
+  void Invalidate_Catalogue_Cache();
+  void Validate_Catalogue_Cache();
+  // A read of many statements outside any savepoint runs in one read transaction: one lock
+  // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
+  bool Begin_Read();
+  void End_Read(bool began);
+
   QString d_connection_name;
   QString d_file_name;
   std::unique_ptr<QSqlDatabase> d_connection;
   QString d_last_error;
   std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
+  // Names of this connection's open savepoints, outermost first.
+  QStringList d_savepoints;
+  // The catalogue is read for every row; its look-ups are cached until it may have changed.
+  QHash<QString, int> d_standard_ids;
+  QHash<int, QString> d_standard_names;
+  QHash<QPair<int, QString>, int> d_component_ids;
+  QHash<QPair<int, int>, TComponentType> d_components;
+  QStringList d_standard_list;
+  bool d_standard_list_cached = false;
+  qint64 d_catalogue_version = -1;
+  bool d_catalogue_current = false;
+  bool d_reading = false;
 };
 
 #endif // METROVA_DATABASE_H
