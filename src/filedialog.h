@@ -1,0 +1,34 @@
+#ifndef METROVA_FILEDIALOG_H
+#define METROVA_FILEDIALOG_H
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+// The window's file questions, behind one seam so that tests can answer them.
+class TFileDialog
+{
+public:
+  struct TRequest
+  {
+    bool save = false;
+    QString caption;
+    QString folder;
+    QString filter;
+  };
+
+  static QString Get_Open_File_Name(QWidget *parent, const QString &caption, const QString &folder,
+                                    const QString &filter);
+  static QString Get_Save_File_Name(QWidget *parent, const QString &caption, const QString &folder,
+                                    const QString &filter);
+
+  // Test seam: while file names are queued, the next question takes one (an empty name answers
+  // like a cancelled dialog) and is recorded instead of being shown.
+  static void Queue_File_Name(const QString &file_name);
+  static int Queued_File_Name_Count();
+  static QList<TRequest> Take_Requests();
+  static void Reset_Test_Answers();
+};
+
+#endif // METROVA_FILEDIALOG_H

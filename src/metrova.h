@@ -1,0 +1,112 @@
+#ifndef METROVA_METROVA_H
+#define METROVA_METROVA_H
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+
+class QAction;
+class QCloseEvent;
+class QListWidget;
+class QSettings;
+class QTreeWidget;
+class TDatabase;
+class TDatabaseItem;
+class TExportOptionsDialog;
+class TImportExportThread;
+class TMessageBox;
+class TProgressDialog;
+class TSpecificationEditorDialog;
+class TSpecificationLimitsDialog;
+
+// Registers the icons and the logo; the resources live in a static library, so whoever shows
+// them before the main window exists calls this first.
+void Initialize_Metrova_Resources();
+
+class TMetrova : public QMainWindow
+{
+  Q_OBJECT
+
+public:
+  explicit TMetrova(QWidget *parent = nullptr);
+  ~TMetrova() override;
+
+  bool Connect_Database(const QString &file_name);
+  void Select_Specification(const QString &make, const QString &model, const QString &option);
+  void Add_Specification_Tree_Items(const QString &standard, const TDatabaseItem &item);
+
+  QString Settings_File_Name() const;
+
+  // Test seam: the folder taken as the executable's folder; empty restores the real one.
+  static void Set_Application_Directory(const QString &path);
+
+public slots:
+  void New_Database();
+  void Open_Database();
+  void Close_Database();
+  void Export();
+  void Import();
+  void Output();
+  void Edit_Specification();
+  void Specification_Limits();
+  void Delete_Make();
+  void Delete_Model();
+  void Delete_Option();
+  void Help_About();
+  void Make_Selection_Changed();
+  void Model_Selection_Changed();
+  void Option_Selection_Changed();
+  void Thread_Started();
+  void Thread_Finished();
+  void Thread_Progress(int value, int maximum);
+  void Thread_Progress_Text(const QString &text);
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+
+private:
+  void Open_Settings();
+  void Restore_Geometry();
+  void Create_Actions();
+  void Create_Central_Widget();
+  void Create_Menus();
+  int Show_Message(const QString &heading, const QString &text, const QString &details,
+                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button,
+                   QMessageBox::Icon icon);
+  void Remember_Folder(const QString &file_name);
+  void Show_Database_Makes();
+  void Fill_Specification_Tree(const QString &make, const QString &model, const QString &option);
+  bool Worker_Running() const;
+  void Set_Worker_Running(bool running);
+  void Update_Database_Commands();
+
+  QAction *d_action_new_database;
+  QAction *d_action_open_database;
+  QAction *d_action_close_database;
+  QAction *d_action_export;
+  QAction *d_action_import;
+  QAction *d_action_output;
+  QAction *d_action_quit;
+  QAction *d_action_delete_make;
+  QAction *d_action_delete_model;
+  QAction *d_action_delete_option;
+  QAction *d_action_edit_specification;
+  QAction *d_action_specification_limits;
+  QListWidget *d_make_list;
+  QListWidget *d_model_list;
+  QListWidget *d_option_list;
+  QTreeWidget *d_specification_tree;
+  TProgressDialog *d_progress_dialog;
+  TExportOptionsDialog *d_export_options_dialog;
+  TImportExportThread *d_import_export_thread;
+  TSpecificationEditorDialog *d_specification_editor_dialog;
+  TSpecificationLimitsDialog *d_specification_limits_dialog;
+  TDatabase *d_database;
+  TMessageBox *d_message_box;
+  QSettings *d_settings;
+  QString d_application_path;
+  QString d_settings_path;
+  QString d_current_path;
+};
+
+#endif // METROVA_METROVA_H
