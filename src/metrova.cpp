@@ -8,6 +8,9 @@
 #include "importexportthread.h"
 #include "messagebox.h"
 #include "progressdialog.h"
+#include "specificationeditordialog.h"
+#include "specificationlimitsdialog.h"
+#include "specificationreport.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -90,6 +93,15 @@ QString Current_Text(const QListWidget *list)
   const QListWidgetItem *item = list->currentItem();
   return item ? item->data(Qt::DisplayRole).toString() : QString();
 }
+
+// A current item that is not selected does not count: the user cleared it.
+QString Current_Selected_Text(const QListWidget *list)
+{
+  const QListWidgetItem *item = list->currentItem();
+  return item && item->isSelected() ? item->data(Qt::DisplayRole).toString() : QString();
+}
+
+const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
 } // namespace
 
 TMetrova::TMetrova(QWidget *parent)
@@ -645,17 +657,184 @@ void TMetrova::Import()
 
 void TMetrova::Output()
 {
-  // TODO(follow-up): the PDF report of the selected machine.
+  if (Worker_Running())
+    return;
+
+  const QString make = Current_Text(d_make_list);
+  const QString model = Current_Text(d_model_list);
+  const QString option = Current_Text(d_option_list);
+  if (make.isEmpty() || model.isEmpty() || option.isEmpty())
+    return;
+
+  QString file_name =
+      TFileDialog::Get_Save_File_Name(this, QStringLiteral("Output specification"), d_current_path,
+                                      QStringLiteral("Adobe PDF files (*.pdf)"));
+  if (file_name.isEmpty())
+    return;
+  file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
+
+  const QList<QStringList> rows = TSpecificationReport::Build_Rows(d_database, make, model, option);
+  QString error_text;
+  if (!TSpecificationReport::Write(file_name, make, model, option, rows, &error_text))
+    Show_Message(QStringLiteral("Output Error"), QStringLiteral("Cannot write the PDF report."),
+                 error_text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TMetrova::Edit_Specification()
 {
-  // TODO(follow-up): the specification editor of the selected machine.
+  if (Worker_Running())
+    return;
+
+  if (!d_specification_editor_dialog)
+    d_specification_editor_dialog = new TSpecificationEditorDialog(this);
+
+  // With nothing selected the editor starts a new specification.
+  const QString selected_make = Current_Selected_Text(d_make_list);
+  const QString selected_model = Current_Selected_Text(d_model_list);
+  const QString selected_option = Current_Selected_Text(d_option_list);
+  const bool machine_selected =
+      !selected_make.isEmpty() && !selected_model.isEmpty() && !selected_option.isEmpty();
+
+  bool valid = false;
+  const QStringList standards = d_database->Standard_Types(&valid);
+  if (!valid)
+    return;
+
+  TDatabaseItem record;
+  QList<TEditorRow> rows;
+  for (const QString &standard : standards)
+  {
+    if (machine_selected)
+    {
+      bool found = false;
+      record = d_database->Read_Specification(selected_make, selected_model, selected_option,
+                                              standard, &found);
+    }
+
+    bool components_valid = false;
+    const QStringList components = d_database->Component_Types(standard, &components_valid);
+    if (!components_valid)
+      continue;
+    for (const QString &component : components)
+    {
+      TEditorRow row;
+      row.standard = standard;
+      row.component = component;
+      // Estimated values are derived again after a save; only the manufacturer's are edited.
+      if (record.Source(component) != TDatabaseItem::SOURCE_ESTIMATED)
+        row.expression = record.Expression_Text(component, TExpressionItem::UNITS_UM);
+      row.description = d_database->Component_Type_Description(standard, component);
+      row.expression_types = d_database->Component_Type_Expression_Types(standard, component);
+      rows.append(row);
+    }
+  }
+
+  d_specification_editor_dialog->Set_Data(d_database, selected_make, selected_model,
+                                          selected_option, rows);
+  if (d_specification_editor_dialog->exec() != QDialog::Accepted)
+    return;
+
+  const QString make = d_specification_editor_dialog->Make_Text();
+  const QString model = d_specification_editor_dialog->Model_Text();
+  const QString option = d_specification_editor_dialog->Option_Text();
+  record.Set_Make(make);
+  record.Set_Model(model);
+  record.Set_Option(option);
+  const QList<TEditorRow> edited_rows = d_specification_editor_dialog->Rows();
+
+  // The four standards and their estimates are saved as one unit: after a failure the
+  // database holds the specification as it was, not a mixture of old and new standards.
+  bool saved = d_database->Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
+  for (int index = 0; saved && index < standards.size(); ++index)
+  {
+    const QString &standard = standards.at(index);
+    record.Clear_Specification_Items();
+    record.Set_Standard(standard);
+    for (const TEditorRow &row : edited_rows)
+    {
+      if (row.standard != standard || row.expression.isEmpty())
+        continue;
+      TSpecificationItem item;
+      item.name = row.component;
+      item.expression.Set_Expression(row.expression, TExpressionItem::UNITS_UM);
+      item.source = TDatabaseItem::SOURCE_MANUFACTURER;
+      record.Add_Specification_Item(item);
+    }
+    saved = d_database->Write_Specification(record);
+  }
+  if (saved)
+    saved = d_database->Estimate_Specifications(make, model, option);
+  if (saved)
+    saved = d_database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
+
+  if (!saved)
+  {
+    const QString error_text = d_database->Last_Error();
+    if (d_database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION))
+      d_database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
+    Show_Message(QStringLiteral("Save Error"), QStringLiteral("Cannot save the specification."),
+                 error_text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  }
+
+  // Shown from what the database holds: the saved machine, or after a failure the one that was
+  // selected, which is unchanged.
+  const QString shown_make = saved ? make : selected_make;
+  const QString shown_model = saved ? model : selected_model;
+  const QString shown_option = saved ? option : selected_option;
+  {
+    const QSignalBlocker blocker(d_make_list);
+    d_make_list->clear();
+    d_make_list->addItems(d_database->Makes(&valid));
+  }
+  {
+    const QSignalBlocker blocker(d_model_list);
+    d_model_list->clear();
+    if (!shown_make.isEmpty())
+      d_model_list->addItems(d_database->Models(shown_make, &valid));
+  }
+  {
+    const QSignalBlocker blocker(d_option_list);
+    d_option_list->clear();
+    if (!shown_make.isEmpty() && !shown_model.isEmpty())
+      d_option_list->addItems(d_database->Options(shown_make, shown_model, &valid));
+  }
+  d_specification_tree->clear();
+  Select_Specification(shown_make, shown_model, shown_option);
+  Update_Database_Commands();
 }
 
 void TMetrova::Specification_Limits()
 {
-  // TODO(follow-up): the limits dialog of the selected machine.
+  if (Worker_Running())
+    return;
+
+  if (!d_specification_limits_dialog)
+    d_specification_limits_dialog = new TSpecificationLimitsDialog(this);
+
+  const QString make = Current_Selected_Text(d_make_list);
+  const QString model = Current_Selected_Text(d_model_list);
+  const QString option = Current_Selected_Text(d_option_list);
+  d_specification_limits_dialog->Set_Identification(make, model, option);
+
+  bool valid = false;
+  const QStringList standards = d_database->Standard_Types(&valid);
+  if (!valid)
+    return;
+
+  if (!make.isEmpty() && !model.isEmpty() && !option.isEmpty())
+  {
+    for (const QString &standard : standards)
+    {
+      bool found = false;
+      const TDatabaseItem record =
+          d_database->Read_Specification(make, model, option, standard, &found);
+      if (found)
+        d_specification_limits_dialog->Add_Database_Item(record);
+    }
+  }
+
+  d_specification_limits_dialog->Update_Limits();
+  d_specification_limits_dialog->exec();
 }
 
 void TMetrova::Delete_Make()

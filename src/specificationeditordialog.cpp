@@ -111,8 +111,10 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   d_table->setObjectName(QStringLiteral("specification_table"));
   d_table->verticalHeader()->setVisible(false);
   Set_Table_Header();
-  // Typed expressions get the spare width; the other columns fit their texts.
+  // Typed expressions get the spare width; the other columns fit their texts. Headings sit
+  // over the left-aligned cells, as in the main window's tree.
   d_table->horizontalHeader()->setSectionResizeMode(COLUMN_EXPRESSION, QHeaderView::Stretch);
+  d_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   layout->addWidget(d_table, 4, 0, 1, 3);
 
   layout->addWidget(New_Line(this), 5, 0, 1, 3);
