@@ -1,35 +1,31 @@
 #include "databaseitem.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
 namespace
 {
-// A record of "name=expression(mm)=source" items.
-TDatabaseItem Record(const QStringList &items)
+// A Zeiss Contura RDS record under VDIVDE_2617 of compact items "E0=1.5+3.3L/1000#1 M=2".
+TDatabaseItem Record(const QString &items)
 {
-  TDatabaseItem record;
-  record.Set_Make(QStringLiteral("Zeiss"));
-  record.Set_Model(QStringLiteral("Contura"));
-  record.Set_Option(QStringLiteral("RDS"));
-  record.Set_Standard(QStringLiteral("VDIVDE_2617"));
-  for (const QString &text : items)
-  {
-    TSpecificationItem item;
-    item.name = text.section(QLatin1Char('='), 0, 0);
-    item.expression.Set_Expression(text.section(QLatin1Char('='), 1, 1), TExpressionItem::UNITS_MM);
-    item.source = text.section(QLatin1Char('='), 2, 2).toInt();
-    record.Add_Specification_Item(item);
-  }
-  return record;
+  return TestSupport::Record(QStringLiteral("Zeiss"), QStringLiteral("Contura"),
+                             QStringLiteral("RDS"), QStringLiteral("VDIVDE_2617 ") + items);
+}
+
+const QList<void (TDatabaseItem::*)(const QString &)> SETTERS = {
+    &TDatabaseItem::Set_Make, &TDatabaseItem::Set_Model, &TDatabaseItem::Set_Option,
+    &TDatabaseItem::Set_Standard};
+
+QStringList Identification(const TDatabaseItem &record)
+{
+  return {record.Make(), record.Model(), record.Option(), record.Standard()};
 }
 
 QStringList Names(const TDatabaseItem &record)
 {
   QStringList names;
   for (int index = 0; index < record.Specification_Item_Count(); ++index)
-  {
     names.append(record.Specification_Item(index).name);
-  }
   return names;
 }
 } // namespace
@@ -39,9 +35,8 @@ class TestDatabaseItem : public QObject
   Q_OBJECT
 
 private slots:
-  void setters_data();
-  void setters();
-  void remove_estimated_items_data();
+  void renaming_data();
+  void renaming();
   void remove_estimated_items();
   void look_ups_data();
   void look_ups();
@@ -49,7 +44,7 @@ private slots:
   void sanitize();
 };
 
-void TestDatabaseItem::setters_data()
+void TestDatabaseItem::renaming_data()
 {
   QTest::addColumn<int>("field");
   QTest::addColumn<QString>("name");
@@ -64,52 +59,28 @@ void TestDatabaseItem::setters_data()
   }
 }
 
-void TestDatabaseItem::setters()
+void TestDatabaseItem::renaming()
 {
   QFETCH(int, field);
   QFETCH(QString, name);
   QFETCH(bool, kept);
 
-  TDatabaseItem record = Record({"E0=0.001=0", "U3=0.002=1"});
+  // The items belong to the old machine or standard: another name discards them.
+  TDatabaseItem record = Record(QStringLiteral("E0=1 U3=2#1"));
   const TDatabaseItem original = record;
-  TDatabaseItem empty = Record({});
-  for (TDatabaseItem *target : {&record, &empty})
-  {
-    const QList<void (TDatabaseItem::*)(const QString &)> setters = {
-        &TDatabaseItem::Set_Make, &TDatabaseItem::Set_Model, &TDatabaseItem::Set_Option,
-        &TDatabaseItem::Set_Standard};
-    (target->*setters[field])(name);
-  }
+  (record.*SETTERS[field])(name);
 
   QCOMPARE(Names(record), (kept ? QStringList{"E0", "U3"} : QStringList()));
   QCOMPARE(Names(original), (QStringList{"E0", "U3"})); // copies do not share items
-  for (const TDatabaseItem *target : {&record, &empty})
-  {
-    const QStringList names = {target->Make(), target->Model(), target->Option(),
-                               target->Standard()};
-    QCOMPARE(names[field], name);
-  }
-}
-
-void TestDatabaseItem::remove_estimated_items_data()
-{
-  QTest::addColumn<QStringList>("items");
-  QTest::addColumn<QStringList>("kept");
-
-  QTest::newRow("mixed") << QStringList{"a=1=0", "b=1=1", "c=1=0"} << QStringList{"a", "c"};
-  QTest::newRow("any other source") << QStringList{"a=1=2", "b=1=0", "c=1=-1"} << QStringList{"b"};
-  QTest::newRow("all estimated") << QStringList{"a=1=1", "b=1=1"} << QStringList{};
-  QTest::newRow("none") << QStringList{} << QStringList{};
+  QCOMPARE(Identification(record)[field], name);
 }
 
 void TestDatabaseItem::remove_estimated_items()
 {
-  QFETCH(QStringList, items);
-  QFETCH(QStringList, kept);
-
-  TDatabaseItem record = Record(items);
+  // Only the manufacturer's items stay, whatever other source the rest have.
+  TDatabaseItem record = Record(QStringLiteral("a=1 b=1#1 c=1#2 d=1#-1 e=1"));
   record.Remove_Estimated_Items();
-  QCOMPARE(Names(record), kept);
+  QCOMPARE(Names(record), QStringList({"a", "e"}));
   QCOMPARE(record.Standard(), QStringLiteral("VDIVDE_2617"));
 }
 
@@ -135,8 +106,7 @@ void TestDatabaseItem::look_ups()
   QFETCH(QString, text);
   QFETCH(int, source);
 
-  const TDatabaseItem record =
-      Record({"E0=0.0015+0.0033L/1000=1", "M=0.002=1", "M=0.003=0", "Pftu=junk=0"});
+  const TDatabaseItem record = Record(QStringLiteral("E0=1.5+3.3L/1000#1 M=2#1 M=3 Pftu=junk"));
   QCOMPARE(record.Expression_Text(component, units), text);
   QCOMPARE(record.Source(component), source);
 }
@@ -146,14 +116,12 @@ void TestDatabaseItem::sanitize_data()
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("cleaned");
 
-  QTest::newRow("mixed") << "Model 'A'/B, 5:1"
-                         << "Model AB 51";
-  QTest::newRow("every character") << "a'b\"c%d*e[f]g^h\\i/j,k:l"
-                                   << "abcdefghijkl";
-  QTest::newRow("only removed") << "'\"%*[]^\\/,:"
-                                << "";
-  QTest::newRow("others kept") << "S 7.10.7 - (HTA) #1 & Co; ü"
-                               << "S 7.10.7 - (HTA) #1 & Co; ü";
+  // clang-format off
+  QTest::newRow("mixed") << "Model 'A'/B, 5:1" << "Model AB 51";
+  QTest::newRow("every character") << "a'b\"c%d*e[f]g^h\\i/j,k:l" << "abcdefghijkl";
+  QTest::newRow("only removed") << "'\"%*[]^\\/,:" << "";
+  QTest::newRow("others kept") << "S 7.10.7 - (HTA) #1 & Co; ü" << "S 7.10.7 - (HTA) #1 & Co; ü";
+  // clang-format on
 }
 
 void TestDatabaseItem::sanitize()
@@ -168,14 +136,11 @@ void TestDatabaseItem::sanitize()
 
   // Cleaning the names of a record keeps its items.
   TDatabaseItem record;
-  record.Set_Make(text);
-  record.Set_Model(text);
-  record.Set_Option(text);
-  record.Set_Standard(text);
+  for (const auto setter : SETTERS)
+    (record.*setter)(text);
   record.Add_Specification_Item(TSpecificationItem());
   record.Sanitize_Names();
-  const QStringList names = {record.Make(), record.Model(), record.Option(), record.Standard()};
-  QCOMPARE(names, QStringList() << cleaned << cleaned << cleaned << cleaned);
+  QCOMPARE(Identification(record), QStringList({cleaned, cleaned, cleaned, cleaned}));
   QCOMPARE(record.Specification_Item_Count(), 1);
 }
 

@@ -30,9 +30,6 @@ class TestExpressionItem : public QObject
 private slots:
   void parse_data();
   void parse();
-  void unwritten_components_kept();
-  void format_data();
-  void format();
   void component_units();
 };
 
@@ -42,6 +39,8 @@ void TestExpressionItem::parse_data()
   QTest::addColumn<int>("units");
   QTest::addColumn<int>("kind");
   QTest::addColumn<QString>("components");
+  QTest::addColumn<QString>("millimetres"); // the texts shown, for texts typed in micrometres
+  QTest::addColumn<QString>("micrometres");
 
   struct TCase
   {
@@ -49,46 +48,54 @@ void TestExpressionItem::parse_data()
     int units;
     int kind;
     const char *components;
+    const char *millimetres;
+    const char *micrometres;
   };
   // clang-format off
   const TCase cases[] = {
-      {"1.5+3.3L/1000", UM, 4, "0.0015 0.0033 1000"},
-      {"1.5 + 3.3 l / 1000", UM, 4, "0.0015 0.0033 1000"},
-      {"1.5+L/1000", MM, 4, "1.5 1 1000"},
-      {"1.5+L/1000", UM, 4, "0.0015 0.001 1000"},
-      {"2.5+3.3L/1000|8", UM, 8, "0.0025 0.0033 1000 0.008"},
-      {"2.5+L/500|8", MM, 8, "2.5 1 500 8"},
-      {"(2+0.5Td)/300", UM, 16, "0.002 0.0005 300"},
-      {"1+0.1Td+(2+0.2Td)L/1000", UM, 32, "0.001 0.0001 0.002 0.0002 1000"},
-      {"5/500", UM, 2, "0.005 500"},
-      {"2", MM, 1, "2"},
-      {".5", UM, 1, "0.0005"},
-      {"123456789", MM, 1, "123456789"},
-      {"1+2L/01000", MM, 4, "1 2 1000"},
-      {"25C", UM, 64, "25"},
-      {"25c", MM, 64, "25"},
-      {"25,", MM, 64, "25"},
-      {"68F", UM, 64, "20"},
-      {"68f", MM, 64, "20"},
-      {"10C", MM, 0, "10"},
-      {"40C", MM, 0, "40"},
-      {"50F", MM, 0, "10"},
-      {"45C", UM, 0, "45"},
+      {"1.5+3.3L/1000", UM, 4, "0.0015 0.0033 1000", "0.0015+0.0033L/1000", "1.5+3.3L/1000"},
+      {"1.5 + 3.3 l / 1000", UM, 4, "0.0015 0.0033 1000", "", ""},
+      {"1.5+L/1000", UM, 4, "0.0015 0.001 1000", "0.0015+0.0010L/1000", "1.5+1.0L/1000"},
+      {"1+2L/99999", UM, 4, "0.001 0.002 99999", "0.0010+0.0020L/99999", "1.0+2.0L/99999"},
+      {"2.5+3.3L/1000|8", UM, 8, "0.0025 0.0033 1000 0.008", "0.0025+0.0033L/1000|0.0080",
+       "2.5+3.3L/1000|8.0"},
+      {"2.5+L/500|8", MM, 8, "2.5 1 500 8", "", ""},
+      {"(2+0.5Td)/300", UM, 16, "0.002 0.0005 300", "(0.0020+0.00050Td)/300", "(2.0+0.50Td)/300"},
+      {"1+0.1Td+(2+0.2Td)L/1000", UM, 32, "0.001 0.0001 0.002 0.0002 1000",
+       "0.0010+0.00010Td+(0.0020+0.00020Td)L/1000", "1.0+0.10Td+(2.0+0.20Td)L/1000"},
+      {"5/500", UM, 2, "0.005 500", "0.0050/500", "5.0/500"},
+      {"2", UM, 1, "0.002", "0.0020", "2.0"},
+      {".5", UM, 1, "0.0005", "", ""},
+      {"123456789", MM, 1, "123456789", "", ""},
+      {"1+2L/01000", MM, 4, "1 2 1000", "", ""},
+      {"25C", UM, 64, "25", "", ""},
+      {"25c", MM, 64, "25", "", ""},
+      {"25,", MM, 64, "25", "", ""},
+      {"68F", UM, 64, "20", "20.00 C", "20.00 C"},
+      {"68f", MM, 64, "20", "", ""},
+      {"10C", MM, 0, "10", "", ""},
+      {"40C", MM, 0, "40", "", ""},
+      {"50F", MM, 0, "10", "", ""},
+      {"45C", UM, 0, "45", "", ""},
+      // A capture that is not a number must not be read as zero.
+      {"1..5", UM, 0, "", "0.0000", "0.0"},
   };
   const char *const no_form[] = {
       "1.5+3.3L/123456", "1.5e3", "-1.5", "", "1234567890", "1.5+3.3L/1000.5", "(2+0.5td)/300",
       "1+0.1Td+(2+0.2Td)L/1000|8", "1.5\n", "1.5\t", "1,5", "garbage",
-      // A capture that is not a number must not be read as zero.
-      "1..5", ".", "1.2.3", "1..5+3.3L/1000", "2.5+3.3L/1000|.", "(.+0.5Td)/300",
+      ".", "1.2.3", "1..5+3.3L/1000", "2.5+3.3L/1000|.", "(.+0.5Td)/300",
       "1+0.1Td+(2+..Td)L/1000", "./500", "1..5C", "..F", "1.5+L/1000|1.2.3"};
   // clang-format on
   for (const TCase &c : cases)
   {
-    QTest::addRow("%s %d", c.text, c.units) << c.text << c.units << c.kind << c.components;
+    QTest::addRow("%s %d", c.text, c.units)
+        << c.text << c.units << c.kind << c.components << c.millimetres << c.micrometres;
   }
   for (const char *text : no_form)
   {
-    QTest::addRow("no form '%s'", text) << text << UM << 0 << "";
+    QTest::addRow("no form '%s'", text) << text << UM << 0 << ""
+                                        << ""
+                                        << "";
   }
 }
 
@@ -98,93 +105,36 @@ void TestExpressionItem::parse()
   QFETCH(int, units);
   QFETCH(int, kind);
   QFETCH(QString, components);
-
-  TExpressionItem item;
-  QCOMPARE(item.Set_Expression(text, units), kind);
-  QCOMPARE(item.Expression_Type(), kind);
-  Verify_Components(item, components);
-}
-
-void TestExpressionItem::unwritten_components_kept()
-{
-  // Each form writes only its own components; a text that matches nothing writes none.
-  const QList<QPair<QString, QString>> cases = {{"7", "7 0.1 2 0.2 1000"},
-                                                {"7/70", "7 70 2 0.2 1000"},
-                                                {"45C", "45 0.1 2 0.2 1000"},
-                                                {"1..5+2L/100", "1 0.1 2 0.2 1000"}};
-  for (const auto &c : cases)
-  {
-    TExpressionItem item;
-    item.Set_Expression(QStringLiteral("1+0.1Td+(2+0.2Td)L/1000"), MM);
-    item.Set_Expression(c.first, MM);
-    Verify_Components(item, c.second);
-  }
-}
-
-void TestExpressionItem::format_data()
-{
-  QTest::addColumn<QString>("text"); // typed in micrometres
-  QTest::addColumn<QString>("millimetres");
-  QTest::addColumn<QString>("micrometres");
-
-  QTest::newRow("1") << "2"
-                     << "0.0020"
-                     << "2.0";
-  QTest::newRow("2") << "5/500"
-                     << "0.0050/500"
-                     << "5.0/500";
-  QTest::newRow("4") << "1.5+3.3L/1000"
-                     << "0.0015+0.0033L/1000"
-                     << "1.5+3.3L/1000";
-  QTest::newRow("4 unit slope") << "1.5+L/1000"
-                                << "0.0015+0.0010L/1000"
-                                << "1.5+1.0L/1000";
-  QTest::newRow("4 largest divisor") << "1+2L/99999"
-                                     << "0.0010+0.0020L/99999"
-                                     << "1.0+2.0L/99999";
-  QTest::newRow("8") << "2.5+3.3L/1000|8"
-                     << "0.0025+0.0033L/1000|0.0080"
-                     << "2.5+3.3L/1000|8.0";
-  QTest::newRow("16") << "(2+0.5Td)/300"
-                      << "(0.0020+0.00050Td)/300"
-                      << "(2.0+0.50Td)/300";
-  QTest::newRow("32") << "1+0.1Td+(2+0.2Td)L/1000"
-                      << "0.0010+0.00010Td+(0.0020+0.00020Td)L/1000"
-                      << "1.0+0.10Td+(2.0+0.20Td)L/1000";
-  QTest::newRow("64") << "68F"
-                      << "20.00 C"
-                      << "20.00 C";
-  QTest::newRow("0") << "1..5"
-                     << "0.0000"
-                     << "0.0";
-}
-
-void TestExpressionItem::format()
-{
-  QFETCH(QString, text);
   QFETCH(QString, millimetres);
   QFETCH(QString, micrometres);
 
-  // The formats must not follow the user's locale.
+  // Each form writes only its own components; a text that matches nothing writes none.
+  const QStringList earlier = {"1", "0.1", "2", "0.2", "1000"};
+  TExpressionItem item;
+  item.Set_Expression(QStringLiteral("1+0.1Td+(2+0.2Td)L/1000"), MM);
+  QCOMPARE(item.Set_Expression(text, units), kind);
+  QCOMPARE(item.Expression_Type(), kind);
+  const QStringList written = components.split(' ', Qt::SkipEmptyParts);
+  Verify_Components(item, (written + earlier.mid(written.size())).join(' '));
+  if (millimetres.isEmpty())
+    return;
+
+  // The texts must not follow the user's locale.
   const QLocale previous;
   QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
   TExpressionItem entered;
-  const int kind = entered.Set_Expression(text, UM);
-  const QString mm = entered.Expression_Text(MM);
-  const QString um = entered.Expression_Text(UM);
-  const QString other_units = entered.Expression_Text(2);
+  entered.Set_Expression(text, UM);
+  const QStringList texts = {entered.Expression_Text(MM), entered.Expression_Text(UM),
+                             entered.Expression_Text(2)};
   QLocale::setDefault(previous);
-
-  QCOMPARE(mm, millimetres);
-  QCOMPARE(um, micrometres);
-  QVERIFY(other_units.isEmpty());
+  QCOMPARE(texts, QStringList({millimetres, micrometres, QString()}));
 
   // Stored in millimetres and read back, the expression is shown as it was entered; the text of
   // an undefined expression reads back as a constant zero.
   TExpressionItem stored;
-  QCOMPARE(stored.Set_Expression(mm, MM),
+  QCOMPARE(stored.Set_Expression(millimetres, MM),
            kind == 0 ? int(TExpressionItem::EXPRESSION_CONSTANT) : kind);
-  QCOMPARE(stored.Expression_Text(UM), um);
+  QCOMPARE(stored.Expression_Text(UM), micrometres);
 }
 
 void TestExpressionItem::component_units()
