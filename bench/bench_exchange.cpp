@@ -3,12 +3,16 @@
 //   bench_exchange                      N = 1,000, 5,000 and 20,000
 //   bench_exchange N...                 the given sizes
 //   bench_exchange --generate N FILE    only write an exchange file of N configurations
+//   bench_exchange --keep DIR [N...]    also copy each exported file to DIR/exported_N.csv, so
+//                                       that two builds' exports can be compared byte for byte,
+//                                       and the imported catalogue to DIR/catalogue_N.db
 
 #include "database.h"
 #include "exchangegenerator.h"
 #include "importexportthread.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -50,7 +54,7 @@ bool Run(TImportExportThread *thread, double *seconds, double *cpu_seconds, QTex
   return true;
 }
 
-bool Measure(int configurations, TResult *result, QTextStream &err)
+bool Measure(int configurations, const QString &keep_directory, TResult *result, QTextStream &err)
 {
   QTemporaryDir directory;
   if (!directory.isValid())
@@ -90,6 +94,25 @@ bool Measure(int configurations, TResult *result, QTextStream &err)
   if (!Run(&thread, &result->export_seconds, &result->export_cpu_seconds, err))
   {
     return false;
+  }
+
+  if (!keep_directory.isEmpty())
+  {
+    // The catalogue is idle here: no transaction is open on it.
+    const QDir keep(keep_directory);
+    const QString pairs[][2] = {
+        {target, keep.filePath(QStringLiteral("exported_%1.csv").arg(configurations))},
+        {database.File_Name(),
+         keep.filePath(QStringLiteral("catalogue_%1.db").arg(configurations))}};
+    for (const auto &pair : pairs)
+    {
+      QFile::remove(pair[1]);
+      if (!QFile::copy(pair[0], pair[1]))
+      {
+        err << "  cannot copy " << pair[0] << " to " << pair[1] << "\n";
+        return false;
+      }
+    }
   }
 
   // Every generated record line must come back: the export reads what the import stored.
@@ -135,6 +158,18 @@ int main(int argc, char *argv[])
     return 0;
   }
 
+  QString keep_directory;
+  if (!arguments.isEmpty() && arguments.first() == QStringLiteral("--keep"))
+  {
+    if (arguments.size() < 2 || !QDir(arguments.at(1)).exists())
+    {
+      err << "usage: bench_exchange --keep DIR [N...]  (DIR must exist)\n";
+      return 2;
+    }
+    keep_directory = arguments.at(1);
+    arguments.erase(arguments.begin(), arguments.begin() + 2);
+  }
+
   QList<int> sizes{1000, 5000, 20000};
   if (!arguments.isEmpty())
   {
@@ -145,7 +180,7 @@ int main(int argc, char *argv[])
       const int size = argument.toInt(&number);
       if (!number || size <= 0)
       {
-        err << "usage: bench_exchange [N...] | --generate N FILE\n";
+        err << "usage: bench_exchange [--keep DIR] [N...] | --generate N FILE\n";
         return 2;
       }
       sizes.append(size);
@@ -159,7 +194,7 @@ int main(int argc, char *argv[])
   for (const int size : qAsConst(sizes))
   {
     TResult result;
-    if (!Measure(size, &result, err))
+    if (!Measure(size, keep_directory, &result, err))
     {
       err.flush();
       return 1;

@@ -6,6 +6,9 @@
 #include <QVariant>
 #include <QtGlobal>
 
+#include <algorithm>
+#include <vector>
+
 namespace
 {
 const char *const NOT_CONNECTED = "Not connected";
@@ -94,10 +97,28 @@ const TComponentSeed COMPONENT_SEED[] = {
 };
 
 // A name that occurs twice (a file edited elsewhere) resolves to its first row.
+const char *const MAKE_ID_STATEMENT =
+    "SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1";
 const char *const MODEL_ID_STATEMENT =
     "SELECT model_id FROM model_types WHERE name=? ORDER BY model_id LIMIT 1";
 const char *const OPTION_ID_STATEMENT =
     "SELECT option_id FROM option_types WHERE name=? ORDER BY option_id LIMIT 1";
+
+// The condition on the specification rows (as s) of a make, of a make and model, or of a make,
+// model and option given by names, resolved inside the statement as the look-ups above resolve
+// them: a read by names is then one statement instead of one per name.
+QString Rows_Of_Names(int name_count)
+{
+  const char *const columns[] = {"make_id", "model_id", "option_id"};
+  const char *const look_ups[] = {MAKE_ID_STATEMENT, MODEL_ID_STATEMENT, OPTION_ID_STATEMENT};
+  QStringList conditions;
+  for (int index = 0; index < name_count; ++index)
+  {
+    conditions.append(QStringLiteral("s.%1=(%2)")
+                          .arg(QLatin1String(columns[index]), QLatin1String(look_ups[index])));
+  }
+  return conditions.join(QLatin1String(" AND "));
+}
 
 // Savepoint names are identifiers, which cannot be bound: quote them as identifiers instead.
 QString Quoted_Identifier(const QString &name)
@@ -328,6 +349,12 @@ bool TDatabase::Savepoint(const QString &name)
     d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
+  if (d_reading)
+  {
+    // Even a failing BEGIN IMMEDIATE would take the write lock for the read transaction.
+    d_last_error = QStringLiteral("A read transaction is open");
+    return false;
+  }
   QString error;
   const bool outermost = d_savepoints.isEmpty();
   // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
@@ -453,6 +480,62 @@ void TDatabase::End_Read(bool began)
     Run_Statement(QStringLiteral("ROLLBACK"), {}, &error);
   }
   d_reading = false;
+}
+
+bool TDatabase::Begin_Read_Transaction()
+{
+  if (!Is_Open())
+  {
+    d_last_error = QLatin1String(NOT_CONNECTED);
+    return false;
+  }
+  if (!d_savepoints.isEmpty() || d_reading)
+  {
+    d_last_error = QStringLiteral("A transaction is already open");
+    return false;
+  }
+  QString error;
+  if (!Run_Statement(QStringLiteral("BEGIN"), {}, &error))
+  {
+    d_last_error = error;
+    return false;
+  }
+  // A deferred transaction takes its snapshot at its first read: take it now, and fail now if
+  // the file cannot be read.
+  if (!Run_Statement(QStringLiteral("PRAGMA data_version"), {}, &error))
+  {
+    d_last_error = error;
+    QString rollback_error;
+    Run_Statement(QStringLiteral("ROLLBACK"), {}, &rollback_error);
+    return false;
+  }
+  d_reading = true;
+  d_catalogue_current = false;
+  return true;
+}
+
+void TDatabase::End_Read_Transaction()
+{
+  End_Read(d_reading);
+}
+
+TExpressionItem TDatabase::Parsed_Expression(const QString &text)
+{
+  // Enough for the distinct texts of a large catalogue; beyond it the cache starts over.
+  constexpr int MAXIMUM_PARSED_EXPRESSIONS = 16384;
+  const auto cached = d_parsed_expressions.constFind(text);
+  if (cached != d_parsed_expressions.constEnd())
+  {
+    return cached.value();
+  }
+  TExpressionItem expression;
+  expression.Set_Expression(text, TExpressionItem::UNITS_MM);
+  if (d_parsed_expressions.size() >= MAXIMUM_PARSED_EXPRESSIONS)
+  {
+    d_parsed_expressions.clear();
+  }
+  d_parsed_expressions.insert(text, expression);
+  return expression;
 }
 
 bool TDatabase::Create_Table(const QStringList &tables, int table_index)
@@ -967,8 +1050,7 @@ QString TDatabase::Lookup_Name(const QString &statement, int id, const char *mis
 
 int TDatabase::Make_Id(const QString &make)
 {
-  return Lookup_Id(QStringLiteral("SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1"),
-                   make, "CMM Make not found.");
+  return Lookup_Id(QLatin1String(MAKE_ID_STATEMENT), make, "CMM Make not found.");
 }
 
 int TDatabase::Model_Id(const QString &model)
@@ -1065,26 +1147,33 @@ QStringList TDatabase::Models(const QString &make, bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
+  if (!Is_Open())
+  {
+    d_last_error = QLatin1String(NOT_CONNECTED);
+    return {};
+  }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return {};
-  }
   // Each model once, in the order of its first row.
-  QVariantList model_ids;
-  if (!Select_Column(QStringLiteral("SELECT model_id FROM specification WHERE make_id=? GROUP BY "
-                                    "model_id ORDER BY MIN(rowid)"),
-                     {make_id}, &model_ids))
+  static const QString statement =
+      QStringLiteral("SELECT m.name FROM specification AS s LEFT JOIN model_types AS m ON "
+                     "m.model_id=s.model_id WHERE %1 GROUP BY s.model_id ORDER BY MIN(s.rowid)")
+          .arg(Rows_Of_Names(1));
+  QVariantList names;
+  if (!Select_Column(statement, {make}, &names))
   {
     return {};
   }
-  QStringList models;
-  for (const QVariant &model_id : qAsConst(model_ids))
+  if (names.isEmpty())
   {
-    models.append(Model_Name(model_id.toInt()));
-    *valid = true;
+    Make_Id(make); // reports an unknown make
+    return {};
+  }
+  *valid = true;
+  QStringList models;
+  for (const QVariant &name : qAsConst(names))
+  {
+    models.append(name.toString());
   }
   return models;
 }
@@ -1093,30 +1182,37 @@ QStringList TDatabase::Options(const QString &make, const QString &model, bool *
 {
   Q_ASSERT(valid);
   *valid = false;
+  if (!Is_Open())
+  {
+    d_last_error = QLatin1String(NOT_CONNECTED);
+    return {};
+  }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
+  // Each option once, in the order of its first row.
+  static const QString statement =
+      QStringLiteral("SELECT o.name FROM specification AS s LEFT JOIN option_types AS o ON "
+                     "o.option_id=s.option_id WHERE %1 GROUP BY s.option_id ORDER BY MIN(s.rowid)")
+          .arg(Rows_Of_Names(2));
+  QVariantList names;
+  if (!Select_Column(statement, {make, model}, &names))
   {
     return {};
   }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
+  if (names.isEmpty())
   {
+    // Reports an unknown make or model.
+    if (Make_Id(make) >= 0)
+    {
+      Model_Id(model);
+    }
     return {};
   }
-  QVariantList option_ids;
-  if (!Select_Column(QStringLiteral("SELECT option_id FROM specification WHERE make_id=? AND "
-                                    "model_id=? GROUP BY option_id ORDER BY MIN(rowid)"),
-                     {make_id, model_id}, &option_ids))
-  {
-    return {};
-  }
+  *valid = true;
   QStringList options;
-  for (const QVariant &option_id : qAsConst(option_ids))
+  for (const QVariant &name : qAsConst(names))
   {
-    options.append(Option_Name(option_id.toInt()));
-    *valid = true;
+    options.append(name.toString());
   }
   return options;
 }
@@ -1401,7 +1497,7 @@ TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &
   {
     TSpecificationItem specification_item;
     specification_item.name = Component_Type_Name(standard_id, row.component_id);
-    specification_item.expression.Set_Expression(row.expression, TExpressionItem::UNITS_MM);
+    specification_item.expression = Parsed_Expression(row.expression);
     specification_item.source = row.source;
     specification_item.description = Component_Type_Description(standard_id, row.component_id);
     specification_item.expression_types =
@@ -1409,4 +1505,126 @@ TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &
     record.Add_Specification_Item(specification_item);
   }
   return record;
+}
+
+QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QString &model,
+                                                   const QString &option, bool *valid,
+                                                   bool manufacturer_only)
+{
+  Q_ASSERT(valid);
+  *valid = false;
+  if (!Is_Open())
+  {
+    d_last_error = QLatin1String(NOT_CONNECTED);
+    return {};
+  }
+  const bool began_read = Begin_Read();
+  const TScope_Exit end_read([&]() { End_Read(began_read); });
+  bool standards_valid = false;
+  const QStringList standards = Standard_Types(&standards_valid);
+  if (!standards_valid)
+  {
+    return {};
+  }
+
+  // The second form leaves out the rows that are surely estimated; the source as read decides
+  // about the others.
+  static const QString statement =
+      QStringLiteral("SELECT s.standard_id,s.component_id,s.source,s.expression FROM "
+                     "specification AS s WHERE %1 ORDER BY s.standard_id,s.rowid")
+          .arg(Rows_Of_Names(3));
+  static const QString manufacturer_statement =
+      QStringLiteral("SELECT s.standard_id,s.component_id,s.source,s.expression FROM "
+                     "specification AS s WHERE %1 AND s.source IS NOT ? ORDER BY "
+                     "s.standard_id,s.rowid")
+          .arg(Rows_Of_Names(3));
+  QSqlQuery *query = Prepared_Query(manufacturer_only ? manufacturer_statement : statement);
+  if (!query)
+  {
+    return {};
+  }
+  query->bindValue(0, make);
+  query->bindValue(1, model);
+  query->bindValue(2, option);
+  if (manufacturer_only)
+  {
+    query->bindValue(3, TDatabaseItem::SOURCE_ESTIMATED);
+  }
+  if (!query->exec())
+  {
+    d_last_error = query->lastError().text();
+    query->finish();
+    return {};
+  }
+  struct TRow
+  {
+    int standard_id;
+    int component_id;
+    int source;
+    QString expression;
+  };
+  std::vector<TRow> rows;
+  while (query->next())
+  {
+    rows.push_back({query->value(0).toInt(), query->value(1).toInt(), query->value(2).toInt(),
+                    query->value(3).toString()});
+  }
+  const bool complete = !query->lastError().isValid();
+  if (!complete)
+  {
+    d_last_error = query->lastError().text();
+  }
+  query->finish();
+  if (!complete)
+  {
+    return {};
+  }
+  // No rows at all may mean an unknown name, which the look-ups report as Read_Specification does.
+  if (rows.empty() && (Make_Id(make) < 0 || Model_Id(model) < 0 || Option_Id(option) < 0))
+  {
+    return {};
+  }
+
+  QList<TDatabaseItem> records;
+  records.reserve(standards.size());
+  for (const QString &standard : standards)
+  {
+    const int standard_id = Standard_Type_Id(standard);
+    if (standard_id < 0)
+    {
+      return {};
+    }
+    TDatabaseItem record;
+    // The rows come grouped by standard, each group in storage order.
+    auto row = std::find_if(rows.cbegin(), rows.cend(),
+                            [standard_id](const TRow &candidate)
+                            { return candidate.standard_id == standard_id; });
+    for (; row != rows.cend() && row->standard_id == standard_id; ++row)
+    {
+      if (manufacturer_only && row->source != TDatabaseItem::SOURCE_MANUFACTURER)
+      {
+        continue;
+      }
+      if (record.Specification_Item_Count() == 0)
+      {
+        record.Set_Make(make);
+        record.Set_Model(model);
+        record.Set_Option(option);
+        record.Set_Standard(standard);
+      }
+      TSpecificationItem item;
+      if (const TComponentType *component = Component_Type(standard_id, row->component_id))
+      {
+        item.name = component->name;
+        item.description = component->description;
+        item.expression_types = component->expression_types;
+      }
+      item.expression = Parsed_Expression(row->expression);
+      item.source = row->source;
+      record.Add_Specification_Item(item);
+    }
+    records.append(record);
+  }
+  *valid = true;
+  return records;
 }

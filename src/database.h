@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 
 #include <QHash>
+#include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -43,6 +44,12 @@ public:
   bool Savepoint(const QString &name);
   bool Release_Savepoint(const QString &name);
   bool Rollback_To_Savepoint(const QString &name);
+  // A read transaction for many reads (an export): they all see one state of the file, and no
+  // write lock is held, so other connections keep reading meanwhile. Only reads belong in it:
+  // Begin fails inside a savepoint or another read transaction, and Savepoint fails until the
+  // end.
+  bool Begin_Read_Transaction();
+  void End_Read_Transaction();
 
   // Standard and component catalogue.
   bool Add_Standard_Type(const QString &name);
@@ -81,6 +88,12 @@ public:
   bool Write_Specification(const TDatabaseItem &item);
   TDatabaseItem Read_Specification(const QString &make, const QString &model, const QString &option,
                                    const QString &standard, bool *valid);
+  // Every standard's record of one configuration in one read: one record per entry of
+  // Standard_Types(), in that order, each as Read_Specification reads it (a standard without rows
+  // gives an empty record). With manufacturer_only the estimated items are left out.
+  QList<TDatabaseItem> Read_Configuration(const QString &make, const QString &model,
+                                          const QString &option, bool *valid,
+                                          bool manufacturer_only = false);
 
   // Estimation of the other standards' components.
   bool Estimate_Specifications(const QString &make, const QString &model, const QString &option);
@@ -125,6 +138,9 @@ private:
   // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
   bool Begin_Read();
   void End_Read(bool began);
+  // A stored text parsed as a fresh item would parse it. Catalogue texts repeat, and parsing is
+  // a large part of reading rows, so parsed texts are kept (a bounded number of them).
+  TExpressionItem Parsed_Expression(const QString &text);
 
   QString d_connection_name;
   QString d_file_name;
@@ -143,6 +159,7 @@ private:
   qint64 d_catalogue_version = -1;
   bool d_catalogue_current = false;
   bool d_reading = false;
+  QHash<QString, TExpressionItem> d_parsed_expressions;
 };
 
 #endif // METROVA_DATABASE_H

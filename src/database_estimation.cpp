@@ -293,8 +293,8 @@ struct TStoredRow
 // and any row, manufacturer's or estimated, keeps an estimate of its component out.
 using TConfiguration = std::vector<TStoredRow>;
 
-bool Read_Configuration(QSqlQuery *query, int make_id, int model_id, int option_id,
-                        TConfiguration *rows, QString *error)
+bool Read_Stored_Rows(QSqlQuery *query, int make_id, int model_id, int option_id,
+                      TConfiguration *rows, QString *error)
 {
   Bind_Configuration(query, make_id, model_id, option_id);
   if (query->exec())
@@ -505,7 +505,7 @@ TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int
     }
     TSpecificationItem item;
     item.name = query->value(2).toString();
-    item.expression.Set_Expression(query->value(0).toString(), TExpressionItem::UNITS_MM);
+    item.expression = Parsed_Expression(query->value(0).toString());
     item.source = query->value(1).toInt();
     record.Add_Specification_Item(item);
   }
@@ -539,7 +539,7 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
     return false;
   }
   TConfiguration rows;
-  if (!Read_Configuration(read_query, make_id, model_id, option_id, &rows, &d_last_error))
+  if (!Read_Stored_Rows(read_query, make_id, model_id, option_id, &rows, &d_last_error))
   {
     return false;
   }
@@ -606,9 +606,8 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   }
   // The configuration is read once; each pass works on it as the passes before it left it.
   TConfiguration rows;
-  bool estimated =
-      Delete_Estimated_Specifications(make_id, model_id, option_id) &&
-      Read_Configuration(read_query, make_id, model_id, option_id, &rows, &d_last_error);
+  bool estimated = Delete_Estimated_Specifications(make_id, model_id, option_id) &&
+                   Read_Stored_Rows(read_query, make_id, model_id, option_id, &rows, &d_last_error);
   QStringList standards;
   if (estimated)
   {

@@ -15,24 +15,20 @@ namespace
 const QString HEADER = QStringLiteral("MetrovaDatabase:Version=1:Format=CSV");
 const QString IMPORT_SAVEPOINT = QStringLiteral("metrova_import");
 const QString LINE_SAVEPOINT = QStringLiteral("metrova_import_line");
-const QString EXPORT_SAVEPOINT = QStringLiteral("metrova_export");
 
 QAtomicInt connection_counter;
 
-// Ends a transaction that only read.
-class TSavepointRelease
+// Ends the export's read transaction however the export ends.
+class TReadTransactionEnd
 {
 public:
-  TSavepointRelease(TDatabase *database, const QString &name) : d_database(database), d_name(name)
-  {
-  }
-  ~TSavepointRelease() { d_database->Release_Savepoint(d_name); }
-  TSavepointRelease(const TSavepointRelease &) = delete;
-  TSavepointRelease &operator=(const TSavepointRelease &) = delete;
+  explicit TReadTransactionEnd(TDatabase *database) : d_database(database) {}
+  ~TReadTransactionEnd() { d_database->End_Read_Transaction(); }
+  TReadTransactionEnd(const TReadTransactionEnd &) = delete;
+  TReadTransactionEnd &operator=(const TReadTransactionEnd &) = delete;
 
 private:
   TDatabase *d_database;
-  QString d_name;
 };
 
 // Ends the savepoint without keeping anything done since it was set.
@@ -135,15 +131,16 @@ void TImportExportThread::Export_Database()
     return;
   }
 
-  // One transaction for all the reads: the file shows one state of the catalogue, and the file
-  // locks are taken once rather than for every statement.
-  if (!database->Savepoint(EXPORT_SAVEPOINT))
+  // One read transaction for all the reads: the file shows one state of the catalogue, the
+  // file locks are taken once rather than for every statement, and other connections can go on
+  // reading meanwhile.
+  if (!database->Begin_Read_Transaction())
   {
     file.cancelWriting();
     Fail(database->Last_Error());
     return;
   }
-  const TSavepointRelease release(database, EXPORT_SAVEPOINT);
+  const TReadTransactionEnd end_read(database);
 
   QString content = HEADER + QStringLiteral("\n\n");
 
@@ -178,68 +175,32 @@ void TImportExportThread::Export_Database()
     return;
   }
 
-  // Names are resolved to ids once, not again for every record read.
-  QList<int> standard_ids;
-  for (const QString &standard : standards)
-  {
-    standard_ids.append(database->Standard_Type_Id(standard));
-    if (standard_ids.constLast() < 0)
-    {
-      file.cancelWriting();
-      Fail(database->Last_Error());
-      return;
-    }
-  }
-
-  // The names below were just listed by the database: a failing look-up or read is a database
-  // fault, and a file without that record would pass for a complete export.
-  const auto fail_read = [this, &file, database]()
-  {
-    file.cancelWriting();
-    Fail(database->Last_Error());
-  };
+  // The names below were just listed by the database: a failing read is a database fault, and
+  // a file without that record would pass for a complete export.
   const int make_count = makes.size();
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = makes.at(make_index);
     bool models_valid = false;
     const QStringList models = database->Models(make, &models_valid);
-    const int make_id = models_valid ? database->Make_Id(make) : -1;
-    if (models_valid && make_id < 0)
-    {
-      fail_read();
-      return;
-    }
     for (const QString &model : models)
     {
       bool options_valid = false;
       const QStringList options = database->Options(make, model, &options_valid);
-      const int model_id = options_valid ? database->Model_Id(model) : -1;
-      if (options_valid && model_id < 0)
-      {
-        fail_read();
-        return;
-      }
       for (const QString &option : options)
       {
-        const int option_id = database->Option_Id(option);
-        if (option_id < 0)
+        bool read_valid = false;
+        const QList<TDatabaseItem> records =
+            database->Read_Configuration(make, model, option, &read_valid, true);
+        if (!read_valid || records.size() != standards.size())
         {
-          fail_read();
+          file.cancelWriting();
+          Fail(database->Last_Error());
           return;
         }
         for (int standard_index = 0; standard_index < standards.size(); ++standard_index)
         {
-          const QString &standard = standards.at(standard_index);
-          bool read_valid = false;
-          TDatabaseItem record = database->Read_Specification_By_Id(
-              make_id, model_id, option_id, standard_ids.at(standard_index), &read_valid);
-          if (!read_valid)
-          {
-            fail_read();
-            return;
-          }
-          record.Remove_Estimated_Items();
+          const TDatabaseItem &record = records.at(standard_index);
           const int item_count = record.Specification_Item_Count();
           if (item_count == 0)
           {
@@ -251,7 +212,7 @@ void TImportExportThread::Export_Database()
           content += QLatin1Char(',');
           content += option;
           content += QLatin1Char(',');
-          content += standard;
+          content += standards.at(standard_index);
           for (int index = 0; index < item_count; ++index)
           {
             const TSpecificationItem item = record.Specification_Item(index);

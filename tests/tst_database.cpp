@@ -50,6 +50,20 @@ QStringList Item_Texts(const TDatabaseItem &record)
   return texts;
 }
 
+// The standards of the records that hold items.
+QStringList Standards_Read(const QList<TDatabaseItem> &records)
+{
+  QStringList standards;
+  for (const TDatabaseItem &record : records)
+  {
+    if (record.Specification_Item_Count() > 0)
+    {
+      standards.append(record.Standard());
+    }
+  }
+  return standards;
+}
+
 // Another connection on the same file, as another program or thread holds it.
 class TOther_Connection
 {
@@ -185,6 +199,11 @@ private slots:
   void failed_operations_leave_database_unchanged_data();
   void failed_operations_leave_database_unchanged();
   void models_and_options_in_order_of_first_use();
+  void listing_unknown_names_data();
+  void listing_unknown_names();
+  void read_configuration_data();
+  void read_configuration();
+  void read_transaction();
   void removal();
   void savepoints_nest();
   void writer_waits_for_other_connection();
@@ -460,6 +479,10 @@ void TestDatabase::closed_database_data()
   row("Read_Specification",
       no_list([](TDatabase *d)
               { return Item_Texts(d->Read_Specification("A", "B", "C", "CMMA", &valid)); }));
+  row("Read_Configuration",
+      no_list([](TDatabase *d)
+              { return Standards_Read(d->Read_Configuration("A", "B", "C", &valid)); }));
+  row("Begin_Read_Transaction", [](TDatabase *d) { return !d->Begin_Read_Transaction(); });
   row("Make_Id", [](TDatabase *d) { return d->Make_Id("A") == -1; });
   row("Option_Name", [](TDatabase *d) { return d->Option_Name(1).isNull(); });
   row("Standard_Type_Id", [](TDatabase *d) { return d->Standard_Type_Id("CMMA") == -1; });
@@ -753,6 +776,183 @@ void TestDatabase::models_and_options_in_order_of_first_use()
   QCOMPARE(d_database->Options("Beta", "M2", &valid), QStringList({"O1", "O2", "O3"}));
 }
 
+void TestDatabase::listing_unknown_names_data()
+{
+  QTest::addColumn<QString>("make");
+  QTest::addColumn<QString>("model");
+  QTest::addColumn<QString>("error");
+
+  // Without a model the models are listed, else the model's options. Known names without rows
+  // leave the error text as it was.
+  const auto row = [](const char *tag, const QString &make, const QString &model,
+                      const QString &error) { QTest::newRow(tag) << make << model << error; };
+  row("models, unknown make", "Acmex", QString(), "CMM Make not found.");
+  row("models, make without rows", "Empty", QString(), QString());
+  row("options, unknown make", "Acmex", "M1", "CMM Make not found.");
+  row("options, unknown model", "Acme", "m1", "CMM Model not found.");
+  row("options, model of another make", "Acme", "M2", QString());
+}
+
+void TestDatabase::listing_unknown_names()
+{
+  QFETCH(QString, make);
+  QFETCH(QString, model);
+  QFETCH(QString, error);
+  Open_Fresh(true);
+  QVERIFY(d_database->Write_Specification(Record("Beta", "M2", "O1", "CMMA", {"G=0.0010"})));
+  QVERIFY(d_database->Write_Specification(Record("Empty", "M2", "O1", "CMMA", {})));
+  QCOMPARE(d_database->Option_Id("O9"), -1); // an error text that must stay
+
+  bool valid = true;
+  const QStringList names =
+      model.isNull() ? d_database->Models(make, &valid) : d_database->Options(make, model, &valid);
+  QVERIFY(names.isEmpty());
+  QVERIFY(!valid);
+  QCOMPARE(d_database->Last_Error(), error.isEmpty() ? QString("CMM Option not found.") : error);
+}
+
+void TestDatabase::read_configuration_data()
+{
+  QTest::addColumn<QStringList>("names");
+  QTest::addColumn<bool>("manufacturer_only");
+  QTest::addColumn<QStringList>("filled");
+  QTest::addColumn<QString>("error");
+
+  const QStringList baseline{"Acme", "M1", "O1"};
+  QTest::newRow("every item") << baseline << false << QStringList{"10360", "CMMA"} << QString();
+  QTest::newRow("manufacturer's items")
+      << baseline << true << QStringList{"10360", "CMMA"} << QString();
+  QTest::newRow("only estimates") << QStringList{"Acme", "M1", "O2"} << false
+                                  << QStringList{"B89.4.1"} << QString();
+  QTest::newRow("only estimates, manufacturer's items")
+      << QStringList{"Acme", "M1", "O2"} << true << QStringList() << QString();
+  QTest::newRow("known names, no rows")
+      << QStringList{"Acme", "M2", "O1"} << false << QStringList() << QString();
+  QTest::newRow("unknown make") << QStringList{"Acmex", "M1", "O1"} << false << QStringList()
+                                << "CMM Make not found.";
+  QTest::newRow("unknown model") << QStringList{"Acme", "m1", "O1"} << true << QStringList()
+                                 << "CMM Model not found.";
+  QTest::newRow("unknown option") << QStringList{"Acme", "M1", "O9"} << false << QStringList()
+                                  << "CMM Option not found.";
+}
+
+void TestDatabase::read_configuration()
+{
+  QFETCH(QStringList, names);
+  QFETCH(bool, manufacturer_only);
+  QFETCH(QStringList, filled);
+  QFETCH(QString, error);
+  Open_Fresh(true);
+
+  // An estimate among the manufacturer's items, and a configuration of estimates only.
+  const TDatabaseItem stated =
+      Record("Acme", "M1", "O1", "10360", {"Pftu=0.0018", "E0=0.0019+0.0030L/1000"});
+  TSpecificationItem estimated;
+  estimated.name = "Rpt";
+  estimated.expression.Set_Expression("0.0017", TExpressionItem::UNITS_MM);
+  estimated.source = TDatabaseItem::SOURCE_ESTIMATED;
+  TDatabaseItem mixed = Record("Acme", "M1", "O1", "10360", {});
+  mixed.Add_Specification_Item(stated.Specification_Item(0));
+  mixed.Add_Specification_Item(estimated);
+  mixed.Add_Specification_Item(stated.Specification_Item(1));
+  QVERIFY(d_database->Write_Specification(mixed));
+  TDatabaseItem estimates = Record("Acme", "M1", "O2", "B89.4.1", {});
+  estimated.name = "Repeat";
+  estimates.Add_Specification_Item(estimated);
+  QVERIFY(d_database->Write_Specification(estimates));
+  QVERIFY(d_database->Write_Specification(Record("Beta", "M2", "O1", "CMMA", {"G=0.0010"})));
+  // A model name that occurs twice (a file edited elsewhere) is read through its first row.
+  TOther_Connection other(d_file_name);
+  QVERIFY(other.Execute("INSERT INTO model_types (name) VALUES ('M1')"));
+  QVERIFY(other.Execute("INSERT INTO specification VALUES (1,3,1,2,9,'0.0100',0)"));
+  // A standard's rows apart in storage, as a later edit leaves them.
+  QVERIFY(other.Execute("INSERT INTO specification VALUES (1,1,1,4,19,'0.0031',0)"));
+  bool valid = false;
+  const QStringList standards = d_database->Standard_Types(&valid);
+  valid = !error.isEmpty(); // the opposite of the outcome: a flag left alone is caught
+  const QList<TDatabaseItem> records =
+      d_database->Read_Configuration(names[0], names[1], names[2], &valid, manufacturer_only);
+  QCOMPARE(valid, error.isEmpty());
+  if (!valid)
+  {
+    QVERIFY(records.isEmpty());
+    QCOMPARE(d_database->Last_Error(), error);
+    return;
+  }
+  QCOMPARE(records.size(), standards.size());
+  QCOMPARE(Standards_Read(records), filled);
+  // Each record as Read_Specification reads it, less the estimates if asked.
+  for (int index = 0; index < standards.size(); ++index)
+  {
+    TDatabaseItem expected =
+        d_database->Read_Specification(names[0], names[1], names[2], standards[index], &valid);
+    QVERIFY(valid);
+    if (manufacturer_only)
+    {
+      expected.Remove_Estimated_Items();
+      if (expected.Specification_Item_Count() == 0)
+      {
+        expected = TDatabaseItem();
+      }
+    }
+    const TDatabaseItem &read = records[index];
+    QCOMPARE(
+        QStringList({read.Make(), read.Model(), read.Option(), read.Standard()}),
+        QStringList({expected.Make(), expected.Model(), expected.Option(), expected.Standard()}));
+    QCOMPARE(Item_Texts(read), Item_Texts(expected));
+    for (int item = 0; item < read.Specification_Item_Count(); ++item)
+    {
+      QCOMPARE(read.Specification_Item(item).source, expected.Specification_Item(item).source);
+      QCOMPARE(read.Specification_Item(item).description,
+               expected.Specification_Item(item).description);
+      QCOMPARE(read.Specification_Item(item).expression_types,
+               expected.Specification_Item(item).expression_types);
+    }
+  }
+  if (names == QStringList{"Acme", "M1", "O1"})
+  {
+    QCOMPARE(Item_Texts(records[0]),
+             manufacturer_only
+                 ? QStringList({"Pftu=0.0018", "E0=0.0019+0.0030L/1000"})
+                 : QStringList({"Pftu=0.0018", "Rpt=0.0017", "E0=0.0019+0.0030L/1000"}));
+    QCOMPARE(Item_Texts(records[3]),
+             QStringList({"G=0.0020", "M=0.0025+0.0040L/1000", "Repeat=0.0030", "Repeat=0.0031"}));
+  }
+}
+
+void TestDatabase::read_transaction()
+{
+  Open_Fresh(true);
+  TOther_Connection other(d_file_name);
+  bool valid = false;
+
+  QVERIFY(d_database->Savepoint("write"));
+  QVERIFY(!d_database->Begin_Read_Transaction());
+  QCOMPARE(d_database->Last_Error(), QString("A transaction is already open"));
+  QVERIFY(d_database->Release_Savepoint("write"));
+
+  QVERIFY2(d_database->Begin_Read_Transaction(), qPrintable(d_database->Last_Error()));
+  QVERIFY(!d_database->Begin_Read_Transaction());
+  QVERIFY(!d_database->Savepoint("write"));
+  QCOMPARE(d_database->Last_Error(), QString("A read transaction is open"));
+  QCOMPARE(d_database->Options("Acme", "M1", &valid), QStringList({"O1"}));
+  QCOMPARE(Standards_Read(d_database->Read_Configuration("Acme", "M1", "O1", &valid)),
+           QStringList({"10360", "CMMA"}));
+  // No write lock is held: another connection may begin writing, and read.
+  QVERIFY(other.Execute("BEGIN IMMEDIATE"));
+  QCOMPARE(other.Count("make"), 1);
+  QVERIFY(other.Execute("ROLLBACK"));
+  d_database->End_Read_Transaction();
+
+  // Nothing stays open: the other connection commits at once, and this one writes again.
+  QVERIFY(other.Execute("INSERT INTO make (name) VALUES ('Other')"));
+  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Other"}));
+  QVERIFY(d_database->Write_Specification(Record("Beta", "M1", "O1", "CMMA", {"G=0.0010"})));
+  d_database->End_Read_Transaction(); // without a transaction, nothing
+  QVERIFY(d_database->Savepoint("write"));
+  QVERIFY(d_database->Release_Savepoint("write"));
+}
+
 void TestDatabase::removal()
 {
   Open_Fresh(true);
@@ -877,6 +1077,8 @@ void TestDatabase::no_read_lock_outlives_a_call_data()
       });
   row("Component_Types",
       [](TDatabase *d) { return d->Component_Types("10360", &valid).size() == 7; });
+  row("Read_Configuration", [](TDatabase *d)
+      { return Standards_Read(d->Read_Configuration("Acme", "M1", "O1", &valid)).size() == 2; });
 }
 
 void TestDatabase::no_read_lock_outlives_a_call()
@@ -920,6 +1122,8 @@ void TestDatabase::missing_validity_flag_asserts_data()
   row("Options", [](TDatabase *d) { return d->Options("Acme", "M1", nullptr).isEmpty(); });
   row("Read_Specification", [](TDatabase *d)
       { return d->Read_Specification("Acme", "M1", "O1", "CMMA", nullptr).Make().isEmpty(); });
+  row("Read_Configuration",
+      [](TDatabase *d) { return d->Read_Configuration("Acme", "M1", "O1", nullptr).isEmpty(); });
 }
 
 void TestDatabase::missing_validity_flag_asserts()
