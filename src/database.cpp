@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -7,6 +8,8 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <vector>
 
 namespace
@@ -96,28 +99,88 @@ const TComponentSeed COMPONENT_SEED[] = {
     {"CMMA", "Repeat", "Maximum length variation error", 1},
 };
 
-// A name that occurs twice (a file edited elsewhere) resolves to its first row.
-const char *const MAKE_ID_STATEMENT =
-    "SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1";
-const char *const MODEL_ID_STATEMENT =
-    "SELECT model_id FROM model_types WHERE name=? ORDER BY model_id LIMIT 1";
-const char *const OPTION_ID_STATEMENT =
-    "SELECT option_id FROM option_types WHERE name=? ORDER BY option_id LIMIT 1";
+// The tables of the names of a configuration, in the order of its names: make, model, option.
+struct TNameTable
+{
+  QString table;
+  QString id_column;
+  // A name that occurs twice (a file edited elsewhere) resolves to its first row.
+  QString id_statement;
+  QString name_statement;
+  QString insert_statement;
+  QString missing;
+};
+
+const TNameTable NAME_TABLES[] = {
+    {QStringLiteral("make"), QStringLiteral("make_id"),
+     QStringLiteral("SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM make WHERE make_id=?"),
+     QStringLiteral("INSERT INTO make (name) VALUES (?)"), QStringLiteral("CMM Make not found.")},
+    {QStringLiteral("model_types"), QStringLiteral("model_id"),
+     QStringLiteral("SELECT model_id FROM model_types WHERE name=? ORDER BY model_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM model_types WHERE model_id=?"),
+     QStringLiteral("INSERT INTO model_types (name) VALUES (?)"),
+     QStringLiteral("CMM Model not found.")},
+    {QStringLiteral("option_types"), QStringLiteral("option_id"),
+     QStringLiteral("SELECT option_id FROM option_types WHERE name=? ORDER BY option_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM option_types WHERE option_id=?"),
+     QStringLiteral("INSERT INTO option_types (name) VALUES (?)"),
+     QStringLiteral("CMM Option not found.")},
+};
+
+enum TNameKind
+{
+  NAME_MAKE = 0,
+  NAME_MODEL,
+  NAME_OPTION
+};
 
 // The condition on the specification rows (as s) of a make, of a make and model, or of a make,
-// model and option given by names, resolved inside the statement as the look-ups above resolve
+// model and option given by names, resolved inside the statement as the look-ups by name resolve
 // them: a read by names is then one statement instead of one per name.
 QString Rows_Of_Names(int name_count)
 {
-  const char *const columns[] = {"make_id", "model_id", "option_id"};
-  const char *const look_ups[] = {MAKE_ID_STATEMENT, MODEL_ID_STATEMENT, OPTION_ID_STATEMENT};
   QStringList conditions;
-  for (int index = 0; index < name_count; ++index)
+  for (int kind = 0; kind < name_count; ++kind)
   {
     conditions.append(QStringLiteral("s.%1=(%2)")
-                          .arg(QLatin1String(columns[index]), QLatin1String(look_ups[index])));
+                          .arg(NAME_TABLES[kind].id_column, NAME_TABLES[kind].id_statement));
   }
   return conditions.join(QLatin1String(" AND "));
+}
+
+// The rows that make records: read with their columns in this order, standard_id, component_id,
+// source and expression, they build their items in one way (TDatabase::Read_Stored_Rows).
+const QString STATEMENT_READ_STANDARD = QStringLiteral(
+    "SELECT standard_id,component_id,source,expression FROM specification WHERE make_id=? AND "
+    "model_id=? AND option_id=? AND standard_id=? ORDER BY rowid");
+// A pass of the estimation reads the whole configuration once.
+const QString STATEMENT_READ_CONFIGURATION = QStringLiteral(
+    "SELECT standard_id,component_id,source,expression FROM specification WHERE make_id=? AND "
+    "model_id=? AND option_id=? ORDER BY rowid");
+const QString STATEMENT_INSERT =
+    QStringLiteral("INSERT INTO specification "
+                   "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
+                   "VALUES(?,?,?,?,?,?,?)");
+const QString STATEMENT_DELETE_ESTIMATED = QStringLiteral(
+    "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?");
+const QString STATEMENT_EXISTS = QStringLiteral(
+    "SELECT source FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND "
+    "standard_id=? AND component_id=? LIMIT 1");
+// The names come with the rows so that a read costs one statement.
+const QString STATEMENT_READ_BY_ID = QStringLiteral(
+    "SELECT s.expression,s.source,c.name,m.name,mt.name,o.name,st.name FROM specification AS s "
+    "LEFT JOIN component_types AS c "
+    "ON c.component_type_id=s.component_id AND c.standard_id=s.standard_id "
+    "LEFT JOIN make AS m ON m.make_id=s.make_id "
+    "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
+    "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
+    "LEFT JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
+    "WHERE s.make_id=? AND s.model_id=? AND s.option_id=? AND s.standard_id=? ORDER BY s.rowid");
+
+QString Insert_Failure(const QString &table, const QString &reason)
+{
+  return QStringLiteral("Cannot add data to table '%1'.  Reason: %2").arg(table, reason);
 }
 
 // Savepoint names are identifiers, which cannot be bound: quote them as identifiers instead.
@@ -142,10 +205,404 @@ private:
   TFunction d_function;
 };
 
+template <typename TValue>
+void Bind_Values(QSqlQuery *query, std::initializer_list<TValue> values)
+{
+  int position = 0;
+  for (const TValue &value : values)
+  {
+    query->bindValue(position++, value);
+  }
+}
+
+// Runs a prepared and bound statement and hands each row to read_row. False, with the reason in
+// *error where one is given, when the statement fails at once or midway. The statement is
+// finished either way, so that no read lock outlives the call.
+template <typename TReadRow>
+bool Read_Rows(QSqlQuery *query, QString *error, TReadRow read_row)
+{
+  if (query->exec())
+  {
+    while (query->next())
+    {
+      read_row(*query);
+    }
+  }
+  const bool complete = !query->lastError().isValid();
+  if (!complete && error)
+  {
+    *error = query->lastError().text();
+  }
+  query->finish();
+  return complete;
+}
+
+// The first column of every row as text; false for a statement that could not be prepared.
+bool Read_Names(QSqlQuery *query, QStringList *names)
+{
+  return query &&
+         Read_Rows(query, nullptr,
+                   [names](const QSqlQuery &row) { names->append(row.value(0).toString()); });
+}
+
+// A stored row with its item. The estimation keeps all rows of one configuration in storage
+// order: a pass's sources are the rows of its standard, and any row, manufacturer's or estimated,
+// keeps an estimate of its component out.
+struct TStoredRow
+{
+  int standard_id;
+  int component_id;
+  TSpecificationItem item;
+};
+
+using TStoredRows = std::vector<TStoredRow>;
+
+void Name_Record(TDatabaseItem *record, const QString &make, const QString &model,
+                 const QString &option, const QString &standard)
+{
+  record->Set_Make(make);
+  record->Set_Model(model);
+  record->Set_Option(option);
+  record->Set_Standard(standard);
+}
+
 const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
 const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
 const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear");
 const QString SAVEPOINT_INITIALIZE = QStringLiteral("metrova_initialize");
+const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
+const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
+
+// ---------------------------------------------------------------------------------------------
+// Estimation of the components of the other standards from the rows stored for one make, model
+// and option: conversion rules, the passes over the standards and the storage of the estimates.
+
+// Derived items wait in one list per target standard and are stored list by list in this order.
+enum TTarget
+{
+  TARGET_B89 = 0,
+  TARGET_10360,
+  TARGET_VDIVDE_2617,
+  TARGET_CMMA,
+  TARGET_COUNT
+};
+
+const char *const TARGET_STANDARDS[TARGET_COUNT] = {"B89.4.1", "10360", "VDIVDE_2617", "CMMA"};
+
+// A copy of its source item under the target's name, and the text of its expression; the text
+// is parsed only when the item is about to be stored, since most derivations find their row.
+struct TDerivedItem
+{
+  TSpecificationItem item;
+  QString text;
+};
+
+using TPendingLists = std::array<std::vector<TDerivedItem>, TARGET_COUNT>;
+
+// The components that hold one and the same length error. "Volume" of "B89.4.1" holds twice it.
+struct TLengthErrorComponent
+{
+  TTarget target;
+  const char *component;
+};
+
+const TLengthErrorComponent LENGTH_ERROR_COMPONENTS[] = {
+    {TARGET_10360, "E0"}, {TARGET_10360, "E150"}, {TARGET_VDIVDE_2617, "U3"}, {TARGET_CMMA, "M"}};
+
+// Constant-to-constant rules of the repeatability and probing components.
+struct TConstantTarget
+{
+  TTarget target;
+  const char *component;
+  double factor;
+};
+
+struct TConstantRule
+{
+  TTarget source;
+  const char *component;
+  int target_count;
+  TConstantTarget targets[3];
+};
+
+const TConstantRule CONSTANT_RULES[] = {
+    {TARGET_10360, "R0", 2, {{TARGET_B89, "Repeat", 0.5}, {TARGET_CMMA, "Repeat", 1.0}}},
+    {TARGET_10360, "Rpt", 2, {{TARGET_B89, "Repeat", 1.0}, {TARGET_CMMA, "Repeat", 2.0}}},
+    {TARGET_B89,
+     "Repeat",
+     3,
+     {{TARGET_10360, "Rpt", 1.0}, {TARGET_CMMA, "Repeat", 2.0}, {TARGET_10360, "R0", 2.0}}},
+    {TARGET_CMMA,
+     "Repeat",
+     3,
+     {{TARGET_B89, "Repeat", 0.5}, {TARGET_10360, "Rpt", 0.5}, {TARGET_10360, "R0", 1.0}}},
+    {TARGET_10360, "Pftu", 1, {{TARGET_VDIVDE_2617, "V3", 1.0}}},
+    {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
+};
+
+// The number formats of millimetre texts: error values, Td coefficients and divisors.
+QString Fixed_4(double value)
+{
+  return QString::number(value, 'f', 4);
+}
+QString Fixed_5(double value)
+{
+  return QString::number(value, 'f', 5);
+}
+QString General(double value)
+{
+  return QString::number(value, 'g', 6);
+}
+
+QString Linear_Text(double a, double b, double n)
+{
+  return QStringLiteral("%1+%2L/%3").arg(Fixed_4(a), Fixed_4(b), General(n));
+}
+
+QString Linear_Maximum_Text(double a, double b, double n, double m)
+{
+  return QStringLiteral("%1+%2L/%3|%4").arg(Fixed_4(a), Fixed_4(b), General(n), Fixed_4(m));
+}
+
+QString Temperature_Text(double a, double b, double c, double d, double n)
+{
+  return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
+      .arg(Fixed_4(a), Fixed_5(b), Fixed_4(c), Fixed_5(d), General(n));
+}
+
+// A length error of kind 4, 8 or 32 with its error values scaled; Td coefficients never scale.
+// Empty for any other kind.
+QString Scaled_Length_Error_Text(const TExpressionItem &expression, double scale,
+                                 double maximum_scale)
+{
+  const auto value = [&expression](int index)
+  { return expression.Component(index, TExpressionItem::UNITS_MM); };
+
+  switch (expression.Expression_Type())
+  {
+  case TExpressionItem::EXPRESSION_LINEAR:
+    return Linear_Text(scale * value(0), scale * value(1), value(2));
+  case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
+    return Linear_Maximum_Text(scale * value(0), scale * value(1), value(2),
+                               maximum_scale * value(3));
+  case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
+    return Temperature_Text(scale * value(0), value(1), scale * value(2), value(3), value(4));
+  default:
+    return QString();
+  }
+}
+
+// The repeatability R of a "B89.4.1" record, read from its "Repeat" text as stored.
+struct TRepeatability
+{
+  bool available = false;
+  double value = 0.0;
+};
+
+void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
+                      const char *component, const QString &text)
+{
+  TDerivedItem derived{source, text};
+  derived.item.name = QLatin1String(component);
+  derived.item.source = TDatabaseItem::SOURCE_ESTIMATED;
+  (*pending)[target].push_back(derived);
+}
+
+// Appends to the pending lists what one item of the source standard yields.
+void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
+                  const TRepeatability &repeatability, TPendingLists *pending)
+{
+  const TExpressionItem &expression = item.expression;
+  const int kind = expression.Expression_Type();
+
+  for (const TLengthErrorComponent &source : LENGTH_ERROR_COMPONENTS)
+  {
+    if (source.target != source_standard || item.name != QLatin1String(source.component))
+    {
+      continue;
+    }
+    const QString volume_text = Scaled_Length_Error_Text(expression, 2.0, 2.0);
+    if (volume_text.isEmpty())
+    {
+      return;
+    }
+    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume_text);
+    const QString text = Scaled_Length_Error_Text(expression, 1.0, 1.0);
+    for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
+    {
+      if (&target != &source)
+      {
+        Add_Derived_Item(pending, target.target, item, target.component, text);
+      }
+    }
+    return;
+  }
+
+  if (source_standard == TARGET_B89 && item.name == QLatin1String("Volume"))
+  {
+    const auto value = [&expression](int index)
+    { return expression.Component(index, TExpressionItem::UNITS_MM); };
+
+    QString text;
+    if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+    {
+      // The value stated for length N becomes the length-dependent part.
+      if (repeatability.available)
+      {
+        text = Linear_Text(repeatability.value, value(0) / 2.0, value(1));
+      }
+    }
+    else if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE)
+    {
+      if (repeatability.available)
+      {
+        text = QStringLiteral("%1+0.00000Td+(%2+%3Td)L/%4")
+                   .arg(Fixed_4(repeatability.value), Fixed_4(value(0) / 2.0), Fixed_5(value(1)),
+                        General(value(2)));
+      }
+    }
+    else
+    {
+      // The maximum of a ballbar length variation is kept as it is.
+      text = Scaled_Length_Error_Text(expression, 0.5, 1.0);
+    }
+    if (!text.isEmpty())
+    {
+      for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
+      {
+        Add_Derived_Item(pending, target.target, item, target.component, text);
+      }
+    }
+    return;
+  }
+
+  if (kind != TExpressionItem::EXPRESSION_CONSTANT)
+  {
+    return;
+  }
+  const double a = expression.Component(0, TExpressionItem::UNITS_MM);
+  for (const TConstantRule &rule : CONSTANT_RULES)
+  {
+    if (rule.source != source_standard || item.name != QLatin1String(rule.component))
+    {
+      continue;
+    }
+    for (int index = 0; index < rule.target_count; ++index)
+    {
+      const TConstantTarget &target = rule.targets[index];
+      Add_Derived_Item(pending, target.target, item, target.component, Fixed_4(target.factor * a));
+    }
+    return;
+  }
+}
+
+int Target_Of(const QString &standard)
+{
+  for (int target = 0; target < TARGET_COUNT; ++target)
+  {
+    if (standard == QLatin1String(TARGET_STANDARDS[target]))
+    {
+      return target;
+    }
+  }
+  return -1;
+}
+
+bool Row_Exists(const TStoredRows &rows, int standard_id, int component_id)
+{
+  return std::any_of(rows.begin(), rows.end(),
+                     [standard_id, component_id](const TStoredRow &row) {
+                       return row.standard_id == standard_id && row.component_id == component_id;
+                     });
+}
+
+// What the rows of one standard yield, in the order of the pending lists.
+TPendingLists Derive_From_Standard(TTarget source_standard, int standard_id,
+                                   const TStoredRows &rows)
+{
+  TRepeatability repeatability;
+  if (source_standard == TARGET_B89)
+  {
+    // R as stored, that is rounded to the text's four decimals.
+    const auto repeat = std::find_if(rows.begin(), rows.end(),
+                                     [standard_id](const TStoredRow &row) {
+                                       return row.standard_id == standard_id &&
+                                              row.item.name == QLatin1String("Repeat");
+                                     });
+    if (repeat != rows.end())
+    {
+      repeatability.available = true;
+      repeatability.value =
+          repeat->item.expression.Expression_Text(TExpressionItem::UNITS_MM).toDouble();
+    }
+  }
+  TPendingLists pending;
+  for (const TStoredRow &row : rows)
+  {
+    if (row.standard_id == standard_id)
+    {
+      Derive_Items(source_standard, row.item, repeatability, &pending);
+    }
+  }
+  return pending;
+}
+
+// Inserts the derived items whose component has no row yet, list by list; the first derivation
+// of a component wins. Stored rows are appended to the configuration.
+bool Store_Derived_Items(TDatabase *database, QSqlQuery *insert_query, int make_id, int model_id,
+                         int option_id, const TPendingLists &pending, TStoredRows *rows,
+                         QString *error)
+{
+  for (int target = 0; target < TARGET_COUNT; ++target)
+  {
+    if (pending[target].empty())
+    {
+      continue;
+    }
+    const int target_id = database->Standard_Type_Id(QLatin1String(TARGET_STANDARDS[target]));
+    if (target_id < 0)
+    {
+      continue; // a catalogue without that standard has nowhere to put its estimates
+    }
+    for (const TDerivedItem &derived : pending[target])
+    {
+      const int component_id = database->Component_Type_Id(target_id, derived.item.name);
+      if (component_id < 0 || Row_Exists(*rows, target_id, component_id))
+      {
+        continue;
+      }
+      TSpecificationItem item = derived.item;
+      // A value too large for the text forms parses to nothing; "0.0000" would be a made-up zero.
+      if (item.expression.Set_Expression(derived.text, TExpressionItem::UNITS_MM) ==
+          TExpressionItem::EXPRESSION_UNDEFINED)
+      {
+        continue;
+      }
+      Bind_Values<QVariant>(
+          insert_query, {make_id, model_id, option_id, target_id, component_id,
+                         item.expression.Expression_Text(TExpressionItem::UNITS_MM), item.source});
+      const bool inserted = insert_query->exec();
+      if (!inserted)
+      {
+        *error = Insert_Failure(QStringLiteral("specification"), insert_query->lastError().text());
+      }
+      insert_query->finish();
+      if (!inserted)
+      {
+        return false;
+      }
+      rows->push_back(TStoredRow{target_id, component_id, item});
+    }
+  }
+  return true;
+}
+
+bool Anything_Derived(const TPendingLists &pending)
+{
+  return std::any_of(pending.begin(), pending.end(),
+                     [](const std::vector<TDerivedItem> &list) { return !list.empty(); });
+}
+
 } // namespace
 
 TDatabase::TDatabase(const QString &connection_name) : d_connection_name(connection_name) {}
@@ -155,45 +612,68 @@ TDatabase::~TDatabase()
   Close();
 }
 
-QSqlQuery *TDatabase::Prepared_Query(const QString &statement)
+bool TDatabase::Require_Open()
 {
-  const auto found = d_prepared_queries.find(statement);
-  if (found != d_prepared_queries.end())
-  {
-    return found->second.get();
-  }
   if (!Is_Open())
   {
     d_last_error = QLatin1String(NOT_CONNECTED);
-    return nullptr;
+    return false;
   }
-  auto query = std::make_unique<QSqlQuery>(*d_connection);
-  query->setForwardOnly(true);
-  if (!query->prepare(statement))
+  return true;
+}
+
+QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
+                                     std::initializer_list<QVariant> values)
+{
+  QSqlQuery *prepared = nullptr;
+  const auto found = d_prepared_queries.find(statement);
+  if (found != d_prepared_queries.end())
   {
-    d_last_error = query->lastError().text();
-    return nullptr;
+    prepared = found->second.get();
   }
-  QSqlQuery *prepared = query.get();
-  d_prepared_queries.emplace(statement, std::move(query));
+  else
+  {
+    if (!Require_Open())
+    {
+      return nullptr;
+    }
+    auto query = std::make_unique<QSqlQuery>(*d_connection);
+    query->setForwardOnly(true);
+    if (!query->prepare(statement))
+    {
+      d_last_error = query->lastError().text();
+      return nullptr;
+    }
+    prepared = query.get();
+    d_prepared_queries.emplace(statement, std::move(query));
+  }
+  Bind_Values(prepared, values);
   return prepared;
+}
+
+QSqlQuery *TDatabase::Quiet_Query(const QString &statement, std::initializer_list<QVariant> values,
+                                  QString *error)
+{
+  const QString previous_error = d_last_error;
+  QSqlQuery *query = Prepared_Query(statement, values);
+  if (!query)
+  {
+    if (error)
+    {
+      *error = d_last_error;
+    }
+    d_last_error = previous_error;
+  }
+  return query;
 }
 
 bool TDatabase::Run_Statement(const QString &statement, std::initializer_list<QVariant> values,
                               QString *error)
 {
-  const QString previous_error = d_last_error;
-  QSqlQuery *query = Prepared_Query(statement);
+  QSqlQuery *query = Quiet_Query(statement, values, error);
   if (!query)
   {
-    *error = d_last_error;
-    d_last_error = previous_error;
     return false;
-  }
-  int position = 0;
-  for (const QVariant &value : values)
-  {
-    query->bindValue(position++, value);
   }
   const bool executed = query->exec();
   if (!executed)
@@ -204,49 +684,13 @@ bool TDatabase::Run_Statement(const QString &statement, std::initializer_list<QV
   return executed;
 }
 
-bool TDatabase::Select_Column(const QString &statement, std::initializer_list<QVariant> values,
-                              QVariantList *column)
-{
-  const QString previous_error = d_last_error;
-  QSqlQuery *query = Prepared_Query(statement);
-  if (!query)
-  {
-    d_last_error = previous_error;
-    return false;
-  }
-  int position = 0;
-  for (const QVariant &value : values)
-  {
-    query->bindValue(position++, value);
-  }
-  if (!query->exec())
-  {
-    query->finish();
-    return false;
-  }
-  while (query->next())
-  {
-    column->append(query->value(0));
-  }
-  const bool complete = !query->lastError().isValid();
-  query->finish();
-  return complete;
-}
-
 bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,
                              QVariant *value)
 {
-  const QString previous_error = d_last_error;
-  QSqlQuery *query = Prepared_Query(statement);
+  QSqlQuery *query = Quiet_Query(statement, values);
   if (!query)
   {
-    d_last_error = previous_error;
     return false;
-  }
-  int position = 0;
-  for (const QVariant &bound : values)
-  {
-    query->bindValue(position++, bound);
   }
   const bool found = query->exec() && query->next();
   if (found)
@@ -344,9 +788,8 @@ void TDatabase::Close()
 
 bool TDatabase::Savepoint(const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   if (d_reading)
@@ -385,9 +828,8 @@ bool TDatabase::Savepoint(const QString &name)
 
 bool TDatabase::Release_Savepoint(const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   QString error;
@@ -423,9 +865,8 @@ bool TDatabase::Release_Savepoint(const QString &name)
 
 bool TDatabase::Rollback_To_Savepoint(const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   // Catalogue rows added since the savepoint disappear with it.
@@ -484,9 +925,8 @@ void TDatabase::End_Read(bool began)
 
 bool TDatabase::Begin_Read_Transaction()
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   if (!d_savepoints.isEmpty() || d_reading)
@@ -648,23 +1088,17 @@ QStringList TDatabase::Makes(bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
-  QVariantList names;
-  if (!Select_Column(QStringLiteral("SELECT name FROM make ORDER BY make_id"), {}, &names))
+  QStringList makes;
+  if (!Read_Names(Quiet_Query(QStringLiteral("SELECT name FROM make ORDER BY make_id"), {}),
+                  &makes))
   {
     return {};
   }
   *valid = true;
-  QStringList makes;
-  makes.reserve(names.size());
-  for (const QVariant &name : qAsConst(names))
-  {
-    makes.append(name.toString());
-  }
   return makes;
 }
 
@@ -707,9 +1141,8 @@ void TDatabase::Validate_Catalogue_Cache()
 
 bool TDatabase::Add_Standard_Type(const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   Invalidate_Catalogue_Cache();
@@ -727,9 +1160,8 @@ bool TDatabase::Add_Standard_Type(const QString &name)
 bool TDatabase::Add_Component_Type(int standard_id, const QString &name, const QString &description,
                                    int expression_types)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   Invalidate_Catalogue_Cache();
@@ -748,9 +1180,8 @@ bool TDatabase::Add_Component_Type(int standard_id, const QString &name, const Q
 
 int TDatabase::Standard_Type_Id(const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return -1;
   }
   Validate_Catalogue_Cache();
@@ -773,9 +1204,8 @@ int TDatabase::Standard_Type_Id(const QString &name)
 
 QString TDatabase::Standard_Type_Name(int standard_id)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
   Validate_Catalogue_Cache();
@@ -797,9 +1227,8 @@ QString TDatabase::Standard_Type_Name(int standard_id)
 
 int TDatabase::Component_Type_Id(int standard_id, const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return -1;
   }
   Validate_Catalogue_Cache();
@@ -823,9 +1252,8 @@ int TDatabase::Component_Type_Id(int standard_id, const QString &name)
 
 const TDatabase::TComponentType *TDatabase::Component_Type(int standard_id, int component_id)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return nullptr;
   }
   Validate_Catalogue_Cache();
@@ -835,15 +1263,12 @@ const TDatabase::TComponentType *TDatabase::Component_Type(int standard_id, int 
   {
     return &cached.value();
   }
-  const QString previous_error = d_last_error;
   QSqlQuery *query =
-      Prepared_Query(QStringLiteral("SELECT name,description,expression_types FROM "
-                                    "component_types WHERE standard_id=? AND component_type_id=?"));
-  d_last_error = previous_error;
+      Quiet_Query(QStringLiteral("SELECT name,description,expression_types FROM "
+                                 "component_types WHERE standard_id=? AND component_type_id=?"),
+                  {standard_id, component_id});
   if (query)
   {
-    query->bindValue(0, standard_id);
-    query->bindValue(1, component_id);
     if (query->exec() && query->next())
     {
       TComponentType component;
@@ -911,9 +1336,8 @@ QStringList TDatabase::Standard_Types(bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
   Validate_Catalogue_Cache();
@@ -922,18 +1346,15 @@ QStringList TDatabase::Standard_Types(bool *valid)
     *valid = true;
     return d_standard_list;
   }
-  QVariantList names;
-  if (!Select_Column(QStringLiteral("SELECT name FROM standard_types ORDER BY standard_type_id"),
-                     {}, &names))
+  QStringList standards;
+  if (!Read_Names(
+          Quiet_Query(QStringLiteral("SELECT name FROM standard_types ORDER BY standard_type_id"),
+                      {}),
+          &standards))
   {
     return {};
   }
   *valid = true;
-  QStringList standards;
-  for (const QVariant &name : qAsConst(names))
-  {
-    standards.append(name.toString());
-  }
   d_standard_list = standards;
   d_standard_list_cached = true;
   return standards;
@@ -948,27 +1369,22 @@ QStringList TDatabase::Component_Types(const QString &standard, bool *valid)
   {
     return {};
   }
-  QVariantList names;
-  if (!Select_Column(QStringLiteral("SELECT name FROM component_types WHERE standard_id=? ORDER "
-                                    "BY component_type_id"),
-                     {standard_id}, &names))
+  QStringList components;
+  if (!Read_Names(Quiet_Query(QStringLiteral("SELECT name FROM component_types WHERE "
+                                             "standard_id=? ORDER BY component_type_id"),
+                              {standard_id}),
+                  &components))
   {
     return {};
   }
   *valid = true;
-  QStringList components;
-  for (const QVariant &name : qAsConst(names))
-  {
-    components.append(name.toString());
-  }
   return components;
 }
 
 bool TDatabase::Create_Standard_Types()
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   for (const char *standard : STANDARD_SEED)
@@ -984,9 +1400,8 @@ bool TDatabase::Create_Standard_Types()
 
 bool TDatabase::Create_Component_Types()
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   QString standard;
@@ -1016,69 +1431,95 @@ bool TDatabase::Create_Component_Types()
 // ---------------------------------------------------------------------------------------------
 // Makes, models, options and specification rows
 
-int TDatabase::Lookup_Id(const QString &statement, const QString &name, const char *missing)
+int TDatabase::Lookup_Id(int kind, const QString &name)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return -1;
   }
   QVariant id;
-  if (!Select_Value(statement, {name}, &id))
+  if (!Select_Value(NAME_TABLES[kind].id_statement, {name}, &id))
   {
-    d_last_error = QLatin1String(missing);
+    d_last_error = NAME_TABLES[kind].missing;
     return -1;
   }
   return id.toInt();
 }
 
-QString TDatabase::Lookup_Name(const QString &statement, int id, const char *missing)
+QString TDatabase::Lookup_Name(int kind, int id)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
   QVariant name;
-  if (!Select_Value(statement, {id}, &name))
+  if (!Select_Value(NAME_TABLES[kind].name_statement, {id}, &name))
   {
-    d_last_error = QLatin1String(missing);
+    d_last_error = NAME_TABLES[kind].missing;
     return {};
   }
   return name.toString();
 }
 
+bool TDatabase::Lookup_Ids(std::initializer_list<QString> names, int *ids)
+{
+  int kind = NAME_MAKE;
+  for (const QString &name : names)
+  {
+    ids[kind] = Lookup_Id(kind, name);
+    if (ids[kind] < 0)
+    {
+      return false;
+    }
+    ++kind;
+  }
+  return true;
+}
+
+int TDatabase::Added_Name_Id(int kind, const QString &name)
+{
+  QVariant id;
+  if (Select_Value(NAME_TABLES[kind].id_statement, {name}, &id))
+  {
+    return id.toInt();
+  }
+  QString error;
+  if (!Run_Statement(NAME_TABLES[kind].insert_statement, {name}, &error))
+  {
+    d_last_error = Insert_Failure(NAME_TABLES[kind].table, error);
+    return -1;
+  }
+  return Lookup_Id(kind, name);
+}
+
 int TDatabase::Make_Id(const QString &make)
 {
-  return Lookup_Id(QLatin1String(MAKE_ID_STATEMENT), make, "CMM Make not found.");
+  return Lookup_Id(NAME_MAKE, make);
 }
 
 int TDatabase::Model_Id(const QString &model)
 {
-  return Lookup_Id(QLatin1String(MODEL_ID_STATEMENT), model, "CMM Model not found.");
+  return Lookup_Id(NAME_MODEL, model);
 }
 
 int TDatabase::Option_Id(const QString &option)
 {
-  return Lookup_Id(QLatin1String(OPTION_ID_STATEMENT), option, "CMM Option not found.");
+  return Lookup_Id(NAME_OPTION, option);
 }
 
 QString TDatabase::Make_Name(int make_id)
 {
-  return Lookup_Name(QStringLiteral("SELECT name FROM make WHERE make_id=?"), make_id,
-                     "CMM Make not found.");
+  return Lookup_Name(NAME_MAKE, make_id);
 }
 
 QString TDatabase::Model_Name(int model_id)
 {
-  return Lookup_Name(QStringLiteral("SELECT name FROM model_types WHERE model_id=?"), model_id,
-                     "CMM Model not found.");
+  return Lookup_Name(NAME_MODEL, model_id);
 }
 
 QString TDatabase::Option_Name(int option_id)
 {
-  return Lookup_Name(QStringLiteral("SELECT name FROM option_types WHERE option_id=?"), option_id,
-                     "CMM Option not found.");
+  return Lookup_Name(NAME_OPTION, option_id);
 }
 
 bool TDatabase::Model_Type_Exists(const QString &model)
@@ -1104,117 +1545,73 @@ bool TDatabase::Make_Exists(const QString &make)
 
 bool TDatabase::Model_Exists(const QString &make, const QString &model)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return false;
-  }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
-  {
-    return false;
-  }
+  int ids[2];
   QVariant component_id;
-  return Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
+  return Lookup_Ids({make, model}, ids) &&
+         Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
                                      "model_id=? LIMIT 1"),
-                      {make_id, model_id}, &component_id);
+                      {ids[NAME_MAKE], ids[NAME_MODEL]}, &component_id);
 }
 
 bool TDatabase::Option_Exists(const QString &make, const QString &model, const QString &option)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return false;
-  }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
-  {
-    return false;
-  }
-  const int option_id = Option_Id(option);
-  if (option_id < 0)
-  {
-    return false;
-  }
+  int ids[3];
   QVariant component_id;
-  return Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
+  return Lookup_Ids({make, model, option}, ids) &&
+         Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
                                      "model_id=? AND option_id=? LIMIT 1"),
-                      {make_id, model_id, option_id}, &component_id);
+                      {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}, &component_id);
 }
 
-QStringList TDatabase::Models(const QString &make, bool *valid)
+QStringList TDatabase::Configuration_Names(const QString &statement,
+                                           std::initializer_list<QString> names, bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
+  QSqlQuery *query = Quiet_Query(statement, {});
+  if (query)
+  {
+    Bind_Values(query, names);
+  }
+  QStringList found;
+  if (!Read_Names(query, &found))
+  {
+    return {};
+  }
+  if (found.isEmpty())
+  {
+    int ids[3];
+    Lookup_Ids(names, ids); // reports the unknown name
+    return {};
+  }
+  *valid = true;
+  return found;
+}
+
+QStringList TDatabase::Models(const QString &make, bool *valid)
+{
   // Each model once, in the order of its first row.
   static const QString statement =
       QStringLiteral("SELECT m.name FROM specification AS s LEFT JOIN model_types AS m ON "
                      "m.model_id=s.model_id WHERE %1 GROUP BY s.model_id ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(1));
-  QVariantList names;
-  if (!Select_Column(statement, {make}, &names))
-  {
-    return {};
-  }
-  if (names.isEmpty())
-  {
-    Make_Id(make); // reports an unknown make
-    return {};
-  }
-  *valid = true;
-  QStringList models;
-  for (const QVariant &name : qAsConst(names))
-  {
-    models.append(name.toString());
-  }
-  return models;
+  return Configuration_Names(statement, {make}, valid);
 }
 
 QStringList TDatabase::Options(const QString &make, const QString &model, bool *valid)
 {
-  Q_ASSERT(valid);
-  *valid = false;
-  if (!Is_Open())
-  {
-    d_last_error = QLatin1String(NOT_CONNECTED);
-    return {};
-  }
-  const bool began_read = Begin_Read();
-  const TScope_Exit end_read([&]() { End_Read(began_read); });
   // Each option once, in the order of its first row.
   static const QString statement =
       QStringLiteral("SELECT o.name FROM specification AS s LEFT JOIN option_types AS o ON "
                      "o.option_id=s.option_id WHERE %1 GROUP BY s.option_id ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(2));
-  QVariantList names;
-  if (!Select_Column(statement, {make, model}, &names))
-  {
-    return {};
-  }
-  if (names.isEmpty())
-  {
-    // Reports an unknown make or model.
-    if (Make_Id(make) >= 0)
-    {
-      Model_Id(model);
-    }
-    return {};
-  }
-  *valid = true;
-  QStringList options;
-  for (const QVariant &name : qAsConst(names))
-  {
-    options.append(name.toString());
-  }
-  return options;
+  return Configuration_Names(statement, {make, model}, valid);
 }
 
 bool TDatabase::Remove_Make(const QString &make)
@@ -1247,19 +1644,14 @@ bool TDatabase::Remove_Make(const QString &make)
 
 bool TDatabase::Remove_Model(const QString &make, const QString &model)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return false;
-  }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
+  int ids[2];
+  if (!Lookup_Ids({make, model}, ids))
   {
     return false;
   }
   QString error;
   if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
-                     {make_id, model_id}, &error))
+                     {ids[NAME_MAKE], ids[NAME_MODEL]}, &error))
   {
     d_last_error =
         QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model);
@@ -1270,25 +1662,15 @@ bool TDatabase::Remove_Model(const QString &make, const QString &model)
 
 bool TDatabase::Remove_Option(const QString &make, const QString &model, const QString &option)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return false;
-  }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
-  {
-    return false;
-  }
-  const int option_id = Option_Id(option);
-  if (option_id < 0)
+  int ids[3];
+  if (!Lookup_Ids({make, model, option}, ids))
   {
     return false;
   }
   QString error;
   if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? "
                                     "AND option_id=?"),
-                     {make_id, model_id, option_id}, &error))
+                     {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}, &error))
   {
     d_last_error = QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
                        .arg(make, model, option);
@@ -1299,9 +1681,8 @@ bool TDatabase::Remove_Option(const QString &make, const QString &model, const Q
 
 bool TDatabase::Write_Specification(const TDatabaseItem &item)
 {
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return false;
   }
   // All or nothing: a failure must neither lose the stored rows nor leave new names behind.
@@ -1319,85 +1700,32 @@ bool TDatabase::Write_Specification(const TDatabaseItem &item)
 
 bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
 {
-  QString error;
-  int make_id = Make_Id(item.Make());
-  if (make_id < 0)
+  const QString names[] = {item.Make(), item.Model(), item.Option()};
+  int ids[3];
+  for (int kind = NAME_MAKE; kind <= NAME_OPTION; ++kind)
   {
-    if (!Run_Statement(QStringLiteral("INSERT INTO make (name) VALUES (?)"), {item.Make()}, &error))
-    {
-      d_last_error = QStringLiteral("Cannot add data to table 'make'.  Reason: %1").arg(error);
-      return false;
-    }
-    make_id = Make_Id(item.Make());
-    if (make_id < 0)
+    ids[kind] = Added_Name_Id(kind, names[kind]);
+    if (ids[kind] < 0)
     {
       return false;
     }
   }
-
-  // A known model or option name is resolved by one query; a new one is inserted, then resolved.
-  QVariant id;
-  int model_id = -1;
-  if (Select_Value(QLatin1String(MODEL_ID_STATEMENT), {item.Model()}, &id))
-  {
-    model_id = id.toInt();
-  }
-  else
-  {
-    if (!Run_Statement(QStringLiteral("INSERT INTO model_types (name) VALUES (?)"), {item.Model()},
-                       &error))
-    {
-      d_last_error =
-          QStringLiteral("Cannot add data to table 'model_types'.  Reason: %1").arg(error);
-      return false;
-    }
-    model_id = Model_Id(item.Model());
-    if (model_id < 0)
-    {
-      return false;
-    }
-  }
-
-  int option_id = -1;
-  if (Select_Value(QLatin1String(OPTION_ID_STATEMENT), {item.Option()}, &id))
-  {
-    option_id = id.toInt();
-  }
-  else
-  {
-    if (!Run_Statement(QStringLiteral("INSERT INTO option_types (name) VALUES (?)"),
-                       {item.Option()}, &error))
-    {
-      d_last_error =
-          QStringLiteral("Cannot add data to table 'option_types'.  Reason: %1").arg(error);
-      return false;
-    }
-    option_id = Option_Id(item.Option());
-    if (option_id < 0)
-    {
-      return false;
-    }
-  }
-
   const int standard_id = Standard_Type_Id(item.Standard());
   if (standard_id < 0)
   {
     return false;
   }
 
+  QString error;
   if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND "
                                     "option_id=? AND standard_id=?"),
-                     {make_id, model_id, option_id, standard_id}, &error))
+                     {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id}, &error))
   {
     d_last_error =
         QStringLiteral("Cannot delete existing specification data.  Reason: %1").arg(error);
     return false;
   }
 
-  const QString insert =
-      QStringLiteral("INSERT INTO specification "
-                     "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
-                     "VALUES(?,?,?,?,?,?,?)");
   const int count = item.Specification_Item_Count();
   for (int index = 0; index < count; ++index)
   {
@@ -1409,19 +1737,39 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
           QStringLiteral("Component type '%1' does not exist").arg(specification_item.name);
       return false;
     }
-    const QString expression =
-        specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM);
-    if (!Run_Statement(insert,
-                       {make_id, model_id, option_id, standard_id, component_id, expression,
+    if (!Run_Statement(STATEMENT_INSERT,
+                       {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id,
+                        component_id,
+                        specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
                         specification_item.source},
                        &error))
     {
-      d_last_error =
-          QStringLiteral("Cannot add data to table 'specification'.  Reason: %1").arg(error);
+      d_last_error = Insert_Failure(QStringLiteral("specification"), error);
       return false;
     }
   }
   return true;
+}
+
+template <typename TRows>
+bool TDatabase::Read_Stored_Rows(QSqlQuery *query, TRows *rows)
+{
+  const auto read_row = [this, rows](const QSqlQuery &row)
+  {
+    rows->push_back({row.value(0).toInt(), row.value(1).toInt(), {}});
+    TStoredRow &stored = rows->back();
+    if (const TComponentType *component = Component_Type(stored.standard_id, stored.component_id))
+    {
+      stored.item.name = component->name;
+      stored.item.description = component->description;
+      stored.item.expression_types = component->expression_types;
+    }
+    stored.item.source = row.value(2).toInt();
+    stored.item.expression = Parsed_Expression(row.value(3).toString());
+  };
+  // A configuration has a row per component at the most.
+  rows->reserve(rows->size() + std::size(COMPONENT_SEED));
+  return query && Read_Rows(query, &d_last_error, read_row);
 }
 
 TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &model,
@@ -1430,79 +1778,34 @@ TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &
 {
   Q_ASSERT(valid);
   *valid = false;
-  TDatabaseItem record;
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
+  int ids[3];
+  if (!Lookup_Ids({make, model, option}, ids))
   {
-    return record;
-  }
-  const int model_id = Model_Id(model);
-  if (model_id < 0)
-  {
-    return record;
-  }
-  const int option_id = Option_Id(option);
-  if (option_id < 0)
-  {
-    return record;
+    return {};
   }
   const int standard_id = Standard_Type_Id(standard);
   if (standard_id < 0)
   {
-    return record;
+    return {};
   }
-
-  QSqlQuery *query = Prepared_Query(
-      QStringLiteral("SELECT component_id,expression,source FROM specification WHERE make_id=? "
-                     "AND model_id=? AND option_id=? AND standard_id=? ORDER BY rowid"));
-  if (!query)
+  TStoredRows rows;
+  if (!Read_Stored_Rows(Prepared_Query(STATEMENT_READ_STANDARD, {ids[NAME_MAKE], ids[NAME_MODEL],
+                                                                 ids[NAME_OPTION], standard_id}),
+                        &rows))
   {
-    return record;
+    return {};
   }
-  query->bindValue(0, make_id);
-  query->bindValue(1, model_id);
-  query->bindValue(2, option_id);
-  query->bindValue(3, standard_id);
-  if (!query->exec())
-  {
-    d_last_error = query->lastError().text();
-    query->finish();
-    return record;
-  }
-  struct TRow
-  {
-    int component_id;
-    QString expression;
-    int source;
-  };
-  std::vector<TRow> rows;
-  while (query->next())
-  {
-    rows.push_back({query->value(0).toInt(), query->value(1).toString(), query->value(2).toInt()});
-  }
-  query->finish();
   *valid = true;
-  if (rows.empty())
+  TDatabaseItem record;
+  if (!rows.empty())
   {
-    return record;
+    Name_Record(&record, make, model, option, standard);
   }
-
-  record.Set_Make(make);
-  record.Set_Model(model);
-  record.Set_Option(option);
-  record.Set_Standard(standard);
-  for (const TRow &row : rows)
+  for (const TStoredRow &row : rows)
   {
-    TSpecificationItem specification_item;
-    specification_item.name = Component_Type_Name(standard_id, row.component_id);
-    specification_item.expression = Parsed_Expression(row.expression);
-    specification_item.source = row.source;
-    specification_item.description = Component_Type_Description(standard_id, row.component_id);
-    specification_item.expression_types =
-        Component_Type_Expression_Types(standard_id, row.component_id);
-    record.Add_Specification_Item(specification_item);
+    record.Add_Specification_Item(row.item);
   }
   return record;
 }
@@ -1513,9 +1816,8 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
 {
   Q_ASSERT(valid);
   *valid = false;
-  if (!Is_Open())
+  if (!Require_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
     return {};
   }
   const bool began_read = Begin_Read();
@@ -1538,49 +1840,18 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
                      "specification AS s WHERE %1 AND s.source IS NOT ? ORDER BY "
                      "s.standard_id,s.rowid")
           .arg(Rows_Of_Names(3));
-  QSqlQuery *query = Prepared_Query(manufacturer_only ? manufacturer_statement : statement);
-  if (!query)
-  {
-    return {};
-  }
-  query->bindValue(0, make);
-  query->bindValue(1, model);
-  query->bindValue(2, option);
-  if (manufacturer_only)
-  {
-    query->bindValue(3, TDatabaseItem::SOURCE_ESTIMATED);
-  }
-  if (!query->exec())
-  {
-    d_last_error = query->lastError().text();
-    query->finish();
-    return {};
-  }
-  struct TRow
-  {
-    int standard_id;
-    int component_id;
-    int source;
-    QString expression;
-  };
-  std::vector<TRow> rows;
-  while (query->next())
-  {
-    rows.push_back({query->value(0).toInt(), query->value(1).toInt(), query->value(2).toInt(),
-                    query->value(3).toString()});
-  }
-  const bool complete = !query->lastError().isValid();
-  if (!complete)
-  {
-    d_last_error = query->lastError().text();
-  }
-  query->finish();
-  if (!complete)
+  QSqlQuery *query = manufacturer_only
+                         ? Prepared_Query(manufacturer_statement,
+                                          {make, model, option, TDatabaseItem::SOURCE_ESTIMATED})
+                         : Prepared_Query(statement, {make, model, option});
+  TStoredRows rows;
+  if (!Read_Stored_Rows(query, &rows))
   {
     return {};
   }
   // No rows at all may mean an unknown name, which the look-ups report as Read_Specification does.
-  if (rows.empty() && (Make_Id(make) < 0 || Model_Id(model) < 0 || Option_Id(option) < 0))
+  int ids[3];
+  if (rows.empty() && !Lookup_Ids({make, model, option}, ids))
   {
     return {};
   }
@@ -1597,34 +1868,191 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
     TDatabaseItem record;
     // The rows come grouped by standard, each group in storage order.
     auto row = std::find_if(rows.cbegin(), rows.cend(),
-                            [standard_id](const TRow &candidate)
+                            [standard_id](const TStoredRow &candidate)
                             { return candidate.standard_id == standard_id; });
     for (; row != rows.cend() && row->standard_id == standard_id; ++row)
     {
-      if (manufacturer_only && row->source != TDatabaseItem::SOURCE_MANUFACTURER)
+      if (manufacturer_only && row->item.source != TDatabaseItem::SOURCE_MANUFACTURER)
       {
         continue;
       }
       if (record.Specification_Item_Count() == 0)
       {
-        record.Set_Make(make);
-        record.Set_Model(model);
-        record.Set_Option(option);
-        record.Set_Standard(standard);
+        Name_Record(&record, make, model, option, standard);
       }
-      TSpecificationItem item;
-      if (const TComponentType *component = Component_Type(standard_id, row->component_id))
-      {
-        item.name = component->name;
-        item.description = component->description;
-        item.expression_types = component->expression_types;
-      }
-      item.expression = Parsed_Expression(row->expression);
-      item.source = row->source;
-      record.Add_Specification_Item(item);
+      record.Add_Specification_Item(row->item);
     }
     records.append(record);
   }
   *valid = true;
   return records;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Estimation of the other standards' components
+
+bool TDatabase::Delete_Estimated_Specifications(int make_id, int model_id, int option_id)
+{
+  if (!Require_Open())
+  {
+    return false;
+  }
+  QString error;
+  if (!Run_Statement(STATEMENT_DELETE_ESTIMATED,
+                     {make_id, model_id, option_id, TDatabaseItem::SOURCE_ESTIMATED}, &error))
+  {
+    d_last_error = QStringLiteral("Cannot delete specification entry");
+    return false;
+  }
+  return true;
+}
+
+bool TDatabase::Specification_Exists(int make_id, int model_id, int option_id, int standard_id,
+                                     int component_id)
+{
+  if (!Require_Open())
+  {
+    return false;
+  }
+  QSqlQuery *query =
+      Prepared_Query(STATEMENT_EXISTS, {make_id, model_id, option_id, standard_id, component_id});
+  bool found = false;
+  return query && Read_Rows(query, &d_last_error, [&found](const QSqlQuery &) { found = true; }) &&
+         found;
+}
+
+TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int option_id,
+                                                  int standard_id, bool *valid)
+{
+  Q_ASSERT(valid);
+  *valid = false;
+  if (!Require_Open())
+  {
+    return {};
+  }
+  QSqlQuery *query =
+      Prepared_Query(STATEMENT_READ_BY_ID, {make_id, model_id, option_id, standard_id});
+  TDatabaseItem record;
+  const auto read_row = [this, &record](const QSqlQuery &row)
+  {
+    if (record.Specification_Item_Count() == 0)
+    {
+      Name_Record(&record, row.value(3).toString(), row.value(4).toString(),
+                  row.value(5).toString(), row.value(6).toString());
+    }
+    TSpecificationItem item;
+    item.name = row.value(2).toString();
+    item.expression = Parsed_Expression(row.value(0).toString());
+    item.source = row.value(1).toInt();
+    record.Add_Specification_Item(item);
+  };
+  if (!query || !Read_Rows(query, &d_last_error, read_row))
+  {
+    return {};
+  }
+  *valid = true;
+  return record;
+}
+
+bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
+                                       const QString &standard)
+{
+  if (!Require_Open())
+  {
+    return false;
+  }
+  const int standard_id = Standard_Type_Id(standard);
+  if (standard_id < 0)
+  {
+    return false;
+  }
+  TStoredRows rows;
+  if (!Read_Stored_Rows(
+          Prepared_Query(STATEMENT_READ_CONFIGURATION, {make_id, model_id, option_id}), &rows))
+  {
+    return false;
+  }
+  // A standard outside the four has no rules, and so nothing to derive.
+  const int source_standard = Target_Of(standard);
+  if (source_standard < 0)
+  {
+    return true;
+  }
+  const TPendingLists pending =
+      Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows);
+  if (!Anything_Derived(pending))
+  {
+    return true;
+  }
+  QSqlQuery *insert_query = Prepared_Query(STATEMENT_INSERT);
+  if (!insert_query || !Savepoint(SAVEPOINT_PASS))
+  {
+    return false;
+  }
+  if (!Store_Derived_Items(this, insert_query, make_id, model_id, option_id, pending, &rows,
+                           &d_last_error))
+  {
+    Abandon_Savepoint(SAVEPOINT_PASS);
+    return false;
+  }
+  return Release_Savepoint(SAVEPOINT_PASS);
+}
+
+bool TDatabase::Estimate_Specifications(const QString &make, const QString &model,
+                                        const QString &option)
+{
+  if (!Require_Open())
+  {
+    return false;
+  }
+  int ids[3];
+  if (!Lookup_Ids({make, model, option}, ids))
+  {
+    return false;
+  }
+  const int make_id = ids[NAME_MAKE];
+  const int model_id = ids[NAME_MODEL];
+  const int option_id = ids[NAME_OPTION];
+  QSqlQuery *read_query =
+      Prepared_Query(STATEMENT_READ_CONFIGURATION, {make_id, model_id, option_id});
+  QSqlQuery *insert_query = Prepared_Query(STATEMENT_INSERT);
+  if (!read_query || !insert_query)
+  {
+    return false;
+  }
+
+  // The delete and all passes are one unit: a configuration never keeps half its estimates.
+  if (!Savepoint(SAVEPOINT_ESTIMATION))
+  {
+    return false;
+  }
+  // The configuration is read once; each pass works on it as the passes before it left it.
+  TStoredRows rows;
+  bool estimated = Delete_Estimated_Specifications(make_id, model_id, option_id) &&
+                   Read_Stored_Rows(read_query, &rows);
+  QStringList standards;
+  if (estimated)
+  {
+    standards = Standard_Types(&estimated);
+  }
+  // The first pass that derives a component stores it; later passes find the row.
+  for (int index = 0; estimated && index < standards.size(); ++index)
+  {
+    const int standard_id = Standard_Type_Id(standards.at(index));
+    const int source_standard = Target_Of(standards.at(index));
+    estimated = standard_id >= 0;
+    if (estimated && source_standard >= 0)
+    {
+      estimated = Store_Derived_Items(
+          this, insert_query, make_id, model_id, option_id,
+          Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows), &rows,
+          &d_last_error);
+    }
+  }
+  if (!estimated)
+  {
+    Abandon_Savepoint(SAVEPOINT_ESTIMATION);
+    return false;
+  }
+  return Release_Savepoint(SAVEPOINT_ESTIMATION);
 }

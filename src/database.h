@@ -105,10 +105,15 @@ public:
                                          bool *valid);
 
 private:
-  // A statement prepared once per connection and reused: bind its values in order with
-  // addBindValue, exec() it, and finish() it when its rows have been read, so that no read
-  // lock outlives the call. Null when the statement cannot be prepared (d_last_error is set).
-  QSqlQuery *Prepared_Query(const QString &statement);
+  // A statement prepared once per connection and reused, with the given values bound in order:
+  // exec() it, and finish() it when its rows have been read, so that no read lock outlives the
+  // call. Null when the statement cannot be prepared (d_last_error is set).
+  QSqlQuery *Prepared_Query(const QString &statement, std::initializer_list<QVariant> values = {});
+  // The same, but leaving d_last_error as it was: the reason goes to *error, where given.
+  QSqlQuery *Quiet_Query(const QString &statement, std::initializer_list<QVariant> values,
+                         QString *error = nullptr);
+  // False with "Not connected" as the last error when no file is open.
+  bool Require_Open();
 
   struct TComponentType
   {
@@ -122,13 +127,26 @@ private:
                      QString *error);
   bool Select_Value(const QString &statement, std::initializer_list<QVariant> values,
                     QVariant *value);
-  bool Select_Column(const QString &statement, std::initializer_list<QVariant> values,
-                     QVariantList *column);
   bool Run_Once(const QString &statement, QString *error);
-  int Lookup_Id(const QString &statement, const QString &name, const char *missing);
-  QString Lookup_Name(const QString &statement, int id, const char *missing);
+  // Make, model and option names by kind (make 0, model 1, option 2): their ids and back.
+  int Lookup_Id(int kind, const QString &name);
+  QString Lookup_Name(int kind, int id);
+  // The ids of a make and, as far as given, its model and option, looked up in that order; false
+  // at the first unknown name, whose look-up words the failure.
+  bool Lookup_Ids(std::initializer_list<QString> names, int *ids);
+  // The id of a name, which is added first when it is new.
+  int Added_Name_Id(int kind, const QString &name);
+  // The names a statement reads for the rows of the given make (and model), for Models and
+  // Options; no rows at all means an unknown name.
+  QStringList Configuration_Names(const QString &statement, std::initializer_list<QString> names,
+                                  bool *valid);
   bool Create_Table(const QStringList &tables, int table_index);
   bool Write_Specification_Rows(const TDatabaseItem &item);
+  // Appends the rows of a statement that reads standard_id, component_id, source and expression,
+  // each with its item named and described from the catalogue and its text parsed. TRows is the
+  // implementation's own list of stored rows.
+  template <typename TRows>
+  bool Read_Stored_Rows(QSqlQuery *query, TRows *rows);
   // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
   void Abandon_Savepoint(const QString &name);
   const TComponentType *Component_Type(int standard_id, int component_id);
