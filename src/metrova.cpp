@@ -512,22 +512,7 @@ void TMetrova::New_Database()
     d_database->Clear();
   }
 
-  d_action_edit_specification->setEnabled(true);
-  d_action_close_database->setEnabled(true);
-  d_action_export->setEnabled(true);
-  d_action_import->setEnabled(true);
-  Remember_Folder(file_name);
-
-  d_make_list->clear();
-  d_model_list->clear();
-  d_option_list->clear();
-  d_specification_tree->clear();
-  Show_Database_Makes();
-
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
+  Show_Opened_Database(file_name);
 }
 
 void TMetrova::Open_Database()
@@ -540,6 +525,12 @@ void TMetrova::Open_Database()
   if (!Connect_Database(file_name))
     return;
 
+  Show_Opened_Database(file_name);
+}
+
+// The common end of New and Open: the database commands on, the lists showing the new file.
+void TMetrova::Show_Opened_Database(const QString &file_name)
+{
   d_action_edit_specification->setEnabled(true);
   d_action_close_database->setEnabled(true);
   d_action_export->setEnabled(true);

@@ -75,6 +75,7 @@ private:
                    QMessageBox::Icon icon);
   void Remember_Folder(const QString &file_name);
   void Show_Database_Makes();
+  void Show_Opened_Database(const QString &file_name);
   void Fill_Specification_Tree(const QString &make, const QString &model, const QString &option);
   bool Worker_Running() const;
   void Set_Worker_Running(bool running);
