@@ -28,6 +28,9 @@
 
 namespace GuiTestSupport
 {
+using TestSupport::File_Bytes;
+using TestSupport::Write_File;
+
 // "make|model|option|record" with the record in TestSupport's compact text. Acme and Zenith share
 // model X1 with option Standard; Brand has X1 without it; Solo has no X1.
 inline const char *const CATALOGUE[] = {
@@ -122,20 +125,6 @@ inline QStringList Stored_Catalogue(const QString &file_name, bool with_rows = f
       }
   }
   return Sorted(lines);
-}
-
-// Replaces a file's content.
-inline bool Write_File(const QString &file_name, const QByteArray &content)
-{
-  QFile file(file_name);
-  return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-// A file's content, empty if it cannot be read.
-inline QByteArray File_Bytes(const QString &file_name)
-{
-  QFile file(file_name);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The texts of a list's rows.

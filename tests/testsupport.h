@@ -3,23 +3,32 @@
 
 // Helpers shared by the test programs. A record is written as compact text:
 //   "10360 E0=1.5+3.3L/1000 R0=2.2#1"
-// the standard, then component=expression items with expressions in micrometres; "#N" gives an
-// item's source, manufacturer when left out.
+// the standard, then component=expression items with expressions in micrometres unless other
+// units are given; "#N" gives an item's source, manufacturer when left out.
 
 #include "database.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <QtDebug>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace TestSupport
 {
 // The machine's record that a compact text describes; *valid is false if an expression fails.
 inline TDatabaseItem Record(const QString &make, const QString &model, const QString &option,
-                            const QString &text, bool *valid = nullptr)
+                            const QString &text, bool *valid = nullptr,
+                            int units = TExpressionItem::UNITS_UM)
 {
   const QStringList fields = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
   TDatabaseItem record;
@@ -34,8 +43,7 @@ inline TDatabaseItem Record(const QString &make, const QString &model, const QSt
     TSpecificationItem item;
     item.name = fields.at(index).section(QLatin1Char('='), 0, 0);
     item.source = expression.section(QLatin1Char('#'), 1).toInt();
-    if (item.expression.Set_Expression(expression.section(QLatin1Char('#'), 0, 0),
-                                       TExpressionItem::UNITS_UM) ==
+    if (item.expression.Set_Expression(expression.section(QLatin1Char('#'), 0, 0), units) ==
         TExpressionItem::EXPRESSION_UNDEFINED)
       parsed = false;
     record.Add_Specification_Item(item);
@@ -43,6 +51,18 @@ inline TDatabaseItem Record(const QString &make, const QString &model, const QSt
   if (valid)
     *valid = parsed;
   return record;
+}
+
+// Runs a statement on an open connection; *text gets the first value, or the error.
+inline bool Execute_On(const QSqlDatabase &connection, const QString &statement, QString *text)
+{
+  QSqlQuery query(connection);
+  const bool executed = query.exec(statement);
+  if (text)
+    *text = !executed      ? query.lastError().text()
+            : query.next() ? query.value(0).toString()
+                           : QString();
+  return executed;
 }
 
 // Runs a statement on its own connection to a file; *text gets the first value, or the error.
@@ -54,24 +74,137 @@ inline bool Execute_On_File(const QString &file_name, const QString &statement,
   {
     QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     connection.setDatabaseName(file_name);
-    QString result;
     if (connection.open())
-    {
-      QSqlQuery query(connection);
-      executed = query.exec(statement);
-      result = !executed      ? query.lastError().text()
-               : query.next() ? query.value(0).toString()
-                              : QString();
-    }
-    else
-    {
-      result = connection.lastError().text();
-    }
-    if (text)
-      *text = result;
+      executed = Execute_On(connection, statement, text);
+    else if (text)
+      *text = connection.lastError().text();
   }
   QSqlDatabase::removeDatabase(name);
   return executed;
+}
+
+// Another program's connection to a file, held open so that its transactions span statements.
+class TOtherConnection
+{
+public:
+  explicit TOtherConnection(const QString &file_name)
+  {
+    QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), NAME);
+    connection.setDatabaseName(file_name);
+    if (!connection.open())
+      qWarning() << "other connection:" << connection.lastError().text();
+  }
+  ~TOtherConnection()
+  {
+    QSqlDatabase::database(NAME, false).close();
+    QSqlDatabase::removeDatabase(NAME);
+  }
+  TOtherConnection(const TOtherConnection &) = delete;
+  TOtherConnection &operator=(const TOtherConnection &) = delete;
+
+  // *text gets the first value, or the error; an empty statement does nothing.
+  bool Execute(const QString &statement, QString *text = nullptr)
+  {
+    return statement.isEmpty() || Execute_On(QSqlDatabase::database(NAME, false), statement, text);
+  }
+  // The first value of a query as a number, -1 if it fails.
+  int Number(const QString &statement)
+  {
+    QString text;
+    return Execute(statement, &text) ? text.toInt() : -1;
+  }
+  // Every row of every table as "table|value|...", in storage order.
+  QStringList Dump()
+  {
+    const QSqlDatabase connection = QSqlDatabase::database(NAME, false);
+    QStringList rows;
+    for (const QString &table : connection.tables(QSql::Tables))
+    {
+      QSqlQuery query(connection);
+      if (!query.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table)))
+        rows.append(table + QStringLiteral(": unreadable"));
+      while (query.next())
+      {
+        QStringList values{table};
+        for (int column = 0; column < query.record().count(); ++column)
+          values.append(query.value(column).toString());
+        rows.append(values.join(QLatin1Char('|')));
+      }
+    }
+    return rows;
+  }
+
+private:
+  static constexpr const char *NAME = "testsupport_held";
+};
+
+// A file's content, empty if it cannot be read.
+inline QByteArray File_Bytes(const QString &path)
+{
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces a file's content.
+inline bool Write_File(const QString &path, const QByteArray &bytes)
+{
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+namespace Detail
+{
+inline int &Child_Pipe()
+{
+  static int descriptor = -1;
+  return descriptor;
+}
+
+inline void Report_Fatal(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+  if (type != QtFatalMsg)
+    return;
+  const QByteArray text = message.toUtf8();
+  (void)!write(Child_Pipe(), text.constData(), static_cast<size_t>(text.size()));
+  _exit(3);
+}
+} // namespace Detail
+
+// Runs a call in a forked child, where writes beyond file_size_limit bytes fail as on a full
+// disk (no limit when 0). Returns the text the call returned, or the fatal message (a failed
+// Q_ASSERT) the child died with.
+inline QString Child_Report(const std::function<QString()> &call, rlim_t file_size_limit = 0)
+{
+  int descriptors[2];
+  if (pipe(descriptors) != 0)
+    return QStringLiteral("pipe failed");
+  const pid_t child = fork();
+  if (child == 0)
+  {
+    close(descriptors[0]);
+    Detail::Child_Pipe() = descriptors[1];
+    qInstallMessageHandler(Detail::Report_Fatal);
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{file_size_limit, file_size_limit};
+    if (file_size_limit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0)
+      _exit(4);
+    const QByteArray text = call().toUtf8();
+    _exit(write(descriptors[1], text.constData(), static_cast<size_t>(text.size())) == text.size()
+              ? 0
+              : 5);
+  }
+  close(descriptors[1]);
+  QByteArray output;
+  char buffer[512];
+  ssize_t count = 0;
+  while (child > 0 && (count = read(descriptors[0], buffer, sizeof buffer)) > 0)
+    output.append(buffer, static_cast<int>(count));
+  close(descriptors[0]);
+  int status = -1;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+      (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3))
+    output += "\n(the child failed: status " + QByteArray::number(status) + ")";
+  return QString::fromUtf8(output);
 }
 
 // A catalogue file in a temporary folder of its own, connected and initialised (Is_Valid).
@@ -95,12 +228,12 @@ public:
 
   // Writes each compact record text for the machine; false, with a warning, on a failure.
   bool Write(const QString &make, const QString &model, const QString &option,
-             const QStringList &records)
+             const QStringList &records, int units = TExpressionItem::UNITS_UM)
   {
     for (const QString &text : records)
     {
       bool valid = false;
-      const TDatabaseItem record = Record(make, model, option, text, &valid);
+      const TDatabaseItem record = Record(make, model, option, text, &valid, units);
       if (!valid || !d_database.Write_Specification(record))
       {
         qWarning() << "cannot write" << text << d_database.Last_Error();
