@@ -467,13 +467,8 @@ void TMetrova::Update_Database_Commands()
 
 bool TMetrova::Connect_Database(const QString &file_name)
 {
-  if (Worker_Running())
-  {
-    Show_Message(QStringLiteral("IO Thread Running"),
-                 QStringLiteral("Database is currently being imported or exported."), QString(),
-                 QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  if (Refused_While_Running())
     return false;
-  }
   if (d_database->Is_Open())
     d_database->Close();
   if (!d_database->Connect(file_name))
@@ -571,21 +566,33 @@ void TMetrova::Close_Database()
   d_action_output->setEnabled(false);
 }
 
-void TMetrova::Export()
+// Shows "IO Thread Running" while an import or export goes on; the caller then stops.
+bool TMetrova::Refused_While_Running()
+{
+  if (!Worker_Running())
+    return false;
+  Show_Message(QStringLiteral("IO Thread Running"),
+               QStringLiteral("Database is currently being imported or exported."), QString(),
+               QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  return true;
+}
+
+// Import and Export need an open database and an idle worker thread.
+bool TMetrova::Exchange_Refused()
 {
   if (!d_database->Is_Open())
   {
     Show_Message(QStringLiteral("Database Error"), QStringLiteral("Database not open."), QString(),
                  QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-    return;
+    return true;
   }
-  if (Worker_Running())
-  {
-    Show_Message(QStringLiteral("IO Thread Running"),
-                 QStringLiteral("Database is currently being imported or exported."), QString(),
-                 QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  return Refused_While_Running();
+}
+
+void TMetrova::Export()
+{
+  if (Exchange_Refused())
     return;
-  }
 
   const QList<QListWidgetItem *> selected_makes = d_make_list->selectedItems();
   d_import_export_thread->Set_Export_Makes(QStringList());
@@ -614,19 +621,8 @@ void TMetrova::Export()
 
 void TMetrova::Import()
 {
-  if (!d_database->Is_Open())
-  {
-    Show_Message(QStringLiteral("Database Error"), QStringLiteral("Database not open."), QString(),
-                 QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  if (Exchange_Refused())
     return;
-  }
-  if (Worker_Running())
-  {
-    Show_Message(QStringLiteral("IO Thread Running"),
-                 QStringLiteral("Database is currently being imported or exported."), QString(),
-                 QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-    return;
-  }
 
   const QString file_name = TFileDialog::Get_Open_File_Name(this, QStringLiteral("Import database"),
                                                             d_current_path, CSV_FILTER);

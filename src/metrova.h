@@ -78,6 +78,8 @@ private:
   void Show_Opened_Database(const QString &file_name);
   void Fill_Specification_Tree(const QString &make, const QString &model, const QString &option);
   bool Worker_Running() const;
+  bool Refused_While_Running();
+  bool Exchange_Refused();
   void Set_Worker_Running(bool running);
   void Update_Database_Commands();
 
