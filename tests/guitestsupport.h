@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProcess>
@@ -59,17 +60,31 @@ inline const QStringList OPTION_ACTIONS =
     OPEN_ACTIONS +
     QStringList{"output", "delete_make", "delete_model", "delete_option", "specification_limits"};
 
-// The list in order.
 inline QStringList Sorted(QStringList list)
 {
   list.sort();
   return list;
 }
 
-// The words of a text, for short tables of names.
 inline QStringList Words(const QString &text)
 {
   return text.split(' ', Qt::SkipEmptyParts);
+}
+
+template <typename T>
+T *Child(QObject *parent, const QString &name)
+{
+  T *child = parent->findChild<T *>(name);
+  if (!child)
+    qFatal("missing child %s", qPrintable(name));
+  return child;
+}
+
+// Commits a text to a field as the user does, with Return.
+inline void Finish_Editing(QLineEdit *field, const QString &text)
+{
+  field->setText(text);
+  QTest::keyClick(field, Qt::Key_Return);
 }
 
 // Writes the catalogue into a new database file.
@@ -127,7 +142,6 @@ inline QStringList Stored_Catalogue(const QString &file_name, bool with_rows = f
   return Sorted(lines);
 }
 
-// The texts of a list's rows.
 inline QStringList Texts(const QListWidget *list)
 {
   QStringList texts;
@@ -136,7 +150,6 @@ inline QStringList Texts(const QListWidget *list)
   return texts;
 }
 
-// The current row's text while it is selected, as the window reads it.
 inline QString Selected_Text(const QListWidget *list)
 {
   return list->currentItem() && list->currentItem()->isSelected() ? list->currentItem()->text()
@@ -156,7 +169,7 @@ inline void Select(QListWidget *list, const QStringList &texts)
   }
 }
 
-// The tree's rows as "standard|component|expression|source", in the order shown.
+// "standard|component|expression|source" in the order shown.
 inline QStringList Tree_Rows(const QTreeWidget *tree)
 {
   QStringList rows;
@@ -315,10 +328,7 @@ public:
   // The window's action of that object name without its "action_" prefix.
   QAction *Action(const QString &name) const
   {
-    QAction *action = d_window->findChild<QAction *>(QStringLiteral("action_") + name);
-    if (!action)
-      qFatal("no action %s", qPrintable(name));
-    return action;
+    return Child<QAction>(d_window.get(), QStringLiteral("action_") + name);
   }
 
   // The names of the enabled actions, sorted.
@@ -331,15 +341,13 @@ public:
     return Sorted(names);
   }
 
-  // The make_list, model_list or option_list.
   QListWidget *List(const char *name) const
   {
-    return d_window->findChild<QListWidget *>(QString::fromLatin1(name));
+    return Child<QListWidget>(d_window.get(), QLatin1String(name));
   }
-
   QTreeWidget *Tree() const
   {
-    return d_window->findChild<QTreeWidget *>(QStringLiteral("specification_tree"));
+    return Child<QTreeWidget>(d_window.get(), QStringLiteral("specification_tree"));
   }
 
   // Selects one machine in the three lists; all its commands come on.
@@ -351,7 +359,6 @@ public:
     QCOMPARE(Enabled_Actions(), Sorted(OPTION_ACTIONS));
   }
 
-  // The selected make, model and option, as the window reads them.
   QStringList Selected_Machine() const
   {
     return {Selected_Text(List("make_list")), Selected_Text(List("model_list")),

@@ -53,51 +53,23 @@ inline TDatabaseItem Record(const QString &make, const QString &model, const QSt
   return record;
 }
 
-// Runs a statement on an open connection; *text gets the first value, or the error.
-inline bool Execute_On(const QSqlDatabase &connection, const QString &statement, QString *text)
-{
-  QSqlQuery query(connection);
-  const bool executed = query.exec(statement);
-  if (text)
-    *text = !executed      ? query.lastError().text()
-            : query.next() ? query.value(0).toString()
-                           : QString();
-  return executed;
-}
-
-// Runs a statement on its own connection to a file; *text gets the first value, or the error.
-inline bool Execute_On_File(const QString &file_name, const QString &statement,
-                            QString *text = nullptr)
-{
-  const QString name = QStringLiteral("testsupport_other");
-  bool executed = false;
-  {
-    QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    connection.setDatabaseName(file_name);
-    if (connection.open())
-      executed = Execute_On(connection, statement, text);
-    else if (text)
-      *text = connection.lastError().text();
-  }
-  QSqlDatabase::removeDatabase(name);
-  return executed;
-}
-
 // Another program's connection to a file, held open so that its transactions span statements.
 class TOtherConnection
 {
 public:
-  explicit TOtherConnection(const QString &file_name)
+  explicit TOtherConnection(const QString &file_name,
+                            const QString &name = QStringLiteral("testsupport_held"))
+      : d_name(name)
   {
-    QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), NAME);
+    QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d_name);
     connection.setDatabaseName(file_name);
     if (!connection.open())
-      qWarning() << "other connection:" << connection.lastError().text();
+      d_open_error = connection.lastError().text();
   }
   ~TOtherConnection()
   {
-    QSqlDatabase::database(NAME, false).close();
-    QSqlDatabase::removeDatabase(NAME);
+    QSqlDatabase::database(d_name, false).close();
+    QSqlDatabase::removeDatabase(d_name);
   }
   TOtherConnection(const TOtherConnection &) = delete;
   TOtherConnection &operator=(const TOtherConnection &) = delete;
@@ -105,7 +77,16 @@ public:
   // *text gets the first value, or the error; an empty statement does nothing.
   bool Execute(const QString &statement, QString *text = nullptr)
   {
-    return statement.isEmpty() || Execute_On(QSqlDatabase::database(NAME, false), statement, text);
+    if (statement.isEmpty())
+      return true;
+    QSqlQuery query(QSqlDatabase::database(d_name, false));
+    const bool executed = d_open_error.isEmpty() && query.exec(statement);
+    if (text)
+      *text = !d_open_error.isEmpty() ? d_open_error
+              : !executed             ? query.lastError().text()
+              : query.next()          ? query.value(0).toString()
+                                      : QString();
+    return executed;
   }
   // The first value of a query as a number, -1 if it fails.
   int Number(const QString &statement)
@@ -116,7 +97,7 @@ public:
   // Every row of every table as "table|value|...", in storage order.
   QStringList Dump()
   {
-    const QSqlDatabase connection = QSqlDatabase::database(NAME, false);
+    const QSqlDatabase connection = QSqlDatabase::database(d_name, false);
     QStringList rows;
     for (const QString &table : connection.tables(QSql::Tables))
     {
@@ -135,8 +116,16 @@ public:
   }
 
 private:
-  static constexpr const char *NAME = "testsupport_held";
+  const QString d_name;
+  QString d_open_error;
 };
+
+// Runs a statement on its own connection to a file; *text gets the first value, or the error.
+inline bool Execute_On_File(const QString &file_name, const QString &statement,
+                            QString *text = nullptr)
+{
+  return TOtherConnection(file_name, QStringLiteral("testsupport_other")).Execute(statement, text);
+}
 
 // A file's content, empty if it cannot be read.
 inline QByteArray File_Bytes(const QString &path)
