@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
   fonts-liberation fonts-dejavu-core
   poppler-utils
+  libxml2-utils
 )
 
 missing=()
