@@ -141,7 +141,7 @@ void TestMetrova::settings()
   if (!writable)
   {
     QVERIFY(Write_File(d_folder + QStringLiteral("/regular"), QByteArray()));
-    TMetrova::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
+    TWindowSettings::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
     settings_file = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                     QStringLiteral("/metrova_settings.ini");
     QVERIFY(settings_file.startsWith(d_root.path()));
