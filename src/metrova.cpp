@@ -270,17 +270,14 @@ bool TMetrova::Connect_Database(const QString &file_name)
     d_database->Close();
   if (!d_database->Connect(file_name))
   {
-    d_message_box->Show(
-        QStringLiteral("Connect Error"), QStringLiteral("Error trying to connect to the database."),
-        d_database->Last_Error(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Open_Failure(QStringLiteral("Connect Error"),
+                      QStringLiteral("Error trying to connect to the database."));
     return false;
   }
   if (!d_database->Initialize())
   {
-    d_message_box->Show(QStringLiteral("Initialize Error"),
-                        QStringLiteral("Error trying to initialize the database."),
-                        d_database->Last_Error(), QMessageBox::Ok, QMessageBox::Ok,
-                        QMessageBox::Warning);
+    Show_Open_Failure(QStringLiteral("Initialize Error"),
+                      QStringLiteral("Error trying to initialize the database."));
     return false;
   }
   return true;
@@ -288,8 +285,10 @@ bool TMetrova::Connect_Database(const QString &file_name)
 
 void TMetrova::New_Database()
 {
+  // The program asks its own question about an existing file, once.
   const QString file_name = TFileDialog::Get_Save_File_Name(
-      this, QStringLiteral("New database"), d_window_settings->Current_Path(), DATABASE_FILTER);
+      this, QStringLiteral("New database"), d_window_settings->Current_Path(), DATABASE_FILTER,
+      QFileDialog::DontConfirmOverwrite);
   if (file_name.isEmpty())
     return;
 
@@ -302,7 +301,16 @@ void TMetrova::New_Database()
                                      QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                                      QMessageBox::Question) == QMessageBox::Yes)
   {
+    // Clear reports nothing itself; a clear that worked leaves no make behind. A failed one
+    // changed nothing.
     d_database->Clear();
+    bool valid = false;
+    if (!d_database->Makes(&valid).isEmpty() || !valid)
+    {
+      Show_Open_Failure(QStringLiteral("Clear Error"),
+                        QStringLiteral("Cannot clear the database."));
+      return;
+    }
   }
 
   Show_Opened_Database(file_name);
@@ -339,11 +347,26 @@ void TMetrova::Show_Opened_Database(const QString &file_name)
   d_action_specification_limits->setEnabled(false);
 }
 
+// A failed New or Open leaves no catalogue open, as at start: the previous one was closed before
+// the new file was tried, and nothing may act on a file that did not open. Says why, with the
+// database's reason.
+void TMetrova::Show_Open_Failure(const QString &heading, const QString &text)
+{
+  const QString reason = d_database->Last_Error();
+  Show_Closed_Database();
+  d_message_box->Show(heading, text, reason, QMessageBox::Ok, QMessageBox::Ok,
+                      QMessageBox::Warning);
+}
+
 void TMetrova::Close_Database()
 {
   if (Worker_Running())
     return;
+  Show_Closed_Database();
+}
 
+void TMetrova::Show_Closed_Database()
+{
   d_database->Close();
   d_catalogue_view->Clear();
 

@@ -68,6 +68,8 @@ private:
   void Create_Menus();
   void Show_Database_Makes();
   void Show_Opened_Database(const QString &file_name);
+  void Show_Open_Failure(const QString &heading, const QString &text);
+  void Show_Closed_Database();
   bool Worker_Running() const;
   bool Refused_While_Running();
   bool Exchange_Refused();
