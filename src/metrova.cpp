@@ -486,7 +486,10 @@ void TMetrova::Edit_Specification()
     return;
 
   if (!d_specification_editor_dialog)
+  {
     d_specification_editor_dialog = new TSpecificationEditorDialog(this);
+    d_specification_editor_dialog->Set_Message_Box(d_message_box);
+  }
 
   // With nothing selected the editor starts a new specification.
   const QString selected_make = TCatalogueView::Current_Selected_Text(d_make_list);
