@@ -64,6 +64,24 @@ QStringList Lines(const QString &page)
   return lines;
 }
 
+// The top of each word of the PDF's first page, in points, as pdftotext finds it.
+QMultiMap<QString, double> First_Page_Word_Tops(const QString &file_name)
+{
+  QProcess process;
+  process.start(QStringLiteral("pdftotext"), {"-bbox", "-f", "1", "-l", "1", file_name, "-"});
+  process.waitForFinished(60000);
+  static const QRegularExpression word(
+      QStringLiteral("<word xMin=\"[^\"]*\" yMin=\"([^\"]*)\"[^>]*>([^<]*)</word>"));
+  QMultiMap<QString, double> tops;
+  auto match = word.globalMatch(QString::fromUtf8(process.readAllStandardOutput()));
+  while (match.hasNext())
+  {
+    const QRegularExpressionMatch next = match.next();
+    tops.insert(next.captured(2), next.captured(1).toDouble());
+  }
+  return tops;
+}
+
 QStringList Folder_Entries(const QString &path)
 {
   return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
@@ -111,6 +129,16 @@ void TSpecificationReportTest::initTestCase()
   QVERIFY2(d_rows_per_page > 20, qPrintable(QString::number(d_rows_per_page)));
   QCOMPARE(Row_Numbers(pages.at(0)), Range(1, d_rows_per_page));
   QCOMPARE(Row_Numbers(pages.at(1)), Range(d_rows_per_page + 1, 2 * d_rows_per_page));
+
+  // A full page ends one to two row heights above the footer band: the footer's text starts two
+  // to three row heights below the top of the page's last row.
+  const QMultiMap<QString, double> tops =
+      First_Page_Word_Tops(folder.filePath(QStringLiteral("long.pdf")));
+  const double row_height = tops.value("Row2") - tops.value("Row1");
+  const double rows_to_footer =
+      (tops.value("Page") - tops.value(QStringLiteral("Row%1").arg(d_rows_per_page))) / row_height;
+  QVERIFY2(row_height > 0 && rows_to_footer >= 2 && rows_to_footer < 3,
+           qPrintable(QString::number(rows_to_footer)));
 }
 
 void TSpecificationReportTest::init()
