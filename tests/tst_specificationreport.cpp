@@ -103,7 +103,6 @@ private slots:
   void page_breaks_data();
   void page_breaks();
   void heading_at_page_end();
-  void failure();
   void replaces_existing_when_complete();
 
 private:
@@ -290,20 +289,6 @@ void TSpecificationReportTest::heading_at_page_end()
   QVERIFY(Lines(texts.at(1)).contains("Last 1.8 EST Maximum probe error"));
   QVERIFY(texts.at(1).contains(QStringLiteral("Page 2")));
   QVERIFY(!Lines(texts.at(1)).contains("CMMA"));
-}
-
-void TSpecificationReportTest::failure()
-{
-  const QString file_name = Report(QStringLiteral("missing/report.pdf"));
-
-  QString error_text;
-  QVERIFY(!TSpecificationReport::Write(file_name, "Nikon", "Altera", "SP25", Numbered_Rows(3),
-                                       &error_text));
-  QVERIFY2(error_text.contains(QDir::toNativeSeparators(file_name)), qPrintable(error_text));
-  QCOMPARE(Folder_Entries(d_reports), QStringList());
-  // Without an error text the failure is still reported.
-  QVERIFY(!TSpecificationReport::Write(file_name, "Nikon", "Altera", "SP25", Numbered_Rows(3),
-                                       nullptr));
 }
 
 void TSpecificationReportTest::replaces_existing_when_complete()
