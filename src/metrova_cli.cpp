@@ -1,0 +1,30 @@
+#include "commandline.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+  std::unique_ptr<QCoreApplication> application;
+  if (TCommandLine::Draws_Report(argc, argv))
+  {
+    // The report lays out text with fonts and a painter, which need a GUI platform; the
+    // offscreen one needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  else
+  {
+    application = std::make_unique<QCoreApplication>(argc, argv);
+  }
+
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  TCommandLine command_line(&out, &err, isatty(STDERR_FILENO) == 1);
+  return command_line.Run(QCoreApplication::arguments().mid(1));
+}
