@@ -5,11 +5,31 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <unistd.h>
 
+namespace
+{
+// Qt's own notes on the environment are no output of this tool; the rest still goes out.
+void Filter_Messages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+  if (type == QtDebugMsg || type == QtInfoMsg ||
+      (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))))
+  {
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  if (type == QtFatalMsg)
+  {
+    std::abort();
+  }
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
+  qInstallMessageHandler(Filter_Messages);
   std::unique_ptr<QCoreApplication> application;
   if (TCommandLine::Draws_Report(argc, argv))
   {
