@@ -54,6 +54,8 @@ private slots:
   void messageBox();
   void fileCommands_data();
   void fileCommands();
+  void failedOpen_data();
+  void failedOpen();
   void browse();
   void reselection_data();
   void reselection();
@@ -141,7 +143,7 @@ void TestMetrova::settings()
   if (!writable)
   {
     QVERIFY(Write_File(d_folder + QStringLiteral("/regular"), QByteArray()));
-    TMetrova::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
+    TWindowSettings::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
     settings_file = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                     QStringLiteral("/metrova_settings.ini");
     QVERIFY(settings_file.startsWith(d_root.path()));
@@ -257,8 +259,6 @@ void TestMetrova::fileCommands_data()
   const QStringList none;
   const QStringList clear = {
       "Question: Clear Database / Do you want to clear the existing database?"};
-  const QStringList connect_error = {
-      "Warning: Connect Error / Error trying to connect to the database."};
   const int ok = QMessageBox::Ok;
   QTest::newRow("open") << false << "catalogue.db" << ok << none << ALL_MAKES;
   QTest::newRow("open cancelled") << false << "" << ok << none << none;
@@ -267,15 +267,9 @@ void TestMetrova::fileCommands_data()
       << true << "catalogue.db" << int(QMessageBox::No) << clear << ALL_MAKES;
   QTest::newRow("new on existing, clear")
       << true << "catalogue.db" << int(QMessageBox::Yes) << clear << none;
-  QTest::newRow("not a database") << false << "garbage.db" << ok << connect_error << none;
-  // A view holds the name of a table that the catalogue needs.
-  QTest::newRow("table name taken")
-      << true << "view.db" << ok
-      << QStringList{"Warning: Initialize Error / Error trying to initialize the database."}
-      << none;
 }
 
-// New, Open and Close; a failure leaves the window closed and says why, with details.
+// New, Open and Close of a file that opens.
 void TestMetrova::fileCommands()
 {
   QFETCH(bool, create);
@@ -286,9 +280,6 @@ void TestMetrova::fileCommands()
 
   const QString data = d_folder + QStringLiteral("/data/");
   QVERIFY(Write_Catalogue(data + QStringLiteral("catalogue.db")));
-  QVERIFY(Write_File(data + QStringLiteral("garbage.db"), QByteArray(4096, 'x')));
-  QVERIFY(TestSupport::Execute_On_File(data + QStringLiteral("view.db"),
-                                       QStringLiteral("CREATE VIEW make AS SELECT 1 AS name")));
 
   New_Window();
   QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
@@ -298,13 +289,15 @@ void TestMetrova::fileCommands()
     TMessageBox::Queue_Answer(QMessageBox::StandardButton(answer));
   TFileDialog::Queue_File_Name(file.isEmpty() ? QString() : data + file);
   Action(create ? "new_database" : "open_database")->trigger();
-  QCOMPARE(TFileDialog::Take_Requests().size(), 1);
+  const QList<TFileDialog::TRequest> requests = TFileDialog::Take_Requests();
+  QCOMPARE(requests.size(), 1);
+  // New asks its own question about an existing file; the file dialog must not ask first.
+  QCOMPARE(requests.first().options,
+           create ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options());
   QList<TMessageBox::TShownMessage> shown;
-  QCOMPARE(Take_Messages(&shown), messages);
-  for (const TMessageBox::TShownMessage &message : shown)
-    QCOMPARE(message.details.isEmpty(), message.icon != QMessageBox::Warning);
+  QCOMPARE(Take_Messages(), messages);
 
-  const bool opened = !file.isEmpty() && !messages.value(0).startsWith(QStringLiteral("Warning"));
+  const bool opened = !file.isEmpty();
   QCOMPARE(Texts(List("make_list")), makes);
   QCOMPARE(Enabled_Actions(), Sorted(opened ? OPEN_ACTIONS : CLOSED_ACTIONS));
   if (opened)
@@ -340,6 +333,69 @@ void TestMetrova::fileCommands()
   QCOMPARE(Take_Messages(&shown),
            QStringList{"Information: Specification Editor / Specification Editor - Version 1.0"});
   QVERIFY(shown.first().details.isEmpty());
+}
+
+void TestMetrova::failedOpen_data()
+{
+  QTest::addColumn<bool>("create");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QStringList>("messages");
+  QTest::addColumn<QString>("reason");
+
+  QTest::newRow("connect") << false << "garbage.db"
+                           << QStringList{"Warning: Connect Error / Error trying to connect to "
+                                          "the database."}
+                           << "not a database";
+  // A view holds the name of a table that the catalogue needs.
+  QTest::newRow("initialize") << false << "view.db"
+                              << QStringList{"Warning: Initialize Error / Error trying to "
+                                             "initialize the database."}
+                              << "make";
+  QTest::newRow("clear") << true << "refusing.db"
+                         << QStringList{"Question: Clear Database / Do you want to clear the "
+                                        "existing database?",
+                                        "Warning: Clear Error / Cannot clear the database."}
+                         << "refused";
+}
+
+// Whatever fails, New and Open leave no catalogue open, say why, and change no file.
+void TestMetrova::failedOpen()
+{
+  QFETCH(bool, create);
+  QFETCH(QString, file);
+  QFETCH(QStringList, messages);
+  QFETCH(QString, reason);
+
+  const QString data = d_folder + QStringLiteral("/data/");
+  QVERIFY(Write_File(data + QStringLiteral("garbage.db"), QByteArray(4096, 'x')));
+  QVERIFY(TestSupport::Execute_On_File(data + QStringLiteral("view.db"),
+                                       QStringLiteral("CREATE VIEW make AS SELECT 1 AS name")));
+  QVERIFY(Write_Catalogue(data + QStringLiteral("refusing.db")));
+  QVERIFY(
+      TestSupport::Execute_On_File(data + QStringLiteral("refusing.db"),
+                                   QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON make "
+                                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+  const QByteArray before = File_Bytes(data + file);
+
+  Open_Catalogue();
+  Select_Machine("Acme", "X1", "Standard");
+  for (int count = 0; count < messages.size(); ++count)
+    TMessageBox::Queue_Answer(QMessageBox::Yes);
+  TFileDialog::Queue_File_Name(data + file);
+  Action(create ? "new_database" : "open_database")->trigger();
+  TFileDialog::Take_Requests();
+  QList<TMessageBox::TShownMessage> shown;
+  QCOMPARE(Take_Messages(&shown), messages);
+  QVERIFY2(shown.last().details.contains(reason), qPrintable(shown.last().details));
+
+  for (const char *list : {"make_list", "model_list", "option_list"})
+    QCOMPARE(List(list)->count(), 0);
+  QCOMPARE(Tree()->topLevelItemCount(), 0);
+  QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  d_window->Import();
+  QCOMPARE(Take_Messages(), QStringList{"Warning: Database Error / Database not open."});
+  QCOMPARE(File_Bytes(data + file), before);
 }
 
 void TestMetrova::browse()
