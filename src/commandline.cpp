@@ -161,51 +161,6 @@ QString Number_Text(double value, int precision)
   return std::isnan(value) ? QString() : QString::number(value, 'f', precision);
 }
 
-// The forms a component accepts, for a message on an expression it does not accept.
-QString Accepted_Forms(int expression_types)
-{
-  static const struct
-  {
-    int kind;
-    const char *form;
-  } FORMS[] = {
-      {TExpressionItem::EXPRESSION_CONSTANT, "A"},
-      {TExpressionItem::EXPRESSION_FIXED_LENGTH, "A/N"},
-      {TExpressionItem::EXPRESSION_LINEAR, "A+BL/N"},
-      {TExpressionItem::EXPRESSION_LINEAR_MAXIMUM, "A+BL/N|M"},
-      {TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE, "(A+BTd)/N"},
-      {TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE, "A+BTd+(C+DTd)L/N"},
-      {TExpressionItem::EXPRESSION_TEMPERATURE, "a temperature above 10 and below 40 C"},
-  };
-  QStringList forms;
-  for (const auto &form : FORMS)
-  {
-    if (expression_types & form.kind)
-    {
-      forms.append(QLatin1String(form.form));
-    }
-  }
-  QString text = forms.join(QStringLiteral(", "));
-  if (expression_types & ~TExpressionItem::EXPRESSION_TEMPERATURE)
-  {
-    text += QStringLiteral(" (in micrometres)");
-  }
-  return text;
-}
-
-// Why the editor would mark a text "Invalid" for a component.
-QString Rejection_Reason(const QString &text, int expression_types)
-{
-  TExpressionItem expression;
-  const bool parsed = expression.Set_Expression(text, TExpressionItem::UNITS_UM) !=
-                      TExpressionItem::EXPRESSION_UNDEFINED;
-  return QStringLiteral("'%1' is %2; it takes %3")
-      .arg(text,
-           parsed ? QStringLiteral("not a form this component accepts")
-                  : QStringLiteral("not an expression"),
-           Accepted_Forms(expression_types));
-}
-
 // Shows the exchange file's progress on a terminal, one line rewritten in place.
 class TTerminalProgress : public TExchangeProgress
 {
@@ -942,8 +897,9 @@ bool TCommandLine::Save_Rows(bool set)
     const QString completed = TSpecificationEdit::Completed_Text(text, row->expression_types);
     if (!TSpecificationEdit::Accepts(completed, row->expression_types))
     {
-      Failure(QStringLiteral("invalid expression for %1 %2: %3")
-                  .arg(standard, component, Rejection_Reason(completed, row->expression_types)));
+      Failure(QStringLiteral("invalid expression for %1 %2: '%3': %4")
+                  .arg(standard, component, text,
+                       TSpecificationEdit::Rejection_Hint(text, row->expression_types)));
       return false;
     }
     row->expression = completed;

@@ -168,15 +168,15 @@ void TestCommandLine::commands_data()
                        << int(CHECK_NONE);
   QTest::newRow("set invalid") << "set|" + bridge + "|10360|E0=1.8+3L/1000|Pftu=1+2L/100" << 1
                                << "^$"
-                               << "^metrova-cli: invalid expression for 10360 Pftu: '1\\+2L/100' "
-                                  "is not a form this component accepts; it takes A \\(in "
-                                  "micrometres\\)\n$"
+                               << "^metrova-cli: invalid expression for 10360 Pftu: '1\\+2L/100': "
+                                  "this component accepts: a constant\n$"
                                << ""
                                << "" << int(CHECK_UNCHANGED);
-  QTest::newRow("set temperature out of range") << "set|" + bridge + "|10360|Ts_Min=5" << 1 << "^$"
-                                                << "'5C' is not an expression"
-                                                << ""
-                                                << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("set temperature out of range")
+      << "set|" + bridge + "|10360|Ts_Min=5" << 1 << "^$"
+      << "Ts_Min: '5': this component accepts: a temperature"
+      << ""
+      << "" << int(CHECK_UNCHANGED);
   QTest::newRow("set unknown component") << "set|" + bridge + "|CMMA|E0=2" << 1 << "^$"
                                          << "no component 'E0' in standard CMMA"
                                          << ""
