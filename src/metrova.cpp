@@ -589,11 +589,7 @@ void TMetrova::Delete_Make()
   if (makes.isEmpty() || Worker_Running())
     return;
 
-  if (d_message_box->Show(
-          QStringLiteral("Delete Current Make"),
-          QStringLiteral("Are you sure you want to delete selected Make and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Make")))
     return;
 
   bool failed = false;
@@ -603,21 +599,16 @@ void TMetrova::Delete_Make()
       failed = true;
   }
   if (failed)
-    d_message_box->Show(QStringLiteral("Delete Error"),
-                        QStringLiteral("Cannot delete selected Make."), QString(), QMessageBox::Ok,
-                        QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Make"));
 
   bool valid = false;
   TCatalogueView::Replace_Names(d_make_list, d_database->Makes(&valid));
   TCatalogueView::Replace_Names(d_model_list, QStringList());
   TCatalogueView::Replace_Names(d_option_list, QStringList());
   d_specification_tree->clear();
-
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
 }
 
 void TMetrova::Delete_Model()
@@ -629,27 +620,19 @@ void TMetrova::Delete_Model()
   const QString make = makes.first()->data(Qt::DisplayRole).toString();
   const QString model = models.first()->data(Qt::DisplayRole).toString();
 
-  if (d_message_box->Show(
-          QStringLiteral("Delete Current Model"),
-          QStringLiteral("Are you sure you want to delete selected Model and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Model")))
     return;
 
   if (!d_database->Remove_Model(make, model))
-    d_message_box->Show(QStringLiteral("Delete Error"),
-                        QStringLiteral("Cannot delete selected Model."), QString(), QMessageBox::Ok,
-                        QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Model"));
 
   bool valid = false;
   TCatalogueView::Replace_Names(d_model_list, d_database->Models(make, &valid));
   TCatalogueView::Replace_Names(d_option_list, QStringList());
   d_specification_tree->clear();
-
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
 }
 
 void TMetrova::Delete_Option()
@@ -663,25 +646,35 @@ void TMetrova::Delete_Option()
   const QString model = models.first()->data(Qt::DisplayRole).toString();
   const QString option = options.first()->data(Qt::DisplayRole).toString();
 
-  if (d_message_box->Show(
-          QStringLiteral("Delete Current Option"),
-          QStringLiteral("Are you sure you want to delete selected Option and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Option")))
     return;
 
   if (!d_database->Remove_Option(make, model, option))
-    d_message_box->Show(QStringLiteral("Delete Error"),
-                        QStringLiteral("Cannot delete selected Option."), QString(),
-                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Option"));
 
   bool valid = false;
   TCatalogueView::Replace_Names(d_option_list, d_database->Options(make, model, &valid));
   d_specification_tree->clear();
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
+}
 
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+bool TMetrova::Delete_Confirmed(const QString &level)
+{
+  return d_message_box->Show(
+             QStringLiteral("Delete Current %1").arg(level),
+             QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
+                 .arg(level),
+             QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+             QMessageBox::Question) == QMessageBox::Yes;
+}
+
+void TMetrova::Show_Delete_Error(const QString &level)
+{
+  d_message_box->Show(QStringLiteral("Delete Error"),
+                      QStringLiteral("Cannot delete selected %1.").arg(level), QString(),
+                      QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TMetrova::Help_About()

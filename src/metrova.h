@@ -71,6 +71,9 @@ private:
   void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
+  // Make, model or option: the question before deleting it, and the message when that failed.
+  bool Delete_Confirmed(const QString &level);
+  void Show_Delete_Error(const QString &level);
   bool Worker_Running() const;
   bool Refused_While_Running();
   bool Exchange_Refused();

@@ -116,6 +116,9 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   d_hint_label = new QLabel(this);
   d_hint_label->setObjectName(QStringLiteral("hint_label"));
   d_hint_label->setWordWrap(true);
+  // Room for two lines, so that a longer hint does not move the table.
+  d_hint_label->setMinimumHeight(2 * d_hint_label->fontMetrics().lineSpacing());
+  d_hint_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   layout->addWidget(d_hint_label, 5, 0, 1, 3);
 
   layout->addWidget(New_Line(this), 6, 0, 1, 3);
