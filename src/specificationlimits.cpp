@@ -53,12 +53,17 @@ const TRowSource *Find_Row_Source(const QString &standard, const QString &compon
   return nullptr;
 }
 
-// QString::toDouble accepts "nan" and "inf", which are no length or temperature.
-bool To_Number(const QString &text, double *value)
+const TRowSource &Row_Source(int row)
 {
-  bool ok = false;
-  *value = text.toDouble(&ok);
-  return ok && std::isfinite(*value);
+  for (const TRowSource &source : ROW_SOURCES)
+  {
+    if (source.row == row)
+    {
+      return source;
+    }
+  }
+  Q_ASSERT(false);
+  return ROW_SOURCES[0];
 }
 
 QString Fixed(double value, int precision)
@@ -128,28 +133,45 @@ bool Near_Nominal_Length(double length, double n)
          std::fabs(1.0 - length / n) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE;
 }
 
-QString Nominal_Length_Text(const TExpressionItem &expression, double length,
-                            double temperature_deviation)
+// Applies one stored item to the value of its row or component: a later item overwrites an
+// earlier one, except that a rule giving no value leaves the earlier value in place.
+void Apply_Item(const TSpecificationItem &item, int kinds, double length,
+                double temperature_deviation, TSpecificationLimits::TValue *value)
 {
-  const double a = Micrometres(expression, 0);
-
-  if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+  const TExpressionItem &expression = item.expression;
+  const int kind = expression.Expression_Type();
+  if ((kind & kinds) == 0)
   {
-    const double n = Millimetres(expression, 1);
-    if (Near_Nominal_Length(length, n))
+    return;
+  }
+
+  double number = 0.0;
+  int state = TSpecificationLimits::STATE_VALUE;
+  if (kind == TExpressionItem::EXPRESSION_CONSTANT)
+  {
+    number = Micrometres(expression, 0);
+  }
+  else if ((kind & NOMINAL_LENGTH_KINDS) != 0)
+  {
+    const bool fixed = kind == TExpressionItem::EXPRESSION_FIXED_LENGTH;
+    if (Near_Nominal_Length(length, Millimetres(expression, fixed ? 1 : 2)))
     {
-      return QStringLiteral("%1 um").arg(Fixed(a, 1));
+      number = Micrometres(expression, 0) +
+               (fixed ? 0.0 : Micrometres(expression, 1) * temperature_deviation);
     }
-    return QStringLiteral("%1/%2 um").arg(Fixed(a, 1), General(n));
+    else
+    {
+      state = TSpecificationLimits::STATE_FORM;
+    }
   }
-
-  const double b = Micrometres(expression, 1);
-  const double n = Millimetres(expression, 2);
-  if (Near_Nominal_Length(length, n))
+  else if (!Linear_Value(expression, length, temperature_deviation, &number))
   {
-    return QStringLiteral("%1 um").arg(Fixed(a + b * temperature_deviation, 1));
+    return;
   }
-  return QStringLiteral("(%1+%2Td)/%3 um").arg(Fixed(a, 1), Fixed(b, 2), General(n));
+  value->state = state;
+  value->value = number;
+  value->source = item.source;
+  value->expression = expression;
 }
 } // namespace
 
@@ -157,54 +179,95 @@ QStringList TSpecificationLimits::Calculate(const QList<TDatabaseItem> &records,
                                             const QString &length_text,
                                             double temperature_deviation)
 {
+  double length = 0.0;
+  const bool number = To_Number(length_text, &length);
+  const QVector<TValue> values =
+      number ? Evaluate(records, length, temperature_deviation) : QVector<TValue>(ROW_COUNT);
+
   QStringList rows;
   for (int row = 0; row < ROW_COUNT; ++row)
   {
-    rows.append(QString());
+    rows.append(Row_Text(row, values.at(row)));
   }
+  return rows;
+}
 
-  double length = 0.0;
-  if (!To_Number(length_text, &length))
-  {
-    return rows;
-  }
+QVector<TSpecificationLimits::TValue>
+TSpecificationLimits::Evaluate(const QList<TDatabaseItem> &records, double length,
+                               double temperature_deviation)
+{
+  QVector<TValue> values(ROW_COUNT);
   length = std::fabs(length);
-
-  // Later records and items overwrite earlier ones for the same row; a rule that yields no value
-  // leaves an earlier value in place.
   for (const TDatabaseItem &record : records)
   {
     for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
       const TSpecificationItem item = record.Specification_Item(index);
-      const TRowSource *source = Find_Row_Source(record.Standard(), item.name);
-      const int kind = item.expression.Expression_Type();
-
-      if (!source || (kind & source->kinds) == 0)
+      if (const TRowSource *source = Find_Row_Source(record.Standard(), item.name))
       {
-        continue;
-      }
-
-      const QString value_template = QLatin1String(source->value_template);
-      if (kind == TExpressionItem::EXPRESSION_CONSTANT)
-      {
-        rows[source->row] = value_template.arg(Fixed(Micrometres(item.expression, 0), 1));
-      }
-      else if ((kind & NOMINAL_LENGTH_KINDS) != 0)
-      {
-        rows[source->row] = Nominal_Length_Text(item.expression, length, temperature_deviation);
-      }
-      else
-      {
-        double value = 0.0;
-        if (Linear_Value(item.expression, length, temperature_deviation, &value))
-        {
-          rows[source->row] = value_template.arg(Fixed(value, 1));
-        }
+        Apply_Item(item, source->kinds, length, temperature_deviation, &values[source->row]);
       }
     }
   }
-  return rows;
+  return values;
+}
+
+TSpecificationLimits::TValue
+TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
+                                      const QString &component, double length,
+                                      double temperature_deviation)
+{
+  const TRowSource *source = Find_Row_Source(standard, component);
+  const int kinds = source ? source->kinds : LENGTH_KINDS;
+  TValue value;
+  length = std::fabs(length);
+  for (const TDatabaseItem &record : records)
+  {
+    if (record.Standard() != standard)
+    {
+      continue;
+    }
+    for (int index = 0; index < record.Specification_Item_Count(); ++index)
+    {
+      const TSpecificationItem item = record.Specification_Item(index);
+      if (item.name == component)
+      {
+        Apply_Item(item, kinds, length, temperature_deviation, &value);
+      }
+    }
+  }
+  return value;
+}
+
+QString TSpecificationLimits::Row_Text(int row, const TValue &value)
+{
+  if (value.state == STATE_VALUE)
+  {
+    return QLatin1String(Row_Source(row).value_template).arg(Value_Text(value.value));
+  }
+  if (value.state != STATE_FORM)
+  {
+    return QString();
+  }
+  // The nominal-length form, repeated with its numbers.
+  const TExpressionItem &expression = value.expression;
+  const double a = Micrometres(expression, 0);
+  if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+  {
+    return QStringLiteral("%1/%2 um").arg(Fixed(a, 1), General(Millimetres(expression, 1)));
+  }
+  return QStringLiteral("(%1+%2Td)/%3 um")
+      .arg(Fixed(a, 1), Fixed(Micrometres(expression, 1), 2), General(Millimetres(expression, 2)));
+}
+
+QString TSpecificationLimits::Value_Text(double value)
+{
+  return Fixed(value, 1);
+}
+
+bool TSpecificationLimits::Is_Length_Row(int row)
+{
+  return (Row_Source(row).kinds & LENGTH_KINDS) != 0;
 }
 
 double TSpecificationLimits::Temperature_Deviation(const QString &temperature_text,
@@ -215,5 +278,18 @@ double TSpecificationLimits::Temperature_Deviation(const QString &temperature_te
   {
     return previous_deviation;
   }
+  return Temperature_Deviation(temperature);
+}
+
+double TSpecificationLimits::Temperature_Deviation(double temperature)
+{
   return std::fabs(temperature - REFERENCE_TEMPERATURE);
+}
+
+// QString::toDouble accepts "nan" and "inf", which are no length or temperature.
+bool TSpecificationLimits::To_Number(const QString &text, double *value)
+{
+  bool ok = false;
+  *value = text.toDouble(&ok);
+  return ok && std::isfinite(*value);
 }
