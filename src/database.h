@@ -107,6 +107,13 @@ public:
   TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                          bool *valid);
 
+  // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
+  // statement: one record per configuration and standard, ordered by make, model and option
+  // names; items carry their name, expression and source. The flag tells that the read ran: a
+  // catalogue without such rows gives an empty list.
+  QList<TDatabaseItem> Read_Component_Rows(const QString &standard, const QString &component,
+                                           bool *valid);
+
 private:
   // A statement prepared once per connection and reused, with the given values bound in order:
   // exec() it, and finish() it when its rows have been read, so that no read lock outlives the

@@ -118,3 +118,16 @@ void TDatabaseItem::Sanitize(QString *str)
     str->remove(character);
   }
 }
+
+QString TDatabaseItem::Source_Text(int source)
+{
+  switch (source)
+  {
+  case SOURCE_MANUFACTURER:
+    return QStringLiteral("MFG");
+  case SOURCE_ESTIMATED:
+    return QStringLiteral("EST");
+  default:
+    return QString();
+  }
+}

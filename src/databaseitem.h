@@ -45,6 +45,8 @@ public:
 
   QString Expression_Text(const QString &component, int units) const;
   int Source(const QString &component) const;
+  // "MFG" or "EST"; empty for any other code.
+  static QString Source_Text(int source);
 
   void Sanitize_Names();
   static QString Sanitize(const QString &text);

@@ -249,14 +249,17 @@ QString TSpecificationLimits::Row_Text(int row, const TValue &value)
   {
     return QString();
   }
-  // The nominal-length form, repeated with its numbers.
-  const TExpressionItem &expression = value.expression;
+  return QStringLiteral("%1 um").arg(Form_Text(value.expression));
+}
+
+QString TSpecificationLimits::Form_Text(const TExpressionItem &expression)
+{
   const double a = Micrometres(expression, 0);
   if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
   {
-    return QStringLiteral("%1/%2 um").arg(Fixed(a, 1), General(Millimetres(expression, 1)));
+    return QStringLiteral("%1/%2").arg(Fixed(a, 1), General(Millimetres(expression, 1)));
   }
-  return QStringLiteral("(%1+%2Td)/%3 um")
+  return QStringLiteral("(%1+%2Td)/%3")
       .arg(Fixed(a, 1), Fixed(Micrometres(expression, 1), 2), General(Millimetres(expression, 2)));
 }
 

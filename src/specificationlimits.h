@@ -72,6 +72,8 @@ public:
                                 const QString &component, double length,
                                 double temperature_deviation);
   static QString Row_Text(int row, const TValue &value);
+  // A nominal-length form with its numbers, without unit: "5.0/500", "(2.0+0.50Td)/300".
+  static QString Form_Text(const TExpressionItem &expression);
   // A limit as the rows show it, without unit: "4.8".
   static QString Value_Text(double value);
   // Whether a row's value may change with the measuring length.

@@ -1,0 +1,169 @@
+#include "comparison.h"
+
+#include "limitsseries.h"
+
+#include <QLatin1Char>
+#include <QLatin1String>
+
+namespace
+{
+// Columns after the lengths.
+enum TTrailingColumn
+{
+  TRAILING_TEMPERATURE = 0,
+  TRAILING_ERROR,
+  TRAILING_RATIO,
+  TRAILING_VERDICT
+};
+
+QString Length_Text(double length)
+{
+  return QString::number(length, 'g', 10);
+}
+
+QString Value_Cell(const TSpecificationLimits::TValue &value)
+{
+  return value.Has_Value() ? TSpecificationLimits::Value_Text(value.value) : QString();
+}
+
+QString Csv_Field(const QString &text)
+{
+  if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+      !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+  {
+    return text;
+  }
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
+TComparison::TRow TComparison::Row(const TSettings &settings, const TCapability::TMachine &machine)
+{
+  const TCapability::TRequest &request = settings.request;
+  TRow row;
+  row.machine = machine;
+  row.values = TLimitsSeries::Component_Values(
+      machine.records, request.standard, request.component, settings.lengths,
+      TSpecificationLimits::Temperature_Deviation(request.temperature));
+  row.capability = TCapability::Evaluate(request, machine.records);
+  for (const TSpecificationLimits::TValue &value : qAsConst(row.values))
+  {
+    if (value.state != TSpecificationLimits::STATE_EMPTY)
+    {
+      row.source = TDatabaseItem::Source_Text(value.source);
+      break;
+    }
+  }
+  if (row.source.isEmpty() && row.capability.has_value)
+  {
+    row.source = TDatabaseItem::Source_Text(row.capability.source);
+  }
+  return row;
+}
+
+QList<TComparison::TRow> TComparison::Rows(const TSettings &settings,
+                                           const QList<TCapability::TMachine> &machines)
+{
+  QList<TRow> rows;
+  rows.reserve(machines.size());
+  for (const TCapability::TMachine &machine : machines)
+  {
+    rows.append(Row(settings, machine));
+  }
+  return rows;
+}
+
+int TComparison::Column_Count(const TSettings &settings)
+{
+  return COLUMN_FIRST_LENGTH + settings.lengths.size() + 1 + (settings.with_tolerance ? 3 : 0);
+}
+
+int TComparison::Ratio_Column(const TSettings &settings)
+{
+  return settings.with_tolerance ? COLUMN_FIRST_LENGTH + settings.lengths.size() + TRAILING_RATIO
+                                 : -1;
+}
+
+QStringList TComparison::Header(const TSettings &settings)
+{
+  const QString component = settings.request.component;
+  QStringList header = {QStringLiteral("Make"), QStringLiteral("Model"), QStringLiteral("Option"),
+                        QStringLiteral("Source")};
+  for (const double length : settings.lengths)
+  {
+    header.append(QStringLiteral("%1 at %2 mm (um)").arg(component, Length_Text(length)));
+  }
+  header.append(QStringLiteral("Temperature"));
+  if (settings.with_tolerance)
+  {
+    header.append(QStringLiteral("%1 at %2 mm (um)")
+                      .arg(component, Length_Text(settings.request.feature_length)));
+    header.append(QStringLiteral("Ratio"));
+    header.append(QStringLiteral("Verdict"));
+  }
+  return header;
+}
+
+QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
+{
+  QStringList cells = {row.machine.make, row.machine.model, row.machine.option, row.source};
+  for (const TSpecificationLimits::TValue &value : row.values)
+  {
+    cells.append(value.state == TSpecificationLimits::STATE_FORM
+                     ? TSpecificationLimits::Form_Text(value.expression)
+                     : Value_Cell(value));
+  }
+  const TCapability::TResult &capability = row.capability;
+  cells.append(capability.in_band ? QString()
+                                  : QStringLiteral("outside %1").arg(capability.band.Range_Text()));
+  if (settings.with_tolerance)
+  {
+    const bool number = capability.has_value;
+    cells.append(number ? TSpecificationLimits::Value_Text(capability.error) : QString());
+    cells.append(number ? QString::number(capability.ratio, 'f', 2) : QString());
+    cells.append(TCapability::Verdict(capability));
+  }
+  return cells;
+}
+
+QVariant TComparison::Sort_Key(const TSettings &settings, const TRow &row, int column)
+{
+  const int length_index = column - COLUMN_FIRST_LENGTH;
+  const TCapability::TResult &capability = row.capability;
+  if (length_index >= 0 && length_index < row.values.size())
+  {
+    const TSpecificationLimits::TValue &value = row.values.at(length_index);
+    return value.Has_Value() ? value.value : -1.0;
+  }
+  const int trailing = length_index - row.values.size();
+  if (settings.with_tolerance && (trailing == TRAILING_ERROR || trailing == TRAILING_RATIO))
+  {
+    if (!capability.has_value)
+    {
+      return -1.0;
+    }
+    return trailing == TRAILING_ERROR ? capability.error : capability.ratio;
+  }
+  return Cells(settings, row).value(column);
+}
+
+QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows)
+{
+  const auto line = [](const QStringList &fields)
+  {
+    QStringList quoted;
+    for (const QString &field : fields)
+    {
+      quoted.append(Csv_Field(field));
+    }
+    return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+  };
+  QString text = line(Header(settings));
+  for (const TRow &row : rows)
+  {
+    text += line(Cells(settings, row));
+  }
+  return text;
+}
