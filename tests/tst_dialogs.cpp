@@ -1,5 +1,6 @@
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
+#include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 
@@ -7,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QtCharts/QLineSeries>
 
 using GuiTestSupport::Child;
 using GuiTestSupport::Finish_Editing;
@@ -22,9 +24,24 @@ const int COLUMN_STATUS = 3;
 
 // A component behind every limits row, chosen so that no result lies on a rounding tie.
 const QStringList MACHINE = {
-    "10360 R0=2 E0=2.5+3.2L/1000|8 E150=1+0.1Td+(2+0.2Td)L/1000 Ts_Min=18C",
+    "10360 R0=2 E0=2.5+3.2L/1000|8 E150=1+0.1Td+(2+0.2Td)L/1000 Ts_Min=18C Ts_Max=30C",
     "B89.4.1 Repeat=2.2 Volume=5/500", "VDIVDE_2617 V3=1.8 U3=1+2L/1000",
     "CMMA Repeat=1.2 M=1.5+3.4L/1000"};
+
+// Each line of a plot as "name:x,y;..." with its first and its last two points.
+QStringList Plotted(QWidget *parent, const char *name)
+{
+  QStringList lines;
+  for (QtCharts::QAbstractSeries *series : Child<TLimitsChartView>(parent, name)->chart()->series())
+  {
+    const QVector<QPointF> points = static_cast<QtCharts::QLineSeries *>(series)->pointsVector();
+    QStringList shown;
+    for (const int index : {0, points.size() - 2, points.size() - 1})
+      shown.append(QString::asprintf("%g,%g", points.value(index).x(), points.value(index).y()));
+    lines.append(series->name() + ':' + shown.join(';'));
+  }
+  return lines;
+}
 
 template <typename T>
 T *With_Text(QWidget *parent, const QString &text)
@@ -322,13 +339,29 @@ void TDialogsTest::limits_dialog()
   // The first length and temperature are 1000 mm and 20 C.
   QCOMPARE(results(), QStringList({"2.2 um", "5.0/500 um", "2.0 um", "+/- 5.7 um", "+/- 3.0 um",
                                    "1.8 um", "+/- 3.0 um", "1.2 um", "+/- 4.9 um"}));
+  // The lengths' limits from 0 to 2000 mm: the ballbar's only near its 500 mm, E0's capped at 8.
+  QCOMPARE(Plotted(&dialog, "limits_plot"),
+           QStringList({"B89.4.1 Ballbar:400,5;595,5;600,5", "10360-2 E0:0,2.5;1995,8;2000,8",
+                        "10360-2 E150:0,1;1995,4.99;2000,5", "VDIVDE 2617 U3:0,1;1995,4.99;2000,5",
+                        "CMMA M:0,1.5;1995,8.283;2000,8.3",
+                        "Measurement Length:1000,0;1000,0;1000,10"}));
+  const QLabel *warning = Child<QLabel>(&dialog, "temperature_warning");
+  Finish_Editing(temperature, "31");
+  QVERIFY(warning->isVisible());
+  QCOMPARE(warning->text(), "31.0 C is outside this machine's stated range 18.00 C to 30.00 C: its "
+                            "limits do not apply");
   Finish_Editing(temperature, "30");
+  QVERIFY(!warning->isVisible());
   QCOMPARE(e150->text(), QStringLiteral("+/- 6.0 um"));
   // A temperature that is not a number keeps the last deviation.
   Finish_Editing(temperature, "x");
   QCOMPARE(e150->text(), QStringLiteral("+/- 6.0 um"));
   Finish_Editing(length, "2000");
   QCOMPARE(e150->text(), QStringLiteral("+/- 10.0 um"));
+  // The plot follows the temperature and its own length; the marked length lies beyond it.
+  Finish_Editing(Child<QLineEdit>(&dialog, "plot_length_edit"), "500");
+  QCOMPARE(Plotted(&dialog, "limits_plot").at(2), "10360-2 E150:0,2;498.75,3.995;500,4");
+  QCOMPARE(Plotted(&dialog, "limits_plot").size(), 5);
   Finish_Editing(length, "abc");
   QCOMPARE(results(), QStringList(QVector<QString>(9).toList()));
   // Return recalculates; it does not close the dialog.
