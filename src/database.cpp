@@ -620,6 +620,36 @@ QStringList TDatabase::Options(const QString &make, const QString &model, bool *
   return Configuration_Names(statement, {make, model}, valid);
 }
 
+QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bool *valid)
+{
+  Q_ASSERT(valid);
+  *valid = false;
+  if (!Require_Open())
+  {
+    return {};
+  }
+  // Each pair once, in the order of its first row.
+  static const QString statement =
+      QStringLiteral("SELECT mt.name,o.name FROM specification AS s "
+                     "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
+                     "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
+                     "WHERE %1 GROUP BY s.model_id,s.option_id ORDER BY MIN(s.rowid)")
+          .arg(Rows_Of_Names(1));
+  QList<QPair<QString, QString>> configurations;
+  QSqlQuery *query = Prepared_Query(statement, {make});
+  if (!query ||
+      !d_sql->Read_Rows(query,
+                        [&configurations](const QSqlQuery &row) {
+                          configurations.append({row.value(0).toString(), row.value(1).toString()});
+                        }))
+  {
+    d_last_error = d_sql->Error();
+    return {};
+  }
+  *valid = true;
+  return configurations;
+}
+
 bool TDatabase::Remove_Make(const QString &make)
 {
   const int make_id = Make_Id(make);

@@ -87,6 +87,9 @@ public:
   bool Option_Exists(const QString &make, const QString &model, const QString &option);
   QStringList Models(const QString &make, bool *valid);
   QStringList Options(const QString &make, const QString &model, bool *valid);
+  // Every model and option pair of a make, each once, in one read. Unlike Models and Options
+  // the flag only tells that the read succeeded: a make without rows gives an empty list.
+  QList<QPair<QString, QString>> Configurations(const QString &make, bool *valid);
   bool Remove_Make(const QString &make);
   bool Remove_Model(const QString &make, const QString &model);
   bool Remove_Option(const QString &make, const QString &model, const QString &option);

@@ -328,3 +328,13 @@ double TExpressionItem::Component(int index, int units) const
   }
   return d_components[index];
 }
+
+bool TExpressionItem::Is_Storable() const
+{
+  if (d_expression_type == EXPRESSION_UNDEFINED)
+  {
+    return false;
+  }
+  TExpressionItem stored;
+  return stored.Set_Expression(Expression_Text(UNITS_MM), UNITS_MM) == d_expression_type;
+}

@@ -31,6 +31,10 @@ public:
   QString Expression_Text(int units) const;
   int Expression_Type() const { return d_expression_type; }
   double Component(int index, int units) const;
+  // Whether the millimetre text, as the database and the exchange file keep it, reads back as
+  // this kind: a value too large for the text form, or a temperature that rounds onto a bound,
+  // does not.
+  bool Is_Storable() const;
 
 private:
   int d_expression_type;

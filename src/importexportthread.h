@@ -1,19 +1,18 @@
 #ifndef METROVA_IMPORTEXPORTTHREAD_H
 #define METROVA_IMPORTEXPORTTHREAD_H
 
-#include <QByteArray>
-#include <QHash>
+#include "exchangefile.h"
+
 #include <QString>
 #include <QStringList>
 #include <QThread>
 
 class TDatabase;
 
-// Writes the manufacturer's part of the catalogue to an exchange file, or reads such a file into
-// the catalogue and estimates the other standards, away from the GUI thread. A run works on its
+// Runs an export or import of the exchange file away from the GUI thread. A run works on its
 // own connection to the file of the database it was given: SQLite connections must not be shared
 // between threads.
-class TImportExportThread : public QThread
+class TImportExportThread : public QThread, private TExchangeProgress
 {
   Q_OBJECT
 
@@ -22,7 +21,7 @@ public:
   static constexpr int MODE_IMPORT = 1;
 
   // Problems beyond this many are only counted in the warning text.
-  static constexpr int MAXIMUM_WARNING_LINES = 200;
+  static constexpr int MAXIMUM_WARNING_LINES = TExchangeFile::MAXIMUM_WARNING_LINES;
 
   explicit TImportExportThread(QObject *parent = nullptr);
   ~TImportExportThread() override;
@@ -37,8 +36,8 @@ public:
   int Mode() const { return d_mode; }
   bool Has_Error() const { return d_error; }
   QString Error_Text() const { return d_error_text; }
-  bool Has_Warnings() const { return d_warning_count > 0; }
-  QString Warning_Text() const;
+  bool Has_Warnings() const { return d_has_warnings; }
+  QString Warning_Text() const { return d_warning_text; }
 
 signals:
   void Update_Progress(int value, int maximum);
@@ -48,14 +47,9 @@ protected:
   void run() override;
 
 private:
-  void Export_Database();
-  void Import_Database();
-
+  void Progress(int value, int maximum) override;
+  void Progress_Text(const QString &text) override;
   void Fail(const QString &text);
-  void Add_Warning(int line_number, const QString &text);
-  static QString Decode(const QByteArray &bytes);
-  // The mask of kinds a component accepts, 0 when the standard or component is unknown.
-  int Expression_Types(const QString &standard, const QString &component);
 
   TDatabase *d_database;
   int d_mode;
@@ -65,11 +59,8 @@ private:
   QString d_error_text;
 
   QString d_connection_name;
-  // The connection of the current run; null outside run().
-  TDatabase *d_run_database;
-  QStringList d_warnings;
-  int d_warning_count;
-  QHash<QString, int> d_expression_types;
+  bool d_has_warnings;
+  QString d_warning_text;
 };
 
 #endif // METROVA_IMPORTEXPORTTHREAD_H

@@ -8,6 +8,7 @@
 #include "importexportthread.h"
 #include "messagebox.h"
 #include "progressdialog.h"
+#include "specificationedit.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
@@ -101,7 +102,6 @@ QString Current_Selected_Text(const QListWidget *list)
   return item && item->isSelected() ? item->data(Qt::DisplayRole).toString() : QString();
 }
 
-const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
 } // namespace
 
 TMetrova::TMetrova(QWidget *parent)
@@ -679,42 +679,11 @@ void TMetrova::Edit_Specification()
   const QString selected_make = Current_Selected_Text(d_make_list);
   const QString selected_model = Current_Selected_Text(d_model_list);
   const QString selected_option = Current_Selected_Text(d_option_list);
-  const bool machine_selected =
-      !selected_make.isEmpty() && !selected_model.isEmpty() && !selected_option.isEmpty();
 
-  bool valid = false;
-  const QStringList standards = d_database->Standard_Types(&valid);
-  if (!valid)
-    return;
-
-  TDatabaseItem record;
   QList<TEditorRow> rows;
-  for (const QString &standard : standards)
-  {
-    if (machine_selected)
-    {
-      bool found = false;
-      record = d_database->Read_Specification(selected_make, selected_model, selected_option,
-                                              standard, &found);
-    }
-
-    bool components_valid = false;
-    const QStringList components = d_database->Component_Types(standard, &components_valid);
-    if (!components_valid)
-      continue;
-    for (const QString &component : components)
-    {
-      TEditorRow row;
-      row.standard = standard;
-      row.component = component;
-      // Estimated values are derived again after a save; only the manufacturer's are edited.
-      if (record.Source(component) != TDatabaseItem::SOURCE_ESTIMATED)
-        row.expression = record.Expression_Text(component, TExpressionItem::UNITS_UM);
-      row.description = d_database->Component_Type_Description(standard, component);
-      row.expression_types = d_database->Component_Type_Expression_Types(standard, component);
-      rows.append(row);
-    }
-  }
+  if (!TSpecificationEdit::Read_Rows(d_database, selected_make, selected_model, selected_option,
+                                     &rows))
+    return;
 
   d_specification_editor_dialog->Set_Data(d_database, selected_make, selected_model,
                                           selected_option, rows);
@@ -724,50 +693,19 @@ void TMetrova::Edit_Specification()
   const QString make = d_specification_editor_dialog->Make_Text();
   const QString model = d_specification_editor_dialog->Model_Text();
   const QString option = d_specification_editor_dialog->Option_Text();
-  record.Set_Make(make);
-  record.Set_Model(model);
-  record.Set_Option(option);
-  const QList<TEditorRow> edited_rows = d_specification_editor_dialog->Rows();
-
-  // The four standards and their estimates are saved as one unit: after a failure the
-  // database holds the specification as it was, not a mixture of old and new standards.
-  bool saved = d_database->Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-  for (int index = 0; saved && index < standards.size(); ++index)
-  {
-    const QString &standard = standards.at(index);
-    record.Clear_Specification_Items();
-    record.Set_Standard(standard);
-    for (const TEditorRow &row : edited_rows)
-    {
-      if (row.standard != standard || row.expression.isEmpty())
-        continue;
-      TSpecificationItem item;
-      item.name = row.component;
-      item.expression.Set_Expression(row.expression, TExpressionItem::UNITS_UM);
-      item.source = TDatabaseItem::SOURCE_MANUFACTURER;
-      record.Add_Specification_Item(item);
-    }
-    saved = d_database->Write_Specification(record);
-  }
-  if (saved)
-    saved = d_database->Estimate_Specifications(make, model, option);
-  if (saved)
-    saved = d_database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-
+  QString error_text;
+  const bool saved = TSpecificationEdit::Save(d_database, make, model, option,
+                                              d_specification_editor_dialog->Rows(), &error_text);
   if (!saved)
-  {
-    const QString error_text = d_database->Last_Error();
-    if (d_database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION))
-      d_database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
     Show_Message(QStringLiteral("Save Error"), QStringLiteral("Cannot save the specification."),
                  error_text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-  }
 
   // Shown from what the database holds: the saved machine, or after a failure the one that was
   // selected, which is unchanged.
   const QString shown_make = saved ? make : selected_make;
   const QString shown_model = saved ? model : selected_model;
   const QString shown_option = saved ? option : selected_option;
+  bool valid = false;
   {
     const QSignalBlocker blocker(d_make_list);
     d_make_list->clear();

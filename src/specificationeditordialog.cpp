@@ -45,13 +45,6 @@ QTableWidgetItem *New_Fixed_Item(const QString &text)
   return item;
 }
 
-bool Accepts(const QString &text, int expression_types)
-{
-  TExpressionItem expression;
-  expression.Set_Expression(text, TExpressionItem::UNITS_UM);
-  return (expression.Expression_Type() & expression_types) != 0;
-}
-
 // Replaces the field's text by its cleaned form without reporting an edit. Returns the
 // cleaned text.
 QString Cleaned_Name(QLineEdit *field, bool *changed)
@@ -247,7 +240,7 @@ void TSpecificationEditorDialog::Update_All_Status()
     {
       status_item->setText(QString());
     }
-    else if (Accepts(text, d_rows.at(row).expression_types))
+    else if (TSpecificationEdit::Accepts(text, d_rows.at(row).expression_types))
     {
       status_item->setText(STATUS_OK);
       d_rows[row].valid = 1;
@@ -287,15 +280,8 @@ void TSpecificationEditorDialog::Update_Row_Status(int row)
   }
   else
   {
-    // Temperatures may be typed without their unit; Celsius is assumed.
-    if ((editor_row.expression_types & TExpressionItem::EXPRESSION_TEMPERATURE) &&
-        !text.endsWith(QLatin1Char('C'), Qt::CaseInsensitive) &&
-        !text.endsWith(QLatin1Char('F'), Qt::CaseInsensitive))
-    {
-      text += QLatin1Char('C');
-    }
-
-    if (Accepts(text, editor_row.expression_types))
+    text = TSpecificationEdit::Completed_Text(text, editor_row.expression_types);
+    if (TSpecificationEdit::Accepts(text, editor_row.expression_types))
     {
       status = STATUS_OK;
       editor_row.expression = text;

@@ -1,6 +1,8 @@
 #ifndef METROVA_SPECIFICATIONEDITORDIALOG_H
 #define METROVA_SPECIFICATIONEDITORDIALOG_H
 
+#include "specificationedit.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -10,17 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class TDatabase;
-
-// One component line of the editor.
-struct TEditorRow
-{
-  QString standard;
-  QString component;
-  QString expression; // last accepted text, in micrometres; empty when the row has none
-  QString description;
-  qint32 expression_types = 0; // mask of the expression kinds the component accepts
-  qint32 valid = 1;            // 1 when the row's current cell text is acceptable
-};
 
 // Modal editor of the manufacturer's expressions of one make, model and option.
 //

@@ -1,0 +1,45 @@
+#ifndef METROVA_SPECIFICATIONEDIT_H
+#define METROVA_SPECIFICATIONEDIT_H
+
+#include <QList>
+#include <QString>
+
+class TDatabase;
+
+// One component line of the editor.
+struct TEditorRow
+{
+  QString standard;
+  QString component;
+  QString expression; // last accepted text, in micrometres; empty when the row has none
+  QString description;
+  qint32 expression_types = 0; // mask of the expression kinds the component accepts
+  qint32 valid = 1;            // 1 when the row's current cell text is acceptable
+};
+
+// The rules for editing the manufacturer's values of one make, model and option, shared by the
+// editor dialog and the command-line tool so that both accept and store exactly the same.
+class TSpecificationEdit
+{
+public:
+  // One row per component of every standard, in catalogue order, with the machine's
+  // manufacturer expressions in micrometres; estimated values stay empty, since a save derives
+  // them again. Without a complete make, model and option every row is empty. False when the
+  // list of standards cannot be read; a standard whose components cannot be read has no rows.
+  static bool Read_Rows(TDatabase *database, const QString &make, const QString &model,
+                        const QString &option, QList<TEditorRow> *rows);
+
+  // Whether a text typed in micrometres is an expression of a kind that the mask accepts.
+  static bool Accepts(const QString &text, int expression_types);
+
+  // The text a row keeps: a temperature typed without its unit is taken as Celsius.
+  static QString Completed_Text(const QString &text, int expression_types);
+
+  // Replaces every standard's manufacturer rows of the machine by the rows' expressions and
+  // estimates the other standards again, as one unit: after a failure the database holds the
+  // machine as it was, and *error says why.
+  static bool Save(TDatabase *database, const QString &make, const QString &model,
+                   const QString &option, const QList<TEditorRow> &rows, QString *error);
+};
+
+#endif // METROVA_SPECIFICATIONEDIT_H
