@@ -7,15 +7,6 @@
 
 namespace
 {
-// Columns after the lengths.
-enum TTrailingColumn
-{
-  TRAILING_TEMPERATURE = 0,
-  TRAILING_ERROR,
-  TRAILING_RATIO,
-  TRAILING_VERDICT
-};
-
 QString Length_Text(double length)
 {
   return QString::number(length, 'g', 10);
@@ -26,9 +17,9 @@ QString Value_Cell(const TSpecificationLimits::TValue &value)
   return value.Has_Value() ? TSpecificationLimits::Value_Text(value.value) : QString();
 }
 
-QString Csv_Field(const QString &text)
+QString Csv_Field(const QString &text, QChar separator)
 {
-  if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+  if (!text.contains(separator) && !text.contains(QLatin1Char('"')) &&
       !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
   {
     return text;
@@ -75,15 +66,9 @@ QList<TComparison::TRow> TComparison::Rows(const TSettings &settings,
   return rows;
 }
 
-int TComparison::Column_Count(const TSettings &settings)
-{
-  return COLUMN_FIRST_LENGTH + settings.lengths.size() + 1 + (settings.with_tolerance ? 3 : 0);
-}
-
 int TComparison::Ratio_Column(const TSettings &settings)
 {
-  return settings.with_tolerance ? COLUMN_FIRST_LENGTH + settings.lengths.size() + TRAILING_RATIO
-                                 : -1;
+  return settings.with_tolerance ? COLUMN_SOURCE + 2 : -1;
 }
 
 QStringList TComparison::Header(const TSettings &settings)
@@ -91,11 +76,6 @@ QStringList TComparison::Header(const TSettings &settings)
   const QString component = settings.request.component;
   QStringList header = {QStringLiteral("Make"), QStringLiteral("Model"), QStringLiteral("Option"),
                         QStringLiteral("Source")};
-  for (const double length : settings.lengths)
-  {
-    header.append(QStringLiteral("%1 at %2 mm (um)").arg(component, Length_Text(length)));
-  }
-  header.append(QStringLiteral("Temperature"));
   if (settings.with_tolerance)
   {
     header.append(QStringLiteral("%1 at %2 mm (um)")
@@ -103,21 +83,18 @@ QStringList TComparison::Header(const TSettings &settings)
     header.append(QStringLiteral("Ratio"));
     header.append(QStringLiteral("Verdict"));
   }
+  for (const double length : settings.lengths)
+  {
+    header.append(QStringLiteral("%1 at %2 mm (um)").arg(component, Length_Text(length)));
+  }
+  header.append(QStringLiteral("Temperature"));
   return header;
 }
 
 QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
 {
   QStringList cells = {row.machine.make, row.machine.model, row.machine.option, row.source};
-  for (const TSpecificationLimits::TValue &value : row.values)
-  {
-    cells.append(value.state == TSpecificationLimits::STATE_FORM
-                     ? TSpecificationLimits::Form_Text(value.expression)
-                     : Value_Cell(value));
-  }
   const TCapability::TResult &capability = row.capability;
-  cells.append(capability.in_band ? QString()
-                                  : QStringLiteral("outside %1").arg(capability.band.Range_Text()));
   if (settings.with_tolerance)
   {
     const bool number = capability.has_value;
@@ -125,40 +102,48 @@ QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
     cells.append(number ? QString::number(capability.ratio, 'f', 2) : QString());
     cells.append(TCapability::Verdict(capability));
   }
+  for (const TSpecificationLimits::TValue &value : row.values)
+  {
+    cells.append(value.state == TSpecificationLimits::STATE_FORM
+                     ? TSpecificationLimits::Form_Text(value.expression)
+                     : Value_Cell(value));
+  }
+  cells.append(capability.in_band ? QString()
+                                  : QStringLiteral("outside %1").arg(capability.band.Range_Text()));
   return cells;
 }
 
-QVariant TComparison::Sort_Key(const TSettings &settings, const TRow &row, int column)
+QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &row)
 {
-  const int length_index = column - COLUMN_FIRST_LENGTH;
+  // Numbers where the cells show limits or ratios, none below every number; texts elsewhere.
+  const auto number = [](bool has_value, double value) { return has_value ? value : -1.0; };
   const TCapability::TResult &capability = row.capability;
-  if (length_index >= 0 && length_index < row.values.size())
+  const QStringList cells = Cells(settings, row);
+  QVector<QVariant> keys(cells.cbegin(), cells.cbegin() + COLUMN_SOURCE + 1);
+  if (settings.with_tolerance)
   {
-    const TSpecificationLimits::TValue &value = row.values.at(length_index);
-    return value.Has_Value() ? value.value : -1.0;
+    keys.append(number(capability.has_value, capability.error));
+    keys.append(number(capability.has_value, capability.ratio));
+    keys.append(cells.at(keys.size()));
   }
-  const int trailing = length_index - row.values.size();
-  if (settings.with_tolerance && (trailing == TRAILING_ERROR || trailing == TRAILING_RATIO))
+  for (const TSpecificationLimits::TValue &value : row.values)
   {
-    if (!capability.has_value)
-    {
-      return -1.0;
-    }
-    return trailing == TRAILING_ERROR ? capability.error : capability.ratio;
+    keys.append(number(value.Has_Value(), value.value));
   }
-  return Cells(settings, row).value(column);
+  keys.append(cells.last());
+  return keys;
 }
 
-QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows)
+QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator)
 {
-  const auto line = [](const QStringList &fields)
+  const auto line = [separator](const QStringList &fields)
   {
     QStringList quoted;
     for (const QString &field : fields)
     {
-      quoted.append(Csv_Field(field));
+      quoted.append(Csv_Field(field, separator));
     }
-    return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+    return quoted.join(separator) + QLatin1Char('\n');
   };
   QString text = line(Header(settings));
   for (const TRow &row : rows)

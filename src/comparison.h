@@ -21,10 +21,9 @@ public:
     COLUMN_MAKE = 0,
     COLUMN_MODEL,
     COLUMN_OPTION,
-    COLUMN_SOURCE,
-    // Then one column per length, the temperature note and, with a tolerance, E(L), the ratio
-    // and the verdict.
-    COLUMN_FIRST_LENGTH
+    // Then, with a tolerance, E(L), the ratio and the verdict; one column per length; and the
+    // note that the temperature lies outside the machine's band.
+    COLUMN_SOURCE
   };
 
   struct TSettings
@@ -47,14 +46,16 @@ public:
   static TRow Row(const TSettings &settings, const TCapability::TMachine &machine);
   static QList<TRow> Rows(const TSettings &settings, const QList<TCapability::TMachine> &machines);
 
-  static int Column_Count(const TSettings &settings);
   static int Ratio_Column(const TSettings &settings);
   static QStringList Header(const TSettings &settings);
   static QStringList Cells(const TSettings &settings, const TRow &row);
-  // What a column sorts by: numbers for the limits and the ratio (none sorts first), else text.
-  static QVariant Sort_Key(const TSettings &settings, const TRow &row, int column);
-  // Header and rows, comma-separated, one line each.
-  static QString Csv(const TSettings &settings, const QList<TRow> &rows);
+  // What each column sorts by: numbers for the limits and the ratio (none sorts first), else
+  // the cell's text.
+  static QVector<QVariant> Sort_Keys(const TSettings &settings, const TRow &row);
+  // Header and rows, one line each, their fields comma-separated (or by another separator: a
+  // tab for the clipboard) and quoted where they hold the separator, a quote or a line break.
+  static QString Csv(const TSettings &settings, const QList<TRow> &rows,
+                     QChar separator = QLatin1Char(','));
 };
 
 #endif // METROVA_COMPARISON_H

@@ -17,10 +17,22 @@ const char TLimitsChartView::MARKER_NAME[] = "limits_marker";
 TLimitsChartView::TLimitsChartView(QWidget *parent) : QChartView(parent)
 {
   setRenderHint(QPainter::Antialiasing);
-  setMinimumSize(420, 320);
+  setMinimumSize(360, 220);
   // Beside the plot, where long names are not cut short.
   chart()->legend()->setAlignment(Qt::AlignRight);
   chart()->setMargins(QMargins(4, 4, 4, 4));
+  QFont legend_font = chart()->legend()->font();
+  legend_font.setPointSizeF(legend_font.pointSizeF() * 0.9);
+  chart()->legend()->setFont(legend_font);
+
+  d_length_axis = new QValueAxis(chart());
+  d_length_axis->setTitleText(QStringLiteral("Measuring length (mm)"));
+  d_length_axis->setLabelFormat(QStringLiteral("%.0f"));
+  d_limit_axis = new QValueAxis(chart());
+  d_limit_axis->setTitleText(QStringLiteral("Limit (\u00b5m)"));
+  d_limit_axis->setLabelFormat(QStringLiteral("%.1f"));
+  chart()->addAxis(d_length_axis, Qt::AlignBottom);
+  chart()->addAxis(d_limit_axis, Qt::AlignLeft);
 }
 
 void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_length,
@@ -28,21 +40,9 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
 {
   QChart *chart = this->chart();
   chart->removeAllSeries();
-  for (QAbstractAxis *axis : chart->axes())
-  {
-    chart->removeAxis(axis);
-    delete axis;
-  }
-
-  QValueAxis *length_axis = new QValueAxis(chart);
-  length_axis->setTitleText(QStringLiteral("Measuring length (mm)"));
-  length_axis->setLabelFormat(QStringLiteral("%.0f"));
+  QValueAxis *length_axis = d_length_axis;
+  QValueAxis *limit_axis = d_limit_axis;
   length_axis->setRange(0.0, maximum_length > 0.0 ? maximum_length : 1.0);
-  QValueAxis *limit_axis = new QValueAxis(chart);
-  limit_axis->setTitleText(QStringLiteral("Limit (\u00b5m)"));
-  limit_axis->setLabelFormat(QStringLiteral("%.1f"));
-  chart->addAxis(length_axis, Qt::AlignBottom);
-  chart->addAxis(limit_axis, Qt::AlignLeft);
 
   double highest = 0.0;
   const auto add = [&](QLineSeries *series)
@@ -65,10 +65,13 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
       highest = std::max(highest, point.y());
     }
     add(series);
-    // Estimated limits often coincide: each line is drawn thinner than the one before, so that
-    // lines on top of each other still show every colour. The theme has given the colour.
+    // Estimated limits often coincide with others: a line drawn under later equal lines is
+    // drawn wider, so that each colour still shows. The theme has given the colour.
+    const int equal_later = static_cast<int>(
+        std::count_if(shown.cbegin() + index + 1, shown.cend(),
+                      [&curve](const TCurve &later) { return later.points == curve.points; }));
     QPen pen = series->pen();
-    pen.setWidthF(2.0 + 1.0 * (shown.size() - 1 - index));
+    pen.setWidthF(2.0 + 1.5 * equal_later);
     series->setPen(pen);
   }
   // Room above the highest line, so that a flat maximum is not hidden in the frame.
