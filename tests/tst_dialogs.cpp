@@ -1,12 +1,18 @@
+#include "comparemachinesdialog.h"
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtCharts/QLineSeries>
 
@@ -93,6 +99,7 @@ private slots:
   void editor_names();
 
   void limits_dialog();
+  void compare_machines();
 
   void export_options_data();
   void export_options();
@@ -371,6 +378,66 @@ void TDialogsTest::limits_dialog()
   // At 500 mm the ballbar value stated for 500 mm applies.
   QCOMPARE(results(), QStringList({"2.2 um", "5.0 um", "2.0 um", "+/- 4.1 um", "+/- 3.0 um",
                                    "1.8 um", "+/- 2.0 um", "1.2 um", "+/- 3.2 um"}));
+}
+
+void TDialogsTest::compare_machines()
+{
+  QVERIFY(
+      d_database->Write("Acme", "X1", "Standard", {"10360 E0=1+1L/1000 Ts_Min=18C Ts_Max=22C"}));
+  QVERIFY(
+      d_database->Write("Beta", "Y2", "Rotary", {"10360 E0=3+2L/1000|5#1", "CMMA M=1+1L/1000"}));
+  TCompareMachinesDialog dialog;
+  QVERIFY(dialog.Set_Database(d_database->Get()));
+  dialog.show();
+  QListView *list = Child<QListView>(&dialog, "catalogue_list");
+  QTableView *table = Child<QTableView>(&dialog, "comparison_table");
+  const auto rows = [table]()
+  {
+    QStringList shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+      shown.append(QStringLiteral("%1 %2").arg(table->model()->index(row, 0).data().toString(),
+                                               table->model()->index(row, 5).data().toString()));
+    return shown;
+  };
+
+  Child<QLineEdit>(&dialog, "filter_edit")->setText("X1 acme");
+  QCOMPARE(list->model()->rowCount(), 1);
+  Child<QLineEdit>(&dialog, "filter_edit")->setText("");
+  list->selectAll();
+  Child<QPushButton>(&dialog, "add_button")->click();
+  Child<QLineEdit>(&dialog, "feature_length_edit")->setText("500");
+  Child<QLineEdit>(&dialog, "temperature_edit")->setText("23");
+  Finish_Editing(Child<QLineEdit>(&dialog, "tolerance_edit"), "40");
+  table->sortByColumn(5, Qt::DescendingOrder);
+  QCOMPARE(rows(), QStringList({"Acme 13.33", "Beta 5.00", "Make 4.88"}));
+
+  // The CSV in the table's order, through the file dialog seam.
+  const QString file_name = d_database->Path("comparison.csv");
+  TFileDialog::Queue_File_Name(file_name);
+  Child<QPushButton>(&dialog, "export_button")->click();
+  const QString csv =
+      "Make,Model,Option,Source,E0 at 500 mm (um),Ratio,Verdict,E0 at 100 mm (um),"
+      "E0 at 500 mm (um),E0 at 1000 mm (um),Temperature\n"
+      "Acme,X1,Standard,MFG,1.5,13.33,Outside temperature range,1.1,1.5,2.0,outside 18.00 C to "
+      "22.00 C\n"
+      "Beta,Y2,Rotary,EST,4.0,5.00,Capable,3.2,4.0,5.0,\n"
+      "Make,Model,Option,MFG,4.1,4.88,Capable,2.8,4.1,5.7,\n";
+  QCOMPARE(QString::fromUtf8(TestSupport::File_Bytes(file_name)), csv);
+  Child<QPushButton>(&dialog, "copy_button")->click();
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString(csv).replace(',', '\t'));
+  // A file that cannot be written is reported, and the earlier one stays.
+  TFileDialog::Queue_File_Name(d_database->Path("missing/comparison.csv"));
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Child<QPushButton>(&dialog, "export_button")->click();
+  QCOMPARE(TMessageBox::Take_Shown_Messages().value(0).heading, "Export Failed");
+
+  // The whole catalogue ranked: only the capable machines, best ratio first, and their lines.
+  Child<QPushButton>(&dialog, "capable_button")->click();
+  QCOMPARE(rows(), QStringList({"Beta 5.00", "Make 4.88"}));
+  QCOMPARE(Plotted(&dialog, "comparison_plot"),
+           QStringList({"Beta Y2 Rotary:0,3;997.5,4.995;1000,5",
+                        "Make Model Option:0,2.5;997.5,5.692;1000,5.7",
+                        "Feature Length:500,0;500,0;500,8"}));
 }
 
 void TDialogsTest::export_options_data()
