@@ -43,13 +43,13 @@ TComparison::TRow TComparison::Row(const TSettings &settings, const TCapability:
   {
     if (value.state != TSpecificationLimits::STATE_EMPTY)
     {
-      row.source = TDatabaseItem::Source_Text(value.source);
+      row.source = TDatabaseItem::Source_Name(value.source);
       break;
     }
   }
   if (row.source.isEmpty() && row.capability.has_value)
   {
-    row.source = TDatabaseItem::Source_Text(row.capability.source);
+    row.source = TDatabaseItem::Source_Name(row.capability.source);
   }
   return row;
 }

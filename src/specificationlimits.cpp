@@ -17,6 +17,7 @@ constexpr int LINEAR_KINDS = TExpressionItem::EXPRESSION_LINEAR |
 // Which component of which standard feeds a row, the kinds evaluated there and the row's text.
 struct TRowSource
 {
+  const char *label;
   const char *standard;
   const char *component;
   int row;
@@ -25,20 +26,22 @@ struct TRowSource
 };
 
 const TRowSource ROW_SOURCES[] = {
-    {"B89.4.1", "Repeat", TSpecificationLimits::ROW_B89_REPEAT,
+    {"B89.4.1 Repeat:", "B89.4.1", "Repeat", TSpecificationLimits::ROW_B89_REPEAT,
      TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
-    {"B89.4.1", "Volume", TSpecificationLimits::ROW_B89_BALLBAR,
+    {"B89.4.1 Ballbar:", "B89.4.1", "Volume", TSpecificationLimits::ROW_B89_BALLBAR,
      LINEAR_KINDS | NOMINAL_LENGTH_KINDS, "%1 um"},
-    {"10360", "R0", TSpecificationLimits::ROW_10360_R0, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"10360", "E0", TSpecificationLimits::ROW_10360_E0, LINEAR_KINDS, "+/- %1 um"},
-    {"10360", "E150", TSpecificationLimits::ROW_10360_E150, LINEAR_KINDS, "+/- %1 um"},
-    {"VDIVDE_2617", "V3", TSpecificationLimits::ROW_VDIVDE_V3, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"VDIVDE_2617", "U3", TSpecificationLimits::ROW_VDIVDE_U3, LINEAR_KINDS, "+/- %1 um"},
-    {"CMMA", "Repeat", TSpecificationLimits::ROW_CMMA_REPEAT, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"CMMA", "M", TSpecificationLimits::ROW_CMMA_M, LINEAR_KINDS, "+/- %1 um"},
+    {"10360-2 R0:", "10360", "R0", TSpecificationLimits::ROW_10360_R0,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"10360-2 E0:", "10360", "E0", TSpecificationLimits::ROW_10360_E0, LINEAR_KINDS, "+/- %1 um"},
+    {"10360-2 E150:", "10360", "E150", TSpecificationLimits::ROW_10360_E150, LINEAR_KINDS,
+     "+/- %1 um"},
+    {"VDIVDE 2617 V3:", "VDIVDE_2617", "V3", TSpecificationLimits::ROW_VDIVDE_V3,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"VDIVDE 2617 U3:", "VDIVDE_2617", "U3", TSpecificationLimits::ROW_VDIVDE_U3, LINEAR_KINDS,
+     "+/- %1 um"},
+    {"CMMA Repeat:", "CMMA", "Repeat", TSpecificationLimits::ROW_CMMA_REPEAT,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"CMMA M:", "CMMA", "M", TSpecificationLimits::ROW_CMMA_M, LINEAR_KINDS, "+/- %1 um"},
 };
 
 const TRowSource *Find_Row_Source(const QString &standard, const QString &component)
@@ -266,6 +269,25 @@ QString TSpecificationLimits::Form_Text(const TExpressionItem &expression)
 QString TSpecificationLimits::Value_Text(double value)
 {
   return Fixed(value, 1);
+}
+
+QList<double> TSpecificationLimits::Values(const QList<TDatabaseItem> &records, double length,
+                                           double temperature_deviation)
+{
+  QList<double> numbers;
+  const QVector<TValue> values = std::isfinite(length)
+                                     ? Evaluate(records, length, temperature_deviation)
+                                     : QVector<TValue>(ROW_COUNT);
+  for (const TValue &value : values)
+  {
+    numbers.append(value.Has_Value() ? value.value : std::nan(""));
+  }
+  return numbers;
+}
+
+QString TSpecificationLimits::Row_Label(int row)
+{
+  return row >= 0 && row < ROW_COUNT ? QLatin1String(Row_Source(row).label) : QString();
 }
 
 bool TSpecificationLimits::Is_Length_Row(int row)
