@@ -52,7 +52,8 @@ QString TCapability::Verdict(const TResult &result)
 
 bool TCapability::Is_Length_Dependent(int expression_types)
 {
-  return (expression_types & TSpecificationLimits::LENGTH_KINDS) != 0;
+  // A failed look-up gives 0; no mask has the sign bit.
+  return expression_types > 0 && (expression_types & TSpecificationLimits::LENGTH_KINDS) != 0;
 }
 
 QList<TCapability::TMachine> TCapability::Read_Catalogue(TDatabase *database,

@@ -79,8 +79,8 @@ public:
   // Whether a row's value may change with the measuring length.
   static bool Is_Length_Row(int row);
 
-  // The same rows as numbers in micrometres, for tables and plots: NaN where a row shows no
-  // single value (nothing applies, or a form stated for another nominal length).
+  // The rows' numbers alone (Evaluate): NaN where a row shows no single value (nothing applies,
+  // a form stated for another nominal length, or a length that is no number).
   static QList<double> Values(const QList<TDatabaseItem> &records, double length,
                               double temperature_deviation);
 
