@@ -283,6 +283,14 @@ bool TCompareMachinesDialog::Set_Database(TDatabase *database)
 bool TCompareMachinesDialog::Add_Machine(const QString &make, const QString &model,
                                          const QString &option)
 {
+  const bool read = Read_Machine(make, model, option);
+  Refresh();
+  return read;
+}
+
+bool TCompareMachinesDialog::Read_Machine(const QString &make, const QString &model,
+                                          const QString &option)
+{
   if (!d_database)
   {
     return false;
@@ -335,7 +343,7 @@ void TCompareMachinesDialog::Add_Selected()
   {
     const TConfiguration &configuration =
         d_configurations.at(d_catalogue_filter->mapToSource(index).row());
-    if (!Add_Machine(configuration.make, configuration.model, configuration.option))
+    if (!Read_Machine(configuration.make, configuration.model, configuration.option))
     {
       break;
     }
@@ -439,6 +447,7 @@ void TCompareMachinesDialog::Export_Csv()
     return;
   }
   d_folder = QFileInfo(file_name).absolutePath();
+  d_exported_file_name = file_name;
   // Written whole or not at all: an earlier file of that name stays as it was on a failure.
   QSaveFile file(file_name);
   const QByteArray bytes = TComparison::Csv(d_settings, Rows_In_View_Order()).toUtf8();

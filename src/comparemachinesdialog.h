@@ -42,9 +42,10 @@ public:
   // Adds a configuration to the comparison, once; false, with the reason shown, when its rows
   // cannot be read.
   bool Add_Machine(const QString &make, const QString &model, const QString &option);
+  // Where the export's file dialog starts.
   void Set_Folder(const QString &folder) { d_folder = folder; }
-  // The folder of the last exported file.
-  QString Folder() const { return d_folder; }
+  // The last file exported to, empty when none was.
+  QString Exported_File_Name() const { return d_exported_file_name; }
 
 private slots:
   void Filter_Changed(const QString &text);
@@ -73,6 +74,7 @@ private:
   void Update_Plot();
   QList<TComparison::TRow> Rows_In_View_Order() const;
   void Show_Status(const QString &text, bool error);
+  bool Read_Machine(const QString &make, const QString &model, const QString &option);
 
   TDatabase *d_database;
   QVector<TConfiguration> d_configurations;
@@ -98,6 +100,7 @@ private:
   // The machines are the catalogue's capable ones, ranked again when the settings change.
   bool d_ranked;
   QString d_folder;
+  QString d_exported_file_name;
 };
 
 #endif // METROVA_COMPAREMACHINESDIALOG_H
