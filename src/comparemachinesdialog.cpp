@@ -30,9 +30,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace
 {
+constexpr int FITTED_ROWS = 100;
 // Names are cleaned of slashes, so the separator cannot occur inside one.
 const QString NAME_SEPARATOR = QStringLiteral(" / ");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
@@ -244,8 +246,19 @@ bool TCompareMachinesDialog::Set_Database(TDatabase *database)
     for (const auto &pair : database->Configurations(makes.at(index), &valid))
     {
       d_configurations.append({makes.at(index), pair.first, pair.second});
-      entries.append(makes.at(index) + NAME_SEPARATOR + pair.first + NAME_SEPARATOR + pair.second);
     }
+  }
+  // In the order of the window's lists: by make, then model, then option.
+  std::sort(d_configurations.begin(), d_configurations.end(),
+            [](const TConfiguration &first, const TConfiguration &second)
+            {
+              return std::tie(first.make, first.model, first.option) <
+                     std::tie(second.make, second.model, second.option);
+            });
+  for (const TConfiguration &configuration : qAsConst(d_configurations))
+  {
+    entries.append(configuration.make + NAME_SEPARATOR + configuration.model + NAME_SEPARATOR +
+                   configuration.option);
   }
   // Every length-dependent component of every standard, 10360 E0 first.
   const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
@@ -545,7 +558,8 @@ void TCompareMachinesDialog::Fit_Columns()
     {
       width = std::max(width, heading_metrics.horizontalAdvance(line));
     }
-    for (int row = 0; row < d_model->rowCount(); ++row)
+    // The first rows tell enough, as the view's own fitting looks at the rows it shows.
+    for (int row = 0; row < std::min(d_model->rowCount(), FITTED_ROWS); ++row)
     {
       width = std::max(
           width, cell_metrics.horizontalAdvance(d_model->index(row, column).data().toString()));

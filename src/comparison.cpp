@@ -113,12 +113,12 @@ QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
   return cells;
 }
 
-QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &row)
+QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &row,
+                                         const QStringList &cells)
 {
   // Numbers where the cells show limits or ratios, none below every number; texts elsewhere.
   const auto number = [](bool has_value, double value) { return has_value ? value : -1.0; };
   const TCapability::TResult &capability = row.capability;
-  const QStringList cells = Cells(settings, row);
   QVector<QVariant> keys(cells.cbegin(), cells.cbegin() + COLUMN_SOURCE + 1);
   if (settings.with_tolerance)
   {

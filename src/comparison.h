@@ -49,9 +49,10 @@ public:
   static int Ratio_Column(const TSettings &settings);
   static QStringList Header(const TSettings &settings);
   static QStringList Cells(const TSettings &settings, const TRow &row);
-  // What each column sorts by: numbers for the limits and the ratio (none sorts first), else
-  // the cell's text.
-  static QVector<QVariant> Sort_Keys(const TSettings &settings, const TRow &row);
+  // What each column of a row with these cells sorts by: numbers for the limits and the ratio
+  // (none sorts first), else the cell's text.
+  static QVector<QVariant> Sort_Keys(const TSettings &settings, const TRow &row,
+                                     const QStringList &cells);
   // Header and rows, one line each, their fields comma-separated (or by another separator: a
   // tab for the clipboard) and quoted where they hold the separator, a quote or a line break.
   static QString Csv(const TSettings &settings, const QList<TRow> &rows,

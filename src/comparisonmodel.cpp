@@ -19,7 +19,7 @@ void TComparisonModel::Set_Rows(const TComparison::TSettings &settings,
   for (const TComparison::TRow &row : rows)
   {
     d_cells.append(TComparison::Cells(settings, row));
-    d_sort_keys.append(TComparison::Sort_Keys(settings, row));
+    d_sort_keys.append(TComparison::Sort_Keys(settings, row, d_cells.last()));
   }
   endResetModel();
 }
