@@ -133,7 +133,9 @@ bool Near_Nominal_Length(double length, double n)
 {
   return n > TSpecificationLimits::MINIMUM_DIVISOR &&
          length > TSpecificationLimits::MINIMUM_NOMINAL_LENGTH &&
-         std::fabs(1.0 - length / n) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE;
+         // |1 - L/N| < 0.2 as |N - L| < 0.2 N, which keeps L = 0.8 N and 1.2 N outside: the
+         // quotient form rounds 1 - 400/500 below 0.2.
+         std::fabs(n - length) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE * n;
 }
 
 // Applies one stored item to the value of its row or component: a later item overwrites an

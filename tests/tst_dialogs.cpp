@@ -330,7 +330,7 @@ void TDialogsTest::limits_plot_and_warning()
 
   // The lengths' limits from 0 to 2000 mm: the ballbar's only near its 500 mm, E0's capped at 8.
   QCOMPARE(Plotted(&dialog, "limits_plot"),
-           QStringList({"B89.4.1 Ballbar:400,5;595,5;600,5", "10360-2 E0:0,2.5;1995,8;2000,8",
+           QStringList({"B89.4.1 Ballbar:405,5;590,5;595,5", "10360-2 E0:0,2.5;1995,8;2000,8",
                         "10360-2 E150:0,1;1995,4.99;2000,5", "VDIVDE 2617 U3:0,1;1995,4.99;2000,5",
                         "CMMA M:0,1.5;1995,8.283;2000,8.3",
                         "Measurement Length:1000,0;1000,0;1000,10"}));
