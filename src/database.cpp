@@ -616,11 +616,17 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
 
 QStringList TDatabase::Models(const QString &make, bool *valid)
 {
-  // Each model once, in the order of its first row.
+  // Each model once, in the order of the model ids, that is of the names' first storage. A make
+  // may have thousands of models with dozens of rows each: the index on the rows is not read row
+  // by row, but sought once for each next model id.
   static const QString statement =
-      QStringLiteral("SELECT m.name FROM specification AS s LEFT JOIN model_types AS m ON "
-                     "m.model_id=s.model_id WHERE %1 GROUP BY s.model_id ORDER BY MIN(s.rowid)")
-          .arg(Rows_Of_Names(1));
+      QStringLiteral("WITH RECURSIVE k(id) AS (%1), ids(id) AS (SELECT (SELECT MIN(model_id) FROM "
+                     "specification WHERE make_id=(SELECT id FROM k)) UNION ALL SELECT (SELECT "
+                     "model_id FROM specification WHERE make_id=(SELECT id FROM k) AND "
+                     "model_id>ids.id ORDER BY model_id LIMIT 1) FROM ids WHERE ids.id IS NOT "
+                     "NULL) SELECT m.name FROM ids LEFT JOIN model_types AS m ON "
+                     "m.model_id=ids.id WHERE ids.id IS NOT NULL ORDER BY ids.id")
+          .arg(TConfigurationNames::Id_Statement(TConfigurationNames::MAKE));
   return Configuration_Names(statement, {make}, valid);
 }
 

@@ -38,8 +38,14 @@ bool Store(TTestDatabase *database, const QStringList &lines)
   return true;
 }
 
-// The catalogue as text: the sorted makes, then each record as an exchange line in export order,
+// The catalogue as text: the sorted makes, then each record as an exchange line, models sorted,
 // with the estimated items, marked by "~", when they are asked for.
+QStringList Sorted(QStringList names)
+{
+  names.sort();
+  return names;
+}
+
 QStringList Catalogue(TDatabase *database, bool with_estimated = false)
 {
   bool valid = false;
@@ -47,7 +53,7 @@ QStringList Catalogue(TDatabase *database, bool with_estimated = false)
   makes.sort();
   QStringList lines{"makes: " + makes.join('|')};
   for (const QString &make : qAsConst(makes))
-    for (const QString &model : database->Models(make, &valid))
+    for (const QString &model : Sorted(database->Models(make, &valid)))
       for (const QString &option : database->Options(make, model, &valid))
         for (const TDatabaseItem &record :
              database->Read_Configuration(make, model, option, &valid, !with_estimated))
