@@ -153,8 +153,7 @@ QStringList TestImportExportThread::Run(TImportExportThread *thread, int mode,
                                 });
   const auto text = connect(thread, &TImportExportThread::Update_Progress_Text,
                             [&events](const QString &text) { events.append("text:" + text); });
-  thread->start();
-  if (!thread->wait(120000))
+  if (!Run_Thread(thread, 120000))
     qFatal("the import/export thread did not finish");
   disconnect(progress);
   disconnect(text);
