@@ -27,6 +27,14 @@ QString Failure(TDatabase *database, bool succeeded)
   return succeeded ? QString() : database->Last_Error();
 }
 
+// A failed read, and whether the connection still reads what it can after it.
+QString Read_Failure(TDatabase *database, const QString &what)
+{
+  const QString failure = what + database->Last_Error();
+  bool valid = false;
+  return database->Makes(&valid).size() == 2 ? failure : "unusable after a failed read: " + failure;
+}
+
 // The record every write action stores: new names, so that every name table is written too.
 TDatabaseItem New_Record()
 {
@@ -46,7 +54,7 @@ const QMap<QString, TAction> &Actions()
        {
          QList<TEditorRow> rows;
          if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
-           return database->Last_Error();
+           return Read_Failure(database, QString());
          for (TEditorRow &row : rows)
            if (row.component == "E0" || row.component == "V3")
              row.expression = "4+5L/1000";
@@ -72,6 +80,15 @@ const QMap<QString, TAction> &Actions()
          database->Release_Savepoint("unit");
          return cleared ? QStringLiteral("nothing failed") : failure;
        }},
+      // A failed read must not pass for a machine without values, which a save would store.
+      {"TSpecificationEdit::Read_Rows",
+       [](TDatabase *database)
+       {
+         QList<TEditorRow> rows;
+         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+           return database->Last_Error();
+         return rows.isEmpty() ? QStringLiteral("no rows") : QString();
+       }},
       // The lists and a machine's rows; a failed read must not pass for an empty list.
       {"reads",
        [](TDatabase *database)
@@ -80,8 +97,8 @@ const QMap<QString, TAction> &Actions()
          if (database->Makes(&valid) != QStringList({"Acme", "Beta"}))
            return "Makes: " + database->Last_Error();
          if (database->Models("Acme", &valid) != QStringList{"M1"})
-           return "Models: " +
-                  (database->Database_Failed() ? database->Last_Error() : QString("none"));
+           return database->Database_Failed() ? Read_Failure(database, "Models: ")
+                                              : QStringLiteral("Models: none");
          if (database->Read_Configuration("Acme", "M1", "O1", &valid).size() != 4)
            return "Read_Configuration: " + database->Last_Error();
          return QString();
@@ -166,6 +183,7 @@ void TestFaults::faults_data()
   const QString read_only = "attempt to write a readonly database";
   const QString locked = "database is locked";
   const QString damaged = "database disk image is malformed";
+  const QString damaged_read = "^(Models: )?database disk image is malformed";
   const auto row = [](const QString &fault, const QString &action, const QString &message)
   { QTest::addRow("%s: %s", qPrintable(fault), qPrintable(action)) << fault << action << message; };
 
@@ -184,7 +202,9 @@ void TestFaults::faults_data()
   row("another user's file", "reads", "");
   row("write lock", "reads", "");
   // The index of the specification rows is lost to every read and write of a machine.
-  for (const char *action : {"reads", "Write_Specification", "Estimate_Specifications"})
+  for (const char *action : {"reads", "TSpecificationEdit::Read_Rows"})
+    row("damaged page", action, damaged_read);
+  for (const char *action : {"Write_Specification", "Estimate_Specifications"})
     row("damaged page", action, damaged);
   row("another program's file", "Initialize", "an SQLite database of another program");
 }
