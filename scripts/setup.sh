@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Metrova need.
+# Installs the Debian 12 packages that building, testing and running Metrova need; with
+# --package also those that build and check the .deb (scripts/package.sh).
 # Packages that are installed already are skipped; sudo is used when not run as root.
 set -euo pipefail
 
@@ -9,6 +10,9 @@ packages=(
   fonts-liberation fonts-dejavu-core
   poppler-utils
 )
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

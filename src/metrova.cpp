@@ -3,6 +3,7 @@
 #include "catalogueview.h"
 #include "database.h"
 #include "databaseitem.h"
+#include "exchangefile.h"
 #include "exportoptionsdialog.h"
 #include "expressionitem.h"
 #include "filedialog.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -24,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -37,6 +40,9 @@ namespace
 {
 const QString DATABASE_FILTER = QStringLiteral("Database File (*.db)");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
+// The sample exchange file, built into the program so that it is there however it was installed.
+const QString SAMPLE_EXCHANGE_FILE = QStringLiteral(":/examples/catalogue.csv");
+const QString SAMPLE_CATALOGUE_FILE = QStringLiteral("sample_catalogue.db");
 } // namespace
 
 TMetrova::TMetrova(QWidget *parent)
@@ -93,6 +99,8 @@ TMetrova::TMetrova(QWidget *parent)
   connect(d_action_delete_option, &QAction::triggered, this, &TMetrova::Delete_Option);
   QAction *action_about = findChild<QAction *>(QStringLiteral("action_about"));
   connect(action_about, &QAction::triggered, this, &TMetrova::Help_About);
+  connect(d_action_open_sample_catalogue, &QAction::triggered, this,
+          &TMetrova::Open_Sample_Catalogue);
   connect(d_action_quit, &QAction::triggered, this, &TMetrova::close);
 
   connect(d_import_export_thread, &QThread::started, this, &TMetrova::Thread_Started);
@@ -152,6 +160,8 @@ void TMetrova::Create_Actions()
       {&d_action_specification_limits, ":/actions/limits.png", "Limits...",
        "action_specification_limits"},
       {&action_about, ":/actions/about.png", "About", "action_about"},
+      {&d_action_open_sample_catalogue, nullptr, "Open Sample Catalogue",
+       "action_open_sample_catalogue"},
   };
   for (const TActionEntry &entry : entries)
   {
@@ -190,6 +200,8 @@ void TMetrova::Create_Menus()
   edit_menu->addSeparator();
 
   QMenu *help_menu = menuBar()->addMenu(QStringLiteral("Help"));
+  help_menu->addAction(d_action_open_sample_catalogue);
+  help_menu->addSeparator();
   help_menu->addAction(action_about);
 
   QToolBar *tool_bar = new QToolBar(this);
@@ -313,7 +325,8 @@ void TMetrova::New_Database()
     }
   }
 
-  Show_Opened_Database(file_name);
+  d_window_settings->Remember_Folder(file_name);
+  Show_Opened_Database();
 }
 
 void TMetrova::Open_Database()
@@ -326,17 +339,18 @@ void TMetrova::Open_Database()
   if (!Connect_Database(file_name))
     return;
 
-  Show_Opened_Database(file_name);
+  d_window_settings->Remember_Folder(file_name);
+  Show_Opened_Database();
 }
 
-// The common end of New and Open: the database commands on, the lists showing the new file.
-void TMetrova::Show_Opened_Database(const QString &file_name)
+// The common end of New, Open and Open Sample Catalogue: the database commands on, the lists
+// showing the new file.
+void TMetrova::Show_Opened_Database()
 {
   d_action_edit_specification->setEnabled(true);
   d_action_close_database->setEnabled(true);
   d_action_export->setEnabled(true);
   d_action_import->setEnabled(true);
-  d_window_settings->Remember_Folder(file_name);
 
   d_catalogue_view->Clear();
   Show_Database_Makes();
@@ -668,6 +682,54 @@ void TMetrova::Help_About()
   d_message_box->Show(QStringLiteral("Specification Editor"),
                       QStringLiteral("Specification Editor - Version 1.0"), QString(),
                       QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+}
+
+// The user's own copy of the sample, made on the first click and opened as it is on every later
+// one. The folder offered by the file dialogs stays the user's.
+void TMetrova::Open_Sample_Catalogue()
+{
+  if (Refused_While_Running())
+    return;
+
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  const QString file_name = folder + QLatin1Char('/') + SAMPLE_CATALOGUE_FILE;
+  if (!QFile::exists(file_name))
+  {
+    // Built under another name and renamed once complete: a failed copy is never taken for
+    // the sample on the next click.
+    const QString partial_name = file_name + QStringLiteral(".part");
+    QString reason;
+    if (!QDir().mkpath(folder) || (QFile::exists(partial_name) && !QFile::remove(partial_name)))
+    {
+      reason = QStringLiteral("Cannot write in the folder '%1'.").arg(folder);
+    }
+    else if (!Connect_Database(partial_name))
+    {
+      return;
+    }
+    else
+    {
+      TExchangeFile sample(d_database);
+      if (!sample.Import(SAMPLE_EXCHANGE_FILE))
+        reason = sample.Error_Text();
+      Show_Closed_Database();
+      if (reason.isEmpty() && !QFile::rename(partial_name, file_name))
+        reason = QStringLiteral("Cannot rename '%1' to '%2'.").arg(partial_name, file_name);
+      if (!reason.isEmpty())
+        QFile::remove(partial_name);
+    }
+    if (!reason.isEmpty())
+    {
+      Show_Closed_Database();
+      d_message_box->Show(QStringLiteral("Sample Error"),
+                          QStringLiteral("Cannot create the sample catalogue."), reason,
+                          QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+      return;
+    }
+  }
+
+  if (Connect_Database(file_name))
+    Show_Opened_Database();
 }
 
 void TMetrova::Make_Selection_Changed()

@@ -52,6 +52,7 @@ public slots:
   void Delete_Model();
   void Delete_Option();
   void Help_About();
+  void Open_Sample_Catalogue();
   void Make_Selection_Changed();
   void Model_Selection_Changed();
   void Option_Selection_Changed();
@@ -67,7 +68,7 @@ private:
   void Create_Actions();
   void Create_Menus();
   void Show_Database_Makes();
-  void Show_Opened_Database(const QString &file_name);
+  void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
   // Make, model or option: the question before deleting it, and the message when that failed.
@@ -91,6 +92,7 @@ private:
   QAction *d_action_delete_option;
   QAction *d_action_edit_specification;
   QAction *d_action_specification_limits;
+  QAction *d_action_open_sample_catalogue;
   QListWidget *d_make_list;
   QListWidget *d_model_list;
   QListWidget *d_option_list;

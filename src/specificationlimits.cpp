@@ -128,16 +128,19 @@ bool Near_Nominal_Length(double length, double n)
          std::fabs(1.0 - length / n) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE;
 }
 
+// The row's text; *value is the single number it shows, NaN when it shows the form.
 QString Nominal_Length_Text(const TExpressionItem &expression, double length,
-                            double temperature_deviation)
+                            double temperature_deviation, double *value)
 {
   const double a = Micrometres(expression, 0);
+  *value = std::nan("");
 
   if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
   {
     const double n = Millimetres(expression, 1);
     if (Near_Nominal_Length(length, n))
     {
+      *value = a;
       return QStringLiteral("%1 um").arg(Fixed(a, 1));
     }
     return QStringLiteral("%1/%2 um").arg(Fixed(a, 1), General(n));
@@ -147,26 +150,26 @@ QString Nominal_Length_Text(const TExpressionItem &expression, double length,
   const double n = Millimetres(expression, 2);
   if (Near_Nominal_Length(length, n))
   {
-    return QStringLiteral("%1 um").arg(Fixed(a + b * temperature_deviation, 1));
+    *value = a + b * temperature_deviation;
+    return QStringLiteral("%1 um").arg(Fixed(*value, 1));
   }
   return QStringLiteral("(%1+%2Td)/%3 um").arg(Fixed(a, 1), Fixed(b, 2), General(n));
 }
-} // namespace
 
-QStringList TSpecificationLimits::Calculate(const QList<TDatabaseItem> &records,
-                                            const QString &length_text,
-                                            double temperature_deviation)
+// Both forms of the result at once, so that the texts and the numbers never disagree.
+void Evaluate(const QList<TDatabaseItem> &records, double length, double temperature_deviation,
+              QStringList *texts, QList<double> *values)
 {
-  QStringList rows;
-  for (int row = 0; row < ROW_COUNT; ++row)
+  texts->clear();
+  values->clear();
+  for (int row = 0; row < TSpecificationLimits::ROW_COUNT; ++row)
   {
-    rows.append(QString());
+    texts->append(QString());
+    values->append(std::nan(""));
   }
-
-  double length = 0.0;
-  if (!To_Number(length_text, &length))
+  if (std::isnan(length))
   {
-    return rows;
+    return;
   }
   length = std::fabs(length);
 
@@ -186,25 +189,61 @@ QStringList TSpecificationLimits::Calculate(const QList<TDatabaseItem> &records,
       }
 
       const QString value_template = QLatin1String(source->value_template);
+      double value = 0.0;
       if (kind == TExpressionItem::EXPRESSION_CONSTANT)
       {
-        rows[source->row] = value_template.arg(Fixed(Micrometres(item.expression, 0), 1));
+        value = Micrometres(item.expression, 0);
+        (*texts)[source->row] = value_template.arg(Fixed(value, 1));
       }
       else if ((kind & NOMINAL_LENGTH_KINDS) != 0)
       {
-        rows[source->row] = Nominal_Length_Text(item.expression, length, temperature_deviation);
+        (*texts)[source->row] =
+            Nominal_Length_Text(item.expression, length, temperature_deviation, &value);
+      }
+      else if (Linear_Value(item.expression, length, temperature_deviation, &value))
+      {
+        (*texts)[source->row] = value_template.arg(Fixed(value, 1));
       }
       else
       {
-        double value = 0.0;
-        if (Linear_Value(item.expression, length, temperature_deviation, &value))
-        {
-          rows[source->row] = value_template.arg(Fixed(value, 1));
-        }
+        continue;
       }
+      (*values)[source->row] = value;
     }
   }
-  return rows;
+}
+} // namespace
+
+QStringList TSpecificationLimits::Calculate(const QList<TDatabaseItem> &records,
+                                            const QString &length_text,
+                                            double temperature_deviation)
+{
+  double length = 0.0;
+  if (!To_Number(length_text, &length))
+  {
+    length = std::nan("");
+  }
+  QStringList texts;
+  QList<double> values;
+  Evaluate(records, length, temperature_deviation, &texts, &values);
+  return texts;
+}
+
+QList<double> TSpecificationLimits::Values(const QList<TDatabaseItem> &records, double length,
+                                           double temperature_deviation)
+{
+  QStringList texts;
+  QList<double> values;
+  Evaluate(records, length, temperature_deviation, &texts, &values);
+  return values;
+}
+
+QString TSpecificationLimits::Row_Label(int row)
+{
+  static const char *const LABELS[ROW_COUNT] = {
+      "B89.4.1 Repeat:", "B89.4.1 Ballbar:", "10360-2 R0:",  "10360-2 E0:", "10360-2 E150:",
+      "VDIVDE 2617 V3:", "VDIVDE 2617 U3:",  "CMMA Repeat:", "CMMA M:"};
+  return row >= 0 && row < ROW_COUNT ? QLatin1String(LABELS[row]) : QString();
 }
 
 double TSpecificationLimits::Temperature_Deviation(const QString &temperature_text,

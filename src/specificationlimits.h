@@ -36,6 +36,14 @@ public:
   static QStringList Calculate(const QList<TDatabaseItem> &records, const QString &length_text,
                                double temperature_deviation);
 
+  // The same rows as numbers in micrometres, for tables and plots: NaN where a row shows no
+  // single value (nothing applies, or a form stated for another nominal length).
+  static QList<double> Values(const QList<TDatabaseItem> &records, double length,
+                              double temperature_deviation);
+
+  // The row's label as the limits dialog shows it, such as "CMMA M:".
+  static QString Row_Label(int row);
+
   // |T - 20|, or the previous deviation when the text is not a number.
   static double Temperature_Deviation(const QString &temperature_text, double previous_deviation);
 };

@@ -17,22 +17,21 @@ static_assert(TSpecificationLimitsDialog::RESULT_FIELD_COUNT == TSpecificationLi
 
 struct TResultRow
 {
-  const char *label;
   const char *object_name;
   const char *description;
 };
 
-// Same order as the texts TSpecificationLimits::Calculate returns.
+// Same order as the texts TSpecificationLimits::Calculate returns; the labels are its own.
 const TResultRow RESULT_ROWS[TSpecificationLimitsDialog::RESULT_FIELD_COUNT] = {
-    {"B89.4.1 Repeat:", "b89_repeat_result", "Sphere Repeatability"},
-    {"B89.4.1 Ballbar:", "b89_ballbar_result", "Maximum Range"},
-    {"10360-2 R0:", "iso10360_r0_result", "Length Repeatability"},
-    {"10360-2 E0:", "iso10360_e0_result", "Length Variation"},
-    {"10360-2 E150:", "iso10360_e150_result", "Length Variation with offset"},
-    {"VDIVDE 2617 V3:", "vdivde_v3_result", "3D Probe Variation"},
-    {"VDIVDE 2617 U3:", "vdivde_u3_result", "Length Variation"},
-    {"CMMA Repeat:", "cmma_repeat_result", "Length Repeatability"},
-    {"CMMA M:", "cmma_m_result", "Length Variation"},
+    {"b89_repeat_result", "Sphere Repeatability"},
+    {"b89_ballbar_result", "Maximum Range"},
+    {"iso10360_r0_result", "Length Repeatability"},
+    {"iso10360_e0_result", "Length Variation"},
+    {"iso10360_e150_result", "Length Variation with offset"},
+    {"vdivde_v3_result", "3D Probe Variation"},
+    {"vdivde_u3_result", "Length Variation"},
+    {"cmma_repeat_result", "Length Repeatability"},
+    {"cmma_m_result", "Length Variation"},
 };
 
 QLineEdit *New_Field(QWidget *parent, const QString &object_name, bool read_only)
@@ -91,7 +90,7 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   {
     const TResultRow &result_row = RESULT_ROWS[index];
     d_result_edits[index] = New_Field(this, QLatin1String(result_row.object_name), true);
-    layout->addWidget(new QLabel(QLatin1String(result_row.label), this), row, 0);
+    layout->addWidget(new QLabel(TSpecificationLimits::Row_Label(index), this), row, 0);
     layout->addWidget(d_result_edits[index], row, 1);
     layout->addWidget(new QLabel(QLatin1String(result_row.description), this), row++, 2);
   }

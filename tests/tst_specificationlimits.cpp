@@ -102,6 +102,15 @@ void TestSpecificationLimits::single_row()
 
   const double deviation = L::Temperature_Deviation(temperature, 0.0);
   QCOMPARE(L::Calculate({Record(record)}, length, deviation), Rows(row, text));
+
+  // The row as a number: the text's single value, NaN where it shows a form or nothing.
+  const double value = L::Values({Record(record)}, length.toDouble(), deviation).at(row);
+  const QString number =
+      QString(text).remove(QStringLiteral("+/- ")).chopped(text.isEmpty() ? 0 : 3);
+  bool single = false;
+  number.toDouble(&single);
+  QCOMPARE(std::isnan(value) ? QString() : QString::number(value, 'f', 1),
+           single ? number : QString());
 }
 
 void TestSpecificationLimits::all_rows_data()

@@ -1,4 +1,5 @@
-// Draws Metrova's window icon, logo and tool bar icons into a resources folder:
+// Draws Metrova's window icon (also at the installed icon sizes), logo and tool bar icons into a
+// resources folder:
 //   draw_icons -platform offscreen <path/to/resources>
 // The pictures are vector drawings on a 32-unit grid (64 for the window icon), so every icon
 // shares one palette, one outline width and one light direction.
@@ -394,6 +395,14 @@ void Window_Icon(QPainter &painter)
   Draw_Machine(painter, QRectF(0, 0, 64, 64), true);
 }
 
+// The window icon at the sizes of the desktop's icon theme: the same drawing, scaled.
+template <int SIZE>
+void Theme_Icon(QPainter &painter)
+{
+  painter.scale(SIZE / 64.0, SIZE / 64.0);
+  Window_Icon(painter);
+}
+
 void Logo(QPainter &painter)
 {
   Draw_Machine(painter, QRectF(2, 2, 36, 36), true);
@@ -463,6 +472,9 @@ int main(int argc, char *argv[])
     void (*draw)(QPainter &);
   } pictures[] = {
       {"icons/metrova.png", QSize(64, 64), Window_Icon},
+      {"icons/metrova_48.png", QSize(48, 48), Theme_Icon<48>},
+      {"icons/metrova_128.png", QSize(128, 128), Theme_Icon<128>},
+      {"icons/metrova_256.png", QSize(256, 256), Theme_Icon<256>},
       {"images/logo.png", QSize(100, 40), Logo},
       {"actions/new_database.png", action, New_Database},
       {"actions/open_database.png", action, Open_Database},
