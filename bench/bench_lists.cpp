@@ -2,7 +2,7 @@
 // export's Configurations, on a generated catalogue (median of repeated calls).
 //
 //   bench_lists                 imports a generated file of 20,000 configurations first
-//   bench_lists N               ... of N configurations
+//   bench_lists N [M]           ... of N configurations, M of them models of one more make
 //   bench_lists --catalogue DB  uses an existing catalogue
 
 #include "database.h"
@@ -61,11 +61,13 @@ int main(int argc, char *argv[])
   else
   {
     const int configurations = arguments.isEmpty() ? 20000 : arguments.first().toInt();
+    const int large_make_models = arguments.value(1).toInt();
     const QString source = directory.filePath(QStringLiteral("catalogue.csv"));
     QString error;
-    if (configurations <= 0 || !Write_Exchange_File(source, configurations, &error))
+    if (configurations <= 0 || large_make_models < 0 ||
+        !Write_Exchange_File(source, configurations, &error, 1, large_make_models))
     {
-      err << "usage: bench_lists [N | --catalogue DB] " << error << "\n";
+      err << "usage: bench_lists [N [M] | --catalogue DB] " << error << "\n";
       return 2;
     }
     TExchangeFile exchange(&database);

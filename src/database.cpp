@@ -617,16 +617,12 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
 QStringList TDatabase::Models(const QString &make, bool *valid)
 {
   // Each model once, in the order of the model ids, that is of the names' first storage. A make
-  // may have thousands of models with dozens of rows each: the index on the rows is not read row
-  // by row, but sought once for each next model id.
+  // may have thousands of models and tens of thousands of rows: the distinct ids come from the
+  // index alone, and only they are joined to their names.
   static const QString statement =
-      QStringLiteral("WITH RECURSIVE k(id) AS (%1), ids(id) AS (SELECT (SELECT MIN(model_id) FROM "
-                     "specification WHERE make_id=(SELECT id FROM k)) UNION ALL SELECT (SELECT "
-                     "model_id FROM specification WHERE make_id=(SELECT id FROM k) AND "
-                     "model_id>ids.id ORDER BY model_id LIMIT 1) FROM ids WHERE ids.id IS NOT "
-                     "NULL) SELECT m.name FROM ids LEFT JOIN model_types AS m ON "
-                     "m.model_id=ids.id WHERE ids.id IS NOT NULL ORDER BY ids.id")
-          .arg(TConfigurationNames::Id_Statement(TConfigurationNames::MAKE));
+      QStringLiteral("SELECT m.name FROM (SELECT DISTINCT s.model_id AS id FROM specification AS "
+                     "s WHERE %1) AS d LEFT JOIN model_types AS m ON m.model_id=d.id ORDER BY d.id")
+          .arg(Rows_Of_Names(1));
   return Configuration_Names(statement, {make}, valid);
 }
 
