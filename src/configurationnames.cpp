@@ -70,11 +70,6 @@ QString TConfigurationNames::Rows_Of_Names(int name_count)
   return conditions.join(QLatin1String(" AND "));
 }
 
-QString TConfigurationNames::Id_Statement(int kind)
-{
-  return NAME_TABLES[kind].id_statement;
-}
-
 int TConfigurationNames::Id(int kind, const QString &name)
 {
   QVariant id;

@@ -36,8 +36,6 @@ public:
   // order as parameters and resolved inside the statement as Id resolves them: a read by names
   // is then one statement instead of one per name.
   static QString Rows_Of_Names(int name_count);
-  // The statement that gives the id of a name bound as its parameter.
-  static QString Id_Statement(int kind);
 
 private:
   bool Fail(const QString &text, bool fault);
