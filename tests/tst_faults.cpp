@@ -205,7 +205,8 @@ void TestFaults::faults_data()
   // The index of the specification rows is lost to every read and write of a machine.
   for (const char *action : {"reads", "TSpecificationEdit::Read_Rows"})
     row("damaged page", action, damaged_read);
-  for (const char *action : {"Write_Specification", "Estimate_Specifications"})
+  for (const char *action :
+       {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save"})
     row("damaged page", action, damaged);
   row("another program's file", "Initialize", "an SQLite database of another program");
 }
