@@ -587,6 +587,9 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   {
     return {};
   }
+  // A make or model without rows is no failure: the flag alone cannot tell it from a failed
+  // read, Database_Failed() can.
+  d_fault = false;
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
   QSqlQuery *query = d_sql->Prepared_Query(statement);
