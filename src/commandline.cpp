@@ -1,11 +1,13 @@
 #include "commandline.h"
 
+#include "comparecommand.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
 #include "expressionitem.h"
 #include "specificationedit.h"
 #include "specificationlimits.h"
 #include "specificationreport.h"
+#include "temperatureband.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -92,6 +94,12 @@ const TCommandLine::TCommand TCommandLine::COMMANDS[] = {
      "Write the PDF report of one machine, as the window's Output PDF does (\".pdf\" is\n"
      "appended when missing).",
      "An existing file is replaced only once the new report is complete."},
+    {"compare",
+     "DATABASE [MAKE/MODEL/OPTION...] [--component STANDARD:COMPONENT] [--length L,L,...]\n"
+     "        [--temperature T] [--tolerance SPAN --at L [--ratio R] [--capable]]",
+     1, -1,
+     TCommandLine::OPTION_LENGTH | TCommandLine::OPTION_TEMPERATURE | TCommandLine::OPTION_COMPARE,
+     &TCommandLine::Compare, TCompareCommand::SUMMARY, TCompareCommand::DETAILS},
     {nullptr, nullptr, 0, 0, 0, nullptr, nullptr, nullptr},
 };
 
@@ -301,6 +309,11 @@ bool TCommandLine::Parse(const QStringList &arguments, QString *error)
       d_csv = true;
       continue;
     }
+    if (argument == QLatin1String(TCompareCommand::CAPABLE_OPTION) && (options & OPTION_COMPARE))
+    {
+      d_compare_options.insert(argument, QString());
+      continue;
+    }
 
     // Options with a value: "--name VALUE" or "--name=VALUE".
     const QString name = argument.section(QLatin1Char('='), 0, 0);
@@ -317,6 +330,10 @@ bool TCommandLine::Parse(const QStringList &arguments, QString *error)
     {
       d_makes.append(QString());
       value = &d_makes.last();
+    }
+    else if ((options & OPTION_COMPARE) && TCompareCommand::Takes_Value(name))
+    {
+      value = &d_compare_options[name];
     }
     else
     {
@@ -766,6 +783,12 @@ int TCommandLine::Limits()
         QStringLiteral("cannot read the specifications: %1").arg(d_database.Last_Error()));
   }
   const double deviation = TSpecificationLimits::Temperature_Deviation(temperature_text, 0.0);
+  // Said, not refused: the limits are still what the maker states.
+  const QString warning = TTemperatureBand::Of_Machine(records).Warning(temperature);
+  if (!warning.isEmpty())
+  {
+    Note(warning);
+  }
 
   QList<QStringList> rows;
   if (is_range)
@@ -950,5 +973,27 @@ int TCommandLine::Report()
   {
     return Failure(error);
   }
+  return STATUS_SUCCESS;
+}
+
+int TCommandLine::Compare()
+{
+  TCompareCommand command;
+  QString error;
+  if (!command.Set_Arguments(d_positional.mid(1), d_length, d_temperature, d_compare_options,
+                             &error))
+  {
+    return Usage_Error(error);
+  }
+  if (!Open_Database(false))
+  {
+    return d_status;
+  }
+  QString csv;
+  if (!command.Run(&d_database, &csv, &error))
+  {
+    return Failure(error);
+  }
+  *d_out << csv;
   return STATUS_SUCCESS;
 }

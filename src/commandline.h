@@ -3,6 +3,7 @@
 
 #include "database.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -42,7 +43,9 @@ private:
     OPTION_CSV = 1,
     OPTION_MAKE = 2,
     OPTION_LENGTH = 4,
-    OPTION_TEMPERATURE = 8
+    OPTION_TEMPERATURE = 8,
+    // --component, --tolerance, --at, --ratio and --capable (TCompareCommand).
+    OPTION_COMPARE = 16
   };
 
   int Import();
@@ -54,6 +57,7 @@ private:
   int Unset();
   int Delete();
   int Report();
+  int Compare();
 
   bool Parse(const QStringList &arguments, QString *error);
   void Write_Help(const TCommand *command);
@@ -83,6 +87,7 @@ private:
   QStringList d_makes;
   QString d_length;
   QString d_temperature;
+  QHash<QString, QString> d_compare_options;
   bool d_csv = false;
   bool d_help = false;
 };

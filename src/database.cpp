@@ -860,6 +860,21 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
   return *valid ? records : QList<TDatabaseItem>();
 }
 
+QList<TDatabaseItem> TDatabase::Read_Component_Rows(const QString &standard,
+                                                    const QString &component, bool *valid)
+{
+  Q_ASSERT(valid);
+  *valid = false;
+  if (!Require_Open())
+  {
+    return {};
+  }
+  QList<TDatabaseItem> records;
+  *valid = d_reader->Read_Component_Rows(standard, component, &records) ||
+           Take_Failure(*d_reader, false);
+  return *valid ? records : QList<TDatabaseItem>();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Estimation of the other standards' components
 

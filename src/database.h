@@ -126,6 +126,13 @@ public:
   TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                          bool *valid);
 
+  // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
+  // statement: one record per configuration and standard, ordered by make, model and option
+  // names; items carry their name, expression and source. The flag tells that the read ran: a
+  // catalogue without such rows gives an empty list.
+  QList<TDatabaseItem> Read_Component_Rows(const QString &standard, const QString &component,
+                                           bool *valid);
+
 private:
   // Sets the last error and whether it is the database's own failure; returns false.
   bool Fail(const QString &text, bool fault = true);

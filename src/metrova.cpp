@@ -1,6 +1,7 @@
 #include "metrova.h"
 
 #include "catalogueview.h"
+#include "comparemachinesdialog.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
@@ -48,7 +49,8 @@ const QString SAMPLE_CATALOGUE_FILE = QStringLiteral("sample_catalogue.db");
 TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_progress_dialog(nullptr), d_export_options_dialog(nullptr),
       d_import_export_thread(nullptr), d_specification_editor_dialog(nullptr),
-      d_specification_limits_dialog(nullptr), d_database(nullptr), d_message_box(nullptr),
+      d_specification_limits_dialog(nullptr), d_compare_machines_dialog(nullptr),
+      d_database(nullptr), d_message_box(nullptr),
       d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
@@ -77,6 +79,7 @@ TMetrova::TMetrova(QWidget *parent)
   d_action_delete_model->setEnabled(false);
   d_action_delete_option->setEnabled(false);
   d_action_edit_specification->setEnabled(false);
+  d_action_compare_machines->setEnabled(false);
   d_action_specification_limits->setEnabled(false);
   d_action_close_database->setEnabled(false);
   d_action_export->setEnabled(false);
@@ -94,6 +97,7 @@ TMetrova::TMetrova(QWidget *parent)
   connect(d_action_edit_specification, &QAction::triggered, this, &TMetrova::Edit_Specification);
   connect(d_action_specification_limits, &QAction::triggered, this,
           &TMetrova::Specification_Limits);
+  connect(d_action_compare_machines, &QAction::triggered, this, &TMetrova::Compare_Machines);
   connect(d_action_delete_make, &QAction::triggered, this, &TMetrova::Delete_Make);
   connect(d_action_delete_model, &QAction::triggered, this, &TMetrova::Delete_Model);
   connect(d_action_delete_option, &QAction::triggered, this, &TMetrova::Delete_Option);
@@ -159,6 +163,8 @@ void TMetrova::Create_Actions()
        "action_edit_specification"},
       {&d_action_specification_limits, ":/actions/limits.png", "Limits...",
        "action_specification_limits"},
+      {&d_action_compare_machines, ":/actions/compare.png", "Compare Machines...",
+       "action_compare_machines"},
       {&action_about, ":/actions/about.png", "About", "action_about"},
       {&d_action_open_sample_catalogue, nullptr, "Open Sample Catalogue",
        "action_open_sample_catalogue"},
@@ -193,6 +199,7 @@ void TMetrova::Create_Menus()
   QMenu *edit_menu = menuBar()->addMenu(QStringLiteral("Edit"));
   edit_menu->addAction(d_action_edit_specification);
   edit_menu->addAction(d_action_specification_limits);
+  edit_menu->addAction(d_action_compare_machines);
   edit_menu->addSeparator();
   edit_menu->addAction(d_action_delete_make);
   edit_menu->addAction(d_action_delete_model);
@@ -217,6 +224,7 @@ void TMetrova::Create_Menus()
   tool_bar->addSeparator();
   tool_bar->addAction(d_action_edit_specification);
   tool_bar->addAction(d_action_specification_limits);
+  tool_bar->addAction(d_action_compare_machines);
   tool_bar->addSeparator();
   tool_bar->addAction(action_about);
   addToolBar(Qt::TopToolBarArea, tool_bar);
@@ -266,6 +274,7 @@ void TMetrova::Update_Database_Commands()
 
   d_action_close_database->setEnabled(open);
   d_action_edit_specification->setEnabled(open);
+  d_action_compare_machines->setEnabled(open);
   d_action_delete_make->setEnabled(open && makes > 0);
   d_action_delete_model->setEnabled(open && makes == 1 && models == 1);
   const bool option_selected = open && makes > 0 && models == 1 && options > 0;
@@ -348,6 +357,7 @@ void TMetrova::Open_Database()
 void TMetrova::Show_Opened_Database()
 {
   d_action_edit_specification->setEnabled(true);
+  d_action_compare_machines->setEnabled(true);
   d_action_close_database->setEnabled(true);
   d_action_export->setEnabled(true);
   d_action_import->setEnabled(true);
@@ -385,6 +395,8 @@ void TMetrova::Show_Closed_Database()
   d_catalogue_view->Clear();
 
   d_action_edit_specification->setEnabled(false);
+
+  d_action_compare_machines->setEnabled(false);
   d_action_close_database->setEnabled(false);
   d_action_export->setEnabled(false);
   d_action_import->setEnabled(false);
@@ -581,6 +593,28 @@ void TMetrova::Specification_Limits()
 
   d_specification_limits_dialog->Update_Limits();
   d_specification_limits_dialog->exec();
+}
+
+void TMetrova::Compare_Machines()
+{
+  if (Worker_Running() || !d_database->Is_Open())
+    return;
+
+  if (!d_compare_machines_dialog)
+    d_compare_machines_dialog = new TCompareMachinesDialog(this);
+  d_compare_machines_dialog->Set_Folder(d_window_settings->Current_Path());
+  // The catalogue as it is now, with the selected machine, if any, already compared.
+  d_compare_machines_dialog->Set_Database(d_database);
+  const QString make = TCatalogueView::Current_Selected_Text(d_make_list);
+  const QString model = TCatalogueView::Current_Selected_Text(d_model_list);
+  const QString option = TCatalogueView::Current_Selected_Text(d_option_list);
+  if (!make.isEmpty() && !model.isEmpty() && !option.isEmpty())
+    d_compare_machines_dialog->Add_Machine(make, model, option);
+  d_compare_machines_dialog->exec();
+
+  const QString exported = d_compare_machines_dialog->Exported_File_Name();
+  if (!exported.isEmpty())
+    d_window_settings->Remember_Folder(exported);
 }
 
 void TMetrova::Delete_Make()

@@ -11,6 +11,7 @@ class QCloseEvent;
 class QListWidget;
 class QTreeWidget;
 class TCatalogueView;
+class TCompareMachinesDialog;
 class TDatabase;
 class TDatabaseItem;
 class TExportOptionsDialog;
@@ -48,6 +49,7 @@ public slots:
   void Output();
   void Edit_Specification();
   void Specification_Limits();
+  void Compare_Machines();
   void Delete_Make();
   void Delete_Model();
   void Delete_Option();
@@ -92,6 +94,7 @@ private:
   QAction *d_action_delete_option;
   QAction *d_action_edit_specification;
   QAction *d_action_specification_limits;
+  QAction *d_action_compare_machines;
   QAction *d_action_open_sample_catalogue;
   QListWidget *d_make_list;
   QListWidget *d_model_list;
@@ -102,6 +105,7 @@ private:
   TImportExportThread *d_import_export_thread;
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
+  TCompareMachinesDialog *d_compare_machines_dialog;
   TDatabase *d_database;
   TMessageBox *d_message_box;
   std::unique_ptr<TWindowSettings> d_window_settings;

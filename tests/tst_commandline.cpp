@@ -157,6 +157,47 @@ void TestCommandLine::commands_data()
                                 << ""
                                 << ""
                                 << "" << int(CHECK_RANGE);
+  QTest::newRow("limits outside the band")
+      << "limits|{db}|Example Metrology|Bridge 1000|Tactile|--temperature|25" << 0 << "CMMA M: "
+      << "^metrova-cli: 25.0 C is outside this machine's stated range 18.00 C to 22.00 C: its "
+         "limits do not apply\n$"
+      << ""
+      << "" << int(CHECK_LIMITS);
+  const QString header = "^Make,Model,Option,Source,E0 at 500 mm \\(um\\),Ratio,Verdict,E0 at 100 "
+                         "mm \\(um\\),E0 at 500 mm \\(um\\),E0 at 1000 mm \\(um\\),Temperature\n";
+  QTest::newRow("compare three by ratio")
+      << "compare|{db}|Example Metrology/Bridge 1000/Long Range|Example Metrology/Bridge "
+         "1000/Tactile|White Paper Example/Shop-Floor CMM/Standard Band 18-22 C|--tolerance|20|"
+         "--at|500|--temperature|23"
+      << 0
+      << header + "Example Metrology,Bridge 1000,Tactile,MFG,3.1,3.17,Outside temperature range,"
+                  "1.8,3.1,4.8,outside 18.00 C to 22.00 C\n"
+                  "Example Metrology,Bridge 1000,Long Range,MFG,4.2,2.41,Ratio too small,2.8,4.2,"
+                  "5.8,\nWhite Paper Example,Shop-Floor CMM,Standard Band 18-22 C,MFG,4.5,2.22,"
+                  "Outside temperature range,3.3,4.5,6.0,outside 18.00 C to 22.00 C\n$"
+      << ""
+      << ""
+      << "" << int(CHECK_NONE);
+  // The whole catalogue ranked, the capable machines only: at 2:1 E(500) may reach 2.0 um.
+  QTest::newRow("compare catalogue capable")
+      << "compare|{db}|--tolerance|8|--at|500|--ratio|2|--capable" << 0
+      << header + "Zeiss,F25,Tactile,MFG,[^\n]*,Capable,[^\n]*\nExample Metrology,Shopfloor 700,"
+                  "Thermal Compensation,MFG,2.0,2.00,Capable,1.2,2.0,3.0,\n$"
+      << ""
+      << ""
+      << "" << int(CHECK_NONE);
+  QTest::newRow("compare capable without tolerance") << "compare|{db}|--capable" << 2 << "^$"
+                                                     << "need --tolerance"
+                                                     << ""
+                                                     << "" << int(CHECK_NONE);
+  QTest::newRow("compare constant component") << "compare|{db}|--component|CMMA:Repeat" << 1 << "^$"
+                                              << "CMMA:Repeat is no component"
+                                              << ""
+                                              << "" << int(CHECK_NONE);
+  QTest::newRow("compare unknown machine") << "compare|{db}|Zeiss/F25/Optical" << 1 << "^$"
+                                           << "no machine 'Zeiss/F25/Optical'"
+                                           << ""
+                                           << "" << int(CHECK_NONE);
   QTest::newRow("limits bad range") << "limits|" + thermal + "|--length|9:1:1" << 2 << "^$"
                                     << "the range '9:1:1' needs FROM <= TO"
                                     << ""

@@ -312,6 +312,37 @@ void Limits(QPainter &painter)
   painter.drawEllipse(centre, 2.2, 2.2);
 }
 
+// Machines compared: their limits over length on a small chart, one line levelling off at its
+// maximum.
+void Compare(QPainter &painter)
+{
+  painter.setPen(Outline(PAPER_EDGE, 1.2));
+  painter.setBrush(PAPER);
+  painter.drawRoundedRect(QRectF(3.5, 4.5, 25, 23), 2.5, 2.5);
+
+  painter.setPen(QPen(TEXT_LINE, 0.8));
+  for (const qreal y : {10.0, 14.5, 19.0})
+  {
+    painter.drawLine(QPointF(8.5, y), QPointF(25.5, y));
+  }
+  painter.setPen(Outline(OUTLINE, 1.4));
+  painter.drawLine(QPointF(7.5, 8.0), QPointF(7.5, 23.5));
+  painter.drawLine(QPointF(7.5, 23.5), QPointF(25.5, 23.5));
+
+  painter.setBrush(Qt::NoBrush);
+  const struct
+  {
+    QColor color;
+    QPointF points[3];
+  } lines[] = {{GREEN, {{8.5, 20.5}, {17.0, 17.5}, {25.5, 14.5}}},
+               {BLUE, {{8.5, 19.0}, {17.0, 10.5}, {25.5, 10.5}}}};
+  for (const auto &line : lines)
+  {
+    painter.setPen(Outline(line.color, 2.4));
+    painter.drawPolyline(line.points, 3);
+  }
+}
+
 void About(QPainter &painter)
 {
   const QPointF centre(16, 16);
@@ -484,6 +515,7 @@ int main(int argc, char *argv[])
       {"actions/output.png", action, Output},
       {"actions/edit.png", action, Edit},
       {"actions/limits.png", action, Limits},
+      {"actions/compare.png", action, Compare},
       {"actions/about.png", action, About},
   };
   for (const auto &picture : pictures)
