@@ -188,8 +188,8 @@ void TestFaults::faults_data()
   const auto row = [](const QString &fault, const QString &action, const QString &message)
   { QTest::addRow("%s: %s", qPrintable(fault), qPrintable(action)) << fault << action << message; };
 
-  // The file may grow by a few pages at the most: every size from nothing upwards is tried, so
-  // that each write fails once, until the action fits.
+  // Writes beyond a size limit fail as on a full disk: every limit from nothing upwards, a page
+  // at a time, until the action fits, so that each of its writes fails once.
   for (const char *action : {"Write_Specification", "Estimate_Specifications",
                              "TSpecificationEdit::Save", "writes in an abandoned unit"})
     row("file size limit", action, full);
@@ -227,9 +227,7 @@ void TestFaults::faults()
   }
   else if (fault == "damaged page")
   {
-    const int root = TOtherConnection(d_file).Number(
-        "SELECT rootpage FROM sqlite_master WHERE name='specification_configuration'");
-    QVERIFY(Damage_Page(d_file, root));
+    QVERIFY(Damage_Root_Page(d_file, "specification_configuration"));
   }
   else if (fault == "another program's file")
   {
@@ -249,7 +247,7 @@ void TestFaults::faults()
   {
     QString result;
     if (fault == "file size limit")
-      result = Run_With_File_Size_Limit([&]() { return Run(action); }, limit);
+      result = Child_Report([&]() { return Run(action); }, limit);
     else if (fault == "another user's file")
       result = Run_As_Nobody([&]() { return Run(action); });
     else
