@@ -32,15 +32,6 @@ inline QString Run_As_Nobody(const std::function<QString()> &call)
       });
 }
 
-// A file and its folder that everybody reads and only their owner writes.
-inline bool Make_Readable_By_Others(const QString &folder, const QString &file_name)
-{
-  const QFile::Permissions read = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
-  const QFile::Permissions enter = QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-  return QFile::setPermissions(folder, read | enter | QFile::WriteOwner) &&
-         QFile::setPermissions(file_name, read | QFile::WriteOwner);
-}
-
 // Overwrites the b-tree header of the root page of a table or index with bytes no page starts
 // with, so that every read of it fails as corrupt.
 inline bool Damage_Root_Page(const QString &file_name, const QString &name)
@@ -54,15 +45,6 @@ inline bool Damage_Root_Page(const QString &file_name, const QString &name)
   return page > 1 && page_size > 0 && file.open(QIODevice::ReadWrite) &&
          file.seek(static_cast<qint64>(page - 1) * page_size) &&
          file.write(garbage) == garbage.size();
-}
-
-// "ok" when SQLite finds the file sound, otherwise its report.
-inline QString Integrity(const QString &file_name)
-{
-  QString result;
-  TestSupport::TOtherConnection connection(file_name, QStringLiteral("faultsupport_integrity"));
-  connection.Execute(QStringLiteral("PRAGMA integrity_check"), &result);
-  return result;
 }
 } // namespace FaultSupport
 

@@ -103,7 +103,8 @@ void TEstimationTest::conversion_rules_data()
        "10360 E0=0.0010+0.00002Td+(0.0020+0.00004Td)L/1000#1",
        "10360 E150=0.0010+0.00002Td+(0.0020+0.00004Td)L/1000#1",
        "VDIVDE_2617 U3=0.0010+0.00002Td+(0.0020+0.00004Td)L/1000#1"});
-  row("10360 fixed lengths", "10360 E0=5/300 E150=(2+0.5Td)/300", {});
+  row("10360 fixed lengths and a constant R0 not", "10360 E0=5/300 E150=(2+0.5Td)/300 R0=5/300",
+      {});
 
   // Volume: halved, the maximum and the Td coefficients kept. A fixed length needs Repeat, stored
   // before or after it, for the constant part.
@@ -135,7 +136,6 @@ void TEstimationTest::conversion_rules_data()
       {"B89.4.1 Repeat=0.0008#1", "10360 Rpt=0.0008#1", "10360 R0=0.0015#1"});
   row("10360 Pftu", "10360 Pftu=2.2", {"VDIVDE_2617 V3=0.0022#1"});
   row("VDIVDE_2617 V3", "VDIVDE_2617 V3=1.8", {"10360 Pftu=0.0018#1"});
-  row("10360 R0 not a constant", "10360 R0=5/300", {});
 
   row("other standard's rows", "10360 E0=1.5+3.3L/1000", {}, "CMMA");
   row("second derivation in one pass dropped", "10360 E0=1+2L/1000 E150=3+4L/1000",
@@ -229,9 +229,9 @@ void TEstimationTest::calls_by_id_touch_one_configuration()
                         record.Expression_Text("E150", TExpressionItem::UNITS_UM)}),
            QStringList({MAKE, MODEL, OPTION, "10360", "1.5+3.3L/1000"}));
   QCOMPARE(record.Source("E150"), TDatabaseItem::SOURCE_ESTIMATED);
-  // Another option's row is not this configuration's.
-  QVERIFY(database->Specification_Exists(ids[0], ids[1], ids[2], 3, 16));  // V3
-  QVERIFY(!database->Specification_Exists(ids[0], ids[1], ids[2], 4, 17)); // G
+  // Its estimated V3 is there, another option's G is not.
+  QVERIFY(database->Specification_Exists(ids[0], ids[1], ids[2], 3, 16) &&
+          !database->Specification_Exists(ids[0], ids[1], ids[2], 4, 17));
 
   QVERIFY(database->Delete_Estimated_Specifications(ids[0], ids[1], ids[2]));
   QCOMPARE(Rows(), QStringList({"10360 E0=0.0015+0.0033L/1000", "10360 Pftu=0.0020"}));

@@ -1,7 +1,6 @@
-// What the core does when the database itself fails: a full disk, a file another user owns, a
-// lock held by another program, a damaged page, a file of another program. One row per fault
-// and operation; each checks the message, that the stored rows are what they were and that the
-// file is sound.
+// The core when the database itself fails (a full disk, another user's file, another program's
+// lock, a damaged page, another program's file): one row per fault and operation, each checking
+// the message, that the stored rows are what they were, and that the file is sound.
 
 #include "database.h"
 #include "faultsupport.h"
@@ -23,7 +22,7 @@ namespace
 // otherwise the failure text.
 using TAction = std::function<QString(TDatabase *database)>;
 
-QString Failure(TDatabase *database, bool succeeded)
+QString Result(TDatabase *database, bool succeeded)
 {
   return succeeded ? QString() : database->Last_Error();
 }
@@ -36,26 +35,24 @@ QString Read_Failure(TDatabase *database, const QString &what)
   return database->Makes(&valid).size() == 2 ? failure : "unusable after a failed read: " + failure;
 }
 
-// The record every write action stores: new names, so that every name table is written too.
-TDatabaseItem New_Record()
-{
-  return Record("Newco", "N1", "P1", "10360 E0=2+3L/1000 Pftu=1.5 R0=2");
-}
-
 const QMap<QString, TAction> &Actions()
 {
   static const QMap<QString, TAction> actions{
-      {"Initialize", [](TDatabase *) { return QString(); }},
-      {"Write_Specification", [](TDatabase *database)
-       { return Failure(database, database->Write_Specification(New_Record())); }},
+      // New names, so that every name table is written too.
+      {"Write_Specification",
+       [](TDatabase *database)
+       {
+         return Result(database, database->Write_Specification(Record(
+                                     "Newco", "N1", "P1", "10360 E0=2+3L/1000 Pftu=1.5 R0=2")));
+       }},
       {"Estimate_Specifications", [](TDatabase *database)
-       { return Failure(database, database->Estimate_Specifications("Acme", "M1", "O1")); }},
+       { return Result(database, database->Estimate_Specifications("Acme", "M1", "O1")); }},
       {"TSpecificationEdit::Save",
        [](TDatabase *database)
        {
          QList<TEditorRow> rows;
          if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
-           return Read_Failure(database, QString());
+           return database->Last_Error();
          for (TEditorRow &row : rows)
            if (row.component == "E0" || row.component == "V3")
              row.expression = "4+5L/1000";
@@ -87,7 +84,7 @@ const QMap<QString, TAction> &Actions()
        {
          QList<TEditorRow> rows;
          if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
-           return database->Last_Error();
+           return Read_Failure(database, QString());
          return rows.isEmpty() ? QStringLiteral("no rows") : QString();
        }},
       // The lists and a machine's rows; a failed read must not pass for an empty list.
@@ -116,7 +113,7 @@ class TestFaults : public QObject
 private slots:
   void initTestCase();
   void init();
-  void cleanup();
+  void cleanup() { d_folder.reset(); }
   void faults_data();
   void faults();
 
@@ -124,7 +121,7 @@ private:
   // Connects a database of its own to the file, initializes it and runs the action there.
   QString Run(const QString &action);
 
-  QTemporaryDir d_template;
+  TTestDatabase d_template;
   std::unique_ptr<QTemporaryDir> d_folder;
   QString d_file;
 };
@@ -133,36 +130,24 @@ void TestFaults::initTestCase()
 {
   // A held lock fails a write after a moment, not after the default five seconds.
   TDatabase::Set_Busy_Timeout(200);
-  // Machines that are only there to make the file larger than what one machine's writes need.
-  QVERIFY(d_template.isValid());
-  TDatabase database("tst_faults_template");
-  QVERIFY(database.Connect(d_template.filePath("catalogue.db")) && database.Initialize());
-  QStringList machines[] = {
-      {"Acme", "M1", "O1", "10360 E0=1.5+3.3L/1000 Pftu=2", "B89.4.1 Repeat=1.5"},
-      {"Acme", "M1", "O2", "CMMA M=2+3L/1000 G=1"},
-      {"Beta", "B1", "S", "VDIVDE_2617 U3=1+2L/500 V3=1.2"}};
-  for (const QStringList &machine : machines)
-  {
-    for (int index = 3; index < machine.size(); ++index)
-      QVERIFY(
-          database.Write_Specification(Record(machine[0], machine[1], machine[2], machine[index])));
-    QVERIFY(database.Estimate_Specifications(machine[0], machine[1], machine[2]));
-  }
+  // The fillers make the file larger than what one machine's writes need.
+  QVERIFY(d_template.Is_Valid());
+  QVERIFY(d_template.Write("Acme", "M1", "O1",
+                           {"10360 E0=1.5+3.3L/1000 Pftu=2", "B89.4.1 Repeat=1.5"}));
+  QVERIFY(d_template.Write("Acme", "M1", "O2", {"CMMA M=2+3L/1000 G=1"}));
+  QVERIFY(d_template.Write("Beta", "B1", "S", {"VDIVDE_2617 U3=1+2L/500 V3=1.2"}));
+  QVERIFY(d_template->Estimate_Specifications("Acme", "M1", "O1"));
   for (int model = 0; model < 60; ++model)
-    QVERIFY(database.Write_Specification(
-        Record("Beta", QStringLiteral("Filler %1").arg(model), "S", "10360 E0=1+2L/1000 R0=1")));
+    QVERIFY(d_template.Write("Beta", QStringLiteral("Filler %1").arg(model), "S",
+                             {"10360 E0=1+2L/1000 R0=1"}));
+  d_template->Close();
 }
 
 void TestFaults::init()
 {
   d_folder = std::make_unique<QTemporaryDir>();
   d_file = d_folder->filePath("catalogue.db");
-  QVERIFY(QFile::copy(d_template.filePath("catalogue.db"), d_file));
-}
-
-void TestFaults::cleanup()
-{
-  d_folder.reset();
+  QVERIFY(QFile::copy(d_template.Path("catalogue.db"), d_file));
 }
 
 QString TestFaults::Run(const QString &action)
@@ -205,10 +190,9 @@ void TestFaults::faults_data()
   // The index of the specification rows is lost to every read and write of a machine.
   for (const char *action : {"reads", "TSpecificationEdit::Read_Rows"})
     row("damaged page", action, damaged_read);
-  for (const char *action :
-       {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save"})
+  for (const char *action : {"Write_Specification", "Estimate_Specifications"})
     row("damaged page", action, damaged);
-  row("another program's file", "Initialize", "an SQLite database of another program");
+  row("another program's file", "reads", "an SQLite database of another program");
 }
 
 void TestFaults::faults()
@@ -233,14 +217,13 @@ void TestFaults::faults()
   {
     QVERIFY(QFile::remove(d_file));
     QVERIFY(Execute_On_File(d_file, "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)"));
-    QVERIFY(Execute_On_File(d_file, "INSERT INTO notes (text) VALUES ('not a catalogue')"));
   }
-  else if (fault == "another user's file")
-    QVERIFY(Make_Readable_By_Others(d_folder->path(), d_file));
+  else if (fault == "another user's file") // readable by all, writable by its owner only
+    QVERIFY(QFile::setPermissions(d_folder->path(), QFile::Permissions(0x7555)) &&
+            QFile::setPermissions(d_file, QFile::Permissions(0x6444)));
 
   const QStringList before = TOtherConnection(d_file).Dump();
   const QByteArray bytes = File_Bytes(d_file);
-  QVERIFY(!before.isEmpty());
 
   int failures = 0;
   for (rlim_t limit = 1;; limit += 4096)
@@ -270,8 +253,9 @@ void TestFaults::faults()
     QCOMPARE(TOtherConnection(d_file).Dump(), before);
     if (fault == "damaged page" || fault == "another program's file")
       QCOMPARE(File_Bytes(d_file), bytes);
-    if (fault != "damaged page")
-      QCOMPARE(Integrity(d_file), QString("ok"));
+    QString integrity;
+    QVERIFY(TOtherConnection(d_file).Execute("PRAGMA integrity_check", &integrity));
+    QVERIFY(fault == "damaged page" || integrity == "ok");
     if (fault != "file size limit")
       break;
   }
