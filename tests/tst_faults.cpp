@@ -73,7 +73,7 @@ const QMap<QString, TAction> &Actions()
          const QString failure = database->Last_Error();
          const bool cleared = database->Makes(&valid).isEmpty() && valid;
          if (!cleared)
-           database->Remove_Option("Acme", "M1", "O2");
+           database->Remove_Option("Acme", "M1", "O1");
          database->Rollback_To_Savepoint("unit");
          database->Release_Savepoint("unit");
          return cleared ? QStringLiteral("nothing failed") : failure;
@@ -130,14 +130,14 @@ void TestFaults::initTestCase()
 {
   // A held lock fails a write after a moment, not after the default five seconds.
   TDatabase::Set_Busy_Timeout(200);
-  // The fillers make the file larger than what one machine's writes need.
+  // The fillers make the file much larger than what one machine's writes need.
   QVERIFY(d_template.Is_Valid());
   QVERIFY(d_template.Write("Acme", "M1", "O1",
                            {"10360 E0=1.5+3.3L/1000 Pftu=2", "B89.4.1 Repeat=1.5"}));
   QVERIFY(d_template.Write("Acme", "M1", "O2", {"CMMA M=2+3L/1000 G=1"}));
   QVERIFY(d_template.Write("Beta", "B1", "S", {"VDIVDE_2617 U3=1+2L/500 V3=1.2"}));
   QVERIFY(d_template->Estimate_Specifications("Acme", "M1", "O1"));
-  for (int model = 0; model < 60; ++model)
+  for (int model = 0; model < 400; ++model)
     QVERIFY(d_template.Write("Beta", QStringLiteral("Filler %1").arg(model), "S",
                              {"10360 E0=1+2L/1000 R0=1"}));
   d_template->Close();
@@ -173,8 +173,8 @@ void TestFaults::faults_data()
   const auto row = [](const QString &fault, const QString &action, const QString &message)
   { QTest::addRow("%s: %s", qPrintable(fault), qPrintable(action)) << fault << action << message; };
 
-  // Writes beyond a size limit fail as on a full disk: every limit from nothing upwards, a page
-  // at a time, until the action fits, so that each of its writes fails once.
+  // Writes beyond a size limit fail as on a full disk: limits from nothing upwards in steps of
+  // four pages, until the action fits.
   for (const char *action : {"Write_Specification", "Estimate_Specifications",
                              "TSpecificationEdit::Save", "writes in an abandoned unit"})
     row("file size limit", action, full);
@@ -226,7 +226,7 @@ void TestFaults::faults()
   const QByteArray bytes = File_Bytes(d_file);
 
   int failures = 0;
-  for (rlim_t limit = 1;; limit += 4096)
+  for (rlim_t limit = 1;; limit += 16384)
   {
     QString result;
     if (fault == "file size limit")
