@@ -33,9 +33,17 @@ public:
   bool Connect(const QString &file_name);
   bool Is_Open() const;
   void Close();
+  // Creates what is missing of the tables, indexes and seeded catalogue; a complete catalogue
+  // is only read. Refuses, unchanged, an SQLite file with tables of its own and none of the
+  // catalogue's.
   bool Initialize();
   void Clear();
   QString Last_Error() const { return d_last_error; }
+  // Whether the failure that set Last_Error() was the database's own (it could not read or
+  // write, it is not open, a transaction was lost) rather than the data's (an unknown name,
+  // standard or component, a value that cannot be stored). An import skips a line for the
+  // second and stops at the first.
+  bool Database_Failed() const { return d_fault; }
   QString File_Name() const { return d_file_name; }
   QString Connection_Name() const { return d_connection_name; }
   QStringList Makes(bool *valid);
@@ -45,7 +53,10 @@ public:
 
   // Transactions as SQL savepoints, so that they nest: an outermost savepoint begins a
   // transaction (taking the write lock at once) and its release commits it. Rolling back to a
-  // savepoint keeps it open; release it afterwards.
+  // savepoint keeps it open; release it afterwards. When SQLite has rolled the transaction back
+  // by itself after an error (a full disk, an I/O error), every later statement and savepoint
+  // operation fails with that reason until the outermost savepoint is released or rolled back
+  // to, which ends the transaction and fails.
   bool Savepoint(const QString &name);
   bool Release_Savepoint(const QString &name);
   bool Rollback_To_Savepoint(const QString &name);
@@ -85,6 +96,9 @@ public:
   bool Make_Exists(const QString &make);
   bool Model_Exists(const QString &make, const QString &model);
   bool Option_Exists(const QString &make, const QString &model, const QString &option);
+  // A make's models in the order of their ids (of their names' first storage); Options in the
+  // order of first use. Their flags are false also for a make or model without rows: a read
+  // that failed tells itself by Database_Failed().
   QStringList Models(const QString &make, bool *valid);
   QStringList Options(const QString &make, const QString &model, bool *valid);
   // Every model and option pair of a make, each once, in one read. Unlike Models and Options
@@ -120,6 +134,10 @@ public:
                                            bool *valid);
 
 private:
+  // Sets the last error and whether it is the database's own failure; returns false.
+  bool Fail(const QString &text, bool fault = true);
+  // A failure text with the reason of the statement that just failed.
+  QString Reasoned(const QString &failure) const;
   // False with "Not connected" as the last error when no file is open.
   bool Require_Open();
   // A prepared statement with its values bound (TSqlConnection::Prepared_Query); when it cannot
@@ -158,6 +176,7 @@ private:
   QString d_connection_name;
   QString d_file_name;
   QString d_last_error;
+  bool d_fault = false;
   std::unique_ptr<TSqlConnection> d_sql;
   std::unique_ptr<TStandardCatalogue> d_catalogue;
   std::unique_ptr<TDatabaseSchema> d_schema;
