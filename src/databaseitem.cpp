@@ -118,3 +118,12 @@ void TDatabaseItem::Sanitize(QString *str)
     str->remove(character);
   }
 }
+
+QString TDatabaseItem::Cleaned_Name(const QString &name)
+{
+  QString cleaned = Sanitize(name.simplified());
+  const bool control = std::any_of(
+      cleaned.cbegin(), cleaned.cend(),
+      [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7f; });
+  return control ? QString() : cleaned;
+}

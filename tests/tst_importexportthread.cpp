@@ -105,7 +105,9 @@ private slots:
   void import_file_data();
   void import_file();
   void import_estimates_imported_makes();
-  void warnings_are_limited_and_cleared();
+  void warnings_are_bounded_and_cleared();
+  void import_database_failure_data();
+  void import_database_failure();
   void unopenable_file_data();
   void unopenable_file();
   void failure_under_file_size_limit_data();
@@ -189,9 +191,11 @@ QString TestImportExportThread::Run_Limited(int mode, const QString &file_name, 
 void TestImportExportThread::export_file_data()
 {
   QTest::addColumn<QStringList>("setup");
+  QTest::addColumn<QString>("edit"); // SQL run on the file afterwards, as a hand edit
   QTest::addColumn<QStringList>("selection");
   QTest::addColumn<QByteArray>("expected");
-  QTest::addColumn<QStringList>("events");
+  QTest::addColumn<QString>("warnings");
+  QTest::addColumn<QStringList>("events"); // not checked when empty
 
   const QStringList catalogue{"acme,Y,Opt,CMMA,M:0.0015+0.0033L/1000|0.0080",
                               "Zeta,Z1,Std,10360,E0:0.0015+0.0033L/1000,E150:0.0020+0.0040L/1000~",
@@ -200,10 +204,10 @@ void TestImportExportThread::export_file_data()
                               "E150:0.0010+0.00010Td+(0.0020+0.00020Td)L/1000,Pftu:0.0020",
                               "Acme,X1,Only estimated,10360,E150:0.0020+0.0040L/1000~",
                               QString::fromUtf8("Müller,Präzision 5,Std,10360,R0:0.0015")};
-  QTest::newRow("empty catalogue")
-      << QStringList() << QStringList() << HEADER << QStringList{EXPORTING};
+  QTest::newRow("empty catalogue") << QStringList() << QString() << QStringList() << HEADER
+                                   << QString() << QStringList{EXPORTING};
   QTest::newRow("sorted makes, catalogue order of standards, no estimates, in Latin-1")
-      << catalogue << QStringList()
+      << catalogue << QString() << QStringList()
       << HEADER +
              QString::fromUtf8("Acme,X1,Standard,10360,Ts_Min:18.00 C,E0:(0.0020+0.00050Td)/300,"
                                "E150:0.0010+0.00010Td+(0.0020+0.00020Td)L/1000,Pftu:0.0020\n"
@@ -212,38 +216,70 @@ void TestImportExportThread::export_file_data()
                                "Zeta,Z1,Std,10360,E0:0.0015+0.0033L/1000\n"
                                "acme,Y,Opt,CMMA,M:0.0015+0.0033L/1000|0.0080\n")
                  .toLatin1()
-      << QStringList{EXPORTING, "1/4", "2/4", "3/4", "4/4"};
+      << QString() << QStringList{EXPORTING, "1/4", "2/4", "3/4", "4/4"};
   QTest::newRow("selected makes, one without models")
-      << catalogue << QStringList{"acme", "Missing", "Zeta"}
+      << catalogue << QString() << QStringList{"acme", "Missing", "Zeta"}
       << HEADER + "Zeta,Z1,Std,10360,E0:0.0015+0.0033L/1000\n"
                   "acme,Y,Opt,CMMA,M:0.0015+0.0033L/1000|0.0080\n"
-      << QStringList{EXPORTING, "1/3", "2/3", "3/3"};
-  QTest::newRow("name outside Latin-1 makes the file UTF-8")
+      << QString() << QStringList{EXPORTING, "1/3", "2/3", "3/3"};
+  // UTF-8 with a byte-order mark when Latin-1 cannot hold a name, or would read back as
+  // other characters.
+  QTest::newRow("name outside Latin-1")
       << QStringList{QString::fromUtf8("Müller,M1,Std,10360,Pftu:0.0020"),
                      QString::fromUtf8("Łódź Metrology,Ω 5,Std,10360,Pftu:0.0020")}
-      << QStringList()
+      << QString() << QStringList()
       << BOM + HEADER +
              QString::fromUtf8("Müller,M1,Std,10360,Pftu:0.0020\n"
                                "Łódź Metrology,Ω 5,Std,10360,Pftu:0.0020\n")
                  .toUtf8()
-      << QStringList{EXPORTING, "1/2", "2/2"};
+      << QString() << QStringList();
+  QTest::newRow("Latin-1 that reads as UTF-8")
+      << QStringList{QString::fromUtf8("Ã©tude,M1,Std,10360,Pftu:0.0020")} << QString()
+      << QStringList()
+      << BOM + HEADER + QString::fromUtf8("Ã©tude,M1,Std,10360,Pftu:0.0020\n").toUtf8() << QString()
+      << QStringList();
+  QTest::newRow("a make like a comment is quoted")
+      << QStringList{"#1 Metrology,M1,Std,10360,Pftu:0.0020"} << QString() << QStringList()
+      << HEADER + "\"#1 Metrology\",M1,Std,10360,Pftu:0.0020\n"
+      << QString() << QStringList();
+  QTest::newRow("names as the import reads them")
+      << QStringList{"Acme  Two,M\t1,Std,10360,Pftu:0.0020"} << QString() << QStringList()
+      << HEADER + "Acme Two,M 1,Std,10360,Pftu:0.0020\n"
+      << "'Acme  Two, M?1, Std': written as 'Acme Two, M 1, Std'" << QStringList();
+  // A value is never written with an empty name or as a made-up zero.
+  QTest::newRow("values the file cannot carry")
+      << QStringList{"Acme,X1,Std,10360,Pftu:0.0020,R0:0.0010,E0:0.0015+0.0033L/1000"}
+      << "UPDATE specification SET component_id=999 WHERE expression='0.0010';"
+         "UPDATE specification SET expression='12345.0000' WHERE component_id<999 AND "
+         "expression LIKE '%L%'"
+      << QStringList() << HEADER + "Acme,X1,Std,10360,Pftu:0.0020\n"
+      << "'Acme, X1, Std', 10360: a value of a component that the catalogue does not name; not "
+         "exported\n'Acme, X1, Std', 10360, E0: the stored value cannot be read; not exported"
+      << QStringList();
 }
 
 void TestImportExportThread::export_file()
 {
   QFETCH(QStringList, setup);
+  QFETCH(QString, edit);
   QFETCH(QStringList, selection);
   QFETCH(QByteArray, expected);
+  QFETCH(QString, warnings);
   QFETCH(QStringList, events);
 
   QVERIFY(Store(d_test.get(), setup));
+  for (const QString &statement : edit.split(';', Qt::SkipEmptyParts))
+    QVERIFY(Execute_On_File(d_database->File_Name(), statement));
   const QString path = d_test->Path("export.csv");
   QVERIFY(Write_File(path, "an older file that the export replaces\n"));
   TImportExportThread thread;
   thread.Set_Export_Makes(selection);
-  QCOMPARE(Run(&thread, TImportExportThread::MODE_EXPORT, path), events);
+  const QStringList sent = Run(&thread, TImportExportThread::MODE_EXPORT, path);
   QVERIFY2(!thread.Has_Error(), qPrintable(thread.Error_Text()));
   QCOMPARE(File_Bytes(path), expected);
+  QCOMPARE(thread.Warning_Text(), warnings);
+  if (!events.isEmpty())
+    QCOMPARE(sent, events);
 }
 
 void TestImportExportThread::import_file_data()
@@ -253,15 +289,14 @@ void TestImportExportThread::import_file_data()
   QTest::addColumn<QStringList>("expected");
   QTest::addColumn<QString>("warnings");
   QTest::addColumn<QString>("error");
-  QTest::addColumn<QStringList>("events");
+  QTest::addColumn<QStringList>("events"); // not checked when empty
 
   const QByteArray record = "Acme,X1,Standard,10360,E0:0.0015+0.0033L/1000\n";
   const QStringList stored{"makes: Acme", "Acme,X1,Standard,10360,E0:0.0015+0.0033L/1000"};
   const QStringList old_rows{"Acme,X1,Standard,10360,E0:0.0010+0.0020L/1000,Pftu:0.0010"};
-  const QString latin1_text = QString::fromUtf8("Müller,Präzi 5,Std,10360,Pftu:0.0020");
-  const QStringList latin1{QString::fromUtf8("makes: Müller"), latin1_text};
+  const QStringList kept{"makes: Acme", old_rows[0]};
 
-  // Header variants.
+  // Header and line ends.
   QTest::newRow("one record") << QStringList() << HEADER + record << stored << QString()
                               << QString() << Import_Events({1, 3}, 3, 1);
   QTest::newRow("comments, blank lines and CR LF before the header")
@@ -270,61 +305,70 @@ void TestImportExportThread::import_file_data()
          "  MetrovaDatabase:Version=1:Format=CSV\r\n\r\n# a comment\n" +
              record
       << stored << QString() << QString() << Import_Events({4, 7}, 7, 1);
-  QTest::newRow("header in lower case, text after it")
-      << QStringList() << "metrovadatabase:version=1:format=csv;written=today\n" + record << stored
-      << QString() << QString() << Import_Events({1, 2}, 2, 1);
-  QTest::newRow("no line feed after the last line")
-      << QStringList() << HEADER + record.chopped(1) << stored << QString() << QString()
-      << Import_Events({1, 3}, 2, 1);
+  QTest::newRow("header in lower case, text after it, CR line ends")
+      << QStringList() << "metrovadatabase:version=1:format=csv;written=today\r" + record.chopped(1)
+      << stored << QString() << QString() << Import_Events({1, 2}, 2, 1);
   QTest::newRow("only comments") << QStringList() << QByteArray("# one\n\n# two\n")
                                  << QStringList{"makes: "} << QString() << QString()
                                  << Import_Events({}, 3, 0);
-  QTest::newRow("wrong header") << old_rows << record + HEADER
-                                << QStringList{"makes: Acme", old_rows[0]} << QString()
+  QTest::newRow("wrong header") << old_rows << record + HEADER << kept << QString()
                                 << "Imported CSV file does not start with the proper header line."
                                 << QStringList{IMPORTING};
-  QTest::newRow("UTF-8 without byte-order mark")
-      << QStringList() << HEADER + (latin1_text + '\n').toUtf8() << latin1 << QString() << QString()
-      << Import_Events({1, 3}, 3, 1);
 
-  // Good lines: names and blanks cleaned, a trailing comma ignored, a later line replacing the
-  // rows of an earlier one and of the catalogue.
+  // Encodings, decided line by line when the file is not UTF-8 as a whole.
+  const QString names = QString::fromUtf8("Müller,Präzi 5,Std,10360,Pftu:0.0020\n");
+  QTest::newRow("UTF-8 and Latin-1 lines")
+      << QStringList() << HEADER + names.toUtf8() + QString(names).replace("Std", "Ötz").toLatin1()
+      << QStringList{QString::fromUtf8("makes: Müller"),
+                     QString::fromUtf8("Müller,Präzi 5,Std,10360,Pftu:0.0020"),
+                     QString::fromUtf8("Müller,Präzi 5,Ötz,10360,Pftu:0.0020")}
+      << QString() << QString() << QStringList();
+  QTest::newRow("NUL byte in a Latin-1 file")
+      << old_rows
+      << HEADER + QByteArray("Acme,X1,Standard,10360,Pftu:0.0\0"
+                             "020,E0:0.0015\xb5\n",
+                             47)
+      << kept
+      << QString::fromUtf8("line 3 skipped: Pftu: '0.0?020' is not a valid expression; E0: "
+                           "'0.0015µ' is not a valid expression")
+      << QString() << QStringList();
+
+  // Names cleaned of blanks, a comma at the end, a later line replacing an earlier one and the
+  // stored rows, a component given twice.
   QTest::newRow("good lines")
       << old_rows
-      << HEADER +
-             "O'Brien,X/1,Std[2],10360,Pftu:0.0020\n"
-             "Acme,Big    Model,Standard,10360,E0: 0.0015 + 0.0033 l/1000,\n" +
-             record + "Acme,X1,Standard,10360,Pftu:0.0020\n"
-      << QStringList{"makes: Acme|OBrien", "Acme,Big Model,Standard,10360,E0:0.0015+0.0033L/1000",
-                     "Acme,X1,Standard,10360,Pftu:0.0020", "OBrien,X1,Std2,10360,Pftu:0.0020"}
-      << QString() << QString() << Import_Events({1, 3, 4, 5, 6}, 6, 2);
+      << HEADER + "Acme,Big    Model,Standard,10360,E0: 0.0015 + 0.0033 l/1000,\n" + record +
+             "Acme,X1,Standard,10360,Pftu:0.0020,R0:0.0030,Pftu:0.0040,Pftu:0.0050\n"
+      << QStringList{"makes: Acme", "Acme,Big Model,Standard,10360,E0:0.0015+0.0033L/1000",
+                     "Acme,X1,Standard,10360,Pftu:0.0020,R0:0.0030"}
+      << "line 5: Pftu is given 3 times, the first is kept" << QString()
+      << Import_Events({1, 3, 4, 5}, 5, 1);
 
-  // Bad fields: each problem is reported and costs no more than the field, or the line.
-  QTest::newRow("bad fields")
+  // Every wrong line is skipped whole and leaves the stored rows of its machine alone.
+  QTest::newRow("wrong lines")
       << old_rows
-      << HEADER + "Acme,X1,Standard,10360,E0\n"
-                  "Acme,X2,Std,10360,E0:x,Pftu:0.0015+0.0033L/1000,R0:0.0010,"
-                  "E150:0.0015:0.0033,Ts_Min:0.0020\n"
-                  "Acme\n"
-                  "NewCo,N1,Std,ISO 10360,E0:0.0015+0.0033L/1000\n"
-      << QStringList{"makes: Acme", "Acme,X2,Std,10360,R0:0.0010"}
-      << "line 3: component field 'E0' has no expression\n"
-         "line 4: E0: 'x' is not a valid expression\n"
-         "line 4: Pftu: '0.0015+0.0033L/1000' is not accepted for this component\n"
-         "line 4: component field 'E150:0.0015:0.0033' has more than one colon\n"
-         "line 4: Ts_Min: '0.0020' is not accepted for this component\n"
-         "line 5: fewer than five fields\n"
-         "line 6: Standard type 'ISO 10360' does not exist"
-      << QString() << Import_Events({1, 3, 4, 5, 6}, 6, 1);
-  // A line the database refuses leaves the catalogue as it was before that line.
-  QTest::newRow("failing lines")
-      << old_rows
-      << HEADER + record.chopped(1) + ",E999:0.0010\n" +
-             "NewCo,N1,Std,10360,E999:0.0010\nBeta,B1,Std,10360,Pftu:0.0020\n"
-      << QStringList{"makes: Acme|Beta", old_rows[0], "Beta,B1,Std,10360,Pftu:0.0020"}
-      << "line 3: Component type 'E999' does not exist\n"
-         "line 4: Component type 'E999' does not exist"
-      << QString() << Import_Events({1, 3, 4, 5}, 5, 1);
+      << HEADER + "Acme,X1,Standard,10360\n"
+                  "Acme,X1,Standard,10360,E0\n"
+                  "Acme,X1,Standard,10360,E0:x,Pftu:0.0015+0.0033L/1000,E150:0.0015:0.0033,"
+                  "Ts_Min:0.0020\n"
+                  "Acme,X1,Standard,ISO 10360,E0:0.0015+0.0033L/1000\n"
+                  "Acme,X1,Standard,10360,E999:0.0010,Pftu:0.0020\n"
+                  "Acme,X1,Standard,10360,Pftu:12345,Ts_Min:39.999C\n"
+                  "'',X1,Standard,10360,Pftu:0.0020\n"
+                  "Acme,X1,Standard,10360,\n"
+      << kept
+      << "line 3 skipped: fewer than five fields\n"
+         "line 4 skipped: component field 'E0' has no expression\n"
+         "line 5 skipped: E0: 'x' is not a valid expression; Pftu: '0.0015+0.0033L/1000' is not "
+         "accepted for this component; component field 'E150:0.0015:0.0033' has more than one "
+         "colon; 1 more problems\n"
+         "line 6 skipped: Standard type 'ISO 10360' does not exist\n"
+         "line 7 skipped: Component type 'E999' does not exist\n"
+         "line 8 skipped: Pftu: '12345' has too many digits to be stored; Ts_Min: '39.999C' rounds "
+         "to 40.00 C, outside 10 to 40 C\n"
+         "line 9 skipped: make '''' is empty or holds a control character\n"
+         "line 10 skipped: no component field"
+      << QString() << Import_Events({1, 3, 4, 5, 6, 7, 8, 9, 10}, 10, 0);
 }
 
 void TestImportExportThread::import_file()
@@ -338,12 +382,13 @@ void TestImportExportThread::import_file()
 
   QVERIFY(Store(d_test.get(), setup));
   TImportExportThread thread;
-  QCOMPARE(Run_Import(file, &thread), events);
-  QCOMPARE(thread.Has_Error(), !error.isEmpty());
+  const QStringList sent = Run_Import(file, &thread);
   QCOMPARE(thread.Error_Text(), error);
-  QCOMPARE(thread.Has_Warnings(), !warnings.isEmpty());
-  QCOMPARE(thread.Warning_Text(), warnings);
+  QCOMPARE(thread.Has_Error(), !error.isEmpty());
+  QCOMPARE(thread.Warning_Text().split('\n'), warnings.split('\n'));
   QCOMPARE(Catalogue(d_database), expected);
+  if (!events.isEmpty())
+    QCOMPARE(sent, events);
 }
 
 void TestImportExportThread::import_estimates_imported_makes()
@@ -362,21 +407,73 @@ void TestImportExportThread::import_estimates_imported_makes()
   QCOMPARE(d_test->Rows("Zeta", "Z1", "Std").filter("B89.4.1"), QStringList());
 }
 
-void TestImportExportThread::warnings_are_limited_and_cleared()
+void TestImportExportThread::warnings_are_bounded_and_cleared()
 {
+  // A megabyte-long bad value, then lines whose warnings would pass the text limit before the
+  // line limit.
   const int limit = TImportExportThread::MAXIMUM_WARNING_LINES;
+  const QString euros(100, QChar(0x20ac));
   TImportExportThread thread;
-  Run_Import(HEADER + QByteArray("Acme,X1\n").repeated(limit + 30), &thread);
-  QVERIFY(thread.Has_Warnings());
-  const QStringList lines = thread.Warning_Text().split('\n');
-  QCOMPARE(lines.size(), limit + 1);
-  QCOMPARE(lines.first(), QString("line 3: fewer than five fields"));
-  QCOMPARE(lines.at(limit - 1), QStringLiteral("line %1: fewer than five fields").arg(limit + 2));
-  QCOMPARE(lines.last(), QString("... and 30 more problems"));
+  Run_Import(HEADER + "Acme,X1,Std,10360,Pftu:" + QByteArray(1 << 20, '9') + "\n" +
+                 QStringLiteral("%1,X1,Std,10360,%1a:1,%1b:1,%1c:1,%1d:1\n")
+                     .arg(euros)
+                     .repeated(limit)
+                     .toUtf8(),
+             &thread);
+  const QString text = thread.Warning_Text();
+  QVERIFY(text.toUtf8().size() < 65536);
+  const QStringList lines = text.split('\n');
+  QCOMPARE(lines.first(),
+           "line 3 skipped: Pftu: '" + QString(60, '9') + "...' is not a valid expression");
+  QVERIFY2(lines.size() < limit, qPrintable(QString::number(lines.size())));
+  QCOMPARE(lines.at(1).size(), 243);
+  QCOMPARE(lines.last(),
+           QStringLiteral("... and %1 more problems").arg(limit + 1 - (lines.size() - 1)));
 
+  Run_Import(HEADER + QByteArray("Acme,X1\n").repeated(limit + 30), &thread);
+  QCOMPARE(thread.Warning_Text().count('\n'), limit);
+  QVERIFY(thread.Warning_Text().endsWith("\n... and 30 more problems"));
   Run_Import(HEADER, &thread);
   QVERIFY(!thread.Has_Warnings());
   QCOMPARE(thread.Warning_Text(), QString());
+}
+
+void TestImportExportThread::import_database_failure_data()
+{
+  QTest::addColumn<QString>("refusal"); // the condition under which the file refuses a row
+  QTest::addColumn<QString>("error");
+
+  // Lines that are right, so that the failure can only be the database's.
+  QTest::newRow("a write") << "NEW.expression='0.0042'"
+                           << "Cannot import '%1': line 4: Cannot add data to table "
+                              "'specification'.  Reason: refused";
+  QTest::newRow("the import's own estimation")
+      << "NEW.source=1"
+      << "Cannot import '%1': cannot estimate New, N1, Std: Cannot add data to table "
+         "'specification'.  Reason: refused";
+}
+
+void TestImportExportThread::import_database_failure()
+{
+  QFETCH(QString, refusal);
+  QFETCH(QString, error);
+
+  QVERIFY(Store(d_test.get(), {"Acme,X1,Std,10360,E0:0.0010+0.0020L/1000"}));
+  TOtherConnection other(d_database->File_Name());
+  QVERIFY(other.Execute("CREATE TRIGGER refuse BEFORE INSERT ON specification WHEN " + refusal +
+                        " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  const QStringList before = other.Dump();
+  TImportExportThread thread;
+  Run_Import(HEADER + "New,N1,Std,10360,E0:0.0015+0.0033L/1000\n"
+                      "Acme,X1,Std,10360,Pftu:0.0042\n",
+             &thread);
+  QVERIFY(thread.Has_Error());
+  QVERIFY2(thread.Error_Text().startsWith(error.arg(d_test->Path("import.csv"))),
+           qPrintable(thread.Error_Text()));
+  QCOMPARE(other.Dump(), before);
+  QString integrity;
+  QVERIFY(other.Execute("PRAGMA integrity_check", &integrity));
+  QCOMPARE(integrity, QString("ok"));
 }
 
 void TestImportExportThread::unopenable_file_data()
@@ -464,6 +561,9 @@ void TestImportExportThread::round_trip_data()
                            << false;
   QTest::newRow("outside Latin-1")
       << QString::fromUtf8("Łódź Metrology") << QString::fromUtf8("Ω-Series €") << true;
+  QTest::newRow("Latin-1 that reads as UTF-8") << QString::fromUtf8("Ã©tude") << "E1" << true;
+  QTest::newRow("a make like a comment") << "#1 Metrology"
+                                         << "M1" << false;
 }
 
 void TestImportExportThread::round_trip()
@@ -472,11 +572,12 @@ void TestImportExportThread::round_trip()
   QFETCH(QString, model);
   QFETCH(bool, utf8);
 
-  // Manufacturer's rows in two standards of one configuration, and the estimates made for them.
+  // Manufacturer's rows in two standards of one configuration, values finer than 0.1 um among
+  // them, and the estimates made for them.
   TImportExportThread thread;
   Run_Import(BOM + HEADER +
-                 QStringLiteral("%1,%2,Std,10360,E0:0.0015+0.0033L/1000,R0:0.0030,Pftu:0.0020\n"
-                                "%1,%2,Std,B89.4.1,Volume:0.0100/300,Repeat:0.0020\n"
+                 QStringLiteral("\"%1\",%2,Std,10360,E0:0.00025+0.0015L/666,R0:0.0030,Pftu:0.0020\n"
+                                "\"%1\",%2,Std,B89.4.1,Volume:0.0100/300,Repeat:0.0020\n"
                                 "Zürich,Z1,Std,CMMA,M:0.0015+0.0033L/1000|0.0080,Repeat:0.0030\n"
                                 "Beta,B1,Std,VDIVDE_2617,U3:0.0010+0.0020L/1000,V3:0.0015\n")
                      .arg(make, model)
@@ -485,12 +586,14 @@ void TestImportExportThread::round_trip()
   QVERIFY2(!thread.Has_Error() && !thread.Has_Warnings(), qPrintable(thread.Warning_Text()));
   const QStringList before = Catalogue(d_database, true);
   QVERIFY(before.join('\n').contains('~'));
+  QVERIFY(before.join('\n').contains("E0:0.00025+0.0015L/666"));
 
+  // Into the same catalogue, and into a new one, whose export is the same file.
   const QString path = d_test->Path("exchange.csv");
   Run(&thread, TImportExportThread::MODE_EXPORT, path);
   QVERIFY2(!thread.Has_Error(), qPrintable(thread.Error_Text()));
-  QCOMPARE(File_Bytes(path).startsWith(BOM), utf8);
-  // Into the same catalogue, and into a new one.
+  const QByteArray exported = File_Bytes(path);
+  QCOMPARE(exported.startsWith(BOM), utf8);
   TTestDatabase other;
   QVERIFY(other.Is_Valid());
   for (TDatabase *database : {d_database, other.Get()})
@@ -499,6 +602,9 @@ void TestImportExportThread::round_trip()
     QVERIFY2(!thread.Has_Error() && !thread.Has_Warnings(), qPrintable(thread.Warning_Text()));
     QCOMPARE(Catalogue(database, true), before);
   }
+  const QString again = d_test->Path("again.csv");
+  Run(&thread, TImportExportThread::MODE_EXPORT, again, other.Get());
+  QCOMPARE(File_Bytes(again), exported);
 }
 
 void TestImportExportThread::import_while_reading()
