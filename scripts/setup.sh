@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Metrova need.
+# Installs the Debian 12 packages that building, testing and running Metrova need; with --fuzz
+# also clang and libFuzzer for scripts/fuzz.sh.
 # Packages that are installed already are skipped; sudo is used when not run as root.
 set -euo pipefail
 
@@ -9,6 +10,9 @@ packages=(
   fonts-liberation fonts-dejavu-core
   poppler-utils
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -121,7 +121,8 @@ void TDatabaseItem::Sanitize(QString *str)
 
 QString TDatabaseItem::Cleaned_Name(const QString &name)
 {
-  QString cleaned = Sanitize(name.simplified());
+  // Cleaned first: a removed character may leave two blanks side by side.
+  const QString cleaned = Sanitize(name).simplified();
   const bool control = std::any_of(
       cleaned.cbegin(), cleaned.cend(),
       [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7f; });
