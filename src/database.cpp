@@ -1,5 +1,12 @@
 #include "database.h"
 
+#include "configurationnames.h"
+#include "databaseschema.h"
+#include "specificationestimation.h"
+#include "specificationreader.h"
+#include "sqlconnection.h"
+#include "standardcatalogue.h"
+
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -8,156 +15,26 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <array>
-#include <iterator>
-#include <vector>
 
 namespace
 {
 const char *const NOT_CONNECTED = "Not connected";
 
-struct TTableDefinition
-{
-  const char *name;
-  const char *statement;
-  const char *failure;
-};
-
-// In the order of creation.
-enum TTable
-{
-  TABLE_MAKE = 0,
-  TABLE_MODEL_TYPES,
-  TABLE_OPTION_TYPES,
-  TABLE_STANDARD_TYPES,
-  TABLE_COMPONENT_TYPES,
-  TABLE_SPECIFICATION
-};
-
-const TTableDefinition TABLES[] = {
-
-    {"make", "CREATE TABLE make(make_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'make(...)'"},
-    {"model_types",
-     "CREATE TABLE model_types(model_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'model_types(...)'"},
-    {"option_types",
-     "CREATE TABLE option_types(option_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'option_types(...)'"},
-    {"standard_types",
-     "CREATE TABLE standard_types(standard_type_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'standard_types(...)'"},
-    {"component_types",
-     "CREATE TABLE component_types(component_type_id INTEGER PRIMARY KEY AUTOINCREMENT,standard_id "
-     "INTEGER,name TEXT,description TEXT,expression_types INTEGER)",
-     "Cannot create table 'component_types(...)'"},
-    {"specification",
-     "CREATE TABLE specification(make_id INTEGER,model_id INTEGER,option_id INTEGER,standard_id "
-     "INTEGER,component_id INTEGER,expression TEXT,source INTEGER)",
-     "Cannot create table 'specification(...)'"}};
-
-// Lookups by name and the per-machine queries would scan whole tables without these.
-const char *const INDEX_STATEMENTS[] = {
-    "CREATE INDEX IF NOT EXISTS make_name ON make(name)",
-    "CREATE INDEX IF NOT EXISTS model_types_name ON model_types(name)",
-    "CREATE INDEX IF NOT EXISTS option_types_name ON option_types(name)",
-    "CREATE INDEX IF NOT EXISTS standard_types_name ON standard_types(name)",
-    "CREATE INDEX IF NOT EXISTS component_types_standard_name ON component_types(standard_id,name)",
-    "CREATE INDEX IF NOT EXISTS specification_configuration ON "
-    "specification(make_id,model_id,option_id,standard_id,component_id)",
-};
-
-const char *const STANDARD_SEED[] = {"10360", "B89.4.1", "VDIVDE_2617", "CMMA"};
-
-struct TComponentSeed
-{
-  const char *standard;
-  const char *name;
-  const char *description;
-  int expression_types;
-};
-
-const TComponentSeed COMPONENT_SEED[] = {
-    {"10360", "Pftu", "Maximum probe form error", 1},
-    {"10360", "R0", "Maximum length variation for E0", 1},
-    {"10360", "Rpt", "Maximum sphere position variation", 1},
-    {"10360", "E0", "Maximum length error", 62},
-    {"10360", "E150", "Maximum length error with probe offset", 62},
-    {"10360", "Ts_Max", "Maximum volume temperature celsius", 64},
-    {"10360", "Ts_Min", "Minimum volume temperature celsius", 64},
-    {"B89.4.1", "Repeat", "Maximum sphere position variation", 1},
-    {"B89.4.1", "Volume", "Maximum length variation of a ballbar", 62},
-    {"B89.4.1", "Probe_Roll", "Maximum third axis ballbar length variation", 6},
-    {"VDIVDE_2617", "U1", "Maximum length error in one axis", 44},
-    {"VDIVDE_2617", "U2", "Maximum length error in two axis", 44},
-    {"VDIVDE_2617", "U3", "Maximum length error in three axis", 44},
-    {"VDIVDE_2617", "V1", "Maximum probe error in one axis", 1},
-    {"VDIVDE_2617", "V2", "Maximum probe error in two axis", 1},
-    {"VDIVDE_2617", "V3", "Maximum probe error in three axis", 1},
-    {"CMMA", "G", "Maximum probe error", 1},
-    {"CMMA", "M", "Maximum length measurement error", 44},
-    {"CMMA", "Repeat", "Maximum length variation error", 1},
-};
-
-// The tables of the names of a configuration, in the order of its names: make, model, option.
-struct TNameTable
-{
-  QString table;
-  QString id_column;
-  // A name that occurs twice (a file edited elsewhere) resolves to its first row.
-  QString id_statement;
-  QString name_statement;
-  QString insert_statement;
-  QString missing;
-};
-
-const TNameTable NAME_TABLES[] = {
-    {QStringLiteral("make"), QStringLiteral("make_id"),
-     QStringLiteral("SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1"),
-     QStringLiteral("SELECT name FROM make WHERE make_id=?"),
-     QStringLiteral("INSERT INTO make (name) VALUES (?)"), QStringLiteral("CMM Make not found.")},
-    {QStringLiteral("model_types"), QStringLiteral("model_id"),
-     QStringLiteral("SELECT model_id FROM model_types WHERE name=? ORDER BY model_id LIMIT 1"),
-     QStringLiteral("SELECT name FROM model_types WHERE model_id=?"),
-     QStringLiteral("INSERT INTO model_types (name) VALUES (?)"),
-     QStringLiteral("CMM Model not found.")},
-    {QStringLiteral("option_types"), QStringLiteral("option_id"),
-     QStringLiteral("SELECT option_id FROM option_types WHERE name=? ORDER BY option_id LIMIT 1"),
-     QStringLiteral("SELECT name FROM option_types WHERE option_id=?"),
-     QStringLiteral("INSERT INTO option_types (name) VALUES (?)"),
-     QStringLiteral("CMM Option not found.")},
-};
+using TStoredRow = TSpecificationEstimation::TStoredRow;
+using TStoredRows = TSpecificationEstimation::TStoredRows;
 
 enum TNameKind
 {
-  NAME_MAKE = 0,
-  NAME_MODEL,
-  NAME_OPTION
+  NAME_MAKE = TConfigurationNames::MAKE,
+  NAME_MODEL = TConfigurationNames::MODEL,
+  NAME_OPTION = TConfigurationNames::OPTION
 };
 
-// The condition on the specification rows (as s) of a make, of a make and model, or of a make,
-// model and option given by names, resolved inside the statement as the look-ups by name resolve
-// them: a read by names is then one statement instead of one per name.
 QString Rows_Of_Names(int name_count)
 {
-  QStringList conditions;
-  for (int kind = 0; kind < name_count; ++kind)
-  {
-    conditions.append(QStringLiteral("s.%1=(%2)")
-                          .arg(NAME_TABLES[kind].id_column, NAME_TABLES[kind].id_statement));
-  }
-  return conditions.join(QLatin1String(" AND "));
+  return TConfigurationNames::Rows_Of_Names(name_count);
 }
 
-// The rows that make records: read with their columns in this order, standard_id, component_id,
-// source and expression, they build their items in one way (TDatabase::Read_Stored_Rows).
-const QString STATEMENT_READ_STANDARD = QStringLiteral(
-    "SELECT standard_id,component_id,source,expression FROM specification WHERE make_id=? AND "
-    "model_id=? AND option_id=? AND standard_id=? ORDER BY rowid");
-// A pass of the estimation reads the whole configuration once.
-const QString STATEMENT_READ_CONFIGURATION = QStringLiteral(
-    "SELECT standard_id,component_id,source,expression FROM specification WHERE make_id=? AND "
-    "model_id=? AND option_id=? ORDER BY rowid");
 const QString STATEMENT_INSERT =
     QStringLiteral("INSERT INTO specification "
                    "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
@@ -167,28 +44,9 @@ const QString STATEMENT_DELETE_ESTIMATED = QStringLiteral(
 const QString STATEMENT_EXISTS = QStringLiteral(
     "SELECT source FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND "
     "standard_id=? AND component_id=? LIMIT 1");
-// The names come with the rows so that a read costs one statement.
-const QString STATEMENT_READ_BY_ID = QStringLiteral(
-    "SELECT s.expression,s.source,c.name,m.name,mt.name,o.name,st.name FROM specification AS s "
-    "LEFT JOIN component_types AS c "
-    "ON c.component_type_id=s.component_id AND c.standard_id=s.standard_id "
-    "LEFT JOIN make AS m ON m.make_id=s.make_id "
-    "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
-    "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
-    "LEFT JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
-    "WHERE s.make_id=? AND s.model_id=? AND s.option_id=? AND s.standard_id=? ORDER BY s.rowid");
-
 QString Insert_Failure(const QString &table, const QString &reason)
 {
   return QStringLiteral("Cannot add data to table '%1'.  Reason: %2").arg(table, reason);
-}
-
-// Savepoint names are identifiers, which cannot be bound: quote them as identifiers instead.
-QString Quoted_Identifier(const QString &name)
-{
-  QString quoted = name;
-  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 // Runs its function when the scope ends, whichever way it ends.
@@ -205,309 +63,6 @@ private:
   TFunction d_function;
 };
 
-template <typename TValue>
-void Bind_Values(QSqlQuery *query, std::initializer_list<TValue> values)
-{
-  int position = 0;
-  for (const TValue &value : values)
-  {
-    query->bindValue(position++, value);
-  }
-}
-
-// Runs a prepared and bound statement and hands each row to read_row. False, with the reason in
-// *error where one is given, when the statement fails at once or midway. The statement is
-// finished either way, so that no read lock outlives the call.
-template <typename TReadRow>
-bool Read_Rows(QSqlQuery *query, QString *error, TReadRow read_row)
-{
-  if (query->exec())
-  {
-    while (query->next())
-    {
-      read_row(*query);
-    }
-  }
-  const bool complete = !query->lastError().isValid();
-  if (!complete && error)
-  {
-    *error = query->lastError().text();
-  }
-  query->finish();
-  return complete;
-}
-
-// The first column of every row as text; false for a statement that could not be prepared.
-bool Read_Names(QSqlQuery *query, QStringList *names)
-{
-  return query &&
-         Read_Rows(query, nullptr,
-                   [names](const QSqlQuery &row) { names->append(row.value(0).toString()); });
-}
-
-// A stored row with its item. The estimation keeps all rows of one configuration in storage
-// order: a pass's sources are the rows of its standard, and any row, manufacturer's or estimated,
-// keeps an estimate of its component out.
-struct TStoredRow
-{
-  int standard_id;
-  int component_id;
-  TSpecificationItem item;
-};
-
-using TStoredRows = std::vector<TStoredRow>;
-
-void Name_Record(TDatabaseItem *record, const QString &make, const QString &model,
-                 const QString &option, const QString &standard)
-{
-  record->Set_Make(make);
-  record->Set_Model(model);
-  record->Set_Option(option);
-  record->Set_Standard(standard);
-}
-
-const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
-const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
-const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear");
-const QString SAVEPOINT_INITIALIZE = QStringLiteral("metrova_initialize");
-const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
-const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
-
-// ---------------------------------------------------------------------------------------------
-// Estimation of the components of the other standards from the rows stored for one make, model
-// and option: conversion rules, the passes over the standards and the storage of the estimates.
-
-// Derived items wait in one list per target standard and are stored list by list in this order.
-enum TTarget
-{
-  TARGET_B89 = 0,
-  TARGET_10360,
-  TARGET_VDIVDE_2617,
-  TARGET_CMMA,
-  TARGET_COUNT
-};
-
-const char *const TARGET_STANDARDS[TARGET_COUNT] = {"B89.4.1", "10360", "VDIVDE_2617", "CMMA"};
-
-// A copy of its source item under the target's name, and the text of its expression; the text
-// is parsed only when the item is about to be stored, since most derivations find their row.
-struct TDerivedItem
-{
-  TSpecificationItem item;
-  QString text;
-};
-
-using TPendingLists = std::array<std::vector<TDerivedItem>, TARGET_COUNT>;
-
-// The components that hold one and the same length error. "Volume" of "B89.4.1" holds twice it.
-struct TLengthErrorComponent
-{
-  TTarget target;
-  const char *component;
-};
-
-const TLengthErrorComponent LENGTH_ERROR_COMPONENTS[] = {
-    {TARGET_10360, "E0"}, {TARGET_10360, "E150"}, {TARGET_VDIVDE_2617, "U3"}, {TARGET_CMMA, "M"}};
-
-// Constant-to-constant rules of the repeatability and probing components.
-struct TConstantTarget
-{
-  TTarget target;
-  const char *component;
-  double factor;
-};
-
-struct TConstantRule
-{
-  TTarget source;
-  const char *component;
-  int target_count;
-  TConstantTarget targets[3];
-};
-
-const TConstantRule CONSTANT_RULES[] = {
-    {TARGET_10360, "R0", 2, {{TARGET_B89, "Repeat", 0.5}, {TARGET_CMMA, "Repeat", 1.0}}},
-    {TARGET_10360, "Rpt", 2, {{TARGET_B89, "Repeat", 1.0}, {TARGET_CMMA, "Repeat", 2.0}}},
-    {TARGET_B89,
-     "Repeat",
-     3,
-     {{TARGET_10360, "Rpt", 1.0}, {TARGET_CMMA, "Repeat", 2.0}, {TARGET_10360, "R0", 2.0}}},
-    {TARGET_CMMA,
-     "Repeat",
-     3,
-     {{TARGET_B89, "Repeat", 0.5}, {TARGET_10360, "Rpt", 0.5}, {TARGET_10360, "R0", 1.0}}},
-    {TARGET_10360, "Pftu", 1, {{TARGET_VDIVDE_2617, "V3", 1.0}}},
-    {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
-};
-
-// The number formats of millimetre texts: error values, Td coefficients and divisors.
-QString Fixed_4(double value)
-{
-  return QString::number(value, 'f', 4);
-}
-QString Fixed_5(double value)
-{
-  return QString::number(value, 'f', 5);
-}
-QString General(double value)
-{
-  return QString::number(value, 'g', 6);
-}
-
-QString Linear_Text(double a, double b, double n)
-{
-  return QStringLiteral("%1+%2L/%3").arg(Fixed_4(a), Fixed_4(b), General(n));
-}
-
-QString Linear_Maximum_Text(double a, double b, double n, double m)
-{
-  return QStringLiteral("%1+%2L/%3|%4").arg(Fixed_4(a), Fixed_4(b), General(n), Fixed_4(m));
-}
-
-QString Temperature_Text(double a, double b, double c, double d, double n)
-{
-  return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
-      .arg(Fixed_4(a), Fixed_5(b), Fixed_4(c), Fixed_5(d), General(n));
-}
-
-// A length error of kind 4, 8 or 32 with its error values scaled; Td coefficients never scale.
-// Empty for any other kind.
-QString Scaled_Length_Error_Text(const TExpressionItem &expression, double scale,
-                                 double maximum_scale)
-{
-  const auto value = [&expression](int index)
-  { return expression.Component(index, TExpressionItem::UNITS_MM); };
-
-  switch (expression.Expression_Type())
-  {
-  case TExpressionItem::EXPRESSION_LINEAR:
-    return Linear_Text(scale * value(0), scale * value(1), value(2));
-  case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
-    return Linear_Maximum_Text(scale * value(0), scale * value(1), value(2),
-                               maximum_scale * value(3));
-  case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
-    return Temperature_Text(scale * value(0), value(1), scale * value(2), value(3), value(4));
-  default:
-    return QString();
-  }
-}
-
-// The repeatability R of a "B89.4.1" record, read from its "Repeat" text as stored.
-struct TRepeatability
-{
-  bool available = false;
-  double value = 0.0;
-};
-
-void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
-                      const char *component, const QString &text)
-{
-  TDerivedItem derived{source, text};
-  derived.item.name = QLatin1String(component);
-  derived.item.source = TDatabaseItem::SOURCE_ESTIMATED;
-  (*pending)[target].push_back(derived);
-}
-
-// Appends to the pending lists what one item of the source standard yields.
-void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
-                  const TRepeatability &repeatability, TPendingLists *pending)
-{
-  const TExpressionItem &expression = item.expression;
-  const int kind = expression.Expression_Type();
-
-  for (const TLengthErrorComponent &source : LENGTH_ERROR_COMPONENTS)
-  {
-    if (source.target != source_standard || item.name != QLatin1String(source.component))
-    {
-      continue;
-    }
-    const QString volume_text = Scaled_Length_Error_Text(expression, 2.0, 2.0);
-    if (volume_text.isEmpty())
-    {
-      return;
-    }
-    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume_text);
-    const QString text = Scaled_Length_Error_Text(expression, 1.0, 1.0);
-    for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
-    {
-      if (&target != &source)
-      {
-        Add_Derived_Item(pending, target.target, item, target.component, text);
-      }
-    }
-    return;
-  }
-
-  if (source_standard == TARGET_B89 && item.name == QLatin1String("Volume"))
-  {
-    const auto value = [&expression](int index)
-    { return expression.Component(index, TExpressionItem::UNITS_MM); };
-
-    QString text;
-    if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH)
-    {
-      // The value stated for length N becomes the length-dependent part.
-      if (repeatability.available)
-      {
-        text = Linear_Text(repeatability.value, value(0) / 2.0, value(1));
-      }
-    }
-    else if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE)
-    {
-      if (repeatability.available)
-      {
-        text = QStringLiteral("%1+0.00000Td+(%2+%3Td)L/%4")
-                   .arg(Fixed_4(repeatability.value), Fixed_4(value(0) / 2.0), Fixed_5(value(1)),
-                        General(value(2)));
-      }
-    }
-    else
-    {
-      // The maximum of a ballbar length variation is kept as it is.
-      text = Scaled_Length_Error_Text(expression, 0.5, 1.0);
-    }
-    if (!text.isEmpty())
-    {
-      for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
-      {
-        Add_Derived_Item(pending, target.target, item, target.component, text);
-      }
-    }
-    return;
-  }
-
-  if (kind != TExpressionItem::EXPRESSION_CONSTANT)
-  {
-    return;
-  }
-  const double a = expression.Component(0, TExpressionItem::UNITS_MM);
-  for (const TConstantRule &rule : CONSTANT_RULES)
-  {
-    if (rule.source != source_standard || item.name != QLatin1String(rule.component))
-    {
-      continue;
-    }
-    for (int index = 0; index < rule.target_count; ++index)
-    {
-      const TConstantTarget &target = rule.targets[index];
-      Add_Derived_Item(pending, target.target, item, target.component, Fixed_4(target.factor * a));
-    }
-    return;
-  }
-}
-
-int Target_Of(const QString &standard)
-{
-  for (int target = 0; target < TARGET_COUNT; ++target)
-  {
-    if (standard == QLatin1String(TARGET_STANDARDS[target]))
-    {
-      return target;
-    }
-  }
-  return -1;
-}
-
 bool Row_Exists(const TStoredRows &rows, int standard_id, int component_id)
 {
   return std::any_of(rows.begin(), rows.end(),
@@ -516,100 +71,37 @@ bool Row_Exists(const TStoredRows &rows, int standard_id, int component_id)
                      });
 }
 
-// What the rows of one standard yield, in the order of the pending lists.
-TPendingLists Derive_From_Standard(TTarget source_standard, int standard_id,
-                                   const TStoredRows &rows)
-{
-  TRepeatability repeatability;
-  if (source_standard == TARGET_B89)
-  {
-    // R as stored, that is rounded to the text's four decimals.
-    const auto repeat = std::find_if(rows.begin(), rows.end(),
-                                     [standard_id](const TStoredRow &row) {
-                                       return row.standard_id == standard_id &&
-                                              row.item.name == QLatin1String("Repeat");
-                                     });
-    if (repeat != rows.end())
-    {
-      repeatability.available = true;
-      repeatability.value =
-          repeat->item.expression.Expression_Text(TExpressionItem::UNITS_MM).toDouble();
-    }
-  }
-  TPendingLists pending;
-  for (const TStoredRow &row : rows)
-  {
-    if (row.standard_id == standard_id)
-    {
-      Derive_Items(source_standard, row.item, repeatability, &pending);
-    }
-  }
-  return pending;
-}
-
-// Inserts the derived items whose component has no row yet, list by list; the first derivation
-// of a component wins. Stored rows are appended to the configuration.
-bool Store_Derived_Items(TDatabase *database, QSqlQuery *insert_query, int make_id, int model_id,
-                         int option_id, const TPendingLists &pending, TStoredRows *rows,
-                         QString *error)
-{
-  for (int target = 0; target < TARGET_COUNT; ++target)
-  {
-    if (pending[target].empty())
-    {
-      continue;
-    }
-    const int target_id = database->Standard_Type_Id(QLatin1String(TARGET_STANDARDS[target]));
-    if (target_id < 0)
-    {
-      continue; // a catalogue without that standard has nowhere to put its estimates
-    }
-    for (const TDerivedItem &derived : pending[target])
-    {
-      const int component_id = database->Component_Type_Id(target_id, derived.item.name);
-      if (component_id < 0 || Row_Exists(*rows, target_id, component_id))
-      {
-        continue;
-      }
-      TSpecificationItem item = derived.item;
-      // A value too large for the text forms parses to nothing; "0.0000" would be a made-up zero.
-      if (item.expression.Set_Expression(derived.text, TExpressionItem::UNITS_MM) ==
-          TExpressionItem::EXPRESSION_UNDEFINED)
-      {
-        continue;
-      }
-      Bind_Values<QVariant>(
-          insert_query, {make_id, model_id, option_id, target_id, component_id,
-                         item.expression.Expression_Text(TExpressionItem::UNITS_MM), item.source});
-      const bool inserted = insert_query->exec();
-      if (!inserted)
-      {
-        *error = Insert_Failure(QStringLiteral("specification"), insert_query->lastError().text());
-      }
-      insert_query->finish();
-      if (!inserted)
-      {
-        return false;
-      }
-      rows->push_back(TStoredRow{target_id, component_id, item});
-    }
-  }
-  return true;
-}
-
-bool Anything_Derived(const TPendingLists &pending)
-{
-  return std::any_of(pending.begin(), pending.end(),
-                     [](const std::vector<TDerivedItem> &list) { return !list.empty(); });
-}
-
+const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
+const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
+const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
+const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
 } // namespace
 
-TDatabase::TDatabase(const QString &connection_name) : d_connection_name(connection_name) {}
+TDatabase::TDatabase(const QString &connection_name)
+    : d_connection_name(connection_name), d_sql(std::make_unique<TSqlConnection>(connection_name)),
+      d_catalogue(std::make_unique<TStandardCatalogue>(d_sql.get())),
+      d_schema(std::make_unique<TDatabaseSchema>(d_sql.get(), d_catalogue.get())),
+      d_names(std::make_unique<TConfigurationNames>(d_sql.get())),
+      d_reader(
+          std::make_unique<TSpecificationReader>(d_sql.get(), d_catalogue.get(), d_names.get()))
+{
+}
 
 TDatabase::~TDatabase()
 {
   Close();
+}
+
+void TDatabase::Set_Busy_Timeout(int milliseconds)
+{
+  TSqlConnection::Set_Busy_Timeout(milliseconds);
+}
+
+template <typename TSource, typename TResult>
+TResult TDatabase::Take_Failure(const TSource &source, TResult result)
+{
+  d_last_error = source.Error();
+  return result;
 }
 
 bool TDatabase::Require_Open()
@@ -625,80 +117,18 @@ bool TDatabase::Require_Open()
 QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
                                      std::initializer_list<QVariant> values)
 {
-  QSqlQuery *prepared = nullptr;
-  const auto found = d_prepared_queries.find(statement);
-  if (found != d_prepared_queries.end())
-  {
-    prepared = found->second.get();
-  }
-  else
-  {
-    if (!Require_Open())
-    {
-      return nullptr;
-    }
-    auto query = std::make_unique<QSqlQuery>(*d_connection);
-    query->setForwardOnly(true);
-    if (!query->prepare(statement))
-    {
-      d_last_error = query->lastError().text();
-      return nullptr;
-    }
-    prepared = query.get();
-    d_prepared_queries.emplace(statement, std::move(query));
-  }
-  Bind_Values(prepared, values);
-  return prepared;
-}
-
-QSqlQuery *TDatabase::Quiet_Query(const QString &statement, std::initializer_list<QVariant> values,
-                                  QString *error)
-{
-  const QString previous_error = d_last_error;
-  QSqlQuery *query = Prepared_Query(statement, values);
+  QSqlQuery *query = d_sql->Prepared_Query(statement, values);
   if (!query)
   {
-    if (error)
-    {
-      *error = d_last_error;
-    }
-    d_last_error = previous_error;
+    d_last_error = d_sql->Error();
   }
   return query;
-}
-
-bool TDatabase::Run_Statement(const QString &statement, std::initializer_list<QVariant> values,
-                              QString *error)
-{
-  QSqlQuery *query = Quiet_Query(statement, values, error);
-  if (!query)
-  {
-    return false;
-  }
-  const bool executed = query->exec();
-  if (!executed)
-  {
-    *error = query->lastError().text();
-  }
-  query->finish();
-  return executed;
 }
 
 bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,
                              QVariant *value)
 {
-  QSqlQuery *query = Quiet_Query(statement, values);
-  if (!query)
-  {
-    return false;
-  }
-  const bool found = query->exec() && query->next();
-  if (found)
-  {
-    *value = query->value(0);
-  }
-  query->finish();
-  return found;
+  return d_sql->Select_Value(statement, values, value) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Connect(const QString &file_name)
@@ -711,35 +141,8 @@ bool TDatabase::Connect(const QString &file_name)
   }
   Close();
 
-  d_connection =
-      std::make_unique<QSqlDatabase>(QSqlDatabase::contains(d_connection_name)
-                                         ? QSqlDatabase::database(d_connection_name, false)
-                                         : QSqlDatabase::addDatabase(driver, d_connection_name));
-  if (d_connection->isOpen())
-  {
-    d_connection->close();
-  }
-  d_connection->setDatabaseName(file_name);
-  // A second connection on the same file (the worker thread's) waits for a writer to finish.
-  d_connection->setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-
   QSqlError error;
-  bool usable = d_connection->open();
-  if (!usable)
-  {
-    error = d_connection->lastError();
-  }
-  else
-  {
-    // SQLite opens any file; only a read tells whether it is a database at all.
-    QSqlQuery probe(*d_connection);
-    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next())
-    {
-      error = probe.lastError();
-      usable = false;
-    }
-  }
-  if (usable)
+  if (d_sql->Open(file_name, &error))
   {
     d_file_name = file_name;
     return true;
@@ -755,35 +158,19 @@ bool TDatabase::Connect(const QString &file_name)
   {
     report += QStringLiteral("\t\t%1\n").arg(name);
   }
-  d_connection->close();
-  d_connection.reset();
-  QSqlDatabase::removeDatabase(d_connection_name);
   d_last_error = report;
   return false;
 }
 
 bool TDatabase::Is_Open() const
 {
-  return d_connection && d_connection->isOpen();
+  return d_sql->Is_Open();
 }
 
 void TDatabase::Close()
 {
-  if (!d_connection)
-  {
-    return;
-  }
-  // Every statement must be gone before its connection is removed.
-  d_prepared_queries.clear();
-  d_savepoints.clear();
-  d_reading = false;
-  Invalidate_Catalogue_Cache();
-  d_connection->close();
-  d_connection.reset();
-  if (QSqlDatabase::contains(d_connection_name))
-  {
-    QSqlDatabase::removeDatabase(d_connection_name);
-  }
+  d_catalogue->Invalidate();
+  d_sql->Close();
 }
 
 bool TDatabase::Savepoint(const QString &name)
@@ -792,36 +179,14 @@ bool TDatabase::Savepoint(const QString &name)
   {
     return false;
   }
-  if (d_reading)
+  if (!d_sql->Savepoint(name))
   {
-    // Even a failing BEGIN IMMEDIATE would take the write lock for the read transaction.
-    d_last_error = QStringLiteral("A read transaction is open");
+    d_last_error = d_sql->Error();
     return false;
   }
-  QString error;
-  const bool outermost = d_savepoints.isEmpty();
-  // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
-  // transaction that has read would fail at its first write instead.
-  if (outermost && !Run_Statement(QStringLiteral("BEGIN IMMEDIATE"), {}, &error))
+  if (d_sql->Savepoint_Depth() == 1)
   {
-    d_last_error = error;
-    return false;
-  }
-  if (!Run_Statement(QStringLiteral("SAVEPOINT ") + Quoted_Identifier(name), {}, &error))
-  {
-    const QString failure = error;
-    if (outermost)
-    {
-      Run_Statement(QStringLiteral("ROLLBACK"), {}, &error);
-    }
-    d_last_error = failure;
-    return false;
-  }
-  d_savepoints.append(name);
-  if (outermost)
-  {
-    d_catalogue_current = false;
-    Validate_Catalogue_Cache();
+    d_catalogue->Transaction_Begun();
   }
   return true;
 }
@@ -832,33 +197,15 @@ bool TDatabase::Release_Savepoint(const QString &name)
   {
     return false;
   }
-  QString error;
-  const int position = d_savepoints.lastIndexOf(name);
-  if (!Run_Statement(QStringLiteral("RELEASE ") + Quoted_Identifier(name), {}, &error))
+  if (!d_sql->Release_Savepoint(name))
   {
-    d_last_error = error;
-    if (position == 0)
+    d_last_error = d_sql->Error();
+    // Ending the transaction in failure rolled it back, catalogue rows included.
+    if (d_sql->Savepoint_Depth() == 0)
     {
-      // The transaction is in an unknown state; end it rather than leave it open.
-      Run_Statement(QStringLiteral("ROLLBACK"), {}, &error);
-      d_savepoints.clear();
-      Invalidate_Catalogue_Cache();
+      d_catalogue->Invalidate();
     }
     return false;
-  }
-  if (position >= 0)
-  {
-    d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
-  }
-  if (position == 0)
-  {
-    if (!Run_Statement(QStringLiteral("COMMIT"), {}, &error))
-    {
-      d_last_error = error;
-      Run_Statement(QStringLiteral("ROLLBACK"), {}, &error);
-      Invalidate_Catalogue_Cache();
-      return false;
-    }
   }
   return true;
 }
@@ -870,17 +217,11 @@ bool TDatabase::Rollback_To_Savepoint(const QString &name)
     return false;
   }
   // Catalogue rows added since the savepoint disappear with it.
-  Invalidate_Catalogue_Cache();
-  QString error;
-  if (!Run_Statement(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name), {}, &error))
+  d_catalogue->Invalidate();
+  if (!d_sql->Rollback_To_Savepoint(name))
   {
-    d_last_error = error;
+    d_last_error = d_sql->Error();
     return false;
-  }
-  const int position = d_savepoints.lastIndexOf(name);
-  if (position >= 0)
-  {
-    d_savepoints.erase(d_savepoints.begin() + position + 1, d_savepoints.end());
   }
   return true;
 }
@@ -895,32 +236,17 @@ void TDatabase::Abandon_Savepoint(const QString &name)
 
 bool TDatabase::Begin_Read()
 {
-  if (!Is_Open() || !d_savepoints.isEmpty() || d_reading)
+  if (!d_sql->Begin_Read())
   {
     return false;
   }
-  QString error;
-  if (!Run_Statement(QStringLiteral("BEGIN"), {}, &error))
-  {
-    return false;
-  }
-  d_reading = true;
-  d_catalogue_current = false;
+  d_catalogue->Transaction_Begun();
   return true;
 }
 
 void TDatabase::End_Read(bool began)
 {
-  if (!began)
-  {
-    return;
-  }
-  QString error;
-  if (!Run_Statement(QStringLiteral("COMMIT"), {}, &error))
-  {
-    Run_Statement(QStringLiteral("ROLLBACK"), {}, &error);
-  }
-  d_reading = false;
+  d_sql->End_Read(began);
 }
 
 bool TDatabase::Begin_Read_Transaction()
@@ -929,80 +255,18 @@ bool TDatabase::Begin_Read_Transaction()
   {
     return false;
   }
-  if (!d_savepoints.isEmpty() || d_reading)
+  if (!d_sql->Begin_Read_Transaction())
   {
-    d_last_error = QStringLiteral("A transaction is already open");
+    d_last_error = d_sql->Error();
     return false;
   }
-  QString error;
-  if (!Run_Statement(QStringLiteral("BEGIN"), {}, &error))
-  {
-    d_last_error = error;
-    return false;
-  }
-  // A deferred transaction takes its snapshot at its first read: take it now, and fail now if
-  // the file cannot be read.
-  if (!Run_Statement(QStringLiteral("PRAGMA data_version"), {}, &error))
-  {
-    d_last_error = error;
-    QString rollback_error;
-    Run_Statement(QStringLiteral("ROLLBACK"), {}, &rollback_error);
-    return false;
-  }
-  d_reading = true;
-  d_catalogue_current = false;
+  d_catalogue->Transaction_Begun();
   return true;
 }
 
 void TDatabase::End_Read_Transaction()
 {
-  End_Read(d_reading);
-}
-
-TExpressionItem TDatabase::Parsed_Expression(const QString &text)
-{
-  // Enough for the distinct texts of a large catalogue; beyond it the cache starts over.
-  constexpr int MAXIMUM_PARSED_EXPRESSIONS = 16384;
-  const auto cached = d_parsed_expressions.constFind(text);
-  if (cached != d_parsed_expressions.constEnd())
-  {
-    return cached.value();
-  }
-  TExpressionItem expression;
-  expression.Set_Expression(text, TExpressionItem::UNITS_MM);
-  if (d_parsed_expressions.size() >= MAXIMUM_PARSED_EXPRESSIONS)
-  {
-    d_parsed_expressions.clear();
-  }
-  d_parsed_expressions.insert(text, expression);
-  return expression;
-}
-
-bool TDatabase::Create_Table(const QStringList &tables, int table_index)
-{
-  const TTableDefinition &table = TABLES[table_index];
-  if (tables.contains(QLatin1String(table.name), Qt::CaseInsensitive))
-  {
-    return true;
-  }
-  QString error;
-  if (!Run_Once(QLatin1String(table.statement), &error))
-  {
-    d_last_error = QLatin1String(table.failure);
-    return false;
-  }
-  return true;
-}
-
-bool TDatabase::Run_Once(const QString &statement, QString *error)
-{
-  QSqlQuery query(*d_connection);
-  if (!query.exec(statement))
-  {
-    *error = query.lastError().text();
-    return false;
-  }
-  return true;
+  d_sql->End_Read_Transaction();
 }
 
 bool TDatabase::Initialize()
@@ -1012,76 +276,26 @@ bool TDatabase::Initialize()
     d_last_error = QStringLiteral("Database not open");
     return false;
   }
-  Invalidate_Catalogue_Cache();
-  // One transaction instead of a commit per statement; a failing step still keeps the work
-  // done before it.
-  if (!Savepoint(SAVEPOINT_INITIALIZE))
+  if (!d_schema->Initialize())
   {
+    d_last_error = d_schema->Error();
     return false;
   }
-  const QStringList tables = d_connection->tables(QSql::Tables);
-  bool initialized = Create_Table(tables, TABLE_MAKE) && Create_Table(tables, TABLE_MODEL_TYPES) &&
-                     Create_Table(tables, TABLE_OPTION_TYPES) &&
-                     Create_Table(tables, TABLE_STANDARD_TYPES) && Create_Standard_Types() &&
-                     Create_Table(tables, TABLE_COMPONENT_TYPES) && Create_Component_Types() &&
-                     Create_Table(tables, TABLE_SPECIFICATION);
-  if (initialized)
-  {
-    // A table of another shape lacks the indexed columns; it is still accepted.
-    QString error;
-    for (const char *statement : INDEX_STATEMENTS)
-    {
-      Run_Once(QLatin1String(statement), &error);
-    }
-  }
-  const QString failure = d_last_error;
-  if (!Release_Savepoint(SAVEPOINT_INITIALIZE))
-  {
-    initialized = false;
-  }
-  else if (!initialized)
-  {
-    d_last_error = failure;
-  }
-  Invalidate_Catalogue_Cache();
-  return initialized;
+  return true;
 }
 
 void TDatabase::Clear()
 {
-  if (!Is_Open())
+  if (Is_Open() && !d_schema->Clear())
   {
-    return;
+    d_last_error = d_schema->Error();
   }
-  Invalidate_Catalogue_Cache();
-  if (!Savepoint(SAVEPOINT_CLEAR))
-  {
-    return;
-  }
-  static const char *const statements[] = {
-      "DELETE FROM make",           "DELETE FROM model_types",     "DELETE FROM option_types",
-      "DELETE FROM standard_types", "DELETE FROM component_types", "DELETE FROM specification"};
-  bool cleared = true;
-  QString error;
-  for (const char *statement : statements)
-  {
-    if (!Run_Statement(QLatin1String(statement), {}, &error))
-    {
-      d_last_error = error;
-      cleared = false;
-      break;
-    }
-  }
-  cleared = cleared && Create_Standard_Types() && Create_Component_Types();
-  if (!cleared)
-  {
-    Abandon_Savepoint(SAVEPOINT_CLEAR);
-  }
-  else
-  {
-    Release_Savepoint(SAVEPOINT_CLEAR);
-  }
-  Invalidate_Catalogue_Cache();
+}
+
+bool TDatabase::Read_Names(QSqlQuery *query, QStringList *names)
+{
+  return d_sql->Read_Rows(query, [names](const QSqlQuery &row)
+                          { names->append(row.value(0).toString()); });
 }
 
 QStringList TDatabase::Makes(bool *valid)
@@ -1093,7 +307,7 @@ QStringList TDatabase::Makes(bool *valid)
     return {};
   }
   QStringList makes;
-  if (!Read_Names(Quiet_Query(QStringLiteral("SELECT name FROM make ORDER BY make_id"), {}),
+  if (!Read_Names(d_sql->Prepared_Query(QStringLiteral("SELECT name FROM make ORDER BY make_id")),
                   &makes))
   {
     return {};
@@ -1105,77 +319,18 @@ QStringList TDatabase::Makes(bool *valid)
 // ---------------------------------------------------------------------------------------------
 // Standard and component catalogue
 
-void TDatabase::Invalidate_Catalogue_Cache()
-{
-  d_standard_ids.clear();
-  d_standard_names.clear();
-  d_component_ids.clear();
-  d_components.clear();
-  d_standard_list.clear();
-  d_standard_list_cached = false;
-  d_catalogue_version = -1;
-}
-
-void TDatabase::Validate_Catalogue_Cache()
-{
-  // Another connection may have rewritten the catalogue (Clear), which changes the file's data
-  // version; within one transaction nobody else can change it, so one check suffices.
-  const bool in_transaction = !d_savepoints.isEmpty() || d_reading;
-  if (in_transaction && d_catalogue_current)
-  {
-    return;
-  }
-  d_catalogue_current = in_transaction;
-  QVariant version;
-  if (!Select_Value(QStringLiteral("PRAGMA data_version"), {}, &version))
-  {
-    Invalidate_Catalogue_Cache();
-    return;
-  }
-  if (version.toLongLong() != d_catalogue_version)
-  {
-    Invalidate_Catalogue_Cache();
-    d_catalogue_version = version.toLongLong();
-  }
-}
-
 bool TDatabase::Add_Standard_Type(const QString &name)
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
-  Invalidate_Catalogue_Cache();
-  QString error;
-  if (!Run_Statement(QStringLiteral("INSERT INTO standard_types (name) VALUES (?)"), {name},
-                     &error))
-  {
-    d_last_error =
-        QStringLiteral("Cannot add data to table 'standard_types'.  Reason: %1").arg(error);
-    return false;
-  }
-  return true;
+  return Require_Open() &&
+         (d_catalogue->Add_Standard_Type(name) || Take_Failure(*d_catalogue, false));
 }
 
 bool TDatabase::Add_Component_Type(int standard_id, const QString &name, const QString &description,
                                    int expression_types)
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
-  Invalidate_Catalogue_Cache();
-  QString error;
-  if (!Run_Statement(QStringLiteral("INSERT INTO component_types "
-                                    "(standard_id,name,description,expression_types) VALUES "
-                                    "(?,?,?,?)"),
-                     {standard_id, name, description, expression_types}, &error))
-  {
-    d_last_error =
-        QStringLiteral("Cannot add data to table 'component_types'.  Reason: %1").arg(error);
-    return false;
-  }
-  return true;
+  return Require_Open() &&
+         (d_catalogue->Add_Component_Type(standard_id, name, description, expression_types) ||
+          Take_Failure(*d_catalogue, false));
 }
 
 int TDatabase::Standard_Type_Id(const QString &name)
@@ -1184,22 +339,8 @@ int TDatabase::Standard_Type_Id(const QString &name)
   {
     return -1;
   }
-  Validate_Catalogue_Cache();
-  const auto cached = d_standard_ids.constFind(name);
-  if (cached != d_standard_ids.constEnd())
-  {
-    return cached.value();
-  }
-  QVariant id;
-  if (!Select_Value(QStringLiteral("SELECT standard_type_id FROM standard_types WHERE name=? "
-                                   "ORDER BY standard_type_id LIMIT 1"),
-                    {name}, &id))
-  {
-    d_last_error = QStringLiteral("Standard Type not found.");
-    return -1;
-  }
-  d_standard_ids.insert(name, id.toInt());
-  return id.toInt();
+  const int id = d_catalogue->Standard_Type_Id(name);
+  return id >= 0 ? id : Take_Failure(*d_catalogue, -1);
 }
 
 QString TDatabase::Standard_Type_Name(int standard_id)
@@ -1208,21 +349,12 @@ QString TDatabase::Standard_Type_Name(int standard_id)
   {
     return {};
   }
-  Validate_Catalogue_Cache();
-  const auto cached = d_standard_names.constFind(standard_id);
-  if (cached != d_standard_names.constEnd())
+  const QString name = d_catalogue->Standard_Type_Name(standard_id);
+  if (name.isNull())
   {
-    return cached.value();
+    Take_Failure(*d_catalogue, 0);
   }
-  QVariant name;
-  if (!Select_Value(QStringLiteral("SELECT name FROM standard_types WHERE standard_type_id=?"),
-                    {standard_id}, &name))
-  {
-    d_last_error = QStringLiteral("Standard Type not found.");
-    return {};
-  }
-  d_standard_names.insert(standard_id, name.toString());
-  return name.toString();
+  return name;
 }
 
 int TDatabase::Component_Type_Id(int standard_id, const QString &name)
@@ -1231,68 +363,35 @@ int TDatabase::Component_Type_Id(int standard_id, const QString &name)
   {
     return -1;
   }
-  Validate_Catalogue_Cache();
-  const auto key = qMakePair(standard_id, name);
-  const auto cached = d_component_ids.constFind(key);
-  if (cached != d_component_ids.constEnd())
-  {
-    return cached.value();
-  }
-  QVariant id;
-  if (!Select_Value(QStringLiteral("SELECT component_type_id FROM component_types WHERE "
-                                   "standard_id=? AND name=? ORDER BY component_type_id LIMIT 1"),
-                    {standard_id, name}, &id))
-  {
-    d_last_error = QStringLiteral("Component Type not found.");
-    return -1;
-  }
-  d_component_ids.insert(key, id.toInt());
-  return id.toInt();
+  const int id = d_catalogue->Component_Type_Id(standard_id, name);
+  return id >= 0 ? id : Take_Failure(*d_catalogue, -1);
 }
 
-const TDatabase::TComponentType *TDatabase::Component_Type(int standard_id, int component_id)
+const TStandardCatalogue::TComponentType *TDatabase::Component_Type(int standard_id,
+                                                                    int component_id)
 {
   if (!Require_Open())
   {
     return nullptr;
   }
-  Validate_Catalogue_Cache();
-  const auto key = qMakePair(standard_id, component_id);
-  auto cached = d_components.constFind(key);
-  if (cached != d_components.constEnd())
+  const TStandardCatalogue::TComponentType *component =
+      d_catalogue->Component_Type(standard_id, component_id);
+  if (!component)
   {
-    return &cached.value();
+    Take_Failure(*d_catalogue, 0);
   }
-  QSqlQuery *query =
-      Quiet_Query(QStringLiteral("SELECT name,description,expression_types FROM "
-                                 "component_types WHERE standard_id=? AND component_type_id=?"),
-                  {standard_id, component_id});
-  if (query)
-  {
-    if (query->exec() && query->next())
-    {
-      TComponentType component;
-      component.name = query->value(0).toString();
-      component.description = query->value(1).toString();
-      component.expression_types = query->value(2).toInt();
-      query->finish();
-      return &d_components.insert(key, component).value();
-    }
-    query->finish();
-  }
-  d_last_error = QStringLiteral("Component Type not found.");
-  return nullptr;
+  return component;
 }
 
 QString TDatabase::Component_Type_Name(int standard_id, int component_id)
 {
-  const TComponentType *component = Component_Type(standard_id, component_id);
+  const TStandardCatalogue::TComponentType *component = Component_Type(standard_id, component_id);
   return component ? component->name : QString();
 }
 
 QString TDatabase::Component_Type_Description(int standard_id, int component_id)
 {
-  const TComponentType *component = Component_Type(standard_id, component_id);
+  const TStandardCatalogue::TComponentType *component = Component_Type(standard_id, component_id);
   return component ? component->description : QString();
 }
 
@@ -1313,7 +412,7 @@ QString TDatabase::Component_Type_Description(const QString &standard, const QSt
 
 int TDatabase::Component_Type_Expression_Types(int standard_id, int component_id)
 {
-  const TComponentType *component = Component_Type(standard_id, component_id);
+  const TStandardCatalogue::TComponentType *component = Component_Type(standard_id, component_id);
   return component ? component->expression_types : 0;
 }
 
@@ -1336,27 +435,8 @@ QStringList TDatabase::Standard_Types(bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
-  if (!Require_Open())
-  {
-    return {};
-  }
-  Validate_Catalogue_Cache();
-  if (d_standard_list_cached)
-  {
-    *valid = true;
-    return d_standard_list;
-  }
   QStringList standards;
-  if (!Read_Names(
-          Quiet_Query(QStringLiteral("SELECT name FROM standard_types ORDER BY standard_type_id"),
-                      {}),
-          &standards))
-  {
-    return {};
-  }
-  *valid = true;
-  d_standard_list = standards;
-  d_standard_list_cached = true;
+  *valid = Require_Open() && d_catalogue->Standard_Types(&standards);
   return standards;
 }
 
@@ -1365,67 +445,21 @@ QStringList TDatabase::Component_Types(const QString &standard, bool *valid)
   Q_ASSERT(valid);
   *valid = false;
   const int standard_id = Standard_Type_Id(standard);
-  if (standard_id < 0)
-  {
-    return {};
-  }
   QStringList components;
-  if (!Read_Names(Quiet_Query(QStringLiteral("SELECT name FROM component_types WHERE "
-                                             "standard_id=? ORDER BY component_type_id"),
-                              {standard_id}),
-                  &components))
-  {
-    return {};
-  }
-  *valid = true;
+  *valid = standard_id >= 0 && d_catalogue->Component_Types(standard_id, &components);
   return components;
 }
 
 bool TDatabase::Create_Standard_Types()
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
-  for (const char *standard : STANDARD_SEED)
-  {
-    const QString name = QLatin1String(standard);
-    if (Standard_Type_Id(name) < 0 && !Add_Standard_Type(name))
-    {
-      return false;
-    }
-  }
-  return true;
+  return Require_Open() &&
+         (d_catalogue->Create_Standard_Types() || Take_Failure(*d_catalogue, false));
 }
 
 bool TDatabase::Create_Component_Types()
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
-  QString standard;
-  int standard_id = -1;
-  for (const TComponentSeed &seed : COMPONENT_SEED)
-  {
-    if (standard != QLatin1String(seed.standard))
-    {
-      standard = QLatin1String(seed.standard);
-      standard_id = Standard_Type_Id(standard);
-    }
-    if (standard_id < 0)
-    {
-      continue;
-    }
-    const QString name = QLatin1String(seed.name);
-    if (Component_Type_Id(standard_id, name) < 0 &&
-        !Add_Component_Type(standard_id, name, QLatin1String(seed.description),
-                            seed.expression_types))
-    {
-      return false;
-    }
-  }
-  return true;
+  return Require_Open() &&
+         (d_catalogue->Create_Component_Types() || Take_Failure(*d_catalogue, false));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1437,13 +471,8 @@ int TDatabase::Lookup_Id(int kind, const QString &name)
   {
     return -1;
   }
-  QVariant id;
-  if (!Select_Value(NAME_TABLES[kind].id_statement, {name}, &id))
-  {
-    d_last_error = NAME_TABLES[kind].missing;
-    return -1;
-  }
-  return id.toInt();
+  const int id = d_names->Id(kind, name);
+  return id >= 0 ? id : Take_Failure(*d_names, -1);
 }
 
 QString TDatabase::Lookup_Name(int kind, int id)
@@ -1452,44 +481,17 @@ QString TDatabase::Lookup_Name(int kind, int id)
   {
     return {};
   }
-  QVariant name;
-  if (!Select_Value(NAME_TABLES[kind].name_statement, {id}, &name))
+  const QString name = d_names->Name(kind, id);
+  if (name.isNull())
   {
-    d_last_error = NAME_TABLES[kind].missing;
-    return {};
+    Take_Failure(*d_names, 0);
   }
-  return name.toString();
+  return name;
 }
 
 bool TDatabase::Lookup_Ids(std::initializer_list<QString> names, int *ids)
 {
-  int kind = NAME_MAKE;
-  for (const QString &name : names)
-  {
-    ids[kind] = Lookup_Id(kind, name);
-    if (ids[kind] < 0)
-    {
-      return false;
-    }
-    ++kind;
-  }
-  return true;
-}
-
-int TDatabase::Added_Name_Id(int kind, const QString &name)
-{
-  QVariant id;
-  if (Select_Value(NAME_TABLES[kind].id_statement, {name}, &id))
-  {
-    return id.toInt();
-  }
-  QString error;
-  if (!Run_Statement(NAME_TABLES[kind].insert_statement, {name}, &error))
-  {
-    d_last_error = Insert_Failure(NAME_TABLES[kind].table, error);
-    return -1;
-  }
-  return Lookup_Id(kind, name);
+  return Require_Open() && (d_names->Ids(names, ids) || Take_Failure(*d_names, false));
 }
 
 int TDatabase::Make_Id(const QString &make)
@@ -1574,10 +576,14 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  QSqlQuery *query = Quiet_Query(statement, {});
-  if (query)
+  QSqlQuery *query = d_sql->Prepared_Query(statement);
+  int position = 0;
+  for (const QString &name : names)
   {
-    Bind_Values(query, names);
+    if (query)
+    {
+      query->bindValue(position++, name);
+    }
   }
   QStringList found;
   if (!Read_Names(query, &found))
@@ -1632,11 +638,12 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
   QList<QPair<QString, QString>> configurations;
   QSqlQuery *query = Prepared_Query(statement, {make});
   if (!query ||
-      !Read_Rows(query, &d_last_error,
-                 [&configurations](const QSqlQuery &row) {
-                   configurations.append({row.value(0).toString(), row.value(1).toString()});
-                 }))
+      !d_sql->Read_Rows(query,
+                        [&configurations](const QSqlQuery &row) {
+                          configurations.append({row.value(0).toString(), row.value(1).toString()});
+                        }))
   {
+    d_last_error = d_sql->Error();
     return {};
   }
   *valid = true;
@@ -1654,15 +661,13 @@ bool TDatabase::Remove_Make(const QString &make)
   {
     return false;
   }
-  QString error;
-  if (!Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}, &error))
+  if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
   {
     d_last_error = QStringLiteral("Cannot delete make entry for '%1'").arg(make);
     Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
     return false;
   }
-  if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"), {make_id},
-                     &error))
+  if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"), {make_id}))
   {
     d_last_error = QStringLiteral("Cannot delete specification entry for '%1'").arg(make);
     Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
@@ -1678,9 +683,9 @@ bool TDatabase::Remove_Model(const QString &make, const QString &model)
   {
     return false;
   }
-  QString error;
-  if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
-                     {ids[NAME_MAKE], ids[NAME_MODEL]}, &error))
+  if (!d_sql->Run_Statement(
+          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
+          {ids[NAME_MAKE], ids[NAME_MODEL]}))
   {
     d_last_error =
         QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model);
@@ -1696,10 +701,10 @@ bool TDatabase::Remove_Option(const QString &make, const QString &model, const Q
   {
     return false;
   }
-  QString error;
-  if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? "
-                                    "AND option_id=?"),
-                     {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}, &error))
+  if (!d_sql->Run_Statement(
+          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? "
+                         "AND option_id=?"),
+          {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}))
   {
     d_last_error = QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
                        .arg(make, model, option);
@@ -1733,10 +738,10 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
   int ids[3];
   for (int kind = NAME_MAKE; kind <= NAME_OPTION; ++kind)
   {
-    ids[kind] = Added_Name_Id(kind, names[kind]);
+    ids[kind] = d_names->Added_Id(kind, names[kind]);
     if (ids[kind] < 0)
     {
-      return false;
+      return Take_Failure(*d_names, false);
     }
   }
   const int standard_id = Standard_Type_Id(item.Standard());
@@ -1745,13 +750,13 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
     return false;
   }
 
-  QString error;
-  if (!Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND "
-                                    "option_id=? AND standard_id=?"),
-                     {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id}, &error))
+  if (!d_sql->Run_Statement(
+          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND "
+                         "option_id=? AND standard_id=?"),
+          {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id}))
   {
-    d_last_error =
-        QStringLiteral("Cannot delete existing specification data.  Reason: %1").arg(error);
+    d_last_error = QStringLiteral("Cannot delete existing specification data.  Reason: %1")
+                       .arg(d_sql->Error());
     return false;
   }
 
@@ -1766,39 +771,17 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
           QStringLiteral("Component type '%1' does not exist").arg(specification_item.name);
       return false;
     }
-    if (!Run_Statement(STATEMENT_INSERT,
-                       {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id,
-                        component_id,
-                        specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
-                        specification_item.source},
-                       &error))
+    if (!d_sql->Run_Statement(
+            STATEMENT_INSERT,
+            {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id, component_id,
+             specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
+             specification_item.source}))
     {
-      d_last_error = Insert_Failure(QStringLiteral("specification"), error);
+      d_last_error = Insert_Failure(QStringLiteral("specification"), d_sql->Error());
       return false;
     }
   }
   return true;
-}
-
-template <typename TRows>
-bool TDatabase::Read_Stored_Rows(QSqlQuery *query, TRows *rows)
-{
-  const auto read_row = [this, rows](const QSqlQuery &row)
-  {
-    rows->push_back({row.value(0).toInt(), row.value(1).toInt(), {}});
-    TStoredRow &stored = rows->back();
-    if (const TComponentType *component = Component_Type(stored.standard_id, stored.component_id))
-    {
-      stored.item.name = component->name;
-      stored.item.description = component->description;
-      stored.item.expression_types = component->expression_types;
-    }
-    stored.item.source = row.value(2).toInt();
-    stored.item.expression = Parsed_Expression(row.value(3).toString());
-  };
-  // A configuration has a row per component at the most.
-  rows->reserve(rows->size() + std::size(COMPONENT_SEED));
-  return query && Read_Rows(query, &d_last_error, read_row);
 }
 
 TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &model,
@@ -1807,36 +790,16 @@ TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &
 {
   Q_ASSERT(valid);
   *valid = false;
+  if (!Require_Open())
+  {
+    return {};
+  }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  int ids[3];
-  if (!Lookup_Ids({make, model, option}, ids))
-  {
-    return {};
-  }
-  const int standard_id = Standard_Type_Id(standard);
-  if (standard_id < 0)
-  {
-    return {};
-  }
-  TStoredRows rows;
-  if (!Read_Stored_Rows(Prepared_Query(STATEMENT_READ_STANDARD, {ids[NAME_MAKE], ids[NAME_MODEL],
-                                                                 ids[NAME_OPTION], standard_id}),
-                        &rows))
-  {
-    return {};
-  }
-  *valid = true;
   TDatabaseItem record;
-  if (!rows.empty())
-  {
-    Name_Record(&record, make, model, option, standard);
-  }
-  for (const TStoredRow &row : rows)
-  {
-    record.Add_Specification_Item(row.item);
-  }
-  return record;
+  *valid = d_reader->Read_Specification(make, model, option, standard, &record) ||
+           Take_Failure(*d_reader, false);
+  return *valid ? record : TDatabaseItem();
 }
 
 QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QString &model,
@@ -1851,70 +814,10 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
   }
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  bool standards_valid = false;
-  const QStringList standards = Standard_Types(&standards_valid);
-  if (!standards_valid)
-  {
-    return {};
-  }
-
-  // The second form leaves out the rows that are surely estimated; the source as read decides
-  // about the others.
-  static const QString statement =
-      QStringLiteral("SELECT s.standard_id,s.component_id,s.source,s.expression FROM "
-                     "specification AS s WHERE %1 ORDER BY s.standard_id,s.rowid")
-          .arg(Rows_Of_Names(3));
-  static const QString manufacturer_statement =
-      QStringLiteral("SELECT s.standard_id,s.component_id,s.source,s.expression FROM "
-                     "specification AS s WHERE %1 AND s.source IS NOT ? ORDER BY "
-                     "s.standard_id,s.rowid")
-          .arg(Rows_Of_Names(3));
-  QSqlQuery *query = manufacturer_only
-                         ? Prepared_Query(manufacturer_statement,
-                                          {make, model, option, TDatabaseItem::SOURCE_ESTIMATED})
-                         : Prepared_Query(statement, {make, model, option});
-  TStoredRows rows;
-  if (!Read_Stored_Rows(query, &rows))
-  {
-    return {};
-  }
-  // No rows at all may mean an unknown name, which the look-ups report as Read_Specification does.
-  int ids[3];
-  if (rows.empty() && !Lookup_Ids({make, model, option}, ids))
-  {
-    return {};
-  }
-
   QList<TDatabaseItem> records;
-  records.reserve(standards.size());
-  for (const QString &standard : standards)
-  {
-    const int standard_id = Standard_Type_Id(standard);
-    if (standard_id < 0)
-    {
-      return {};
-    }
-    TDatabaseItem record;
-    // The rows come grouped by standard, each group in storage order.
-    auto row = std::find_if(rows.cbegin(), rows.cend(),
-                            [standard_id](const TStoredRow &candidate)
-                            { return candidate.standard_id == standard_id; });
-    for (; row != rows.cend() && row->standard_id == standard_id; ++row)
-    {
-      if (manufacturer_only && row->item.source != TDatabaseItem::SOURCE_MANUFACTURER)
-      {
-        continue;
-      }
-      if (record.Specification_Item_Count() == 0)
-      {
-        Name_Record(&record, make, model, option, standard);
-      }
-      record.Add_Specification_Item(row->item);
-    }
-    records.append(record);
-  }
-  *valid = true;
-  return records;
+  *valid = d_reader->Read_Configuration(make, model, option, manufacturer_only, &records) ||
+           Take_Failure(*d_reader, false);
+  return *valid ? records : QList<TDatabaseItem>();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1926,9 +829,8 @@ bool TDatabase::Delete_Estimated_Specifications(int make_id, int model_id, int o
   {
     return false;
   }
-  QString error;
-  if (!Run_Statement(STATEMENT_DELETE_ESTIMATED,
-                     {make_id, model_id, option_id, TDatabaseItem::SOURCE_ESTIMATED}, &error))
+  if (!d_sql->Run_Statement(STATEMENT_DELETE_ESTIMATED,
+                            {make_id, model_id, option_id, TDatabaseItem::SOURCE_ESTIMATED}))
   {
     d_last_error = QStringLiteral("Cannot delete specification entry");
     return false;
@@ -1946,8 +848,12 @@ bool TDatabase::Specification_Exists(int make_id, int model_id, int option_id, i
   QSqlQuery *query =
       Prepared_Query(STATEMENT_EXISTS, {make_id, model_id, option_id, standard_id, component_id});
   bool found = false;
-  return query && Read_Rows(query, &d_last_error, [&found](const QSqlQuery &) { found = true; }) &&
-         found;
+  if (!d_sql->Read_Rows(query, [&found](const QSqlQuery &) { found = true; }))
+  {
+    d_last_error = d_sql->Error();
+    return false;
+  }
+  return found;
 }
 
 TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int option_id,
@@ -1959,28 +865,46 @@ TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int
   {
     return {};
   }
-  QSqlQuery *query =
-      Prepared_Query(STATEMENT_READ_BY_ID, {make_id, model_id, option_id, standard_id});
   TDatabaseItem record;
-  const auto read_row = [this, &record](const QSqlQuery &row)
+  *valid = d_reader->Read_Specification_By_Id(make_id, model_id, option_id, standard_id, &record) ||
+           Take_Failure(*d_reader, false);
+  return *valid ? record : TDatabaseItem();
+}
+
+bool TDatabase::Store_Derived_Items(const int *ids,
+                                    const TSpecificationEstimation::TDerivedItems &derived,
+                                    TStoredRows *rows)
+{
+  for (const TSpecificationEstimation::TDerivedItem &candidate : derived)
   {
-    if (record.Specification_Item_Count() == 0)
+    const int target_id = Standard_Type_Id(candidate.standard);
+    if (target_id < 0)
     {
-      Name_Record(&record, row.value(3).toString(), row.value(4).toString(),
-                  row.value(5).toString(), row.value(6).toString());
+      continue; // a catalogue without that standard has nowhere to put its estimates
     }
-    TSpecificationItem item;
-    item.name = row.value(2).toString();
-    item.expression = Parsed_Expression(row.value(0).toString());
-    item.source = row.value(1).toInt();
-    record.Add_Specification_Item(item);
-  };
-  if (!query || !Read_Rows(query, &d_last_error, read_row))
-  {
-    return {};
+    const int component_id = Component_Type_Id(target_id, candidate.item.name);
+    if (component_id < 0 || Row_Exists(*rows, target_id, component_id))
+    {
+      continue;
+    }
+    TSpecificationItem item = candidate.item;
+    // A value too large for the text forms parses to nothing; "0.0000" would be a made-up zero.
+    if (item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM) ==
+        TExpressionItem::EXPRESSION_UNDEFINED)
+    {
+      continue;
+    }
+    if (!d_sql->Run_Statement(
+            STATEMENT_INSERT,
+            {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], target_id, component_id,
+             item.expression.Expression_Text(TExpressionItem::UNITS_MM), item.source}))
+    {
+      d_last_error = Insert_Failure(QStringLiteral("specification"), d_sql->Error());
+      return false;
+    }
+    rows->push_back(TStoredRow{target_id, component_id, item});
   }
-  *valid = true;
-  return record;
+  return true;
 }
 
 bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
@@ -1996,30 +920,22 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
     return false;
   }
   TStoredRows rows;
-  if (!Read_Stored_Rows(
-          Prepared_Query(STATEMENT_READ_CONFIGURATION, {make_id, model_id, option_id}), &rows))
+  if (!d_reader->Read_Rows(make_id, model_id, option_id, &rows))
   {
-    return false;
+    return Take_Failure(*d_reader, false);
   }
-  // A standard outside the four has no rules, and so nothing to derive.
-  const int source_standard = Target_Of(standard);
-  if (source_standard < 0)
-  {
-    return true;
-  }
-  const TPendingLists pending =
-      Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows);
-  if (!Anything_Derived(pending))
+  const TSpecificationEstimation::TDerivedItems derived =
+      TSpecificationEstimation::Derive(standard, standard_id, rows);
+  if (derived.empty())
   {
     return true;
   }
-  QSqlQuery *insert_query = Prepared_Query(STATEMENT_INSERT);
-  if (!insert_query || !Savepoint(SAVEPOINT_PASS))
+  if (!Savepoint(SAVEPOINT_PASS))
   {
     return false;
   }
-  if (!Store_Derived_Items(this, insert_query, make_id, model_id, option_id, pending, &rows,
-                           &d_last_error))
+  const int ids[] = {make_id, model_id, option_id};
+  if (!Store_Derived_Items(ids, derived, &rows))
   {
     Abandon_Savepoint(SAVEPOINT_PASS);
     return false;
@@ -2039,17 +955,6 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   {
     return false;
   }
-  const int make_id = ids[NAME_MAKE];
-  const int model_id = ids[NAME_MODEL];
-  const int option_id = ids[NAME_OPTION];
-  QSqlQuery *read_query =
-      Prepared_Query(STATEMENT_READ_CONFIGURATION, {make_id, model_id, option_id});
-  QSqlQuery *insert_query = Prepared_Query(STATEMENT_INSERT);
-  if (!read_query || !insert_query)
-  {
-    return false;
-  }
-
   // The delete and all passes are one unit: a configuration never keeps half its estimates.
   if (!Savepoint(SAVEPOINT_ESTIMATION))
   {
@@ -2057,8 +962,10 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   }
   // The configuration is read once; each pass works on it as the passes before it left it.
   TStoredRows rows;
-  bool estimated = Delete_Estimated_Specifications(make_id, model_id, option_id) &&
-                   Read_Stored_Rows(read_query, &rows);
+  bool estimated =
+      Delete_Estimated_Specifications(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]) &&
+      (d_reader->Read_Rows(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], &rows) ||
+       Take_Failure(*d_reader, false));
   QStringList standards;
   if (estimated)
   {
@@ -2067,16 +974,11 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   // The first pass that derives a component stores it; later passes find the row.
   for (int index = 0; estimated && index < standards.size(); ++index)
   {
-    const int standard_id = Standard_Type_Id(standards.at(index));
-    const int source_standard = Target_Of(standards.at(index));
-    estimated = standard_id >= 0;
-    if (estimated && source_standard >= 0)
-    {
-      estimated = Store_Derived_Items(
-          this, insert_query, make_id, model_id, option_id,
-          Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows), &rows,
-          &d_last_error);
-    }
+    const QString &standard = standards.at(index);
+    const int standard_id = Standard_Type_Id(standard);
+    estimated = standard_id >= 0 &&
+                Store_Derived_Items(
+                    ids, TSpecificationEstimation::Derive(standard, standard_id, rows), &rows);
   }
   if (!estimated)
   {

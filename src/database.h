@@ -2,20 +2,22 @@
 #define METROVA_DATABASE_H
 
 #include "databaseitem.h"
+#include "specificationestimation.h"
+#include "standardcatalogue.h"
 
 #include <QHash>
 #include <QList>
-#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <initializer_list>
 #include <memory>
 
-#include <map>
-
-class QSqlDatabase;
 class QSqlQuery;
+class TConfigurationNames;
+class TDatabaseSchema;
+class TSpecificationReader;
+class TSqlConnection;
 
 // The one gateway to the SQLite catalogue file. Not a QObject and not thread-safe: every thread
 // that works on the file uses its own instance under its own connection name.
@@ -37,6 +39,9 @@ public:
   QString File_Name() const { return d_file_name; }
   QString Connection_Name() const { return d_connection_name; }
   QStringList Makes(bool *valid);
+  // How long a statement waits for another connection's lock (5 s), for connections opened
+  // later in this process. Tests shorten it.
+  static void Set_Busy_Timeout(int milliseconds);
 
   // Transactions as SQL savepoints, so that they nest: an outermost savepoint begins a
   // transaction (taking the write lock at once) and its release commits it. Rolling back to a
@@ -108,79 +113,49 @@ public:
                                          bool *valid);
 
 private:
-  // A statement prepared once per connection and reused, with the given values bound in order:
-  // exec() it, and finish() it when its rows have been read, so that no read lock outlives the
-  // call. Null when the statement cannot be prepared (d_last_error is set).
-  QSqlQuery *Prepared_Query(const QString &statement, std::initializer_list<QVariant> values = {});
-  // The same, but leaving d_last_error as it was: the reason goes to *error, where given.
-  QSqlQuery *Quiet_Query(const QString &statement, std::initializer_list<QVariant> values,
-                         QString *error = nullptr);
   // False with "Not connected" as the last error when no file is open.
   bool Require_Open();
-
-  struct TComponentType
-  {
-    QString name;
-    QString description;
-    int expression_types = 0;
-  };
-
-  // Helpers on prepared statements; they leave d_last_error as it was, the caller words it.
-  bool Run_Statement(const QString &statement, std::initializer_list<QVariant> values,
-                     QString *error);
+  // A prepared statement with its values bound (TSqlConnection::Prepared_Query); when it cannot
+  // be prepared, null with the reason as the last error.
+  QSqlQuery *Prepared_Query(const QString &statement, std::initializer_list<QVariant> values = {});
   bool Select_Value(const QString &statement, std::initializer_list<QVariant> values,
                     QVariant *value);
-  bool Run_Once(const QString &statement, QString *error);
-  // Make, model and option names by kind (make 0, model 1, option 2): their ids and back.
+  // A helper's failure (TStandardCatalogue, TConfigurationNames, ...) as the last error;
+  // returns the given failure value.
+  template <typename TSource, typename TResult>
+  TResult Take_Failure(const TSource &source, TResult result);
+  const TStandardCatalogue::TComponentType *Component_Type(int standard_id, int component_id);
+  // The first column of every row as text.
+  bool Read_Names(QSqlQuery *query, QStringList *names);
+  // Make, model and option names by kind (TConfigurationNames): their ids and back.
   int Lookup_Id(int kind, const QString &name);
   QString Lookup_Name(int kind, int id);
-  // The ids of a make and, as far as given, its model and option, looked up in that order; false
-  // at the first unknown name, whose look-up words the failure.
+  // The ids of a make and, as far as given, its model and option; false at the first unknown.
   bool Lookup_Ids(std::initializer_list<QString> names, int *ids);
-  // The id of a name, which is added first when it is new.
-  int Added_Name_Id(int kind, const QString &name);
   // The names a statement reads for the rows of the given make (and model), for Models and
   // Options; no rows at all means an unknown name.
   QStringList Configuration_Names(const QString &statement, std::initializer_list<QString> names,
                                   bool *valid);
-  bool Create_Table(const QStringList &tables, int table_index);
   bool Write_Specification_Rows(const TDatabaseItem &item);
-  // Appends the rows of a statement that reads standard_id, component_id, source and expression,
-  // each with its item named and described from the catalogue and its text parsed. TRows is the
-  // implementation's own list of stored rows.
-  template <typename TRows>
-  bool Read_Stored_Rows(QSqlQuery *query, TRows *rows);
+  // Inserts the derived items whose component has no row yet, in order; the first derivation of
+  // a component wins. Stored rows are appended to the configuration's rows.
+  bool Store_Derived_Items(const int *ids, const TSpecificationEstimation::TDerivedItems &derived,
+                           TSpecificationEstimation::TStoredRows *rows);
   // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
   void Abandon_Savepoint(const QString &name);
-  const TComponentType *Component_Type(int standard_id, int component_id);
-  void Invalidate_Catalogue_Cache();
-  void Validate_Catalogue_Cache();
   // A read of many statements outside any savepoint runs in one read transaction: one lock
   // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
   bool Begin_Read();
   void End_Read(bool began);
-  // A stored text parsed as a fresh item would parse it. Catalogue texts repeat, and parsing is
-  // a large part of reading rows, so parsed texts are kept (a bounded number of them).
-  TExpressionItem Parsed_Expression(const QString &text);
 
   QString d_connection_name;
   QString d_file_name;
-  std::unique_ptr<QSqlDatabase> d_connection;
   QString d_last_error;
-  std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
-  // Names of this connection's open savepoints, outermost first.
-  QStringList d_savepoints;
-  // The catalogue is read for every row; its look-ups are cached until it may have changed.
-  QHash<QString, int> d_standard_ids;
-  QHash<int, QString> d_standard_names;
-  QHash<QPair<int, QString>, int> d_component_ids;
-  QHash<QPair<int, int>, TComponentType> d_components;
-  QStringList d_standard_list;
-  bool d_standard_list_cached = false;
-  qint64 d_catalogue_version = -1;
-  bool d_catalogue_current = false;
-  bool d_reading = false;
-  QHash<QString, TExpressionItem> d_parsed_expressions;
+  std::unique_ptr<TSqlConnection> d_sql;
+  std::unique_ptr<TStandardCatalogue> d_catalogue;
+  std::unique_ptr<TDatabaseSchema> d_schema;
+  std::unique_ptr<TConfigurationNames> d_names;
+  std::unique_ptr<TSpecificationReader> d_reader;
 };
 
 #endif // METROVA_DATABASE_H

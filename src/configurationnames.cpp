@@ -1,0 +1,117 @@
+#include "configurationnames.h"
+
+#include "sqlconnection.h"
+
+#include <QLatin1String>
+#include <QStringList>
+
+namespace
+{
+// The tables of the names, by kind.
+struct TNameTable
+{
+  QString table;
+  QString id_column;
+  // A name that occurs twice (a file edited elsewhere) resolves to its first row.
+  QString id_statement;
+  QString name_statement;
+  QString insert_statement;
+  QString missing;
+};
+
+const TNameTable NAME_TABLES[] = {
+    {QStringLiteral("make"), QStringLiteral("make_id"),
+     QStringLiteral("SELECT make_id FROM make WHERE name=? ORDER BY make_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM make WHERE make_id=?"),
+     QStringLiteral("INSERT INTO make (name) VALUES (?)"), QStringLiteral("CMM Make not found.")},
+    {QStringLiteral("model_types"), QStringLiteral("model_id"),
+     QStringLiteral("SELECT model_id FROM model_types WHERE name=? ORDER BY model_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM model_types WHERE model_id=?"),
+     QStringLiteral("INSERT INTO model_types (name) VALUES (?)"),
+     QStringLiteral("CMM Model not found.")},
+    {QStringLiteral("option_types"), QStringLiteral("option_id"),
+     QStringLiteral("SELECT option_id FROM option_types WHERE name=? ORDER BY option_id LIMIT 1"),
+     QStringLiteral("SELECT name FROM option_types WHERE option_id=?"),
+     QStringLiteral("INSERT INTO option_types (name) VALUES (?)"),
+     QStringLiteral("CMM Option not found.")},
+};
+} // namespace
+
+TConfigurationNames::TConfigurationNames(TSqlConnection *connection) : d_connection(connection) {}
+
+bool TConfigurationNames::Fail(const QString &text, bool fault)
+{
+  d_error = text;
+  d_fault = fault;
+  return false;
+}
+
+QString TConfigurationNames::Rows_Of_Names(int name_count)
+{
+  QStringList conditions;
+  for (int kind = 0; kind < name_count; ++kind)
+  {
+    conditions.append(QStringLiteral("s.%1=(%2)")
+                          .arg(NAME_TABLES[kind].id_column, NAME_TABLES[kind].id_statement));
+  }
+  return conditions.join(QLatin1String(" AND "));
+}
+
+int TConfigurationNames::Id(int kind, const QString &name)
+{
+  QVariant id;
+  const TSqlConnection::TSelect found =
+      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id);
+  if (found != TSqlConnection::SELECT_FOUND)
+  {
+    Fail(NAME_TABLES[kind].missing, found == TSqlConnection::SELECT_FAILED);
+    return -1;
+  }
+  return id.toInt();
+}
+
+QString TConfigurationNames::Name(int kind, int id)
+{
+  QVariant name;
+  const TSqlConnection::TSelect found =
+      d_connection->Select_Value(NAME_TABLES[kind].name_statement, {id}, &name);
+  if (found != TSqlConnection::SELECT_FOUND)
+  {
+    Fail(NAME_TABLES[kind].missing, found == TSqlConnection::SELECT_FAILED);
+    return {};
+  }
+  return name.toString();
+}
+
+bool TConfigurationNames::Ids(std::initializer_list<QString> names, int *ids)
+{
+  int kind = MAKE;
+  for (const QString &name : names)
+  {
+    ids[kind] = Id(kind, name);
+    if (ids[kind] < 0)
+    {
+      return false;
+    }
+    ++kind;
+  }
+  return true;
+}
+
+int TConfigurationNames::Added_Id(int kind, const QString &name)
+{
+  QVariant id;
+  if (d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id) ==
+      TSqlConnection::SELECT_FOUND)
+  {
+    return id.toInt();
+  }
+  if (!d_connection->Run_Statement(NAME_TABLES[kind].insert_statement, {name}))
+  {
+    Fail(QStringLiteral("Cannot add data to table '%1'.  Reason: %2")
+             .arg(NAME_TABLES[kind].table, d_connection->Error()),
+         true);
+    return -1;
+  }
+  return Id(kind, name);
+}

@@ -1,0 +1,169 @@
+#include "databaseschema.h"
+
+#include "sqlconnection.h"
+#include "standardcatalogue.h"
+
+#include <QLatin1String>
+
+const TDatabaseSchema::TTableDefinition TDatabaseSchema::TABLES[TABLE_COUNT] = {
+    {"make", "CREATE TABLE make(make_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
+     "Cannot create table 'make(...)'"},
+    {"model_types",
+     "CREATE TABLE model_types(model_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
+     "Cannot create table 'model_types(...)'"},
+    {"option_types",
+     "CREATE TABLE option_types(option_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
+     "Cannot create table 'option_types(...)'"},
+    {"standard_types",
+     "CREATE TABLE standard_types(standard_type_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
+     "Cannot create table 'standard_types(...)'"},
+    {"component_types",
+     "CREATE TABLE component_types(component_type_id INTEGER PRIMARY KEY AUTOINCREMENT,standard_id "
+     "INTEGER,name TEXT,description TEXT,expression_types INTEGER)",
+     "Cannot create table 'component_types(...)'"},
+    {"specification",
+     "CREATE TABLE specification(make_id INTEGER,model_id INTEGER,option_id INTEGER,standard_id "
+     "INTEGER,component_id INTEGER,expression TEXT,source INTEGER)",
+     "Cannot create table 'specification(...)'"}};
+
+// Lookups by name and the per-machine queries would scan whole tables without these.
+const TDatabaseSchema::TIndexDefinition TDatabaseSchema::INDEXES[INDEX_COUNT] = {
+    {"make_name", "CREATE INDEX IF NOT EXISTS make_name ON make(name)"},
+    {"model_types_name", "CREATE INDEX IF NOT EXISTS model_types_name ON model_types(name)"},
+    {"option_types_name", "CREATE INDEX IF NOT EXISTS option_types_name ON option_types(name)"},
+    {"standard_types_name",
+     "CREATE INDEX IF NOT EXISTS standard_types_name ON standard_types(name)"},
+    {"component_types_standard_name", "CREATE INDEX IF NOT EXISTS component_types_standard_name "
+                                      "ON component_types(standard_id,name)"},
+    {"specification_configuration",
+     "CREATE INDEX IF NOT EXISTS specification_configuration ON "
+     "specification(make_id,model_id,option_id,standard_id,component_id)"},
+};
+
+const char *const TDatabaseSchema::STANDARD_SEED[STANDARD_COUNT] = {"10360", "B89.4.1",
+                                                                    "VDIVDE_2617", "CMMA"};
+
+const TDatabaseSchema::TComponentSeed TDatabaseSchema::COMPONENT_SEED[COMPONENT_COUNT] = {
+    {"10360", "Pftu", "Maximum probe form error", 1},
+    {"10360", "R0", "Maximum length variation for E0", 1},
+    {"10360", "Rpt", "Maximum sphere position variation", 1},
+    {"10360", "E0", "Maximum length error", 62},
+    {"10360", "E150", "Maximum length error with probe offset", 62},
+    {"10360", "Ts_Max", "Maximum volume temperature celsius", 64},
+    {"10360", "Ts_Min", "Minimum volume temperature celsius", 64},
+    {"B89.4.1", "Repeat", "Maximum sphere position variation", 1},
+    {"B89.4.1", "Volume", "Maximum length variation of a ballbar", 62},
+    {"B89.4.1", "Probe_Roll", "Maximum third axis ballbar length variation", 6},
+    {"VDIVDE_2617", "U1", "Maximum length error in one axis", 44},
+    {"VDIVDE_2617", "U2", "Maximum length error in two axis", 44},
+    {"VDIVDE_2617", "U3", "Maximum length error in three axis", 44},
+    {"VDIVDE_2617", "V1", "Maximum probe error in one axis", 1},
+    {"VDIVDE_2617", "V2", "Maximum probe error in two axis", 1},
+    {"VDIVDE_2617", "V3", "Maximum probe error in three axis", 1},
+    {"CMMA", "G", "Maximum probe error", 1},
+    {"CMMA", "M", "Maximum length measurement error", 44},
+    {"CMMA", "Repeat", "Maximum length variation error", 1},
+};
+
+namespace
+{
+const QString SAVEPOINT_INITIALIZE = QStringLiteral("metrova_initialize");
+const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear");
+} // namespace
+
+TDatabaseSchema::TDatabaseSchema(TSqlConnection *connection, TStandardCatalogue *catalogue)
+    : d_connection(connection), d_catalogue(catalogue)
+{
+}
+
+bool TDatabaseSchema::Create_Table(const QStringList &tables, int table_index)
+{
+  const TTableDefinition &table = TABLES[table_index];
+  if (tables.contains(QLatin1String(table.name), Qt::CaseInsensitive))
+  {
+    return true;
+  }
+  if (!d_connection->Run_Once(QLatin1String(table.statement)))
+  {
+    d_error = QLatin1String(table.failure);
+    return false;
+  }
+  return true;
+}
+
+bool TDatabaseSchema::Initialize()
+{
+  d_catalogue->Invalidate();
+  // One transaction instead of a commit per statement; a failing step still keeps the work
+  // done before it.
+  if (!d_connection->Savepoint(SAVEPOINT_INITIALIZE))
+  {
+    d_error = d_connection->Error();
+    return false;
+  }
+  const QStringList tables = d_connection->Tables();
+  const auto seed = [this](bool seeded)
+  {
+    if (!seeded)
+    {
+      d_error = d_catalogue->Error();
+    }
+    return seeded;
+  };
+  bool initialized =
+      Create_Table(tables, TABLE_MAKE) && Create_Table(tables, TABLE_MODEL_TYPES) &&
+      Create_Table(tables, TABLE_OPTION_TYPES) && Create_Table(tables, TABLE_STANDARD_TYPES) &&
+      seed(d_catalogue->Create_Standard_Types()) && Create_Table(tables, TABLE_COMPONENT_TYPES) &&
+      seed(d_catalogue->Create_Component_Types()) && Create_Table(tables, TABLE_SPECIFICATION);
+  if (initialized)
+  {
+    // A table of another shape lacks the indexed columns; it is still accepted.
+    for (const TIndexDefinition &index : INDEXES)
+    {
+      d_connection->Run_Once(QLatin1String(index.statement));
+    }
+  }
+  if (!d_connection->Release_Savepoint(SAVEPOINT_INITIALIZE))
+  {
+    d_error = d_connection->Error();
+    initialized = false;
+  }
+  d_catalogue->Invalidate();
+  return initialized;
+}
+
+bool TDatabaseSchema::Clear()
+{
+  d_catalogue->Invalidate();
+  if (!d_connection->Savepoint(SAVEPOINT_CLEAR))
+  {
+    d_error = d_connection->Error();
+    return false;
+  }
+  bool cleared = true;
+  for (const TTableDefinition &table : TABLES)
+  {
+    if (!d_connection->Run_Statement(QStringLiteral("DELETE FROM ") + QLatin1String(table.name)))
+    {
+      d_error = d_connection->Error();
+      cleared = false;
+      break;
+    }
+  }
+  if (cleared && !(d_catalogue->Create_Standard_Types() && d_catalogue->Create_Component_Types()))
+  {
+    d_error = d_catalogue->Error();
+    cleared = false;
+  }
+  if (!cleared)
+  {
+    d_connection->Rollback_To_Savepoint(SAVEPOINT_CLEAR);
+  }
+  if (!d_connection->Release_Savepoint(SAVEPOINT_CLEAR) && cleared)
+  {
+    d_error = d_connection->Error();
+    cleared = false;
+  }
+  d_catalogue->Invalidate();
+  return cleared;
+}

@@ -1,0 +1,292 @@
+#include "specificationestimation.h"
+
+#include "expressionitem.h"
+
+#include <QLatin1String>
+
+#include <algorithm>
+#include <array>
+
+namespace
+{
+using TStoredRow = TSpecificationEstimation::TStoredRow;
+using TStoredRows = TSpecificationEstimation::TStoredRows;
+using TDerivedItem = TSpecificationEstimation::TDerivedItem;
+
+// Derived items wait in one list per target standard and are stored list by list in this order.
+enum TTarget
+{
+  TARGET_B89 = 0,
+  TARGET_10360,
+  TARGET_VDIVDE_2617,
+  TARGET_CMMA,
+  TARGET_COUNT
+};
+
+const char *const TARGET_STANDARDS[TARGET_COUNT] = {"B89.4.1", "10360", "VDIVDE_2617", "CMMA"};
+
+using TPendingLists = std::array<TSpecificationEstimation::TDerivedItems, TARGET_COUNT>;
+
+// The components that hold one and the same length error. "Volume" of "B89.4.1" holds twice it.
+struct TLengthErrorComponent
+{
+  TTarget target;
+  const char *component;
+};
+
+const TLengthErrorComponent LENGTH_ERROR_COMPONENTS[] = {
+    {TARGET_10360, "E0"}, {TARGET_10360, "E150"}, {TARGET_VDIVDE_2617, "U3"}, {TARGET_CMMA, "M"}};
+
+// Constant-to-constant rules of the repeatability and probing components.
+struct TConstantTarget
+{
+  TTarget target;
+  const char *component;
+  double factor;
+};
+
+struct TConstantRule
+{
+  TTarget source;
+  const char *component;
+  int target_count;
+  TConstantTarget targets[3];
+};
+
+const TConstantRule CONSTANT_RULES[] = {
+    {TARGET_10360, "R0", 2, {{TARGET_B89, "Repeat", 0.5}, {TARGET_CMMA, "Repeat", 1.0}}},
+    {TARGET_10360, "Rpt", 2, {{TARGET_B89, "Repeat", 1.0}, {TARGET_CMMA, "Repeat", 2.0}}},
+    {TARGET_B89,
+     "Repeat",
+     3,
+     {{TARGET_10360, "Rpt", 1.0}, {TARGET_CMMA, "Repeat", 2.0}, {TARGET_10360, "R0", 2.0}}},
+    {TARGET_CMMA,
+     "Repeat",
+     3,
+     {{TARGET_B89, "Repeat", 0.5}, {TARGET_10360, "Rpt", 0.5}, {TARGET_10360, "R0", 1.0}}},
+    {TARGET_10360, "Pftu", 1, {{TARGET_VDIVDE_2617, "V3", 1.0}}},
+    {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
+};
+
+// The number formats of millimetre texts: error values, Td coefficients and divisors.
+QString Fixed_4(double value)
+{
+  return QString::number(value, 'f', 4);
+}
+QString Fixed_5(double value)
+{
+  return QString::number(value, 'f', 5);
+}
+QString General(double value)
+{
+  return QString::number(value, 'g', 6);
+}
+
+QString Linear_Text(double a, double b, double n)
+{
+  return QStringLiteral("%1+%2L/%3").arg(Fixed_4(a), Fixed_4(b), General(n));
+}
+
+QString Linear_Maximum_Text(double a, double b, double n, double m)
+{
+  return QStringLiteral("%1+%2L/%3|%4").arg(Fixed_4(a), Fixed_4(b), General(n), Fixed_4(m));
+}
+
+QString Temperature_Text(double a, double b, double c, double d, double n)
+{
+  return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
+      .arg(Fixed_4(a), Fixed_5(b), Fixed_4(c), Fixed_5(d), General(n));
+}
+
+// A length error of kind 4, 8 or 32 with its error values scaled; Td coefficients never scale.
+// Empty for any other kind.
+QString Scaled_Length_Error_Text(const TExpressionItem &expression, double scale,
+                                 double maximum_scale)
+{
+  const auto value = [&expression](int index)
+  { return expression.Component(index, TExpressionItem::UNITS_MM); };
+
+  switch (expression.Expression_Type())
+  {
+  case TExpressionItem::EXPRESSION_LINEAR:
+    return Linear_Text(scale * value(0), scale * value(1), value(2));
+  case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
+    return Linear_Maximum_Text(scale * value(0), scale * value(1), value(2),
+                               maximum_scale * value(3));
+  case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
+    return Temperature_Text(scale * value(0), value(1), scale * value(2), value(3), value(4));
+  default:
+    return QString();
+  }
+}
+
+// The repeatability R of a "B89.4.1" record, read from its "Repeat" text as stored.
+struct TRepeatability
+{
+  bool available = false;
+  double value = 0.0;
+};
+
+void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
+                      const char *component, const QString &text)
+{
+  TDerivedItem derived{QLatin1String(TARGET_STANDARDS[target]), source, text};
+  derived.item.name = QLatin1String(component);
+  derived.item.source = TDatabaseItem::SOURCE_ESTIMATED;
+  (*pending)[target].push_back(derived);
+}
+
+// Appends to the pending lists what one item of the source standard yields.
+void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
+                  const TRepeatability &repeatability, TPendingLists *pending)
+{
+  const TExpressionItem &expression = item.expression;
+  const int kind = expression.Expression_Type();
+
+  for (const TLengthErrorComponent &source : LENGTH_ERROR_COMPONENTS)
+  {
+    if (source.target != source_standard || item.name != QLatin1String(source.component))
+    {
+      continue;
+    }
+    const QString volume_text = Scaled_Length_Error_Text(expression, 2.0, 2.0);
+    if (volume_text.isEmpty())
+    {
+      return;
+    }
+    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume_text);
+    const QString text = Scaled_Length_Error_Text(expression, 1.0, 1.0);
+    for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
+    {
+      if (&target != &source)
+      {
+        Add_Derived_Item(pending, target.target, item, target.component, text);
+      }
+    }
+    return;
+  }
+
+  if (source_standard == TARGET_B89 && item.name == QLatin1String("Volume"))
+  {
+    const auto value = [&expression](int index)
+    { return expression.Component(index, TExpressionItem::UNITS_MM); };
+
+    QString text;
+    if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+    {
+      // The value stated for length N becomes the length-dependent part.
+      if (repeatability.available)
+      {
+        text = Linear_Text(repeatability.value, value(0) / 2.0, value(1));
+      }
+    }
+    else if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE)
+    {
+      if (repeatability.available)
+      {
+        text = QStringLiteral("%1+0.00000Td+(%2+%3Td)L/%4")
+                   .arg(Fixed_4(repeatability.value), Fixed_4(value(0) / 2.0), Fixed_5(value(1)),
+                        General(value(2)));
+      }
+    }
+    else
+    {
+      // The maximum of a ballbar length variation is kept as it is.
+      text = Scaled_Length_Error_Text(expression, 0.5, 1.0);
+    }
+    if (!text.isEmpty())
+    {
+      for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
+      {
+        Add_Derived_Item(pending, target.target, item, target.component, text);
+      }
+    }
+    return;
+  }
+
+  if (kind != TExpressionItem::EXPRESSION_CONSTANT)
+  {
+    return;
+  }
+  const double a = expression.Component(0, TExpressionItem::UNITS_MM);
+  for (const TConstantRule &rule : CONSTANT_RULES)
+  {
+    if (rule.source != source_standard || item.name != QLatin1String(rule.component))
+    {
+      continue;
+    }
+    for (int index = 0; index < rule.target_count; ++index)
+    {
+      const TConstantTarget &target = rule.targets[index];
+      Add_Derived_Item(pending, target.target, item, target.component, Fixed_4(target.factor * a));
+    }
+    return;
+  }
+}
+
+int Target_Of(const QString &standard)
+{
+  for (int target = 0; target < TARGET_COUNT; ++target)
+  {
+    if (standard == QLatin1String(TARGET_STANDARDS[target]))
+    {
+      return target;
+    }
+  }
+  return -1;
+}
+
+// What the rows of one standard yield, in the order of the pending lists.
+TPendingLists Derive_From_Standard(TTarget source_standard, int standard_id,
+                                   const TStoredRows &rows)
+{
+  TRepeatability repeatability;
+  if (source_standard == TARGET_B89)
+  {
+    // R as stored, that is rounded as its text is.
+    const auto repeat = std::find_if(rows.begin(), rows.end(),
+                                     [standard_id](const TStoredRow &row) {
+                                       return row.standard_id == standard_id &&
+                                              row.item.name == QLatin1String("Repeat");
+                                     });
+    if (repeat != rows.end())
+    {
+      repeatability.available = true;
+      repeatability.value =
+          repeat->item.expression.Expression_Text(TExpressionItem::UNITS_MM).toDouble();
+    }
+  }
+  TPendingLists pending;
+  for (const TStoredRow &row : rows)
+  {
+    if (row.standard_id == standard_id)
+    {
+      Derive_Items(source_standard, row.item, repeatability, &pending);
+    }
+  }
+  return pending;
+}
+} // namespace
+
+TSpecificationEstimation::TDerivedItems
+TSpecificationEstimation::Derive(const QString &standard, int standard_id, const TStoredRows &rows)
+{
+  const int source_standard = Target_Of(standard);
+  if (source_standard < 0)
+  {
+    return {};
+  }
+  const TPendingLists pending =
+      Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows);
+  TDerivedItems derived;
+  for (const TDerivedItems &list : pending)
+  {
+    derived.insert(derived.end(), list.begin(), list.end());
+  }
+  return derived;
+}
+
+bool TSpecificationEstimation::Has_Rules(const QString &standard)
+{
+  return Target_Of(standard) >= 0;
+}

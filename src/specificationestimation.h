@@ -1,0 +1,43 @@
+#ifndef METROVA_SPECIFICATIONESTIMATION_H
+#define METROVA_SPECIFICATIONESTIMATION_H
+
+#include "databaseitem.h"
+
+#include <QString>
+#include <vector>
+
+// The conversion rules between the four standards: what the stored rows of one make, model and
+// option yield for the components of the other standards. Reads and stores nothing; TDatabase
+// reads the rows and stores what comes out.
+class TSpecificationEstimation
+{
+public:
+  // A stored row of the configuration: its ids and its item (name, parsed expression, source).
+  struct TStoredRow
+  {
+    int standard_id;
+    int component_id;
+    TSpecificationItem item;
+  };
+  using TStoredRows = std::vector<TStoredRow>;
+
+  // A copy of its source item under the target's component name with source estimated, and the
+  // text of its expression in millimetres: the text is parsed only when the item is about to be
+  // stored, since most derivations find their row.
+  struct TDerivedItem
+  {
+    QString standard;
+    TSpecificationItem item;
+    QString text;
+  };
+  using TDerivedItems = std::vector<TDerivedItem>;
+
+  // What the rows of one source standard (its name and its id in the rows) yield, in the order
+  // of storage: the targets "B89.4.1", "10360", "VDIVDE_2617", "CMMA", each in the order of
+  // derivation. A standard outside the four yields nothing.
+  static TDerivedItems Derive(const QString &standard, int standard_id, const TStoredRows &rows);
+  // Whether a standard has conversion rules at all.
+  static bool Has_Rules(const QString &standard);
+};
+
+#endif // METROVA_SPECIFICATIONESTIMATION_H

@@ -1,0 +1,112 @@
+#ifndef METROVA_SQLCONNECTION_H
+#define METROVA_SQLCONNECTION_H
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <initializer_list>
+#include <map>
+#include <memory>
+
+class QSqlDatabase;
+class QSqlError;
+
+// One named Qt connection to an SQLite file: its prepared statements, the helpers that run them
+// and its transactions. Every failure leaves its reason in Error(); the caller words the rest.
+class TSqlConnection
+{
+public:
+  // What a query for one value found.
+  enum TSelect
+  {
+    SELECT_FAILED = -1,
+    SELECT_NONE = 0,
+    SELECT_FOUND = 1
+  };
+
+  explicit TSqlConnection(const QString &name);
+  ~TSqlConnection();
+  TSqlConnection(const TSqlConnection &) = delete;
+  TSqlConnection &operator=(const TSqlConnection &) = delete;
+
+  // Opens the file (SQLite creates a missing one) and reads it once, since SQLite opens any file;
+  // false with the handle's or the read's error in *error, the connection removed again.
+  bool Open(const QString &file_name, QSqlError *error);
+  bool Is_Open() const;
+  void Close();
+  QString Error() const { return d_error; }
+  // Its failures are the database's own, never the data's.
+  bool Is_Fault() const { return true; }
+  // The names of the file's tables.
+  QStringList Tables() const;
+
+  // A statement prepared once per connection and reused, with the given values bound in order.
+  // Run it with Execute or Read_Rows. Null when it cannot be prepared.
+  QSqlQuery *Prepared_Query(const QString &statement, std::initializer_list<QVariant> values = {});
+  // Runs a prepared statement that returns no rows, and finishes it.
+  bool Execute(QSqlQuery *query);
+  // Runs a prepared statement and hands each row to read_row. False when it fails at once or
+  // midway. The statement is finished either way, so that no read lock outlives the call.
+  template <typename TReadRow>
+  bool Read_Rows(QSqlQuery *query, TReadRow read_row);
+  bool Run_Statement(const QString &statement, std::initializer_list<QVariant> values = {});
+  // The first value of the first row.
+  TSelect Select_Value(const QString &statement, std::initializer_list<QVariant> values,
+                       QVariant *value);
+  // A statement run once, without keeping it prepared (schema changes).
+  bool Run_Once(const QString &statement);
+
+  // Savepoints nest: the outermost begins a transaction that takes the write lock at once, and
+  // its release commits it. Rolling back to a savepoint keeps it open.
+  bool Savepoint(const QString &name);
+  bool Release_Savepoint(const QString &name);
+  bool Rollback_To_Savepoint(const QString &name);
+  int Savepoint_Depth() const { return d_savepoints.size(); }
+  // A read transaction: all reads see one state of the file, no write lock is held. Begin fails
+  // inside a savepoint or another read transaction.
+  bool Begin_Read_Transaction();
+  void End_Read_Transaction();
+  bool Is_Reading() const { return d_reading; }
+  // A read of many statements outside any transaction runs in one read transaction. Begin_Read
+  // returns whether End_Read has a transaction to end.
+  bool Begin_Read();
+  void End_Read(bool began);
+
+  // How long a statement waits for another connection's lock, for connections opened later.
+  static void Set_Busy_Timeout(int milliseconds);
+
+private:
+  // False with the query's error as the reason, once the query is finished.
+  bool Finish(QSqlQuery *query, bool succeeded);
+  bool Fail(const QString &reason);
+
+  QString d_name;
+  std::unique_ptr<QSqlDatabase> d_connection;
+  QString d_error;
+  std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
+  // Names of the open savepoints, outermost first.
+  QStringList d_savepoints;
+  bool d_reading = false;
+};
+
+template <typename TReadRow>
+bool TSqlConnection::Read_Rows(QSqlQuery *query, TReadRow read_row)
+{
+  if (!query)
+  {
+    return false;
+  }
+  if (query->exec())
+  {
+    while (query->next())
+    {
+      read_row(*query);
+    }
+  }
+  return Finish(query, !query->lastError().isValid());
+}
+
+#endif // METROVA_SQLCONNECTION_H
