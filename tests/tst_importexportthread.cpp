@@ -1,11 +1,13 @@
 #include "database.h"
 #include "importexportthread.h"
+#include "sqlconnection.h"
 #include "testsupport.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QtTest>
 
+#include <grp.h>
 #include <memory>
 
 using namespace TestSupport;
@@ -108,8 +110,8 @@ private slots:
   void warnings_are_bounded_and_cleared();
   void unopenable_file_data();
   void unopenable_file();
-  void failure_under_file_size_limit_data();
-  void failure_under_file_size_limit();
+  void database_fault_data();
+  void database_fault();
   void round_trip_data();
   void round_trip();
   void import_while_reading();
@@ -120,7 +122,6 @@ private:
   QStringList Run(TImportExportThread *thread, int mode, const QString &file_name,
                   TDatabase *database = nullptr);
   QStringList Run_Import(const QByteArray &bytes, TImportExportThread *thread);
-  QString Run_Limited(int mode, const QString &file_name, qint64 limit);
 
   std::unique_ptr<TTestDatabase> d_test;
   TDatabase *d_database = nullptr;
@@ -161,29 +162,6 @@ QStringList TestImportExportThread::Run_Import(const QByteArray &bytes, TImportE
   if (!Write_File(path, bytes))
     qFatal("cannot write the import file");
   return Run(thread, TImportExportThread::MODE_IMPORT, path);
-}
-
-// Runs the thread's work in a forked child where no file can grow beyond limit bytes, as on a
-// full disk; what it did: "after <last progress>, <warnings>; <error>".
-QString TestImportExportThread::Run_Limited(int mode, const QString &file_name, qint64 limit)
-{
-  return Child_Report(
-      [&]()
-      {
-        TDirectRun thread;
-        QString last;
-        connect(&thread, &TImportExportThread::Update_Progress,
-                [&last](int value, int maximum)
-                { last = QStringLiteral("%1/%2").arg(value).arg(maximum); });
-        thread.Set_Database(d_database);
-        thread.Set_Mode(mode);
-        thread.Set_File_Name(file_name);
-        thread.run();
-        return "after " + last + (thread.Has_Warnings() ? ", warnings: " : ", no warnings") +
-               thread.Warning_Text() + (thread.Has_Error() ? "; error: " : "; no error") +
-               thread.Error_Text();
-      },
-      static_cast<rlim_t>(limit));
 }
 
 void TestImportExportThread::export_file_data()
@@ -471,50 +449,118 @@ void TestImportExportThread::unopenable_file()
   QCOMPARE(Catalogue(d_database, true), before);
 }
 
-void TestImportExportThread::failure_under_file_size_limit_data()
+void TestImportExportThread::database_fault_data()
 {
   QTest::addColumn<int>("mode");
+  QTest::addColumn<QString>("fault");
   QTest::addColumn<QByteArray>("file");
-  QTest::addColumn<QString>("report");
+  QTest::addColumn<QString>("report"); // a pattern; %1 is the exchange file
 
-  // An export cannot write its file; an import takes every line and estimate, but cannot commit
-  // them: the catalogue may not grow.
-  QTest::newRow("export")
-      << TImportExportThread::MODE_EXPORT << HEADER + "Old,O1,Std,10360,Pftu:0.0010\n"
+  const int IMPORT = TImportExportThread::MODE_IMPORT;
+  const QByteArray lines = Large_File({"Beta", "Gamma"});
+  QStringList makes;
+  for (int make = 0; make < 500; ++make)
+    makes.append(QStringLiteral("Make %1").arg(make));
+  // The database fills up part-way through 20,000 lines: nothing of them may stay.
+  const QString write_failure = "after 1?[0-9]{1,4}/20002, no warnings; error: Cannot import '%1': "
+                                "line [0-9]+: Cannot add data to table 'specification'.  Reason: ";
+  QTest::newRow("import, file size limit")
+      << IMPORT << "size" << Large_File(makes) << write_failure + "disk I/O error";
+  QTest::newRow("import, database of another user")
+      << IMPORT << "other user" << lines
+      << "after 1/82, no warnings; error: Cannot import '%1': line 3: Cannot add data to table "
+         "'make'.  Reason: attempt to write a readonly database";
+  QTest::newRow("import, write lock held")
+      << IMPORT << "locked" << lines
+      << "after , no warnings; error: Cannot import '%1': database is locked";
+  // The catalogue cannot be read, or the stored rows of Acme, which the file replaces.
+  QTest::newRow("import, damaged catalogue")
+      << IMPORT << "damaged component_types" << lines
+      << "after , no warnings; error: Cannot import '%1': .+";
+  QTest::newRow("import, damaged page")
+      << IMPORT << "damaged specification" << Large_File({"Acme"})
+      << "after 1/42, no warnings; error: Cannot import '%1': line 3: Cannot delete existing "
+         "specification data.  Reason: database disk image is malformed";
+  // The old file stays as it was.
+  QTest::newRow("export, file size limit")
+      << int(TImportExportThread::MODE_EXPORT) << "size"
+      << HEADER + "Old,O1,Std,10360,Pftu:0.0010\n"
       << "after 1/1, no warnings; error: Cannot write file '%1': File too large";
-  QTest::newRow("import") << TImportExportThread::MODE_IMPORT
-                          << Large_File({"Beta", "Gamma", "Delta"})
-                          << "after 3/4, no warnings; error: ";
 }
 
-void TestImportExportThread::failure_under_file_size_limit()
+void TestImportExportThread::database_fault()
 {
   QFETCH(int, mode);
+  QFETCH(QString, fault);
   QFETCH(QByteArray, file);
   QFETCH(QString, report);
 
   QVERIFY(Store(d_test.get(),
                 QString::fromLatin1(Large_File({"Acme"})).split('\n', Qt::SkipEmptyParts).mid(1)));
-  const QStringList before = Catalogue(d_database, true);
   const QString path = d_test->Path("exchange.csv");
   QVERIFY(Write_File(path, file));
-  const QDir directory(d_test->Path(""));
-  const QStringList files = directory.entryList(QDir::Files | QDir::Hidden);
+  const QString database_file = d_database->File_Name();
+  TOtherConnection other(database_file);
+  const QStringList before = other.Dump();
+  rlim_t limit = 0;
+  if (fault == "size")
+    limit = mode == TImportExportThread::MODE_EXPORT ? 1024 : QFileInfo(database_file).size();
+  if (fault == "other user")
+    for (const QString &name : {d_test->Path(""), database_file, path})
+      QVERIFY(QFile::setPermissions(name,
+                                    QFile::permissions(name) | QFile::ReadOther | QFile::ExeOther));
+  if (fault == "locked")
+    QVERIFY(other.Execute("BEGIN IMMEDIATE"));
+  if (fault.startsWith("damaged"))
+  {
+    // The page that holds the table's rows, overwritten with noise.
+    const int page = other.Number("SELECT rootpage FROM sqlite_master WHERE name='" +
+                                  fault.section(' ', 1) + "'");
+    const int page_size = other.Number("PRAGMA page_size");
+    QFile database(database_file);
+    QVERIFY(page > 1 && database.open(QIODevice::ReadWrite) &&
+            database.seek(qint64(page - 1) * page_size + 8));
+    QVERIFY(database.write(QByteArray(page_size - 8, '\x5a')) == page_size - 8);
+  }
+  const QByteArray stored = File_Bytes(database_file);
 
-  const qint64 limit =
-      mode == TImportExportThread::MODE_EXPORT ? 1024 : QFileInfo(d_database->File_Name()).size();
-  const QString result = Run_Limited(mode, path, limit);
-  QVERIFY2(result.startsWith(QString(report).replace("%1", path)), qPrintable(result));
+  const QString result = Child_Report(
+      [&]()
+      {
+        if (fault == "other user" &&
+            (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+             setresuid(65534, 65534, 65534) != 0))
+          return QStringLiteral("cannot drop privileges");
+        TSqlConnection::Set_Busy_Timeout(100);
+        TDirectRun thread;
+        QString last;
+        connect(&thread, &TImportExportThread::Update_Progress,
+                [&last](int value, int maximum)
+                { last = QStringLiteral("%1/%2").arg(value).arg(maximum); });
+        thread.Set_Database(d_database);
+        thread.Set_Mode(mode);
+        thread.Set_File_Name(path);
+        thread.run();
+        return "after " + last + (thread.Has_Warnings() ? ", warnings: " : ", no warnings") +
+               thread.Warning_Text() + (thread.Has_Error() ? "; error: " : "; no error") +
+               thread.Error_Text();
+      },
+      limit);
+  if (fault == "locked")
+    QVERIFY(other.Execute("ROLLBACK"));
+  const QRegularExpression pattern("^" +
+                                   QString(report).replace("%1", QRegularExpression::escape(path)));
+  QVERIFY2(pattern.match(result).hasMatch(), qPrintable(result));
+  // The file is what it was, and so is everything in it.
   QCOMPARE(File_Bytes(path), file);
-  QCOMPARE(Catalogue(d_database, true), before);
-  QCOMPARE(directory.entryList(QDir::Files | QDir::Hidden), files);
-
-  // Without the limit the same run succeeds.
-  TImportExportThread thread;
-  Run(&thread, mode, path);
-  QVERIFY2(!thread.Has_Error(), qPrintable(thread.Error_Text()));
-  QVERIFY(mode == TImportExportThread::MODE_EXPORT ? File_Bytes(path).size() > limit
-                                                   : Catalogue(d_database, true) != before);
+  QCOMPARE(File_Bytes(database_file), stored);
+  if (!fault.startsWith("damaged"))
+  {
+    QCOMPARE(other.Dump(), before);
+    QString integrity;
+    QVERIFY(other.Execute("PRAGMA integrity_check", &integrity));
+    QCOMPARE(integrity, QString("ok"));
+  }
 }
 
 void TestImportExportThread::round_trip_data()
