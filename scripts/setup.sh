@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make
-  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite
+  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libsqlite3-dev
   fonts-liberation fonts-dejavu-core
   poppler-utils
 )

@@ -46,6 +46,19 @@ bool TConfigurationNames::Fail(const QString &text, bool fault)
   return false;
 }
 
+void TConfigurationNames::Fail_Lookup(int kind, TSqlConnection::TSelect found)
+{
+  // A read that failed must not pass for a name that is not there.
+  if (found == TSqlConnection::SELECT_FAILED)
+  {
+    Fail(d_connection->Error(), true);
+  }
+  else
+  {
+    Fail(NAME_TABLES[kind].missing, false);
+  }
+}
+
 QString TConfigurationNames::Rows_Of_Names(int name_count)
 {
   QStringList conditions;
@@ -64,7 +77,7 @@ int TConfigurationNames::Id(int kind, const QString &name)
       d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id);
   if (found != TSqlConnection::SELECT_FOUND)
   {
-    Fail(NAME_TABLES[kind].missing, found == TSqlConnection::SELECT_FAILED);
+    Fail_Lookup(kind, found);
     return -1;
   }
   return id.toInt();
@@ -77,7 +90,7 @@ QString TConfigurationNames::Name(int kind, int id)
       d_connection->Select_Value(NAME_TABLES[kind].name_statement, {id}, &name);
   if (found != TSqlConnection::SELECT_FOUND)
   {
-    Fail(NAME_TABLES[kind].missing, found == TSqlConnection::SELECT_FAILED);
+    Fail_Lookup(kind, found);
     return {};
   }
   return name.toString();
@@ -101,10 +114,17 @@ bool TConfigurationNames::Ids(std::initializer_list<QString> names, int *ids)
 int TConfigurationNames::Added_Id(int kind, const QString &name)
 {
   QVariant id;
-  if (d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id) ==
-      TSqlConnection::SELECT_FOUND)
+  const TSqlConnection::TSelect found =
+      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id);
+  if (found == TSqlConnection::SELECT_FOUND)
   {
     return id.toInt();
+  }
+  // A name that cannot be looked up is not a new name.
+  if (found == TSqlConnection::SELECT_FAILED)
+  {
+    Fail_Lookup(kind, found);
+    return -1;
   }
   if (!d_connection->Run_Statement(NAME_TABLES[kind].insert_statement, {name}))
   {

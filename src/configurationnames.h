@@ -1,10 +1,10 @@
 #ifndef METROVA_CONFIGURATIONNAMES_H
 #define METROVA_CONFIGURATIONNAMES_H
 
+#include "sqlconnection.h"
+
 #include <QString>
 #include <initializer_list>
-
-class TSqlConnection;
 
 // The names of a machine configuration, in the order make, model, option: their ids and back,
 // and the adding of a new name. A model or option name is shared by all makes.
@@ -39,6 +39,7 @@ public:
 
 private:
   bool Fail(const QString &text, bool fault);
+  void Fail_Lookup(int kind, TSqlConnection::TSelect found);
 
   TSqlConnection *d_connection;
   QString d_error;

@@ -100,16 +100,27 @@ void TDatabase::Set_Busy_Timeout(int milliseconds)
 template <typename TSource, typename TResult>
 TResult TDatabase::Take_Failure(const TSource &source, TResult result)
 {
-  d_last_error = source.Error();
+  Fail(source.Error(), source.Is_Fault());
   return result;
+}
+
+QString TDatabase::Reasoned(const QString &failure) const
+{
+  return QStringLiteral("%1.  Reason: %2").arg(failure, d_sql->Error());
+}
+
+bool TDatabase::Fail(const QString &text, bool fault)
+{
+  d_last_error = text;
+  d_fault = fault;
+  return false;
 }
 
 bool TDatabase::Require_Open()
 {
   if (!Is_Open())
   {
-    d_last_error = QLatin1String(NOT_CONNECTED);
-    return false;
+    return Fail(QLatin1String(NOT_CONNECTED));
   }
   return true;
 }
@@ -120,15 +131,9 @@ QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
   QSqlQuery *query = d_sql->Prepared_Query(statement, values);
   if (!query)
   {
-    d_last_error = d_sql->Error();
+    Fail(d_sql->Error());
   }
   return query;
-}
-
-bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,
-                             QVariant *value)
-{
-  return d_sql->Select_Value(statement, values, value) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Connect(const QString &file_name)
@@ -136,8 +141,7 @@ bool TDatabase::Connect(const QString &file_name)
   const QString driver = QStringLiteral("QSQLITE");
   if (!QSqlDatabase::isDriverAvailable(driver))
   {
-    d_last_error = QStringLiteral("Database driver 'QSQLITE' not available");
-    return false;
+    return Fail(QStringLiteral("Database driver 'QSQLITE' not available"));
   }
   Close();
 
@@ -158,8 +162,7 @@ bool TDatabase::Connect(const QString &file_name)
   {
     report += QStringLiteral("\t\t%1\n").arg(name);
   }
-  d_last_error = report;
-  return false;
+  return Fail(report);
 }
 
 bool TDatabase::Is_Open() const
@@ -181,8 +184,7 @@ bool TDatabase::Savepoint(const QString &name)
   }
   if (!d_sql->Savepoint(name))
   {
-    d_last_error = d_sql->Error();
-    return false;
+    return Fail(d_sql->Error());
   }
   if (d_sql->Savepoint_Depth() == 1)
   {
@@ -199,7 +201,7 @@ bool TDatabase::Release_Savepoint(const QString &name)
   }
   if (!d_sql->Release_Savepoint(name))
   {
-    d_last_error = d_sql->Error();
+    Fail(d_sql->Error());
     // Ending the transaction in failure rolled it back, catalogue rows included.
     if (d_sql->Savepoint_Depth() == 0)
     {
@@ -220,8 +222,7 @@ bool TDatabase::Rollback_To_Savepoint(const QString &name)
   d_catalogue->Invalidate();
   if (!d_sql->Rollback_To_Savepoint(name))
   {
-    d_last_error = d_sql->Error();
-    return false;
+    return Fail(d_sql->Error());
   }
   return true;
 }
@@ -229,9 +230,10 @@ bool TDatabase::Rollback_To_Savepoint(const QString &name)
 void TDatabase::Abandon_Savepoint(const QString &name)
 {
   const QString failure = d_last_error;
+  const bool fault = d_fault;
   Rollback_To_Savepoint(name);
   Release_Savepoint(name);
-  d_last_error = failure;
+  Fail(failure, fault);
 }
 
 bool TDatabase::Begin_Read()
@@ -257,8 +259,7 @@ bool TDatabase::Begin_Read_Transaction()
   }
   if (!d_sql->Begin_Read_Transaction())
   {
-    d_last_error = d_sql->Error();
-    return false;
+    return Fail(d_sql->Error());
   }
   d_catalogue->Transaction_Begun();
   return true;
@@ -273,13 +274,11 @@ bool TDatabase::Initialize()
 {
   if (!Is_Open())
   {
-    d_last_error = QStringLiteral("Database not open");
-    return false;
+    return Fail(QStringLiteral("Database not open"));
   }
   if (!d_schema->Initialize())
   {
-    d_last_error = d_schema->Error();
-    return false;
+    return Fail(d_schema->Error());
   }
   return true;
 }
@@ -288,7 +287,7 @@ void TDatabase::Clear()
 {
   if (Is_Open() && !d_schema->Clear())
   {
-    d_last_error = d_schema->Error();
+    Fail(d_schema->Error());
   }
 }
 
@@ -310,6 +309,7 @@ QStringList TDatabase::Makes(bool *valid)
   if (!Read_Names(d_sql->Prepared_Query(QStringLiteral("SELECT name FROM make ORDER BY make_id")),
                   &makes))
   {
+    Fail(d_sql->Error());
     return {};
   }
   *valid = true;
@@ -436,7 +436,8 @@ QStringList TDatabase::Standard_Types(bool *valid)
   Q_ASSERT(valid);
   *valid = false;
   QStringList standards;
-  *valid = Require_Open() && d_catalogue->Standard_Types(&standards);
+  *valid = Require_Open() &&
+           (d_catalogue->Standard_Types(&standards) || Take_Failure(*d_catalogue, false));
   return standards;
 }
 
@@ -446,7 +447,8 @@ QStringList TDatabase::Component_Types(const QString &standard, bool *valid)
   *valid = false;
   const int standard_id = Standard_Type_Id(standard);
   QStringList components;
-  *valid = standard_id >= 0 && d_catalogue->Component_Types(standard_id, &components);
+  *valid = standard_id >= 0 && (d_catalogue->Component_Types(standard_id, &components) ||
+                                Take_Failure(*d_catalogue, false));
   return components;
 }
 
@@ -527,22 +529,33 @@ QString TDatabase::Option_Name(int option_id)
 bool TDatabase::Model_Type_Exists(const QString &model)
 {
   QVariant id;
-  return Is_Open() &&
-         Select_Value(QStringLiteral("SELECT model_id FROM model_types WHERE name=? LIMIT 1"),
-                      {model}, &id);
+  return Is_Open() && d_sql->Select_Value(
+                          QStringLiteral("SELECT model_id FROM model_types WHERE name=? LIMIT 1"),
+                          {model}, &id) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Option_Type_Exists(const QString &option)
 {
   QVariant id;
-  return Is_Open() &&
-         Select_Value(QStringLiteral("SELECT option_id FROM option_types WHERE name=? LIMIT 1"),
-                      {option}, &id);
+  return Is_Open() && d_sql->Select_Value(
+                          QStringLiteral("SELECT option_id FROM option_types WHERE name=? LIMIT 1"),
+                          {option}, &id) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Make_Exists(const QString &make)
 {
   return Make_Id(make) >= 0;
+}
+
+bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,
+                             QVariant *value)
+{
+  const TSqlConnection::TSelect found = d_sql->Select_Value(statement, values, value);
+  if (found == TSqlConnection::SELECT_FAILED)
+  {
+    Fail(d_sql->Error());
+  }
+  return found == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Model_Exists(const QString &make, const QString &model)
@@ -588,6 +601,7 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   QStringList found;
   if (!Read_Names(query, &found))
   {
+    Fail(d_sql->Error());
     return {};
   }
   if (found.isEmpty())
@@ -643,7 +657,7 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
                           configurations.append({row.value(0).toString(), row.value(1).toString()});
                         }))
   {
-    d_last_error = d_sql->Error();
+    Fail(d_sql->Error());
     return {};
   }
   *valid = true;
@@ -663,13 +677,13 @@ bool TDatabase::Remove_Make(const QString &make)
   }
   if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
   {
-    d_last_error = QStringLiteral("Cannot delete make entry for '%1'").arg(make);
+    Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
     Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
     return false;
   }
   if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"), {make_id}))
   {
-    d_last_error = QStringLiteral("Cannot delete specification entry for '%1'").arg(make);
+    Fail(Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
     Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
     return false;
   }
@@ -687,9 +701,8 @@ bool TDatabase::Remove_Model(const QString &make, const QString &model)
           QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
           {ids[NAME_MAKE], ids[NAME_MODEL]}))
   {
-    d_last_error =
-        QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model);
-    return false;
+    return Fail(Reasoned(
+        QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model)));
   }
   return true;
 }
@@ -706,9 +719,9 @@ bool TDatabase::Remove_Option(const QString &make, const QString &model, const Q
                          "AND option_id=?"),
           {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}))
   {
-    d_last_error = QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
-                       .arg(make, model, option);
-    return false;
+    return Fail(
+        Reasoned(QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
+                     .arg(make, model, option)));
   }
   return true;
 }
@@ -734,6 +747,27 @@ bool TDatabase::Write_Specification(const TDatabaseItem &item)
 
 bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
 {
+  // Files and other programs reach this too: a value whose stored text would read back as
+  // something else (or as nothing) is refused before anything is written.
+  const int count = item.Specification_Item_Count();
+  for (int index = 0; index < count; ++index)
+  {
+    const TSpecificationItem specification_item = item.Specification_Item(index);
+    if (!specification_item.expression.Is_Storable())
+    {
+      return Fail(QStringLiteral("Component '%1': %2")
+                      .arg(specification_item.name,
+                           specification_item.expression.Expression_Type() ==
+                                   TExpressionItem::EXPRESSION_UNDEFINED
+                               ? QStringLiteral("the expression is not valid")
+                               : QStringLiteral("the value cannot be stored, since its stored "
+                                                "text '%1' would not read back as the same kind "
+                                                "of expression")
+                                     .arg(specification_item.expression.Expression_Text(
+                                         TExpressionItem::UNITS_MM))),
+                  false);
+    }
+  }
   const QString names[] = {item.Make(), item.Model(), item.Option()};
   int ids[3];
   for (int kind = NAME_MAKE; kind <= NAME_OPTION; ++kind)
@@ -755,20 +789,22 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
                          "option_id=? AND standard_id=?"),
           {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id}))
   {
-    d_last_error = QStringLiteral("Cannot delete existing specification data.  Reason: %1")
-                       .arg(d_sql->Error());
-    return false;
+    return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: %1")
+                    .arg(d_sql->Error()));
   }
 
-  const int count = item.Specification_Item_Count();
   for (int index = 0; index < count; ++index)
   {
     const TSpecificationItem specification_item = item.Specification_Item(index);
     const int component_id = Component_Type_Id(standard_id, specification_item.name);
     if (component_id < 0)
     {
-      d_last_error =
-          QStringLiteral("Component type '%1' does not exist").arg(specification_item.name);
+      // A read that failed is no missing component.
+      if (!d_fault)
+      {
+        Fail(QStringLiteral("Component type '%1' does not exist").arg(specification_item.name),
+             false);
+      }
       return false;
     }
     if (!d_sql->Run_Statement(
@@ -777,8 +813,7 @@ bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
              specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
              specification_item.source}))
     {
-      d_last_error = Insert_Failure(QStringLiteral("specification"), d_sql->Error());
-      return false;
+      return Fail(Insert_Failure(QStringLiteral("specification"), d_sql->Error()));
     }
   }
   return true;
@@ -832,8 +867,7 @@ bool TDatabase::Delete_Estimated_Specifications(int make_id, int model_id, int o
   if (!d_sql->Run_Statement(STATEMENT_DELETE_ESTIMATED,
                             {make_id, model_id, option_id, TDatabaseItem::SOURCE_ESTIMATED}))
   {
-    d_last_error = QStringLiteral("Cannot delete specification entry");
-    return false;
+    return Fail(Reasoned(QStringLiteral("Cannot delete specification entry")));
   }
   return true;
 }
@@ -850,8 +884,7 @@ bool TDatabase::Specification_Exists(int make_id, int model_id, int option_id, i
   bool found = false;
   if (!d_sql->Read_Rows(query, [&found](const QSqlQuery &) { found = true; }))
   {
-    d_last_error = d_sql->Error();
-    return false;
+    return Fail(d_sql->Error());
   }
   return found;
 }
@@ -877,20 +910,27 @@ bool TDatabase::Store_Derived_Items(const int *ids,
 {
   for (const TSpecificationEstimation::TDerivedItem &candidate : derived)
   {
+    // A catalogue without that standard or component has nowhere to put the estimate; a
+    // catalogue that cannot be read is a failure.
     const int target_id = Standard_Type_Id(candidate.standard);
-    if (target_id < 0)
+    const int component_id = target_id < 0 ? -1 : Component_Type_Id(target_id, candidate.item.name);
+    if (component_id < 0)
     {
-      continue; // a catalogue without that standard has nowhere to put its estimates
+      if (d_fault)
+      {
+        return false;
+      }
+      continue;
     }
-    const int component_id = Component_Type_Id(target_id, candidate.item.name);
-    if (component_id < 0 || Row_Exists(*rows, target_id, component_id))
+    if (Row_Exists(*rows, target_id, component_id))
     {
       continue;
     }
     TSpecificationItem item = candidate.item;
-    // A value too large for the text forms parses to nothing; "0.0000" would be a made-up zero.
-    if (item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM) ==
-        TExpressionItem::EXPRESSION_UNDEFINED)
+    // A value too large for the text forms would be stored as something else, or a made-up
+    // zero: that estimate is left out.
+    item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM);
+    if (!item.expression.Is_Storable())
     {
       continue;
     }
@@ -899,8 +939,7 @@ bool TDatabase::Store_Derived_Items(const int *ids,
             {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], target_id, component_id,
              item.expression.Expression_Text(TExpressionItem::UNITS_MM), item.source}))
     {
-      d_last_error = Insert_Failure(QStringLiteral("specification"), d_sql->Error());
-      return false;
+      return Fail(Insert_Failure(QStringLiteral("specification"), d_sql->Error()));
     }
     rows->push_back(TStoredRow{target_id, component_id, item});
   }

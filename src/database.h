@@ -36,6 +36,11 @@ public:
   bool Initialize();
   void Clear();
   QString Last_Error() const { return d_last_error; }
+  // Whether the failure that set Last_Error() was the database's own (it could not read or
+  // write, it is not open, a transaction was lost) rather than the data's (an unknown name,
+  // standard or component, a value that cannot be stored). An import skips a line for the
+  // second and stops at the first.
+  bool Database_Failed() const { return d_fault; }
   QString File_Name() const { return d_file_name; }
   QString Connection_Name() const { return d_connection_name; }
   QStringList Makes(bool *valid);
@@ -113,6 +118,10 @@ public:
                                          bool *valid);
 
 private:
+  // Sets the last error and whether it is the database's own failure; returns false.
+  bool Fail(const QString &text, bool fault = true);
+  // A failure text with the reason of the statement that just failed.
+  QString Reasoned(const QString &failure) const;
   // False with "Not connected" as the last error when no file is open.
   bool Require_Open();
   // A prepared statement with its values bound (TSqlConnection::Prepared_Query); when it cannot
@@ -151,6 +160,7 @@ private:
   QString d_connection_name;
   QString d_file_name;
   QString d_last_error;
+  bool d_fault = false;
   std::unique_ptr<TSqlConnection> d_sql;
   std::unique_ptr<TStandardCatalogue> d_catalogue;
   std::unique_ptr<TDatabaseSchema> d_schema;

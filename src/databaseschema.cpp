@@ -91,17 +91,101 @@ bool TDatabaseSchema::Create_Table(const QStringList &tables, int table_index)
   return true;
 }
 
+bool TDatabaseSchema::Read_Schema(QStringList *tables, QStringList *indexes, bool *foreign)
+{
+  QStringList others;
+  const auto read_row = [&](const QSqlQuery &row)
+  {
+    const QString name = row.value(1).toString();
+    if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+    {
+      return; // SQLite's own, such as the AUTOINCREMENT counters
+    }
+    (row.value(0).toString() == QLatin1String("table")   ? tables
+     : row.value(0).toString() == QLatin1String("index") ? indexes
+                                                         : &others)
+        ->append(name);
+  };
+  if (!d_connection->Read_Rows(
+          d_connection->Prepared_Query(QStringLiteral("SELECT type,name FROM sqlite_master")),
+          read_row))
+  {
+    d_error = d_connection->Error();
+    return false;
+  }
+  bool catalogue_table = false;
+  for (const TTableDefinition &table : TABLES)
+  {
+    catalogue_table =
+        catalogue_table || tables->contains(QLatin1String(table.name), Qt::CaseInsensitive);
+  }
+  *foreign = !catalogue_table && !(tables->isEmpty() && indexes->isEmpty() && others.isEmpty());
+  return true;
+}
+
+bool TDatabaseSchema::Is_Complete(const QStringList &tables, const QStringList &indexes)
+{
+  for (const TTableDefinition &table : TABLES)
+  {
+    if (!tables.contains(QLatin1String(table.name), Qt::CaseInsensitive))
+    {
+      return false;
+    }
+  }
+  for (const TIndexDefinition &index : INDEXES)
+  {
+    if (!indexes.contains(QLatin1String(index.name), Qt::CaseInsensitive))
+    {
+      return false;
+    }
+  }
+  return d_catalogue->Is_Seeded();
+}
+
 bool TDatabaseSchema::Initialize()
 {
   d_catalogue->Invalidate();
+  // Checked first and written only where something is missing: opening a complete catalogue
+  // takes no write lock, so it works while another program writes, or on a file that cannot
+  // be written.
+  QStringList tables;
+  QStringList indexes;
+  bool foreign = false;
+  const bool began_read = d_connection->Begin_Read();
+  const bool read = Read_Schema(&tables, &indexes, &foreign);
+  const bool complete = read && !foreign && Is_Complete(tables, indexes);
+  d_connection->End_Read(began_read);
+  d_catalogue->Invalidate();
+  if (!read)
+  {
+    return false;
+  }
+  if (foreign)
+  {
+    d_error = QStringLiteral("The file is an SQLite database of another program: it holds "
+                             "tables of its own and none of the catalogue's, so it was left "
+                             "as it is.");
+    return false;
+  }
+  if (complete)
+  {
+    return true;
+  }
   // One transaction instead of a commit per statement; a failing step still keeps the work
-  // done before it.
+  // done before it. The schema is read again under the write lock.
+  tables.clear();
+  indexes.clear();
   if (!d_connection->Savepoint(SAVEPOINT_INITIALIZE))
   {
     d_error = d_connection->Error();
     return false;
   }
-  const QStringList tables = d_connection->Tables();
+  if (!Read_Schema(&tables, &indexes, &foreign))
+  {
+    d_connection->Rollback_To_Savepoint(SAVEPOINT_INITIALIZE);
+    d_connection->Release_Savepoint(SAVEPOINT_INITIALIZE);
+    return false;
+  }
   const auto seed = [this](bool seeded)
   {
     if (!seeded)

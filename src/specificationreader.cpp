@@ -84,10 +84,13 @@ TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
 
 bool TSpecificationReader::Read_Stored_Rows(QSqlQuery *query, TStoredRows *rows)
 {
-  const auto read_row = [this, rows](const QSqlQuery &row)
+  bool catalogue_failed = false;
+  const auto read_row = [this, rows, &catalogue_failed](const QSqlQuery &row)
   {
     rows->push_back({row.value(0).toInt(), row.value(1).toInt(), {}});
     TStoredRow &stored = rows->back();
+    // A component the catalogue does not name (a file edited elsewhere) stays without a name;
+    // a catalogue that cannot be read fails the read.
     if (const TStandardCatalogue::TComponentType *component =
             d_catalogue->Component_Type(stored.standard_id, stored.component_id))
     {
@@ -95,12 +98,20 @@ bool TSpecificationReader::Read_Stored_Rows(QSqlQuery *query, TStoredRows *rows)
       stored.item.description = component->description;
       stored.item.expression_types = component->expression_types;
     }
+    else if (d_catalogue->Is_Fault())
+    {
+      catalogue_failed = true;
+    }
     stored.item.source = row.value(2).toInt();
     stored.item.expression = Parsed_Expression(row.value(3).toString());
   };
   // A configuration has a row per component at the most.
   rows->reserve(rows->size() + TDatabaseSchema::COMPONENT_COUNT);
-  return d_connection->Read_Rows(query, read_row) || Fail(*d_connection);
+  if (!d_connection->Read_Rows(query, read_row))
+  {
+    return Fail(*d_connection);
+  }
+  return !catalogue_failed || Fail(*d_catalogue);
 }
 
 bool TSpecificationReader::Read_Rows(int make_id, int model_id, int option_id, TStoredRows *rows)

@@ -3,6 +3,9 @@
 #include <QAtomicInt>
 #include <QLatin1String>
 #include <QSqlDatabase>
+#include <QSqlDriver>
+
+#include <sqlite3.h>
 
 namespace
 {
@@ -14,6 +17,17 @@ QString Quoted_Identifier(const QString &name)
   QString quoted = name;
   quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
   return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The SQLite handle under a Qt connection, or null when it is not one.
+sqlite3 *Handle(const QSqlDatabase &connection)
+{
+  const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
+  if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+  {
+    return nullptr;
+  }
+  return *static_cast<sqlite3 *const *>(handle.constData());
 }
 } // namespace
 
@@ -52,12 +66,19 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   }
   else
   {
-    // SQLite opens any file; only a read tells whether it is a database at all.
+    // SQLite opens any file; only a read tells whether it is a database at all. The version
+    // tells whether the driver's SQLite is the one linked here, whose calls may take its handle.
     QSqlQuery probe(*d_connection);
-    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !probe.next())
+    if (!probe.exec(QStringLiteral("SELECT count(*),sqlite_version() FROM sqlite_master")) ||
+        !probe.next())
     {
       *error = probe.lastError();
       usable = false;
+    }
+    else
+    {
+      d_can_check_transaction = Handle(*d_connection) != nullptr &&
+                                probe.value(1).toString() == QLatin1String(sqlite3_libversion());
     }
   }
   if (!usable)
@@ -84,6 +105,7 @@ void TSqlConnection::Close()
   d_prepared_queries.clear();
   d_savepoints.clear();
   d_reading = false;
+  d_broken = false;
   d_connection->close();
   d_connection.reset();
   if (QSqlDatabase::contains(d_name))
@@ -92,15 +114,52 @@ void TSqlConnection::Close()
   }
 }
 
-QStringList TSqlConnection::Tables() const
-{
-  return d_connection ? d_connection->tables(QSql::Tables) : QStringList();
-}
-
 bool TSqlConnection::Fail(const QString &reason)
 {
   d_error = reason;
   return false;
+}
+
+QString TSqlConnection::Broken_Text() const
+{
+  return QStringLiteral("The transaction was rolled back after an error: %1").arg(d_broken_reason);
+}
+
+void TSqlConnection::Break_Transaction(const QString &reason)
+{
+  if (!d_broken)
+  {
+    d_broken = true;
+    d_broken_reason = reason;
+  }
+}
+
+void TSqlConnection::Check_Transaction(const QString &reason)
+{
+  if (!In_Transaction() || d_broken)
+  {
+    return;
+  }
+  const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
+  // sqlite3_get_autocommit is true when no transaction is open any more.
+  if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) != 0)
+  {
+    Break_Transaction(reason);
+  }
+}
+
+bool TSqlConnection::End_Broken_Transaction()
+{
+  const QString failure = Broken_Text();
+  const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
+  if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) == 0)
+  {
+    Control(QStringLiteral("ROLLBACK"));
+  }
+  d_savepoints.clear();
+  d_reading = false;
+  d_broken = false;
+  return Fail(failure);
 }
 
 bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
@@ -110,12 +169,21 @@ bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
     d_error = query->lastError().text();
   }
   query->finish();
+  if (!succeeded)
+  {
+    Check_Transaction(d_error);
+  }
   return succeeded;
 }
 
-QSqlQuery *TSqlConnection::Prepared_Query(const QString &statement,
-                                          std::initializer_list<QVariant> values)
+QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_list<QVariant> values,
+                                   bool control)
 {
+  if (d_broken && !control)
+  {
+    Fail(Broken_Text());
+    return nullptr;
+  }
   QSqlQuery *prepared = nullptr;
   const auto found = d_prepared_queries.find(statement);
   if (found != d_prepared_queries.end())
@@ -145,6 +213,17 @@ QSqlQuery *TSqlConnection::Prepared_Query(const QString &statement,
     prepared->bindValue(position++, value);
   }
   return prepared;
+}
+
+QSqlQuery *TSqlConnection::Prepared_Query(const QString &statement,
+                                          std::initializer_list<QVariant> values)
+{
+  return Prepare(statement, values, false);
+}
+
+bool TSqlConnection::Control(const QString &statement)
+{
+  return Execute(Prepare(statement, {}, true));
 }
 
 bool TSqlConnection::Execute(QSqlQuery *query)
@@ -180,6 +259,10 @@ TSqlConnection::TSelect TSqlConnection::Select_Value(const QString &statement,
 
 bool TSqlConnection::Run_Once(const QString &statement)
 {
+  if (d_broken)
+  {
+    return Fail(Broken_Text());
+  }
   if (!Is_Open())
   {
     return Fail(QStringLiteral("Not connected"));
@@ -187,13 +270,19 @@ bool TSqlConnection::Run_Once(const QString &statement)
   QSqlQuery query(*d_connection);
   if (!query.exec(statement))
   {
-    return Fail(query.lastError().text());
+    Fail(query.lastError().text());
+    Check_Transaction(d_error);
+    return false;
   }
   return true;
 }
 
 bool TSqlConnection::Savepoint(const QString &name)
 {
+  if (d_broken)
+  {
+    return Fail(Broken_Text());
+  }
   if (d_reading)
   {
     // Even a failing BEGIN IMMEDIATE would take the write lock for the read transaction.
@@ -202,16 +291,16 @@ bool TSqlConnection::Savepoint(const QString &name)
   const bool outermost = d_savepoints.isEmpty();
   // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
   // transaction that has read would fail at its first write instead.
-  if (outermost && !Run_Statement(QStringLiteral("BEGIN IMMEDIATE")))
+  if (outermost && !Control(QStringLiteral("BEGIN IMMEDIATE")))
   {
     return false;
   }
-  if (!Run_Statement(QStringLiteral("SAVEPOINT ") + Quoted_Identifier(name)))
+  if (!Control(QStringLiteral("SAVEPOINT ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
     if (outermost)
     {
-      Run_Statement(QStringLiteral("ROLLBACK"));
+      Control(QStringLiteral("ROLLBACK"));
     }
     return Fail(failure);
   }
@@ -222,14 +311,27 @@ bool TSqlConnection::Savepoint(const QString &name)
 bool TSqlConnection::Release_Savepoint(const QString &name)
 {
   const int position = d_savepoints.lastIndexOf(name);
-  if (!Run_Statement(QStringLiteral("RELEASE ") + Quoted_Identifier(name)))
+  if (d_broken)
+  {
+    if (position == 0)
+    {
+      return End_Broken_Transaction();
+    }
+    if (position > 0)
+    {
+      d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
+    }
+    return Fail(Broken_Text());
+  }
+  if (!Control(QStringLiteral("RELEASE ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
     if (position == 0)
     {
       // The transaction is in an unknown state; end it rather than leave it open.
-      Run_Statement(QStringLiteral("ROLLBACK"));
+      Control(QStringLiteral("ROLLBACK"));
       d_savepoints.clear();
+      d_broken = false;
     }
     return Fail(failure);
   }
@@ -237,10 +339,11 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
   {
     d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
   }
-  if (position == 0 && !Run_Statement(QStringLiteral("COMMIT")))
+  if (position == 0 && !Control(QStringLiteral("COMMIT")))
   {
     const QString failure = d_error;
-    Run_Statement(QStringLiteral("ROLLBACK"));
+    Control(QStringLiteral("ROLLBACK"));
+    d_broken = false;
     return Fail(failure);
   }
   return true;
@@ -248,11 +351,20 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
 
 bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 {
-  if (!Run_Statement(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name)))
+  const int position = d_savepoints.lastIndexOf(name);
+  if (d_broken)
   {
+    return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text());
+  }
+  if (!Control(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name)))
+  {
+    // What was to be undone may still be there: it must never be committed.
+    if (position >= 0)
+    {
+      Break_Transaction(d_error);
+    }
     return false;
   }
-  const int position = d_savepoints.lastIndexOf(name);
   if (position >= 0)
   {
     d_savepoints.erase(d_savepoints.begin() + position + 1, d_savepoints.end());
@@ -262,12 +374,12 @@ bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 
 bool TSqlConnection::Begin_Read()
 {
-  if (!Is_Open() || !d_savepoints.isEmpty() || d_reading)
+  if (!Is_Open() || In_Transaction())
   {
     return false;
   }
   const QString previous_error = d_error;
-  if (!Run_Statement(QStringLiteral("BEGIN")))
+  if (!Control(QStringLiteral("BEGIN")))
   {
     d_error = previous_error;
     return false;
@@ -278,14 +390,18 @@ bool TSqlConnection::Begin_Read()
 
 void TSqlConnection::End_Read(bool began)
 {
-  if (!began)
+  if (!began || !d_reading)
   {
     return;
   }
   const QString previous_error = d_error;
-  if (!Run_Statement(QStringLiteral("COMMIT")))
+  if (d_broken)
   {
-    Run_Statement(QStringLiteral("ROLLBACK"));
+    End_Broken_Transaction();
+  }
+  else if (!Control(QStringLiteral("COMMIT")))
+  {
+    Control(QStringLiteral("ROLLBACK"));
   }
   d_error = previous_error;
   d_reading = false;
@@ -293,20 +409,20 @@ void TSqlConnection::End_Read(bool began)
 
 bool TSqlConnection::Begin_Read_Transaction()
 {
-  if (!d_savepoints.isEmpty() || d_reading)
+  if (In_Transaction())
   {
     return Fail(QStringLiteral("A transaction is already open"));
   }
-  if (!Run_Statement(QStringLiteral("BEGIN")))
+  if (!Control(QStringLiteral("BEGIN")))
   {
     return false;
   }
   // A deferred transaction takes its snapshot at its first read: take it now, and fail now if
   // the file cannot be read.
-  if (!Run_Statement(QStringLiteral("PRAGMA data_version")))
+  if (!Control(QStringLiteral("PRAGMA data_version")))
   {
     const QString failure = d_error;
-    Run_Statement(QStringLiteral("ROLLBACK"));
+    Control(QStringLiteral("ROLLBACK"));
     return Fail(failure);
   }
   d_reading = true;

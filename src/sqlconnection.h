@@ -16,6 +16,15 @@ class QSqlError;
 
 // One named Qt connection to an SQLite file: its prepared statements, the helpers that run them
 // and its transactions. Every failure leaves its reason in Error(); the caller words the rest.
+//
+// SQLite may roll a whole transaction back by itself after an error (a full disk, an I/O error,
+// no memory, some lock conflicts). Then nothing may go on as if it were open: a statement would
+// commit on its own, a nested savepoint would begin a transaction of its own. So after every
+// failed statement inside a transaction the connection asks SQLite whether the transaction is
+// still open; if not, or if undoing part of it failed, the transaction counts as broken: every
+// later statement and savepoint operation fails with the first reason, until the outermost
+// savepoint (or the read transaction) is ended, which rolls back what may remain and reports the
+// failure.
 class TSqlConnection
 {
 public:
@@ -40,8 +49,6 @@ public:
   QString Error() const { return d_error; }
   // Its failures are the database's own, never the data's.
   bool Is_Fault() const { return true; }
-  // The names of the file's tables.
-  QStringList Tables() const;
 
   // A statement prepared once per connection and reused, with the given values bound in order.
   // Run it with Execute or Read_Rows. Null when it cannot be prepared.
@@ -60,7 +67,8 @@ public:
   bool Run_Once(const QString &statement);
 
   // Savepoints nest: the outermost begins a transaction that takes the write lock at once, and
-  // its release commits it. Rolling back to a savepoint keeps it open.
+  // its release commits it. Rolling back to a savepoint keeps it open. In a broken transaction
+  // releasing or rolling back to the outermost savepoint ends it, and fails.
   bool Savepoint(const QString &name);
   bool Release_Savepoint(const QString &name);
   bool Rollback_To_Savepoint(const QString &name);
@@ -70,6 +78,7 @@ public:
   bool Begin_Read_Transaction();
   void End_Read_Transaction();
   bool Is_Reading() const { return d_reading; }
+  bool Is_Broken() const { return d_broken; }
   // A read of many statements outside any transaction runs in one read transaction. Begin_Read
   // returns whether End_Read has a transaction to end.
   bool Begin_Read();
@@ -79,9 +88,22 @@ public:
   static void Set_Busy_Timeout(int milliseconds);
 
 private:
+  // A statement that begins or ends a transaction or a savepoint: it runs also in a broken
+  // transaction.
+  bool Control(const QString &statement);
+  QSqlQuery *Prepare(const QString &statement, std::initializer_list<QVariant> values,
+                     bool control);
   // False with the query's error as the reason, once the query is finished.
   bool Finish(QSqlQuery *query, bool succeeded);
   bool Fail(const QString &reason);
+  // After a failed statement: whether SQLite still has the transaction open.
+  void Check_Transaction(const QString &reason);
+  void Break_Transaction(const QString &reason);
+  QString Broken_Text() const;
+  // Ends a broken transaction: rolls back whatever SQLite still holds open, forgets the
+  // savepoints, and fails with the reason.
+  bool End_Broken_Transaction();
+  bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
 
   QString d_name;
   std::unique_ptr<QSqlDatabase> d_connection;
@@ -90,6 +112,11 @@ private:
   // Names of the open savepoints, outermost first.
   QStringList d_savepoints;
   bool d_reading = false;
+  bool d_broken = false;
+  QString d_broken_reason;
+  // Whether the handle can be asked about its transaction: Qt's driver and this program use the
+  // same SQLite. When they do not, every failure inside a transaction counts as breaking it.
+  bool d_can_check_transaction = false;
 };
 
 template <typename TReadRow>

@@ -26,6 +26,19 @@ bool TStandardCatalogue::Fail(const QString &text, bool fault)
   return false;
 }
 
+void TStandardCatalogue::Fail_Lookup(const QString &missing, TSqlConnection::TSelect found)
+{
+  // A read that failed must not pass for a row that is not there.
+  if (found == TSqlConnection::SELECT_FAILED)
+  {
+    Fail(d_connection->Error(), true);
+  }
+  else
+  {
+    Fail(missing, false);
+  }
+}
+
 void TStandardCatalogue::Invalidate()
 {
   d_standard_ids.clear();
@@ -81,7 +94,7 @@ int TStandardCatalogue::Standard_Type_Id(const QString &name)
       {name}, &id);
   if (found != TSqlConnection::SELECT_FOUND)
   {
-    Fail(STANDARD_NOT_FOUND, found == TSqlConnection::SELECT_FAILED);
+    Fail_Lookup(STANDARD_NOT_FOUND, found);
     return -1;
   }
   d_standard_ids.insert(name, id.toInt());
@@ -102,7 +115,7 @@ QString TStandardCatalogue::Standard_Type_Name(int standard_id)
       &name);
   if (found != TSqlConnection::SELECT_FOUND)
   {
-    Fail(STANDARD_NOT_FOUND, found == TSqlConnection::SELECT_FAILED);
+    Fail_Lookup(STANDARD_NOT_FOUND, found);
     return {};
   }
   d_standard_names.insert(standard_id, name.toString());
@@ -125,7 +138,7 @@ int TStandardCatalogue::Component_Type_Id(int standard_id, const QString &name)
       {standard_id, name}, &id);
   if (found != TSqlConnection::SELECT_FOUND)
   {
-    Fail(COMPONENT_NOT_FOUND, found == TSqlConnection::SELECT_FAILED);
+    Fail_Lookup(COMPONENT_NOT_FOUND, found);
     return -1;
   }
   d_component_ids.insert(key, id.toInt());
@@ -159,7 +172,8 @@ const TStandardCatalogue::TComponentType *TStandardCatalogue::Component_Type(int
       read_row);
   if (!read || !found)
   {
-    Fail(COMPONENT_NOT_FOUND, !read);
+    Fail_Lookup(COMPONENT_NOT_FOUND,
+                read ? TSqlConnection::SELECT_NONE : TSqlConnection::SELECT_FAILED);
     return nullptr;
   }
   return &d_components.insert(key, component).value();
@@ -225,12 +239,25 @@ bool TStandardCatalogue::Add_Component_Type(int standard_id, const QString &name
   return true;
 }
 
+bool TStandardCatalogue::Is_Seeded()
+{
+  for (const TDatabaseSchema::TComponentSeed &seed : TDatabaseSchema::COMPONENT_SEED)
+  {
+    const int standard_id = Standard_Type_Id(QLatin1String(seed.standard));
+    if (standard_id < 0 || Component_Type_Id(standard_id, QLatin1String(seed.name)) < 0)
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool TStandardCatalogue::Create_Standard_Types()
 {
   for (const char *standard : TDatabaseSchema::STANDARD_SEED)
   {
     const QString name = QLatin1String(standard);
-    if (Standard_Type_Id(name) < 0 && !Add_Standard_Type(name))
+    if (Standard_Type_Id(name) < 0 && (d_fault || !Add_Standard_Type(name)))
     {
       return false;
     }
@@ -248,6 +275,10 @@ bool TStandardCatalogue::Create_Component_Types()
     {
       standard = QLatin1String(seed.standard);
       standard_id = Standard_Type_Id(standard);
+      if (standard_id < 0 && d_fault)
+      {
+        return false;
+      }
     }
     if (standard_id < 0)
     {
@@ -255,8 +286,8 @@ bool TStandardCatalogue::Create_Component_Types()
     }
     const QString name = QLatin1String(seed.name);
     if (Component_Type_Id(standard_id, name) < 0 &&
-        !Add_Component_Type(standard_id, name, QLatin1String(seed.description),
-                            seed.expression_types))
+        (d_fault || !Add_Component_Type(standard_id, name, QLatin1String(seed.description),
+                                        seed.expression_types)))
     {
       return false;
     }

@@ -1,12 +1,12 @@
 #ifndef METROVA_STANDARDCATALOGUE_H
 #define METROVA_STANDARDCATALOGUE_H
 
+#include "sqlconnection.h"
+
 #include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
-
-class TSqlConnection;
 
 // The standards and their component types as the file holds them: look-ups by name and id, the
 // lists, and the seeding of what is missing. Every row read is read for each specification row,
@@ -37,6 +37,8 @@ public:
   // Insert the seeded rows that are missing; rows found by name are left as they are.
   bool Create_Standard_Types();
   bool Create_Component_Types();
+  // Whether every seeded row is there; false also when that cannot be read.
+  bool Is_Seeded();
 
   QString Error() const { return d_error; }
   bool Is_Fault() const { return d_fault; }
@@ -50,6 +52,7 @@ public:
 private:
   void Validate();
   bool Fail(const QString &text, bool fault);
+  void Fail_Lookup(const QString &missing, TSqlConnection::TSelect found);
 
   TSqlConnection *d_connection;
   QString d_error;

@@ -250,6 +250,24 @@ inline bool Pdf_Pages(const QString &file_name, QStringList *pages)
   return true;
 }
 
+// Counts the showings of every widget: a dialog shown again is not one still open.
+class TShowCounter : public QObject
+{
+public:
+  int Shows(QObject *widget) const { return d_shows.value(widget); }
+
+protected:
+  bool eventFilter(QObject *object, QEvent *event) override
+  {
+    if (event->type() == QEvent::Show)
+      ++d_shows[object];
+    return false;
+  }
+
+private:
+  QHash<QObject *, int> d_shows;
+};
+
 // Each test gets its own folder (bin as the executable's, data, reports) below one temporary
 // root that also holds the per-user configuration, and a window of its own.
 class TWindowFixture
@@ -259,6 +277,7 @@ public:
   {
     d_watchdog.setInterval(250);
     QObject::connect(&d_watchdog, &QTimer::timeout, [this] { Close_Unexpected_Dialogs(); });
+    QCoreApplication::instance()->installEventFilter(&d_show_counter);
   }
 
   // For initTestCase: nothing the window or the settings write leaves the temporary root.
@@ -400,15 +419,17 @@ private:
   // of hanging it.
   void Close_Unexpected_Dialogs()
   {
-    QSet<QWidget *> visible;
+    QSet<QPair<QWidget *, int>> visible;
     for (QWidget *widget : QApplication::topLevelWidgets())
     {
       QDialog *dialog = qobject_cast<QDialog *>(widget);
       if (!dialog || !dialog->isVisible() || dialog->windowModality() == Qt::NonModal)
         continue;
-      if (!d_seen_dialogs.contains(dialog))
+      // A reused dialog may have closed and opened again while the event loop was blocked.
+      const QPair<QWidget *, int> showing(dialog, d_show_counter.Shows(dialog));
+      if (!d_seen_dialogs.contains(showing))
       {
-        visible.insert(dialog);
+        visible.insert(showing);
         continue;
       }
       const QMessageBox *box = qobject_cast<QMessageBox *>(dialog);
@@ -420,7 +441,8 @@ private:
 
   int d_test_count = 0;
   QList<QPointer<QTimer>> d_answers;
-  QSet<QWidget *> d_seen_dialogs;
+  QSet<QPair<QWidget *, int>> d_seen_dialogs;
+  TShowCounter d_show_counter;
   QStringList d_unexpected_dialogs;
 };
 } // namespace GuiTestSupport

@@ -73,7 +73,12 @@ class TestCommands : public QObject, public TWindowFixture
   Q_OBJECT
 
 private slots:
-  void initTestCase() { Set_Up(); }
+  void initTestCase()
+  {
+    // A held lock fails a write after a moment, not after the default five seconds.
+    TDatabase::Set_Busy_Timeout(300);
+    Set_Up();
+  }
   void init() { Start_Test(); }
   void cleanup() { Finish_Test(); }
 

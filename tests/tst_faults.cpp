@@ -1,0 +1,261 @@
+// What the core does when the database itself fails: a full disk, a file another user owns, a
+// lock held by another program, a damaged page, a file of another program. One row per fault
+// and operation; each checks the message, that the stored rows are what they were and that the
+// file is sound.
+
+#include "database.h"
+#include "faultsupport.h"
+#include "specificationedit.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace TestSupport;
+using namespace FaultSupport;
+
+namespace
+{
+// An operation on the catalogue file, on a connection of its own: empty when it succeeded,
+// otherwise the failure text.
+using TAction = std::function<QString(TDatabase *database)>;
+
+QString Failure(TDatabase *database, bool succeeded)
+{
+  return succeeded ? QString() : database->Last_Error();
+}
+
+// The record every write action stores: new names, so that every name table is written too.
+TDatabaseItem New_Record()
+{
+  return Record("Newco", "N1", "P1", "10360 E0=2+3L/1000 Pftu=1.5 R0=2");
+}
+
+const QMap<QString, TAction> &Actions()
+{
+  static const QMap<QString, TAction> actions{
+      {"Initialize", [](TDatabase *) { return QString(); }},
+      {"Write_Specification", [](TDatabase *database)
+       { return Failure(database, database->Write_Specification(New_Record())); }},
+      {"Estimate_Specifications", [](TDatabase *database)
+       { return Failure(database, database->Estimate_Specifications("Acme", "M1", "O1")); }},
+      {"TSpecificationEdit::Save",
+       [](TDatabase *database)
+       {
+         QList<TEditorRow> rows;
+         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+           return database->Last_Error();
+         for (TEditorRow &row : rows)
+           if (row.component == "E0" || row.component == "V3")
+             row.expression = "4+5L/1000";
+         QString error;
+         TSpecificationEdit::Save(database, "Acme", "M1", "O2", rows, &error);
+         return error;
+       }},
+      // A unit that goes on after a failure, as an import skips a bad line, and is then
+      // abandoned: nothing of it may stay. Clearing needs the most room, removing one option
+      // little: the second must not be stored on its own when the first has failed.
+      {"writes in an abandoned unit",
+       [](TDatabase *database)
+       {
+         if (!database->Savepoint("unit"))
+           return database->Last_Error();
+         bool valid = false;
+         database->Clear();
+         const QString failure = database->Last_Error();
+         const bool cleared = database->Makes(&valid).isEmpty() && valid;
+         if (!cleared)
+           database->Remove_Option("Acme", "M1", "O2");
+         database->Rollback_To_Savepoint("unit");
+         database->Release_Savepoint("unit");
+         return cleared ? QStringLiteral("nothing failed") : failure;
+       }},
+      // The lists and a machine's rows; a failed read must not pass for an empty list.
+      {"reads",
+       [](TDatabase *database)
+       {
+         bool valid = false;
+         if (database->Makes(&valid) != QStringList({"Acme", "Beta"}))
+           return "Makes: " + database->Last_Error();
+         if (database->Models("Acme", &valid) != QStringList{"M1"})
+           return "Models: " +
+                  (database->Database_Failed() ? database->Last_Error() : QString("none"));
+         if (database->Read_Configuration("Acme", "M1", "O1", &valid).size() != 4)
+           return "Read_Configuration: " + database->Last_Error();
+         return QString();
+       }},
+  };
+  return actions;
+}
+} // namespace
+
+class TestFaults : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void init();
+  void cleanup();
+  void faults_data();
+  void faults();
+
+private:
+  // Connects a database of its own to the file, initializes it and runs the action there.
+  QString Run(const QString &action);
+
+  QTemporaryDir d_template;
+  std::unique_ptr<QTemporaryDir> d_folder;
+  QString d_file;
+};
+
+void TestFaults::initTestCase()
+{
+  // A held lock fails a write after a moment, not after the default five seconds.
+  TDatabase::Set_Busy_Timeout(200);
+  // Machines that are only there to make the file larger than what one machine's writes need.
+  QVERIFY(d_template.isValid());
+  TDatabase database("tst_faults_template");
+  QVERIFY(database.Connect(d_template.filePath("catalogue.db")) && database.Initialize());
+  QStringList machines[] = {
+      {"Acme", "M1", "O1", "10360 E0=1.5+3.3L/1000 Pftu=2", "B89.4.1 Repeat=1.5"},
+      {"Acme", "M1", "O2", "CMMA M=2+3L/1000 G=1"},
+      {"Beta", "B1", "S", "VDIVDE_2617 U3=1+2L/500 V3=1.2"}};
+  for (const QStringList &machine : machines)
+  {
+    for (int index = 3; index < machine.size(); ++index)
+      QVERIFY(
+          database.Write_Specification(Record(machine[0], machine[1], machine[2], machine[index])));
+    QVERIFY(database.Estimate_Specifications(machine[0], machine[1], machine[2]));
+  }
+  for (int model = 0; model < 60; ++model)
+    QVERIFY(database.Write_Specification(
+        Record("Beta", QStringLiteral("Filler %1").arg(model), "S", "10360 E0=1+2L/1000 R0=1")));
+}
+
+void TestFaults::init()
+{
+  d_folder = std::make_unique<QTemporaryDir>();
+  d_file = d_folder->filePath("catalogue.db");
+  QVERIFY(QFile::copy(d_template.filePath("catalogue.db"), d_file));
+}
+
+void TestFaults::cleanup()
+{
+  d_folder.reset();
+}
+
+QString TestFaults::Run(const QString &action)
+{
+  static int number = 0;
+  TDatabase database(QStringLiteral("tst_faults_%1").arg(++number));
+  if (!database.Connect(d_file) || !database.Initialize())
+    return database.Last_Error();
+  return Actions().value(action)(&database);
+}
+
+void TestFaults::faults_data()
+{
+  QTest::addColumn<QString>("fault");
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<QString>("message"); // a pattern of the failure text; empty: it succeeds
+
+  const QString full = "database or disk is full|disk I/O error";
+  const QString read_only = "attempt to write a readonly database";
+  const QString locked = "database is locked";
+  const QString damaged = "database disk image is malformed";
+  const auto row = [](const QString &fault, const QString &action, const QString &message)
+  { QTest::addRow("%s: %s", qPrintable(fault), qPrintable(action)) << fault << action << message; };
+
+  // The file may grow by a few pages at the most: every size from nothing upwards is tried, so
+  // that each write fails once, until the action fits.
+  for (const char *action : {"Write_Specification", "Estimate_Specifications",
+                             "TSpecificationEdit::Save", "writes in an abandoned unit"})
+    row("file size limit", action, full);
+  for (const char *action :
+       {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save"})
+  {
+    row("another user's file", action, read_only);
+    row("write lock", action, locked);
+  }
+  // Opening and reading need no write lock and no write.
+  row("another user's file", "reads", "");
+  row("write lock", "reads", "");
+  // The index of the specification rows is lost to every read and write of a machine.
+  for (const char *action : {"reads", "Write_Specification", "Estimate_Specifications"})
+    row("damaged page", action, damaged);
+  row("another program's file", "Initialize", "an SQLite database of another program");
+}
+
+void TestFaults::faults()
+{
+  QFETCH(QString, fault);
+  QFETCH(QString, action);
+  QFETCH(QString, message);
+  QVERIFY(Actions().contains(action));
+
+  std::unique_ptr<TOtherConnection> lock;
+  if (fault == "write lock")
+  {
+    lock = std::make_unique<TOtherConnection>(d_file, "tst_faults_lock");
+    QVERIFY(lock->Execute("BEGIN IMMEDIATE"));
+    QVERIFY(lock->Execute("INSERT INTO make (name) VALUES ('Held')"));
+  }
+  else if (fault == "damaged page")
+  {
+    const int root = TOtherConnection(d_file).Number(
+        "SELECT rootpage FROM sqlite_master WHERE name='specification_configuration'");
+    QVERIFY(Damage_Page(d_file, root));
+  }
+  else if (fault == "another program's file")
+  {
+    QVERIFY(QFile::remove(d_file));
+    QVERIFY(Execute_On_File(d_file, "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)"));
+    QVERIFY(Execute_On_File(d_file, "INSERT INTO notes (text) VALUES ('not a catalogue')"));
+  }
+  else if (fault == "another user's file")
+    QVERIFY(Make_Readable_By_Others(d_folder->path(), d_file));
+
+  const QStringList before = TOtherConnection(d_file).Dump();
+  const QByteArray bytes = File_Bytes(d_file);
+  QVERIFY(!before.isEmpty());
+
+  int failures = 0;
+  for (rlim_t limit = 1;; limit += 4096)
+  {
+    QString result;
+    if (fault == "file size limit")
+      result = Run_With_File_Size_Limit([&]() { return Run(action); }, limit);
+    else if (fault == "another user's file")
+      result = Run_As_Nobody([&]() { return Run(action); });
+    else
+      result = Run(action);
+
+    if (fault == "file size limit" && !result.contains(QRegularExpression(message)))
+    {
+      // The action fitted at last; the sizes below it all failed as a full disk does.
+      QVERIFY2(result.isEmpty() || result == "nothing failed", qPrintable(result));
+      QVERIFY2(failures > 3, qPrintable(QString::number(failures)));
+      break;
+    }
+    ++failures;
+    if (message.isEmpty())
+      QVERIFY2(result.isEmpty(), qPrintable(result));
+    else
+      QVERIFY2(result.contains(QRegularExpression(message)),
+               qPrintable(QStringLiteral("%1 (limit %2)").arg(result).arg(limit)));
+
+    QCOMPARE(TOtherConnection(d_file).Dump(), before);
+    if (fault == "damaged page" || fault == "another program's file")
+      QCOMPARE(File_Bytes(d_file), bytes);
+    else
+      QCOMPARE(Integrity(d_file), QString("ok"));
+    if (fault != "file size limit")
+      break;
+  }
+}
+
+QTEST_GUILESS_MAIN(TestFaults)
+#include "tst_faults.moc"
