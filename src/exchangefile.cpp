@@ -187,10 +187,15 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   // One read transaction for all the reads: the file shows one state of the catalogue, the
   // file locks are taken once rather than for every statement, and other connections can go on
   // reading meanwhile.
-  if (!database->Begin_Read_Transaction())
+  // A read that fails is the database's failure; the old file stays.
+  const auto database_failure = [&file, &file_name, database]()
   {
     file.cancelWriting();
-    return Fail(database->Last_Error());
+    return QStringLiteral("Cannot export to '%1': %2").arg(file_name, database->Last_Error());
+  };
+  if (!database->Begin_Read_Transaction())
+  {
+    return Fail(database_failure());
   }
   const TReadTransactionEnd end_read(database);
 
@@ -200,8 +205,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   const QStringList standards = database->Standard_Types(&valid);
   if (!valid)
   {
-    file.cancelWriting();
-    return Fail(database->Last_Error());
+    return Fail(database_failure());
   }
 
   QStringList makes;
@@ -221,8 +225,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   if (!makes_valid)
   {
     // An empty catalogue written over a good file would be a silent loss.
-    file.cancelWriting();
-    return Fail(QStringLiteral("Cannot read the list of makes from the database."));
+    return Fail(database_failure());
   }
 
   // The names below were just listed by the database: a failing read is a database fault, and
@@ -235,8 +238,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
     QList<QPair<QString, QString>> configurations = database->Configurations(make, &read_valid);
     if (!read_valid)
     {
-      file.cancelWriting();
-      return Fail(database->Last_Error());
+      return Fail(database_failure());
     }
     // Model by model, each model and option in the order of its first row.
     QHash<QString, int> model_order;
@@ -276,8 +278,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
           database->Read_Configuration(make, model, option, &read_valid, true);
       if (!read_valid || records.size() != standards.size())
       {
-        file.cancelWriting();
-        return Fail(database->Last_Error());
+        return Fail(database_failure());
       }
       for (int standard_index = 0; standard_index < standards.size(); ++standard_index)
       {

@@ -4,6 +4,7 @@
 // file is sound.
 
 #include "database.h"
+#include "exchangefile.h"
 #include "faultsupport.h"
 #include "specificationedit.h"
 
@@ -25,6 +26,21 @@ using TAction = std::function<QString(TDatabase *database)>;
 QString Failure(TDatabase *database, bool succeeded)
 {
   return succeeded ? QString() : database->Last_Error();
+}
+
+// An exchange file of 20,000 configurations of new makes, readable by everybody.
+QString &Exchange_File()
+{
+  static QString file_name;
+  return file_name;
+}
+
+// What an export replaces; it must stay as it was when the export fails.
+const QByteArray OLD_EXPORT = "an older export\n";
+
+QString Export_File(TDatabase *database)
+{
+  return QFileInfo(database->File_Name()).dir().filePath("export.csv");
 }
 
 // The record every write action stores: new names, so that every name table is written too.
@@ -72,6 +88,22 @@ const QMap<QString, TAction> &Actions()
          database->Release_Savepoint("unit");
          return cleared ? QStringLiteral("nothing failed") : failure;
        }},
+      {"Import",
+       [](TDatabase *database)
+       {
+         TExchangeFile exchange(database);
+         return exchange.Import(Exchange_File()) ? QString() : exchange.Error_Text();
+       }},
+      {"Export",
+       [](TDatabase *database)
+       {
+         TExchangeFile exchange(database);
+         if (exchange.Export(Export_File(database)))
+           return QString();
+         return (File_Bytes(Export_File(database)) == OLD_EXPORT ? QString()
+                                                                 : QString("old file changed: ")) +
+                exchange.Error_Text();
+       }},
       // The lists and a machine's rows; a failed read must not pass for an empty list.
       {"reads",
        [](TDatabase *database)
@@ -107,6 +139,7 @@ private:
   QString Run(const QString &action);
 
   QTemporaryDir d_template;
+  QTemporaryDir d_exchange;
   std::unique_ptr<QTemporaryDir> d_folder;
   QString d_file;
 };
@@ -133,6 +166,18 @@ void TestFaults::initTestCase()
   for (int model = 0; model < 60; ++model)
     QVERIFY(database.Write_Specification(
         Record("Beta", QStringLiteral("Filler %1").arg(model), "S", "10360 E0=1+2L/1000 R0=1")));
+
+  QByteArray lines = "MetrovaDatabase:Version=1:Format=CSV\n\n";
+  for (int configuration = 0; configuration < 20000; ++configuration)
+    lines += QStringLiteral("Make %1,Model %2,Option %3,10360,E0:0.0015+0.0033L/1000,Pftu:0.0020,"
+                            "R0:0.0030\n")
+                 .arg(configuration / 40)
+                 .arg(configuration / 4 % 10)
+                 .arg(configuration % 4)
+                 .toLatin1();
+  Exchange_File() = d_exchange.filePath("exchange.csv");
+  QVERIFY(Write_File(Exchange_File(), lines));
+  QVERIFY(Make_Readable_By_Others(d_exchange.path(), Exchange_File()));
 }
 
 void TestFaults::init()
@@ -140,6 +185,7 @@ void TestFaults::init()
   d_folder = std::make_unique<QTemporaryDir>();
   d_file = d_folder->filePath("catalogue.db");
   QVERIFY(QFile::copy(d_template.filePath("catalogue.db"), d_file));
+  QVERIFY(Write_File(d_folder->filePath("export.csv"), OLD_EXPORT));
 }
 
 void TestFaults::cleanup()
@@ -187,6 +233,17 @@ void TestFaults::faults_data()
   for (const char *action : {"reads", "Write_Specification", "Estimate_Specifications"})
     row("damaged page", action, damaged);
   row("another program's file", "Initialize", "an SQLite database of another program");
+
+  // The import stops at the first failure, part-way through its 20,000 lines; the export keeps
+  // the old file. An export only reads, so another program's write lock does not stop it.
+  row("file size limit part-way", "Import",
+      "^Cannot import '.*': line [0-9]{3,}: .*(" + full + ")");
+  row("file size limit part-way", "Export", "^Cannot write file '.*': File too large$");
+  row("another user's file", "Import", "^Cannot import '.*': .*" + read_only);
+  row("write lock", "Import", "^Cannot import '.*': " + locked);
+  row("write lock", "Export", "");
+  row("damaged page", "Import", "^Cannot import '.*': .*" + damaged);
+  row("damaged page", "Export", "^Cannot export to '.*': " + damaged);
 }
 
 void TestFaults::faults()
@@ -228,6 +285,10 @@ void TestFaults::faults()
     QString result;
     if (fault == "file size limit")
       result = Run_With_File_Size_Limit([&]() { return Run(action); }, limit);
+    else if (fault == "file size limit part-way")
+      // The catalogue may not grow at all; the export's file may not reach its full size.
+      result = Run_With_File_Size_Limit([&]() { return Run(action); },
+                                        action == "Export" ? 1024 : QFileInfo(d_file).size());
     else if (fault == "another user's file")
       result = Run_As_Nobody([&]() { return Run(action); });
     else

@@ -1,13 +1,9 @@
 #include "database.h"
 #include "importexportthread.h"
-#include "sqlconnection.h"
 #include "testsupport.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QtTest>
 
-#include <grp.h>
 #include <memory>
 
 using namespace TestSupport;
@@ -19,13 +15,6 @@ const QByteArray BOM = "\xef\xbb\xbf";
 const QString IMPORTING = QStringLiteral("text:Importing to database.  Please wait...");
 const QString ESTIMATING = QStringLiteral("text:Estimating Specifications.  Please wait...");
 const QString EXPORTING = QStringLiteral("text:Exporting from database.  Please wait...");
-
-// Runs a thread's work on the calling thread, for a forked child that must not start threads.
-class TDirectRun : public TImportExportThread
-{
-public:
-  using TImportExportThread::run;
-};
 
 // Stores lines written like the exchange file's records, expressions ending in "~" as estimates.
 bool Store(TTestDatabase *database, const QStringList &lines)
@@ -110,8 +99,6 @@ private slots:
   void warnings_are_bounded_and_cleared();
   void unopenable_file_data();
   void unopenable_file();
-  void database_fault_data();
-  void database_fault();
   void round_trip_data();
   void round_trip();
   void import_while_reading();
@@ -447,120 +434,6 @@ void TestImportExportThread::unopenable_file()
   QVERIFY(thread.Has_Error());
   QCOMPARE(thread.Error_Text(), error.arg(d_test->Path(name)));
   QCOMPARE(Catalogue(d_database, true), before);
-}
-
-void TestImportExportThread::database_fault_data()
-{
-  QTest::addColumn<int>("mode");
-  QTest::addColumn<QString>("fault");
-  QTest::addColumn<QByteArray>("file");
-  QTest::addColumn<QString>("report"); // a pattern; %1 is the exchange file
-
-  const int IMPORT = TImportExportThread::MODE_IMPORT;
-  const QByteArray lines = Large_File({"Beta", "Gamma"});
-  QStringList makes;
-  for (int make = 0; make < 500; ++make)
-    makes.append(QStringLiteral("Make %1").arg(make));
-  // The database fills up part-way through 20,000 lines: nothing of them may stay.
-  const QString write_failure = "after 1?[0-9]{1,4}/20002, no warnings; error: Cannot import '%1': "
-                                "line [0-9]+: Cannot add data to table 'specification'.  Reason: ";
-  QTest::newRow("import, file size limit")
-      << IMPORT << "size" << Large_File(makes) << write_failure + "disk I/O error";
-  QTest::newRow("import, database of another user")
-      << IMPORT << "other user" << lines
-      << "after 1/82, no warnings; error: Cannot import '%1': line 3: Cannot add data to table "
-         "'make'.  Reason: attempt to write a readonly database";
-  QTest::newRow("import, write lock held")
-      << IMPORT << "locked" << lines
-      << "after , no warnings; error: Cannot import '%1': database is locked";
-  // The catalogue cannot be read, or the stored rows of Acme, which the file replaces.
-  QTest::newRow("import, damaged catalogue")
-      << IMPORT << "damaged component_types" << lines
-      << "after , no warnings; error: Cannot import '%1': .+";
-  QTest::newRow("import, damaged page")
-      << IMPORT << "damaged specification" << Large_File({"Acme"})
-      << "after 1/42, no warnings; error: Cannot import '%1': line 3: Cannot delete existing "
-         "specification data.  Reason: database disk image is malformed";
-  // The old file stays as it was.
-  QTest::newRow("export, file size limit")
-      << int(TImportExportThread::MODE_EXPORT) << "size"
-      << HEADER + "Old,O1,Std,10360,Pftu:0.0010\n"
-      << "after 1/1, no warnings; error: Cannot write file '%1': File too large";
-}
-
-void TestImportExportThread::database_fault()
-{
-  QFETCH(int, mode);
-  QFETCH(QString, fault);
-  QFETCH(QByteArray, file);
-  QFETCH(QString, report);
-
-  QVERIFY(Store(d_test.get(),
-                QString::fromLatin1(Large_File({"Acme"})).split('\n', Qt::SkipEmptyParts).mid(1)));
-  const QString path = d_test->Path("exchange.csv");
-  QVERIFY(Write_File(path, file));
-  const QString database_file = d_database->File_Name();
-  TOtherConnection other(database_file);
-  const QStringList before = other.Dump();
-  rlim_t limit = 0;
-  if (fault == "size")
-    limit = mode == TImportExportThread::MODE_EXPORT ? 1024 : QFileInfo(database_file).size();
-  if (fault == "other user")
-    for (const QString &name : {d_test->Path(""), database_file, path})
-      QVERIFY(QFile::setPermissions(name,
-                                    QFile::permissions(name) | QFile::ReadOther | QFile::ExeOther));
-  if (fault == "locked")
-    QVERIFY(other.Execute("BEGIN IMMEDIATE"));
-  if (fault.startsWith("damaged"))
-  {
-    // The page that holds the table's rows, overwritten with noise.
-    const int page = other.Number("SELECT rootpage FROM sqlite_master WHERE name='" +
-                                  fault.section(' ', 1) + "'");
-    const int page_size = other.Number("PRAGMA page_size");
-    QFile database(database_file);
-    QVERIFY(page > 1 && database.open(QIODevice::ReadWrite) &&
-            database.seek(qint64(page - 1) * page_size + 8));
-    QVERIFY(database.write(QByteArray(page_size - 8, '\x5a')) == page_size - 8);
-  }
-  const QByteArray stored = File_Bytes(database_file);
-
-  const QString result = Child_Report(
-      [&]()
-      {
-        if (fault == "other user" &&
-            (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
-             setresuid(65534, 65534, 65534) != 0))
-          return QStringLiteral("cannot drop privileges");
-        TSqlConnection::Set_Busy_Timeout(100);
-        TDirectRun thread;
-        QString last;
-        connect(&thread, &TImportExportThread::Update_Progress,
-                [&last](int value, int maximum)
-                { last = QStringLiteral("%1/%2").arg(value).arg(maximum); });
-        thread.Set_Database(d_database);
-        thread.Set_Mode(mode);
-        thread.Set_File_Name(path);
-        thread.run();
-        return "after " + last + (thread.Has_Warnings() ? ", warnings: " : ", no warnings") +
-               thread.Warning_Text() + (thread.Has_Error() ? "; error: " : "; no error") +
-               thread.Error_Text();
-      },
-      limit);
-  if (fault == "locked")
-    QVERIFY(other.Execute("ROLLBACK"));
-  const QRegularExpression pattern("^" +
-                                   QString(report).replace("%1", QRegularExpression::escape(path)));
-  QVERIFY2(pattern.match(result).hasMatch(), qPrintable(result));
-  // The file is what it was, and so is everything in it.
-  QCOMPARE(File_Bytes(path), file);
-  QCOMPARE(File_Bytes(database_file), stored);
-  if (!fault.startsWith("damaged"))
-  {
-    QCOMPARE(other.Dump(), before);
-    QString integrity;
-    QVERIFY(other.Execute("PRAGMA integrity_check", &integrity));
-    QCOMPARE(integrity, QString("ok"));
-  }
 }
 
 void TestImportExportThread::round_trip_data()
