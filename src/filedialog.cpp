@@ -1,6 +1,5 @@
 #include "filedialog.h"
 
-#include <QFileDialog>
 #include <QQueue>
 
 namespace
@@ -18,11 +17,11 @@ QList<TFileDialog::TRequest> &Requests()
 }
 
 bool Answer_From_Queue(bool save, const QString &caption, const QString &folder,
-                       const QString &filter, QString *file_name)
+                       const QString &filter, QFileDialog::Options options, QString *file_name)
 {
   if (Queued_File_Names().isEmpty())
     return false;
-  Requests().append(TFileDialog::TRequest{save, caption, folder, filter});
+  Requests().append(TFileDialog::TRequest{save, caption, folder, filter, options});
   *file_name = Queued_File_Names().dequeue();
   return true;
 }
@@ -32,18 +31,19 @@ QString TFileDialog::Get_Open_File_Name(QWidget *parent, const QString &caption,
                                         const QString &folder, const QString &filter)
 {
   QString file_name;
-  if (Answer_From_Queue(false, caption, folder, filter, &file_name))
+  if (Answer_From_Queue(false, caption, folder, filter, {}, &file_name))
     return file_name;
   return QFileDialog::getOpenFileName(parent, caption, folder, filter);
 }
 
 QString TFileDialog::Get_Save_File_Name(QWidget *parent, const QString &caption,
-                                        const QString &folder, const QString &filter)
+                                        const QString &folder, const QString &filter,
+                                        QFileDialog::Options options)
 {
   QString file_name;
-  if (Answer_From_Queue(true, caption, folder, filter, &file_name))
+  if (Answer_From_Queue(true, caption, folder, filter, options, &file_name))
     return file_name;
-  return QFileDialog::getSaveFileName(parent, caption, folder, filter);
+  return QFileDialog::getSaveFileName(parent, caption, folder, filter, nullptr, options);
 }
 
 void TFileDialog::Queue_File_Name(const QString &file_name)

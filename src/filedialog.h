@@ -1,10 +1,9 @@
 #ifndef METROVA_FILEDIALOG_H
 #define METROVA_FILEDIALOG_H
 
+#include <QFileDialog>
 #include <QList>
 #include <QString>
-
-class QWidget;
 
 // The window's file questions, behind one seam so that tests can answer them.
 class TFileDialog
@@ -16,12 +15,15 @@ public:
     QString caption;
     QString folder;
     QString filter;
+    QFileDialog::Options options;
   };
 
   static QString Get_Open_File_Name(QWidget *parent, const QString &caption, const QString &folder,
                                     const QString &filter);
+  // With QFileDialog::DontConfirmOverwrite when the caller asks its own question about an
+  // existing file.
   static QString Get_Save_File_Name(QWidget *parent, const QString &caption, const QString &folder,
-                                    const QString &filter);
+                                    const QString &filter, QFileDialog::Options options = {});
 
   // Test seam: while file names are queued, the next question takes one (an empty name answers
   // like a cancelled dialog) and is recorded instead of being shown.

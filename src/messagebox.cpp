@@ -57,6 +57,19 @@ int TMessageBox::exec()
   return QDialog::exec();
 }
 
+int TMessageBox::Show(const QString &heading, const QString &text, const QString &details,
+                      QMessageBox::StandardButtons buttons,
+                      QMessageBox::StandardButton default_button, QMessageBox::Icon icon)
+{
+  setText(heading);
+  setInformativeText(text);
+  setDetailedText(details);
+  setStandardButtons(buttons);
+  setDefaultButton(default_button);
+  setIcon(icon);
+  return exec();
+}
+
 void TMessageBox::Queue_Answer(QMessageBox::StandardButton answer)
 {
   Queued_Answers().enqueue(answer);

@@ -28,6 +28,12 @@ public:
 
   int exec() override;
 
+  // Shows one message, heading, explanation, details (empty for none), buttons and icon set in
+  // that order, and returns the button chosen.
+  int Show(const QString &heading, const QString &text, const QString &details,
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button,
+           QMessageBox::Icon icon);
+
   // Test seam: while answers are queued, exec() records the message and returns the next answer
   // instead of showing the box.
   static void Queue_Answer(QMessageBox::StandardButton answer);

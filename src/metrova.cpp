@@ -1,5 +1,6 @@
 #include "metrova.h"
 
+#include "catalogueview.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exportoptionsdialog.h"
@@ -12,29 +13,17 @@
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
+#include "windowsettings.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QFont>
-#include <QFrame>
-#include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QIcon>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QScreen>
-#include <QSettings>
-#include <QSpacerItem>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -46,81 +35,31 @@ void Initialize_Metrova_Resources()
 
 namespace
 {
-const QString SETTINGS_FOLDER = QStringLiteral(".metrova");
-const QString SETTINGS_FILE = QStringLiteral("metrova_settings.ini");
-const QString KEY_POSITION = QStringLiteral("Mainwindow_Position");
-const QString KEY_SIZE = QStringLiteral("Mainwindow_Size");
-const QString KEY_CURRENT_PATH = QStringLiteral("Current_Path");
-const QPoint DEFAULT_POSITION(30, 30);
-const QSize DEFAULT_SIZE(901, 601);
 const QString DATABASE_FILTER = QStringLiteral("Database File (*.db)");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
-
-QString &Application_Directory_Override()
-{
-  static QString path;
-  return path;
-}
-
-// QSettings saves through a lock file and a temporary file beside the settings file, so the
-// folder itself must take new files, and an existing settings file must be writable.
-bool Settings_Folder_Writable(const QString &folder)
-{
-  QTemporaryFile probe(folder + QStringLiteral("/.metrova_probe_XXXXXX"));
-  if (!probe.open())
-    return false;
-  QFile settings(folder + QLatin1Char('/') + SETTINGS_FILE);
-  return !settings.exists() || settings.open(QIODevice::ReadWrite);
-}
-
-QStringList Texts(const QList<QListWidgetItem *> &items)
-{
-  QStringList texts;
-  for (const QListWidgetItem *item : items)
-    texts.append(item->data(Qt::DisplayRole).toString());
-  return texts;
-}
-
-void Make_First_Match_Current(QListWidget *list, const QString &text)
-{
-  const QList<QListWidgetItem *> matches =
-      list->findItems(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-  if (!matches.isEmpty())
-    list->setCurrentItem(matches.first());
-}
-
-QString Current_Text(const QListWidget *list)
-{
-  const QListWidgetItem *item = list->currentItem();
-  return item ? item->data(Qt::DisplayRole).toString() : QString();
-}
-
-// A current item that is not selected does not count: the user cleared it.
-QString Current_Selected_Text(const QListWidget *list)
-{
-  const QListWidgetItem *item = list->currentItem();
-  return item && item->isSelected() ? item->data(Qt::DisplayRole).toString() : QString();
-}
-
 } // namespace
 
 TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_progress_dialog(nullptr), d_export_options_dialog(nullptr),
       d_import_export_thread(nullptr), d_specification_editor_dialog(nullptr),
       d_specification_limits_dialog(nullptr), d_database(nullptr), d_message_box(nullptr),
-      d_settings(nullptr)
+      d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
 
-  Open_Settings();
-  Restore_Geometry();
-
-  d_current_path = d_settings->value(KEY_CURRENT_PATH, QDir::homePath()).toString();
-  if (d_current_path.isEmpty() || !QFileInfo(d_current_path).isDir())
-    d_current_path = d_application_path;
+  const QScreen *screen = QGuiApplication::primaryScreen();
+  const QRect geometry =
+      d_window_settings->Window_Geometry(screen ? screen->availableGeometry() : QRect());
+  resize(geometry.size());
+  move(geometry.topLeft());
 
   Create_Actions();
-  Create_Central_Widget();
+  d_catalogue_view = new TCatalogueView(this);
+  d_make_list = d_catalogue_view->Make_List();
+  d_model_list = d_catalogue_view->Model_List();
+  d_option_list = d_catalogue_view->Option_List();
+  d_specification_tree = d_catalogue_view->Specification_Tree();
+  setCentralWidget(d_catalogue_view);
   Create_Menus();
 
   d_database = new TDatabase;
@@ -179,59 +118,9 @@ TMetrova::~TMetrova()
   d_database = nullptr;
 }
 
-void TMetrova::Set_Application_Directory(const QString &path)
-{
-  Application_Directory_Override() = path;
-}
-
 QString TMetrova::Settings_File_Name() const
 {
-  return d_settings->fileName();
-}
-
-void TMetrova::Open_Settings()
-{
-  d_application_path = Application_Directory_Override().isEmpty()
-                           ? QCoreApplication::applicationDirPath()
-                           : Application_Directory_Override();
-
-  // Beside the executable while that folder can be written; an installed copy in a folder the
-  // user cannot write keeps its settings in the per-user configuration folder instead.
-  QDir directory(d_application_path);
-  if (!directory.exists(SETTINGS_FOLDER))
-    directory.mkdir(SETTINGS_FOLDER);
-  if (directory.cd(SETTINGS_FOLDER) && Settings_Folder_Writable(directory.absolutePath()))
-  {
-    d_settings_path = directory.absolutePath();
-  }
-  else
-  {
-    d_settings_path = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(d_settings_path);
-  }
-  d_settings =
-      new QSettings(d_settings_path + QLatin1Char('/') + SETTINGS_FILE, QSettings::IniFormat, this);
-}
-
-void TMetrova::Restore_Geometry()
-{
-  const QPoint position = d_settings->value(KEY_POSITION, DEFAULT_POSITION).toPoint();
-  const QSize size = d_settings->value(KEY_SIZE, DEFAULT_SIZE).toSize();
-
-  QRect area;
-  if (const QScreen *screen = QGuiApplication::primaryScreen())
-    area = QRect(position, size).intersected(screen->availableGeometry());
-
-  if (area.isValid() && area.right() - area.left() > 499 && area.bottom() - area.top() > 499)
-  {
-    resize(area.size());
-    move(area.topLeft());
-  }
-  else
-  {
-    resize(DEFAULT_SIZE);
-    move(DEFAULT_POSITION);
-  }
+  return d_window_settings->File_Name();
 }
 
 void TMetrova::Create_Actions()
@@ -273,76 +162,6 @@ void TMetrova::Create_Actions()
     action->setObjectName(QString::fromLatin1(entry.name));
     *entry.action = action;
   }
-}
-
-void TMetrova::Create_Central_Widget()
-{
-  QFont notice_font(QStringLiteral("Verdana"), 8);
-  notice_font.setItalic(true);
-
-  QWidget *central_widget = new QWidget(this);
-  QGridLayout *grid = new QGridLayout(central_widget);
-
-  auto new_line = [central_widget](QFrame::Shape shape)
-  {
-    QFrame *line = new QFrame(central_widget);
-    line->setFrameShape(shape);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-  };
-  auto new_list = [central_widget](const char *name)
-  {
-    QListWidget *list = new QListWidget(central_widget);
-    list->setObjectName(QString::fromLatin1(name));
-    list->setSortingEnabled(true);
-    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    return list;
-  };
-
-  d_make_list = new_list("make_list");
-  d_make_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  d_model_list = new_list("model_list");
-  d_option_list = new_list("option_list");
-
-  d_specification_tree = new QTreeWidget(central_widget);
-  d_specification_tree->setObjectName(QStringLiteral("specification_tree"));
-  d_specification_tree->setColumnCount(5);
-  const QStringList headings = {QStringLiteral("Standard"), QStringLiteral("Component"),
-                                QStringLiteral("Expression"), QStringLiteral("Source"),
-                                QStringLiteral("Description")};
-  for (int column = 0; column < headings.size(); ++column)
-    d_specification_tree->headerItem()->setData(column, Qt::DisplayRole, headings.at(column));
-
-  grid->addWidget(new QLabel(QStringLiteral("Make:"), central_widget), 0, 0);
-  grid->addWidget(d_make_list, 1, 0);
-  grid->addWidget(new_line(QFrame::VLine), 0, 1, 2, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Model:"), central_widget), 0, 2);
-  grid->addWidget(d_model_list, 1, 2);
-  grid->addWidget(new_line(QFrame::VLine), 0, 3, 2, 1);
-  grid->addWidget(new QLabel(QStringLiteral("Option:"), central_widget), 0, 4);
-  grid->addWidget(d_option_list, 1, 4);
-  grid->addWidget(new_line(QFrame::HLine), 2, 0, 1, 5);
-  grid->addWidget(new QLabel(QStringLiteral("Specifications:"), central_widget), 3, 0, 1, 5);
-  grid->addWidget(d_specification_tree, 4, 0, 1, 5);
-
-  QLabel *notice_label = new QLabel(
-      QStringLiteral("Metrova: accuracy specifications of coordinate measuring machines"),
-      central_widget);
-  notice_label->setFont(notice_font);
-  notice_label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-
-  QLabel *logo_label = new QLabel(central_widget);
-  logo_label->setMinimumSize(100, 40);
-  logo_label->setMaximumSize(100, 40);
-  logo_label->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
-
-  QHBoxLayout *bottom_layout = new QHBoxLayout;
-  bottom_layout->addWidget(notice_label);
-  bottom_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
-  bottom_layout->addWidget(logo_label);
-  grid->addLayout(bottom_layout, 5, 0, 1, 5);
-
-  setCentralWidget(central_widget);
 }
 
 void TMetrova::Create_Menus()
@@ -393,34 +212,12 @@ void TMetrova::Create_Menus()
 
 void TMetrova::closeEvent(QCloseEvent *event)
 {
-  d_settings->setValue(KEY_POSITION, pos());
-  d_settings->setValue(KEY_SIZE, size());
-  d_settings->setValue(KEY_CURRENT_PATH, d_current_path);
-  d_settings->sync();
+  d_window_settings->Save(pos(), size());
 
   if (Worker_Running())
     event->ignore();
   else
     event->accept();
-}
-
-int TMetrova::Show_Message(const QString &heading, const QString &text, const QString &details,
-                           QMessageBox::StandardButtons buttons,
-                           QMessageBox::StandardButton default_button, QMessageBox::Icon icon)
-{
-  d_message_box->setText(heading);
-  d_message_box->setInformativeText(text);
-  d_message_box->setDetailedText(details);
-  d_message_box->setStandardButtons(buttons);
-  d_message_box->setDefaultButton(default_button);
-  d_message_box->setIcon(icon);
-  return d_message_box->exec();
-}
-
-void TMetrova::Remember_Folder(const QString &file_name)
-{
-  const int separator = file_name.lastIndexOf(QLatin1Char('/'));
-  d_current_path = separator < 0 ? file_name : file_name.left(separator);
 }
 
 void TMetrova::Show_Database_Makes()
@@ -473,16 +270,14 @@ bool TMetrova::Connect_Database(const QString &file_name)
     d_database->Close();
   if (!d_database->Connect(file_name))
   {
-    Show_Message(QStringLiteral("Connect Error"),
-                 QStringLiteral("Error trying to connect to the database."),
-                 d_database->Last_Error(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Open_Failure(QStringLiteral("Connect Error"),
+                      QStringLiteral("Error trying to connect to the database."));
     return false;
   }
   if (!d_database->Initialize())
   {
-    Show_Message(QStringLiteral("Initialize Error"),
-                 QStringLiteral("Error trying to initialize the database."),
-                 d_database->Last_Error(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Open_Failure(QStringLiteral("Initialize Error"),
+                      QStringLiteral("Error trying to initialize the database."));
     return false;
   }
   return true;
@@ -490,8 +285,10 @@ bool TMetrova::Connect_Database(const QString &file_name)
 
 void TMetrova::New_Database()
 {
-  const QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("New database"),
-                                                            d_current_path, DATABASE_FILTER);
+  // The program asks its own question about an existing file, once.
+  const QString file_name = TFileDialog::Get_Save_File_Name(
+      this, QStringLiteral("New database"), d_window_settings->Current_Path(), DATABASE_FILTER,
+      QFileDialog::DontConfirmOverwrite);
   if (file_name.isEmpty())
     return;
 
@@ -499,12 +296,21 @@ void TMetrova::New_Database()
   if (!Connect_Database(file_name))
     return;
 
-  if (existed && Show_Message(QStringLiteral("Clear Database"),
-                              QStringLiteral("Do you want to clear the existing database?"),
-                              QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                              QMessageBox::Question) == QMessageBox::Yes)
+  if (existed && d_message_box->Show(QStringLiteral("Clear Database"),
+                                     QStringLiteral("Do you want to clear the existing database?"),
+                                     QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                                     QMessageBox::Question) == QMessageBox::Yes)
   {
+    // Clear reports nothing itself; a clear that worked leaves no make behind. A failed one
+    // changed nothing.
     d_database->Clear();
+    bool valid = false;
+    if (!d_database->Makes(&valid).isEmpty() || !valid)
+    {
+      Show_Open_Failure(QStringLiteral("Clear Error"),
+                        QStringLiteral("Cannot clear the database."));
+      return;
+    }
   }
 
   Show_Opened_Database(file_name);
@@ -512,8 +318,8 @@ void TMetrova::New_Database()
 
 void TMetrova::Open_Database()
 {
-  const QString file_name = TFileDialog::Get_Open_File_Name(this, QStringLiteral("Open database"),
-                                                            d_current_path, DATABASE_FILTER);
+  const QString file_name = TFileDialog::Get_Open_File_Name(
+      this, QStringLiteral("Open database"), d_window_settings->Current_Path(), DATABASE_FILTER);
   if (file_name.isEmpty())
     return;
 
@@ -530,12 +336,9 @@ void TMetrova::Show_Opened_Database(const QString &file_name)
   d_action_close_database->setEnabled(true);
   d_action_export->setEnabled(true);
   d_action_import->setEnabled(true);
-  Remember_Folder(file_name);
+  d_window_settings->Remember_Folder(file_name);
 
-  d_make_list->clear();
-  d_model_list->clear();
-  d_option_list->clear();
-  d_specification_tree->clear();
+  d_catalogue_view->Clear();
   Show_Database_Makes();
 
   d_action_delete_make->setEnabled(false);
@@ -544,16 +347,28 @@ void TMetrova::Show_Opened_Database(const QString &file_name)
   d_action_specification_limits->setEnabled(false);
 }
 
+// A failed New or Open leaves no catalogue open, as at start: the previous one was closed before
+// the new file was tried, and nothing may act on a file that did not open. Says why, with the
+// database's reason.
+void TMetrova::Show_Open_Failure(const QString &heading, const QString &text)
+{
+  const QString reason = d_database->Last_Error();
+  Show_Closed_Database();
+  d_message_box->Show(heading, text, reason, QMessageBox::Ok, QMessageBox::Ok,
+                      QMessageBox::Warning);
+}
+
 void TMetrova::Close_Database()
 {
   if (Worker_Running())
     return;
+  Show_Closed_Database();
+}
 
+void TMetrova::Show_Closed_Database()
+{
   d_database->Close();
-  d_make_list->clear();
-  d_model_list->clear();
-  d_option_list->clear();
-  d_specification_tree->clear();
+  d_catalogue_view->Clear();
 
   d_action_edit_specification->setEnabled(false);
   d_action_close_database->setEnabled(false);
@@ -571,9 +386,9 @@ bool TMetrova::Refused_While_Running()
 {
   if (!Worker_Running())
     return false;
-  Show_Message(QStringLiteral("IO Thread Running"),
-               QStringLiteral("Database is currently being imported or exported."), QString(),
-               QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+  d_message_box->Show(QStringLiteral("IO Thread Running"),
+                      QStringLiteral("Database is currently being imported or exported."),
+                      QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
   return true;
 }
 
@@ -582,8 +397,8 @@ bool TMetrova::Exchange_Refused()
 {
   if (!d_database->Is_Open())
   {
-    Show_Message(QStringLiteral("Database Error"), QStringLiteral("Database not open."), QString(),
-                 QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    d_message_box->Show(QStringLiteral("Database Error"), QStringLiteral("Database not open."),
+                        QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
     return true;
   }
   return Refused_While_Running();
@@ -603,14 +418,14 @@ void TMetrova::Export()
     if (d_export_options_dialog->exec() != QDialog::Accepted)
       return;
     if (d_export_options_dialog->Is_Selected_Specifications())
-      d_import_export_thread->Set_Export_Makes(Texts(selected_makes));
+      d_import_export_thread->Set_Export_Makes(TCatalogueView::Texts(selected_makes));
   }
 
-  const QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Export database"),
-                                                            d_current_path, CSV_FILTER);
+  const QString file_name = TFileDialog::Get_Save_File_Name(
+      this, QStringLiteral("Export database"), d_window_settings->Current_Path(), CSV_FILTER);
   if (file_name.isEmpty())
     return;
-  Remember_Folder(file_name);
+  d_window_settings->Remember_Folder(file_name);
 
   d_import_export_thread->Set_Database(d_database);
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_EXPORT);
@@ -624,16 +439,13 @@ void TMetrova::Import()
   if (Exchange_Refused())
     return;
 
-  const QString file_name = TFileDialog::Get_Open_File_Name(this, QStringLiteral("Import database"),
-                                                            d_current_path, CSV_FILTER);
+  const QString file_name = TFileDialog::Get_Open_File_Name(
+      this, QStringLiteral("Import database"), d_window_settings->Current_Path(), CSV_FILTER);
   if (file_name.isEmpty())
     return;
-  Remember_Folder(file_name);
+  d_window_settings->Remember_Folder(file_name);
 
-  d_make_list->clear();
-  d_model_list->clear();
-  d_option_list->clear();
-  d_specification_tree->clear();
+  d_catalogue_view->Clear();
 
   d_import_export_thread->Set_Database(d_database);
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_IMPORT);
@@ -647,15 +459,15 @@ void TMetrova::Output()
   if (Worker_Running())
     return;
 
-  const QString make = Current_Text(d_make_list);
-  const QString model = Current_Text(d_model_list);
-  const QString option = Current_Text(d_option_list);
+  const QString make = TCatalogueView::Current_Text(d_make_list);
+  const QString model = TCatalogueView::Current_Text(d_model_list);
+  const QString option = TCatalogueView::Current_Text(d_option_list);
   if (make.isEmpty() || model.isEmpty() || option.isEmpty())
     return;
 
-  QString file_name =
-      TFileDialog::Get_Save_File_Name(this, QStringLiteral("Output specification"), d_current_path,
-                                      QStringLiteral("Adobe PDF files (*.pdf)"));
+  QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Output specification"),
+                                                      d_window_settings->Current_Path(),
+                                                      QStringLiteral("Adobe PDF files (*.pdf)"));
   if (file_name.isEmpty())
     return;
   file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
@@ -663,8 +475,9 @@ void TMetrova::Output()
   const QList<QStringList> rows = TSpecificationReport::Build_Rows(d_database, make, model, option);
   QString error_text;
   if (!TSpecificationReport::Write(file_name, make, model, option, rows, &error_text))
-    Show_Message(QStringLiteral("Output Error"), QStringLiteral("Cannot write the PDF report."),
-                 error_text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    d_message_box->Show(QStringLiteral("Output Error"),
+                        QStringLiteral("Cannot write the PDF report."), error_text, QMessageBox::Ok,
+                        QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TMetrova::Edit_Specification()
@@ -673,12 +486,15 @@ void TMetrova::Edit_Specification()
     return;
 
   if (!d_specification_editor_dialog)
+  {
     d_specification_editor_dialog = new TSpecificationEditorDialog(this);
+    d_specification_editor_dialog->Set_Message_Box(d_message_box);
+  }
 
   // With nothing selected the editor starts a new specification.
-  const QString selected_make = Current_Selected_Text(d_make_list);
-  const QString selected_model = Current_Selected_Text(d_model_list);
-  const QString selected_option = Current_Selected_Text(d_option_list);
+  const QString selected_make = TCatalogueView::Current_Selected_Text(d_make_list);
+  const QString selected_model = TCatalogueView::Current_Selected_Text(d_model_list);
+  const QString selected_option = TCatalogueView::Current_Selected_Text(d_option_list);
 
   QList<TEditorRow> rows;
   if (!TSpecificationEdit::Read_Rows(d_database, selected_make, selected_model, selected_option,
@@ -697,8 +513,9 @@ void TMetrova::Edit_Specification()
   const bool saved = TSpecificationEdit::Save(d_database, make, model, option,
                                               d_specification_editor_dialog->Rows(), &error_text);
   if (!saved)
-    Show_Message(QStringLiteral("Save Error"), QStringLiteral("Cannot save the specification."),
-                 error_text, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    d_message_box->Show(QStringLiteral("Save Error"),
+                        QStringLiteral("Cannot save the specification."), error_text,
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 
   // Shown from what the database holds: the saved machine, or after a failure the one that was
   // selected, which is unchanged.
@@ -706,23 +523,13 @@ void TMetrova::Edit_Specification()
   const QString shown_model = saved ? model : selected_model;
   const QString shown_option = saved ? option : selected_option;
   bool valid = false;
-  {
-    const QSignalBlocker blocker(d_make_list);
-    d_make_list->clear();
-    d_make_list->addItems(d_database->Makes(&valid));
-  }
-  {
-    const QSignalBlocker blocker(d_model_list);
-    d_model_list->clear();
-    if (!shown_make.isEmpty())
-      d_model_list->addItems(d_database->Models(shown_make, &valid));
-  }
-  {
-    const QSignalBlocker blocker(d_option_list);
-    d_option_list->clear();
-    if (!shown_make.isEmpty() && !shown_model.isEmpty())
-      d_option_list->addItems(d_database->Options(shown_make, shown_model, &valid));
-  }
+  TCatalogueView::Replace_Names(d_make_list, d_database->Makes(&valid));
+  TCatalogueView::Replace_Names(
+      d_model_list, shown_make.isEmpty() ? QStringList() : d_database->Models(shown_make, &valid));
+  TCatalogueView::Replace_Names(d_option_list,
+                                shown_make.isEmpty() || shown_model.isEmpty()
+                                    ? QStringList()
+                                    : d_database->Options(shown_make, shown_model, &valid));
   d_specification_tree->clear();
   Select_Specification(shown_make, shown_model, shown_option);
   Update_Database_Commands();
@@ -736,9 +543,9 @@ void TMetrova::Specification_Limits()
   if (!d_specification_limits_dialog)
     d_specification_limits_dialog = new TSpecificationLimitsDialog(this);
 
-  const QString make = Current_Selected_Text(d_make_list);
-  const QString model = Current_Selected_Text(d_model_list);
-  const QString option = Current_Selected_Text(d_option_list);
+  const QString make = TCatalogueView::Current_Selected_Text(d_make_list);
+  const QString model = TCatalogueView::Current_Selected_Text(d_model_list);
+  const QString option = TCatalogueView::Current_Selected_Text(d_option_list);
   d_specification_limits_dialog->Set_Identification(make, model, option);
 
   bool valid = false;
@@ -764,15 +571,11 @@ void TMetrova::Specification_Limits()
 
 void TMetrova::Delete_Make()
 {
-  const QStringList makes = Texts(d_make_list->selectedItems());
+  const QStringList makes = TCatalogueView::Texts(d_make_list->selectedItems());
   if (makes.isEmpty() || Worker_Running())
     return;
 
-  if (Show_Message(
-          QStringLiteral("Delete Current Make"),
-          QStringLiteral("Are you sure you want to delete selected Make and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Make")))
     return;
 
   bool failed = false;
@@ -782,31 +585,16 @@ void TMetrova::Delete_Make()
       failed = true;
   }
   if (failed)
-    Show_Message(QStringLiteral("Delete Error"), QStringLiteral("Cannot delete selected Make."),
-                 QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Make"));
 
   bool valid = false;
-  const QStringList remaining = d_database->Makes(&valid);
-  {
-    const QSignalBlocker blocker(d_make_list);
-    d_make_list->clear();
-    d_make_list->addItems(remaining);
-  }
-  {
-    const QSignalBlocker blocker(d_model_list);
-    d_model_list->clear();
-  }
-  {
-    const QSignalBlocker blocker(d_option_list);
-    d_option_list->clear();
-  }
+  TCatalogueView::Replace_Names(d_make_list, d_database->Makes(&valid));
+  TCatalogueView::Replace_Names(d_model_list, QStringList());
+  TCatalogueView::Replace_Names(d_option_list, QStringList());
   d_specification_tree->clear();
-
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
 }
 
 void TMetrova::Delete_Model()
@@ -818,34 +606,19 @@ void TMetrova::Delete_Model()
   const QString make = makes.first()->data(Qt::DisplayRole).toString();
   const QString model = models.first()->data(Qt::DisplayRole).toString();
 
-  if (Show_Message(
-          QStringLiteral("Delete Current Model"),
-          QStringLiteral("Are you sure you want to delete selected Model and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Model")))
     return;
 
   if (!d_database->Remove_Model(make, model))
-    Show_Message(QStringLiteral("Delete Error"), QStringLiteral("Cannot delete selected Model."),
-                 QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Model"));
 
   bool valid = false;
-  const QStringList remaining = d_database->Models(make, &valid);
-  {
-    const QSignalBlocker blocker(d_model_list);
-    d_model_list->clear();
-    d_model_list->addItems(remaining);
-  }
-  {
-    const QSignalBlocker blocker(d_option_list);
-    d_option_list->clear();
-  }
+  TCatalogueView::Replace_Names(d_model_list, d_database->Models(make, &valid));
+  TCatalogueView::Replace_Names(d_option_list, QStringList());
   d_specification_tree->clear();
-
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
 }
 
 void TMetrova::Delete_Option()
@@ -859,36 +632,42 @@ void TMetrova::Delete_Option()
   const QString model = models.first()->data(Qt::DisplayRole).toString();
   const QString option = options.first()->data(Qt::DisplayRole).toString();
 
-  if (Show_Message(
-          QStringLiteral("Delete Current Option"),
-          QStringLiteral("Are you sure you want to delete selected Option and all sub items?"),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) == QMessageBox::No)
+  if (!Delete_Confirmed(QStringLiteral("Option")))
     return;
 
   if (!d_database->Remove_Option(make, model, option))
-    Show_Message(QStringLiteral("Delete Error"), QStringLiteral("Cannot delete selected Option."),
-                 QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    Show_Delete_Error(QStringLiteral("Option"));
 
   bool valid = false;
-  const QStringList remaining = d_database->Options(make, model, &valid);
-  {
-    const QSignalBlocker blocker(d_option_list);
-    d_option_list->clear();
-    d_option_list->addItems(remaining);
-  }
+  TCatalogueView::Replace_Names(d_option_list, d_database->Options(make, model, &valid));
   d_specification_tree->clear();
+  // The lists were reloaded with their signals blocked: nothing below the deleted level is
+  // selected any more.
+  Update_Database_Commands();
+}
 
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+bool TMetrova::Delete_Confirmed(const QString &level)
+{
+  return d_message_box->Show(
+             QStringLiteral("Delete Current %1").arg(level),
+             QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
+                 .arg(level),
+             QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+             QMessageBox::Question) == QMessageBox::Yes;
+}
+
+void TMetrova::Show_Delete_Error(const QString &level)
+{
+  d_message_box->Show(QStringLiteral("Delete Error"),
+                      QStringLiteral("Cannot delete selected %1.").arg(level), QString(),
+                      QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TMetrova::Help_About()
 {
-  Show_Message(QStringLiteral("Specification Editor"),
-               QStringLiteral("Specification Editor - Version 1.0"), QString(), QMessageBox::Ok,
-               QMessageBox::Ok, QMessageBox::Information);
+  d_message_box->Show(QStringLiteral("Specification Editor"),
+                      QStringLiteral("Specification Editor - Version 1.0"), QString(),
+                      QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
 }
 
 void TMetrova::Make_Selection_Changed()
@@ -905,8 +684,8 @@ void TMetrova::Make_Selection_Changed()
   {
     // Clearing the model list clears the options before the model can be found again, so the
     // option to reselect is remembered here as well.
-    const QString model = Current_Text(d_model_list);
-    const QString option = Current_Text(d_option_list);
+    const QString model = TCatalogueView::Current_Text(d_model_list);
+    const QString option = TCatalogueView::Current_Text(d_option_list);
     d_model_list->clear();
 
     bool valid = false;
@@ -917,10 +696,10 @@ void TMetrova::Make_Selection_Changed()
 
     if (!model.isEmpty())
     {
-      Make_First_Match_Current(d_model_list, model);
+      TCatalogueView::Make_First_Match_Current(d_model_list, model);
       if (!option.isEmpty() && d_model_list->selectedItems().size() == 1 &&
           !d_option_list->currentItem())
-        Make_First_Match_Current(d_option_list, option);
+        TCatalogueView::Make_First_Match_Current(d_option_list, option);
     }
   }
   else
@@ -947,7 +726,7 @@ void TMetrova::Model_Selection_Changed()
   if (models.size() == 1)
   {
     d_action_delete_model->setEnabled(true);
-    const QString option = Current_Text(d_option_list);
+    const QString option = TCatalogueView::Current_Text(d_option_list);
     d_option_list->clear();
 
     bool valid = false;
@@ -957,7 +736,7 @@ void TMetrova::Model_Selection_Changed()
       d_option_list->addItems(options);
 
     if (!option.isEmpty())
-      Make_First_Match_Current(d_option_list, option);
+      TCatalogueView::Make_First_Match_Current(d_option_list, option);
   }
   else
   {
@@ -994,52 +773,12 @@ void TMetrova::Option_Selection_Changed()
   d_action_specification_limits->setEnabled(true);
   d_action_output->setEnabled(true);
 
-  d_specification_tree->clear();
-  Fill_Specification_Tree(make, model, option);
-}
-
-void TMetrova::Fill_Specification_Tree(const QString &make, const QString &model,
-                                       const QString &option)
-{
-  bool valid = false;
-  const QStringList standards = d_database->Standard_Types(&valid);
-  if (valid)
-  {
-    for (const QString &standard : standards)
-    {
-      bool found = false;
-      const TDatabaseItem item =
-          d_database->Read_Specification(make, model, option, standard, &found);
-      if (found)
-        Add_Specification_Tree_Items(standard, item);
-    }
-  }
-  d_specification_tree->expandAll();
-  for (int column = 0; column < 5; ++column)
-    d_specification_tree->resizeColumnToContents(column);
+  d_catalogue_view->Show_Specifications(d_database, make, model, option);
 }
 
 void TMetrova::Add_Specification_Tree_Items(const QString &standard, const TDatabaseItem &item)
 {
-  QTreeWidgetItem *standard_row = new QTreeWidgetItem(d_specification_tree);
-  standard_row->setText(0, standard);
-
-  for (int index = 0; index < item.Specification_Item_Count(); ++index)
-  {
-    const TSpecificationItem specification = item.Specification_Item(index);
-    QString source;
-    if (specification.source == TDatabaseItem::SOURCE_MANUFACTURER)
-      source = QStringLiteral("MFG");
-    else if (specification.source == TDatabaseItem::SOURCE_ESTIMATED)
-      source = QStringLiteral("EST");
-
-    QTreeWidgetItem *row = new QTreeWidgetItem;
-    row->setText(1, specification.name);
-    row->setText(2, specification.expression.Expression_Text(TExpressionItem::UNITS_UM));
-    row->setText(3, source);
-    row->setText(4, specification.description);
-    standard_row->addChild(row);
-  }
+  d_catalogue_view->Add_Specification_Tree_Items(standard, item);
 }
 
 void TMetrova::Select_Specification(const QString &make, const QString &model,
@@ -1061,8 +800,7 @@ void TMetrova::Select_Specification(const QString &make, const QString &model,
     level.list->setCurrentItem(matches.first(), QItemSelectionModel::Select);
   }
 
-  d_specification_tree->clear();
-  Fill_Specification_Tree(make, model, option);
+  d_catalogue_view->Show_Specifications(d_database, make, model, option);
 }
 
 void TMetrova::Thread_Started()
@@ -1081,19 +819,19 @@ void TMetrova::Thread_Finished()
 
   if (d_import_export_thread->Has_Error())
   {
-    Show_Message(QStringLiteral("Import Export Error"), QStringLiteral("Operation failed."),
-                 d_import_export_thread->Error_Text(), QMessageBox::Ok, QMessageBox::Ok,
-                 QMessageBox::Warning);
+    d_message_box->Show(QStringLiteral("Import Export Error"), QStringLiteral("Operation failed."),
+                        d_import_export_thread->Error_Text(), QMessageBox::Ok, QMessageBox::Ok,
+                        QMessageBox::Warning);
     return;
   }
 
   if (d_import_export_thread->Mode() == TImportExportThread::MODE_IMPORT)
   {
     if (d_import_export_thread->Has_Warnings())
-      Show_Message(QStringLiteral("Import Warning"),
-                   QStringLiteral("Some lines of the file were not imported."),
-                   d_import_export_thread->Warning_Text(), QMessageBox::Ok, QMessageBox::Ok,
-                   QMessageBox::Warning);
+      d_message_box->Show(QStringLiteral("Import Warning"),
+                          QStringLiteral("Some lines of the file were not imported."),
+                          d_import_export_thread->Warning_Text(), QMessageBox::Ok, QMessageBox::Ok,
+                          QMessageBox::Warning);
     Show_Database_Makes();
   }
 }

@@ -2,14 +2,15 @@
 #define METROVA_METROVA_H
 
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QString>
+
+#include <memory>
 
 class QAction;
 class QCloseEvent;
 class QListWidget;
-class QSettings;
 class QTreeWidget;
+class TCatalogueView;
 class TDatabase;
 class TDatabaseItem;
 class TExportOptionsDialog;
@@ -18,6 +19,7 @@ class TMessageBox;
 class TProgressDialog;
 class TSpecificationEditorDialog;
 class TSpecificationLimitsDialog;
+class TWindowSettings;
 
 // Registers the icons and the logo; the resources live in a static library, so whoever shows
 // them before the main window exists calls this first.
@@ -36,9 +38,6 @@ public:
   void Add_Specification_Tree_Items(const QString &standard, const TDatabaseItem &item);
 
   QString Settings_File_Name() const;
-
-  // Test seam: the folder taken as the executable's folder; empty restores the real one.
-  static void Set_Application_Directory(const QString &path);
 
 public slots:
   void New_Database();
@@ -65,18 +64,15 @@ protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  void Open_Settings();
-  void Restore_Geometry();
   void Create_Actions();
-  void Create_Central_Widget();
   void Create_Menus();
-  int Show_Message(const QString &heading, const QString &text, const QString &details,
-                   QMessageBox::StandardButtons buttons, QMessageBox::StandardButton default_button,
-                   QMessageBox::Icon icon);
-  void Remember_Folder(const QString &file_name);
   void Show_Database_Makes();
   void Show_Opened_Database(const QString &file_name);
-  void Fill_Specification_Tree(const QString &make, const QString &model, const QString &option);
+  void Show_Open_Failure(const QString &heading, const QString &text);
+  void Show_Closed_Database();
+  // Make, model or option: the question before deleting it, and the message when that failed.
+  bool Delete_Confirmed(const QString &level);
+  void Show_Delete_Error(const QString &level);
   bool Worker_Running() const;
   bool Refused_While_Running();
   bool Exchange_Refused();
@@ -106,10 +102,8 @@ private:
   TSpecificationLimitsDialog *d_specification_limits_dialog;
   TDatabase *d_database;
   TMessageBox *d_message_box;
-  QSettings *d_settings;
-  QString d_application_path;
-  QString d_settings_path;
-  QString d_current_path;
+  std::unique_ptr<TWindowSettings> d_window_settings;
+  TCatalogueView *d_catalogue_view;
 };
 
 #endif // METROVA_METROVA_H

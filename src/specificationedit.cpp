@@ -4,11 +4,64 @@
 #include "databaseitem.h"
 #include "expressionitem.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace
 {
 const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
+
+// A row takes what it would store: the text completed as the editor completes it.
+bool Row_Takes(const QString &text, int expression_types)
+{
+  return TSpecificationEdit::Accepts(TSpecificationEdit::Completed_Text(text, expression_types),
+                                     expression_types);
+}
+
+// Forms that engineers type every day, each with the change that makes it a written form.
+struct TCorrection
+{
+  const char *hint;
+  QString (*corrected)(QString text);
+};
+
+const TCorrection CORRECTIONS[] = {
+    {"use a decimal point",
+     [](QString text) { return text.replace(QLatin1Char(','), QLatin1Char('.')); }},
+    {"write a temperature as 18C",
+     [](QString text) { return text.remove(QChar(0x00B0)).remove(QChar(0x00BA)); }},
+    {"leave out the \u00B1: a value is a limit",
+     [](QString text) {
+       return text.remove(QChar(0x00B1)).remove(QStringLiteral("+/-")).remove(QStringLiteral("+-"));
+     }},
+    {"leave out the unit: values are typed in \u00B5m",
+     [](QString text)
+     {
+       static const QRegularExpression unit(QStringLiteral("\\s*[\\x{00B5}\\x{03BC}u]m\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+       return text.remove(unit);
+     }},
+    {"write Td with a capital T", [](QString text)
+     { return text.replace(QStringLiteral("td"), QStringLiteral("Td"), Qt::CaseInsensitive); }},
+    {"leave out the minus: values are never negative",
+     [](QString text) { return text.remove(QLatin1Char('-')); }},
+};
+
+struct TFormName
+{
+  int kind;
+  const char *name;
+};
+
+const TFormName FORM_NAMES[] = {
+    {TExpressionItem::EXPRESSION_CONSTANT, "a constant"},
+    {TExpressionItem::EXPRESSION_FIXED_LENGTH, "A/N"},
+    {TExpressionItem::EXPRESSION_LINEAR, "A+BL/N"},
+    {TExpressionItem::EXPRESSION_LINEAR_MAXIMUM, "A+BL/N|M"},
+    {TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE, "(A+BTd)/N"},
+    {TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE, "A+BTd+(C+DTd)L/N"},
+    {TExpressionItem::EXPRESSION_TEMPERATURE, "a temperature above 10C and below 40C"},
+};
 } // namespace
 
 bool TSpecificationEdit::Read_Rows(TDatabase *database, const QString &make, const QString &model,
@@ -60,7 +113,57 @@ bool TSpecificationEdit::Accepts(const QString &text, int expression_types)
 {
   TExpressionItem expression;
   expression.Set_Expression(text, TExpressionItem::UNITS_UM);
-  return (expression.Expression_Type() & expression_types) != 0;
+  return (expression.Expression_Type() & expression_types) != 0 && expression.Is_Storable();
+}
+
+QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_types)
+{
+  if (Row_Takes(text, expression_types))
+    return QString();
+
+  // One correction that makes the text a written form, else all of those needed together.
+  QString corrected = text;
+  QStringList hints;
+  for (const TCorrection &correction : CORRECTIONS)
+  {
+    if (Row_Takes(correction.corrected(text), expression_types))
+      return QString::fromUtf8(correction.hint);
+    const QString next = correction.corrected(corrected);
+    if (next != corrected)
+      hints.append(QString::fromUtf8(correction.hint));
+    corrected = next;
+  }
+  if (Row_Takes(corrected, expression_types))
+    return hints.join(QStringLiteral("; "));
+
+  const QString forms =
+      QStringLiteral("this component accepts: ") + Accepted_Forms(expression_types);
+  TExpressionItem expression;
+  expression.Set_Expression(Completed_Text(text, expression_types), TExpressionItem::UNITS_UM);
+  if (expression.Expression_Type() & expression_types)
+  {
+    // A kind the component takes, but not kept as typed.
+    if (expression.Expression_Type() == TExpressionItem::EXPRESSION_TEMPERATURE)
+      return QStringLiteral("rounds to %1; %2")
+          .arg(expression.Expression_Text(TExpressionItem::UNITS_MM), forms);
+    return QStringLiteral("a number longer than the stored form can hold");
+  }
+
+  static const QRegularExpression number(QStringLiteral("[0-9.]+"));
+  if (Row_Takes(QString(text).replace(number, QStringLiteral("1")), expression_types))
+    return QStringLiteral("a number is too long or malformed");
+  return forms;
+}
+
+QString TSpecificationEdit::Accepted_Forms(int expression_types)
+{
+  QStringList forms;
+  for (const TFormName &form : FORM_NAMES)
+  {
+    if (expression_types & form.kind)
+      forms.append(QLatin1String(form.name));
+  }
+  return forms.join(QStringLiteral(", "));
 }
 
 QString TSpecificationEdit::Completed_Text(const QString &text, int expression_types)

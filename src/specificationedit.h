@@ -29,8 +29,19 @@ public:
   static bool Read_Rows(TDatabase *database, const QString &make, const QString &model,
                         const QString &option, QList<TEditorRow> *rows);
 
-  // Whether a text typed in micrometres is an expression of a kind that the mask accepts.
+  // Whether a text typed in micrometres is an expression of a kind that the mask accepts and
+  // that the database keeps as typed: its millimetre text reads back as the same kind.
   static bool Accepts(const QString &text, int expression_types);
+
+  // Why a row refuses a text typed in micrometres, in a few words for the user: "use a decimal
+  // point", "write a temperature as 18C", "this component accepts: a constant, A+BL/N", ...
+  // Empty when the row takes the text (Accepts of its Completed_Text). A correction is named
+  // only when the corrected text passes that same check, and the accepted forms come from the
+  // mask, so the hint never contradicts the check.
+  static QString Rejection_Hint(const QString &text, int expression_types);
+
+  // The forms of the kinds in a mask, as the user writes them: "a constant, A/N, A+BL/N".
+  static QString Accepted_Forms(int expression_types);
 
   // The text a row keeps: a temperature typed without its unit is taken as Celsius.
   static QString Completed_Text(const QString &text, int expression_types);

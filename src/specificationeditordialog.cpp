@@ -2,7 +2,9 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "messagebox.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -62,7 +64,7 @@ QString Cleaned_Name(QLineEdit *field, bool *changed)
 } // namespace
 
 TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_database(nullptr)
+    : QDialog(parent, flags), d_database(nullptr), d_message_box(nullptr)
 {
   resize(601, 801);
 
@@ -110,7 +112,16 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   d_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   layout->addWidget(d_table, 4, 0, 1, 3);
 
-  layout->addWidget(New_Line(this), 5, 0, 1, 3);
+  // Why the row being worked on is invalid, where the eye is.
+  d_hint_label = new QLabel(this);
+  d_hint_label->setObjectName(QStringLiteral("hint_label"));
+  d_hint_label->setWordWrap(true);
+  // Room for two lines, so that a longer hint does not move the table.
+  d_hint_label->setMinimumHeight(2 * d_hint_label->fontMetrics().lineSpacing());
+  d_hint_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  layout->addWidget(d_hint_label, 5, 0, 1, 3);
+
+  layout->addWidget(New_Line(this), 6, 0, 1, 3);
 
   QHBoxLayout *button_layout = new QHBoxLayout();
   button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
@@ -123,7 +134,7 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   d_accept_button->setAutoDefault(false);
   d_accept_button->setEnabled(false);
   button_layout->addWidget(d_accept_button);
-  layout->addLayout(button_layout, 6, 0, 1, 3);
+  layout->addLayout(button_layout, 7, 0, 1, 3);
 
   layout->setColumnStretch(1, 1);
 
@@ -132,6 +143,7 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
   connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
   connect(d_table, &QTableWidget::cellChanged, this, &TSpecificationEditorDialog::Cell_Changed);
+  connect(d_table, &QTableWidget::currentCellChanged, this, [this](int row) { Show_Hint(row); });
   connect(d_make_edit, &QLineEdit::editingFinished, this,
           &TSpecificationEditorDialog::Identification_Changed);
   connect(d_model_edit, &QLineEdit::editingFinished, this,
@@ -179,6 +191,8 @@ void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &ma
   d_table->blockSignals(signals_were_blocked);
   d_table->resizeColumnsToContents();
   d_accept_button->setEnabled(false);
+  Show_Hint(d_table->currentRow());
+  d_loaded_texts = Entered_Texts();
 }
 
 QString TSpecificationEditorDialog::Make_Text() const
@@ -199,6 +213,41 @@ QString TSpecificationEditorDialog::Option_Text() const
 QList<TEditorRow> TSpecificationEditorDialog::Rows() const
 {
   return d_rows;
+}
+
+void TSpecificationEditorDialog::Set_Message_Box(TMessageBox *message_box)
+{
+  d_message_box = message_box;
+}
+
+void TSpecificationEditorDialog::reject()
+{
+  // A cell still being edited holds typed text as well: taking the focus away commits it.
+  if (d_table->viewport()->isAncestorOf(QApplication::focusWidget()))
+  {
+    d_table->setFocus();
+  }
+  if (d_message_box && Entered_Texts() != d_loaded_texts &&
+      d_message_box->Show(QStringLiteral("Discard Changes"),
+                          QStringLiteral("Discard the changes to this specification?"), QString(),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                          QMessageBox::Question) != QMessageBox::Yes)
+  {
+    return;
+  }
+  QDialog::reject();
+}
+
+// The three names and every expression cell, as shown.
+QStringList TSpecificationEditorDialog::Entered_Texts() const
+{
+  QStringList texts = {d_make_edit->text(), d_model_edit->text(), d_option_edit->text()};
+  for (int row = 0; row < d_table->rowCount(); ++row)
+  {
+    const QTableWidgetItem *item = d_table->item(row, COLUMN_EXPRESSION);
+    texts.append(item ? item->text() : QString());
+  }
+  return texts;
 }
 
 void TSpecificationEditorDialog::Cell_Changed(int row, int column)
@@ -228,28 +277,21 @@ void TSpecificationEditorDialog::Update_All_Status()
 
   for (int row = 0; row < row_count; ++row)
   {
-    QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
-    QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
-    if (!expression_item || !status_item)
+    const QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
+    if (!expression_item)
     {
       continue;
     }
 
     const QString text = expression_item->text().trimmed();
-    if (text.isEmpty())
+    const bool accepted =
+        text.isEmpty() || TSpecificationEdit::Accepts(text, d_rows.at(row).expression_types);
+    // An empty cell keeps the row's flag.
+    if (!text.isEmpty())
     {
-      status_item->setText(QString());
+      d_rows[row].valid = accepted ? 1 : 0;
     }
-    else if (TSpecificationEdit::Accepts(text, d_rows.at(row).expression_types))
-    {
-      status_item->setText(STATUS_OK);
-      d_rows[row].valid = 1;
-    }
-    else
-    {
-      status_item->setText(STATUS_INVALID);
-      d_rows[row].valid = 0;
-    }
+    Set_Row_Status(row, text, accepted);
   }
 }
 
@@ -260,44 +302,54 @@ void TSpecificationEditorDialog::Update_Row_Status(int row)
     return;
   }
 
-  QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
-  QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
-  if (!status_item)
-  {
-    status_item = New_Fixed_Item(QString());
-    const QSignalBlocker blocker(d_table);
-    d_table->setItem(row, COLUMN_STATUS, status_item);
-  }
-
+  const QTableWidgetItem *expression_item = d_table->item(row, COLUMN_EXPRESSION);
   TEditorRow &editor_row = d_rows[row];
-  QString text = expression_item ? expression_item->text().trimmed() : QString();
-  QString status;
+  const QString text = expression_item ? expression_item->text().trimmed() : QString();
+  bool accepted = true;
 
   if (text.isEmpty())
   {
     editor_row.expression.clear();
-    editor_row.valid = 1;
   }
   else
   {
-    text = TSpecificationEdit::Completed_Text(text, editor_row.expression_types);
-    if (TSpecificationEdit::Accepts(text, editor_row.expression_types))
+    const QString completed = TSpecificationEdit::Completed_Text(text, editor_row.expression_types);
+    accepted = TSpecificationEdit::Accepts(completed, editor_row.expression_types);
+    // An invalid row keeps its last accepted expression.
+    if (accepted)
     {
-      status = STATUS_OK;
-      editor_row.expression = text;
-      editor_row.valid = 1;
-    }
-    else
-    {
-      // The row keeps its last accepted expression.
-      status = STATUS_INVALID;
-      editor_row.valid = 0;
+      editor_row.expression = completed;
     }
   }
+  editor_row.valid = accepted ? 1 : 0;
+  Set_Row_Status(row, text, accepted);
+  Show_Hint(row);
+}
 
-  // Writing the status cell is not an edit of the row.
+// Writes the status of a row's text and, when it is refused, the reason as the status cell's
+// tool tip. Writing them is not an edit of the row.
+void TSpecificationEditorDialog::Set_Row_Status(int row, const QString &text, bool accepted)
+{
   const QSignalBlocker blocker(d_table);
-  status_item->setText(status);
+  QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
+  if (!status_item)
+  {
+    status_item = New_Fixed_Item(QString());
+    d_table->setItem(row, COLUMN_STATUS, status_item);
+  }
+  status_item->setText(text.isEmpty() ? QString() : accepted ? STATUS_OK : STATUS_INVALID);
+  status_item->setToolTip(
+      accepted ? QString()
+               : TSpecificationEdit::Rejection_Hint(text, d_rows.at(row).expression_types));
+}
+
+void TSpecificationEditorDialog::Show_Hint(int row)
+{
+  const QTableWidgetItem *status_item =
+      row >= 0 && row < d_rows.size() ? d_table->item(row, COLUMN_STATUS) : nullptr;
+  const QString hint = status_item ? status_item->toolTip() : QString();
+  d_hint_label->setText(hint.isEmpty() ? QString()
+                                       : d_rows.at(row).component + QStringLiteral(": ") + hint);
 }
 
 void TSpecificationEditorDialog::Update_Accept_State()

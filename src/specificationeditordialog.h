@@ -12,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class TDatabase;
+class TMessageBox;
 
 // Modal editor of the manufacturer's expressions of one make, model and option.
 //
@@ -19,6 +20,9 @@ class TDatabase;
 //   dialog->Set_Data(database, make, model, option, rows);
 //   if (dialog->exec() == QDialog::Accepted)
 //     ... write dialog->Make_Text(), Model_Text(), Option_Text() and dialog->Rows() ...
+//
+// Each invalid row says why in its status cell's tool tip and, while it is the row being worked
+// on, under the table. Closing the dialog without Accept after a change asks first.
 class TSpecificationEditorDialog : public QDialog
 {
   Q_OBJECT
@@ -35,6 +39,13 @@ public:
   QString Option_Text() const;
   QList<TEditorRow> Rows() const;
 
+  // The window's message box, through which the dialog asks before it throws changes away.
+  void Set_Message_Box(TMessageBox *message_box);
+
+  // Cancel, Escape and the close button: when a name or an expression was changed since
+  // Set_Data, closes only if the user agrees to discard the changes.
+  void reject() override;
+
 private slots:
   void Cell_Changed(int row, int column);
   void Identification_Changed();
@@ -45,6 +56,9 @@ private:
   void Update_Row_Status(int row);
   void Update_Accept_State();
   void Check_Identification();
+  void Set_Row_Status(int row, const QString &text, bool accepted);
+  void Show_Hint(int row);
+  QStringList Entered_Texts() const;
 
   QLineEdit *d_make_edit;
   QLineEdit *d_model_edit;
@@ -53,11 +67,14 @@ private:
   QLabel *d_model_status_label;
   QLabel *d_option_status_label;
   QTableWidget *d_table;
+  QLabel *d_hint_label;
   QPushButton *d_cancel_button;
   QPushButton *d_accept_button;
 
   TDatabase *d_database;
   QList<TEditorRow> d_rows;
+  TMessageBox *d_message_box;
+  QStringList d_loaded_texts; // the names and expressions as Set_Data showed them
 };
 
 #endif // METROVA_SPECIFICATIONEDITORDIALOG_H

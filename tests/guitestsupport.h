@@ -8,6 +8,7 @@
 #include "messagebox.h"
 #include "metrova.h"
 #include "testsupport.h"
+#include "windowsettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -300,7 +301,7 @@ public:
     d_catalogue = d_folder + QStringLiteral("/data/catalogue.db");
     for (const char *sub : {"/bin", "/data", "/reports"})
       QVERIFY(QDir().mkpath(d_folder + QLatin1String(sub)));
-    TMetrova::Set_Application_Directory(d_application);
+    TWindowSettings::Set_Application_Directory(d_application);
     TMessageBox::Reset_Test_Answers();
     TFileDialog::Reset_Test_Answers();
   }
@@ -318,7 +319,7 @@ public:
     d_answers.clear();
     d_window.reset();
     d_watchdog.stop();
-    TMetrova::Set_Application_Directory(QString());
+    TWindowSettings::Set_Application_Directory(QString());
     QVERIFY2(d_unexpected_dialogs.isEmpty(), qPrintable(d_unexpected_dialogs.join('\n')));
     QCOMPARE(unanswered, 0);
     QCOMPARE(TMessageBox::Queued_Answer_Count(), 0);

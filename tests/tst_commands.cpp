@@ -86,6 +86,8 @@ private slots:
   void editorSaves();
   void editorSaveFails_data();
   void editorSaveFails();
+  void editorDiscard_data();
+  void editorDiscard();
   void limits();
   void exportCommand_data();
   void exportCommand();
@@ -173,8 +175,7 @@ void TestCommands::editorSaves()
   if (!selection.isEmpty())
     Select_Machine(selection.at(0), selection.at(1), selection.at(2));
 
-  // What the editor shows: one row per component of every standard. Cancelled, nothing is saved.
-  const QStringList stored = Stored_Content(d_catalogue);
+  // What the editor shows: one row per component of every standard.
   QStringList shown_fields, rows;
   Answer_Dialog<TSpecificationEditorDialog>(
       [&](TSpecificationEditorDialog *editor)
@@ -184,14 +185,12 @@ void TestCommands::editorSaves()
                        << Child<QLabel>(editor, QLatin1String(name) + "_status")->text();
         rows = Editor_Rows(editor);
         QVERIFY(!Child<QPushButton>(editor, "accept_button")->isEnabled());
-        Type_Cells(editor, edits);
         editor->reject();
       });
   Action("edit_specification")->trigger();
   QCOMPARE(shown_fields, fields);
   QCOMPARE(rows.size(), 19);
   QCOMPARE(rows.filter(QRegularExpression(QStringLiteral("[^|]$"))), filled);
-  QCOMPARE(Stored_Content(d_catalogue), stored);
 
   QVERIFY(Save_In_Editor(edits, typed));
   QVERIFY(Take_Messages().isEmpty());
@@ -266,6 +265,72 @@ void TestCommands::editorSaveFails()
   }
 }
 
+void TestCommands::editorDiscard_data()
+{
+  QTest::addColumn<QStringList>("edits");
+  QTest::addColumn<QString>("closing");
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("closed");
+
+  const QStringList none, cell = {"10360|E0|2+3L/1000"};
+  const int no_question = QMessageBox::NoButton;
+  QTest::newRow("unchanged, Escape") << none << "Escape" << no_question << true;
+  QTest::newRow("typed, Escape, No") << cell << "Escape" << int(QMessageBox::No) << false;
+  QTest::newRow("typed, Cancel, Yes") << cell << "Cancel" << int(QMessageBox::Yes) << true;
+  QTest::newRow("name typed, close button, No")
+      << QStringList{"name"} << "close" << int(QMessageBox::No) << false;
+  QTest::newRow("typed and undone, Cancel")
+      << cell + QStringList{"10360|E0|1.5+3.3L/1000"} << "Cancel" << no_question << true;
+}
+
+// Closing the editor without Accept asks before typed changes are lost; nothing is written.
+void TestCommands::editorDiscard()
+{
+  QFETCH(QStringList, edits);
+  QFETCH(QString, closing);
+  QFETCH(int, answer);
+  QFETCH(bool, closed);
+
+  Open_Catalogue();
+  Select_Machine("Acme", "X1", "Standard");
+  const QStringList stored = Stored_Content(d_catalogue);
+  bool visible = true;
+  Answer_Dialog<TSpecificationEditorDialog>(
+      [&](TSpecificationEditorDialog *editor)
+      {
+        if (edits.contains("name"))
+          Finish_Editing(Child<QLineEdit>(editor, "option_edit"), "Other");
+        else
+          Type_Cells(editor, edits);
+        if (answer != QMessageBox::NoButton)
+          TMessageBox::Queue_Answer(QMessageBox::StandardButton(answer));
+        if (closing == "Escape")
+          QTest::keyClick(editor, Qt::Key_Escape);
+        else if (closing == "close")
+          editor->close();
+        else
+          for (QPushButton *button : editor->findChildren<QPushButton *>())
+            if (button->text() == closing)
+              button->click();
+        visible = editor->isVisible();
+        if (visible)
+        {
+          TMessageBox::Queue_Answer(QMessageBox::Yes);
+          editor->reject();
+        }
+      });
+  Action("edit_specification")->trigger();
+
+  QCOMPARE(visible, !closed);
+  const QStringList question = {
+      "Question: Discard Changes / Discard the changes to this specification?"};
+  QStringList expected = answer == QMessageBox::NoButton ? QStringList() : question;
+  if (!closed)
+    expected += question;
+  QCOMPARE(Take_Messages(), expected);
+  QCOMPARE(Stored_Content(d_catalogue), stored);
+}
+
 // Opens the limits, types a temperature and a length if given, and reads the nine results and
 // (into *inputs) the machine's names, length and temperature shown.
 QStringList TestCommands::Open_Limits(const QString &length, const QString &temperature,
@@ -286,6 +351,8 @@ QStringList TestCommands::Open_Limits(const QString &length, const QString &temp
           Finish_Editing(temperature_edit, temperature);
         if (!length.isEmpty())
           Finish_Editing(length_edit, length);
+        // Return recalculates; it does not close the dialog.
+        QVERIFY(dialog->isVisible());
         for (const char *field : LIMIT_FIELDS)
           results.append(Child<QLineEdit>(dialog, QLatin1String(field))->text());
         dialog->close();

@@ -1,7 +1,6 @@
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
 #include "specificationeditordialog.h"
-#include "specificationlimitsdialog.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -20,11 +19,8 @@ const QString OPTION = QStringLiteral("Option");
 const int COLUMN_EXPRESSION = 2;
 const int COLUMN_STATUS = 3;
 
-// A component behind every limits row, chosen so that no result lies on a rounding tie.
-const QStringList MACHINE = {
-    "10360 R0=2 E0=2.5+3.2L/1000|8 E150=1+0.1Td+(2+0.2Td)L/1000 Ts_Min=18C",
-    "B89.4.1 Repeat=2.2 Volume=5/500", "VDIVDE_2617 V3=1.8 U3=1+2L/1000",
-    "CMMA Repeat=1.2 M=1.5+3.4L/1000"};
+// The machine whose names the editor finds.
+const QStringList MACHINE = {"10360 E0=2.5+3.2L/1000"};
 
 template <typename T>
 T *With_Text(QWidget *parent, const QString &text)
@@ -68,14 +64,11 @@ private slots:
   void init();
   void cleanup();
 
-  void editor_table();
   void editor_typed_expression_data();
   void editor_typed_expression();
   void editor_edits_and_accept();
   void editor_names_data();
   void editor_names();
-
-  void limits_dialog();
 
   void export_options_data();
   void export_options();
@@ -125,34 +118,6 @@ int TDialogsTest::Row(const QString &standard, const QString &component) const
   qFatal("no row %s %s", qPrintable(standard), qPrintable(component));
 }
 
-void TDialogsTest::editor_table()
-{
-  // Stored expressions are checked on opening: U3 takes no fixed length.
-  const int e0 = Row("10360", "E0"), ts = Row("10360", "Ts_Min"), u3 = Row("VDIVDE_2617", "U3");
-  d_rows[e0].expression = QStringLiteral("2.5+3.3L/1000|8.0");
-  d_rows[ts].expression = QStringLiteral("18.00 C");
-  d_rows[u3].expression = QStringLiteral("5.0/500");
-  TEditor editor(d_database->Get(), MAKE, MODEL, OPTION, d_rows);
-
-  QCOMPARE(editor.table->rowCount(), d_rows.size());
-  for (int row = 0; row < d_rows.size(); ++row)
-  {
-    QCOMPARE(editor.Cell(row, 0), d_rows.at(row).standard);
-    QCOMPARE(editor.Cell(row, 1), d_rows.at(row).component);
-    QCOMPARE(editor.Cell(row, COLUMN_EXPRESSION), d_rows.at(row).expression);
-    QCOMPARE(editor.Cell(row, COLUMN_STATUS), row == u3                ? QStringLiteral("Invalid")
-                                              : row == e0 || row == ts ? QStringLiteral("Ok")
-                                                                       : QString());
-    QCOMPARE(editor.dialog.Rows().at(row).valid, row == u3 ? 0 : 1);
-  }
-  QCOMPARE(editor.Labels(), QStringList({"Exists", "Exists", "Exists"}));
-  QVERIFY(!editor.accept->isEnabled());
-
-  // Changing a name does not enable Accept while the stored row stays invalid.
-  Finish_Editing(Child<QLineEdit>(&editor.dialog, "option_edit"), "Other");
-  QVERIFY(!editor.accept->isEnabled());
-}
-
 void TDialogsTest::editor_typed_expression_data()
 {
   QTest::addColumn<QString>("standard");
@@ -160,22 +125,39 @@ void TDialogsTest::editor_typed_expression_data()
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("status");
   QTest::addColumn<QString>("row_expression");
+  QTest::addColumn<QString>("hint");
 
+  const char *const constant = "this component accepts: a constant";
+  const char *const temperature = "this component accepts: a temperature above 10C and below 40C";
   // clang-format off
-  const char *const cases[][5] = {
-      {"10360", "E0", "  2.5+3.3L/1000|8 ", "Ok", "2.5+3.3L/1000|8"},
-      {"10360", "E0", "2/3/4", "Invalid", ""},
-      {"10360", "R0", "1.5+3.3L/1000", "Invalid", ""}, // a kind the component does not take
-      {"B89.4.1", "Volume", "5/500", "Ok", "5/500"},
-      {"10360", "Ts_Min", "20", "Ok", "20C"},
-      {"10360", "Ts_Max", "30c", "Ok", "30c"},
-      {"10360", "Ts_Max", "40", "Invalid", ""},
-      {"10360", "Ts_Max", "68F", "Ok", "68F"}, // Fahrenheit is not given a C
-      {"CMMA", "G", "20", "Ok", "20"},
+  const char *const cases[][6] = {
+      {"10360", "E0", "  2.5+3.3L/1000|8 ", "Ok", "2.5+3.3L/1000|8", ""},
+      {"10360", "E0", "2/3/4", "Invalid", "", "this component accepts: A/N, A+BL/N, A+BL/N|M, "
+                                              "(A+BTd)/N, A+BTd+(C+DTd)L/N"},
+      {"10360", "R0", "1.5+3.3L/1000", "Invalid", "", constant}, // a kind the component does not take
+      {"B89.4.1", "Volume", "5/500", "Ok", "5/500", ""},
+      {"10360", "Ts_Min", "20", "Ok", "20C", ""},
+      {"10360", "Ts_Max", "30c", "Ok", "30c", ""},
+      {"10360", "Ts_Max", "40", "Invalid", "", temperature},
+      {"10360", "Ts_Max", "68F", "Ok", "68F", ""}, // Fahrenheit is not given a C
+      {"CMMA", "G", "20", "Ok", "20", ""},
+      // Forms used every day, and what to change.
+      {"10360", "R0", "3,5", "Invalid", "", "use a decimal point"},
+      {"10360", "Ts_Min", "18 °C", "Invalid", "", "write a temperature as 18C"},
+      {"10360", "R0", "±2.2", "Invalid", "", "leave out the ±: a value is a limit"},
+      {"10360", "E0", "2.2+3L/1000 µm", "Invalid", "", "leave out the unit: values are typed in µm"},
+      {"10360", "E150", "(2+0.5td)/300", "Invalid", "", "write Td with a capital T"},
+      {"10360", "R0", "±2,2 um", "Invalid", "", "use a decimal point; leave out the ±: a value is a "
+                                                "limit; leave out the unit: values are typed in µm"},
+      {"10360", "R0", "1234567890", "Invalid", "", "a number is too long or malformed"},
+      // Values whose stored millimetre text would not read back.
+      {"10360", "R0", "12345000", "Invalid", "", "a number longer than the stored form can hold"},
+      {"10360", "Ts_Max", "39.999", "Invalid", "", "rounds to 40.00 C; this component accepts: a "
+                                                   "temperature above 10C and below 40C"},
   };
   // clang-format on
   for (const auto &c : cases)
-    QTest::addRow("%s %s '%s'", c[0], c[1], c[2]) << c[0] << c[1] << c[2] << c[3] << c[4];
+    QTest::addRow("%s %s '%s'", c[0], c[1], c[2]) << c[0] << c[1] << c[2] << c[3] << c[4] << c[5];
 }
 
 void TDialogsTest::editor_typed_expression()
@@ -185,6 +167,7 @@ void TDialogsTest::editor_typed_expression()
   QFETCH(QString, typed);
   QFETCH(QString, status);
   QFETCH(QString, row_expression);
+  QFETCH(QString, hint);
 
   const int row = Row(standard, component);
   TEditor editor(d_database->Get(), MAKE, MODEL, OPTION, d_rows);
@@ -195,6 +178,10 @@ void TDialogsTest::editor_typed_expression()
   editor.Type(row, typed);
 
   QCOMPARE(editor.Cell(row, COLUMN_STATUS), status);
+  // Why a row is invalid: in its status cell's tool tip, and under the table.
+  QCOMPARE(editor.table->item(row, COLUMN_STATUS)->toolTip(), hint);
+  QCOMPARE(Child<QLabel>(&editor.dialog, "hint_label")->text(),
+           hint.isEmpty() ? hint : component + ": " + hint);
   // The cell shows what was typed; only the row's expression gains a unit.
   QCOMPARE(editor.Cell(row, COLUMN_EXPRESSION), typed);
   const TEditorRow edited = editor.dialog.Rows().at(row);
@@ -210,9 +197,21 @@ void TDialogsTest::editor_typed_expression()
 
 void TDialogsTest::editor_edits_and_accept()
 {
-  const int m = Row("CMMA", "M"), g = Row("CMMA", "G");
-  TEditor editor(d_database->Get(), MAKE, MODEL, OPTION, d_rows);
+  const int m = Row("CMMA", "M"), g = Row("CMMA", "G"), u3 = Row("VDIVDE_2617", "U3");
+  // Stored expressions are checked on opening: U3 takes no fixed length.
+  QList<TEditorRow> stored = d_rows;
+  stored[g].expression = QStringLiteral("1.8");
+  stored[u3].expression = QStringLiteral("5.0/500");
+  TEditor editor(d_database->Get(), MAKE, MODEL, OPTION, stored);
   const auto expression = [&editor](int row) { return editor.dialog.Rows().at(row).expression; };
+  QCOMPARE(editor.Cell(g, COLUMN_STATUS), QStringLiteral("Ok"));
+  QCOMPARE(editor.Cell(u3, COLUMN_STATUS), QStringLiteral("Invalid"));
+  QVERIFY(editor.Cell(m, COLUMN_STATUS).isEmpty());
+  QCOMPARE(editor.dialog.Rows().at(u3).valid, 0);
+  // Changing a name does not enable Accept while the stored row stays invalid.
+  Finish_Editing(Child<QLineEdit>(&editor.dialog, "option_edit"), "Other");
+  QVERIFY(!editor.accept->isEnabled());
+  editor.Type(u3, QString());
 
   // An invalid text keeps the last accepted one, and Accept stays off whatever else is valid.
   editor.Type(m, "1.5+3.3L/1000");
@@ -256,10 +255,9 @@ void TDialogsTest::editor_names_data()
   QTest::newRow("new model") << "Make|Other|Option" << "Make|Other|Option" << "Exists||" << true;
   QTest::newRow("new make") << "Other|Model|Option" << "Other|Model|Option" << "||" << true;
   QTest::newRow("model name under other make") << "Other|Model|" << "Other|Model|" << "||" << false;
-  QTest::newRow("all eleven characters") << "M'a\"k%e*|[Mo]d^el\\|Op/ti,on:" << "Make|Model|Option"
-                                         << "Exists|Exists|Exists" << true;
-  QTest::newRow("blanks around") << "  Make | Model|Option  " << "Make|Model|Option"
-                                 << "Exists|Exists|Exists" << true;
+  // Which characters go is the name-cleaning rule's; here each field is cleaned in place.
+  QTest::newRow("all three cleaned") << "M'ake|Mo,del|Op:tion" << "Make|Model|Option"
+                                     << "Exists|Exists|Exists" << true;
   // Accept is decided on the cleaned names.
   QTest::newRow("name of removed characters only") << ":,:|Model|Option" << "|Model|Option" << "||"
                                                    << false;
@@ -290,54 +288,6 @@ void TDialogsTest::editor_names()
   QCOMPARE(editor.accept->isEnabled(), accept);
   // Return in a name field never closes the editor.
   QVERIFY(editor.dialog.isVisible());
-}
-
-void TDialogsTest::limits_dialog()
-{
-  TSpecificationLimitsDialog dialog;
-  dialog.Set_Identification(MAKE, MODEL, OPTION);
-  for (const char *standard : {"10360", "B89.4.1", "VDIVDE_2617", "CMMA"})
-  {
-    bool valid = false;
-    dialog.Add_Database_Item(
-        (*d_database)->Read_Specification(MAKE, MODEL, OPTION, standard, &valid));
-    QVERIFY(valid);
-  }
-  dialog.Update_Limits();
-  dialog.show();
-
-  QLineEdit *length = Child<QLineEdit>(&dialog, "measurement_length_edit");
-  QLineEdit *temperature = Child<QLineEdit>(&dialog, "actual_temperature_edit");
-  const QLineEdit *e150 = Child<QLineEdit>(&dialog, "iso10360_e150_result");
-  const auto results = [&dialog]()
-  {
-    QStringList shown;
-    for (const char *name : {"b89_repeat_result", "b89_ballbar_result", "iso10360_r0_result",
-                             "iso10360_e0_result", "iso10360_e150_result", "vdivde_v3_result",
-                             "vdivde_u3_result", "cmma_repeat_result", "cmma_m_result"})
-      shown.append(Child<QLineEdit>(&dialog, name)->text());
-    return shown;
-  };
-
-  // The first length and temperature are 1000 mm and 20 C.
-  QCOMPARE(results(), QStringList({"2.2 um", "5.0/500 um", "2.0 um", "+/- 5.7 um", "+/- 3.0 um",
-                                   "1.8 um", "+/- 3.0 um", "1.2 um", "+/- 4.9 um"}));
-  Finish_Editing(temperature, "30");
-  QCOMPARE(e150->text(), QStringLiteral("+/- 6.0 um"));
-  // A temperature that is not a number keeps the last deviation.
-  Finish_Editing(temperature, "x");
-  QCOMPARE(e150->text(), QStringLiteral("+/- 6.0 um"));
-  Finish_Editing(length, "2000");
-  QCOMPARE(e150->text(), QStringLiteral("+/- 10.0 um"));
-  Finish_Editing(length, "abc");
-  QCOMPARE(results(), QStringList(QVector<QString>(9).toList()));
-  // Return recalculates; it does not close the dialog.
-  QVERIFY(dialog.isVisible());
-  Finish_Editing(length, " 500 ");
-  Finish_Editing(temperature, "25");
-  // At 500 mm the ballbar value stated for 500 mm applies.
-  QCOMPARE(results(), QStringList({"2.2 um", "5.0 um", "2.0 um", "+/- 4.1 um", "+/- 3.0 um",
-                                   "1.8 um", "+/- 2.0 um", "1.2 um", "+/- 3.2 um"}));
 }
 
 void TDialogsTest::export_options_data()

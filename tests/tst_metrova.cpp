@@ -50,10 +50,13 @@ private slots:
   void geometry();
   void settings_data();
   void settings();
+  void settingsFallbackUnprivileged_data();
   void settingsFallbackUnprivileged();
   void messageBox();
   void fileCommands_data();
   void fileCommands();
+  void failedOpen_data();
+  void failedOpen();
   void browse();
   void reselection_data();
   void reselection();
@@ -141,7 +144,7 @@ void TestMetrova::settings()
   if (!writable)
   {
     QVERIFY(Write_File(d_folder + QStringLiteral("/regular"), QByteArray()));
-    TMetrova::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
+    TWindowSettings::Set_Application_Directory(d_folder + QStringLiteral("/regular/bin"));
     settings_file = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
                     QStringLiteral("/metrova_settings.ini");
     QVERIFY(settings_file.startsWith(d_root.path()));
@@ -173,8 +176,17 @@ void TestMetrova::settings()
   QFile::remove(settings_file);
 }
 
+void TestMetrova::settingsFallbackUnprivileged_data()
+{
+  QTest::addColumn<bool>("folder_exists");
+  QTest::newRow("settings folder cannot be made") << false;
+  QTest::newRow("settings folder cannot be written") << true;
+}
+
 void TestMetrova::settingsFallbackUnprivileged()
 {
+  QFETCH(bool, folder_exists);
+
   // Permission bits do not stop root, so root runs the check as the unprivileged user "nobody";
   // other users run it directly on a folder they cannot write.
   const bool root = ::geteuid() == 0;
@@ -194,8 +206,13 @@ void TestMetrova::settingsFallbackUnprivileged()
   const QString home = d_folder + QStringLiteral("/home");
   QVERIFY(QDir().mkpath(home));
   QVERIFY(QFile::setPermissions(home, open_folder | QFile::WriteGroup | QFile::WriteOther));
+  const QString folder = d_application + QStringLiteral("/.metrova");
+  QVERIFY(!folder_exists || QDir().mkpath(folder));
   if (!root)
+  {
     QVERIFY(QFile::setPermissions(d_application, open_folder & ~QFile::WriteOwner));
+    QVERIFY(!folder_exists || QFile::setPermissions(folder, open_folder & ~QFile::WriteOwner));
+  }
 
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -214,6 +231,7 @@ void TestMetrova::settingsFallbackUnprivileged()
     child.start(program, {QString::fromLatin1(SETTINGS_CHILD_ARGUMENT)});
   QVERIFY(child.waitForFinished(120000));
   QFile::setPermissions(d_application, open_folder);
+  QFile::setPermissions(folder, open_folder);
   // 126: the temporary folder does not let programs run (mounted noexec, or not reachable).
   if (child.error() == QProcess::FailedToStart || child.exitCode() == 126)
     QSKIP("cannot run a program from the temporary folder");
@@ -222,7 +240,8 @@ void TestMetrova::settingsFallbackUnprivileged()
 
   const QString expected = home + QStringLiteral("/config/tst_metrova/metrova_settings.ini");
   QCOMPARE(QString::fromLocal8Bit(child.readAllStandardOutput()), expected);
-  QVERIFY(!QFileInfo::exists(d_application + QStringLiteral("/.metrova")));
+  QCOMPARE(QFileInfo::exists(folder), folder_exists);
+  QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/metrova_settings.ini")));
   QSettings written(expected, QSettings::IniFormat);
   QCOMPARE(written.value(QStringLiteral("Mainwindow_Position")).toPoint(), QPoint(40, 50));
   QCOMPARE(written.value(QStringLiteral("Mainwindow_Size")).toSize(), QSize(640, 520));
@@ -257,8 +276,6 @@ void TestMetrova::fileCommands_data()
   const QStringList none;
   const QStringList clear = {
       "Question: Clear Database / Do you want to clear the existing database?"};
-  const QStringList connect_error = {
-      "Warning: Connect Error / Error trying to connect to the database."};
   const int ok = QMessageBox::Ok;
   QTest::newRow("open") << false << "catalogue.db" << ok << none << ALL_MAKES;
   QTest::newRow("open cancelled") << false << "" << ok << none << none;
@@ -267,15 +284,9 @@ void TestMetrova::fileCommands_data()
       << true << "catalogue.db" << int(QMessageBox::No) << clear << ALL_MAKES;
   QTest::newRow("new on existing, clear")
       << true << "catalogue.db" << int(QMessageBox::Yes) << clear << none;
-  QTest::newRow("not a database") << false << "garbage.db" << ok << connect_error << none;
-  // A view holds the name of a table that the catalogue needs.
-  QTest::newRow("table name taken")
-      << true << "view.db" << ok
-      << QStringList{"Warning: Initialize Error / Error trying to initialize the database."}
-      << none;
 }
 
-// New, Open and Close; a failure leaves the window closed and says why, with details.
+// New, Open and Close of a file that opens.
 void TestMetrova::fileCommands()
 {
   QFETCH(bool, create);
@@ -286,9 +297,6 @@ void TestMetrova::fileCommands()
 
   const QString data = d_folder + QStringLiteral("/data/");
   QVERIFY(Write_Catalogue(data + QStringLiteral("catalogue.db")));
-  QVERIFY(Write_File(data + QStringLiteral("garbage.db"), QByteArray(4096, 'x')));
-  QVERIFY(TestSupport::Execute_On_File(data + QStringLiteral("view.db"),
-                                       QStringLiteral("CREATE VIEW make AS SELECT 1 AS name")));
 
   New_Window();
   QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
@@ -298,13 +306,14 @@ void TestMetrova::fileCommands()
     TMessageBox::Queue_Answer(QMessageBox::StandardButton(answer));
   TFileDialog::Queue_File_Name(file.isEmpty() ? QString() : data + file);
   Action(create ? "new_database" : "open_database")->trigger();
-  QCOMPARE(TFileDialog::Take_Requests().size(), 1);
-  QList<TMessageBox::TShownMessage> shown;
-  QCOMPARE(Take_Messages(&shown), messages);
-  for (const TMessageBox::TShownMessage &message : shown)
-    QCOMPARE(message.details.isEmpty(), message.icon != QMessageBox::Warning);
+  const QList<TFileDialog::TRequest> requests = TFileDialog::Take_Requests();
+  QCOMPARE(requests.size(), 1);
+  // New asks its own question about an existing file; the file dialog must not ask first.
+  QCOMPARE(requests.first().options,
+           create ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options());
+  QCOMPARE(Take_Messages(), messages);
 
-  const bool opened = !file.isEmpty() && !messages.value(0).startsWith(QStringLiteral("Warning"));
+  const bool opened = !file.isEmpty();
   QCOMPARE(Texts(List("make_list")), makes);
   QCOMPARE(Enabled_Actions(), Sorted(opened ? OPEN_ACTIONS : CLOSED_ACTIONS));
   if (opened)
@@ -324,27 +333,90 @@ void TestMetrova::fileCommands()
     for (const char *list : {"make_list", "model_list", "option_list"})
       QCOMPARE(List(list)->count(), 0);
     QCOMPARE(Tree()->topLevelItemCount(), 0);
-
-    // Closed, the exchange commands refuse before asking for a file.
-    TMessageBox::Queue_Answer(QMessageBox::Ok);
-    TMessageBox::Queue_Answer(QMessageBox::Ok);
-    d_window->Import();
-    d_window->Export();
-    QCOMPARE(Take_Messages(), Repeated("Warning: Database Error / Database not open.", 2));
-    QVERIFY(TFileDialog::Take_Requests().isEmpty());
   }
 
-  // A message without details must not show an earlier message's.
   TMessageBox::Queue_Answer(QMessageBox::Ok);
   Action("about")->trigger();
-  QCOMPARE(Take_Messages(&shown),
+  QCOMPARE(Take_Messages(),
            QStringList{"Information: Specification Editor / Specification Editor - Version 1.0"});
+}
+
+void TestMetrova::failedOpen_data()
+{
+  QTest::addColumn<bool>("create");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QStringList>("messages");
+  QTest::addColumn<QString>("reason");
+
+  QTest::newRow("connect") << false << "garbage.db"
+                           << QStringList{"Warning: Connect Error / Error trying to connect to "
+                                          "the database."}
+                           << "not a database";
+  // A view holds the name of a table that the catalogue needs.
+  QTest::newRow("initialize") << false << "view.db"
+                              << QStringList{"Warning: Initialize Error / Error trying to "
+                                             "initialize the database."}
+                              << "make";
+  QTest::newRow("clear") << true << "refusing.db"
+                         << QStringList{"Question: Clear Database / Do you want to clear the "
+                                        "existing database?",
+                                        "Warning: Clear Error / Cannot clear the database."}
+                         << "refused";
+}
+
+// Whatever fails, New and Open leave no catalogue open, say why, and change no file.
+void TestMetrova::failedOpen()
+{
+  QFETCH(bool, create);
+  QFETCH(QString, file);
+  QFETCH(QStringList, messages);
+  QFETCH(QString, reason);
+
+  const QString data = d_folder + QStringLiteral("/data/");
+  QVERIFY(Write_File(data + QStringLiteral("garbage.db"), QByteArray(4096, 'x')));
+  QVERIFY(TestSupport::Execute_On_File(data + QStringLiteral("view.db"),
+                                       QStringLiteral("CREATE VIEW make AS SELECT 1 AS name")));
+  QVERIFY(Write_Catalogue(data + QStringLiteral("refusing.db")));
+  QVERIFY(
+      TestSupport::Execute_On_File(data + QStringLiteral("refusing.db"),
+                                   QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON make "
+                                                  "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+  const QByteArray before = File_Bytes(data + file);
+
+  Open_Catalogue();
+  Select_Machine("Acme", "X1", "Standard");
+  for (int count = 0; count < messages.size(); ++count)
+    TMessageBox::Queue_Answer(QMessageBox::Yes);
+  TFileDialog::Queue_File_Name(data + file);
+  Action(create ? "new_database" : "open_database")->trigger();
+  TFileDialog::Take_Requests();
+  QList<TMessageBox::TShownMessage> shown;
+  QCOMPARE(Take_Messages(&shown), messages);
+  QVERIFY2(shown.last().details.contains(reason), qPrintable(shown.last().details));
+
+  for (const char *list : {"make_list", "model_list", "option_list"})
+    QCOMPARE(List(list)->count(), 0);
+  QCOMPARE(Tree()->topLevelItemCount(), 0);
+  QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+  QCOMPARE(File_Bytes(data + file), before);
+
+  // Closed indeed: the exchange commands refuse before asking for a file, and their message
+  // shows none of the failure's details.
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  d_window->Import();
+  d_window->Export();
+  QCOMPARE(Take_Messages(&shown), Repeated("Warning: Database Error / Database not open.", 2));
   QVERIFY(shown.first().details.isEmpty());
+  QVERIFY(TFileDialog::Take_Requests().isEmpty());
 }
 
 void TestMetrova::browse()
 {
   Open_Catalogue();
+  // A source that is neither manufacturer (0) nor estimated (1) shows no source.
+  QVERIFY(TestSupport::Execute_On_File(
+      d_catalogue, QStringLiteral("UPDATE specification SET source=2 WHERE expression='18.00 C'")));
   QListWidget *makes = List("make_list");
   QListWidget *models = List("model_list");
   QListWidget *options = List("option_list");
@@ -356,12 +428,12 @@ void TestMetrova::browse()
   QCOMPARE(Texts(options), Words("Extended Standard"));
   Select(options, {"Standard"});
   // Micrometres, MFG or EST, one expanded line per standard, and descriptions.
-  QCOMPARE(Tree_Rows(Tree()),
-           (QStringList{"10360|E0|1.5+3.3L/1000|MFG",
-                        "10360|E150|1.0+0.10Td+(2.0+0.20Td)L/1000|MFG", "10360|Ts_Min|18.00 C|MFG",
-                        "B89.4.1|Repeat|2.0|MFG", "B89.4.1|Volume|5.0/500|MFG",
-                        "VDIVDE_2617|V3|1.8|MFG", "VDIVDE_2617|U3|1.5+3.3L/1000|EST",
-                        "CMMA|M|2.5+3.3L/1000|8.0|MFG", "CMMA|Repeat|4.0|EST"}));
+  QCOMPARE(
+      Tree_Rows(Tree()),
+      (QStringList{"10360|E0|1.5+3.3L/1000|MFG", "10360|E150|1.0+0.10Td+(2.0+0.20Td)L/1000|MFG",
+                   "10360|Ts_Min|18.00 C|", "B89.4.1|Repeat|2.0|MFG", "B89.4.1|Volume|5.0/500|MFG",
+                   "VDIVDE_2617|V3|1.8|MFG", "VDIVDE_2617|U3|1.5+3.3L/1000|EST",
+                   "CMMA|M|2.5+3.3L/1000|8.0|MFG", "CMMA|Repeat|4.0|EST"}));
   QCOMPARE(Tree()->topLevelItem(0)->child(0)->text(4), QStringLiteral("Maximum length error"));
   QVERIFY(Tree()->topLevelItem(3)->isExpanded());
 

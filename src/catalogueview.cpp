@@ -1,0 +1,179 @@
+#include "catalogueview.h"
+
+#include "database.h"
+#include "databaseitem.h"
+#include "expressionitem.h"
+
+#include <QFont>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QTreeWidget>
+
+namespace
+{
+const int TREE_COLUMN_COUNT = 5;
+} // namespace
+
+TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent)
+{
+  QFont notice_font(QStringLiteral("Verdana"), 8);
+  notice_font.setItalic(true);
+
+  QGridLayout *grid = new QGridLayout(this);
+
+  auto new_line = [this](QFrame::Shape shape)
+  {
+    QFrame *line = new QFrame(this);
+    line->setFrameShape(shape);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+  };
+  auto new_list = [this](const char *name)
+  {
+    QListWidget *list = new QListWidget(this);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setSortingEnabled(true);
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return list;
+  };
+
+  d_make_list = new_list("make_list");
+  d_make_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  d_model_list = new_list("model_list");
+  d_option_list = new_list("option_list");
+
+  d_specification_tree = new QTreeWidget(this);
+  d_specification_tree->setObjectName(QStringLiteral("specification_tree"));
+  d_specification_tree->setColumnCount(TREE_COLUMN_COUNT);
+  const QStringList headings = {QStringLiteral("Standard"), QStringLiteral("Component"),
+                                QStringLiteral("Expression"), QStringLiteral("Source"),
+                                QStringLiteral("Description")};
+  for (int column = 0; column < headings.size(); ++column)
+    d_specification_tree->headerItem()->setData(column, Qt::DisplayRole, headings.at(column));
+
+  grid->addWidget(new QLabel(QStringLiteral("Make:"), this), 0, 0);
+  grid->addWidget(d_make_list, 1, 0);
+  grid->addWidget(new_line(QFrame::VLine), 0, 1, 2, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Model:"), this), 0, 2);
+  grid->addWidget(d_model_list, 1, 2);
+  grid->addWidget(new_line(QFrame::VLine), 0, 3, 2, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Option:"), this), 0, 4);
+  grid->addWidget(d_option_list, 1, 4);
+  grid->addWidget(new_line(QFrame::HLine), 2, 0, 1, 5);
+  grid->addWidget(new QLabel(QStringLiteral("Specifications:"), this), 3, 0, 1, 5);
+  grid->addWidget(d_specification_tree, 4, 0, 1, 5);
+
+  QLabel *notice_label = new QLabel(
+      QStringLiteral("Metrova: accuracy specifications of coordinate measuring machines"), this);
+  notice_label->setFont(notice_font);
+  notice_label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+
+  QLabel *logo_label = new QLabel(this);
+  logo_label->setMinimumSize(100, 40);
+  logo_label->setMaximumSize(100, 40);
+  logo_label->setPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+
+  QHBoxLayout *bottom_layout = new QHBoxLayout;
+  bottom_layout->addWidget(notice_label);
+  bottom_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+  bottom_layout->addWidget(logo_label);
+  grid->addLayout(bottom_layout, 5, 0, 1, 5);
+}
+
+void TCatalogueView::Clear()
+{
+  d_make_list->clear();
+  d_model_list->clear();
+  d_option_list->clear();
+  d_specification_tree->clear();
+}
+
+void TCatalogueView::Show_Specifications(TDatabase *database, const QString &make,
+                                         const QString &model, const QString &option)
+{
+  d_specification_tree->clear();
+  bool valid = false;
+  const QStringList standards = database->Standard_Types(&valid);
+  if (valid)
+  {
+    for (const QString &standard : standards)
+    {
+      bool found = false;
+      const TDatabaseItem item =
+          database->Read_Specification(make, model, option, standard, &found);
+      if (found)
+        Add_Specification_Tree_Items(standard, item);
+    }
+  }
+  d_specification_tree->expandAll();
+  for (int column = 0; column < TREE_COLUMN_COUNT; ++column)
+    d_specification_tree->resizeColumnToContents(column);
+}
+
+void TCatalogueView::Add_Specification_Tree_Items(const QString &standard,
+                                                  const TDatabaseItem &item)
+{
+  QTreeWidgetItem *standard_row = new QTreeWidgetItem(d_specification_tree);
+  standard_row->setText(0, standard);
+
+  for (int index = 0; index < item.Specification_Item_Count(); ++index)
+  {
+    const TSpecificationItem specification = item.Specification_Item(index);
+    QTreeWidgetItem *row = new QTreeWidgetItem;
+    row->setText(1, specification.name);
+    row->setText(2, specification.expression.Expression_Text(TExpressionItem::UNITS_UM));
+    row->setText(3, Source_Text(specification.source));
+    row->setText(4, specification.description);
+    standard_row->addChild(row);
+  }
+}
+
+QString TCatalogueView::Source_Text(int source)
+{
+  if (source == TDatabaseItem::SOURCE_MANUFACTURER)
+    return QStringLiteral("MFG");
+  if (source == TDatabaseItem::SOURCE_ESTIMATED)
+    return QStringLiteral("EST");
+  return QString();
+}
+
+void TCatalogueView::Replace_Names(QListWidget *list, const QStringList &names)
+{
+  const QSignalBlocker blocker(list);
+  list->clear();
+  list->addItems(names);
+}
+
+QStringList TCatalogueView::Texts(const QList<QListWidgetItem *> &items)
+{
+  QStringList texts;
+  for (const QListWidgetItem *item : items)
+    texts.append(item->data(Qt::DisplayRole).toString());
+  return texts;
+}
+
+QString TCatalogueView::Current_Text(const QListWidget *list)
+{
+  const QListWidgetItem *item = list->currentItem();
+  return item ? item->data(Qt::DisplayRole).toString() : QString();
+}
+
+QString TCatalogueView::Current_Selected_Text(const QListWidget *list)
+{
+  const QListWidgetItem *item = list->currentItem();
+  return item && item->isSelected() ? item->data(Qt::DisplayRole).toString() : QString();
+}
+
+void TCatalogueView::Make_First_Match_Current(QListWidget *list, const QString &text)
+{
+  const QList<QListWidgetItem *> matches =
+      list->findItems(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (!matches.isEmpty())
+    list->setCurrentItem(matches.first());
+}
