@@ -352,11 +352,11 @@ void TestMetrova::failedOpen_data()
                            << QStringList{"Warning: Connect Error / Error trying to connect to "
                                           "the database."}
                            << "not a database";
-  // A view holds the name of a table that the catalogue needs.
+  // A view holds the name of a table that the catalogue needs: another program's file.
   QTest::newRow("initialize") << false << "view.db"
                               << QStringList{"Warning: Initialize Error / Error trying to "
                                              "initialize the database."}
-                              << "make";
+                              << "another program";
   QTest::newRow("clear") << true << "refusing.db"
                          << QStringList{"Question: Clear Database / Do you want to clear the "
                                         "existing database?",
