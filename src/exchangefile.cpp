@@ -481,7 +481,7 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
                   .arg(QLatin1String(NAME_KINDS[index]), Quoted(fields.at(index))));
     }
   }
-  const QString standard = TDatabaseItem::Sanitize(fields.at(3));
+  const QString standard = TDatabaseItem::Sanitize(fields.at(3)).trimmed();
   const auto catalogue = d_catalogue.constFind(standard);
   if (catalogue == d_catalogue.constEnd())
   {
@@ -562,7 +562,9 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
   }
   if (problem_count > LINE_PROBLEMS)
   {
-    problems.append(QStringLiteral("%1 more problems").arg(problem_count - LINE_PROBLEMS));
+    const int more = problem_count - LINE_PROBLEMS;
+    problems.append(more == 1 ? QStringLiteral("1 more problem")
+                              : QStringLiteral("%1 more problems").arg(more));
   }
 
   QStringList repeated;
