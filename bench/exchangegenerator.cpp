@@ -207,7 +207,9 @@ struct TMake
 };
 } // namespace
 
-QByteArray Generate_Exchange_File(int configurations, quint32 seed)
+const char *const LARGE_MAKE = "Omnimetric";
+
+QByteArray Generate_Exchange_File(int configurations, quint32 seed, int large_make_models)
 {
   TGenerator generator(seed);
 
@@ -242,7 +244,7 @@ QByteArray Generate_Exchange_File(int configurations, quint32 seed)
 
   QString text = QStringLiteral("MetrovaDatabase:Version=1:Format=CSV\n\n");
   text.reserve(configurations * 130);
-  for (int configuration = 0; configuration < configurations; ++configuration)
+  for (int configuration = 0; configuration < configurations - large_make_models; ++configuration)
   {
     const double choice = generator.Uniform(0.0, total);
     int make_index = 0;
@@ -277,12 +279,24 @@ QByteArray Generate_Exchange_File(int configurations, quint32 seed)
       text += prefix + line + QLatin1Char('\n');
     }
   }
+  for (int model = 1; model <= large_make_models; ++model)
+  {
+    const QString prefix = QStringLiteral("%1,%2 %3-%4,Standard,")
+                               .arg(QLatin1String(LARGE_MAKE), generator.Pick(series))
+                               .arg(generator.Integer(5, 30))
+                               .arg(model, 4, 10, QLatin1Char('0'));
+    for (const QString &line : generator.Standard_Lines())
+    {
+      text += prefix + line + QLatin1Char('\n');
+    }
+  }
   return text.toLatin1();
 }
 
-bool Write_Exchange_File(const QString &file_name, int configurations, QString *error, quint32 seed)
+bool Write_Exchange_File(const QString &file_name, int configurations, QString *error, quint32 seed,
+                         int large_make_models)
 {
-  const QByteArray bytes = Generate_Exchange_File(configurations, seed);
+  const QByteArray bytes = Generate_Exchange_File(configurations, seed, large_make_models);
   QSaveFile file(file_name);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
   {

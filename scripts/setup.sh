@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running Metrova need; with --fuzz
-# also clang and libFuzzer for scripts/fuzz.sh.
+# Installs the Debian 12 packages that building, testing and running Metrova need; with
+# --package also those that build and check the .deb (scripts/package.sh), with --fuzz clang
+# and libFuzzer for scripts/fuzz.sh.
 # Packages that are installed already are skipped; sudo is used when not run as root.
 set -euo pipefail
 
 packages=(
   g++ cmake make
-  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libsqlite3-dev
+  qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libsqlite3-dev libqt5charts5-dev
   fonts-liberation fonts-dejavu-core
   poppler-utils
 )
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)
+fi
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-dev)
 fi

@@ -2,18 +2,27 @@
 # Sets up a fresh Debian 12 machine, builds Metrova and runs the whole test suite.
 #   scripts/test.sh              normal build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/test.sh --tsan       ThreadSanitizer build of the worker thread's tests in build-tsan/
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="$root/build"
 cmake_args=()
+targets=()
+ctest_args=()
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir="$root/build-asan"
   cmake_args+=(-DMETROVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+elif [ "${1:-}" = "--tsan" ]; then
+  # Only the tests that run two threads on the catalogue: the worker thread's.
+  build_dir="$root/build-tsan"
+  cmake_args+=(-DMETROVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug)
+  targets+=(--target tst_importexportthread)
+  ctest_args+=(-R '^tst_importexportthread$')
 fi
 
 "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build_dir" "${cmake_args[@]}"
-cmake --build "$build_dir" -j"$(nproc)"
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"
 cd "$build_dir"
-ctest --output-on-failure -j"$(nproc)"
+ctest --output-on-failure -j"$(nproc)" "${ctest_args[@]}"

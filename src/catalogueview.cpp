@@ -3,6 +3,7 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "namelistdelegate.h"
 
 #include <QFont>
 #include <QFrame>
@@ -39,6 +40,9 @@ TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent)
     QListWidget *list = new QListWidget(this);
     list->setObjectName(QString::fromLatin1(name));
     list->setSortingEnabled(true);
+    // One size for every item, the widest name's: thousands of models lay out at once.
+    list->setUniformItemSizes(true);
+    list->setItemDelegate(new TNameListDelegate(list));
     list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return list;
   };
@@ -136,11 +140,7 @@ void TCatalogueView::Add_Specification_Tree_Items(const QString &standard,
 
 QString TCatalogueView::Source_Text(int source)
 {
-  if (source == TDatabaseItem::SOURCE_MANUFACTURER)
-    return QStringLiteral("MFG");
-  if (source == TDatabaseItem::SOURCE_ESTIMATED)
-    return QStringLiteral("EST");
-  return QString();
+  return TDatabaseItem::Source_Name(source);
 }
 
 void TCatalogueView::Replace_Names(QListWidget *list, const QStringList &names)

@@ -587,6 +587,9 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   {
     return {};
   }
+  // A make or model without rows is no failure: the flag alone cannot tell it from a failed
+  // read, Database_Failed() can.
+  d_fault = false;
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
   QSqlQuery *query = d_sql->Prepared_Query(statement);
@@ -616,10 +619,12 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
 
 QStringList TDatabase::Models(const QString &make, bool *valid)
 {
-  // Each model once, in the order of its first row.
+  // Each model once, in the order of the model ids, that is of the names' first storage. A make
+  // may have thousands of models and tens of thousands of rows: the distinct ids come from the
+  // index alone, and only they are joined to their names.
   static const QString statement =
-      QStringLiteral("SELECT m.name FROM specification AS s LEFT JOIN model_types AS m ON "
-                     "m.model_id=s.model_id WHERE %1 GROUP BY s.model_id ORDER BY MIN(s.rowid)")
+      QStringLiteral("SELECT m.name FROM (SELECT DISTINCT s.model_id AS id FROM specification AS "
+                     "s WHERE %1) AS d LEFT JOIN model_types AS m ON m.model_id=d.id ORDER BY d.id")
           .arg(Rows_Of_Names(1));
   return Configuration_Names(statement, {make}, valid);
 }
@@ -851,6 +856,21 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
   const TScope_Exit end_read([&]() { End_Read(began_read); });
   QList<TDatabaseItem> records;
   *valid = d_reader->Read_Configuration(make, model, option, manufacturer_only, &records) ||
+           Take_Failure(*d_reader, false);
+  return *valid ? records : QList<TDatabaseItem>();
+}
+
+QList<TDatabaseItem> TDatabase::Read_Component_Rows(const QString &standard,
+                                                    const QString &component, bool *valid)
+{
+  Q_ASSERT(valid);
+  *valid = false;
+  if (!Require_Open())
+  {
+    return {};
+  }
+  QList<TDatabaseItem> records;
+  *valid = d_reader->Read_Component_Rows(standard, component, &records) ||
            Take_Failure(*d_reader, false);
   return *valid ? records : QList<TDatabaseItem>();
 }

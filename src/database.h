@@ -33,6 +33,9 @@ public:
   bool Connect(const QString &file_name);
   bool Is_Open() const;
   void Close();
+  // Creates what is missing of the tables, indexes and seeded catalogue; a complete catalogue
+  // is only read. Refuses, unchanged, an SQLite file with tables of its own and none of the
+  // catalogue's.
   bool Initialize();
   void Clear();
   QString Last_Error() const { return d_last_error; }
@@ -50,7 +53,10 @@ public:
 
   // Transactions as SQL savepoints, so that they nest: an outermost savepoint begins a
   // transaction (taking the write lock at once) and its release commits it. Rolling back to a
-  // savepoint keeps it open; release it afterwards.
+  // savepoint keeps it open; release it afterwards. When SQLite has rolled the transaction back
+  // by itself after an error (a full disk, an I/O error), every later statement and savepoint
+  // operation fails with that reason until the outermost savepoint is released or rolled back
+  // to, which ends the transaction and fails.
   bool Savepoint(const QString &name);
   bool Release_Savepoint(const QString &name);
   bool Rollback_To_Savepoint(const QString &name);
@@ -90,6 +96,9 @@ public:
   bool Make_Exists(const QString &make);
   bool Model_Exists(const QString &make, const QString &model);
   bool Option_Exists(const QString &make, const QString &model, const QString &option);
+  // A make's models in the order of their ids (of their names' first storage); Options in the
+  // order of first use. Their flags are false also for a make or model without rows: a read
+  // that failed tells itself by Database_Failed().
   QStringList Models(const QString &make, bool *valid);
   QStringList Options(const QString &make, const QString &model, bool *valid);
   // Every model and option pair of a make, each once, in one read. Unlike Models and Options
@@ -116,6 +125,13 @@ public:
                             int component_id);
   TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                          bool *valid);
+
+  // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
+  // statement: one record per configuration and standard, ordered by make, model and option
+  // names; items carry their name, expression and source. The flag tells that the read ran: a
+  // catalogue without such rows gives an empty list.
+  QList<TDatabaseItem> Read_Component_Rows(const QString &standard, const QString &component,
+                                           bool *valid);
 
 private:
   // Sets the last error and whether it is the database's own failure; returns false.

@@ -94,6 +94,19 @@ int TDatabaseItem::Source(const QString &component) const
   return SOURCE_MANUFACTURER;
 }
 
+QString TDatabaseItem::Source_Name(int source)
+{
+  switch (source)
+  {
+  case SOURCE_MANUFACTURER:
+    return QStringLiteral("MFG");
+  case SOURCE_ESTIMATED:
+    return QStringLiteral("EST");
+  default:
+    return QString();
+  }
+}
+
 void TDatabaseItem::Sanitize_Names()
 {
   Sanitize(&d_make);

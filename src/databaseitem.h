@@ -45,6 +45,8 @@ public:
 
   QString Expression_Text(const QString &component, int units) const;
   int Source(const QString &component) const;
+  // "MFG" or "EST" as the catalogue shows a source; empty for a value that is neither.
+  static QString Source_Name(int source);
 
   void Sanitize_Names();
   static QString Sanitize(const QString &text);

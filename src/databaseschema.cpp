@@ -93,7 +93,6 @@ bool TDatabaseSchema::Create_Table(const QStringList &tables, int table_index)
 
 bool TDatabaseSchema::Read_Schema(QStringList *tables, QStringList *indexes, bool *foreign)
 {
-  QStringList others;
   const auto read_row = [&](const QSqlQuery &row)
   {
     const QString name = row.value(1).toString();
@@ -101,10 +100,14 @@ bool TDatabaseSchema::Read_Schema(QStringList *tables, QStringList *indexes, boo
     {
       return; // SQLite's own, such as the AUTOINCREMENT counters
     }
-    (row.value(0).toString() == QLatin1String("table")   ? tables
-     : row.value(0).toString() == QLatin1String("index") ? indexes
-                                                         : &others)
-        ->append(name);
+    if (row.value(0).toString() == QLatin1String("table"))
+    {
+      tables->append(name);
+    }
+    else if (row.value(0).toString() == QLatin1String("index"))
+    {
+      indexes->append(name);
+    }
   };
   if (!d_connection->Read_Rows(
           d_connection->Prepared_Query(QStringLiteral("SELECT type,name FROM sqlite_master")),
@@ -119,7 +122,8 @@ bool TDatabaseSchema::Read_Schema(QStringList *tables, QStringList *indexes, boo
     catalogue_table =
         catalogue_table || tables->contains(QLatin1String(table.name), Qt::CaseInsensitive);
   }
-  *foreign = !catalogue_table && !(tables->isEmpty() && indexes->isEmpty() && others.isEmpty());
+  // Another program's file has tables of its own; views or the like alone do not make it one.
+  *foreign = !catalogue_table && !tables->isEmpty();
   return true;
 }
 

@@ -64,8 +64,8 @@ public:
   QString Error() const { return d_error; }
 
 private:
-  // The names of the file's own tables and indexes; *foreign when it holds other things and none
-  // of the catalogue's tables.
+  // The names of the file's own tables and indexes; *foreign when it holds tables and none of
+  // them is the catalogue's.
   bool Read_Schema(QStringList *tables, QStringList *indexes, bool *foreign);
   // Whether every table, index and seeded row is there.
   bool Is_Complete(const QStringList &tables, const QStringList &indexes);

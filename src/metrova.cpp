@@ -1,8 +1,10 @@
 #include "metrova.h"
 
 #include "catalogueview.h"
+#include "comparemachinesdialog.h"
 #include "database.h"
 #include "databaseitem.h"
+#include "exchangefile.h"
 #include "exportoptionsdialog.h"
 #include "expressionitem.h"
 #include "filedialog.h"
@@ -17,6 +19,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -24,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -37,12 +41,16 @@ namespace
 {
 const QString DATABASE_FILTER = QStringLiteral("Database File (*.db)");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
+// The sample exchange file, built into the program so that it is there however it was installed.
+const QString SAMPLE_EXCHANGE_FILE = QStringLiteral(":/examples/catalogue.csv");
+const QString SAMPLE_CATALOGUE_FILE = QStringLiteral("sample_catalogue.db");
 } // namespace
 
 TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_progress_dialog(nullptr), d_export_options_dialog(nullptr),
       d_import_export_thread(nullptr), d_specification_editor_dialog(nullptr),
-      d_specification_limits_dialog(nullptr), d_database(nullptr), d_message_box(nullptr),
+      d_specification_limits_dialog(nullptr), d_compare_machines_dialog(nullptr),
+      d_database(nullptr), d_message_box(nullptr),
       d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
@@ -71,6 +79,7 @@ TMetrova::TMetrova(QWidget *parent)
   d_action_delete_model->setEnabled(false);
   d_action_delete_option->setEnabled(false);
   d_action_edit_specification->setEnabled(false);
+  d_action_compare_machines->setEnabled(false);
   d_action_specification_limits->setEnabled(false);
   d_action_close_database->setEnabled(false);
   d_action_export->setEnabled(false);
@@ -88,11 +97,14 @@ TMetrova::TMetrova(QWidget *parent)
   connect(d_action_edit_specification, &QAction::triggered, this, &TMetrova::Edit_Specification);
   connect(d_action_specification_limits, &QAction::triggered, this,
           &TMetrova::Specification_Limits);
+  connect(d_action_compare_machines, &QAction::triggered, this, &TMetrova::Compare_Machines);
   connect(d_action_delete_make, &QAction::triggered, this, &TMetrova::Delete_Make);
   connect(d_action_delete_model, &QAction::triggered, this, &TMetrova::Delete_Model);
   connect(d_action_delete_option, &QAction::triggered, this, &TMetrova::Delete_Option);
   QAction *action_about = findChild<QAction *>(QStringLiteral("action_about"));
   connect(action_about, &QAction::triggered, this, &TMetrova::Help_About);
+  connect(d_action_open_sample_catalogue, &QAction::triggered, this,
+          &TMetrova::Open_Sample_Catalogue);
   connect(d_action_quit, &QAction::triggered, this, &TMetrova::close);
 
   connect(d_import_export_thread, &QThread::started, this, &TMetrova::Thread_Started);
@@ -151,7 +163,11 @@ void TMetrova::Create_Actions()
        "action_edit_specification"},
       {&d_action_specification_limits, ":/actions/limits.png", "Limits...",
        "action_specification_limits"},
+      {&d_action_compare_machines, ":/actions/compare.png", "Compare Machines...",
+       "action_compare_machines"},
       {&action_about, ":/actions/about.png", "About", "action_about"},
+      {&d_action_open_sample_catalogue, nullptr, "Open Sample Catalogue",
+       "action_open_sample_catalogue"},
   };
   for (const TActionEntry &entry : entries)
   {
@@ -183,6 +199,7 @@ void TMetrova::Create_Menus()
   QMenu *edit_menu = menuBar()->addMenu(QStringLiteral("Edit"));
   edit_menu->addAction(d_action_edit_specification);
   edit_menu->addAction(d_action_specification_limits);
+  edit_menu->addAction(d_action_compare_machines);
   edit_menu->addSeparator();
   edit_menu->addAction(d_action_delete_make);
   edit_menu->addAction(d_action_delete_model);
@@ -190,6 +207,8 @@ void TMetrova::Create_Menus()
   edit_menu->addSeparator();
 
   QMenu *help_menu = menuBar()->addMenu(QStringLiteral("Help"));
+  help_menu->addAction(d_action_open_sample_catalogue);
+  help_menu->addSeparator();
   help_menu->addAction(action_about);
 
   QToolBar *tool_bar = new QToolBar(this);
@@ -205,6 +224,7 @@ void TMetrova::Create_Menus()
   tool_bar->addSeparator();
   tool_bar->addAction(d_action_edit_specification);
   tool_bar->addAction(d_action_specification_limits);
+  tool_bar->addAction(d_action_compare_machines);
   tool_bar->addSeparator();
   tool_bar->addAction(action_about);
   addToolBar(Qt::TopToolBarArea, tool_bar);
@@ -254,6 +274,7 @@ void TMetrova::Update_Database_Commands()
 
   d_action_close_database->setEnabled(open);
   d_action_edit_specification->setEnabled(open);
+  d_action_compare_machines->setEnabled(open);
   d_action_delete_make->setEnabled(open && makes > 0);
   d_action_delete_model->setEnabled(open && makes == 1 && models == 1);
   const bool option_selected = open && makes > 0 && models == 1 && options > 0;
@@ -313,7 +334,8 @@ void TMetrova::New_Database()
     }
   }
 
-  Show_Opened_Database(file_name);
+  d_window_settings->Remember_Folder(file_name);
+  Show_Opened_Database();
 }
 
 void TMetrova::Open_Database()
@@ -326,17 +348,19 @@ void TMetrova::Open_Database()
   if (!Connect_Database(file_name))
     return;
 
-  Show_Opened_Database(file_name);
+  d_window_settings->Remember_Folder(file_name);
+  Show_Opened_Database();
 }
 
-// The common end of New and Open: the database commands on, the lists showing the new file.
-void TMetrova::Show_Opened_Database(const QString &file_name)
+// The common end of New, Open and Open Sample Catalogue: the database commands on, the lists
+// showing the new file.
+void TMetrova::Show_Opened_Database()
 {
   d_action_edit_specification->setEnabled(true);
+  d_action_compare_machines->setEnabled(true);
   d_action_close_database->setEnabled(true);
   d_action_export->setEnabled(true);
   d_action_import->setEnabled(true);
-  d_window_settings->Remember_Folder(file_name);
 
   d_catalogue_view->Clear();
   Show_Database_Makes();
@@ -371,6 +395,8 @@ void TMetrova::Show_Closed_Database()
   d_catalogue_view->Clear();
 
   d_action_edit_specification->setEnabled(false);
+
+  d_action_compare_machines->setEnabled(false);
   d_action_close_database->setEnabled(false);
   d_action_export->setEnabled(false);
   d_action_import->setEnabled(false);
@@ -569,6 +595,28 @@ void TMetrova::Specification_Limits()
   d_specification_limits_dialog->exec();
 }
 
+void TMetrova::Compare_Machines()
+{
+  if (Worker_Running() || !d_database->Is_Open())
+    return;
+
+  if (!d_compare_machines_dialog)
+    d_compare_machines_dialog = new TCompareMachinesDialog(this);
+  d_compare_machines_dialog->Set_Folder(d_window_settings->Current_Path());
+  // The catalogue as it is now, with the selected machine, if any, already compared.
+  d_compare_machines_dialog->Set_Database(d_database);
+  const QString make = TCatalogueView::Current_Selected_Text(d_make_list);
+  const QString model = TCatalogueView::Current_Selected_Text(d_model_list);
+  const QString option = TCatalogueView::Current_Selected_Text(d_option_list);
+  if (!make.isEmpty() && !model.isEmpty() && !option.isEmpty())
+    d_compare_machines_dialog->Add_Machine(make, model, option);
+  d_compare_machines_dialog->exec();
+
+  const QString exported = d_compare_machines_dialog->Exported_File_Name();
+  if (!exported.isEmpty())
+    d_window_settings->Remember_Folder(exported);
+}
+
 void TMetrova::Delete_Make()
 {
   const QStringList makes = TCatalogueView::Texts(d_make_list->selectedItems());
@@ -668,6 +716,54 @@ void TMetrova::Help_About()
   d_message_box->Show(QStringLiteral("Specification Editor"),
                       QStringLiteral("Specification Editor - Version 1.0"), QString(),
                       QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+}
+
+// The user's own copy of the sample, made on the first click and opened as it is on every later
+// one. The folder offered by the file dialogs stays the user's.
+void TMetrova::Open_Sample_Catalogue()
+{
+  if (Refused_While_Running())
+    return;
+
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  const QString file_name = folder + QLatin1Char('/') + SAMPLE_CATALOGUE_FILE;
+  if (!QFile::exists(file_name))
+  {
+    // Built under another name and renamed once complete: a failed copy is never taken for
+    // the sample on the next click.
+    const QString partial_name = file_name + QStringLiteral(".part");
+    QString reason;
+    if (!QDir().mkpath(folder) || (QFile::exists(partial_name) && !QFile::remove(partial_name)))
+    {
+      reason = QStringLiteral("Cannot write in the folder '%1'.").arg(folder);
+    }
+    else if (!Connect_Database(partial_name))
+    {
+      return;
+    }
+    else
+    {
+      TExchangeFile sample(d_database);
+      if (!sample.Import(SAMPLE_EXCHANGE_FILE))
+        reason = sample.Error_Text();
+      Show_Closed_Database();
+      if (reason.isEmpty() && !QFile::rename(partial_name, file_name))
+        reason = QStringLiteral("Cannot rename '%1' to '%2'.").arg(partial_name, file_name);
+      if (!reason.isEmpty())
+        QFile::remove(partial_name);
+    }
+    if (!reason.isEmpty())
+    {
+      Show_Closed_Database();
+      d_message_box->Show(QStringLiteral("Sample Error"),
+                          QStringLiteral("Cannot create the sample catalogue."), reason,
+                          QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+      return;
+    }
+  }
+
+  if (Connect_Database(file_name))
+    Show_Opened_Database();
 }
 
 void TMetrova::Make_Selection_Changed()

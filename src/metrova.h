@@ -11,6 +11,7 @@ class QCloseEvent;
 class QListWidget;
 class QTreeWidget;
 class TCatalogueView;
+class TCompareMachinesDialog;
 class TDatabase;
 class TDatabaseItem;
 class TExportOptionsDialog;
@@ -48,10 +49,12 @@ public slots:
   void Output();
   void Edit_Specification();
   void Specification_Limits();
+  void Compare_Machines();
   void Delete_Make();
   void Delete_Model();
   void Delete_Option();
   void Help_About();
+  void Open_Sample_Catalogue();
   void Make_Selection_Changed();
   void Model_Selection_Changed();
   void Option_Selection_Changed();
@@ -67,7 +70,7 @@ private:
   void Create_Actions();
   void Create_Menus();
   void Show_Database_Makes();
-  void Show_Opened_Database(const QString &file_name);
+  void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
   // Make, model or option: the question before deleting it, and the message when that failed.
@@ -91,6 +94,8 @@ private:
   QAction *d_action_delete_option;
   QAction *d_action_edit_specification;
   QAction *d_action_specification_limits;
+  QAction *d_action_compare_machines;
+  QAction *d_action_open_sample_catalogue;
   QListWidget *d_make_list;
   QListWidget *d_model_list;
   QListWidget *d_option_list;
@@ -100,6 +105,7 @@ private:
   TImportExportThread *d_import_export_thread;
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
+  TCompareMachinesDialog *d_compare_machines_dialog;
   TDatabase *d_database;
   TMessageBox *d_message_box;
   std::unique_ptr<TWindowSettings> d_window_settings;

@@ -79,17 +79,25 @@ bool TSpecificationEdit::Read_Rows(TDatabase *database, const QString &make, con
   TDatabaseItem record;
   for (const QString &standard : standards)
   {
+    // A read that failed must not pass for a machine without values: saving those empty rows
+    // would delete what is stored.
     if (machine_given)
     {
       bool found = false;
       record = database->Read_Specification(make, model, option, standard, &found);
+      if (!found)
+      {
+        rows->clear();
+        return false;
+      }
     }
 
     bool components_valid = false;
     const QStringList components = database->Component_Types(standard, &components_valid);
     if (!components_valid)
     {
-      continue;
+      rows->clear();
+      return false;
     }
     for (const QString &component : components)
     {

@@ -17,6 +17,7 @@ constexpr int LINEAR_KINDS = TExpressionItem::EXPRESSION_LINEAR |
 // Which component of which standard feeds a row, the kinds evaluated there and the row's text.
 struct TRowSource
 {
+  const char *label;
   const char *standard;
   const char *component;
   int row;
@@ -25,20 +26,22 @@ struct TRowSource
 };
 
 const TRowSource ROW_SOURCES[] = {
-    {"B89.4.1", "Repeat", TSpecificationLimits::ROW_B89_REPEAT,
+    {"B89.4.1 Repeat:", "B89.4.1", "Repeat", TSpecificationLimits::ROW_B89_REPEAT,
      TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
-    {"B89.4.1", "Volume", TSpecificationLimits::ROW_B89_BALLBAR,
+    {"B89.4.1 Ballbar:", "B89.4.1", "Volume", TSpecificationLimits::ROW_B89_BALLBAR,
      LINEAR_KINDS | NOMINAL_LENGTH_KINDS, "%1 um"},
-    {"10360", "R0", TSpecificationLimits::ROW_10360_R0, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"10360", "E0", TSpecificationLimits::ROW_10360_E0, LINEAR_KINDS, "+/- %1 um"},
-    {"10360", "E150", TSpecificationLimits::ROW_10360_E150, LINEAR_KINDS, "+/- %1 um"},
-    {"VDIVDE_2617", "V3", TSpecificationLimits::ROW_VDIVDE_V3, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"VDIVDE_2617", "U3", TSpecificationLimits::ROW_VDIVDE_U3, LINEAR_KINDS, "+/- %1 um"},
-    {"CMMA", "Repeat", TSpecificationLimits::ROW_CMMA_REPEAT, TExpressionItem::EXPRESSION_CONSTANT,
-     "%1 um"},
-    {"CMMA", "M", TSpecificationLimits::ROW_CMMA_M, LINEAR_KINDS, "+/- %1 um"},
+    {"10360-2 R0:", "10360", "R0", TSpecificationLimits::ROW_10360_R0,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"10360-2 E0:", "10360", "E0", TSpecificationLimits::ROW_10360_E0, LINEAR_KINDS, "+/- %1 um"},
+    {"10360-2 E150:", "10360", "E150", TSpecificationLimits::ROW_10360_E150, LINEAR_KINDS,
+     "+/- %1 um"},
+    {"VDIVDE 2617 V3:", "VDIVDE_2617", "V3", TSpecificationLimits::ROW_VDIVDE_V3,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"VDIVDE 2617 U3:", "VDIVDE_2617", "U3", TSpecificationLimits::ROW_VDIVDE_U3, LINEAR_KINDS,
+     "+/- %1 um"},
+    {"CMMA Repeat:", "CMMA", "Repeat", TSpecificationLimits::ROW_CMMA_REPEAT,
+     TExpressionItem::EXPRESSION_CONSTANT, "%1 um"},
+    {"CMMA M:", "CMMA", "M", TSpecificationLimits::ROW_CMMA_M, LINEAR_KINDS, "+/- %1 um"},
 };
 
 const TRowSource *Find_Row_Source(const QString &standard, const QString &component)
@@ -53,12 +56,17 @@ const TRowSource *Find_Row_Source(const QString &standard, const QString &compon
   return nullptr;
 }
 
-// QString::toDouble accepts "nan" and "inf", which are no length or temperature.
-bool To_Number(const QString &text, double *value)
+const TRowSource &Row_Source(int row)
 {
-  bool ok = false;
-  *value = text.toDouble(&ok);
-  return ok && std::isfinite(*value);
+  for (const TRowSource &source : ROW_SOURCES)
+  {
+    if (source.row == row)
+    {
+      return source;
+    }
+  }
+  Q_ASSERT(false);
+  return ROW_SOURCES[0];
 }
 
 QString Fixed(double value, int precision)
@@ -125,31 +133,50 @@ bool Near_Nominal_Length(double length, double n)
 {
   return n > TSpecificationLimits::MINIMUM_DIVISOR &&
          length > TSpecificationLimits::MINIMUM_NOMINAL_LENGTH &&
-         std::fabs(1.0 - length / n) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE;
+         // |1 - L/N| < 0.2 as |N - L| < 0.2 N, which keeps L = 0.8 N and 1.2 N outside: the
+         // quotient form rounds 1 - 400/500 below 0.2.
+         std::fabs(n - length) < TSpecificationLimits::NOMINAL_LENGTH_TOLERANCE * n;
 }
 
-QString Nominal_Length_Text(const TExpressionItem &expression, double length,
-                            double temperature_deviation)
+// Applies one stored item to the value of its row or component: a later item overwrites an
+// earlier one, except that a rule giving no value leaves the earlier value in place.
+void Apply_Item(const TSpecificationItem &item, int kinds, double length,
+                double temperature_deviation, TSpecificationLimits::TValue *value)
 {
-  const double a = Micrometres(expression, 0);
-
-  if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+  const TExpressionItem &expression = item.expression;
+  const int kind = expression.Expression_Type();
+  if ((kind & kinds) == 0)
   {
-    const double n = Millimetres(expression, 1);
-    if (Near_Nominal_Length(length, n))
+    return;
+  }
+
+  double number = 0.0;
+  int state = TSpecificationLimits::STATE_VALUE;
+  if (kind == TExpressionItem::EXPRESSION_CONSTANT)
+  {
+    number = Micrometres(expression, 0);
+  }
+  else if ((kind & NOMINAL_LENGTH_KINDS) != 0)
+  {
+    const bool fixed = kind == TExpressionItem::EXPRESSION_FIXED_LENGTH;
+    if (Near_Nominal_Length(length, Millimetres(expression, fixed ? 1 : 2)))
     {
-      return QStringLiteral("%1 um").arg(Fixed(a, 1));
+      number = Micrometres(expression, 0) +
+               (fixed ? 0.0 : Micrometres(expression, 1) * temperature_deviation);
     }
-    return QStringLiteral("%1/%2 um").arg(Fixed(a, 1), General(n));
+    else
+    {
+      state = TSpecificationLimits::STATE_FORM;
+    }
   }
-
-  const double b = Micrometres(expression, 1);
-  const double n = Millimetres(expression, 2);
-  if (Near_Nominal_Length(length, n))
+  else if (!Linear_Value(expression, length, temperature_deviation, &number))
   {
-    return QStringLiteral("%1 um").arg(Fixed(a + b * temperature_deviation, 1));
+    return;
   }
-  return QStringLiteral("(%1+%2Td)/%3 um").arg(Fixed(a, 1), Fixed(b, 2), General(n));
+  value->state = state;
+  value->value = number;
+  value->source = item.source;
+  value->expression = expression;
 }
 } // namespace
 
@@ -157,54 +184,117 @@ QStringList TSpecificationLimits::Calculate(const QList<TDatabaseItem> &records,
                                             const QString &length_text,
                                             double temperature_deviation)
 {
+  double length = 0.0;
+  const bool number = To_Number(length_text, &length);
+  const QVector<TValue> values =
+      number ? Evaluate(records, length, temperature_deviation) : QVector<TValue>(ROW_COUNT);
+
   QStringList rows;
   for (int row = 0; row < ROW_COUNT; ++row)
   {
-    rows.append(QString());
+    rows.append(Row_Text(row, values.at(row)));
   }
+  return rows;
+}
 
-  double length = 0.0;
-  if (!To_Number(length_text, &length))
-  {
-    return rows;
-  }
+QVector<TSpecificationLimits::TValue>
+TSpecificationLimits::Evaluate(const QList<TDatabaseItem> &records, double length,
+                               double temperature_deviation)
+{
+  QVector<TValue> values(ROW_COUNT);
   length = std::fabs(length);
-
-  // Later records and items overwrite earlier ones for the same row; a rule that yields no value
-  // leaves an earlier value in place.
   for (const TDatabaseItem &record : records)
   {
     for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
       const TSpecificationItem item = record.Specification_Item(index);
-      const TRowSource *source = Find_Row_Source(record.Standard(), item.name);
-      const int kind = item.expression.Expression_Type();
-
-      if (!source || (kind & source->kinds) == 0)
+      if (const TRowSource *source = Find_Row_Source(record.Standard(), item.name))
       {
-        continue;
-      }
-
-      const QString value_template = QLatin1String(source->value_template);
-      if (kind == TExpressionItem::EXPRESSION_CONSTANT)
-      {
-        rows[source->row] = value_template.arg(Fixed(Micrometres(item.expression, 0), 1));
-      }
-      else if ((kind & NOMINAL_LENGTH_KINDS) != 0)
-      {
-        rows[source->row] = Nominal_Length_Text(item.expression, length, temperature_deviation);
-      }
-      else
-      {
-        double value = 0.0;
-        if (Linear_Value(item.expression, length, temperature_deviation, &value))
-        {
-          rows[source->row] = value_template.arg(Fixed(value, 1));
-        }
+        Apply_Item(item, source->kinds, length, temperature_deviation, &values[source->row]);
       }
     }
   }
-  return rows;
+  return values;
+}
+
+TSpecificationLimits::TValue
+TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
+                                      const QString &component, double length,
+                                      double temperature_deviation)
+{
+  const TRowSource *source = Find_Row_Source(standard, component);
+  const int kinds = source ? source->kinds : LENGTH_KINDS;
+  TValue value;
+  length = std::fabs(length);
+  for (const TDatabaseItem &record : records)
+  {
+    if (record.Standard() != standard)
+    {
+      continue;
+    }
+    for (int index = 0; index < record.Specification_Item_Count(); ++index)
+    {
+      const TSpecificationItem item = record.Specification_Item(index);
+      if (item.name == component)
+      {
+        Apply_Item(item, kinds, length, temperature_deviation, &value);
+      }
+    }
+  }
+  return value;
+}
+
+QString TSpecificationLimits::Row_Text(int row, const TValue &value)
+{
+  if (value.state == STATE_VALUE)
+  {
+    return QLatin1String(Row_Source(row).value_template).arg(Value_Text(value.value));
+  }
+  if (value.state != STATE_FORM)
+  {
+    return QString();
+  }
+  return QStringLiteral("%1 um").arg(Form_Text(value.expression));
+}
+
+QString TSpecificationLimits::Form_Text(const TExpressionItem &expression)
+{
+  const double a = Micrometres(expression, 0);
+  if (expression.Expression_Type() == TExpressionItem::EXPRESSION_FIXED_LENGTH)
+  {
+    return QStringLiteral("%1/%2").arg(Fixed(a, 1), General(Millimetres(expression, 1)));
+  }
+  return QStringLiteral("(%1+%2Td)/%3")
+      .arg(Fixed(a, 1), Fixed(Micrometres(expression, 1), 2), General(Millimetres(expression, 2)));
+}
+
+QString TSpecificationLimits::Value_Text(double value)
+{
+  return Fixed(value, 1);
+}
+
+QList<double> TSpecificationLimits::Values(const QList<TDatabaseItem> &records, double length,
+                                           double temperature_deviation)
+{
+  QList<double> numbers;
+  const QVector<TValue> values = std::isfinite(length)
+                                     ? Evaluate(records, length, temperature_deviation)
+                                     : QVector<TValue>(ROW_COUNT);
+  for (const TValue &value : values)
+  {
+    numbers.append(value.Has_Value() ? value.value : std::nan(""));
+  }
+  return numbers;
+}
+
+QString TSpecificationLimits::Row_Label(int row)
+{
+  return row >= 0 && row < ROW_COUNT ? QLatin1String(Row_Source(row).label) : QString();
+}
+
+bool TSpecificationLimits::Is_Length_Row(int row)
+{
+  return (Row_Source(row).kinds & LENGTH_KINDS) != 0;
 }
 
 double TSpecificationLimits::Temperature_Deviation(const QString &temperature_text,
@@ -215,5 +305,18 @@ double TSpecificationLimits::Temperature_Deviation(const QString &temperature_te
   {
     return previous_deviation;
   }
+  return Temperature_Deviation(temperature);
+}
+
+double TSpecificationLimits::Temperature_Deviation(double temperature)
+{
   return std::fabs(temperature - REFERENCE_TEMPERATURE);
+}
+
+// QString::toDouble accepts "nan" and "inf", which are no length or temperature.
+bool TSpecificationLimits::To_Number(const QString &text, double *value)
+{
+  bool ok = false;
+  *value = text.toDouble(&ok);
+  return ok && std::isfinite(*value);
 }

@@ -1,5 +1,8 @@
 #include "specificationlimitsdialog.h"
+#include "limitschartview.h"
+#include "limitsseries.h"
 #include "specificationlimits.h"
+#include "temperatureband.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -9,6 +12,9 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStringList>
+#include <QVBoxLayout>
+
+#include <cmath>
 
 namespace
 {
@@ -17,22 +23,21 @@ static_assert(TSpecificationLimitsDialog::RESULT_FIELD_COUNT == TSpecificationLi
 
 struct TResultRow
 {
-  const char *label;
   const char *object_name;
   const char *description;
 };
 
-// Same order as the texts TSpecificationLimits::Calculate returns.
+// Same order as the texts TSpecificationLimits::Calculate returns; the labels are its own.
 const TResultRow RESULT_ROWS[TSpecificationLimitsDialog::RESULT_FIELD_COUNT] = {
-    {"B89.4.1 Repeat:", "b89_repeat_result", "Sphere Repeatability"},
-    {"B89.4.1 Ballbar:", "b89_ballbar_result", "Maximum Range"},
-    {"10360-2 R0:", "iso10360_r0_result", "Length Repeatability"},
-    {"10360-2 E0:", "iso10360_e0_result", "Length Variation"},
-    {"10360-2 E150:", "iso10360_e150_result", "Length Variation with offset"},
-    {"VDIVDE 2617 V3:", "vdivde_v3_result", "3D Probe Variation"},
-    {"VDIVDE 2617 U3:", "vdivde_u3_result", "Length Variation"},
-    {"CMMA Repeat:", "cmma_repeat_result", "Length Repeatability"},
-    {"CMMA M:", "cmma_m_result", "Length Variation"},
+    {"b89_repeat_result", "Sphere Repeatability"},
+    {"b89_ballbar_result", "Maximum Range"},
+    {"iso10360_r0_result", "Length Repeatability"},
+    {"iso10360_e0_result", "Length Variation"},
+    {"iso10360_e150_result", "Length Variation with offset"},
+    {"vdivde_v3_result", "3D Probe Variation"},
+    {"vdivde_u3_result", "Length Variation"},
+    {"cmma_repeat_result", "Length Repeatability"},
+    {"cmma_m_result", "Length Variation"},
 };
 
 QLineEdit *New_Field(QWidget *parent, const QString &object_name, bool read_only)
@@ -54,11 +59,17 @@ QFrame *New_Line(QWidget *parent)
 } // namespace
 
 TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_temperature_deviation(0.0)
+    : QDialog(parent, flags), d_temperature_deviation(0.0),
+      d_temperature(TSpecificationLimits::REFERENCE_TEMPERATURE), d_plot_length(2000.0)
 {
-  resize(527, 527);
+  resize(1100, 600);
 
-  QGridLayout *layout = new QGridLayout(this);
+  // The limits on the left, their plot on the right, the warning and the button below both.
+  QVBoxLayout *dialog_layout = new QVBoxLayout(this);
+  QHBoxLayout *columns = new QHBoxLayout();
+  dialog_layout->addLayout(columns);
+  QGridLayout *layout = new QGridLayout();
+  columns->addLayout(layout);
   int row = 0;
 
   d_make_edit = New_Field(this, QStringLiteral("make_edit"), true);
@@ -91,7 +102,7 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   {
     const TResultRow &result_row = RESULT_ROWS[index];
     d_result_edits[index] = New_Field(this, QLatin1String(result_row.object_name), true);
-    layout->addWidget(new QLabel(QLatin1String(result_row.label), this), row, 0);
+    layout->addWidget(new QLabel(TSpecificationLimits::Row_Label(index), this), row, 0);
     layout->addWidget(d_result_edits[index], row, 1);
     layout->addWidget(new QLabel(QLatin1String(result_row.description), this), row++, 2);
   }
@@ -100,13 +111,34 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), row++, 0, 1,
                   3);
 
+  QVBoxLayout *plot_layout = new QVBoxLayout();
+  columns->addLayout(plot_layout, 1);
+  d_chart_view = new TLimitsChartView(this);
+  d_chart_view->setObjectName(QStringLiteral("limits_plot"));
+  plot_layout->addWidget(d_chart_view, 1);
+  QHBoxLayout *plot_length_layout = new QHBoxLayout();
+  plot_layout->addLayout(plot_length_layout);
+  d_plot_length_edit = New_Field(this, QStringLiteral("plot_length_edit"), false);
+  d_plot_length_edit->setText(QStringLiteral("2000"));
+  d_plot_length_edit->setMaximumWidth(120);
+  plot_length_layout->addWidget(new QLabel(QStringLiteral("Plot Length:"), this));
+  plot_length_layout->addWidget(d_plot_length_edit);
+  plot_length_layout->addWidget(new QLabel(QStringLiteral("mm"), this));
+  plot_length_layout->addStretch();
+
+  d_temperature_warning = new QLabel(this);
+  d_temperature_warning->setObjectName(QStringLiteral("temperature_warning"));
+  d_temperature_warning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+  d_temperature_warning->hide();
+  dialog_layout->addWidget(d_temperature_warning);
+
   QHBoxLayout *button_layout = new QHBoxLayout();
   button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
   // Not auto-default, so that Return in a field recalculates instead of closing.
   QPushButton *close_button = new QPushButton(QStringLiteral("Close"), this);
   close_button->setAutoDefault(false);
   button_layout->addWidget(close_button);
-  layout->addLayout(button_layout, row, 0, 1, 3);
+  dialog_layout->addLayout(button_layout);
 
   setWindowTitle(QStringLiteral("Specification Limits"));
 
@@ -114,6 +146,8 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
           &TSpecificationLimitsDialog::Length_Changed);
   connect(d_actual_temperature_edit, &QLineEdit::editingFinished, this,
           &TSpecificationLimitsDialog::Temperature_Changed);
+  connect(d_plot_length_edit, &QLineEdit::editingFinished, this,
+          &TSpecificationLimitsDialog::Plot_Length_Changed);
   connect(close_button, &QPushButton::clicked, this, &QDialog::close);
 }
 
@@ -149,10 +183,19 @@ void TSpecificationLimitsDialog::Temperature_Changed()
   Update_Limits();
 }
 
+void TSpecificationLimitsDialog::Plot_Length_Changed()
+{
+  Update_Plot();
+}
+
 void TSpecificationLimitsDialog::Update_Temperature_Deviation()
 {
-  d_temperature_deviation = TSpecificationLimits::Temperature_Deviation(
-      d_actual_temperature_edit->text(), d_temperature_deviation);
+  double temperature = 0.0;
+  if (TSpecificationLimits::To_Number(d_actual_temperature_edit->text(), &temperature))
+  {
+    d_temperature = temperature;
+    d_temperature_deviation = TSpecificationLimits::Temperature_Deviation(temperature);
+  }
 }
 
 void TSpecificationLimitsDialog::Calculate_Limits()
@@ -164,4 +207,32 @@ void TSpecificationLimitsDialog::Calculate_Limits()
   {
     d_result_edits[index]->setText(index < texts.size() ? texts.at(index) : QString());
   }
+
+  const QString warning = TTemperatureBand::Of_Machine(d_database_items).Warning(d_temperature);
+  d_temperature_warning->setText(warning);
+  d_temperature_warning->setVisible(!warning.isEmpty());
+  Update_Plot();
+}
+
+void TSpecificationLimitsDialog::Update_Plot()
+{
+  double plot_length = 0.0;
+  if (TSpecificationLimits::To_Number(d_plot_length_edit->text(), &plot_length) &&
+      plot_length > 0.0)
+  {
+    d_plot_length = plot_length;
+  }
+  double length = 0.0;
+  const bool marked = TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length);
+
+  const QVector<QVector<QPointF>> points = TLimitsSeries::Row_Curves(
+      d_database_items, TLimitsSeries::Range(d_plot_length), d_temperature_deviation);
+  QList<TLimitsChartView::TCurve> curves;
+  for (int index = 0; index < RESULT_FIELD_COUNT; ++index)
+  {
+    // The row's label without its colon names the line.
+    curves.append({TSpecificationLimits::Row_Label(index).chopped(1), points.at(index)});
+  }
+  d_chart_view->Set_Curves(curves, d_plot_length, marked ? std::fabs(length) : std::nan(""),
+                           QStringLiteral("Measurement Length"));
 }

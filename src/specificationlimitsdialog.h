@@ -6,10 +6,14 @@
 #include <QDialog>
 #include <QList>
 
+class QLabel;
 class QLineEdit;
+class TLimitsChartView;
 
 // Shows the nine error limits that the stored specifications of one machine give at a measuring
-// length and air temperature. Holds copies of the records; never writes to the database.
+// length and air temperature, a plot of those that vary with length, and a warning when the
+// temperature lies outside the machine's stated band. Holds copies of the records; never writes
+// to the database.
 //
 // Usage:
 //   dialog->Set_Identification(make, model, option);
@@ -34,10 +38,12 @@ public:
 private slots:
   void Length_Changed();
   void Temperature_Changed();
+  void Plot_Length_Changed();
 
 private:
   void Update_Temperature_Deviation();
   void Calculate_Limits();
+  void Update_Plot();
 
   QLineEdit *d_make_edit;
   QLineEdit *d_model_edit;
@@ -47,9 +53,15 @@ private:
   // In row order: B89.4.1 Repeat, B89.4.1 Ballbar, 10360-2 R0, 10360-2 E0, 10360-2 E150,
   // VDIVDE 2617 V3, VDIVDE 2617 U3, CMMA Repeat, CMMA M.
   QLineEdit *d_result_edits[RESULT_FIELD_COUNT];
+  QLabel *d_temperature_warning;
+  QLineEdit *d_plot_length_edit;
+  TLimitsChartView *d_chart_view;
 
   QList<TDatabaseItem> d_database_items;
   double d_temperature_deviation;
+  // The last temperature and plot length that were numbers.
+  double d_temperature;
+  double d_plot_length;
 };
 
 #endif // METROVA_SPECIFICATIONLIMITSDIALOG_H

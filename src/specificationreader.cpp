@@ -33,6 +33,19 @@ const QString STATEMENT_READ_BY_ID = QStringLiteral(
     "LEFT JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
     "WHERE s.make_id=? AND s.model_id=? AND s.option_id=? AND s.standard_id=? ORDER BY s.rowid");
 
+// Ranking a whole catalogue is this one statement: the names come with the rows, and a
+// configuration's rows come one after the other.
+const QString STATEMENT_READ_COMPONENT = QStringLiteral(
+    "SELECT m.name,mt.name,o.name,st.name,c.name,s.source,s.expression FROM specification AS s "
+    "JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
+    "JOIN component_types AS c "
+    "ON c.component_type_id=s.component_id AND c.standard_id=s.standard_id "
+    "JOIN make AS m ON m.make_id=s.make_id "
+    "JOIN model_types AS mt ON mt.model_id=s.model_id "
+    "JOIN option_types AS o ON o.option_id=s.option_id "
+    "WHERE (st.name=? AND c.name=?) OR (st.name=? AND c.name IN (?,?)) "
+    "ORDER BY m.name,mt.name,o.name,s.standard_id,s.rowid");
+
 void Name_Record(TDatabaseItem *record, const QString &make, const QString &model,
                  const QString &option, const QString &standard)
 {
@@ -239,6 +252,34 @@ bool TSpecificationReader::Read_Specification_By_Id(int make_id, int model_id, i
   return d_connection->Read_Rows(
              d_connection->Prepared_Query(STATEMENT_READ_BY_ID,
                                           {make_id, model_id, option_id, standard_id}),
+             read_row) ||
+         Fail(*d_connection);
+}
+
+bool TSpecificationReader::Read_Component_Rows(const QString &standard, const QString &component,
+                                               QList<TDatabaseItem> *records)
+{
+  const auto read_row = [this, records](const QSqlQuery &row)
+  {
+    const QString names[] = {row.value(0).toString(), row.value(1).toString(),
+                             row.value(2).toString(), row.value(3).toString()};
+    if (records->isEmpty() || records->last().Make() != names[0] ||
+        records->last().Model() != names[1] || records->last().Option() != names[2] ||
+        records->last().Standard() != names[3])
+    {
+      records->append(TDatabaseItem());
+      Name_Record(&records->last(), names[0], names[1], names[2], names[3]);
+    }
+    TSpecificationItem item;
+    item.name = row.value(4).toString();
+    item.source = row.value(5).toInt();
+    item.expression = Parsed_Expression(row.value(6).toString());
+    records->last().Add_Specification_Item(item);
+  };
+  return d_connection->Read_Rows(
+             d_connection->Prepared_Query(STATEMENT_READ_COMPONENT,
+                                          {standard, component, QStringLiteral("10360"),
+                                           QStringLiteral("Ts_Min"), QStringLiteral("Ts_Max")}),
              read_row) ||
          Fail(*d_connection);
 }

@@ -29,6 +29,10 @@ public:
                           bool manufacturer_only, QList<TDatabaseItem> *records);
   bool Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                 TDatabaseItem *record);
+  // Every configuration's rows of one component with its 10360 Ts_Min and Ts_Max rows, in one
+  // statement (TDatabase::Read_Component_Rows).
+  bool Read_Component_Rows(const QString &standard, const QString &component,
+                           QList<TDatabaseItem> *records);
   // Every row of a configuration in storage order.
   bool Read_Rows(int make_id, int model_id, int option_id,
                  TSpecificationEstimation::TStoredRows *rows);

@@ -401,7 +401,9 @@ void TSqlConnection::End_Read(bool began)
   }
   else if (!Control(QStringLiteral("COMMIT")))
   {
+    // A failed end of a read leaves nothing to keep: the transaction is over either way.
     Control(QStringLiteral("ROLLBACK"));
+    d_broken = false;
   }
   d_error = previous_error;
   d_reading = false;

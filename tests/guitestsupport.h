@@ -51,12 +51,13 @@ inline const QStringList ALL_MAKES = {"Acme", "Brand", "Solo", "Zenith"};
 inline const QStringList ACTION_NAMES =
     QStringLiteral("new_database open_database close_database export import output quit "
                    "delete_make delete_model delete_option edit_specification "
-                   "specification_limits about")
+                   "specification_limits compare_machines about")
         .split(' ');
 // The actions enabled with no database, with one open, and with a machine selected.
 inline const QStringList CLOSED_ACTIONS = {"new_database", "open_database", "quit", "about"};
 inline const QStringList OPEN_ACTIONS =
-    CLOSED_ACTIONS + QStringList{"close_database", "export", "import", "edit_specification"};
+    CLOSED_ACTIONS +
+    QStringList{"close_database", "export", "import", "edit_specification", "compare_machines"};
 inline const QStringList OPTION_ACTIONS =
     OPEN_ACTIONS +
     QStringList{"output", "delete_make", "delete_model", "delete_option", "specification_limits"};

@@ -1,11 +1,14 @@
+#include "comparemachinesdialog.h"
 #include "guitestsupport.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTableWidget>
 
 using namespace GuiTestSupport;
@@ -73,12 +76,7 @@ class TestCommands : public QObject, public TWindowFixture
   Q_OBJECT
 
 private slots:
-  void initTestCase()
-  {
-    // A held lock fails a write after a moment, not after the default five seconds.
-    TDatabase::Set_Busy_Timeout(300);
-    Set_Up();
-  }
+  void initTestCase() { Set_Up(); }
   void init() { Start_Test(); }
   void cleanup() { Finish_Test(); }
 
@@ -89,6 +87,7 @@ private slots:
   void editorDiscard_data();
   void editorDiscard();
   void limits();
+  void compareMachines();
   void exportCommand_data();
   void exportCommand();
   void output();
@@ -383,6 +382,31 @@ void TestCommands::limits()
   QVERIFY(!Action("specification_limits")->isEnabled());
   QCOMPARE(Open_Limits(QString(), QString(), &inputs), QStringList(QVector<QString>(9).toList()));
   QCOMPARE(inputs, (QStringList{"Acme", "X1", "", "2000", "15"}));
+}
+
+void TestCommands::compareMachines()
+{
+  Open_Catalogue();
+  Select_Machine("Acme", "X1", "Standard");
+  // The whole catalogue to pick from, the selected machine compared; the export's folder is the
+  // one the next file question starts in.
+  QStringList shown;
+  for (const QString &file_name : {d_folder + "/comparison.csv", QString()})
+  {
+    Answer_Dialog<TCompareMachinesDialog>(
+        [&](TCompareMachinesDialog *dialog)
+        {
+          const QAbstractItemModel *table = Child<QTableView>(dialog, "comparison_table")->model();
+          shown << QString::number(Child<QListView>(dialog, "catalogue_list")->model()->rowCount())
+                << table->index(0, 2).data().toString() << table->index(1, 2).data().toString();
+          TFileDialog::Queue_File_Name(file_name);
+          Child<QPushButton>(dialog, "export_button")->click();
+        });
+    Action("compare_machines")->trigger();
+  }
+  QCOMPARE(shown, Words("7 Standard") + QStringList{""} + Words("7 Standard") + QStringList{""});
+  QVERIFY(QFile::exists(d_folder + "/comparison.csv"));
+  QCOMPARE(TFileDialog::Take_Requests().value(1).folder, d_folder);
 }
 
 void TestCommands::exportCommand_data()

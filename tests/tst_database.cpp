@@ -4,8 +4,6 @@
 #include <QSemaphore>
 #include <QThread>
 #include <QtTest>
-
-#include <functional>
 #include <memory>
 
 using namespace TestSupport;
@@ -48,11 +46,8 @@ private slots:
 
   void connect_files_data();
   void connect_files();
-  void seeded_catalogue();
-  void initialize_is_idempotent_and_indexes();
-  void initialize_accepts_existing_table();
+  void catalogue_seeding();
   void closed_database();
-  void clear_reseeds_under_new_ids();
   void names_round_trip_data();
   void names_round_trip();
   void write_and_read_back();
@@ -63,11 +58,8 @@ private slots:
   void listing_and_removal();
   void read_configuration_data();
   void read_configuration();
-  void read_transaction();
-  void savepoints_nest();
-  void writer_waits_for_other_connection();
-  void no_read_lock_outlives_a_call();
-  void missing_validity_flag_asserts();
+  void transactions();
+  void locks();
 };
 
 void TestDatabase::init()
@@ -84,13 +76,17 @@ void TestDatabase::connect_files_data()
   QTest::addColumn<QString>("name");
   QTest::addColumn<QByteArray>("content"); // null: no file
   QTest::addColumn<QString>("error");
+  QTest::addColumn<QString>("setup"); // a statement run on the file first
 
-  QTest::newRow("empty file") << "empty.db" << QByteArray("") << QString();
+  QTest::newRow("empty file") << "empty.db" << QByteArray("") << QString() << QString();
+  // A table of the same name but other columns is kept; writing to it then fails cleanly.
+  QTest::newRow("table of another shape")
+      << "shape.db" << QByteArray() << QString() << "CREATE TABLE make(id INTEGER, title TEXT)";
   QTest::newRow("text file") << "text.db"
                              << QByteArray("make,model,option\nthis is not a database at all\n")
-                             << "file is not a database";
+                             << "file is not a database" << QString();
   QTest::newRow("missing folder") << "missing/x.db" << QByteArray()
-                                  << "unable to open database file";
+                                  << "unable to open database file" << QString();
 }
 
 void TestDatabase::connect_files()
@@ -98,8 +94,10 @@ void TestDatabase::connect_files()
   QFETCH(QString, name);
   QFETCH(QByteArray, content);
   QFETCH(QString, error);
+  QFETCH(QString, setup);
   const QString file_name = d_test->Path(name);
   QVERIFY(content.isNull() || Write_File(file_name, content));
+  QVERIFY(setup.isEmpty() || Execute_On_File(file_name, setup));
 
   TDatabase database;
   const bool connected = database.Connect(file_name);
@@ -108,9 +106,12 @@ void TestDatabase::connect_files()
   if (connected)
   {
     QCOMPARE(database.File_Name(), file_name);
-    QVERIFY(database.Initialize());
+    QVERIFY2(database.Initialize(), qPrintable(database.Last_Error()));
     bool valid = false;
     QCOMPARE(database.Standard_Types(&valid), STANDARDS);
+    // The look-up of a name fails already: a failed read is no missing name.
+    QCOMPARE(database.Write_Specification(Record("Acme", "M1", "O1", "CMMA G=2")), setup.isEmpty());
+    QVERIFY(setup.isEmpty() || database.Last_Error().startsWith("no such column: make_id"));
     return;
   }
   const QString report = database.Last_Error();
@@ -121,131 +122,70 @@ void TestDatabase::connect_files()
                           "'\n\tAvailable database drivers:\n"));
   QVERIFY(report.contains("\t\tQSQLITE\n"));
   QVERIFY(!QSqlDatabase::contains("metrova_database"));
-  QCOMPARE(QFile::exists(file_name), !content.isNull());
   QCOMPARE(File_Bytes(file_name), content);
   // Nothing of the failed attempt stands in the way of the next one.
   QVERIFY(database.Connect(d_test->Path("after_failure.db")));
   QVERIFY(database.Initialize());
 }
 
-void TestDatabase::seeded_catalogue()
+void TestDatabase::catalogue_seeding()
 {
   bool valid = false;
-  QCOMPARE(d_database->Standard_Types(&valid), STANDARDS);
   QCOMPARE(d_database->Component_Types("B89.4.1", &valid),
            QStringList({"Repeat", "Volume", "Probe_Roll"}));
-  QVERIFY(valid);
   TOtherConnection other(File());
   QCOMPARE(other.Number("SELECT count(*) FROM component_types"), 19);
-  // A component of each standard: its id, kinds and description; it belongs to its standard only.
-  for (const char *row :
-       {"10360 Ts_Max 6 64", "B89.4.1 Probe_Roll 10 6", "VDIVDE_2617 U1 11 44", "CMMA G 17 1"})
-  {
-    const QStringList fields = QString(row).split(' ');
-    const int standard_id = STANDARDS.indexOf(fields[0]) + 1;
-    const int id = fields[2].toInt();
-    QCOMPARE(d_database->Standard_Type_Id(fields[0]), standard_id);
-    QCOMPARE(d_database->Component_Type_Id(standard_id, fields[1]), id);
-    QCOMPARE(d_database->Component_Type_Name(standard_id, id), fields[1]);
-    QCOMPARE(d_database->Component_Type_Expression_Types(fields[0], fields[1]), fields[3].toInt());
-    QVERIFY(d_database->Component_Type_Description(standard_id, id).startsWith("Maximum "));
-    QCOMPARE(d_database->Component_Type_Name(standard_id % 4 + 1, id), QString());
-  }
-  // Names are exact: letter case and blanks count.
+  // A component belongs to its standard; names are exact, letter case and blanks included.
+  QCOMPARE(d_database->Component_Type_Id(2, "Repeat"), 8);
+  QCOMPARE(d_database->Component_Type_Id(4, "Repeat"), 19);
   QCOMPARE(d_database->Component_Type_Id(4, "g"), -1);
   QCOMPARE(d_database->Last_Error(), QString("Component Type not found."));
   QCOMPARE(d_database->Standard_Type_Id("CMMA "), -1);
   QCOMPARE(d_database->Last_Error(), QString("Standard Type not found."));
-}
 
-void TestDatabase::initialize_is_idempotent_and_indexes()
-{
-  TOtherConnection other(File());
+  // Initializing again changes nothing; a catalogue row or index lost outside the program comes
+  // back alone, the row with a new id.
   const QStringList before = other.Dump();
   QVERIFY(d_database->Initialize());
   QCOMPARE(other.Dump(), before);
-
-  // A catalogue row lost outside the program comes back alone, with a new id; the indexes too.
   QVERIFY(other.Execute("DELETE FROM component_types WHERE name='Rpt'"));
   QVERIFY(other.Execute("DROP INDEX specification_configuration"));
   QVERIFY(d_database->Initialize());
-  QCOMPARE(other.Number("SELECT count(*) FROM component_types"), 19);
   QCOMPARE(d_database->Component_Type_Id(1, "Rpt"), 20);
-  bool valid = false;
-  QCOMPARE(d_database->Component_Types("10360", &valid).last(), QString("Rpt"));
-  QCOMPARE(other.Number("SELECT count(*) FROM sqlite_master WHERE type='index' AND name IN "
-                        "('make_name','model_types_name','option_types_name','standard_types_name',"
-                        "'component_types_standard_name','specification_configuration')"),
-           6);
+  QCOMPARE(other.Number("SELECT count(*) FROM sqlite_master WHERE type='index' AND "
+                        "name='specification_configuration'"),
+           1);
   QCOMPARE(Item_Texts(d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid)),
            BASELINE_CMMA);
-}
 
-void TestDatabase::initialize_accepts_existing_table()
-{
-  // A table of the same name but other columns is kept; writing to it then fails cleanly.
-  const QString file_name = d_test->Path("existing.db");
-  QVERIFY(Execute_On_File(file_name, "CREATE TABLE make(id INTEGER, title TEXT)"));
-  TDatabase database("tst_database_existing");
-  QVERIFY(database.Connect(file_name));
-  QVERIFY2(database.Initialize(), qPrintable(database.Last_Error()));
-  QVERIFY(!database.Write_Specification(Record("Acme", "M1", "O1", "CMMA G=2")));
-  // The look-up of the name fails already: a failed read is no missing name.
-  QVERIFY2(database.Last_Error().startsWith("no such column: make_id"),
-           qPrintable(database.Last_Error()));
-  QVERIFY(database.Database_Failed());
+  // Clearing seeds the catalogue again under new ids, which another connection follows.
+  TDatabase second("tst_database_second");
+  QVERIFY(second.Connect(File()));
+  QCOMPARE(second.Component_Type_Id(4, "G"), 17);
+  d_database->Clear();
+  QVERIFY(d_database->Makes(&valid).isEmpty() && valid);
+  QCOMPARE(other.Number("SELECT count(*) FROM specification"), 0);
+  QCOMPARE(d_database->Standard_Types(&valid), STANDARDS);
+  QCOMPARE(second.Component_Type_Id(8, "G"), 37);
+  QVERIFY(second.Write_Specification(Record("Acme", "M1", "O1", "CMMA Repeat=3")));
+  const TDatabaseItem read = d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid);
+  QCOMPARE(read.Specification_Item(0).description, QString("Maximum length variation error"));
 }
 
 void TestDatabase::closed_database()
 {
-  // Never connected, and connected (its statements and catalogue in use) then closed.
+  // Connected, its statements and catalogue in use, then closed.
   TDatabase database("tst_database_closed");
-  for (int pass = 0; pass < 2; ++pass)
-  {
-    if (pass == 1)
-    {
-      QVERIFY(database.Connect(File()));
-      QVERIFY(database.Write_Specification(Record("Acme", "M1", "O1", "CMMA G=2")));
-      database.Close();
-      QVERIFY(!database.Is_Open());
-      QCOMPARE(database.File_Name(), File());
-    }
-    QVERIFY(!database.Initialize());
-    QCOMPARE(database.Last_Error(), QString("Database not open"));
-    bool valid = true; // a flag left alone is caught
-    QVERIFY(database.Makes(&valid).isEmpty() && !valid);
-    QCOMPARE(database.Last_Error(), QString("Not connected"));
-    QVERIFY(!database.Write_Specification(Record("A", "B", "C", "CMMA G=1")));
-    QCOMPARE(database.Last_Error(), QString("Not connected"));
-    database.Clear(); // silently nothing
-    QCOMPARE(database.Last_Error(), QString("Not connected"));
-  }
-}
-
-void TestDatabase::clear_reseeds_under_new_ids()
-{
-  TDatabase second("tst_database_second");
-  QVERIFY(second.Connect(File()));
-  QCOMPARE(second.Component_Type_Id(4, "G"), 17);
-
-  d_database->Clear();
-  bool valid = false;
-  QVERIFY(d_database->Makes(&valid).isEmpty());
-  QVERIFY(valid);
-  QCOMPARE(d_database->Standard_Types(&valid), STANDARDS);
-  QCOMPARE(d_database->Component_Type_Id(8, "Repeat"), 38);
-  TOtherConnection other(File());
-  QCOMPARE(other.Number("SELECT count(*) FROM component_types"), 19);
-  QCOMPARE(other.Number("SELECT count(*) FROM specification"), 0);
-  // Another connection's catalogue follows the change.
-  QCOMPARE(second.Standard_Type_Id("CMMA"), 8);
-  QCOMPARE(second.Component_Type_Id(8, "G"), 36);
-  QCOMPARE(second.Component_Type_Name(4, 17), QString());
-
-  QVERIFY(second.Write_Specification(Record("Acme", "M1", "O1", "CMMA Repeat=3")));
-  const TDatabaseItem read = d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid);
-  QCOMPARE(Item_Texts(read), QStringList{"Repeat=0.0030"});
-  QCOMPARE(read.Specification_Item(0).description, QString("Maximum length variation error"));
+  QVERIFY(database.Connect(File()));
+  QVERIFY(database.Write_Specification(Record("Acme", "M1", "O1", "CMMA G=2")));
+  database.Close();
+  QVERIFY(!database.Is_Open() && database.File_Name() == File());
+  QVERIFY(!database.Initialize());
+  QCOMPARE(database.Last_Error(), QString("Database not open"));
+  bool valid = true; // a flag left alone is caught
+  QVERIFY(database.Makes(&valid).isEmpty() && !valid &&
+          !database.Write_Specification(Record("A", "B", "C", "CMMA G=1")));
+  QCOMPARE(database.Last_Error(), QString("Not connected"));
 }
 
 void TestDatabase::names_round_trip_data()
@@ -265,15 +205,10 @@ void TestDatabase::names_round_trip()
   QVERIFY(d_test->Write(name, model, name, {"VDIVDE_2617 U1=1+2L/1000"}));
   bool valid = false;
   QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", name}));
-  QCOMPARE(d_database->Make_Name(d_database->Make_Id(name)), name);
-  QCOMPARE(d_database->Models(name, &valid), QStringList{model});
   QCOMPARE(d_database->Options(name, model, &valid), QStringList{name});
-  QVERIFY(d_database->Option_Exists(name, model, name));
   const TDatabaseItem read =
       d_database->Read_Specification(name, model, name, "VDIVDE_2617", &valid);
-  QVERIFY(valid);
-  QCOMPARE(read.Make(), name);
-  QCOMPARE(Item_Texts(read), QStringList{"U1=0.0010+0.0020L/1000"});
+  QCOMPARE(read.Make() + ' ' + Item_Texts(read).join(' '), name + " U1=0.0010+0.0020L/1000");
 
   // Exact match only: no pattern, no case folding, no trimming.
   if (name.toUpper() != name)
@@ -281,7 +216,6 @@ void TestDatabase::names_round_trip()
   QCOMPARE(d_database->Make_Id(name.trimmed() == name ? name + ' ' : name.trimmed()), -1);
   QVERIFY(d_database->Remove_Make(name));
   QCOMPARE(d_database->Makes(&valid), QStringList{"Acme"});
-  QCOMPARE(d_database->Models("Acme", &valid), QStringList{"M1"});
 }
 
 void TestDatabase::write_and_read_back()
@@ -349,7 +283,9 @@ void TestDatabase::unknown_names()
 
   for (const QString &call : calls.split(' '))
   {
-    QCOMPARE(d_database->Option_Id("O9"), -1); // an error text that may have to stay
+    // A failure of the database itself, whose text may have to stay.
+    QVERIFY(!d_database->Release_Savepoint("never") && d_database->Database_Failed());
+    const QString earlier = d_database->Last_Error();
     bool valid = true;
     bool empty = false;
     if (call == "Read_Specification")
@@ -370,7 +306,9 @@ void TestDatabase::unknown_names()
                             ? d_database->Remove_Model(names[0], names[1])
                             : d_database->Remove_Option(names[0], names[1], names[2]));
     QVERIFY2(empty && !valid, qPrintable(call));
-    QCOMPARE(d_database->Last_Error(), error.isEmpty() ? QString("CMM Option not found.") : error);
+    QCOMPARE(d_database->Last_Error(), error.isEmpty() ? earlier : error);
+    // An unknown name, or none of its rows, is no failure of the database.
+    QVERIFY2(!d_database->Database_Failed(), qPrintable(call));
   }
 }
 
@@ -381,26 +319,34 @@ void TestDatabase::failed_operations_leave_database_unchanged_data()
   QTest::addColumn<QString>("record");
   QTest::addColumn<QString>("setup");
   QTest::addColumn<QString>("error");
+  QTest::addColumn<bool>("fault"); // the database's failure, not the data's
 
   const QString refuse = "CREATE TRIGGER refuse BEFORE %1 ON %2 %3 BEGIN SELECT "
                          "RAISE(ABORT,'refused'); END";
   QTest::newRow("component not in its standard, new names")
       << "write" << QStringList{"Newco", "N'1", "50%"} << "CMMA G=1 E150=2" << QString()
-      << "Component type 'E150' does not exist";
+      << "Component type 'E150' does not exist" << false;
+  // Stored as 12345.0000 and 40.00 C, they would read back as nothing and as an excluded bound.
+  QTest::newRow("value too large for its stored text")
+      << "write" << QStringList{"Newco", "N1", "O1"} << "10360 Pftu=1 E0=12345000+1L/1000"
+      << QString() << "Component 'E0': the value cannot be stored" << false;
+  QTest::newRow("temperature rounding onto its bound")
+      << "write" << QStringList{"Acme", "M1", "O1"} << "10360 Ts_Max=39.999C" << QString()
+      << "Component 'Ts_Max': the value cannot be stored" << false;
   QTest::newRow("second item insert refused")
       << "write" << QStringList{"Acme", "M1", "O1"} << "CMMA G=1 Repeat=4"
       << refuse.arg("INSERT", "specification", "WHEN NEW.expression='0.0040'")
-      << "Cannot add data to table 'specification'.  Reason: refused";
+      << "Cannot add data to table 'specification'.  Reason: refused" << true;
   // Either of Remove_Make's deletions may fail, whichever comes second.
   QTest::newRow("make's rows cannot be deleted")
       << "remove make" << QStringList{"Acme"} << QString()
       << refuse.arg("DELETE", "specification", "")
-      << "Cannot delete specification entry for 'Acme'";
+      << "Cannot delete specification entry for 'Acme'.  Reason: refused" << true;
   QTest::newRow("make cannot be deleted")
       << "remove make" << QStringList{"Acme"} << QString() << refuse.arg("DELETE", "make", "")
-      << "Cannot delete make entry for 'Acme'";
+      << "Cannot delete make entry for 'Acme'.  Reason: refused" << true;
   QTest::newRow("clear refused") << "clear" << QStringList() << QString()
-                                 << refuse.arg("DELETE", "specification", "") << "refused";
+                                 << refuse.arg("DELETE", "specification", "") << "refused" << true;
 }
 
 void TestDatabase::failed_operations_leave_database_unchanged()
@@ -410,6 +356,7 @@ void TestDatabase::failed_operations_leave_database_unchanged()
   QFETCH(QString, record);
   QFETCH(QString, setup);
   QFETCH(QString, error);
+  QFETCH(bool, fault);
   TOtherConnection other(File());
   const QStringList before = other.Dump();
   QVERIFY(other.Execute(setup));
@@ -423,6 +370,7 @@ void TestDatabase::failed_operations_leave_database_unchanged()
   QVERIFY2(operation == "clear" ? d_database->Last_Error().contains(error)
                                 : d_database->Last_Error().startsWith(error),
            qPrintable(d_database->Last_Error()));
+  QCOMPARE(d_database->Database_Failed(), fault);
 
   QVERIFY(other.Execute("DROP TRIGGER IF EXISTS refuse"));
   QCOMPARE(other.Dump(), before);
@@ -433,18 +381,16 @@ void TestDatabase::failed_operations_leave_database_unchanged()
 
 void TestDatabase::listing_and_removal()
 {
-  // Beta uses M2 before M1 though M1 has the lower id, and O3 before O1.
+  // Beta uses M2 before M1, and O3 before O1. Models come in the order of their ids, options in
+  // the order of their first use.
   QVERIFY(d_test->Write("Beta", "M2", "O3", {"CMMA G=1"}));
   QVERIFY(d_test->Write("Beta", "M1", "O3", {"10360 Pftu=1"}));
   QVERIFY(d_test->Write("Beta", "M2", "O1", {"10360 Pftu=1"}));
   QVERIFY(d_test->Write("Beta", "M2", "O3", {"B89.4.1 Repeat=1"}));
   QVERIFY(d_test->Write("Beta", "M2", "O2", {"CMMA G=1"}));
   bool valid = false;
-  QCOMPARE(d_database->Models("Beta", &valid), QStringList({"M2", "M1"}));
-  QVERIFY(valid);
+  QCOMPARE(d_database->Models("Beta", &valid), QStringList({"M1", "M2"}));
   QCOMPARE(d_database->Options("Beta", "M2", &valid), QStringList({"O3", "O1", "O2"}));
-  QCOMPARE(d_database->Options("Acme", "M1", &valid), QStringList{"O1"});
-  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Beta"}));
 
   // Rewriting a configuration moves its rows to the end, and with them its first use.
   QVERIFY(d_test->Write("Beta", "M2", "O3", {"CMMA G=2", "B89.4.1"}));
@@ -455,50 +401,37 @@ void TestDatabase::listing_and_removal()
   QCOMPARE(d_database->Options("Beta", "M2", &valid), QStringList({"O1", "O3"}));
   QVERIFY(!d_database->Option_Exists("Beta", "M2", "O2"));
   QVERIFY(d_database->Option_Type_Exists("O2"));
-  QVERIFY(d_database->Remove_Model("Beta", "M1"));
-  QCOMPARE(d_database->Models("Beta", &valid), QStringList{"M2"});
-  QVERIFY(d_database->Model_Exists("Acme", "M1"));
-  QVERIFY(d_database->Remove_Model("Beta", "M2"));
-  QVERIFY(d_database->Models("Beta", &valid).isEmpty());
-  QVERIFY(!valid);
-  QVERIFY(d_database->Make_Exists("Beta"));
-  QVERIFY(d_database->Remove_Make("Beta"));
+  QVERIFY(d_database->Remove_Model("Beta", "M1") && d_database->Remove_Model("Beta", "M2"));
+  QVERIFY(d_database->Models("Beta", &valid).isEmpty() && !valid);
+  QVERIFY(d_database->Make_Exists("Beta") && d_database->Remove_Make("Beta"));
   QCOMPARE(d_database->Makes(&valid), QStringList{"Acme"});
-  QVERIFY(d_database->Model_Type_Exists("M2"));
   QCOMPARE(d_test->Rows("Acme", "M1", "O1").size(), 5);
 }
 
 void TestDatabase::read_configuration_data()
 {
-  QTest::addColumn<QStringList>("names");
+  QTest::addColumn<QString>("option");
   QTest::addColumn<bool>("manufacturer_only");
   QTest::addColumn<QStringList>("contents"); // the records that hold items
 
-  const QStringList baseline{"Acme", "M1", "O1"};
   // A model's rows under a second model row of the same name are not read.
   const QString cmma = "CMMA " + BASELINE_CMMA.join(' ') + " Repeat=0.0031";
-  QTest::newRow("every item") << baseline << false
+  QTest::newRow("every item") << "O1" << false
                               << QStringList{
                                      "10360 Pftu=0.0018 Rpt=0.0017#1 E0=0.0019+0.0030L/1000", cmma};
   QTest::newRow("manufacturer's items")
-      << baseline << true << QStringList{"10360 Pftu=0.0018 E0=0.0019+0.0030L/1000", cmma};
-  QTest::newRow("only estimates") << QStringList{"Acme", "M1", "O2"} << false
-                                  << QStringList{"B89.4.1 Repeat=0.0017#1"};
-  QTest::newRow("only estimates, manufacturer's items")
-      << QStringList{"Acme", "M1", "O2"} << true << QStringList();
-  QTest::newRow("known names, no rows")
-      << QStringList{"Acme", "M2", "O1"} << false << QStringList();
+      << "O1" << true << QStringList{"10360 Pftu=0.0018 E0=0.0019+0.0030L/1000", cmma};
+  QTest::newRow("only estimates, manufacturer's items") << "O2" << true << QStringList();
 }
 
 void TestDatabase::read_configuration()
 {
-  QFETCH(QStringList, names);
+  QFETCH(QString, option);
   QFETCH(bool, manufacturer_only);
   QFETCH(QStringList, contents);
   // An estimate among the manufacturer's items, and a configuration of estimates only.
   QVERIFY(d_test->Write("Acme", "M1", "O1", {"10360 Pftu=1.8 Rpt=1.7#1 E0=1.9+3L/1000"}));
   QVERIFY(d_test->Write("Acme", "M1", "O2", {"B89.4.1 Repeat=1.7#1"}));
-  QVERIFY(d_test->Write("Beta", "M2", "O1", {"CMMA G=1"}));
   // A model name that occurs twice (a file edited elsewhere) is read through its first row; a
   // standard's rows lie apart in storage, as a later edit leaves them.
   TOtherConnection other(File());
@@ -507,109 +440,77 @@ void TestDatabase::read_configuration()
   QVERIFY(other.Execute("INSERT INTO specification VALUES (1,1,1,4,19,'0.0031',0)"));
 
   bool valid = false;
-  const QStringList standards = d_database->Standard_Types(&valid);
-  valid = false; // a flag left alone is caught
   const QList<TDatabaseItem> records =
-      d_database->Read_Configuration(names[0], names[1], names[2], &valid, manufacturer_only);
+      d_database->Read_Configuration("Acme", "M1", option, &valid, manufacturer_only);
   QVERIFY(valid);
-  QCOMPARE(records.size(), standards.size());
+  QCOMPARE(records.size(), STANDARDS.size());
   QStringList read;
-  for (const TDatabaseItem &record : records)
+  for (int index = 0; index < STANDARDS.size(); ++index)
   {
+    const TDatabaseItem &record = records[index];
     if (record.Specification_Item_Count() > 0)
       read.append((QStringList{record.Standard()} + Item_Texts(record)).join(' '));
+    // Each record as Read_Specification reads it, names and descriptions included.
+    TDatabaseItem expected =
+        d_database->Read_Specification("Acme", "M1", option, STANDARDS[index], &valid);
+    if (manufacturer_only)
+      expected.Remove_Estimated_Items();
+    QCOMPARE(Item_Texts(record, true), Item_Texts(expected, true));
+    QCOMPARE(record.Make(), record.Specification_Item_Count() ? expected.Make() : QString());
   }
   QCOMPARE(read, contents);
-  // Each record as Read_Specification reads it, less the estimates if asked.
-  for (int index = 0; index < standards.size(); ++index)
-  {
-    TDatabaseItem expected =
-        d_database->Read_Specification(names[0], names[1], names[2], standards[index], &valid);
-    QVERIFY(valid);
-    if (manufacturer_only)
-    {
-      expected.Remove_Estimated_Items();
-      if (expected.Specification_Item_Count() == 0)
-        expected = TDatabaseItem();
-    }
-    const TDatabaseItem &record = records[index];
-    QCOMPARE(
-        QStringList({record.Make(), record.Model(), record.Option(), record.Standard()}),
-        QStringList({expected.Make(), expected.Model(), expected.Option(), expected.Standard()}));
-    QCOMPARE(Item_Texts(record, true), Item_Texts(expected, true));
-  }
 }
 
-void TestDatabase::read_transaction()
-{
-  TOtherConnection other(File());
-  bool valid = false;
-
-  QVERIFY(d_database->Savepoint("write"));
-  QVERIFY(!d_database->Begin_Read_Transaction());
-  QCOMPARE(d_database->Last_Error(), QString("A transaction is already open"));
-  QVERIFY(d_database->Release_Savepoint("write"));
-
-  QVERIFY2(d_database->Begin_Read_Transaction(), qPrintable(d_database->Last_Error()));
-  QVERIFY(!d_database->Begin_Read_Transaction());
-  QVERIFY(!d_database->Savepoint("write"));
-  QCOMPARE(d_database->Last_Error(), QString("A read transaction is open"));
-  QCOMPARE(d_database->Options("Acme", "M1", &valid), QStringList{"O1"});
-  QCOMPARE(d_database->Read_Configuration("Acme", "M1", "O1", &valid).size(), 4);
-  // No write lock is held: another connection may begin writing, and read.
-  QVERIFY(other.Execute("BEGIN IMMEDIATE"));
-  QCOMPARE(other.Number("SELECT count(*) FROM make"), 1);
-  QVERIFY(other.Execute("ROLLBACK"));
-  d_database->End_Read_Transaction();
-
-  // Nothing stays open: the other connection commits at once, and this one writes again.
-  QVERIFY(other.Execute("INSERT INTO make (name) VALUES ('Other')"));
-  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Other"}));
-  QVERIFY(d_test->Write("Beta", "M1", "O1", {"CMMA G=1"}));
-  d_database->End_Read_Transaction(); // without a transaction, nothing
-  QVERIFY(d_database->Savepoint("write"));
-  QVERIFY(d_database->Release_Savepoint("write"));
-}
-
-void TestDatabase::savepoints_nest()
+void TestDatabase::transactions()
 {
   TOtherConnection other(File());
   const QStringList before = other.Dump();
   bool valid = false;
 
+  // Savepoints nest: a failing write inside rolls back alone, nothing is seen outside before
+  // the outermost release, a rollback keeps the savepoint.
   QVERIFY(d_database->Savepoint("import"));
+  QVERIFY(!d_database->Begin_Read_Transaction());
+  QCOMPARE(d_database->Last_Error(), QString("A transaction is already open"));
   QVERIFY(d_test->Write("Beta", "B1", "P1", {"CMMA G=1"}));
-  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Beta"}));
-  QCOMPARE(other.Dump(), before); // not committed yet
+  QCOMPARE(other.Dump().size(), before.size());
   QVERIFY(d_database->Rollback_To_Savepoint("import"));
-  QCOMPARE(d_database->Makes(&valid), QStringList{"Acme"});
   QVERIFY(!d_database->Model_Type_Exists("B1"));
-
-  // A failing write inside rolls back alone; the outer work survives.
   QVERIFY(d_test->Write("Gamma", "C1", "Q1", {"CMMA G=1"}));
   QVERIFY(!d_database->Write_Specification(Record("Delta", "D1", "R1", "CMMA E0=1")));
   QVERIFY(d_database->Release_Savepoint("import"));
   QCOMPARE(other.Dump().size(), before.size() + 4);
-  QCOMPARE(other.Number("SELECT count(*) FROM make"), 2);
-
   // A name is an identifier, quoted whatever it holds.
-  QVERIFY(d_database->Savepoint("odd \"name\"; --"));
-  QVERIFY(d_test->Write("Epsilon", "E1", "S1", {"CMMA G=1"}));
-  QVERIFY(d_database->Release_Savepoint("odd \"name\"; --"));
-  QCOMPARE(other.Number("SELECT count(*) FROM make"), 3);
+  QVERIFY(d_database->Savepoint("odd \"name\"; --") &&
+          d_database->Release_Savepoint("odd \"name\"; --"));
 
-  // Releasing what was never opened fails and leaves nothing open.
-  QVERIFY(!d_database->Release_Savepoint("never"));
-  QVERIFY(!d_database->Last_Error().isEmpty());
-  QVERIFY(d_database->Remove_Make("Gamma"));
-  QCOMPARE(other.Number("SELECT count(*) FROM make"), 2);
+  // A read transaction holds no write lock: another connection may begin writing meanwhile.
+  QVERIFY2(d_database->Begin_Read_Transaction(), qPrintable(d_database->Last_Error()));
+  QVERIFY(!d_database->Savepoint("write"));
+  QCOMPARE(d_database->Last_Error(), QString("A read transaction is open"));
+  QCOMPARE(d_database->Read_Configuration("Acme", "M1", "O1", &valid).size(), 4);
+  QVERIFY(other.Execute("BEGIN IMMEDIATE") && other.Execute("ROLLBACK"));
+  d_database->End_Read_Transaction();
+
+  // Nothing stays open: the other connection commits at once, and this one writes again.
+  QVERIFY(other.Execute("INSERT INTO make (name) VALUES ('Other')"));
+  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Gamma", "Other"}));
+  QVERIFY(d_test->Write("Beta", "M1", "O1", {"CMMA G=1"}));
 }
 
-void TestDatabase::writer_waits_for_other_connection()
+void TestDatabase::locks()
 {
+  // A statement left unfinished would keep its read lock and make another writer fail.
+  bool valid = false;
+  QVERIFY(d_database->Makes(&valid).size() == 1);
+  QVERIFY(Execute_On_File(File(), "INSERT INTO make (name) VALUES ('Other')"));
+  QVERIFY(d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid).Make() == "Acme");
+  QVERIFY(Execute_On_File(File(), "INSERT INTO make (name) VALUES ('Another')"));
+  QVERIFY(d_database->Read_Configuration("Acme", "M1", "O1", &valid).size() == 4);
+
+  // A writer waits for another thread's connection to end its write transaction.
   QSemaphore locked;
   const QString file_name = File();
-  // Another thread's connection holds the write lock for a moment.
   std::unique_ptr<QThread> holder(QThread::create(
       [&]()
       {
@@ -625,39 +526,7 @@ void TestDatabase::writer_waits_for_other_connection()
   const bool written = d_database->Write_Specification(Record("Beta", "M1", "O1", "CMMA G=1"));
   QVERIFY(holder->wait(10000));
   QVERIFY2(written, qPrintable(d_database->Last_Error()));
-  bool valid = false;
-  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Holder", "Beta"}));
-}
-
-void TestDatabase::no_read_lock_outlives_a_call()
-{
-  bool valid = false;
-  const std::function<bool()> calls[] = {
-      [&]() { return d_database->Makes(&valid).size() == 1; },
-      [&]() {
-        return d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid).Make() == "Acme";
-      },
-      [&]() { return d_database->Read_Configuration("Acme", "M1", "O1", &valid).size() == 4; }};
-  for (const auto &call : calls)
-  {
-    QVERIFY(call());
-    // A statement left unfinished would keep its read lock and make the other writer fail.
-    QString error;
-    QVERIFY2(Execute_On_File(File(), "INSERT INTO make (name) VALUES ('Other')", &error),
-             qPrintable(error));
-  }
-}
-
-void TestDatabase::missing_validity_flag_asserts()
-{
-  const QString message = Child_Report(
-      [&]()
-      {
-        d_database->Read_Configuration("Acme", "M1", "O1", nullptr);
-        return QString("returned");
-      });
-  QVERIFY2(message.startsWith("ASSERT: \"valid\" in file ") && message.contains("database.cpp"),
-           qPrintable(message));
+  QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", "Other", "Another", "Holder", "Beta"}));
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

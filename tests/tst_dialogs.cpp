@@ -1,11 +1,19 @@
+#include "comparemachinesdialog.h"
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
+#include "limitschartview.h"
 #include "specificationeditordialog.h"
+#include "specificationlimitsdialog.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTableWidget>
+#include <QtCharts/QLineSeries>
 
 using GuiTestSupport::Child;
 using GuiTestSupport::Finish_Editing;
@@ -21,6 +29,21 @@ const int COLUMN_STATUS = 3;
 
 // The machine whose names the editor finds.
 const QStringList MACHINE = {"10360 E0=2.5+3.2L/1000"};
+
+// Each line of a plot as "name:x,y;..." with its first and its last two points.
+QStringList Plotted(QWidget *parent, const char *name)
+{
+  QStringList lines;
+  for (QtCharts::QAbstractSeries *series : Child<TLimitsChartView>(parent, name)->chart()->series())
+  {
+    const QVector<QPointF> points = static_cast<QtCharts::QLineSeries *>(series)->pointsVector();
+    QStringList shown;
+    for (const int index : {0, points.size() - 2, points.size() - 1})
+      shown.append(QString::asprintf("%g,%g", points.value(index).x(), points.value(index).y()));
+    lines.append(series->name() + ':' + shown.join(';'));
+  }
+  return lines;
+}
 
 template <typename T>
 T *With_Text(QWidget *parent, const QString &text)
@@ -69,6 +92,9 @@ private slots:
   void editor_edits_and_accept();
   void editor_names_data();
   void editor_names();
+
+  void limits_plot_and_warning();
+  void compare_machines();
 
   void export_options_data();
   void export_options();
@@ -288,6 +314,98 @@ void TDialogsTest::editor_names()
   QCOMPARE(editor.accept->isEnabled(), accept);
   // Return in a name field never closes the editor.
   QVERIFY(editor.dialog.isVisible());
+}
+
+void TDialogsTest::limits_plot_and_warning()
+{
+  TSpecificationLimitsDialog dialog;
+  for (const char *record :
+       {"10360 E0=2.5+3.2L/1000|8 E150=1+0.1Td+(2+0.2Td)L/1000 Ts_Min=18C Ts_Max=30C",
+        "B89.4.1 Repeat=2.2 Volume=5/500", "VDIVDE_2617 U3=1+2L/1000", "CMMA M=1.5+3.4L/1000"})
+    dialog.Add_Database_Item(TestSupport::Record(MAKE, MODEL, OPTION, record));
+  dialog.Update_Limits();
+  dialog.show();
+  QLineEdit *temperature = Child<QLineEdit>(&dialog, "actual_temperature_edit");
+  const QLabel *warning = Child<QLabel>(&dialog, "temperature_warning");
+
+  // The lengths' limits from 0 to 2000 mm: the ballbar's only near its 500 mm, E0's capped at 8.
+  QCOMPARE(Plotted(&dialog, "limits_plot"),
+           QStringList({"B89.4.1 Ballbar:405,5;590,5;595,5", "10360-2 E0:0,2.5;1995,8;2000,8",
+                        "10360-2 E150:0,1;1995,4.99;2000,5", "VDIVDE 2617 U3:0,1;1995,4.99;2000,5",
+                        "CMMA M:0,1.5;1995,8.283;2000,8.3",
+                        "Measurement Length:1000,0;1000,0;1000,10"}));
+  QVERIFY(!warning->isVisible());
+  Finish_Editing(temperature, "31");
+  QVERIFY(warning->isVisible());
+  QCOMPARE(warning->text(), "31.0 C is outside this machine's stated range 18.00 C to 30.00 C: its "
+                            "limits do not apply");
+  Finish_Editing(temperature, "30");
+  QVERIFY(!warning->isVisible());
+  // The plot follows the temperature and its own length; the marked length lies beyond it.
+  Finish_Editing(Child<QLineEdit>(&dialog, "measurement_length_edit"), "2000");
+  Finish_Editing(Child<QLineEdit>(&dialog, "plot_length_edit"), "500");
+  QCOMPARE(Plotted(&dialog, "limits_plot").at(2), "10360-2 E150:0,2;498.75,3.995;500,4");
+  QCOMPARE(Plotted(&dialog, "limits_plot").size(), 5);
+}
+
+void TDialogsTest::compare_machines()
+{
+  QVERIFY(
+      d_database->Write("Acme", "X1", "Standard", {"10360 E0=1+1L/1000 Ts_Min=18C Ts_Max=22C"}));
+  QVERIFY(
+      d_database->Write("Beta", "Y2", "Rotary", {"10360 E0=3+2L/1000|5#1", "CMMA M=1+1L/1000"}));
+  TCompareMachinesDialog dialog;
+  QVERIFY(dialog.Set_Database(d_database->Get()));
+  dialog.show();
+  QListView *list = Child<QListView>(&dialog, "catalogue_list");
+  QTableView *table = Child<QTableView>(&dialog, "comparison_table");
+  const auto rows = [table]()
+  {
+    QStringList shown;
+    for (int row = 0; row < table->model()->rowCount(); ++row)
+      shown.append(QStringLiteral("%1 %2").arg(table->model()->index(row, 0).data().toString(),
+                                               table->model()->index(row, 5).data().toString()));
+    return shown;
+  };
+
+  Child<QLineEdit>(&dialog, "filter_edit")->setText("X1 acme");
+  QCOMPARE(list->model()->rowCount(), 1);
+  Child<QLineEdit>(&dialog, "filter_edit")->setText("");
+  list->selectAll();
+  Child<QPushButton>(&dialog, "add_button")->click();
+  Child<QLineEdit>(&dialog, "feature_length_edit")->setText("500");
+  Child<QLineEdit>(&dialog, "temperature_edit")->setText("23");
+  Finish_Editing(Child<QLineEdit>(&dialog, "tolerance_edit"), "40");
+  table->sortByColumn(5, Qt::DescendingOrder);
+  QCOMPARE(rows(), QStringList({"Acme 13.33", "Beta 5.00", "Make 4.88"}));
+
+  // The CSV in the table's order, through the file dialog seam.
+  const QString file_name = d_database->Path("comparison.csv");
+  TFileDialog::Queue_File_Name(file_name);
+  Child<QPushButton>(&dialog, "export_button")->click();
+  const QString csv =
+      "Make,Model,Option,Source,E0 at 500 mm (um),Ratio,Verdict,E0 at 100 mm (um),"
+      "E0 at 500 mm (um),E0 at 1000 mm (um),Temperature\n"
+      "Acme,X1,Standard,MFG,1.5,13.33,Outside temperature range,1.1,1.5,2.0,outside 18.00 C to "
+      "22.00 C\n"
+      "Beta,Y2,Rotary,EST,4.0,5.00,Capable,3.2,4.0,5.0,\n"
+      "Make,Model,Option,MFG,4.1,4.88,Capable,2.8,4.1,5.7,\n";
+  QCOMPARE(QString::fromUtf8(TestSupport::File_Bytes(file_name)), csv);
+  Child<QPushButton>(&dialog, "copy_button")->click();
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString(csv).replace(',', '\t'));
+  // A file that cannot be written is reported, and the earlier one stays.
+  TFileDialog::Queue_File_Name(d_database->Path("missing/comparison.csv"));
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Child<QPushButton>(&dialog, "export_button")->click();
+  QCOMPARE(TMessageBox::Take_Shown_Messages().value(0).heading, "Export Failed");
+
+  // The whole catalogue ranked: only the capable machines, best ratio first, and their lines.
+  Child<QPushButton>(&dialog, "capable_button")->click();
+  QCOMPARE(rows(), QStringList({"Beta 5.00", "Make 4.88"}));
+  QCOMPARE(Plotted(&dialog, "comparison_plot"),
+           QStringList({"Beta Y2 Rotary:0,3;997.5,4.995;1000,5",
+                        "Make Model Option:0,2.5;997.5,5.692;1000,5.7",
+                        "Feature Length:500,0;500,0;500,8"}));
 }
 
 void TDialogsTest::export_options_data()

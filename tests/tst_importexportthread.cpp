@@ -29,8 +29,8 @@ bool Store(TTestDatabase *database, const QStringList &lines)
   return true;
 }
 
-// The catalogue as text: the sorted makes, then each record as an exchange line in export order,
-// with the estimated items, marked by "~", when they are asked for.
+// The catalogue as text: the sorted makes, then each record as an exchange line in the order of
+// first use, with the estimated items, marked by "~", when they are asked for.
 QStringList Catalogue(TDatabase *database, bool with_estimated = false)
 {
   bool valid = false;
@@ -38,22 +38,23 @@ QStringList Catalogue(TDatabase *database, bool with_estimated = false)
   makes.sort();
   QStringList lines{"makes: " + makes.join('|')};
   for (const QString &make : qAsConst(makes))
-    for (const QString &model : database->Models(make, &valid))
-      for (const QString &option : database->Options(make, model, &valid))
-        for (const TDatabaseItem &record :
-             database->Read_Configuration(make, model, option, &valid, !with_estimated))
+    for (const auto &configuration : database->Configurations(make, &valid))
+      for (const TDatabaseItem &record : database->Read_Configuration(
+               make, configuration.first, configuration.second, &valid, !with_estimated))
+      {
+        QString line =
+            QStringList{make, configuration.first, configuration.second, record.Standard()}.join(
+                ',');
+        for (int index = 0; index < record.Specification_Item_Count(); ++index)
         {
-          QString line = QStringList{make, model, option, record.Standard()}.join(',');
-          for (int index = 0; index < record.Specification_Item_Count(); ++index)
-          {
-            const TSpecificationItem item = record.Specification_Item(index);
-            line += QStringLiteral(",%1:%2%3")
-                        .arg(item.name, item.expression.Expression_Text(TExpressionItem::UNITS_MM),
-                             item.source == TDatabaseItem::SOURCE_MANUFACTURER ? "" : "~");
-          }
-          if (record.Specification_Item_Count() > 0)
-            lines.append(line);
+          const TSpecificationItem item = record.Specification_Item(index);
+          line += QStringLiteral(",%1:%2%3")
+                      .arg(item.name, item.expression.Expression_Text(TExpressionItem::UNITS_MM),
+                           item.source == TDatabaseItem::SOURCE_MANUFACTURER ? "" : "~");
         }
+        if (record.Specification_Item_Count() > 0)
+          lines.append(line);
+      }
   return lines;
 }
 
@@ -135,8 +136,7 @@ QStringList TestImportExportThread::Run(TImportExportThread *thread, int mode,
                                 });
   const auto text = connect(thread, &TImportExportThread::Update_Progress_Text,
                             [&events](const QString &text) { events.append("text:" + text); });
-  thread->start();
-  if (!thread->wait(120000))
+  if (!Run_Thread(thread, 120000))
     qFatal("the import/export thread did not finish");
   disconnect(progress);
   disconnect(text);

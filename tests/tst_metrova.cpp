@@ -1,8 +1,11 @@
+#include "catalogueview.h"
 #include "guitestsupport.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 
+#include <QScopeGuard>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -65,6 +68,8 @@ private slots:
   void import_data();
   void import();
   void workerRunning();
+  void sampleCatalogue();
+  void listsOfManyNames();
 };
 
 void TestMetrova::geometry_data()
@@ -352,11 +357,11 @@ void TestMetrova::failedOpen_data()
                            << QStringList{"Warning: Connect Error / Error trying to connect to "
                                           "the database."}
                            << "not a database";
-  // A view holds the name of a table that the catalogue needs: another program's file.
+  // A view holds the name of a table that the catalogue needs.
   QTest::newRow("initialize") << false << "view.db"
                               << QStringList{"Warning: Initialize Error / Error trying to "
                                              "initialize the database."}
-                              << "another program";
+                              << "make";
   QTest::newRow("clear") << true << "refusing.db"
                          << QStringList{"Question: Clear Database / Do you want to clear the "
                                         "existing database?",
@@ -681,6 +686,71 @@ void TestMetrova::workerRunning()
   QCOMPARE(Enabled_Actions(), Sorted(OPEN_ACTIONS));
   Select_Machine("Nova", "N1", "Standard");
   QVERIFY(d_window->close());
+}
+
+// The first click makes the user's copy of the sample, later ones open that copy as it is; a copy
+// that cannot be made leaves nothing behind.
+void TestMetrova::sampleCatalogue()
+{
+  const QString data_home = d_folder + QStringLiteral("/share");
+  qputenv("XDG_DATA_HOME", QFile::encodeName(data_home));
+  const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+  const QString copy = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                       QStringLiteral("/sample_catalogue.db");
+  QVERIFY(copy.startsWith(data_home));
+
+  QVERIFY(Write_File(data_home, "a file where the folder belongs"));
+  New_Window();
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Action("open_sample_catalogue")->trigger();
+  QCOMPARE(Take_Messages(),
+           QStringList{"Warning: Sample Error / Cannot create the sample catalogue."});
+  QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+
+  QVERIFY(QFile::remove(data_home));
+  Action("open_sample_catalogue")->trigger();
+  QCOMPARE(Texts(List("make_list")),
+           (QStringList{"Example Instruments", "Example Machines", "Example Messtechnik",
+                        "Example Metrology", "Hexagon", "White Paper Example", "Zeiss"}));
+  QCOMPARE(Enabled_Actions(), Sorted(OPEN_ACTIONS));
+  QCOMPARE(QDir(QFileInfo(copy).path()).entryList(QDir::Files), QStringList{"sample_catalogue.db"});
+
+  QVERIFY(TestSupport::Execute_On_File(copy, "DELETE FROM make WHERE name='Zeiss'"));
+  Action("open_sample_catalogue")->trigger();
+  QVERIFY(!Texts(List("make_list")).contains("Zeiss"));
+  QCOMPARE(Take_Messages(), QStringList());
+}
+
+// The lists lay out thousands of names at once, and show and scroll as lists that measure every
+// name would: the widest one, wherever it sorts, sets how far they scroll.
+void TestMetrova::listsOfManyNames()
+{
+  QStringList names;
+  for (int index = 0; index < 3000; ++index)
+    names.append(QStringLiteral("Prism %1-%2").arg(index % 30).arg(index, 4, 10, QChar('0')));
+  names << "Wide WWWW MMMM"
+        << "iiiiiiiiiiiiiiiiiiiiiiiiiiii"
+        << "AVAVAVAVAVAV Tyrolean Wavy Model with a long name";
+  TCatalogueView view;
+  view.resize(500, 400);
+  view.show();
+  QListWidget plain;
+  plain.setSortingEnabled(true);
+  plain.setFixedSize(view.Model_List()->size());
+  plain.show();
+  for (QListWidget *list : {&plain, view.Model_List()})
+    list->addItems(names);
+  QCoreApplication::processEvents();
+  QVERIFY(view.Model_List()->uniformItemSizes());
+  for (QListWidget *list : {&plain, view.Model_List()})
+    list->scrollToItem(list->findItems("AVAVAVAVAVAV", Qt::MatchStartsWith).first());
+  QCOMPARE(view.Model_List()->horizontalScrollBar()->maximum(),
+           plain.horizontalScrollBar()->maximum());
+  QVERIFY(plain.horizontalScrollBar()->maximum() > 0);
+  QCOMPARE(view.Model_List()->verticalScrollBar()->value(), plain.verticalScrollBar()->value());
+  const auto picture = [](QWidget *list)
+  { return list->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+  QCOMPARE(picture(view.Model_List()), picture(&plain));
 }
 
 // Re-invoked with SETTINGS_CHILD_ARGUMENT, the program opens and closes one window as whatever

@@ -1,3 +1,4 @@
+#include "capability.h"
 #include "specificationlimits.h"
 #include "testsupport.h"
 
@@ -34,6 +35,9 @@ private slots:
   void all_rows();
   void temperature_deviation_data();
   void temperature_deviation();
+  void capability_data();
+  void capability();
+  void rank_catalogue();
 };
 
 void TestSpecificationLimits::single_row_data()
@@ -66,6 +70,8 @@ void TestSpecificationLimits::single_row_data()
       // A ballbar value stated for one length is a single number only near that length.
       {"B89.4.1 Volume=5/500", "450", "20", L::ROW_B89_BALLBAR, "5.0 um"},
       {"B89.4.1 Volume=5/500", "650", "20", L::ROW_B89_BALLBAR, "5.0/500 um"},
+      {"B89.4.1 Volume=5/500", "400", "20", L::ROW_B89_BALLBAR, "5.0/500 um"},
+      {"B89.4.1 Volume=5/500", "600", "20", L::ROW_B89_BALLBAR, "5.0/500 um"},
       {"B89.4.1 Volume=5/11", "10", "20", L::ROW_B89_BALLBAR, "5.0/11 um"},
       {"B89.4.1 Volume=5/11", "10.5", "20", L::ROW_B89_BALLBAR, "5.0 um"},
       {"B89.4.1 Volume=5/10", "10.5", "20", L::ROW_B89_BALLBAR, "5.0/10 um"},
@@ -102,6 +108,15 @@ void TestSpecificationLimits::single_row()
 
   const double deviation = L::Temperature_Deviation(temperature, 0.0);
   QCOMPARE(L::Calculate({Record(record)}, length, deviation), Rows(row, text));
+
+  // The row as a number: the text's single value, NaN where it shows a form or nothing.
+  const double value = L::Values({Record(record)}, length.toDouble(), deviation).at(row);
+  const QString number =
+      QString(text).remove(QStringLiteral("+/- ")).chopped(text.isEmpty() ? 0 : 3);
+  bool single = false;
+  number.toDouble(&single);
+  QCOMPARE(std::isnan(value) ? QString() : QString::number(value, 'f', 1),
+           single ? number : QString());
 }
 
 void TestSpecificationLimits::all_rows_data()
@@ -163,6 +178,134 @@ void TestSpecificationLimits::temperature_deviation()
   const double result = L::Temperature_Deviation(temperature, previous);
   QLocale::setDefault(locale);
   QCOMPARE(result, deviation);
+}
+
+void TestSpecificationLimits::capability_data()
+{
+  QTest::addColumn<QString>("records");
+  QTest::addColumn<QString>("request");
+  QTest::addColumn<QString>("result");
+  QTest::addColumn<QString>("warning");
+
+  // request: standard:component L span ratio temperature; result: E(L) ratio source verdict.
+  const QString band = "18.00 C to 22.00 C: its limits do not apply";
+  QTest::newRow("stated") << "10360 E0=1.5+3.3L/1000"
+                          << "10360:E0 400 30 4 20"
+                          << "2.8 5.32 MFG Capable"
+                          << "";
+  QTest::newRow("estimated only, ratio met exactly") << "10360 E0=2+2L/1000#1"
+                                                     << "10360:E0 1000 32 4 20"
+                                                     << "4.0 4.00 EST Capable"
+                                                     << "";
+  QTest::newRow("met but for rounding") << "10360 E0=0.1+0.2L/1000"
+                                        << "10360:E0 1000 2.4 4 20"
+                                        << "0.3 4.00 MFG Capable"
+                                        << "";
+  QTest::newRow("maximum caps") << "10360 E0=2.5+3.3L/1000|8"
+                                << "10360:E0 2000 60 4 20"
+                                << "8.0 3.75 MFG Ratio too small"
+                                << "";
+  QTest::newRow("10:1") << "10360 E0=2.5+3.3L/1000|8"
+                        << "10360:E0 2000 150 10 20"
+                        << "8.0 9.38 MFG Ratio too small"
+                        << "";
+  QTest::newRow("Td below 20") << "10360 E150=1+0.1Td+(2+0.2Td)L/1000"
+                               << "10360:E150 500 24 4 15"
+                               << "3.0 4.00 MFG Capable"
+                               << "";
+  QTest::newRow("component without a row") << "VDIVDE_2617 U1=1+1L/1000"
+                                           << "VDIVDE_2617:U1 1000 20 4 20"
+                                           << "2.0 5.00 MFG Capable"
+                                           << "";
+  const QString banded = "10360 E0=1+1L/1000 Ts_Min=18C Ts_Max=22C";
+  QTest::newRow("band edge") << banded << "10360:E0 1000 20 4 22"
+                             << "2.0 5.00 MFG Capable"
+                             << "";
+  QTest::newRow("above band") << banded << "10360:E0 1000 20 4 25"
+                              << "2.0 5.00 MFG Outside temperature range"
+                              << "25.0 C is outside this machine's stated range " + band;
+  QTest::newRow("just below band") << banded << "10360:E0 1000 20 4 17.99"
+                                   << "2.0 5.00 MFG Outside temperature range"
+                                   << "17.99 C is outside this machine's stated range " + band;
+  QTest::newRow("only a maximum") << "10360 E0=1+1L/1000 Ts_Max=22C"
+                                  << "10360:E0 1000 20 4 30"
+                                  << "2.0 5.00 MFG Capable"
+                                  << "";
+  QTest::newRow("minimum above maximum") << "10360 E0=1+1L/1000 Ts_Min=22C Ts_Max=18C"
+                                         << "10360:E0 1000 20 4 20"
+                                         << "2.0 5.00 MFG Capable"
+                                         << "";
+  QTest::newRow("nominal length form") << "10360 E0=5/500"
+                                       << "10360:E0 500 20 4 20"
+                                       << "No value"
+                                       << "";
+  QTest::newRow("zero error") << "10360 E0=0+0L/1000"
+                              << "10360:E0 500 20 4 20"
+                              << "No value"
+                              << "";
+}
+
+void TestSpecificationLimits::capability()
+{
+  QFETCH(QString, records);
+  QFETCH(QString, request);
+  QFETCH(QString, result);
+  QFETCH(QString, warning);
+
+  const QStringList fields = request.split(' ');
+  TCapability::TRequest asked;
+  asked.standard = fields.at(0).section(':', 0, 0);
+  asked.component = fields.at(0).section(':', 1);
+  asked.feature_length = fields.at(1).toDouble();
+  asked.tolerance = fields.at(2).toDouble();
+  asked.ratio = fields.at(3).toDouble();
+  asked.temperature = fields.at(4).toDouble();
+  QList<TDatabaseItem> machine;
+  for (const QString &record : records.split(';'))
+    machine.append(Record(record));
+
+  const TCapability::TResult capability = TCapability::Evaluate(asked, machine);
+  const QString shown =
+      capability.has_value
+          ? QStringList{L::Value_Text(capability.error), QString::number(capability.ratio, 'f', 2),
+                        TDatabaseItem::Source_Name(capability.source),
+                        TCapability::Verdict(capability)}
+                .join(' ')
+          : TCapability::Verdict(capability);
+  QCOMPARE(shown, result);
+  QCOMPARE(capability.band.Warning(asked.temperature), warning);
+}
+
+void TestSpecificationLimits::rank_catalogue()
+{
+  TestSupport::TTestDatabase database;
+  QVERIFY(database.Is_Valid());
+  QVERIFY(database.Write("A", "X", "1", {"10360 E0=1+1L/1000 Ts_Min=18C Ts_Max=20C"}));
+  QVERIFY(database.Write("A", "X", "2", {"CMMA M=9+9L/1000", "10360 E0=0.5+0.5L/1000#1"}));
+  QVERIFY(database.Write("B", "Y", "1", {"10360 E0=4+4L/1000"}));
+  QVERIFY(database.Write("B", "Y", "2", {"CMMA M=1+1L/1000"}));
+  QVERIFY(database.Write("C", "Z", "1", {"10360 R0=1 Ts_Min=18C Ts_Max=19C"}));
+
+  bool valid = false;
+  const QList<TCapability::TMachine> machines =
+      TCapability::Read_Catalogue(database.Get(), "10360", "E0", &valid);
+  QVERIFY(valid);
+  TCapability::TRequest request;
+  request.feature_length = 1000.0;
+  request.tolerance = 20.0;
+  request.temperature = 20.5;
+  const auto ranked = [&](bool capable_only)
+  {
+    QStringList shown;
+    for (const TCapability::TRanked &entry : TCapability::Rank(request, machines, capable_only))
+      shown.append(QStringList{entry.machine.make, entry.machine.model, entry.machine.option,
+                               QString::number(entry.result.ratio, 'f', 2)}
+                       .join('/'));
+    return shown;
+  };
+  QCOMPARE(ranked(false), QStringList({"A/X/2/10.00", "A/X/1/5.00", "B/Y/1/1.25", "C/Z/1/0.00"}));
+  // A/X/1 is not capable at 20.5 C: outside its band, read with its rows.
+  QCOMPARE(ranked(true), QStringList({"A/X/2/10.00"}));
 }
 
 QTEST_GUILESS_MAIN(TestSpecificationLimits)

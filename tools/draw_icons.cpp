@@ -1,4 +1,5 @@
-// Draws Metrova's window icon, logo and tool bar icons into a resources folder:
+// Draws Metrova's window icon (also at the installed icon sizes), logo and tool bar icons into a
+// resources folder:
 //   draw_icons -platform offscreen <path/to/resources>
 // The pictures are vector drawings on a 32-unit grid (64 for the window icon), so every icon
 // shares one palette, one outline width and one light direction.
@@ -311,6 +312,37 @@ void Limits(QPainter &painter)
   painter.drawEllipse(centre, 2.2, 2.2);
 }
 
+// Machines compared: their limits over length on a small chart, one line levelling off at its
+// maximum.
+void Compare(QPainter &painter)
+{
+  painter.setPen(Outline(PAPER_EDGE, 1.2));
+  painter.setBrush(PAPER);
+  painter.drawRoundedRect(QRectF(3.5, 4.5, 25, 23), 2.5, 2.5);
+
+  painter.setPen(QPen(TEXT_LINE, 0.8));
+  for (const qreal y : {10.0, 14.5, 19.0})
+  {
+    painter.drawLine(QPointF(8.5, y), QPointF(25.5, y));
+  }
+  painter.setPen(Outline(OUTLINE, 1.4));
+  painter.drawLine(QPointF(7.5, 8.0), QPointF(7.5, 23.5));
+  painter.drawLine(QPointF(7.5, 23.5), QPointF(25.5, 23.5));
+
+  painter.setBrush(Qt::NoBrush);
+  const struct
+  {
+    QColor color;
+    QPointF points[3];
+  } lines[] = {{GREEN, {{8.5, 20.5}, {17.0, 17.5}, {25.5, 14.5}}},
+               {BLUE, {{8.5, 19.0}, {17.0, 10.5}, {25.5, 10.5}}}};
+  for (const auto &line : lines)
+  {
+    painter.setPen(Outline(line.color, 2.4));
+    painter.drawPolyline(line.points, 3);
+  }
+}
+
 void About(QPainter &painter)
 {
   const QPointF centre(16, 16);
@@ -394,6 +426,14 @@ void Window_Icon(QPainter &painter)
   Draw_Machine(painter, QRectF(0, 0, 64, 64), true);
 }
 
+// The window icon at the sizes of the desktop's icon theme: the same drawing, scaled.
+template <int SIZE>
+void Theme_Icon(QPainter &painter)
+{
+  painter.scale(SIZE / 64.0, SIZE / 64.0);
+  Window_Icon(painter);
+}
+
 void Logo(QPainter &painter)
 {
   Draw_Machine(painter, QRectF(2, 2, 36, 36), true);
@@ -463,6 +503,9 @@ int main(int argc, char *argv[])
     void (*draw)(QPainter &);
   } pictures[] = {
       {"icons/metrova.png", QSize(64, 64), Window_Icon},
+      {"icons/metrova_48.png", QSize(48, 48), Theme_Icon<48>},
+      {"icons/metrova_128.png", QSize(128, 128), Theme_Icon<128>},
+      {"icons/metrova_256.png", QSize(256, 256), Theme_Icon<256>},
       {"images/logo.png", QSize(100, 40), Logo},
       {"actions/new_database.png", action, New_Database},
       {"actions/open_database.png", action, Open_Database},
@@ -472,6 +515,7 @@ int main(int argc, char *argv[])
       {"actions/output.png", action, Output},
       {"actions/edit.png", action, Edit},
       {"actions/limits.png", action, Limits},
+      {"actions/compare.png", action, Compare},
       {"actions/about.png", action, About},
   };
   for (const auto &picture : pictures)

@@ -1,0 +1,618 @@
+#include "comparemachinesdialog.h"
+
+#include "comparisonmodel.h"
+#include "database.h"
+#include "filedialog.h"
+#include "limitschartview.h"
+#include "limitsseries.h"
+#include "messagebox.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStringListModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+namespace
+{
+constexpr int FITTED_ROWS = 100;
+// Names are cleaned of slashes, so the separator cannot occur inside one.
+const QString NAME_SEPARATOR = QStringLiteral(" / ");
+const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
+
+QPushButton *New_Button(QWidget *parent, const QString &text, const QString &object_name)
+{
+  QPushButton *button = new QPushButton(text, parent);
+  button->setObjectName(object_name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit *New_Field(QWidget *parent, const QString &text, const QString &object_name)
+{
+  QLineEdit *field = new QLineEdit(text, parent);
+  field->setObjectName(object_name);
+  field->setAlignment(Qt::AlignCenter);
+  return field;
+}
+
+QString Length_Text(double length)
+{
+  return QString::number(length, 'g', 10);
+}
+} // namespace
+
+TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags), d_database(nullptr), d_ranked(false)
+{
+  setWindowTitle(QStringLiteral("Compare Machines"));
+  resize(1240, 760);
+  QVBoxLayout *dialog_layout = new QVBoxLayout(this);
+  // The catalogue to pick from and the settings above the table and the plot, which get the
+  // dialog's full width.
+  QSplitter *rows = new QSplitter(Qt::Vertical, this);
+  dialog_layout->addWidget(rows, 1);
+  QWidget *top = new QWidget(rows);
+  QHBoxLayout *top_layout = new QHBoxLayout(top);
+  top_layout->setContentsMargins(0, 0, 0, 0);
+  QWidget *picker = new QWidget(top);
+  top_layout->addWidget(picker, 2);
+  QVBoxLayout *picker_layout = new QVBoxLayout(picker);
+  picker_layout->setContentsMargins(0, 0, 0, 0);
+  picker_layout->addWidget(new QLabel(QStringLiteral("Machines (make, model, option):"), picker));
+  d_filter_edit = new QLineEdit(picker);
+  d_filter_edit->setObjectName(QStringLiteral("filter_edit"));
+  d_filter_edit->setPlaceholderText(QStringLiteral("Filter"));
+  d_filter_edit->setClearButtonEnabled(true);
+  picker_layout->addWidget(d_filter_edit);
+  d_catalogue_model = new QStringListModel(this);
+  d_catalogue_filter = new QSortFilterProxyModel(this);
+  d_catalogue_filter->setSourceModel(d_catalogue_model);
+  d_catalogue_view = new QListView(picker);
+  d_catalogue_view->setObjectName(QStringLiteral("catalogue_list"));
+  d_catalogue_view->setModel(d_catalogue_filter);
+  d_catalogue_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  d_catalogue_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Every entry is one line of the same height: the view need not measure 20,000 of them.
+  d_catalogue_view->setUniformItemSizes(true);
+  picker_layout->addWidget(d_catalogue_view, 1);
+  QHBoxLayout *picker_buttons = new QHBoxLayout();
+  QPushButton *add_button = New_Button(picker, QStringLiteral("Add"), QStringLiteral("add_button"));
+  QPushButton *remove_button =
+      New_Button(picker, QStringLiteral("Remove"), QStringLiteral("remove_button"));
+  QPushButton *clear_button =
+      New_Button(picker, QStringLiteral("Clear"), QStringLiteral("clear_button"));
+  picker_buttons->addWidget(add_button);
+  picker_buttons->addWidget(remove_button);
+  picker_buttons->addWidget(clear_button);
+  picker_layout->addLayout(picker_buttons);
+
+  QWidget *comparison = new QWidget(top);
+  top_layout->addWidget(comparison, 3);
+  QVBoxLayout *comparison_layout = new QVBoxLayout(comparison);
+  comparison_layout->setContentsMargins(0, 0, 0, 0);
+  QGridLayout *settings = new QGridLayout();
+  comparison_layout->addLayout(settings);
+  comparison_layout->addStretch();
+  d_component_combo = new QComboBox(comparison);
+  d_component_combo->setObjectName(QStringLiteral("component_combo"));
+  d_lengths_edit =
+      New_Field(comparison, QStringLiteral("100, 500, 1000"), QStringLiteral("lengths_edit"));
+  d_temperature_edit =
+      New_Field(comparison, QStringLiteral("20.00"), QStringLiteral("temperature_edit"));
+  d_feature_length_edit = New_Field(comparison, QString(), QStringLiteral("feature_length_edit"));
+  d_tolerance_edit = New_Field(comparison, QString(), QStringLiteral("tolerance_edit"));
+  d_ratio_combo = new QComboBox(comparison);
+  d_ratio_combo->setObjectName(QStringLiteral("ratio_combo"));
+  d_ratio_combo->addItem(QStringLiteral("4:1"), TCapability::DEFAULT_RATIO);
+  d_ratio_combo->addItem(QStringLiteral("10:1"), TCapability::STRICT_RATIO);
+  QPushButton *rank_button =
+      New_Button(comparison, QStringLiteral("Capable Machines"), QStringLiteral("capable_button"));
+  const struct
+  {
+    const char *label;
+    QWidget *field;
+    const char *unit;
+    int row;
+    int column;
+  } fields[] = {{"Component:", d_component_combo, "", 0, 0},
+                {"Lengths:", d_lengths_edit, "mm", 1, 0},
+                {"Temperature:", d_temperature_edit, "C", 2, 0},
+                {"Feature Length:", d_feature_length_edit, "mm", 0, 3},
+                {"Tolerance Span:", d_tolerance_edit, "um", 1, 3},
+                {"Required Ratio:", d_ratio_combo, "", 2, 3}};
+  for (const auto &field : fields)
+  {
+    settings->addWidget(new QLabel(QLatin1String(field.label), comparison), field.row,
+                        field.column);
+    settings->addWidget(field.field, field.row, field.column + 1);
+    settings->addWidget(new QLabel(QLatin1String(field.unit), comparison), field.row,
+                        field.column + 2);
+  }
+  settings->setColumnStretch(1, 1);
+  settings->setColumnStretch(4, 1);
+  settings->setColumnMinimumWidth(2, 30);
+  settings->addWidget(rank_button, 2, 6);
+
+  d_model = new TComparisonModel(this);
+  d_sorted_model = new QSortFilterProxyModel(this);
+  d_sorted_model->setSourceModel(d_model);
+  d_sorted_model->setSortRole(TComparisonModel::SORT_ROLE);
+  d_table_view = new QTableView(rows);
+  d_table_view->setObjectName(QStringLiteral("comparison_table"));
+  d_table_view->setModel(d_sorted_model);
+  d_table_view->setSortingEnabled(true);
+  d_table_view->sortByColumn(-1, Qt::AscendingOrder);
+  d_table_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  d_table_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  d_table_view->verticalHeader()->setDefaultSectionSize(22);
+  d_table_view->verticalHeader()->hide();
+  d_chart_view = new TLimitsChartView(rows);
+  d_chart_view->setObjectName(QStringLiteral("comparison_plot"));
+  rows->addWidget(top);
+  rows->addWidget(d_table_view);
+  rows->addWidget(d_chart_view);
+  rows->setStretchFactor(1, 1);
+  rows->setStretchFactor(2, 1);
+  rows->setSizes({180, 240, 290});
+
+  d_status_label = new QLabel(this);
+  d_status_label->setObjectName(QStringLiteral("status_label"));
+  dialog_layout->addWidget(d_status_label);
+  QFrame *line = new QFrame(this);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  dialog_layout->addWidget(line);
+  QHBoxLayout *bottom = new QHBoxLayout();
+  dialog_layout->addLayout(bottom);
+  QLabel *caveat = new QLabel(QLatin1String(TCapability::CAVEAT), this);
+  caveat->setObjectName(QStringLiteral("caveat_label"));
+  caveat->setStyleSheet(QStringLiteral("font-style: italic"));
+  bottom->addWidget(caveat, 1);
+  QPushButton *copy_button =
+      New_Button(this, QStringLiteral("Copy"), QStringLiteral("copy_button"));
+  QPushButton *export_button =
+      New_Button(this, QStringLiteral("Export CSV..."), QStringLiteral("export_button"));
+  QPushButton *close_button =
+      New_Button(this, QStringLiteral("Close"), QStringLiteral("close_button"));
+  bottom->addWidget(copy_button);
+  bottom->addWidget(export_button);
+  bottom->addWidget(close_button);
+
+  d_message_box = new TMessageBox(this);
+
+  connect(d_filter_edit, &QLineEdit::textChanged, this, &TCompareMachinesDialog::Filter_Changed);
+  connect(d_catalogue_view, &QListView::doubleClicked, this, &TCompareMachinesDialog::Add_Selected);
+  connect(add_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Add_Selected);
+  connect(remove_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Remove_Selected);
+  connect(clear_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Clear_Machines);
+  for (QLineEdit *field :
+       {d_lengths_edit, d_temperature_edit, d_feature_length_edit, d_tolerance_edit})
+  {
+    connect(field, &QLineEdit::editingFinished, this, &TCompareMachinesDialog::Settings_Changed);
+  }
+  for (QComboBox *combo : {d_component_combo, d_ratio_combo})
+  {
+    connect(combo, QOverload<int>::of(&QComboBox::activated), this,
+            &TCompareMachinesDialog::Settings_Changed);
+  }
+  connect(d_sorted_model, &QSortFilterProxyModel::layoutChanged, this,
+          &TCompareMachinesDialog::Update_Plot);
+  connect(d_table_view->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+          &TCompareMachinesDialog::Fit_Columns);
+  connect(rank_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Rank_Catalogue);
+  connect(copy_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Copy_Table);
+  connect(export_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Export_Csv);
+  connect(close_button, &QPushButton::clicked, this, &QDialog::close);
+
+  Refresh();
+}
+
+TCompareMachinesDialog::~TCompareMachinesDialog() = default;
+
+bool TCompareMachinesDialog::Set_Database(TDatabase *database)
+{
+  Q_ASSERT(database);
+  d_database = database;
+  d_configurations.clear();
+  d_machines.clear();
+  d_ranked = false;
+  d_component_combo->clear();
+
+  bool valid = false;
+  QStringList entries;
+  const QStringList makes = database->Makes(&valid);
+  for (int index = 0; valid && index < makes.size(); ++index)
+  {
+    for (const auto &pair : database->Configurations(makes.at(index), &valid))
+    {
+      d_configurations.append({makes.at(index), pair.first, pair.second});
+    }
+  }
+  // In the order of the window's lists: by make, then model, then option.
+  std::sort(d_configurations.begin(), d_configurations.end(),
+            [](const TConfiguration &first, const TConfiguration &second)
+            {
+              return std::tie(first.make, first.model, first.option) <
+                     std::tie(second.make, second.model, second.option);
+            });
+  for (const TConfiguration &configuration : qAsConst(d_configurations))
+  {
+    entries.append(configuration.make + NAME_SEPARATOR + configuration.model + NAME_SEPARATOR +
+                   configuration.option);
+  }
+  // Every length-dependent component of every standard, 10360 E0 first.
+  const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
+  for (int index = 0; valid && index < standards.size(); ++index)
+  {
+    const QString &standard = standards.at(index);
+    for (const QString &component : database->Component_Types(standard, &valid))
+    {
+      if (TCapability::Is_Length_Dependent(
+              database->Component_Type_Expression_Types(standard, component)))
+      {
+        d_component_combo->addItem(standard + QLatin1Char(' ') + component,
+                                   QStringList{standard, component});
+      }
+    }
+  }
+  const TCapability::TRequest default_request;
+  d_component_combo->setCurrentIndex(
+      std::max(0, d_component_combo->findData(
+                      QStringList{default_request.standard, default_request.component})));
+  d_catalogue_model->setStringList(entries);
+  if (!valid)
+  {
+    d_configurations.clear();
+    d_catalogue_model->setStringList({});
+    Show_Status(QStringLiteral("Cannot read the catalogue: %1").arg(database->Last_Error()), true);
+    Refresh();
+    return false;
+  }
+  Refresh();
+  Show_Status(QStringLiteral("%1 configurations in the catalogue").arg(entries.size()), false);
+  return true;
+}
+
+bool TCompareMachinesDialog::Add_Machine(const QString &make, const QString &model,
+                                         const QString &option)
+{
+  const bool read = Read_Machine(make, model, option);
+  Refresh();
+  return read;
+}
+
+bool TCompareMachinesDialog::Read_Machine(const QString &make, const QString &model,
+                                          const QString &option)
+{
+  if (!d_database)
+  {
+    return false;
+  }
+  if (d_ranked)
+  {
+    // The ranked machines carry only the rows of their component.
+    d_machines.clear();
+    d_ranked = false;
+  }
+  for (const TCapability::TMachine &machine : qAsConst(d_machines))
+  {
+    if (machine.make == make && machine.model == model && machine.option == option)
+    {
+      return true;
+    }
+  }
+  bool valid = false;
+  const QList<TDatabaseItem> records = d_database->Read_Configuration(make, model, option, &valid);
+  if (!valid)
+  {
+    Show_Status(
+        QStringLiteral("Cannot read %1: %2")
+            .arg(make + NAME_SEPARATOR + model + NAME_SEPARATOR + option, d_database->Last_Error()),
+        true);
+    return false;
+  }
+  d_machines.append({make, model, option, records});
+  return true;
+}
+
+void TCompareMachinesDialog::Filter_Changed(const QString &text)
+{
+  // Every word must occur, in any order and letter case: "zeta 7106" finds "Zeta / Vector 7106".
+  QString pattern = QStringLiteral("^");
+  for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+  {
+    pattern += QStringLiteral("(?=.*%1)").arg(QRegularExpression::escape(word));
+  }
+  d_catalogue_filter->setFilterRegularExpression(
+      QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption));
+}
+
+void TCompareMachinesDialog::Add_Selected()
+{
+  QModelIndexList selected = d_catalogue_view->selectionModel()->selectedIndexes();
+  std::sort(selected.begin(), selected.end());
+  int added = 0;
+  for (const QModelIndex &index : qAsConst(selected))
+  {
+    const TConfiguration &configuration =
+        d_configurations.at(d_catalogue_filter->mapToSource(index).row());
+    if (!Read_Machine(configuration.make, configuration.model, configuration.option))
+    {
+      break;
+    }
+    ++added;
+  }
+  Refresh();
+  if (added == selected.size())
+  {
+    Show_Status(QStringLiteral("%1 machines compared").arg(d_machines.size()), false);
+  }
+}
+
+void TCompareMachinesDialog::Remove_Selected()
+{
+  QList<int> rows;
+  for (const QModelIndex &index : d_table_view->selectionModel()->selectedRows())
+  {
+    rows.append(d_sorted_model->mapToSource(index).row());
+  }
+  // From the last, so that the earlier rows keep their places.
+  std::sort(rows.begin(), rows.end(), std::greater<int>());
+  for (const int row : qAsConst(rows))
+  {
+    d_machines.removeAt(row);
+  }
+  Refresh();
+}
+
+void TCompareMachinesDialog::Clear_Machines()
+{
+  d_machines.clear();
+  d_ranked = false;
+  Refresh();
+}
+
+void TCompareMachinesDialog::Settings_Changed()
+{
+  if (d_ranked)
+  {
+    Rank_Catalogue();
+    return;
+  }
+  Refresh();
+}
+
+void TCompareMachinesDialog::Rank_Catalogue()
+{
+  Read_Settings();
+  if (!d_database || !d_settings.with_tolerance)
+  {
+    Show_Status(QStringLiteral("Give a feature length and a tolerance span to rank the catalogue"),
+                true);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const TCapability::TRequest &request = d_settings.request;
+  bool valid = false;
+  const QList<TCapability::TMachine> catalogue =
+      TCapability::Read_Catalogue(d_database, request.standard, request.component, &valid);
+  QList<TCapability::TRanked> ranked;
+  if (valid)
+  {
+    ranked = TCapability::Rank(request, catalogue, true);
+  }
+  QApplication::restoreOverrideCursor();
+  if (!valid)
+  {
+    Show_Status(QStringLiteral("Cannot read the catalogue: %1").arg(d_database->Last_Error()),
+                true);
+    return;
+  }
+  d_machines.clear();
+  for (const TCapability::TRanked &entry : qAsConst(ranked))
+  {
+    d_machines.append(entry.machine);
+  }
+  d_ranked = true;
+  Refresh();
+  d_table_view->sortByColumn(TComparison::Ratio_Column(d_settings), Qt::DescendingOrder);
+  Show_Status(QStringLiteral("%1 of %2 configurations reach %3:1 for %4 at %5 mm and %6 C")
+                  .arg(ranked.size())
+                  .arg(catalogue.size())
+                  .arg(request.ratio)
+                  .arg(request.component, Length_Text(request.feature_length),
+                       QString::number(request.temperature, 'f', 1)),
+              false);
+}
+
+void TCompareMachinesDialog::Copy_Table()
+{
+  QApplication::clipboard()->setText(
+      TComparison::Csv(d_settings, Rows_In_View_Order(), QLatin1Char('\t')));
+}
+
+void TCompareMachinesDialog::Export_Csv()
+{
+  const QString file_name = TFileDialog::Get_Save_File_Name(
+      this, QStringLiteral("Export comparison"), d_folder, CSV_FILTER);
+  if (file_name.isEmpty())
+  {
+    return;
+  }
+  d_folder = QFileInfo(file_name).absolutePath();
+  d_exported_file_name = file_name;
+  // Written whole or not at all: an earlier file of that name stays as it was on a failure.
+  QSaveFile file(file_name);
+  const QByteArray bytes = TComparison::Csv(d_settings, Rows_In_View_Order()).toUtf8();
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+  {
+    d_message_box->setText(QStringLiteral("Export Failed"));
+    d_message_box->setInformativeText(
+        QStringLiteral("The comparison could not be written to %1.").arg(file_name));
+    d_message_box->setDetailedText(file.errorString());
+    d_message_box->setStandardButtons(QMessageBox::Ok);
+    d_message_box->setDefaultButton(QMessageBox::Ok);
+    d_message_box->setIcon(QMessageBox::Warning);
+    d_message_box->exec();
+    return;
+  }
+  Show_Status(QStringLiteral("%1 rows written to %2").arg(d_model->rowCount()).arg(file_name),
+              false);
+}
+
+void TCompareMachinesDialog::Read_Settings()
+{
+  QStringList problems;
+  TCapability::TRequest &request = d_settings.request;
+  const QStringList component = d_component_combo->currentData().toStringList();
+  if (component.size() == 2)
+  {
+    request.standard = component.at(0);
+    request.component = component.at(1);
+  }
+  if (!TLimitsSeries::Parse_Lengths(d_lengths_edit->text(), &d_settings.lengths))
+  {
+    problems.append(QStringLiteral("lengths must be numbers of 0 mm or more, separated by commas"));
+  }
+  double temperature = 0.0;
+  if (TSpecificationLimits::To_Number(d_temperature_edit->text(), &temperature))
+  {
+    request.temperature = temperature;
+  }
+  else
+  {
+    problems.append(QStringLiteral("the temperature must be a number"));
+  }
+  request.ratio = d_ratio_combo->currentData().toDouble();
+
+  // A tolerance applies when both of its fields are given, and then both must be numbers.
+  d_settings.with_tolerance = false;
+  const QString feature_text = d_feature_length_edit->text().trimmed();
+  const QString tolerance_text = d_tolerance_edit->text().trimmed();
+  if (!feature_text.isEmpty() || !tolerance_text.isEmpty())
+  {
+    double feature_length = 0.0;
+    double tolerance = 0.0;
+    if (TSpecificationLimits::To_Number(feature_text, &feature_length) && feature_length >= 0.0 &&
+        TSpecificationLimits::To_Number(tolerance_text, &tolerance) && tolerance > 0.0)
+    {
+      request.feature_length = feature_length;
+      request.tolerance = tolerance;
+      d_settings.with_tolerance = true;
+    }
+    else
+    {
+      problems.append(QStringLiteral(
+          "a tolerance needs a feature length of 0 mm or more and a span above 0 um"));
+    }
+  }
+  if (!problems.isEmpty())
+  {
+    Show_Status(QStringLiteral("Not used: %1").arg(problems.join(QStringLiteral("; "))), true);
+  }
+  else if (d_status_label->property("error").toBool())
+  {
+    Show_Status(QString(), false);
+  }
+}
+
+void TCompareMachinesDialog::Refresh()
+{
+  Read_Settings();
+  d_model->Set_Rows(d_settings, TComparison::Rows(d_settings, d_machines));
+  Fit_Columns();
+  Update_Plot();
+}
+
+void TCompareMachinesDialog::Fit_Columns()
+{
+  // Each column as wide as its cells and the widest line of its heading, with room for the sort
+  // arrow only where it is shown.
+  const QFontMetrics heading_metrics(d_table_view->horizontalHeader()->font());
+  const QFontMetrics cell_metrics(d_table_view->font());
+  for (int column = 0; column < d_model->columnCount(); ++column)
+  {
+    int width = 0;
+    const QString heading = d_model->headerData(column, Qt::Horizontal).toString();
+    for (const QString &line : heading.split(QLatin1Char('\n')))
+    {
+      width = std::max(width, heading_metrics.horizontalAdvance(line));
+    }
+    // The first rows tell enough, as the view's own fitting looks at the rows it shows.
+    for (int row = 0; row < std::min(d_model->rowCount(), FITTED_ROWS); ++row)
+    {
+      width = std::max(
+          width, cell_metrics.horizontalAdvance(d_model->index(row, column).data().toString()));
+    }
+    const bool sorted = column == d_table_view->horizontalHeader()->sortIndicatorSection();
+    d_table_view->setColumnWidth(column, width + (sorted ? 36 : 20));
+  }
+}
+
+void TCompareMachinesDialog::Update_Plot()
+{
+  const TCapability::TRequest &request = d_settings.request;
+  double plot_length = *std::max_element(d_settings.lengths.cbegin(), d_settings.lengths.cend());
+  if (d_settings.with_tolerance)
+  {
+    plot_length = std::max(plot_length, request.feature_length);
+  }
+  if (!(plot_length > 0.0))
+  {
+    plot_length = 1000.0;
+  }
+  const QVector<double> lengths = TLimitsSeries::Range(plot_length);
+  const double deviation = TSpecificationLimits::Temperature_Deviation(request.temperature);
+  QList<TLimitsChartView::TCurve> curves;
+  for (const TComparison::TRow &row : Rows_In_View_Order().mid(0, PLOTTED_MACHINES))
+  {
+    const TCapability::TMachine &machine = row.machine;
+    curves.append(
+        {machine.make + QLatin1Char(' ') + machine.model + QLatin1Char(' ') + machine.option,
+         TLimitsSeries::Component_Curve(machine.records, request.standard, request.component,
+                                        lengths, deviation)});
+  }
+  d_chart_view->Set_Curves(curves, plot_length,
+                           d_settings.with_tolerance ? request.feature_length : std::nan(""),
+                           QStringLiteral("Feature Length"));
+  d_chart_view->chart()->setTitle(
+      QStringLiteral("%1 %2 at %3 C")
+          .arg(request.standard, request.component, QString::number(request.temperature, 'f', 1)));
+}
+
+QList<TComparison::TRow> TCompareMachinesDialog::Rows_In_View_Order() const
+{
+  QList<TComparison::TRow> rows;
+  for (int row = 0; row < d_sorted_model->rowCount(); ++row)
+  {
+    rows.append(d_model->Row(d_sorted_model->mapToSource(d_sorted_model->index(row, 0)).row()));
+  }
+  return rows;
+}
+
+void TCompareMachinesDialog::Show_Status(const QString &text, bool error)
+{
+  d_status_label->setText(text);
+  d_status_label->setProperty("error", error);
+  d_status_label->setStyleSheet(error ? QStringLiteral("color: #b00000") : QString());
+}

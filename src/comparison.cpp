@@ -1,0 +1,154 @@
+#include "comparison.h"
+
+#include "limitsseries.h"
+
+#include <QLatin1Char>
+#include <QLatin1String>
+
+namespace
+{
+QString Length_Text(double length)
+{
+  return QString::number(length, 'g', 10);
+}
+
+QString Value_Cell(const TSpecificationLimits::TValue &value)
+{
+  return value.Has_Value() ? TSpecificationLimits::Value_Text(value.value) : QString();
+}
+
+QString Csv_Field(const QString &text, QChar separator)
+{
+  if (!text.contains(separator) && !text.contains(QLatin1Char('"')) &&
+      !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+  {
+    return text;
+  }
+  QString quoted = text;
+  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+  return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
+TComparison::TRow TComparison::Row(const TSettings &settings, const TCapability::TMachine &machine)
+{
+  const TCapability::TRequest &request = settings.request;
+  TRow row;
+  row.machine = machine;
+  row.values = TLimitsSeries::Component_Values(
+      machine.records, request.standard, request.component, settings.lengths,
+      TSpecificationLimits::Temperature_Deviation(request.temperature));
+  row.capability = TCapability::Evaluate(request, machine.records);
+  for (const TSpecificationLimits::TValue &value : qAsConst(row.values))
+  {
+    if (value.state != TSpecificationLimits::STATE_EMPTY)
+    {
+      row.source = TDatabaseItem::Source_Name(value.source);
+      break;
+    }
+  }
+  if (row.source.isEmpty() && row.capability.has_value)
+  {
+    row.source = TDatabaseItem::Source_Name(row.capability.source);
+  }
+  return row;
+}
+
+QList<TComparison::TRow> TComparison::Rows(const TSettings &settings,
+                                           const QList<TCapability::TMachine> &machines)
+{
+  QList<TRow> rows;
+  rows.reserve(machines.size());
+  for (const TCapability::TMachine &machine : machines)
+  {
+    rows.append(Row(settings, machine));
+  }
+  return rows;
+}
+
+int TComparison::Ratio_Column(const TSettings &settings)
+{
+  return settings.with_tolerance ? COLUMN_SOURCE + 2 : -1;
+}
+
+QStringList TComparison::Header(const TSettings &settings)
+{
+  const QString component = settings.request.component;
+  QStringList header = {QStringLiteral("Make"), QStringLiteral("Model"), QStringLiteral("Option"),
+                        QStringLiteral("Source")};
+  if (settings.with_tolerance)
+  {
+    header.append(QStringLiteral("%1 at %2 mm (um)")
+                      .arg(component, Length_Text(settings.request.feature_length)));
+    header.append(QStringLiteral("Ratio"));
+    header.append(QStringLiteral("Verdict"));
+  }
+  for (const double length : settings.lengths)
+  {
+    header.append(QStringLiteral("%1 at %2 mm (um)").arg(component, Length_Text(length)));
+  }
+  header.append(QStringLiteral("Temperature"));
+  return header;
+}
+
+QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
+{
+  QStringList cells = {row.machine.make, row.machine.model, row.machine.option, row.source};
+  const TCapability::TResult &capability = row.capability;
+  if (settings.with_tolerance)
+  {
+    const bool number = capability.has_value;
+    cells.append(number ? TSpecificationLimits::Value_Text(capability.error) : QString());
+    cells.append(number ? QString::number(capability.ratio, 'f', 2) : QString());
+    cells.append(TCapability::Verdict(capability));
+  }
+  for (const TSpecificationLimits::TValue &value : row.values)
+  {
+    cells.append(value.state == TSpecificationLimits::STATE_FORM
+                     ? TSpecificationLimits::Form_Text(value.expression)
+                     : Value_Cell(value));
+  }
+  cells.append(capability.in_band ? QString()
+                                  : QStringLiteral("outside %1").arg(capability.band.Range_Text()));
+  return cells;
+}
+
+QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &row,
+                                         const QStringList &cells)
+{
+  // Numbers where the cells show limits or ratios, none below every number; texts elsewhere.
+  const auto number = [](bool has_value, double value) { return has_value ? value : -1.0; };
+  const TCapability::TResult &capability = row.capability;
+  QVector<QVariant> keys(cells.cbegin(), cells.cbegin() + COLUMN_SOURCE + 1);
+  if (settings.with_tolerance)
+  {
+    keys.append(number(capability.has_value, capability.error));
+    keys.append(number(capability.has_value, capability.ratio));
+    keys.append(cells.at(keys.size()));
+  }
+  for (const TSpecificationLimits::TValue &value : row.values)
+  {
+    keys.append(number(value.Has_Value(), value.value));
+  }
+  keys.append(cells.last());
+  return keys;
+}
+
+QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator)
+{
+  const auto line = [separator](const QStringList &fields)
+  {
+    QStringList quoted;
+    for (const QString &field : fields)
+    {
+      quoted.append(Csv_Field(field, separator));
+    }
+    return quoted.join(separator) + QLatin1Char('\n');
+  };
+  QString text = line(Header(settings));
+  for (const TRow &row : rows)
+  {
+    text += line(Cells(settings, row));
+  }
+  return text;
+}

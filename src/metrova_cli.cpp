@@ -1,0 +1,50 @@
+#include "commandline.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <unistd.h>
+
+namespace
+{
+// Qt's own notes on the environment are no output of this tool; the rest still goes out.
+void Filter_Messages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+  if (type == QtDebugMsg || type == QtInfoMsg ||
+      (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))))
+  {
+    return;
+  }
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  if (type == QtFatalMsg)
+  {
+    std::abort();
+  }
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+  qInstallMessageHandler(Filter_Messages);
+  std::unique_ptr<QCoreApplication> application;
+  if (TCommandLine::Draws_Report(argc, argv))
+  {
+    // The report lays out text with fonts and a painter, which need a GUI platform; the
+    // offscreen one needs no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  else
+  {
+    application = std::make_unique<QCoreApplication>(argc, argv);
+  }
+
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  TCommandLine command_line(&out, &err, isatty(STDERR_FILENO) == 1);
+  return command_line.Run(QCoreApplication::arguments().mid(1));
+}

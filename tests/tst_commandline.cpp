@@ -1,0 +1,337 @@
+// metrova-cli run end to end on a copy of the sample catalogue.
+#include "specificationlimits.h"
+#include "testsupport.h"
+
+#include <QProcess>
+#include <QtTest>
+
+#include <cmath>
+
+namespace
+{
+const QString CLI = QStringLiteral(METROVA_CLI);
+const QString SAMPLE = QStringLiteral(METROVA_SAMPLE);
+
+// What a follow-up check compares with the core's own results.
+enum TCheck
+{
+  CHECK_NONE,
+  CHECK_UNCHANGED, // the catalogue's rows are as before
+  CHECK_LIMITS,    // the nine rows are TSpecificationLimits::Calculate's
+  CHECK_RANGE      // the table's numbers are TSpecificationLimits::Values
+};
+
+struct TRun
+{
+  int status = -1;
+  QString out;
+  QString err;
+};
+
+TRun Run(const QString &program, const QStringList &arguments)
+{
+  QProcess process;
+  process.start(program == QLatin1String("metrova-cli") ? CLI : program, arguments);
+  TRun run;
+  if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+    run.status = process.exitCode();
+  run.out = QString::fromUtf8(process.readAllStandardOutput());
+  run.err = QString::fromUtf8(process.readAllStandardError());
+  return run;
+}
+
+QString Option_Value(const QStringList &arguments, const QString &name, const QString &fallback)
+{
+  const int index = arguments.indexOf(name);
+  return index >= 0 ? arguments.value(index + 1) : fallback;
+}
+} // namespace
+
+class TestCommandLine : public QObject
+{
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void commands_data();
+  void commands();
+
+private:
+  QTemporaryDir d_directory;
+};
+
+void TestCommandLine::initTestCase()
+{
+  // The sample imports without a single warning.
+  const TRun run = Run(QStringLiteral("metrova-cli"),
+                       {QStringLiteral("import"), d_directory.filePath("sample.db"), SAMPLE});
+  QCOMPARE(run.err, QString());
+  QCOMPARE(run.status, 0);
+}
+
+void TestCommandLine::commands_data()
+{
+  QTest::addColumn<QString>("arguments");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QString>("output");
+  QTest::addColumn<QString>("error");
+  QTest::addColumn<QString>("then");
+  QTest::addColumn<QString>("then_output");
+  QTest::addColumn<int>("check");
+
+  // Arguments and follow-up commands are separated by "|"; {db} is a copy of the imported
+  // sample, {dir} a folder of the row's own. Patterns are regular expressions; an empty error
+  // pattern means nothing on standard error.
+  const QString bridge = QStringLiteral("{db}|Example Metrology|Bridge 1000|Long Range");
+  const QString show_bridge = QStringLiteral("metrova-cli|show|") + bridge;
+  const QString thermal =
+      QStringLiteral("{db}|Example Metrology|Shopfloor 700|Thermal Compensation");
+  QTest::newRow("help") << "--help" << 0 << "^Usage: metrova-cli COMMAND(.*\\n)*  report "
+                        << ""
+                        << ""
+                        << "" << int(CHECK_NONE);
+  QTest::newRow("command help") << "limits|--help" << 0 << "--length FROM:TO:STEP"
+                                << ""
+                                << ""
+                                << "" << int(CHECK_NONE);
+  QTest::newRow("no command") << "" << 2 << "^$"
+                              << "no command given"
+                              << ""
+                              << "" << int(CHECK_NONE);
+  QTest::newRow("unknown option") << "list|{db}|--make|X" << 2 << "^$"
+                                  << "unknown option '--make'"
+                                  << ""
+                                  << "" << int(CHECK_NONE);
+  QTest::newRow("too few") << "show|{db}|Zeiss" << 2 << ""
+                           << "too few arguments"
+                           << ""
+                           << "" << int(CHECK_NONE);
+  QTest::newRow("list makes") << "list|{db}" << 0
+                              << "^Example Instruments\nExample Machines\nExample Messtechnik\n"
+                                 "Example Metrology\nHexagon\nWhite Paper Example\nZeiss\n$"
+                              << ""
+                              << ""
+                              << "" << int(CHECK_NONE);
+  QTest::newRow("list options csv") << "list|{db}|Hexagon|GLOBAL S|--csv" << 0
+                                    << "^option\nExtended Temperature Range\nStandard "
+                                       "Temperature Range\n$"
+                                    << ""
+                                    << ""
+                                    << "" << int(CHECK_NONE);
+  QTest::newRow("show") << "show|" + bridge << 0
+                        << "\n10360 +E0 +2.5\\+3.3L/1000\\|8.0 +MFG +Maximum length error\n"
+                        << ""
+                        << ""
+                        << "" << int(CHECK_NONE);
+  QTest::newRow("show cleaned name csv")
+      << "show|{db}|Example Metrology|Bridge: 1000|Long Range|--csv" << 0
+      << "^standard,component,expression_um,source,description\n(.*\n)*CMMA,M,[0-9.+L/|]+,EST,"
+      << "^metrova-cli: the model name 'Bridge: 1000' is taken as 'Bridge 1000'\n$"
+      << ""
+      << "" << int(CHECK_NONE);
+  QTest::newRow("show unknown option") << "show|{db}|Zeiss|F25|Optical" << 1 << "^$"
+                                       << "no option 'Optical' of Zeiss F25 in"
+                                       << ""
+                                       << "" << int(CHECK_NONE);
+  QTest::newRow("missing database not created")
+      << "show|{dir}/none.db|Zeiss|F25|Tactile" << 1 << "^$"
+      << "cannot open database '.*none.db': no such file"
+      << "ls|{dir}"
+      << "^$" << int(CHECK_NONE);
+  QTest::newRow("failed import creates nothing") << "import|{dir}/new.db|{dir}" << 1 << "^$"
+                                                 << "cannot import"
+                                                 << "ls|{dir}"
+                                                 << "^$" << int(CHECK_NONE);
+  QTest::newRow("limits") << "limits|" + thermal + "|--length|500|--temperature|25" << 0
+                          << "CMMA M: +\\+/- "
+                          << ""
+                          << ""
+                          << "" << int(CHECK_LIMITS);
+  QTest::newRow("limits defaults") << "limits|" + bridge << 0 << "10360-2 E0: +\\+/- 5.8 um"
+                                   << ""
+                                   << ""
+                                   << "" << int(CHECK_LIMITS);
+  QTest::newRow("limits range") << "limits|" + thermal + "|--length|0:2000:250|--temperature|17"
+                                << 0
+                                << "^length_mm,B89.4.1 Repeat,.*,CMMA M\n0,(.*\n){8}2000,[^\n]*\n$"
+                                << ""
+                                << ""
+                                << "" << int(CHECK_RANGE);
+  QTest::newRow("limits outside the band")
+      << "limits|{db}|Example Metrology|Bridge 1000|Tactile|--temperature|25" << 0 << "CMMA M: "
+      << "^metrova-cli: 25.0 C is outside this machine's stated range 18.00 C to 22.00 C: its "
+         "limits do not apply\n$"
+      << ""
+      << "" << int(CHECK_LIMITS);
+  const QString header = "^Make,Model,Option,Source,E0 at 500 mm \\(um\\),Ratio,Verdict,E0 at 100 "
+                         "mm \\(um\\),E0 at 500 mm \\(um\\),E0 at 1000 mm \\(um\\),Temperature\n";
+  QTest::newRow("compare three by ratio")
+      << "compare|{db}|Example Metrology/Bridge 1000/Long Range|Example Metrology/Bridge "
+         "1000/Tactile|White Paper Example/Shop-Floor CMM/Standard Band 18-22 C|--tolerance|20|"
+         "--at|500|--temperature|23"
+      << 0
+      << header + "Example Metrology,Bridge 1000,Tactile,MFG,3.1,3.17,Outside temperature range,"
+                  "1.8,3.1,4.8,outside 18.00 C to 22.00 C\n"
+                  "Example Metrology,Bridge 1000,Long Range,MFG,4.2,2.41,Ratio too small,2.8,4.2,"
+                  "5.8,\nWhite Paper Example,Shop-Floor CMM,Standard Band 18-22 C,MFG,4.5,2.22,"
+                  "Outside temperature range,3.3,4.5,6.0,outside 18.00 C to 22.00 C\n$"
+      << ""
+      << ""
+      << "" << int(CHECK_NONE);
+  // The whole catalogue ranked, the capable machines only: at 2:1 E(500) may reach 2.0 um.
+  QTest::newRow("compare catalogue capable")
+      << "compare|{db}|--tolerance|8|--at|500|--ratio|2|--capable" << 0
+      << header + "Zeiss,F25,Tactile,MFG,[^\n]*,Capable,[^\n]*\nExample Metrology,Shopfloor 700,"
+                  "Thermal Compensation,MFG,2.0,2.00,Capable,1.2,2.0,3.0,\n$"
+      << ""
+      << ""
+      << "" << int(CHECK_NONE);
+  QTest::newRow("compare capable without tolerance") << "compare|{db}|--capable" << 2 << "^$"
+                                                     << "need --tolerance"
+                                                     << ""
+                                                     << "" << int(CHECK_NONE);
+  QTest::newRow("compare constant component") << "compare|{db}|--component|CMMA:Repeat" << 1 << "^$"
+                                              << "CMMA:Repeat is no component"
+                                              << ""
+                                              << "" << int(CHECK_NONE);
+  QTest::newRow("compare unknown machine") << "compare|{db}|Zeiss/F25/Optical" << 1 << "^$"
+                                           << "no machine 'Zeiss/F25/Optical'"
+                                           << ""
+                                           << "" << int(CHECK_NONE);
+  QTest::newRow("limits bad range") << "limits|" + thermal + "|--length|9:1:1" << 2 << "^$"
+                                    << "the range '9:1:1' needs FROM <= TO"
+                                    << ""
+                                    << "" << int(CHECK_NONE);
+  QTest::newRow("set") << "set|" + bridge + "|10360|E0=1.8+3L/1000|Ts_Min=17" << 0 << "^$"
+                       << "" << show_bridge
+                       << "E0 +1.8\\+3.0L/1000 +MFG.*\n.*E150 +2.9\\+3.3L/1000\\|8.5 +MFG(.*\n)*"
+                          ".*Ts_Min +17.00 C +MFG"
+                       << int(CHECK_NONE);
+  QTest::newRow("set invalid") << "set|" + bridge + "|10360|E0=1.8+3L/1000|Pftu=1+2L/100" << 1
+                               << "^$"
+                               << "^metrova-cli: invalid expression for 10360 Pftu: '1\\+2L/100': "
+                                  "this component accepts: a constant\n$"
+                               << ""
+                               << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("set temperature out of range")
+      << "set|" + bridge + "|10360|Ts_Min=5" << 1 << "^$"
+      << "Ts_Min: '5': this component accepts: a temperature"
+      << ""
+      << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("set unknown component") << "set|" + bridge + "|CMMA|E0=2" << 1 << "^$"
+                                         << "no component 'E0' in standard CMMA"
+                                         << ""
+                                         << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("set without value") << "set|" + bridge + "|10360|E0" << 2 << "^$"
+                                     << "'E0' is not COMPONENT=EXPRESSION"
+                                     << ""
+                                     << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("unset") << "unset|" + bridge + "|10360|E150" << 0 << "^$"
+                         << "" << show_bridge << "\n10360 +E150 +\\S+ +EST " << int(CHECK_NONE);
+  QTest::newRow("delete option") << "delete|" + bridge << 0 << "^$"
+                                 << ""
+                                 << "metrova-cli|list|{db}|Example Metrology|Bridge 1000"
+                                 << "^Tactile\n$" << int(CHECK_NONE);
+  QTest::newRow("delete unknown make") << "delete|{db}|Nobody" << 1 << "^$"
+                                       << "^metrova-cli: no make 'Nobody' in '.*'\n$"
+                                       << ""
+                                       << "" << int(CHECK_UNCHANGED);
+  QTest::newRow("export makes")
+      << "export|{db}|{dir}/out.csv|--make|Example Machines" << 0 << "^$"
+      << ""
+      << "cat|{dir}/out.csv"
+      << "^MetrovaDatabase:Version=1:Format=CSV\n\nExample Machines,Horizontal Arm 2000,Dual "
+         "Arm,CMMA,G:0.0030,M:0.0040\\+0.0050L/1000,Repeat:0.0025\n$"
+      << int(CHECK_NONE);
+  QTest::newRow("report") << "report|" + bridge + "|{dir}/report" << 0 << "^$"
+                          << ""
+                          << "pdftotext|-layout|{dir}/report.pdf|-"
+                          << "Option: +Long Range\n(.*\n)*.*E0 +2.5\\+3.3L/1000\\|8.0 +MFG"
+                          << int(CHECK_NONE);
+  QTest::newRow("report unwritable")
+      << "report|" + bridge + "|{dir}/missing/report.pdf" << 1 << "^$"
+      << "^metrova-cli: [^\n]*missing/report.pdf[^\n]*\n$"
+      << ""
+      << "" << int(CHECK_NONE);
+}
+
+void TestCommandLine::commands()
+{
+  QFETCH(QString, arguments);
+  QFETCH(int, status);
+  QFETCH(QString, output);
+  QFETCH(QString, error);
+  QFETCH(QString, then);
+  QFETCH(QString, then_output);
+  QFETCH(int, check);
+
+  QTemporaryDir directory;
+  const QString database = directory.filePath("catalogue.db");
+  QVERIFY(QFile::copy(d_directory.filePath("sample.db"), database));
+  QVERIFY(QDir(directory.path()).mkdir("folder"));
+  const auto expand = [&](const QString &text)
+  {
+    QString expanded = text;
+    expanded.replace("{db}", database).replace("{dir}", directory.filePath("folder"));
+    return expanded.isEmpty() ? QStringList() : expanded.split('|');
+  };
+  const QStringList argument_list = expand(arguments);
+  const QStringList rows_before =
+      TestSupport::TOtherConnection(database, QStringLiteral("before")).Dump();
+
+  const TRun run = Run(QStringLiteral("metrova-cli"), argument_list);
+  QVERIFY2(QRegularExpression(output).match(run.out).hasMatch(), qPrintable(run.out));
+  QVERIFY2(error.isEmpty() ? run.err.isEmpty()
+                           : QRegularExpression(error).match(run.err).hasMatch(),
+           qPrintable(run.err));
+  QCOMPARE(run.status, status);
+
+  if (!then.isEmpty())
+  {
+    const QStringList then_list = expand(then);
+    const TRun then_run = Run(then_list.first(), then_list.mid(1));
+    QVERIFY2(QRegularExpression(then_output).match(then_run.out).hasMatch(),
+             qPrintable(then_run.out + then_run.err));
+  }
+  if (check == CHECK_UNCHANGED)
+    QCOMPARE(TestSupport::TOtherConnection(database, QStringLiteral("after")).Dump(), rows_before);
+  if (check != CHECK_LIMITS && check != CHECK_RANGE)
+    return;
+
+  TDatabase catalogue(QStringLiteral("tst_commandline"));
+  QVERIFY(catalogue.Connect(database));
+  bool valid = false;
+  const QList<TDatabaseItem> records = catalogue.Read_Configuration(
+      argument_list.at(2), argument_list.at(3), argument_list.at(4), &valid);
+  QVERIFY(valid);
+  const double deviation = TSpecificationLimits::Temperature_Deviation(
+      Option_Value(argument_list, "--temperature", "20"), 0.0);
+  QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+  if (check == CHECK_LIMITS)
+  {
+    const QStringList texts = TSpecificationLimits::Calculate(
+        records, Option_Value(argument_list, "--length", "1000"), deviation);
+    QCOMPARE(lines.size(), int(TSpecificationLimits::ROW_COUNT));
+    for (int row = 0; row < TSpecificationLimits::ROW_COUNT; ++row)
+    {
+      const QString label = TSpecificationLimits::Row_Label(row);
+      QCOMPARE(lines.at(row).left(label.size()), label);
+      QCOMPARE(lines.at(row).mid(label.size()).trimmed(), texts.at(row));
+    }
+    return;
+  }
+  lines.removeFirst();
+  for (const QString &line : qAsConst(lines))
+  {
+    const QStringList fields = line.split(',');
+    const QList<double> values =
+        TSpecificationLimits::Values(records, fields.first().toDouble(), deviation);
+    QStringList expected{fields.first()};
+    for (const double value : values)
+      expected.append(std::isnan(value) ? QString() : QString::number(value, 'f', 3));
+    QCOMPARE(fields, expected);
+  }
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
