@@ -131,3 +131,13 @@ void TDatabaseItem::Sanitize(QString *str)
     str->remove(character);
   }
 }
+
+QString TDatabaseItem::Cleaned_Name(const QString &name)
+{
+  // Cleaned first: a removed character may leave two blanks side by side.
+  const QString cleaned = Sanitize(name).simplified();
+  const bool control = std::any_of(
+      cleaned.cbegin(), cleaned.cend(),
+      [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7f; });
+  return control ? QString() : cleaned;
+}

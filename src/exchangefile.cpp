@@ -9,11 +9,17 @@
 #include <QSet>
 #include <QTextCodec>
 
+#include <algorithm>
+
 namespace
 {
 const QString HEADER = QStringLiteral("MetrovaDatabase:Version=1:Format=CSV");
 const QString IMPORT_SAVEPOINT = QStringLiteral("metrova_import");
-const QString LINE_SAVEPOINT = QStringLiteral("metrova_import_line");
+// A warning quotes at most this much of a bad value, and a warning line is no longer than this.
+constexpr int QUOTED_LENGTH = 60;
+constexpr int WARNING_LINE_LENGTH = 240;
+// Problems named per skipped line; the others are counted.
+constexpr int LINE_PROBLEMS = 3;
 
 // Ends the export's read transaction however the export ends.
 class TReadTransactionEnd
@@ -28,16 +34,79 @@ private:
   TDatabase *d_database;
 };
 
-// Ends the savepoint without keeping anything done since it was set.
-void Abandon_Savepoint(TDatabase *database, const QString &name)
+// A text cut to length without splitting a character made of two code units.
+QString Cut(const QString &text, int length)
 {
-  database->Rollback_To_Savepoint(name);
-  database->Release_Savepoint(name);
+  if (text.size() <= length)
+  {
+    return text;
+  }
+  if (text.at(length - 1).isHighSurrogate())
+  {
+    --length;
+  }
+  return text.left(length) + QStringLiteral("...");
+}
+
+// A value as a warning shows it: a bad field may be megabytes long.
+QString Quoted(const QString &value)
+{
+  QString shown = Cut(value, QUOTED_LENGTH);
+  for (QChar &character : shown)
+  {
+    if (character.unicode() < 0x20 || character.unicode() == 0x7f)
+    {
+      character = QLatin1Char('?'); // a NUL or line end would cut or break the message
+    }
+  }
+  return QLatin1Char('\'') + shown + QLatin1Char('\'');
+}
+
+// The lines of a text; CR, LF and CR LF end a line alike.
+QStringList Split_Lines(const QString &text)
+{
+  QStringList lines;
+  int start = 0;
+  const int size = text.size();
+  for (int index = 0; index < size; ++index)
+  {
+    const QChar character = text.at(index);
+    if (character == QLatin1Char('\n') || character == QLatin1Char('\r'))
+    {
+      lines.append(text.mid(start, index - start));
+      if (character == QLatin1Char('\r') && index + 1 < size &&
+          text.at(index + 1) == QLatin1Char('\n'))
+      {
+        ++index;
+      }
+      start = index + 1;
+    }
+  }
+  if (start < size)
+  {
+    lines.append(text.mid(start));
+  }
+  return lines;
+}
+
+// Bytes as UTF-8, every byte counted; false when they are not UTF-8.
+bool Decode_Utf8(const char *bytes, int size, QString *text)
+{
+  static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
+  // A byte-order mark inside the text is a character like any other.
+  QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+  *text = utf8->toUnicode(bytes, size, &state);
+  return state.invalidChars == 0 && state.remainingChars == 0;
+}
+
+QString Machine(const QString &make, const QString &model, const QString &option)
+{
+  return QStringLiteral("%1, %2, %3").arg(make, model, option);
 }
 } // namespace
 
 TExchangeFile::TExchangeFile(TDatabase *database, TExchangeProgress *progress)
-    : d_database(database), d_progress(progress), d_warning_count(0)
+    : d_database(database), d_progress(progress), d_warning_count(0), d_warning_bytes(0)
 {
 }
 
@@ -59,6 +128,13 @@ bool TExchangeFile::Fail(const QString &text)
   return false;
 }
 
+bool TExchangeFile::Fail_Import(const QString &text)
+{
+  d_database->Rollback_To_Savepoint(IMPORT_SAVEPOINT);
+  d_database->Release_Savepoint(IMPORT_SAVEPOINT);
+  return Fail(text);
+}
+
 void TExchangeFile::Report_Progress(int value, int maximum)
 {
   if (d_progress)
@@ -77,12 +153,23 @@ void TExchangeFile::Report_Progress_Text(const QString &text)
 
 void TExchangeFile::Add_Warning(int line_number, const QString &text)
 {
-  if (d_warnings.size() < MAXIMUM_WARNING_LINES)
-  {
-    d_warnings.append(line_number > 0 ? QStringLiteral("line %1: %2").arg(line_number).arg(text)
-                                      : text);
-  }
   ++d_warning_count;
+  if (d_warnings.size() >= MAXIMUM_WARNING_LINES)
+  {
+    return;
+  }
+  const QString line =
+      Cut(line_number > 0 ? QStringLiteral("line %1: %2").arg(line_number).arg(text) : text,
+          WARNING_LINE_LENGTH);
+  const int bytes = line.toUtf8().size() + 1;
+  if (d_warning_bytes + bytes > MAXIMUM_WARNING_BYTES)
+  {
+    // Full: the later warnings are only counted, so that the list keeps its order.
+    d_warning_bytes = MAXIMUM_WARNING_BYTES;
+    return;
+  }
+  d_warnings.append(line);
+  d_warning_bytes += bytes;
 }
 
 bool TExchangeFile::Export(const QString &file_name, const QStringList &export_makes)
@@ -100,10 +187,15 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   // One read transaction for all the reads: the file shows one state of the catalogue, the
   // file locks are taken once rather than for every statement, and other connections can go on
   // reading meanwhile.
-  if (!database->Begin_Read_Transaction())
+  // A read that fails is the database's failure; the old file stays.
+  const auto database_failure = [&file, &file_name, database]()
   {
     file.cancelWriting();
-    return Fail(database->Last_Error());
+    return QStringLiteral("Cannot export to '%1': %2").arg(file_name, database->Last_Error());
+  };
+  if (!database->Begin_Read_Transaction())
+  {
+    return Fail(database_failure());
   }
   const TReadTransactionEnd end_read(database);
 
@@ -113,8 +205,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   const QStringList standards = database->Standard_Types(&valid);
   if (!valid)
   {
-    file.cancelWriting();
-    return Fail(database->Last_Error());
+    return Fail(database_failure());
   }
 
   QStringList makes;
@@ -134,8 +225,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   if (!makes_valid)
   {
     // An empty catalogue written over a good file would be a silent loss.
-    file.cancelWriting();
-    return Fail(QStringLiteral("Cannot read the list of makes from the database."));
+    return Fail(database_failure());
   }
 
   // The names below were just listed by the database: a failing read is a database fault, and
@@ -144,54 +234,111 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = makes.at(make_index);
-    bool models_valid = false;
-    const QStringList models = database->Models(make, &models_valid);
-    for (const QString &model : models)
+    bool read_valid = false;
+    QList<QPair<QString, QString>> configurations = database->Configurations(make, &read_valid);
+    if (!read_valid)
     {
-      bool options_valid = false;
-      const QStringList options = database->Options(make, model, &options_valid);
-      for (const QString &option : options)
+      return Fail(database_failure());
+    }
+    // Model by model, each model and option in the order of its first row.
+    QHash<QString, int> model_order;
+    for (const auto &configuration : qAsConst(configurations))
+    {
+      model_order.insert(configuration.first,
+                         model_order.value(configuration.first, model_order.size()));
+    }
+    std::stable_sort(
+        configurations.begin(), configurations.end(),
+        [&model_order](const QPair<QString, QString> &first, const QPair<QString, QString> &second)
+        { return model_order.value(first.first) < model_order.value(second.first); });
+
+    for (const auto &configuration : qAsConst(configurations))
+    {
+      const QString &model = configuration.first;
+      const QString &option = configuration.second;
+      // The names as the import reads them back; a machine whose names cannot be carried is
+      // left out.
+      const QString machine = Machine(make, model, option);
+      const QString names[] = {TDatabaseItem::Cleaned_Name(make),
+                               TDatabaseItem::Cleaned_Name(model),
+                               TDatabaseItem::Cleaned_Name(option)};
+      if (names[0].isEmpty() || names[1].isEmpty() || names[2].isEmpty())
       {
-        bool read_valid = false;
-        const QList<TDatabaseItem> records =
-            database->Read_Configuration(make, model, option, &read_valid, true);
-        if (!read_valid || records.size() != standards.size())
+        Add_Warning(0, QStringLiteral("%1: a name is empty or holds a control character; not "
+                                      "exported")
+                           .arg(Quoted(machine)));
+        continue;
+      }
+      if (names[0] != make || names[1] != model || names[2] != option)
+      {
+        Add_Warning(0, QStringLiteral("%1: written as %2")
+                           .arg(Quoted(machine), Quoted(Machine(names[0], names[1], names[2]))));
+      }
+      const QList<TDatabaseItem> records =
+          database->Read_Configuration(make, model, option, &read_valid, true);
+      if (!read_valid || records.size() != standards.size())
+      {
+        return Fail(database_failure());
+      }
+      for (int standard_index = 0; standard_index < standards.size(); ++standard_index)
+      {
+        const TDatabaseItem &record = records.at(standard_index);
+        const QString &standard = standards.at(standard_index);
+        QString line;
+        for (int index = 0; index < record.Specification_Item_Count(); ++index)
         {
-          file.cancelWriting();
-          return Fail(database->Last_Error());
-        }
-        for (int standard_index = 0; standard_index < standards.size(); ++standard_index)
-        {
-          const TDatabaseItem &record = records.at(standard_index);
-          const int item_count = record.Specification_Item_Count();
-          if (item_count == 0)
+          const TSpecificationItem item = record.Specification_Item(index);
+          // A row whose component the catalogue no longer names, or whose text no longer
+          // reads, would come back as another value or not at all.
+          if (item.name.isEmpty())
           {
+            Add_Warning(0, QStringLiteral("%1, %2: a value of a component that the catalogue "
+                                          "does not name; not exported")
+                               .arg(Quoted(machine), standard));
             continue;
           }
-          content += make;
-          content += QLatin1Char(',');
-          content += model;
-          content += QLatin1Char(',');
-          content += option;
-          content += QLatin1Char(',');
-          content += standards.at(standard_index);
-          for (int index = 0; index < item_count; ++index)
+          if (!item.expression.Is_Storable())
           {
-            const TSpecificationItem item = record.Specification_Item(index);
-            content += QLatin1Char(',');
-            content += item.name;
-            content += QLatin1Char(':');
-            content += item.expression.Expression_Text(TExpressionItem::UNITS_MM);
+            Add_Warning(0, QStringLiteral("%1, %2, %3: the stored value cannot be read; not "
+                                          "exported")
+                               .arg(Quoted(machine), standard, item.name));
+            continue;
           }
-          content += QLatin1Char('\n');
+          line += QLatin1Char(',');
+          line += item.name;
+          line += QLatin1Char(':');
+          line += item.expression.Expression_Text(TExpressionItem::UNITS_MM);
         }
+        if (line.isEmpty())
+        {
+          continue;
+        }
+        // A make that begins like a comment is quoted: the reader's cleaning drops the quotes,
+        // older readers' too.
+        if (names[0].startsWith(QLatin1Char('#')))
+        {
+          content += QLatin1Char('"') + names[0] + QLatin1Char('"');
+        }
+        else
+        {
+          content += names[0];
+        }
+        content += QLatin1Char(',');
+        content += names[1];
+        content += QLatin1Char(',');
+        content += names[2];
+        content += QLatin1Char(',');
+        content += standard;
+        content += line;
+        content += QLatin1Char('\n');
       }
     }
     Report_Progress(make_index + 1, make_count);
   }
 
-  // Latin-1 keeps the file readable by older readers; a name outside it needs UTF-8, marked so
-  // that the reader cannot take it for Latin-1.
+  // Latin-1 keeps the file readable by older readers. A name outside it, or one whose Latin-1
+  // bytes would read back as other characters (UTF-8 look-alikes such as "\xc3\xa9"), needs
+  // UTF-8, marked so that no reader takes it for Latin-1.
   bool fits_latin1 = true;
   for (const QChar character : qAsConst(content))
   {
@@ -201,8 +348,15 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
       break;
     }
   }
-  const QByteArray bytes =
-      fits_latin1 ? content.toLatin1() : QByteArrayLiteral("\xef\xbb\xbf") + content.toUtf8();
+  QByteArray bytes;
+  if (fits_latin1)
+  {
+    bytes = content.toLatin1();
+  }
+  if (!fits_latin1 || Decode(bytes) != content)
+  {
+    bytes = QByteArrayLiteral("\xef\xbb\xbf") + content.toUtf8();
+  }
 
   // A full disk or a size limit shows first as a short write, which carries no reason; writing
   // the rest brings out the failure with its reason. Nothing is committed after a failure.
@@ -233,30 +387,199 @@ QString TExchangeFile::Decode(const QByteArray &bytes)
 {
   if (QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr))
   {
-    return codec->toUnicode(bytes);
+    return codec->toUnicode(bytes.constData(), bytes.size());
   }
-  QTextCodec *utf8 = QTextCodec::codecForName("UTF-8");
-  QTextCodec::ConverterState state;
-  const QString text = utf8->toUnicode(bytes.constData(), bytes.size(), &state);
-  if (state.invalidChars == 0 && state.remainingChars == 0)
+  QString text;
+  if (Decode_Utf8(bytes.constData(), bytes.size(), &text))
   {
     return text;
   }
-  return QString::fromLatin1(bytes);
+  // A file put together from several sources: each line in the encoding it reads in. Line ends
+  // are single bytes in both, so the pieces join up again.
+  text.clear();
+  text.reserve(bytes.size());
+  const int size = bytes.size();
+  int start = 0;
+  while (start < size)
+  {
+    int end = start;
+    while (end < size && bytes.at(end) != '\n' && bytes.at(end) != '\r')
+    {
+      ++end;
+    }
+    end = qMin(end + 1, size);
+    QString piece;
+    if (!Decode_Utf8(bytes.constData() + start, end - start, &piece))
+    {
+      piece = QString::fromLatin1(bytes.constData() + start, end - start);
+    }
+    text += piece;
+    start = end;
+  }
+  return text;
 }
 
-int TExchangeFile::Expression_Types(const QString &standard, const QString &component)
+bool TExchangeFile::Read_Catalogue()
 {
-  // The catalogue does not change during a run, so each pair is looked up once.
-  const QString key = standard + QChar(0) + component;
-  const auto found = d_expression_types.constFind(key);
-  if (found != d_expression_types.constEnd())
+  TDatabase *database = d_database;
+  d_catalogue.clear();
+  bool valid = false;
+  const QStringList standards = database->Standard_Types(&valid);
+  if (!valid)
   {
-    return found.value();
+    return false;
   }
-  const int types = d_database->Component_Type_Expression_Types(standard, component);
-  d_expression_types.insert(key, types);
-  return types;
+  for (const QString &standard : standards)
+  {
+    const QStringList components = database->Component_Types(standard, &valid);
+    const int standard_id = database->Standard_Type_Id(standard);
+    if (!valid || standard_id < 0)
+    {
+      return false;
+    }
+    QHash<QString, int> &masks = d_catalogue[standard];
+    for (const QString &component : components)
+    {
+      // The components were just listed: a look-up that fails is a read that failed, and the
+      // name comes back only when the component's row was read.
+      const int component_id = database->Component_Type_Id(standard_id, component);
+      if (component_id < 0 || database->Component_Type_Name(standard_id, component_id) != component)
+      {
+        return false;
+      }
+      masks.insert(component, database->Component_Type_Expression_Types(standard_id, component_id));
+    }
+  }
+  return true;
+}
+
+QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, QString *note) const
+{
+  QStringList problems;
+  int problem_count = 0;
+  const auto problem = [&problems, &problem_count](const QString &text)
+  {
+    if (++problem_count <= LINE_PROBLEMS)
+    {
+      problems.append(text);
+    }
+  };
+
+  const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
+  if (fields.size() < 5)
+  {
+    return QStringLiteral("fewer than five fields");
+  }
+  static const char *const NAME_KINDS[] = {"make", "model", "option"};
+  QString names[3];
+  for (int index = 0; index < 3; ++index)
+  {
+    names[index] = TDatabaseItem::Cleaned_Name(fields.at(index));
+    if (names[index].isEmpty())
+    {
+      problem(QStringLiteral("%1 %2 is empty or holds a control character")
+                  .arg(QLatin1String(NAME_KINDS[index]), Quoted(fields.at(index))));
+    }
+  }
+  const QString standard = TDatabaseItem::Sanitize(fields.at(3)).trimmed();
+  const auto catalogue = d_catalogue.constFind(standard);
+  if (catalogue == d_catalogue.constEnd())
+  {
+    problem(QStringLiteral("Standard type %1 does not exist").arg(Quoted(standard)));
+  }
+  record->Set_Make(names[0]);
+  record->Set_Model(names[1]);
+  record->Set_Option(names[2]);
+  record->Set_Standard(standard);
+  record->Clear_Specification_Items();
+
+  // Each component once, the first one given; the others are dropped with a note.
+  QHash<QString, int> repeats;
+  for (int index = 4; index < fields.size(); ++index)
+  {
+    const QString &field = fields.at(index);
+    if (field.isEmpty())
+    {
+      continue; // a comma at the end of the line
+    }
+    const QStringList parts = field.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    if (parts.size() != 2)
+    {
+      problem(QStringLiteral("component field %1 %2")
+                  .arg(Quoted(field), parts.size() == 1
+                                          ? QStringLiteral("has no expression")
+                                          : QStringLiteral("has more than one colon")));
+      continue;
+    }
+    const QString name = parts.at(0).trimmed();
+    const QString &text = parts.at(1);
+    const auto repeat = repeats.find(name);
+    if (repeat != repeats.end())
+    {
+      ++repeat.value();
+      continue;
+    }
+    repeats.insert(name, 1);
+    if (catalogue == d_catalogue.constEnd())
+    {
+      continue;
+    }
+    const auto accepted = catalogue->constFind(name);
+    if (accepted == catalogue->constEnd())
+    {
+      problem(QStringLiteral("Component type %1 does not exist").arg(Quoted(name)));
+      continue;
+    }
+    TSpecificationItem item;
+    item.name = name;
+    item.source = TDatabaseItem::SOURCE_MANUFACTURER;
+    const int kind = item.expression.Set_Expression(text, TExpressionItem::UNITS_MM);
+    if (kind == TExpressionItem::EXPRESSION_UNDEFINED)
+    {
+      problem(QStringLiteral("%1: %2 is not a valid expression").arg(name, Quoted(text)));
+    }
+    else if ((accepted.value() & kind) == 0)
+    {
+      problem(QStringLiteral("%1: %2 is not accepted for this component").arg(name, Quoted(text)));
+    }
+    else if (!item.expression.Is_Storable())
+    {
+      problem(
+          kind == TExpressionItem::EXPRESSION_TEMPERATURE
+              ? QStringLiteral("%1: %2 rounds to %3, outside 10 to 40 C")
+                    .arg(name, Quoted(text),
+                         item.expression.Expression_Text(TExpressionItem::UNITS_MM))
+              : QStringLiteral("%1: %2 has too many digits to be stored").arg(name, Quoted(text)));
+    }
+    else
+    {
+      record->Add_Specification_Item(item);
+    }
+  }
+  if (problem_count == 0 && record->Specification_Item_Count() == 0)
+  {
+    problem(QStringLiteral("no component field"));
+  }
+  if (problem_count > LINE_PROBLEMS)
+  {
+    const int more = problem_count - LINE_PROBLEMS;
+    problems.append(more == 1 ? QStringLiteral("1 more problem")
+                              : QStringLiteral("%1 more problems").arg(more));
+  }
+
+  QStringList repeated;
+  for (auto repeat = repeats.cbegin(); repeat != repeats.cend(); ++repeat)
+  {
+    if (repeat.value() > 1)
+    {
+      repeated.append(QStringLiteral("%1 is given %2 times, the first is kept")
+                          .arg(Cut(repeat.key(), QUOTED_LENGTH))
+                          .arg(repeat.value()));
+    }
+  }
+  repeated.sort();
+  *note = repeated.join(QStringLiteral("; "));
+  return problems.join(QStringLiteral("; "));
 }
 
 bool TExchangeFile::Import(const QString &file_name)
@@ -275,29 +598,22 @@ bool TExchangeFile::Import(const QString &file_name)
     return Fail(QStringLiteral("Cannot read file '%1': %2").arg(file_name, file.errorString()));
   }
   file.close();
+  const QStringList lines = Split_Lines(Decode(bytes));
+  const int maximum = lines.size();
 
-  const int maximum = bytes.count('\n');
-  QStringList lines = Decode(bytes).split(QLatin1Char('\n'));
-  // The line feed that ends the last line starts no line of its own.
-  if (!lines.isEmpty() && lines.constLast().isEmpty())
-  {
-    lines.removeLast();
-  }
-
-  // Records and estimates go in together or not at all.
+  // Records and estimates go in together or not at all. The catalogue is read once, in the
+  // same transaction, and every line is checked against it before it is written: a line that
+  // is wrong is skipped, so a write that fails afterwards is the database's failure.
+  const auto failure = [&file_name](const QString &reason)
+  { return QStringLiteral("Cannot import '%1': %2").arg(file_name, reason); };
   if (!database->Savepoint(IMPORT_SAVEPOINT))
   {
-    return Fail(database->Last_Error());
+    return Fail(failure(database->Last_Error()));
   }
-  bool valid = false;
-  const QStringList standard_list = database->Standard_Types(&valid);
-  if (!valid)
+  if (!Read_Catalogue())
   {
-    Fail(database->Last_Error());
-    Abandon_Savepoint(database, IMPORT_SAVEPOINT);
-    return false;
+    return Fail_Import(failure(database->Last_Error()));
   }
-  const QSet<QString> standards(standard_list.cbegin(), standard_list.cend());
 
   Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
 
@@ -305,7 +621,7 @@ bool TExchangeFile::Import(const QString &file_name)
   QSet<QString> imported_make_set;
   bool header_found = false;
   int line_number = 0;
-  for (const QString &raw_line : qAsConst(lines))
+  for (const QString &raw_line : lines)
   {
     ++line_number;
     const QString line = raw_line.simplified();
@@ -317,132 +633,62 @@ bool TExchangeFile::Import(const QString &file_name)
     {
       if (!line.startsWith(HEADER, Qt::CaseInsensitive))
       {
-        Fail(QStringLiteral("Imported CSV file does not start with the proper header line."));
-        Abandon_Savepoint(database, IMPORT_SAVEPOINT);
-        return false;
+        return Fail_Import(
+            QStringLiteral("Imported CSV file does not start with the proper header line."));
       }
       header_found = true;
       Report_Progress(line_number, maximum);
       continue;
     }
 
-    const QStringList fields = line.split(QLatin1Char(','), Qt::KeepEmptyParts);
-    if (fields.size() <= 4)
-    {
-      Add_Warning(line_number, QStringLiteral("fewer than five fields"));
-      Report_Progress(line_number, maximum);
-      continue;
-    }
-
     TDatabaseItem record;
-    record.Set_Make(fields.at(0));
-    record.Set_Model(fields.at(1));
-    record.Set_Option(fields.at(2));
-    record.Set_Standard(fields.at(3));
-    record.Sanitize_Names();
-    record.Clear_Specification_Items();
-
-    if (!standards.contains(record.Standard()))
+    QString note;
+    const QString problems = Read_Record(line, &record, &note);
+    if (!problems.isEmpty())
     {
-      Add_Warning(line_number,
-                  QStringLiteral("Standard type '%1' does not exist").arg(record.Standard()));
-      Report_Progress(line_number, maximum);
-      continue;
+      Add_Warning(0, QStringLiteral("line %1 skipped: %2").arg(line_number).arg(problems));
     }
-
-    for (int index = 4; index < fields.size(); ++index)
+    else
     {
-      const QString &field = fields.at(index);
-      if (field.isEmpty())
+      if (!note.isEmpty())
       {
-        continue;
+        Add_Warning(line_number, note);
       }
-      const QStringList parts = field.split(QLatin1Char(':'), Qt::KeepEmptyParts);
-      if (parts.size() == 1)
+      if (!database->Write_Specification(record))
       {
-        Add_Warning(line_number,
-                    QStringLiteral("component field '%1' has no expression").arg(field));
-        continue;
+        return Fail_Import(
+            failure(QStringLiteral("line %1: %2").arg(line_number).arg(database->Last_Error())));
       }
-      if (parts.size() > 2)
-      {
-        Add_Warning(line_number,
-                    QStringLiteral("component field '%1' has more than one colon").arg(field));
-        continue;
-      }
-      TSpecificationItem item;
-      item.name = parts.at(0);
-      item.source = TDatabaseItem::SOURCE_MANUFACTURER;
-      const int kind = item.expression.Set_Expression(parts.at(1), TExpressionItem::UNITS_MM);
-      const int accepted = Expression_Types(record.Standard(), item.name);
-      // An unknown component is left in so that the line fails as a whole and says why.
-      if (accepted != 0)
-      {
-        if (kind == TExpressionItem::EXPRESSION_UNDEFINED)
-        {
-          Add_Warning(
-              line_number,
-              QStringLiteral("%1: '%2' is not a valid expression").arg(item.name, parts.at(1)));
-          continue;
-        }
-        if ((accepted & kind) == 0)
-        {
-          Add_Warning(line_number, QStringLiteral("%1: '%2' is not accepted for this component")
-                                       .arg(item.name, parts.at(1)));
-          continue;
-        }
-      }
-      record.Add_Specification_Item(item);
-    }
-
-    // A failing line is taken back alone; the import goes on with the next one.
-    if (!database->Savepoint(LINE_SAVEPOINT))
-    {
-      Add_Warning(line_number, database->Last_Error());
-    }
-    else if (database->Write_Specification(record))
-    {
-      database->Release_Savepoint(LINE_SAVEPOINT);
       if (!imported_make_set.contains(record.Make()))
       {
         imported_make_set.insert(record.Make());
         imported_makes.append(record.Make());
       }
     }
-    else
-    {
-      Add_Warning(line_number, database->Last_Error());
-      Abandon_Savepoint(database, LINE_SAVEPOINT);
-    }
     Report_Progress(line_number, maximum);
   }
 
   Report_Progress_Text(QStringLiteral("Estimating Specifications.  Please wait..."));
 
+  // Every configuration of an imported make, also those the file did not mention.
   const int make_count = imported_makes.size();
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = imported_makes.at(make_index);
-    bool models_valid = false;
-    const QStringList models = database->Models(make, &models_valid);
-    if (models_valid)
+    bool valid = false;
+    const QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
+    if (!valid)
     {
-      for (const QString &model : models)
+      return Fail_Import(failure(database->Last_Error()));
+    }
+    for (const auto &configuration : configurations)
+    {
+      if (!database->Estimate_Specifications(make, configuration.first, configuration.second))
       {
-        bool options_valid = false;
-        const QStringList options = database->Options(make, model, &options_valid);
-        if (!options_valid)
-        {
-          continue;
-        }
-        for (const QString &option : options)
-        {
-          if (!database->Estimate_Specifications(make, model, option))
-          {
-            Add_Warning(0, QStringLiteral("%1, %2, %3: cannot estimate specifications: %4")
-                               .arg(make, model, option, database->Last_Error()));
-          }
-        }
+        return Fail_Import(
+            failure(QStringLiteral("cannot estimate %1: %2")
+                        .arg(Machine(make, configuration.first, configuration.second),
+                             database->Last_Error())));
       }
     }
     Report_Progress(make_index + 1, make_count + 1);
@@ -450,9 +696,7 @@ bool TExchangeFile::Import(const QString &file_name)
 
   if (!database->Release_Savepoint(IMPORT_SAVEPOINT))
   {
-    Fail(database->Last_Error());
-    Abandon_Savepoint(database, IMPORT_SAVEPOINT);
-    return false;
+    return Fail_Import(failure(database->Last_Error()));
   }
   return true;
 }

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class TDatabase;
+class TDatabaseItem;
 
 // Receives the progress of a long exchange run: the worker thread turns it into signals, the
 // command-line tool into a line on the terminal.
@@ -24,35 +25,47 @@ public:
 class TExchangeFile
 {
 public:
-  // Problems beyond this many are only counted in the warning text.
+  // Problems beyond this many lines, or beyond this much text, are only counted.
   static constexpr int MAXIMUM_WARNING_LINES = 200;
+  static constexpr int MAXIMUM_WARNING_BYTES = 60000;
 
   explicit TExchangeFile(TDatabase *database, TExchangeProgress *progress = nullptr);
 
-  // The given makes, or every make when none is given. The old file is kept after a failure.
+  // The given makes, or every make when none is given. The old file is kept after a failure;
+  // a stored value that the file cannot carry is left out with a warning.
   bool Export(const QString &file_name, const QStringList &makes = {});
-  // All or nothing: lines that cannot be stored are skipped with a warning.
+  // All or nothing: a line that is wrong is skipped with a warning, and any failure of the
+  // database ends the import with nothing of it kept.
   bool Import(const QString &file_name);
 
   QString Error_Text() const { return d_error_text; }
   bool Has_Warnings() const { return d_warning_count > 0; }
   QString Warning_Text() const;
 
+  // The text of an exchange file's bytes: by its byte-order mark, else UTF-8 when the whole
+  // file is UTF-8, else line by line, each line that is not UTF-8 as Latin-1.
+  static QString Decode(const QByteArray &bytes);
+
 private:
   bool Fail(const QString &text);
+  // Takes back everything of the import and fails.
+  bool Fail_Import(const QString &text);
   void Add_Warning(int line_number, const QString &text);
   void Report_Progress(int value, int maximum);
   void Report_Progress_Text(const QString &text);
-  static QString Decode(const QByteArray &bytes);
-  // The mask of kinds a component accepts, 0 when the standard or component is unknown.
-  int Expression_Types(const QString &standard, const QString &component);
+  // Every standard with its components and the kinds each accepts; false when a read fails.
+  bool Read_Catalogue();
+  // Fills the record from a record line; the line's problems, empty when it can be stored.
+  // *note gets what was dropped from a line that is stored.
+  QString Read_Record(const QString &line, TDatabaseItem *record, QString *note) const;
 
   TDatabase *d_database;
   TExchangeProgress *d_progress;
   QString d_error_text;
   QStringList d_warnings;
   int d_warning_count;
-  QHash<QString, int> d_expression_types;
+  int d_warning_bytes;
+  QHash<QString, QHash<QString, int>> d_catalogue;
 };
 
 #endif // METROVA_EXCHANGEFILE_H

@@ -123,14 +123,19 @@ bool Accepted_Temperature(double celsius)
   return celsius > TEMPERATURE_MINIMUM && celsius < TEMPERATURE_MAXIMUM;
 }
 
+// The longest number a text form accepts.
+constexpr int MAXIMUM_NUMBER_LENGTH = 9;
+
+// A value with the given number of decimals, or with one more where the value needs it and the
+// number still fits: the shorter text stays wherever it holds the value.
 QString Fixed(double value, int precision)
 {
-  return QString::number(value, 'f', precision);
-}
-
-QString General(double value)
-{
-  return QString::number(value, 'g', 6);
+  const QString longer = QString::number(value, 'f', precision + 1);
+  if (longer.endsWith(QLatin1Char('0')) || longer.size() > MAXIMUM_NUMBER_LENGTH)
+  {
+    return QString::number(value, 'f', precision);
+  }
+  return longer;
 }
 } // namespace
 
@@ -284,13 +289,9 @@ QString TExpressionItem::Expression_Text(int units) const
   }
 
   const bool micrometres = (units == UNITS_UM);
-  const double scale = micrometres ? UNITS_SCALE : 1.0;
-  const int value_precision = micrometres ? 1 : 4;
-  const int coefficient_precision = micrometres ? 2 : 5;
-
-  const auto value = [&](int index) { return Fixed(d_components[index] * scale, value_precision); };
-  const auto coefficient = [&](int index)
-  { return Fixed(d_components[index] * scale, coefficient_precision); };
+  const auto value = [&](int index) { return Value_Text(d_components[index], units); };
+  const auto coefficient = [&](int index) { return Coefficient_Text(d_components[index], units); };
+  const auto divisor = [&](int index) { return Divisor_Text(d_components[index]); };
 
   switch (d_expression_type)
   {
@@ -299,22 +300,38 @@ QString TExpressionItem::Expression_Text(int units) const
   case EXPRESSION_CONSTANT:
     return value(0);
   case EXPRESSION_FIXED_LENGTH:
-    return QStringLiteral("%1/%2").arg(value(0), General(d_components[1]));
+    return QStringLiteral("%1/%2").arg(value(0), divisor(1));
   case EXPRESSION_LINEAR:
-    return QStringLiteral("%1+%2L/%3").arg(value(0), value(1), General(d_components[2]));
+    return QStringLiteral("%1+%2L/%3").arg(value(0), value(1), divisor(2));
   case EXPRESSION_LINEAR_MAXIMUM:
-    return QStringLiteral("%1+%2L/%3|%4")
-        .arg(value(0), value(1), General(d_components[2]), value(3));
+    return QStringLiteral("%1+%2L/%3|%4").arg(value(0), value(1), divisor(2), value(3));
   case EXPRESSION_FIXED_LENGTH_TEMPERATURE:
-    return QStringLiteral("(%1+%2Td)/%3").arg(value(0), coefficient(1), General(d_components[2]));
+    return QStringLiteral("(%1+%2Td)/%3").arg(value(0), coefficient(1), divisor(2));
   case EXPRESSION_LINEAR_TEMPERATURE:
     return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
-        .arg(value(0), coefficient(1), value(2), coefficient(3), General(d_components[4]));
+        .arg(value(0), coefficient(1), value(2), coefficient(3), divisor(4));
   case EXPRESSION_TEMPERATURE:
-    return QStringLiteral("%1 C").arg(Fixed(d_components[0], 2));
+    // Whole hundredths of a degree, as ever: the range bounds are what matters here.
+    return QStringLiteral("%1 C").arg(QString::number(d_components[0], 'f', 2));
   default:
     return QString();
   }
+}
+
+QString TExpressionItem::Value_Text(double millimetres, int units)
+{
+  return units == UNITS_UM ? Fixed(millimetres * UNITS_SCALE, 1) : Fixed(millimetres, 4);
+}
+
+QString TExpressionItem::Coefficient_Text(double millimetres, int units)
+{
+  return units == UNITS_UM ? Fixed(millimetres * UNITS_SCALE, 2) : Fixed(millimetres, 5);
+}
+
+QString TExpressionItem::Divisor_Text(double divisor)
+{
+  // General notation, so that a whole divisor prints as 1000, never as 1000.0 or 1e+03.
+  return QString::number(divisor, 'g', 6);
 }
 
 double TExpressionItem::Component(int index, int units) const

@@ -31,6 +31,12 @@ public:
   QString Expression_Text(int units) const;
   int Expression_Type() const { return d_expression_type; }
   double Component(int index, int units) const;
+  // The number forms of the texts, for everything that builds one: an error value and a Td
+  // coefficient, given in millimetres and written in the units, and a divisor. A value keeps one
+  // decimal more than the plain form (0.01 um) where it needs it.
+  static QString Value_Text(double millimetres, int units);
+  static QString Coefficient_Text(double millimetres, int units);
+  static QString Divisor_Text(double divisor);
   // Whether the millimetre text, as the database and the exchange file keep it, reads back as
   // this kind: a value too large for the text form, or a temperature that rounds onto a bound,
   // does not.

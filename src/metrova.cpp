@@ -525,7 +525,13 @@ void TMetrova::Edit_Specification()
   QList<TEditorRow> rows;
   if (!TSpecificationEdit::Read_Rows(d_database, selected_make, selected_model, selected_option,
                                      &rows))
+  {
+    // Opening the editor on rows that could not be read would offer to save them as empty.
+    d_message_box->Show(QStringLiteral("Read Error"),
+                        QStringLiteral("Cannot read the specification."), d_database->Last_Error(),
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
     return;
+  }
 
   d_specification_editor_dialog->Set_Data(d_database, selected_make, selected_model,
                                           selected_option, rows);

@@ -68,34 +68,35 @@ const TConstantRule CONSTANT_RULES[] = {
     {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
 };
 
-// The number formats of millimetre texts: error values, Td coefficients and divisors.
-QString Fixed_4(double value)
+// The numbers of millimetre texts exactly as an expression writes them: error values, Td
+// coefficients and divisors.
+QString Value(double value)
 {
-  return QString::number(value, 'f', 4);
+  return TExpressionItem::Value_Text(value, TExpressionItem::UNITS_MM);
 }
-QString Fixed_5(double value)
+QString Coefficient(double value)
 {
-  return QString::number(value, 'f', 5);
+  return TExpressionItem::Coefficient_Text(value, TExpressionItem::UNITS_MM);
 }
-QString General(double value)
+QString Divisor(double value)
 {
-  return QString::number(value, 'g', 6);
+  return TExpressionItem::Divisor_Text(value);
 }
 
 QString Linear_Text(double a, double b, double n)
 {
-  return QStringLiteral("%1+%2L/%3").arg(Fixed_4(a), Fixed_4(b), General(n));
+  return QStringLiteral("%1+%2L/%3").arg(Value(a), Value(b), Divisor(n));
 }
 
 QString Linear_Maximum_Text(double a, double b, double n, double m)
 {
-  return QStringLiteral("%1+%2L/%3|%4").arg(Fixed_4(a), Fixed_4(b), General(n), Fixed_4(m));
+  return QStringLiteral("%1+%2L/%3|%4").arg(Value(a), Value(b), Divisor(n), Value(m));
 }
 
 QString Temperature_Text(double a, double b, double c, double d, double n)
 {
   return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
-      .arg(Fixed_4(a), Fixed_5(b), Fixed_4(c), Fixed_5(d), General(n));
+      .arg(Value(a), Coefficient(b), Value(c), Coefficient(d), Divisor(n));
 }
 
 // A length error of kind 4, 8 or 32 with its error values scaled; Td coefficients never scale.
@@ -185,8 +186,8 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
       if (repeatability.available)
       {
         text = QStringLiteral("%1+0.00000Td+(%2+%3Td)L/%4")
-                   .arg(Fixed_4(repeatability.value), Fixed_4(value(0) / 2.0), Fixed_5(value(1)),
-                        General(value(2)));
+                   .arg(Value(repeatability.value), Value(value(0) / 2.0), Coefficient(value(1)),
+                        Divisor(value(2)));
       }
     }
     else
@@ -218,7 +219,7 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     for (int index = 0; index < rule.target_count; ++index)
     {
       const TConstantTarget &target = rule.targets[index];
-      Add_Derived_Item(pending, target.target, item, target.component, Fixed_4(target.factor * a));
+      Add_Derived_Item(pending, target.target, item, target.component, Value(target.factor * a));
     }
     return;
   }

@@ -261,7 +261,15 @@ void TestCommands::editorSaveFails()
     QVERIFY(Save_In_Editor({"CMMA|G|1.2"}, {}));
     QVERIFY(Take_Messages().isEmpty());
     QVERIFY(Tree_Rows(Tree()).contains(QStringLiteral("CMMA|G|1.2|MFG")));
+    return;
   }
+
+  // Rows that cannot be read are not offered for editing: saving them would empty the machine.
+  QVERIFY(TestSupport::Execute_On_File(
+      d_catalogue, QStringLiteral("ALTER TABLE specification RENAME TO hidden_specification")));
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Action("edit_specification")->trigger();
+  QCOMPARE(Take_Messages(), QStringList{"Warning: Read Error / Cannot read the specification."});
 }
 
 void TestCommands::editorDiscard_data()

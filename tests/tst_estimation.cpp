@@ -132,8 +132,8 @@ void TEstimationTest::conversion_rules_data()
       {"10360 Rpt=0.0015#1", "10360 R0=0.0030#1", "CMMA Repeat=0.0030#1"});
   row("CMMA Repeat", "CMMA Repeat=3.0",
       {"B89.4.1 Repeat=0.0015#1", "10360 Rpt=0.0015#1", "10360 R0=0.0030#1"});
-  row("CMMA Repeat halving rounds half up", "CMMA Repeat=1.5",
-      {"B89.4.1 Repeat=0.0008#1", "10360 Rpt=0.0008#1", "10360 R0=0.0015#1"});
+  row("CMMA Repeat halving keeps 0.01 um", "CMMA Repeat=1.5",
+      {"B89.4.1 Repeat=0.00075#1", "10360 Rpt=0.00075#1", "10360 R0=0.0015#1"});
   row("10360 Pftu", "10360 Pftu=2.2", {"VDIVDE_2617 V3=0.0022#1"});
   row("VDIVDE_2617 V3", "VDIVDE_2617 V3=1.8", {"10360 Pftu=0.0018#1"});
 

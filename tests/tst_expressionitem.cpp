@@ -30,7 +30,7 @@ class TestExpressionItem : public QObject
 private slots:
   void parse_data();
   void parse();
-  void component_units();
+  void long_numbers();
 };
 
 void TestExpressionItem::parse_data()
@@ -41,6 +41,7 @@ void TestExpressionItem::parse_data()
   QTest::addColumn<QString>("components");
   QTest::addColumn<QString>("millimetres"); // the texts shown, for texts typed in micrometres
   QTest::addColumn<QString>("micrometres");
+  QTest::addColumn<bool>("storable"); // whether the millimetre text reads back as the kind
 
   struct TCase
   {
@@ -63,9 +64,14 @@ void TestExpressionItem::parse_data()
       {"(2+0.5Td)/300", UM, 16, "0.002 0.0005 300", "(0.0020+0.00050Td)/300", "(2.0+0.50Td)/300"},
       {"1+0.1Td+(2+0.2Td)L/1000", UM, 32, "0.001 0.0001 0.002 0.0002 1000",
        "0.0010+0.00010Td+(0.0020+0.00020Td)L/1000", "1.0+0.10Td+(2.0+0.20Td)L/1000"},
+      // Values finer than the plain texts keep one more decimal.
+      {"0.25+L/666|0.75", UM, 8, "0.00025 0.001 666 0.00075", "0.00025+0.0010L/666|0.00075",
+       "0.25+1.0L/666|0.75"},
+      {"(0.35+0.125Td)/300", UM, 16, "0.00035 0.000125 300", "(0.00035+0.000125Td)/300",
+       "(0.35+0.125Td)/300"},
+      {"0.01", UM, 1, "0.00001", "0.00001", "0.01"},
       {"5/500", UM, 2, "0.005 500", "0.0050/500", "5.0/500"},
       {"2", UM, 1, "0.002", "0.0020", "2.0"},
-      {"123456789", MM, 1, "123456789", "", ""},
       {"1+2L/01000", MM, 4, "1 2 1000", "", ""},
       {"25C", UM, 64, "25", "", ""},
       {"25,", MM, 64, "25", "", ""},
@@ -80,17 +86,29 @@ void TestExpressionItem::parse_data()
       "1.5+3.3L/123456", "1.5e3", "-1.5", "", "1234567890", "1.5+3.3L/1000.5", "(2+0.5td)/300",
       "1+0.1Td+(2+0.2Td)L/1000|8", "1.5\n", "1.5\t", "1,5", ".", "1..5+3.3L/1000", "2.5+3.3L/1000|.", "(.+0.5Td)/300",
       "1+0.1Td+(2+..Td)L/1000", "./500", "1..5C", "1.5+L/1000|1.2.3"};
+  // Values the stored text cannot hold: too many digits, or a temperature that rounds onto a
+  // bound.
+  const TCase unstorable[] = {{"12345", MM, 1, "12345", "", ""},
+                              {"123456789", MM, 1, "123456789", "", ""},
+                              {"1+2L/1000|10000", MM, 8, "1 2 1000 10000", "", ""},
+                              {"39.999C", MM, 64, "39.999", "", ""},
+                              {"50.001F", MM, 64, "10.000555555555556", "", ""}};
   // clang-format on
   for (const TCase &c : cases)
   {
-    QTest::addRow("%s %d", c.text, c.units)
-        << c.text << c.units << c.kind << c.components << c.millimetres << c.micrometres;
+    QTest::addRow("%s %d", c.text, c.units) << c.text << c.units << c.kind << c.components
+                                            << c.millimetres << c.micrometres << (c.kind != 0);
+  }
+  for (const TCase &c : unstorable)
+  {
+    QTest::addRow("unstorable %s", c.text)
+        << c.text << c.units << c.kind << c.components << c.millimetres << c.micrometres << false;
   }
   for (const char *text : no_form)
   {
     QTest::addRow("no form '%s'", text) << text << UM << 0 << ""
                                         << ""
-                                        << "";
+                                        << "" << false;
   }
 }
 
@@ -102,6 +120,7 @@ void TestExpressionItem::parse()
   QFETCH(QString, components);
   QFETCH(QString, millimetres);
   QFETCH(QString, micrometres);
+  QFETCH(bool, storable);
 
   // Each form writes only its own components; a text that matches nothing writes none.
   const QStringList earlier = {"1", "0.1", "2", "0.2", "1000"};
@@ -111,6 +130,7 @@ void TestExpressionItem::parse()
   QCOMPARE(item.Expression_Type(), kind);
   const QStringList written = components.split(' ', Qt::SkipEmptyParts);
   Verify_Components(item, (written + earlier.mid(written.size())).join(' '));
+  QCOMPARE(item.Is_Storable(), storable);
   if (millimetres.isEmpty())
     return;
 
@@ -132,16 +152,12 @@ void TestExpressionItem::parse()
   QCOMPARE(stored.Expression_Text(UM), micrometres);
 }
 
-void TestExpressionItem::component_units()
+void TestExpressionItem::long_numbers()
 {
-  TExpressionItem item;
-  QCOMPARE(item.Expression_Type(), int(TExpressionItem::EXPRESSION_UNDEFINED));
-  Verify_Components(item, QStringLiteral("0 0 0 0 0"));
-
-  item.Set_Expression(QStringLiteral("2.5+3.3L/1000|8"), UM);
-  QCOMPARE(item.Component(3, UM), item.Component(3, MM) * 1000.0);
-  // Scaled whatever the component's role, so divisors are read in millimetres.
-  QCOMPARE(item.Component(2, UM), 1000000.0);
+  // The finer form of these would not fit the nine characters a number may have: the plain
+  // one stays.
+  QCOMPARE(TExpressionItem::Value_Text(1234.56785, MM), QString("1234.5678"));
+  QCOMPARE(TExpressionItem::Coefficient_Text(123.456785, MM), QString("123.45678"));
 }
 
 QTEST_GUILESS_MAIN(TestExpressionItem)

@@ -3,6 +3,7 @@
 // the message, that the stored rows are what they were, and that the file is sound.
 
 #include "database.h"
+#include "exchangefile.h"
 #include "faultsupport.h"
 #include "specificationedit.h"
 
@@ -33,6 +34,21 @@ QString Read_Failure(TDatabase *database, const QString &what)
   const QString failure = what + database->Last_Error();
   bool valid = false;
   return database->Makes(&valid).size() == 2 ? failure : "unusable after a failed read: " + failure;
+}
+
+// An exchange file of 20,000 configurations of new makes, readable by everybody.
+QString &Exchange_File()
+{
+  static QString file_name;
+  return file_name;
+}
+
+// What an export replaces; it must stay as it was when the export fails.
+const QByteArray OLD_EXPORT = "an older export\n";
+
+QString Export_File(TDatabase *database)
+{
+  return QFileInfo(database->File_Name()).dir().filePath("export.csv");
 }
 
 const QMap<QString, TAction> &Actions()
@@ -87,6 +103,22 @@ const QMap<QString, TAction> &Actions()
            return Read_Failure(database, QString());
          return rows.isEmpty() ? QStringLiteral("no rows") : QString();
        }},
+      {"Import",
+       [](TDatabase *database)
+       {
+         TExchangeFile exchange(database);
+         return exchange.Import(Exchange_File()) ? QString() : exchange.Error_Text();
+       }},
+      {"Export",
+       [](TDatabase *database)
+       {
+         TExchangeFile exchange(database);
+         if (exchange.Export(Export_File(database)))
+           return QString();
+         return (File_Bytes(Export_File(database)) == OLD_EXPORT ? QString()
+                                                                 : QString("old file changed: ")) +
+                exchange.Error_Text();
+       }},
       // The lists and a machine's rows; a failed read must not pass for an empty list.
       {"reads",
        [](TDatabase *database)
@@ -122,6 +154,7 @@ private:
   QString Run(const QString &action);
 
   TTestDatabase d_template;
+  QTemporaryDir d_exchange;
   std::unique_ptr<QTemporaryDir> d_folder;
   QString d_file;
 };
@@ -141,6 +174,19 @@ void TestFaults::initTestCase()
     QVERIFY(d_template.Write("Beta", QStringLiteral("Filler %1").arg(model), "S",
                              {"10360 E0=1+2L/1000 R0=1"}));
   d_template->Close();
+
+  QByteArray lines = "MetrovaDatabase:Version=1:Format=CSV\n\n";
+  for (int configuration = 0; configuration < 20000; ++configuration)
+    lines += QStringLiteral("Make %1,Model %2,Option %3,10360,E0:0.0015+0.0033L/1000,Pftu:0.0020,"
+                            "R0:0.0030\n")
+                 .arg(configuration / 40)
+                 .arg(configuration / 4 % 10)
+                 .arg(configuration % 4)
+                 .toLatin1();
+  Exchange_File() = d_exchange.filePath("exchange.csv");
+  QVERIFY(Write_File(Exchange_File(), lines));
+  QVERIFY(QFile::setPermissions(d_exchange.path(), QFile::Permissions(0x7555)) &&
+          QFile::setPermissions(Exchange_File(), QFile::Permissions(0x6444)));
 }
 
 void TestFaults::init()
@@ -148,6 +194,7 @@ void TestFaults::init()
   d_folder = std::make_unique<QTemporaryDir>();
   d_file = d_folder->filePath("catalogue.db");
   QVERIFY(QFile::copy(d_template.Path("catalogue.db"), d_file));
+  QVERIFY(Write_File(d_folder->filePath("export.csv"), OLD_EXPORT));
 }
 
 QString TestFaults::Run(const QString &action)
@@ -193,6 +240,17 @@ void TestFaults::faults_data()
   for (const char *action : {"Write_Specification", "Estimate_Specifications"})
     row("damaged page", action, damaged);
   row("another program's file", "reads", "an SQLite database of another program");
+
+  // The import stops at the first failure, part-way through its 20,000 lines; the export keeps
+  // the old file. An export only reads, so another program's write lock does not stop it.
+  row("file size limit part-way", "Import",
+      "^Cannot import '.*': line [0-9]{3,}: .*(" + full + ")");
+  row("file size limit part-way", "Export", "^Cannot write file '.*': File too large$");
+  row("another user's file", "Import", "^Cannot import '.*': .*" + read_only);
+  row("write lock", "Import", "^Cannot import '.*': " + locked);
+  row("write lock", "Export", "");
+  row("damaged page", "Import", "^Cannot import '.*': .*" + damaged);
+  row("damaged page", "Export", "^Cannot export to '.*': " + damaged);
 }
 
 void TestFaults::faults()
@@ -231,6 +289,10 @@ void TestFaults::faults()
     QString result;
     if (fault == "file size limit")
       result = Child_Report([&]() { return Run(action); }, limit);
+    else if (fault == "file size limit part-way")
+      // The catalogue may not grow at all; the export's file may not reach its full size.
+      result = Child_Report([&]() { return Run(action); },
+                            action == "Export" ? 1024 : QFileInfo(d_file).size());
     else if (fault == "another user's file")
       result = Run_As_Nobody([&]() { return Run(action); });
     else
