@@ -3,6 +3,10 @@
 #include "database.h"
 #include "exchangefile.h"
 
+#include <QHash>
+
+#include <algorithm>
+
 namespace
 {
 // Ends the read transaction however the read ends.
@@ -23,14 +27,26 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
                             bool manufacturer_only, TExchangeProgress *progress,
                             const TVisit &visit, QString *error)
 {
-  if (!database->Begin_Read_Transaction())
+  // A read that fails is the database's failure: a file without that part would pass for a
+  // complete export.
+  const auto failure = [database, error]()
   {
     *error = database->Last_Error();
     return false;
+  };
+  if (!database->Begin_Read_Transaction())
+  {
+    return failure();
   }
   const TReadTransactionEnd end_read(database);
 
-  bool valid = true;
+  bool valid = false;
+  const QStringList standards = database->Standard_Types(&valid);
+  if (!valid)
+  {
+    return failure();
+  }
+  valid = true;
   QStringList makes = export_makes.isEmpty() ? database->Makes(&valid) : export_makes;
   makes.sort(Qt::CaseSensitive);
   if (progress)
@@ -39,28 +55,37 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
   }
   if (!valid)
   {
-    *error = QStringLiteral("Cannot read the list of makes from the database.");
-    return false;
+    return failure();
   }
 
   const int make_count = makes.size();
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = makes.at(make_index);
-    const QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
+    QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
     if (!valid)
     {
-      *error = database->Last_Error();
-      return false;
+      return failure();
     }
-    for (const QPair<QString, QString> &configuration : configurations)
+    // Model by model, each model and option in the order of its first row.
+    QHash<QString, int> model_order;
+    for (const auto &configuration : qAsConst(configurations))
+    {
+      model_order.insert(configuration.first,
+                         model_order.value(configuration.first, model_order.size()));
+    }
+    std::stable_sort(
+        configurations.begin(), configurations.end(),
+        [&model_order](const QPair<QString, QString> &first, const QPair<QString, QString> &second)
+        { return model_order.value(first.first) < model_order.value(second.first); });
+
+    for (const auto &configuration : qAsConst(configurations))
     {
       const QList<TDatabaseItem> records = database->Read_Configuration(
           make, configuration.first, configuration.second, &valid, manufacturer_only);
-      if (!valid)
+      if (!valid || records.size() != standards.size())
       {
-        *error = database->Last_Error();
-        return false;
+        return failure();
       }
       visit(make, configuration.first, configuration.second, records);
     }

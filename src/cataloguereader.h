@@ -20,9 +20,10 @@ public:
   using TVisit = std::function<void(const QString &make, const QString &model,
                                     const QString &option, const QList<TDatabaseItem> &records)>;
 
-  // Visits every configuration of the given makes, or of all makes when none are given, the
-  // makes sorted, with the records of every standard; reports the makes done as progress. False,
-  // with *error set, when the database fails: a file without that part would pass for complete.
+  // Visits every configuration of the given makes, or of all makes when none are given: the
+  // makes sorted, within a make model by model, with the records of every standard (in the
+  // order of Standard_Types, empty where a standard has no rows). Reports the makes done as
+  // progress. False, with the database's reason in *error, when a read fails.
   static bool Read(TDatabase *database, const QStringList &makes, bool manufacturer_only,
                    TExchangeProgress *progress, const TVisit &visit, QString *error);
 };

@@ -1,11 +1,13 @@
 #ifndef METROVA_EXCHANGEFILE_H
 #define METROVA_EXCHANGEFILE_H
 
+#include "warninglist.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 
+class TCatalogueImport;
 class TDatabase;
 class TDatabaseItem;
 
@@ -26,8 +28,8 @@ class TExchangeFile
 {
 public:
   // Problems beyond this many lines, or beyond this much text, are only counted.
-  static constexpr int MAXIMUM_WARNING_LINES = 200;
-  static constexpr int MAXIMUM_WARNING_BYTES = 60000;
+  static constexpr int MAXIMUM_WARNING_LINES = TWarningList::MAXIMUM_LINES;
+  static constexpr int MAXIMUM_WARNING_BYTES = TWarningList::MAXIMUM_BYTES;
 
   explicit TExchangeFile(TDatabase *database, TExchangeProgress *progress = nullptr);
 
@@ -39,8 +41,8 @@ public:
   bool Import(const QString &file_name);
 
   QString Error_Text() const { return d_error_text; }
-  bool Has_Warnings() const { return d_warning_count > 0; }
-  QString Warning_Text() const;
+  bool Has_Warnings() const { return !d_warnings.Is_Empty(); }
+  QString Warning_Text() const { return d_warnings.Text(); }
 
   // The text of an exchange file's bytes: by its byte-order mark, else UTF-8 when the whole
   // file is UTF-8, else line by line, each line that is not UTF-8 as Latin-1.
@@ -48,24 +50,17 @@ public:
 
 private:
   bool Fail(const QString &text);
-  // Takes back everything of the import and fails.
-  bool Fail_Import(const QString &text);
-  void Add_Warning(int line_number, const QString &text);
   void Report_Progress(int value, int maximum);
-  void Report_Progress_Text(const QString &text);
-  // Every standard with its components and the kinds each accepts; false when a read fails.
-  bool Read_Catalogue();
-  // Fills the record from a record line; the line's problems, empty when it can be stored.
-  // *note gets what was dropped from a line that is stored.
-  QString Read_Record(const QString &line, TDatabaseItem *record, QString *note) const;
+  // Fills the record from a record line, checked against the import's catalogue; the line's
+  // problems, empty when it can be stored. *note gets what was dropped from a line that is
+  // stored.
+  QString Read_Record(const QString &line, const TCatalogueImport &import, TDatabaseItem *record,
+                      QString *note) const;
 
   TDatabase *d_database;
   TExchangeProgress *d_progress;
   QString d_error_text;
-  QStringList d_warnings;
-  int d_warning_count;
-  int d_warning_bytes;
-  QHash<QString, QHash<QString, int>> d_catalogue;
+  TWarningList d_warnings;
 };
 
 #endif // METROVA_EXCHANGEFILE_H

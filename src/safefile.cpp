@@ -9,9 +9,10 @@ bool TSafeFile::Fail(const QString &text)
   return false;
 }
 
-bool TSafeFile::Open()
+bool TSafeFile::Open(bool text)
 {
-  if (!d_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+  if (!d_file.open(text ? QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Text
+                        : QIODevice::WriteOnly | QIODevice::Unbuffered))
   {
     return Fail(QStringLiteral("Cannot open file '%1' for writing: %2")
                     .arg(d_file.fileName(), d_file.errorString()));

@@ -12,8 +12,9 @@ class TSafeFile
 public:
   explicit TSafeFile(const QString &file_name);
 
-  // Opened before the content is built, so that an unwritable place fails at once.
-  bool Open();
+  // Opened before the content is built, so that an unwritable place fails at once. In text mode
+  // line feeds are written as the platform ends lines.
+  bool Open(bool text = false);
   bool Commit(const QByteArray &bytes);
   QString Error_Text() const { return d_error_text; }
 
