@@ -17,8 +17,13 @@ class TQifExchange
 public:
   explicit TQifExchange(TDatabase *database, TExchangeProgress *progress = nullptr);
 
-  // The given makes, or every make when none is given. The old file is kept after a failure.
+  // The given makes, or every make when none is given. The old file is kept after a failure;
+  // what QIF cannot carry is left out with a warning.
   bool Export(const QString &file_name, const QStringList &makes = {});
+  // The document's Cartesian CMMs as manufacturer rows of 10360, all or nothing as the CSV
+  // import: a device that cannot be used is skipped with a warning naming it, and any failure
+  // of the database takes back everything of the import.
+  bool Import(const QString &file_name);
 
   QString Error_Text() const { return d_error_text; }
   bool Has_Warnings() const { return !d_warnings.Is_Empty(); }
@@ -26,6 +31,7 @@ public:
 
 private:
   bool Fail(const QString &text);
+  void Report_Progress(int value, int maximum);
 
   TDatabase *d_database;
   TExchangeProgress *d_progress;

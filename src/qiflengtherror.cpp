@@ -6,8 +6,8 @@
 
 namespace
 {
-// Stored texts hold error values to 4 decimals of a millimetre and divisors of up to 5 digits.
-constexpr double STEPS_PER_MILLIMETRE = 1e4;
+// Stored texts hold error values to 0.01 um at best, and divisors of up to 5 digits.
+constexpr double STEPS_PER_MILLIMETRE = 1e5;
 constexpr qint64 MAXIMUM_DIVISOR = 99999;
 // A rate's B and N are found in the usual divisors first, so that a rate reads as it was typed.
 constexpr qint64 USUAL_DIVISORS[] = {1000, 300, 500, 100, 200, 250, 400, 150, 600, 800, 2000};
@@ -47,8 +47,9 @@ bool Is_Whole(double value)
   return std::fabs(value - std::round(value)) <= 1e-6 + 1e-12 * std::fabs(value);
 }
 
-// The divisor N and the steps B per N millimetres that hold a rate: a usual divisor when one
-// holds it exactly, else the fraction closest to it with a divisor that a text can hold.
+// The divisor N and the steps B per N millimetres that hold a rate, B in whole steps: a usual
+// divisor when one holds it exactly, else the fraction closest to it with a divisor that a text
+// can hold.
 void Rate_Fraction(double rate, double *steps, qint64 *divisor)
 {
   const double steps_per_millimetre = rate * STEPS_PER_MILLIMETRE;
@@ -92,9 +93,9 @@ void Rate_Fraction(double rate, double *steps, qint64 *divisor)
   *divisor = static_cast<qint64>(bound_closer ? q_bound : q1);
 }
 
-QString Fixed_4(double value)
+QString Value_Text(double millimetres)
 {
-  return QString::number(value, 'f', 4);
+  return TExpressionItem::Value_Text(millimetres, TExpressionItem::UNITS_MM);
 }
 } // namespace
 
@@ -182,20 +183,23 @@ TExpressionItem TQifLengthError::To_Expression(QString *reason) const
   {
     steps = d_error_rate * STEPS_PER_MILLIMETRE * static_cast<double>(divisor);
   }
-  const QString linear = QStringLiteral("%1+%2L/%3")
-                             .arg(Fixed_4(d_base_error), Fixed_4(steps / STEPS_PER_MILLIMETRE))
-                             .arg(divisor);
+  const QString linear =
+      QStringLiteral("%1+%2L/%3")
+          .arg(Value_Text(d_base_error), Value_Text(steps / STEPS_PER_MILLIMETRE),
+               TExpressionItem::Divisor_Text(static_cast<double>(divisor)));
   switch (d_form)
   {
   case FORM_CONSTANT:
     // E0 takes no constant; a linear error with a zero rate is the same error.
-    text = QStringLiteral("%1+0.0000L/%2").arg(Fixed_4(d_max_error)).arg(USUAL_DIVISORS[0]);
+    text = QStringLiteral("%1+%2L/%3")
+               .arg(Value_Text(d_max_error), Value_Text(0.0),
+                    TExpressionItem::Divisor_Text(static_cast<double>(USUAL_DIVISORS[0])));
     break;
   case FORM_LINEAR:
     text = linear;
     break;
   case FORM_LESSER:
-    text = linear + QLatin1Char('|') + Fixed_4(d_max_error);
+    text = linear + QLatin1Char('|') + Value_Text(d_max_error);
     kind = TExpressionItem::EXPRESSION_LINEAR_MAXIMUM;
     break;
   default:

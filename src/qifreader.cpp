@@ -13,8 +13,6 @@
 namespace
 {
 const QString ISO_10360_TEST = QStringLiteral("CartesianCMMISO10360Test");
-// A device's name in a warning is cut to this length.
-constexpr int MAXIMUM_LABEL_LENGTH = 80;
 
 // A value as the document gives it: its text and the unit named by its attribute, if any.
 struct TValue
@@ -450,6 +448,8 @@ public:
   }
 
   bool Convert(const TDevice &device, TDatabaseItem *record, bool *usable);
+  // Where the device last converted is, for messages.
+  QString Place() const { return QStringLiteral("line %1: %2").arg(d_line).arg(d_label); }
   QString Error_Text() const { return d_error_text; }
 
 private:
@@ -457,7 +457,7 @@ private:
   bool Temperature(const TValue &value, const char *element, double *celsius, QString *reason);
   bool Accuracy(const TAccuracy &accuracy, TExpressionItem *length_error, QString *reason);
   void Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem *record);
-  void Warn(const QString &text) { d_warnings->Add(d_line, d_label + text); }
+  void Warn(const QString &text) { d_warnings->Add(d_line, d_label + QStringLiteral(": ") + text); }
 
   const TUnits &d_units;
   TWarningList *d_warnings;
@@ -640,29 +640,24 @@ void TDeviceConverter::Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem
   }
 }
 
-QString Clean_Name(const QString &name)
-{
-  return TDatabaseItem::Sanitize(name).simplified();
-}
-
 bool TDeviceConverter::Convert(const TDevice &device, TDatabaseItem *record, bool *usable)
 {
   *usable = false;
   d_line = device.line;
   const QString name = device.name.simplified();
-  d_label = QStringLiteral("CartesianCMM '%1': ").arg(name.left(MAXIMUM_LABEL_LENGTH));
-  const QString make = Clean_Name(device.manufacturer);
-  const QString model = Clean_Name(device.model_number);
-  QString option = Clean_Name(device.description);
+  d_label = QStringLiteral("CartesianCMM %1").arg(TWarningList::Quoted(name));
+  const QString make = TDatabaseItem::Cleaned_Name(device.manufacturer);
+  const QString model = TDatabaseItem::Cleaned_Name(device.model_number);
+  QString option = TDatabaseItem::Cleaned_Name(device.description);
   if (option.isEmpty())
   {
-    option = Clean_Name(device.name);
+    option = TDatabaseItem::Cleaned_Name(device.name);
   }
   if (make.isEmpty() || model.isEmpty() || option.isEmpty())
   {
-    Warn(make.isEmpty()    ? QStringLiteral("it has no Manufacturer; skipped")
-         : model.isEmpty() ? QStringLiteral("it has no ModelNumber; skipped")
-                           : QStringLiteral("it has neither a Description nor a Name; skipped"));
+    Warn(make.isEmpty()    ? QStringLiteral("it has no usable Manufacturer; skipped")
+         : model.isEmpty() ? QStringLiteral("it has no usable ModelNumber; skipped")
+                           : QStringLiteral("it has no usable Description or Name; skipped"));
     return true;
   }
   if (make.size() > TQifReader::MAXIMUM_NAME_LENGTH ||
@@ -740,14 +735,14 @@ bool TQifReader::Fail(const QString &text)
 {
   d_error_text = text;
   d_records.clear();
-  d_record_lines.clear();
+  d_record_places.clear();
   return false;
 }
 
 bool TQifReader::Read(const QByteArray &bytes)
 {
   d_records.clear();
-  d_record_lines.clear();
+  d_record_places.clear();
   d_warnings.Clear();
   d_error_text.clear();
   if (bytes.size() > MAXIMUM_DOCUMENT_SIZE)
@@ -804,7 +799,7 @@ bool TQifReader::Read(const QByteArray &bytes)
     if (usable)
     {
       d_records.append(record);
-      d_record_lines.append(device.line);
+      d_record_places.append(converter.Place());
     }
   }
   return true;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // Reads the Cartesian CMMs of a QIF 3 document into records that the catalogue can store: per
 // usable device one "10360" record with its length error E0 and, where given, the temperature
@@ -24,8 +25,8 @@ public:
   bool Read(const QByteArray &bytes);
 
   QList<TDatabaseItem> Records() const { return d_records; }
-  // The line of each record's device in the document, for messages.
-  QList<int> Record_Lines() const { return d_record_lines; }
+  // Where each record's device is in the document, for messages: "line 12: CartesianCMM 'X'".
+  QStringList Record_Places() const { return d_record_places; }
   const TWarningList &Warnings() const { return d_warnings; }
   QString Error_Text() const { return d_error_text; }
 
@@ -33,7 +34,7 @@ private:
   bool Fail(const QString &text);
 
   QList<TDatabaseItem> d_records;
-  QList<int> d_record_lines;
+  QStringList d_record_places;
   TWarningList d_warnings;
   QString d_error_text;
 };

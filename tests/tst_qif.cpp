@@ -253,8 +253,8 @@ void TestQif::round_trip()
              qPrintable(device));
   }
   TTestDatabase second;
-  for (const TDatabaseItem &record : reader.Records())
-    QVERIFY(second->Write_Specification(record));
+  TQifExchange exchange(second.Get());
+  QVERIFY2(exchange.Import(first.Path("export.qif")), qPrintable(exchange.Error_Text()));
   QCOMPARE(Devices(Export(&second)), devices);
 }
 
@@ -290,7 +290,7 @@ void TestQif::read_data()
                 "</PrimaryUnits><OtherUnits n=\"1\"><LinearUnit><UnitName>tenth</UnitName>"
                 "<UnitConversion><Factor>0.0000001</Factor></UnitConversion></LinearUnit>"
                 "</OtherUnits>")
-      << "M|X|O E0=0.0025+0.0040L/1000|0.0080"
+      << "M|X|O E0=0.00254+0.0040L/1000|0.0080"
       << "";
   QTest::newRow("temperature out of range")
       << Device(rate, SOURCE, "<MinAmbientTemperature>5</MinAmbientTemperature>")
@@ -300,7 +300,7 @@ void TestQif::read_data()
 
   const QString skipped = "line 1: CartesianCMM 'M X O': ";
   QTest::newRow("no manufacturer") << Device(rate, SOURCE, "", "<ModelNumber>X</ModelNumber>") << ""
-                                   << skipped + "it has no Manufacturer; skipped";
+                                   << skipped + "it has no usable Manufacturer; skipped";
   QTest::newRow("no source") << Device(rate, "") << ""
                              << "has no AccuracySource; skipped";
   QTest::newRow("Metrova's estimate")
@@ -367,6 +367,29 @@ void TestQif::read()
            qPrintable(reported));
   // Anything short of a document refused as a whole is a warning, never an error.
   QCOMPARE(read, !problem.startsWith("Imported QIF file"));
+
+  // Imported, a device replaces its machine's length error and range and keeps the other rows;
+  // a document that gives nothing changes nothing.
+  TTestDatabase database;
+  QVERIFY(database.Write("M", "X", "O", {"10360 Pftu=1.9 E0=9+L/1000 Ts_Max=25C"}));
+  const QStringList before = TOtherConnection(database->File_Name()).Dump();
+  QVERIFY(Write_File(database.Path("import.qif"), document));
+  TQifExchange exchange(database.Get());
+  QCOMPARE(exchange.Import(database.Path("import.qif")), read);
+  QCOMPARE(read ? exchange.Warning_Text() : exchange.Error_Text(), reported);
+  if (reader.Records().isEmpty())
+    QCOMPARE(TOtherConnection(database->File_Name()).Dump(), before);
+  for (const TDatabaseItem &record : reader.Records())
+  {
+    QStringList expected;
+    for (int index = 0; index < record.Specification_Item_Count(); ++index)
+      expected.append("10360 " + record.Specification_Item(index).name + "=" +
+                      record.Specification_Item(index).expression.Expression_Text(0));
+    if (record.Make() == "M" && record.Model() == "X" && record.Option() == "O")
+      expected.append("10360 Pftu=0.0019");
+    const QStringList stored = database.Rows(record.Make(), record.Model(), record.Option());
+    QCOMPARE(stored.filter(QRegularExpression("^[^#]*$")), expected);
+  }
 }
 
 void TestQif::failed_export_keeps_old_file()
