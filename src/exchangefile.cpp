@@ -68,22 +68,8 @@ QString Machine(const QString &make, const QString &model, const QString &option
 } // namespace
 
 TExchangeFile::TExchangeFile(TDatabase *database, TExchangeProgress *progress)
-    : d_database(database), d_progress(progress)
+    : TCatalogueExchange(database, progress)
 {
-}
-
-bool TExchangeFile::Fail(const QString &text)
-{
-  d_error_text = text;
-  return false;
-}
-
-void TExchangeFile::Report_Progress(int value, int maximum)
-{
-  if (d_progress)
-  {
-    d_progress->Progress(value, maximum);
-  }
 }
 
 bool TExchangeFile::Export(const QString &file_name, const QStringList &export_makes)

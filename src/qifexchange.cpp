@@ -17,22 +17,8 @@ const QString ISO_10360 = QStringLiteral("10360");
 } // namespace
 
 TQifExchange::TQifExchange(TDatabase *database, TExchangeProgress *progress)
-    : d_database(database), d_progress(progress)
+    : TCatalogueExchange(database, progress)
 {
-}
-
-bool TQifExchange::Fail(const QString &text)
-{
-  d_error_text = text;
-  return false;
-}
-
-void TQifExchange::Report_Progress(int value, int maximum)
-{
-  if (d_progress)
-  {
-    d_progress->Progress(value, maximum);
-  }
 }
 
 bool TQifExchange::Export(const QString &file_name, const QStringList &makes)
