@@ -573,8 +573,8 @@ void TestMetrova::import_data()
                                 << QStringList{"Warning: Import Export Error / Operation failed."}
                                 << QStringList();
   QTest::newRow("bad line") << header + good + "Nova,N2,Standard,10360,Nope:1\n"
-                            << QStringList{"Warning: Import Warning / Some lines of the file "
-                                           "were not imported."}
+                            << QStringList{"Warning: Import Warning / Some of the file was "
+                                           "not imported."}
                             << ALL_MAKES + Words("Nova");
 }
 
