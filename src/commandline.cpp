@@ -441,7 +441,7 @@ bool TCommandLine::Open_Database(bool create)
 QString TCommandLine::Name(int index, const QString &what)
 {
   const QString given = d_positional.at(index);
-  const QString name = TDatabaseItem::Sanitize(given.trimmed());
+  const QString name = TDatabaseItem::Cleaned_Name(given);
   if (name.isEmpty())
   {
     Usage_Error(QStringLiteral("the %1 name '%2' is empty once cleaned").arg(what, given));
@@ -609,7 +609,7 @@ int TCommandLine::Export_File(TCatalogueExchange::TFormat format)
   QStringList makes;
   for (const QString &given : qAsConst(d_makes))
   {
-    const QString make = TDatabaseItem::Sanitize(given.trimmed());
+    const QString make = TDatabaseItem::Cleaned_Name(given);
     if (make != given)
     {
       Note(QStringLiteral("the make name '%1' is taken as '%2'").arg(given, make));

@@ -60,7 +60,7 @@ bool TCompareCommand::Set_Arguments(const QStringList &machines, const QString &
     QStringList names = machine.split(QLatin1Char('/'));
     for (QString &name : names)
     {
-      name = TDatabaseItem::Sanitize(name.trimmed());
+      name = TDatabaseItem::Cleaned_Name(name);
     }
     if (names.size() != 3 || names.contains(QString()))
     {

@@ -53,6 +53,7 @@ TCatalogueExchange::TFormat Exchange_Format(const QString &file_name,
                                                       ? TCatalogueExchange::FORMAT_QIF
                                                       : TCatalogueExchange::FORMAT_CSV);
 }
+
 // The sample exchange file, built into the program so that it is there however it was installed.
 const QString SAMPLE_EXCHANGE_FILE = QStringLiteral(":/examples/catalogue.csv");
 const QString SAMPLE_CATALOGUE_FILE = QStringLiteral("sample_catalogue.db");
@@ -950,15 +951,18 @@ void TMetrova::Thread_Finished()
     return;
   }
 
-  if (d_import_export_thread->Mode() == TImportExportThread::MODE_IMPORT)
-  {
-    if (d_import_export_thread->Has_Warnings())
-      d_message_box->Show(QStringLiteral("Import Warning"),
-                          QStringLiteral("Some lines of the file were not imported."),
-                          d_import_export_thread->Warning_Text(), QMessageBox::Ok, QMessageBox::Ok,
-                          QMessageBox::Warning);
+  const bool imported = d_import_export_thread->Mode() == TImportExportThread::MODE_IMPORT;
+  // A skipped line or component, or a name the file could not carry as stored, is not silent.
+  if (d_import_export_thread->Has_Warnings())
+    d_message_box->Show(imported ? QStringLiteral("Import Warning")
+                                 : QStringLiteral("Export Warning"),
+                        imported ? QStringLiteral("Some of the file was not imported.")
+                                 : QStringLiteral("Some of the catalogue was not exported as it is "
+                                                  "stored."),
+                        d_import_export_thread->Warning_Text(), QMessageBox::Ok, QMessageBox::Ok,
+                        QMessageBox::Warning);
+  if (imported)
     Show_Database_Makes();
-  }
 }
 
 void TMetrova::Thread_Progress(int value, int maximum)

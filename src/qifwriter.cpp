@@ -133,6 +133,12 @@ void TQifWriter::Add_Machine(const QString &make, const QString &model, const QS
     const TSpecificationItem *length_error = Find_Item(items, LENGTH_ERROR);
     if (!length_error)
     {
+      // QIF keeps a temperature range only with the accuracy it applies to.
+      if (Find_Item(items, MINIMUM_TEMPERATURE) || Find_Item(items, MAXIMUM_TEMPERATURE))
+      {
+        d_warnings.Add(machine + QStringLiteral(": it has no length error E0 for its temperature "
+                                                "range to apply to; the range is not exported"));
+      }
       break;
     }
     QString reason;

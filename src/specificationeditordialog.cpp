@@ -48,11 +48,12 @@ QTableWidgetItem *New_Fixed_Item(const QString &text)
 }
 
 // Replaces the field's text by its cleaned form without reporting an edit. Returns the
-// cleaned text.
+// cleaned text. Names are cleaned as the import cleans them, so that a saved machine comes back
+// under the same name from an exchange file.
 QString Cleaned_Name(QLineEdit *field, bool *changed)
 {
   const QString text = field->text().trimmed();
-  const QString cleaned = TDatabaseItem::Sanitize(text);
+  const QString cleaned = TDatabaseItem::Cleaned_Name(text);
   if (cleaned != text)
   {
     const QSignalBlocker blocker(field);

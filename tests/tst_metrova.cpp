@@ -577,7 +577,8 @@ void TestMetrova::import_data()
   QTest::newRow("wrong header") << "import.csv" << csv << "Some other file\n" + good
                                 << QStringList{"Warning: Import Export Error / Operation failed."}
                                 << QStringList();
-  QTest::newRow("bad line") << "import.csv" << csv << header + good + "Nova,N2,Standard,10360,Nope:1\n"
+  QTest::newRow("bad line") << "import.csv" << csv
+                            << header + good + "Nova,N2,Standard,10360,Nope:1\n"
                             << QStringList{"Warning: Import Warning / Some of the file was not "
                                            "imported."}
                             << ALL_MAKES + Words("Nova");
@@ -592,8 +593,8 @@ void TestMetrova::import_data()
       "</CartesianCMMISO10360Test><AccuracySource><AccuracySourceEnum>MANUFACTURER_SPECIFICATION"
       "</AccuracySourceEnum></AccuracySource></CartesianCMMAccuracy></Accuracies></CartesianCMM>"
       "</MeasurementDevices></MeasurementResources></QIFDocument>";
-  QTest::newRow("QIF by extension") << "import.qif" << csv << document << QStringList()
-                                    << ALL_MAKES + Words("Nova");
+  QTest::newRow("QIF by extension")
+      << "import.qif" << csv << document << QStringList() << ALL_MAKES + Words("Nova");
   QTest::newRow("QIF by filter") << "import.xml" << qif << document << QStringList()
                                  << ALL_MAKES + Words("Nova");
   QTest::newRow("CSV by extension under the QIF filter")

@@ -170,6 +170,9 @@ void TestQif::conversions_data()
                                       << "M, X, O: its length error E0 depends on the temperature";
   QTest::newRow("no length error") << QStringList{"10360 Pftu=1.9"} << ""
                                    << "";
+  QTest::newRow("band without a length error")
+      << QStringList{"10360 Ts_Min=18C Ts_Max=22C"} << ""
+      << "M, X, O: it has no length error E0 for its temperature range to apply to";
 }
 
 void TestQif::conversions()
