@@ -10,6 +10,7 @@ packages=(
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libsqlite3-dev libqt5charts5-dev
   fonts-liberation fonts-dejavu-core
   poppler-utils
+  libxml2-utils
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)

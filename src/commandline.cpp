@@ -1,13 +1,14 @@
 #include "commandline.h"
 
+#include "catalogueexchange.h"
 #include "comparecommand.h"
 #include "databaseitem.h"
-#include "exchangefile.h"
 #include "expressionitem.h"
 #include "specificationedit.h"
 #include "specificationlimits.h"
 #include "specificationreport.h"
 #include "temperatureband.h"
+#include "terminalprogress.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -56,6 +57,19 @@ const TCommandLine::TCommand TCommandLine::COMMANDS[] = {
      "to the exchange file FILE (millimetres, as the window's Export writes them).",
      "  --make NAME  export this make; give it once per make\n"
      "An existing FILE is replaced only once the new one is complete."},
+    {"import-qif", "DATABASE FILE", 2, 2, 0, &TCommandLine::Import_Qif,
+     "Import the Cartesian CMMs of a QIF 3 measurement resources document into\n"
+     "DATABASE as manufacturer values of 10360 (E0, Ts_Min, Ts_Max) and estimate the\n"
+     "other standards. Creates and initializes DATABASE when it does not exist.",
+     "Devices without a usable ISO 10360 length error are skipped, each with a warning\n"
+     "on standard error; any failure of the database keeps nothing of the import."},
+    {"export-qif", "DATABASE FILE [--make NAME]...", 2, 2, TCommandLine::OPTION_MAKE,
+     &TCommandLine::Export_Qif,
+     "Write every make, or the named makes, to FILE as a QIF 3 measurement resources\n"
+     "document: one Cartesian CMM per machine with its 10360 E0 and temperature range.",
+     "  --make NAME  export this make; give it once per make\n"
+     "A machine whose E0 has no QIF form is written without it, with a warning on\n"
+     "standard error. An existing FILE is replaced only once the new one is complete."},
     {"list", "DATABASE [MAKE [MODEL]] [--csv]", 1, 3, TCommandLine::OPTION_CSV, &TCommandLine::List,
      "List the makes, the models of MAKE, or the options of MAKE MODEL, one per line,\n"
      "sorted as the window's lists are.",
@@ -169,60 +183,6 @@ QString Number_Text(double value, int precision)
   return std::isnan(value) ? QString() : QString::number(value, 'f', precision);
 }
 
-// Shows the exchange file's progress on a terminal, one line rewritten in place.
-class TTerminalProgress : public TExchangeProgress
-{
-public:
-  explicit TTerminalProgress(QTextStream *err) : d_err(err) {}
-  ~TTerminalProgress() override { Finish(); }
-  TTerminalProgress(const TTerminalProgress &) = delete;
-  TTerminalProgress &operator=(const TTerminalProgress &) = delete;
-
-  void Progress(int value, int maximum) override
-  {
-    const int percent =
-        maximum > 0 ? static_cast<int>(qBound<qint64>(0, qint64(value) * 100 / maximum, 100)) : 0;
-    if (percent != d_percent)
-    {
-      d_percent = percent;
-      Draw();
-    }
-  }
-  void Progress_Text(const QString &text) override
-  {
-    d_text = text;
-    d_percent = -1;
-    Draw();
-  }
-  // Ends the line, so that what follows starts on a line of its own.
-  void Finish()
-  {
-    if (d_drawn)
-    {
-      *d_err << '\n';
-      d_err->flush();
-      d_drawn = false;
-    }
-  }
-
-private:
-  void Draw()
-  {
-    *d_err << '\r' << d_text;
-    if (d_percent >= 0)
-    {
-      *d_err << ' ' << d_percent << '%';
-    }
-    *d_err << "\x1b[K";
-    d_err->flush();
-    d_drawn = true;
-  }
-
-  QTextStream *d_err;
-  QString d_text;
-  int d_percent = -1;
-  bool d_drawn = false;
-};
 } // namespace
 
 TCommandLine::TCommandLine(QTextStream *out, QTextStream *err, bool show_progress)
@@ -574,6 +534,38 @@ void TCommandLine::Write_Table(const QStringList &header, const QList<QStringLis
 
 int TCommandLine::Import()
 {
+  return Import_File(TCatalogueExchange::FORMAT_CSV);
+}
+
+int TCommandLine::Import_Qif()
+{
+  return Import_File(TCatalogueExchange::FORMAT_QIF);
+}
+
+int TCommandLine::Export()
+{
+  return Export_File(TCatalogueExchange::FORMAT_CSV);
+}
+
+int TCommandLine::Export_Qif()
+{
+  return Export_File(TCatalogueExchange::FORMAT_QIF);
+}
+
+void TCommandLine::Warn(const QString &file_name, const QString &warning_text)
+{
+  if (warning_text.isEmpty())
+  {
+    return;
+  }
+  for (const QString &line : warning_text.split(QLatin1Char('\n')))
+  {
+    Note(QStringLiteral("warning: %1: %2").arg(file_name, line));
+  }
+}
+
+int TCommandLine::Import_File(TCatalogueExchange::TFormat format)
+{
   const QString database_file = d_positional.at(0);
   const QString file_name = d_positional.at(1);
   const bool existed = QFileInfo::exists(database_file);
@@ -587,21 +579,13 @@ int TCommandLine::Import()
   QString warning_text;
   {
     TTerminalProgress terminal(d_err);
-    TExchangeFile exchange_file(&d_database, d_show_progress ? &terminal : nullptr);
-    imported = exchange_file.Import(file_name);
-    error_text = exchange_file.Error_Text();
-    if (exchange_file.Has_Warnings())
-    {
-      warning_text = exchange_file.Warning_Text();
-    }
+    const std::unique_ptr<TCatalogueExchange> exchange =
+        TCatalogueExchange::Create(format, &d_database, d_show_progress ? &terminal : nullptr);
+    imported = exchange->Import(file_name);
+    error_text = exchange->Error_Text();
+    warning_text = exchange->Warning_Text();
   }
-  if (!warning_text.isEmpty())
-  {
-    for (const QString &line : warning_text.split(QLatin1Char('\n')))
-    {
-      Note(QStringLiteral("warning: %1: %2").arg(file_name, line));
-    }
-  }
+  Warn(file_name, warning_text);
   if (imported)
   {
     return STATUS_SUCCESS;
@@ -616,7 +600,7 @@ int TCommandLine::Import()
   return Failure(QStringLiteral("cannot import '%1': %2").arg(file_name, error_text));
 }
 
-int TCommandLine::Export()
+int TCommandLine::Export_File(TCatalogueExchange::TFormat format)
 {
   if (!Open_Database(false))
   {
@@ -637,13 +621,22 @@ int TCommandLine::Export()
     makes.append(make);
   }
 
-  TTerminalProgress terminal(d_err);
-  TExchangeFile exchange_file(&d_database, d_show_progress ? &terminal : nullptr);
-  if (!exchange_file.Export(d_positional.at(1), makes))
+  const QString file_name = d_positional.at(1);
+  bool exported = false;
+  QString error_text;
+  QString warning_text;
   {
-    terminal.Finish();
-    return Failure(QStringLiteral("cannot export to '%1': %2")
-                       .arg(d_positional.at(1), exchange_file.Error_Text()));
+    TTerminalProgress terminal(d_err);
+    const std::unique_ptr<TCatalogueExchange> exchange =
+        TCatalogueExchange::Create(format, &d_database, d_show_progress ? &terminal : nullptr);
+    exported = exchange->Export(file_name, makes);
+    error_text = exchange->Error_Text();
+    warning_text = exchange->Warning_Text();
+  }
+  Warn(file_name, warning_text);
+  if (!exported)
+  {
+    return Failure(QStringLiteral("cannot export to '%1': %2").arg(file_name, error_text));
   }
   return STATUS_SUCCESS;
 }

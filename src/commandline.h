@@ -1,6 +1,7 @@
 #ifndef METROVA_COMMANDLINE_H
 #define METROVA_COMMANDLINE_H
 
+#include "catalogueexchange.h"
 #include "database.h"
 
 #include <QHash>
@@ -50,6 +51,13 @@ private:
 
   int Import();
   int Export();
+  int Import_Qif();
+  int Export_Qif();
+  // The exchange commands of every format.
+  int Import_File(TCatalogueExchange::TFormat format);
+  int Export_File(TCatalogueExchange::TFormat format);
+  // Each line of an exchange run's warnings as a warning about the file.
+  void Warn(const QString &file_name, const QString &warning_text);
   int List();
   int Show();
   int Limits();

@@ -1,12 +1,13 @@
 #include "exchangefile.h"
 
+#include "catalogueimport.h"
+#include "cataloguereader.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "safefile.h"
 
 #include <QFile>
-#include <QSaveFile>
-#include <QSet>
 #include <QTextCodec>
 
 #include <algorithm>
@@ -14,52 +15,13 @@
 namespace
 {
 const QString HEADER = QStringLiteral("MetrovaDatabase:Version=1:Format=CSV");
-const QString IMPORT_SAVEPOINT = QStringLiteral("metrova_import");
-// A warning quotes at most this much of a bad value, and a warning line is no longer than this.
-constexpr int QUOTED_LENGTH = 60;
-constexpr int WARNING_LINE_LENGTH = 240;
 // Problems named per skipped line; the others are counted.
 constexpr int LINE_PROBLEMS = 3;
-
-// Ends the export's read transaction however the export ends.
-class TReadTransactionEnd
-{
-public:
-  explicit TReadTransactionEnd(TDatabase *database) : d_database(database) {}
-  ~TReadTransactionEnd() { d_database->End_Read_Transaction(); }
-  TReadTransactionEnd(const TReadTransactionEnd &) = delete;
-  TReadTransactionEnd &operator=(const TReadTransactionEnd &) = delete;
-
-private:
-  TDatabase *d_database;
-};
-
-// A text cut to length without splitting a character made of two code units.
-QString Cut(const QString &text, int length)
-{
-  if (text.size() <= length)
-  {
-    return text;
-  }
-  if (text.at(length - 1).isHighSurrogate())
-  {
-    --length;
-  }
-  return text.left(length) + QStringLiteral("...");
-}
 
 // A value as a warning shows it: a bad field may be megabytes long.
 QString Quoted(const QString &value)
 {
-  QString shown = Cut(value, QUOTED_LENGTH);
-  for (QChar &character : shown)
-  {
-    if (character.unicode() < 0x20 || character.unicode() == 0x7f)
-    {
-      character = QLatin1Char('?'); // a NUL or line end would cut or break the message
-    }
-  }
-  return QLatin1Char('\'') + shown + QLatin1Char('\'');
+  return TWarningList::Quoted(value);
 }
 
 // The lines of a text; CR, LF and CR LF end a line alike.
@@ -106,234 +68,98 @@ QString Machine(const QString &make, const QString &model, const QString &option
 } // namespace
 
 TExchangeFile::TExchangeFile(TDatabase *database, TExchangeProgress *progress)
-    : d_database(database), d_progress(progress), d_warning_count(0), d_warning_bytes(0)
+    : TCatalogueExchange(database, progress)
 {
-}
-
-QString TExchangeFile::Warning_Text() const
-{
-  QStringList lines = d_warnings;
-  if (d_warning_count > d_warnings.size())
-  {
-    const int more = d_warning_count - d_warnings.size();
-    lines.append(more == 1 ? QStringLiteral("... and 1 more problem")
-                           : QStringLiteral("... and %1 more problems").arg(more));
-  }
-  return lines.join(QLatin1Char('\n'));
-}
-
-bool TExchangeFile::Fail(const QString &text)
-{
-  d_error_text = text;
-  return false;
-}
-
-bool TExchangeFile::Fail_Import(const QString &text)
-{
-  d_database->Rollback_To_Savepoint(IMPORT_SAVEPOINT);
-  d_database->Release_Savepoint(IMPORT_SAVEPOINT);
-  return Fail(text);
-}
-
-void TExchangeFile::Report_Progress(int value, int maximum)
-{
-  if (d_progress)
-  {
-    d_progress->Progress(value, maximum);
-  }
-}
-
-void TExchangeFile::Report_Progress_Text(const QString &text)
-{
-  if (d_progress)
-  {
-    d_progress->Progress_Text(text);
-  }
-}
-
-void TExchangeFile::Add_Warning(int line_number, const QString &text)
-{
-  ++d_warning_count;
-  if (d_warnings.size() >= MAXIMUM_WARNING_LINES)
-  {
-    return;
-  }
-  const QString line =
-      Cut(line_number > 0 ? QStringLiteral("line %1: %2").arg(line_number).arg(text) : text,
-          WARNING_LINE_LENGTH);
-  const int bytes = line.toUtf8().size() + 1;
-  if (d_warning_bytes + bytes > MAXIMUM_WARNING_BYTES)
-  {
-    // Full: the later warnings are only counted, so that the list keeps its order.
-    d_warning_bytes = MAXIMUM_WARNING_BYTES;
-    return;
-  }
-  d_warnings.append(line);
-  d_warning_bytes += bytes;
 }
 
 bool TExchangeFile::Export(const QString &file_name, const QStringList &export_makes)
 {
-  TDatabase *database = d_database;
-
+  d_warnings.Clear();
   // The old file is replaced only once the whole new one is safely written.
-  QSaveFile file(file_name);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
+  TSafeFile file(file_name);
+  if (!file.Open(true))
   {
-    return Fail(
-        QStringLiteral("Cannot open file '%1' for writing: %2").arg(file_name, file.errorString()));
+    return Fail(file.Error_Text());
   }
-
-  // One read transaction for all the reads: the file shows one state of the catalogue, the
-  // file locks are taken once rather than for every statement, and other connections can go on
-  // reading meanwhile.
-  // A read that fails is the database's failure; the old file stays.
-  const auto database_failure = [&file, &file_name, database]()
-  {
-    file.cancelWriting();
-    return QStringLiteral("Cannot export to '%1': %2").arg(file_name, database->Last_Error());
-  };
-  if (!database->Begin_Read_Transaction())
-  {
-    return Fail(database_failure());
-  }
-  const TReadTransactionEnd end_read(database);
 
   QString content = HEADER + QStringLiteral("\n\n");
-
-  bool valid = false;
-  const QStringList standards = database->Standard_Types(&valid);
-  if (!valid)
+  const auto write_machine = [this, &content](const QString &make, const QString &model,
+                                              const QString &option,
+                                              const QList<TDatabaseItem> &records)
   {
-    return Fail(database_failure());
-  }
-
-  QStringList makes;
-  bool makes_valid = true;
-  if (!export_makes.isEmpty())
-  {
-    makes = export_makes;
-  }
-  else
-  {
-    makes = database->Makes(&makes_valid);
-  }
-  makes.sort(Qt::CaseSensitive);
-
-  Report_Progress_Text(QStringLiteral("Exporting from database.  Please wait..."));
-
-  if (!makes_valid)
-  {
-    // An empty catalogue written over a good file would be a silent loss.
-    return Fail(database_failure());
-  }
-
-  // The names below were just listed by the database: a failing read is a database fault, and
-  // a file without that record would pass for a complete export.
-  const int make_count = makes.size();
-  for (int make_index = 0; make_index < make_count; ++make_index)
-  {
-    const QString &make = makes.at(make_index);
-    bool read_valid = false;
-    QList<QPair<QString, QString>> configurations = database->Configurations(make, &read_valid);
-    if (!read_valid)
+    // The names as the import reads them back; a machine whose names cannot be carried is
+    // left out.
+    const QString machine = Machine(make, model, option);
+    const QString names[] = {TDatabaseItem::Cleaned_Name(make), TDatabaseItem::Cleaned_Name(model),
+                             TDatabaseItem::Cleaned_Name(option)};
+    if (names[0].isEmpty() || names[1].isEmpty() || names[2].isEmpty())
     {
-      return Fail(database_failure());
+      d_warnings.Add(QStringLiteral("%1: a name is empty or holds a control character; not "
+                                    "exported")
+                         .arg(Quoted(machine)));
+      return;
     }
-    // Model by model, each model and option in the order of its first row.
-    QHash<QString, int> model_order;
-    for (const auto &configuration : qAsConst(configurations))
+    if (names[0] != make || names[1] != model || names[2] != option)
     {
-      model_order.insert(configuration.first,
-                         model_order.value(configuration.first, model_order.size()));
+      d_warnings.Add(QStringLiteral("%1: written as %2")
+                         .arg(Quoted(machine), Quoted(Machine(names[0], names[1], names[2]))));
     }
-    std::stable_sort(
-        configurations.begin(), configurations.end(),
-        [&model_order](const QPair<QString, QString> &first, const QPair<QString, QString> &second)
-        { return model_order.value(first.first) < model_order.value(second.first); });
-
-    for (const auto &configuration : qAsConst(configurations))
+    for (const TDatabaseItem &record : records)
     {
-      const QString &model = configuration.first;
-      const QString &option = configuration.second;
-      // The names as the import reads them back; a machine whose names cannot be carried is
-      // left out.
-      const QString machine = Machine(make, model, option);
-      const QString names[] = {TDatabaseItem::Cleaned_Name(make),
-                               TDatabaseItem::Cleaned_Name(model),
-                               TDatabaseItem::Cleaned_Name(option)};
-      if (names[0].isEmpty() || names[1].isEmpty() || names[2].isEmpty())
+      const QString &standard = record.Standard();
+      QString line;
+      for (int index = 0; index < record.Specification_Item_Count(); ++index)
       {
-        Add_Warning(0, QStringLiteral("%1: a name is empty or holds a control character; not "
-                                      "exported")
-                           .arg(Quoted(machine)));
-        continue;
-      }
-      if (names[0] != make || names[1] != model || names[2] != option)
-      {
-        Add_Warning(0, QStringLiteral("%1: written as %2")
-                           .arg(Quoted(machine), Quoted(Machine(names[0], names[1], names[2]))));
-      }
-      const QList<TDatabaseItem> records =
-          database->Read_Configuration(make, model, option, &read_valid, true);
-      if (!read_valid || records.size() != standards.size())
-      {
-        return Fail(database_failure());
-      }
-      for (int standard_index = 0; standard_index < standards.size(); ++standard_index)
-      {
-        const TDatabaseItem &record = records.at(standard_index);
-        const QString &standard = standards.at(standard_index);
-        QString line;
-        for (int index = 0; index < record.Specification_Item_Count(); ++index)
+        const TSpecificationItem item = record.Specification_Item(index);
+        // A row whose component the catalogue no longer names, or whose text no longer
+        // reads, would come back as another value or not at all.
+        if (item.name.isEmpty())
         {
-          const TSpecificationItem item = record.Specification_Item(index);
-          // A row whose component the catalogue no longer names, or whose text no longer
-          // reads, would come back as another value or not at all.
-          if (item.name.isEmpty())
-          {
-            Add_Warning(0, QStringLiteral("%1, %2: a value of a component that the catalogue "
-                                          "does not name; not exported")
-                               .arg(Quoted(machine), standard));
-            continue;
-          }
-          if (!item.expression.Is_Storable())
-          {
-            Add_Warning(0, QStringLiteral("%1, %2, %3: the stored value cannot be read; not "
-                                          "exported")
-                               .arg(Quoted(machine), standard, item.name));
-            continue;
-          }
-          line += QLatin1Char(',');
-          line += item.name;
-          line += QLatin1Char(':');
-          line += item.expression.Expression_Text(TExpressionItem::UNITS_MM);
-        }
-        if (line.isEmpty())
-        {
+          d_warnings.Add(QStringLiteral("%1, %2: a value of a component that the catalogue "
+                                        "does not name; not exported")
+                             .arg(Quoted(machine), standard));
           continue;
         }
-        // A make that begins like a comment is quoted: the reader's cleaning drops the quotes,
-        // older readers' too.
-        if (names[0].startsWith(QLatin1Char('#')))
+        if (!item.expression.Is_Storable())
         {
-          content += QLatin1Char('"') + names[0] + QLatin1Char('"');
+          d_warnings.Add(QStringLiteral("%1, %2, %3: the stored value cannot be read; not "
+                                        "exported")
+                             .arg(Quoted(machine), standard, item.name));
+          continue;
         }
-        else
-        {
-          content += names[0];
-        }
-        content += QLatin1Char(',');
-        content += names[1];
-        content += QLatin1Char(',');
-        content += names[2];
-        content += QLatin1Char(',');
-        content += standard;
-        content += line;
-        content += QLatin1Char('\n');
+        line += QLatin1Char(',');
+        line += item.name;
+        line += QLatin1Char(':');
+        line += item.expression.Expression_Text(TExpressionItem::UNITS_MM);
       }
+      if (line.isEmpty())
+      {
+        continue;
+      }
+      // A make that begins like a comment is quoted: the reader's cleaning drops the quotes,
+      // older readers' too.
+      if (names[0].startsWith(QLatin1Char('#')))
+      {
+        content += QLatin1Char('"') + names[0] + QLatin1Char('"');
+      }
+      else
+      {
+        content += names[0];
+      }
+      content += QLatin1Char(',');
+      content += names[1];
+      content += QLatin1Char(',');
+      content += names[2];
+      content += QLatin1Char(',');
+      content += standard;
+      content += line;
+      content += QLatin1Char('\n');
     }
-    Report_Progress(make_index + 1, make_count);
+  };
+  QString error;
+  if (!TCatalogueReader::Read(d_database, export_makes, true, d_progress, write_machine, &error))
+  {
+    return Fail(QStringLiteral("Cannot export to '%1': %2").arg(file_name, error));
   }
 
   // Latin-1 keeps the file readable by older readers. A name outside it, or one whose Latin-1
@@ -358,27 +184,9 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
     bytes = QByteArrayLiteral("\xef\xbb\xbf") + content.toUtf8();
   }
 
-  // A full disk or a size limit shows first as a short write, which carries no reason; writing
-  // the rest brings out the failure with its reason. Nothing is committed after a failure.
-  qint64 offset = 0;
-  while (offset < bytes.size())
+  if (!file.Commit(bytes))
   {
-    const qint64 count = file.write(bytes.constData() + offset, bytes.size() - offset);
-    if (count <= 0)
-    {
-      break;
-    }
-    offset += count;
-  }
-  if (offset != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError)
-  {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return Fail(QStringLiteral("Cannot write file '%1': %2").arg(file_name, reason));
-  }
-  if (!file.commit())
-  {
-    return Fail(QStringLiteral("Cannot write file '%1': %2").arg(file_name, file.errorString()));
+    return Fail(file.Error_Text());
   }
   return true;
 }
@@ -419,41 +227,8 @@ QString TExchangeFile::Decode(const QByteArray &bytes)
   return text;
 }
 
-bool TExchangeFile::Read_Catalogue()
-{
-  TDatabase *database = d_database;
-  d_catalogue.clear();
-  bool valid = false;
-  const QStringList standards = database->Standard_Types(&valid);
-  if (!valid)
-  {
-    return false;
-  }
-  for (const QString &standard : standards)
-  {
-    const QStringList components = database->Component_Types(standard, &valid);
-    const int standard_id = database->Standard_Type_Id(standard);
-    if (!valid || standard_id < 0)
-    {
-      return false;
-    }
-    QHash<QString, int> &masks = d_catalogue[standard];
-    for (const QString &component : components)
-    {
-      // The components were just listed: a look-up that fails is a read that failed, and the
-      // name comes back only when the component's row was read.
-      const int component_id = database->Component_Type_Id(standard_id, component);
-      if (component_id < 0 || database->Component_Type_Name(standard_id, component_id) != component)
-      {
-        return false;
-      }
-      masks.insert(component, database->Component_Type_Expression_Types(standard_id, component_id));
-    }
-  }
-  return true;
-}
-
-QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, QString *note) const
+QString TExchangeFile::Read_Record(const QString &line, const TCatalogueImport &import,
+                                   TDatabaseItem *record, QString *note) const
 {
   QStringList problems;
   int problem_count = 0;
@@ -482,8 +257,8 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
     }
   }
   const QString standard = TDatabaseItem::Sanitize(fields.at(3)).trimmed();
-  const auto catalogue = d_catalogue.constFind(standard);
-  if (catalogue == d_catalogue.constEnd())
+  const bool standard_known = import.Has_Standard(standard);
+  if (!standard_known)
   {
     problem(QStringLiteral("Standard type %1 does not exist").arg(Quoted(standard)));
   }
@@ -520,36 +295,18 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
       continue;
     }
     repeats.insert(name, 1);
-    if (catalogue == d_catalogue.constEnd())
+    if (!standard_known)
     {
-      continue;
-    }
-    const auto accepted = catalogue->constFind(name);
-    if (accepted == catalogue->constEnd())
-    {
-      problem(QStringLiteral("Component type %1 does not exist").arg(Quoted(name)));
       continue;
     }
     TSpecificationItem item;
     item.name = name;
     item.source = TDatabaseItem::SOURCE_MANUFACTURER;
-    const int kind = item.expression.Set_Expression(text, TExpressionItem::UNITS_MM);
-    if (kind == TExpressionItem::EXPRESSION_UNDEFINED)
+    item.expression.Set_Expression(text, TExpressionItem::UNITS_MM);
+    const QString item_problem = import.Item_Problem(standard, item, text);
+    if (!item_problem.isEmpty())
     {
-      problem(QStringLiteral("%1: %2 is not a valid expression").arg(name, Quoted(text)));
-    }
-    else if ((accepted.value() & kind) == 0)
-    {
-      problem(QStringLiteral("%1: %2 is not accepted for this component").arg(name, Quoted(text)));
-    }
-    else if (!item.expression.Is_Storable())
-    {
-      problem(
-          kind == TExpressionItem::EXPRESSION_TEMPERATURE
-              ? QStringLiteral("%1: %2 rounds to %3, outside 10 to 40 C")
-                    .arg(name, Quoted(text),
-                         item.expression.Expression_Text(TExpressionItem::UNITS_MM))
-              : QStringLiteral("%1: %2 has too many digits to be stored").arg(name, Quoted(text)));
+      problem(item_problem);
     }
     else
     {
@@ -573,7 +330,7 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
     if (repeat.value() > 1)
     {
       repeated.append(QStringLiteral("%1 is given %2 times, the first is kept")
-                          .arg(Cut(repeat.key(), QUOTED_LENGTH))
+                          .arg(TWarningList::Cut(repeat.key(), TWarningList::QUOTED_LENGTH))
                           .arg(repeat.value()));
     }
   }
@@ -584,8 +341,7 @@ QString TExchangeFile::Read_Record(const QString &line, TDatabaseItem *record, Q
 
 bool TExchangeFile::Import(const QString &file_name)
 {
-  TDatabase *database = d_database;
-
+  d_warnings.Clear();
   QFile file(file_name);
   if (!file.open(QIODevice::ReadOnly))
   {
@@ -601,24 +357,11 @@ bool TExchangeFile::Import(const QString &file_name)
   const QStringList lines = Split_Lines(Decode(bytes));
   const int maximum = lines.size();
 
-  // Records and estimates go in together or not at all. The catalogue is read once, in the
-  // same transaction, and every line is checked against it before it is written: a line that
-  // is wrong is skipped, so a write that fails afterwards is the database's failure.
-  const auto failure = [&file_name](const QString &reason)
-  { return QStringLiteral("Cannot import '%1': %2").arg(file_name, reason); };
-  if (!database->Savepoint(IMPORT_SAVEPOINT))
+  TCatalogueImport import(d_database, file_name, d_progress);
+  if (!import.Begin())
   {
-    return Fail(failure(database->Last_Error()));
+    return Fail(import.Error_Text());
   }
-  if (!Read_Catalogue())
-  {
-    return Fail_Import(failure(database->Last_Error()));
-  }
-
-  Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
-
-  QStringList imported_makes;
-  QSet<QString> imported_make_set;
   bool header_found = false;
   int line_number = 0;
   for (const QString &raw_line : lines)
@@ -633,7 +376,8 @@ bool TExchangeFile::Import(const QString &file_name)
     {
       if (!line.startsWith(HEADER, Qt::CaseInsensitive))
       {
-        return Fail_Import(
+        import.Abandon();
+        return Fail(
             QStringLiteral("Imported CSV file does not start with the proper header line."));
       }
       header_found = true;
@@ -643,60 +387,27 @@ bool TExchangeFile::Import(const QString &file_name)
 
     TDatabaseItem record;
     QString note;
-    const QString problems = Read_Record(line, &record, &note);
+    const QString problems = Read_Record(line, import, &record, &note);
     if (!problems.isEmpty())
     {
-      Add_Warning(0, QStringLiteral("line %1 skipped: %2").arg(line_number).arg(problems));
+      d_warnings.Add(QStringLiteral("line %1 skipped: %2").arg(line_number).arg(problems));
     }
     else
     {
       if (!note.isEmpty())
       {
-        Add_Warning(line_number, note);
+        d_warnings.Add(line_number, note);
       }
-      if (!database->Write_Specification(record))
+      if (!import.Store(record, QStringLiteral("line %1").arg(line_number)))
       {
-        return Fail_Import(
-            failure(QStringLiteral("line %1: %2").arg(line_number).arg(database->Last_Error())));
-      }
-      if (!imported_make_set.contains(record.Make()))
-      {
-        imported_make_set.insert(record.Make());
-        imported_makes.append(record.Make());
+        return Fail(import.Error_Text());
       }
     }
     Report_Progress(line_number, maximum);
   }
-
-  Report_Progress_Text(QStringLiteral("Estimating Specifications.  Please wait..."));
-
-  // Every configuration of an imported make, also those the file did not mention.
-  const int make_count = imported_makes.size();
-  for (int make_index = 0; make_index < make_count; ++make_index)
+  if (!import.Finish())
   {
-    const QString &make = imported_makes.at(make_index);
-    bool valid = false;
-    const QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
-    if (!valid)
-    {
-      return Fail_Import(failure(database->Last_Error()));
-    }
-    for (const auto &configuration : configurations)
-    {
-      if (!database->Estimate_Specifications(make, configuration.first, configuration.second))
-      {
-        return Fail_Import(
-            failure(QStringLiteral("cannot estimate %1: %2")
-                        .arg(Machine(make, configuration.first, configuration.second),
-                             database->Last_Error())));
-      }
-    }
-    Report_Progress(make_index + 1, make_count + 1);
-  }
-
-  if (!database->Release_Savepoint(IMPORT_SAVEPOINT))
-  {
-    return Fail_Import(failure(database->Last_Error()));
+    return Fail(import.Error_Text());
   }
   return true;
 }

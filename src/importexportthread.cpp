@@ -46,15 +46,16 @@ void TImportExportThread::run()
     Fail(database.Last_Error());
     return;
   }
-  TExchangeFile exchange(&database, this);
-  const bool done = (d_mode == MODE_EXPORT) ? exchange.Export(d_file_name, d_export_makes)
-                                            : exchange.Import(d_file_name);
+  const std::unique_ptr<TCatalogueExchange> exchange =
+      TCatalogueExchange::Create(d_format, &database, this);
+  const bool done = (d_mode == MODE_EXPORT) ? exchange->Export(d_file_name, d_export_makes)
+                                            : exchange->Import(d_file_name);
   if (!done)
   {
-    Fail(exchange.Error_Text());
+    Fail(exchange->Error_Text());
   }
-  d_has_warnings = exchange.Has_Warnings();
-  d_warning_text = exchange.Warning_Text();
+  d_has_warnings = exchange->Has_Warnings();
+  d_warning_text = exchange->Warning_Text();
 }
 
 void TImportExportThread::Progress(int value, int maximum)

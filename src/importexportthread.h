@@ -1,6 +1,7 @@
 #ifndef METROVA_IMPORTEXPORTTHREAD_H
 #define METROVA_IMPORTEXPORTTHREAD_H
 
+#include "catalogueexchange.h"
 #include "exchangefile.h"
 
 #include <QString>
@@ -9,7 +10,7 @@
 
 class TDatabase;
 
-// Runs an export or import of the exchange file away from the GUI thread. A run works on its
+// Runs an export or import, in either exchange format, away from the GUI thread. A run works on its
 // own connection to the file of the database it was given: SQLite connections must not be shared
 // between threads.
 class TImportExportThread : public QThread, private TExchangeProgress
@@ -30,6 +31,7 @@ public:
   void Set_Database(TDatabase *database) { d_database = database; }
   void Set_Mode(int mode) { d_mode = mode; }
   void Set_File_Name(const QString &file_name) { d_file_name = file_name; }
+  void Set_Format(TCatalogueExchange::TFormat format) { d_format = format; }
   void Set_Export_Makes(const QStringList &makes) { d_export_makes = makes; }
 
   // Read after finished().
@@ -54,6 +56,7 @@ private:
   TDatabase *d_database;
   int d_mode;
   QString d_file_name;
+  TCatalogueExchange::TFormat d_format = TCatalogueExchange::FORMAT_CSV;
   QStringList d_export_makes;
   bool d_error;
   QString d_error_text;

@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QListWidget>
@@ -41,6 +42,18 @@ namespace
 {
 const QString DATABASE_FILTER = QStringLiteral("Database File (*.db)");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
+const QString QIF_FILTER = QStringLiteral("QIF document (*.qif)");
+const QString EXCHANGE_FILTERS = CSV_FILTER + QStringLiteral(";;") + QIF_FILTER;
+
+// The format of a chosen file: its extension names it, else the filter it was chosen under.
+TCatalogueExchange::TFormat Exchange_Format(const QString &file_name,
+                                            const QString &selected_filter)
+{
+  return TCatalogueExchange::Format_Of(file_name, selected_filter == QIF_FILTER
+                                                      ? TCatalogueExchange::FORMAT_QIF
+                                                      : TCatalogueExchange::FORMAT_CSV);
+}
+
 // The sample exchange file, built into the program so that it is there however it was installed.
 const QString SAMPLE_EXCHANGE_FILE = QStringLiteral(":/examples/catalogue.csv");
 const QString SAMPLE_CATALOGUE_FILE = QStringLiteral("sample_catalogue.db");
@@ -447,13 +460,21 @@ void TMetrova::Export()
       d_import_export_thread->Set_Export_Makes(TCatalogueView::Texts(selected_makes));
   }
 
-  const QString file_name = TFileDialog::Get_Save_File_Name(
-      this, QStringLiteral("Export database"), d_window_settings->Current_Path(), CSV_FILTER);
+  QString selected_filter;
+  QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Export database"),
+                                                      d_window_settings->Current_Path(),
+                                                      EXCHANGE_FILTERS, {}, &selected_filter);
   if (file_name.isEmpty())
     return;
+  const TCatalogueExchange::TFormat format = Exchange_Format(file_name, selected_filter);
+  // Planning software looks for the extension; a name typed without one under the QIF filter
+  // gets it.
+  if (format == TCatalogueExchange::FORMAT_QIF && QFileInfo(file_name).suffix().isEmpty())
+    file_name += QStringLiteral(".qif");
   d_window_settings->Remember_Folder(file_name);
 
   d_import_export_thread->Set_Database(d_database);
+  d_import_export_thread->Set_Format(format);
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_EXPORT);
   d_import_export_thread->Set_File_Name(file_name);
   Set_Worker_Running(true);
@@ -465,8 +486,10 @@ void TMetrova::Import()
   if (Exchange_Refused())
     return;
 
-  const QString file_name = TFileDialog::Get_Open_File_Name(
-      this, QStringLiteral("Import database"), d_window_settings->Current_Path(), CSV_FILTER);
+  QString selected_filter;
+  const QString file_name = TFileDialog::Get_Open_File_Name(this, QStringLiteral("Import database"),
+                                                            d_window_settings->Current_Path(),
+                                                            EXCHANGE_FILTERS, &selected_filter);
   if (file_name.isEmpty())
     return;
   d_window_settings->Remember_Folder(file_name);
@@ -474,6 +497,7 @@ void TMetrova::Import()
   d_catalogue_view->Clear();
 
   d_import_export_thread->Set_Database(d_database);
+  d_import_export_thread->Set_Format(Exchange_Format(file_name, selected_filter));
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_IMPORT);
   d_import_export_thread->Set_File_Name(file_name);
   Set_Worker_Running(true);

@@ -55,6 +55,7 @@ private slots:
   void initTestCase();
   void commands_data();
   void commands();
+  void qif();
 
 private:
   QTemporaryDir d_directory;
@@ -331,6 +332,48 @@ void TestCommandLine::commands()
       expected.append(std::isnan(value) ? QString() : QString::number(value, 'f', 3));
     QCOMPARE(fields, expected);
   }
+}
+
+// The QIF commands end to end: every manufacturer's E0 that QIF can carry comes back as it was
+// in a new catalogue; what it cannot carry, and Metrova's own estimates, are named on standard
+// error.
+void TestCommandLine::qif()
+{
+  QTemporaryDir directory;
+  const QString sample = d_directory.filePath("sample.db");
+  const QString document = directory.filePath("plant.qif");
+  const QString copy = directory.filePath("copy.db");
+  const TRun exported = Run("metrova-cli", {"export-qif", sample, document});
+  QCOMPARE(exported.status, 0);
+  const TRun imported = Run("metrova-cli", {"import-qif", copy, document});
+  QCOMPARE(imported.status, 0);
+  QVERIFY2(imported.err.contains("accuracy is Metrova's own estimate; skipped"),
+           qPrintable(imported.err));
+
+  const auto e0 = [](const QString &database)
+  {
+    return Run("metrova-cli", {"compare", database, "--length", "10,1000"})
+        .out.split('\n', Qt::SkipEmptyParts)
+        .mid(1);
+  };
+  QStringList expected;
+  for (const QString &line : e0(sample))
+  {
+    const QString machine = line.section(',', 0, 2).replace(",", ", ");
+    if (line.section(',', 3, 3) == "MFG" && !exported.err.contains(machine + ":"))
+      expected.append(line);
+  }
+  QVERIFY2(exported.err.contains("Thermal Compensation: its length error E0 depends on the "
+                                 "temperature"),
+           qPrintable(exported.err));
+  QVERIFY(expected.size() >= 4);
+  QCOMPARE(e0(copy), expected);
+
+  // Only an import creates a catalogue, and not when it fails.
+  const QString missing = directory.filePath("missing.db");
+  QCOMPARE(Run("metrova-cli", {"export-qif", missing, document}).status, 1);
+  QCOMPARE(Run("metrova-cli", {"import-qif", missing, directory.filePath("none.qif")}).status, 1);
+  QVERIFY(!QFile::exists(missing));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

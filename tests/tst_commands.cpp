@@ -57,10 +57,20 @@ void Type_Cells(QDialog *editor, const QStringList &edits)
   }
 }
 
-// The makes named by the record lines of an exchange file.
+// The makes named by the record lines of an exchange file, or by the devices of a QIF document.
 QStringList Exported_Makes(const QString &file_name)
 {
   QStringList makes;
+  if (file_name.endsWith(QLatin1String(".qif")))
+  {
+    static const QRegularExpression manufacturer(QStringLiteral("<Manufacturer>([^<]*)<"));
+    QRegularExpressionMatchIterator match =
+        manufacturer.globalMatch(QString::fromUtf8(File_Bytes(file_name)));
+    while (match.hasNext())
+      makes.append(match.next().captured(1));
+    makes.removeDuplicates();
+    return Sorted(makes);
+  }
   const QList<QByteArray> lines = File_Bytes(file_name).split('\n');
   for (int index = 1; index < lines.size(); ++index)
     if (!lines.at(index).trimmed().isEmpty())
@@ -423,19 +433,26 @@ void TestCommands::exportCommand_data()
   QTest::addColumn<QString>("choice");
   QTest::addColumn<QStringList>("exported");
   QTest::addColumn<QString>("warning");
+  // The name typed, the filter chosen and the file written.
+  QTest::addColumn<QStringList>("file");
 
   const QStringList both = {"Zenith", "Acme"};
+  const QStringList csv = {"export.csv", "", "export.csv"};
   QTest::newRow("nothing selected, no question")
-      << QStringList() << QString() << ALL_MAKES << QString();
+      << QStringList() << QString() << ALL_MAKES << QString() << csv;
   QTest::newRow("selected specifications")
-      << both << QStringLiteral("Selected Specifications") << Sorted(both) << QString();
+      << both << QStringLiteral("Selected Specifications") << Sorted(both) << QString() << csv;
   QTest::newRow("options cancelled")
-      << Words("Brand") << QStringLiteral("Cancel") << QStringList() << QString();
+      << Words("Brand") << QStringLiteral("Cancel") << QStringList() << QString() << csv;
   // A name stored by another program that the file cannot carry as it is: said, not hidden.
   QTest::newRow("name changed by the file")
       << Words("Zenith") << QStringLiteral("Selected Specifications") << Words("Zenith")
       << QStringLiteral("Warning: Export Warning / Some of the catalogue was not exported as it is "
-                        "stored.");
+                        "stored.")
+      << csv;
+  QTest::newRow("QIF by filter, extension added")
+      << both << QStringLiteral("Selected Specifications") << Sorted(both) << QString()
+      << QStringList{"export", "QIF document (*.qif)", "export.qif"};
 }
 
 void TestCommands::exportCommand()
@@ -444,6 +461,7 @@ void TestCommands::exportCommand()
   QFETCH(QString, choice);
   QFETCH(QStringList, exported);
   QFETCH(QString, warning);
+  QFETCH(QStringList, file);
 
   Open_Catalogue();
   if (!warning.isEmpty())
@@ -469,9 +487,9 @@ void TestCommands::exportCommand()
             if (button->text() == QLatin1String("Continue"))
               button->click();
         });
-  const QString file_name = d_folder + QStringLiteral("/reports/export.csv");
+  const QString file_name = d_folder + QStringLiteral("/reports/") + file.at(2);
   if (!exported.isEmpty())
-    TFileDialog::Queue_File_Name(file_name);
+    TFileDialog::Queue_File_Name(d_folder + QStringLiteral("/reports/") + file.at(0), file.at(1));
   Action("export")->trigger();
   QCOMPARE(asked, !choice.isEmpty());
   QTRY_VERIFY_WITH_TIMEOUT(List("make_list")->isEnabled(), 60000);

@@ -5,6 +5,8 @@
 #include "database.h"
 #include "exchangefile.h"
 #include "faultsupport.h"
+#include "qifexchange.h"
+#include "qifwriter.h"
 #include "specificationedit.h"
 
 #include <QRegularExpression>
@@ -38,6 +40,13 @@ QString Read_Failure(TDatabase *database, const QString &what)
 
 // An exchange file of 20,000 configurations of new makes, readable by everybody.
 QString &Exchange_File()
+{
+  static QString file_name;
+  return file_name;
+}
+
+// A QIF document of 5,000 Cartesian CMMs of new makes.
+QString &Qif_File()
 {
   static QString file_name;
   return file_name;
@@ -108,6 +117,18 @@ const QMap<QString, TAction> &Actions()
        {
          TExchangeFile exchange(database);
          return exchange.Import(Exchange_File()) ? QString() : exchange.Error_Text();
+       }},
+      {"Import QIF",
+       [](TDatabase *database)
+       {
+         TQifExchange exchange(database);
+         return exchange.Import(Qif_File()) ? QString() : exchange.Error_Text();
+       }},
+      {"Export QIF",
+       [](TDatabase *database)
+       {
+         TQifExchange exchange(database);
+         return exchange.Export(Export_File(database)) ? QString() : exchange.Error_Text();
        }},
       {"Export",
        [](TDatabase *database)
@@ -185,8 +206,16 @@ void TestFaults::initTestCase()
                  .toLatin1();
   Exchange_File() = d_exchange.filePath("exchange.csv");
   QVERIFY(Write_File(Exchange_File(), lines));
+  TQifWriter writer;
+  for (int configuration = 0; configuration < 5000; ++configuration)
+    writer.Add_Machine(QStringLiteral("Make %1").arg(configuration / 40), "Model",
+                       QString::number(configuration % 40),
+                       {Record("", "", "", "10360 E0=1.5+3.3L/1000 Ts_Min=18C")});
+  Qif_File() = d_exchange.filePath("resources.qif");
+  QVERIFY(Write_File(Qif_File(), writer.Document()));
   QVERIFY(QFile::setPermissions(d_exchange.path(), QFile::Permissions(0x7555)) &&
-          QFile::setPermissions(Exchange_File(), QFile::Permissions(0x6444)));
+          QFile::setPermissions(Exchange_File(), QFile::Permissions(0x6444)) &&
+          QFile::setPermissions(Qif_File(), QFile::Permissions(0x6444)));
 }
 
 void TestFaults::init()
@@ -251,6 +280,10 @@ void TestFaults::faults_data()
   row("write lock", "Export", "");
   row("damaged page", "Import", "^Cannot import '.*': .*" + damaged);
   row("damaged page", "Export", "^Cannot export to '.*': " + damaged);
+  row("file size limit part-way", "Import QIF", "^Cannot import '.*': .*(" + full + ")");
+  row("write lock", "Import QIF", "^Cannot import '.*': " + locked);
+  row("damaged page", "Import QIF", "^Cannot import '.*': line [0-9]+: CartesianCMM .*" + damaged);
+  row("damaged page", "Export QIF", "^Cannot export to '.*': " + damaged);
 }
 
 void TestFaults::faults()

@@ -562,34 +562,59 @@ void TestMetrova::deletes()
 
 void TestMetrova::import_data()
 {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("filter");
   QTest::addColumn<QByteArray>("content");
   QTest::addColumn<QStringList>("messages");
   QTest::addColumn<QStringList>("makes");
 
   const QByteArray header = "MetrovaDatabase:Version=1:Format=CSV\n\n";
   const QByteArray good = "Nova,N1,Standard,10360,E0:0.0015+0.0033L/1000\n";
-  QTest::newRow("good file") << header + good << QStringList() << ALL_MAKES + Words("Nova");
-  QTest::newRow("wrong header") << "Some other file\n" + good
+  const QString csv = QStringLiteral("Comma Separated File (*.csv)");
+  const QString qif = QStringLiteral("QIF document (*.qif)");
+  QTest::newRow("good file") << "import.csv" << csv << header + good << QStringList()
+                             << ALL_MAKES + Words("Nova");
+  QTest::newRow("wrong header") << "import.csv" << csv << "Some other file\n" + good
                                 << QStringList{"Warning: Import Export Error / Operation failed."}
                                 << QStringList();
-  QTest::newRow("bad line") << header + good + "Nova,N2,Standard,10360,Nope:1\n"
-                            << QStringList{"Warning: Import Warning / Some of the file was "
-                                           "not imported."}
+  QTest::newRow("bad line") << "import.csv" << csv
+                            << header + good + "Nova,N2,Standard,10360,Nope:1\n"
+                            << QStringList{"Warning: Import Warning / Some of the file was not "
+                                           "imported."}
                             << ALL_MAKES + Words("Nova");
+  // The format is the extension's, else the filter's.
+  const QByteArray document =
+      "<?xml version=\"1.0\"?><QIFDocument xmlns=\"http://qifstandards.org/xsd/qif3\" "
+      "versionQIF=\"3.0.0\" idMax=\"1\"><QPId>x</QPId><MeasurementResources>"
+      "<MeasurementDevices n=\"1\"><CartesianCMM id=\"1\"><Name>Nova N1 Standard</Name>"
+      "<Description>Standard</Description><Manufacturer>Nova</Manufacturer>"
+      "<ModelNumber>N1</ModelNumber><Accuracies n=\"1\"><CartesianCMMAccuracy>"
+      "<CartesianCMMISO10360Test><MaxErrorConstant>0.003</MaxErrorConstant>"
+      "</CartesianCMMISO10360Test><AccuracySource><AccuracySourceEnum>MANUFACTURER_SPECIFICATION"
+      "</AccuracySourceEnum></AccuracySource></CartesianCMMAccuracy></Accuracies></CartesianCMM>"
+      "</MeasurementDevices></MeasurementResources></QIFDocument>";
+  QTest::newRow("QIF by extension")
+      << "import.qif" << csv << document << QStringList() << ALL_MAKES + Words("Nova");
+  QTest::newRow("QIF by filter") << "import.xml" << qif << document << QStringList()
+                                 << ALL_MAKES + Words("Nova");
+  QTest::newRow("CSV by extension under the QIF filter")
+      << "import.csv" << qif << header + good << QStringList() << ALL_MAKES + Words("Nova");
 }
 
 void TestMetrova::import()
 {
+  QFETCH(QString, name);
+  QFETCH(QString, filter);
   QFETCH(QByteArray, content);
   QFETCH(QStringList, messages);
   QFETCH(QStringList, makes);
 
   Open_Catalogue();
-  const QString file_name = d_folder + QStringLiteral("/data/import.csv");
+  const QString file_name = d_folder + QStringLiteral("/data/") + name;
   QVERIFY(Write_File(file_name, content));
   for (int count = 0; count < messages.size(); ++count)
     TMessageBox::Queue_Answer(QMessageBox::Ok);
-  TFileDialog::Queue_File_Name(file_name);
+  TFileDialog::Queue_File_Name(file_name, filter);
   Action("import")->trigger();
   QTRY_VERIFY_WITH_TIMEOUT(List("make_list")->isEnabled(), 60000);
 

@@ -1,0 +1,49 @@
+#include "safefile.h"
+
+TSafeFile::TSafeFile(const QString &file_name) : d_file(file_name) {}
+
+bool TSafeFile::Fail(const QString &text)
+{
+  d_error_text = text;
+  d_file.cancelWriting();
+  return false;
+}
+
+bool TSafeFile::Open(bool text)
+{
+  if (!d_file.open(text ? QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Text
+                        : QIODevice::WriteOnly | QIODevice::Unbuffered))
+  {
+    return Fail(QStringLiteral("Cannot open file '%1' for writing: %2")
+                    .arg(d_file.fileName(), d_file.errorString()));
+  }
+  return true;
+}
+
+bool TSafeFile::Commit(const QByteArray &bytes)
+{
+  // A full disk or a size limit shows first as a short write, which carries no reason; writing
+  // the rest brings out the failure with its reason. Nothing is committed after a failure.
+  qint64 offset = 0;
+  while (offset < bytes.size())
+  {
+    const qint64 count = d_file.write(bytes.constData() + offset, bytes.size() - offset);
+    if (count <= 0)
+    {
+      break;
+    }
+    offset += count;
+  }
+  if (offset != bytes.size() || !d_file.flush() || d_file.error() != QFileDevice::NoError)
+  {
+    return Fail(
+        QStringLiteral("Cannot write file '%1': %2").arg(d_file.fileName(), d_file.errorString()));
+  }
+  if (!d_file.commit())
+  {
+    d_error_text =
+        QStringLiteral("Cannot write file '%1': %2").arg(d_file.fileName(), d_file.errorString());
+    return false;
+  }
+  return true;
+}

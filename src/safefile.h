@@ -1,0 +1,28 @@
+#ifndef METROVA_SAFEFILE_H
+#define METROVA_SAFEFILE_H
+
+#include <QByteArray>
+#include <QSaveFile>
+#include <QString>
+
+// A file that is replaced only once its whole new content is written: after any failure, or
+// when the object goes away uncommitted, the previous file is left byte for byte as it was.
+class TSafeFile
+{
+public:
+  explicit TSafeFile(const QString &file_name);
+
+  // Opened before the content is built, so that an unwritable place fails at once. In text mode
+  // line feeds are written as the platform ends lines.
+  bool Open(bool text = false);
+  bool Commit(const QByteArray &bytes);
+  QString Error_Text() const { return d_error_text; }
+
+private:
+  bool Fail(const QString &reason);
+
+  QSaveFile d_file;
+  QString d_error_text;
+};
+
+#endif // METROVA_SAFEFILE_H
