@@ -91,6 +91,17 @@ void Rate_Fraction(double rate, double *steps, qint64 *divisor)
                                            std::fabs(p1 / q1 - steps_per_millimetre);
   *steps = bound_closer ? p_bound : p1;
   *divisor = static_cast<qint64>(bound_closer ? q_bound : q1);
+  // A fraction that a usual divisor holds is given with it, as the exact rate is above: the
+  // export of what was read then reads back as the same text.
+  for (const qint64 usual : USUAL_DIVISORS)
+  {
+    if (usual % *divisor == 0)
+    {
+      *steps *= static_cast<double>(usual / *divisor);
+      *divisor = usual;
+      return;
+    }
+  }
 }
 
 QString Value_Text(double millimetres)
