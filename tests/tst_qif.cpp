@@ -295,6 +295,10 @@ void TestQif::read_data()
                 "</OtherUnits>")
       << "M|X|O E0=0.00254+0.0040L/1000|0.0080"
       << "";
+  // Read back from its export, a rate is exact: it must get the same divisor then.
+  QTest::newRow("rate near a third of a step per mm")
+      << Device(Linear("0.0022", "0.000003333316666666")) << "M|X|O E0=0.0022+0.0010L/300"
+      << "";
   QTest::newRow("temperature out of range")
       << Device(rate, SOURCE, "<MinAmbientTemperature>5</MinAmbientTemperature>")
       << "M|X|O E0=0.0015+0.0033L/1000"
