@@ -552,16 +552,29 @@ int TCommandLine::Export_Qif()
   return Export_File(TCatalogueExchange::FORMAT_QIF);
 }
 
-void TCommandLine::Warn(const QString &file_name, const QString &warning_text)
+bool TCommandLine::Exchange(TCatalogueExchange::TFormat format, const QString &file_name,
+                            const std::function<bool(TCatalogueExchange *)> &run,
+                            QString *error_text)
 {
-  if (warning_text.isEmpty())
+  bool done = false;
+  QString warning_text;
   {
-    return;
+    // The progress line ends before the warnings start.
+    TTerminalProgress terminal(d_err);
+    const std::unique_ptr<TCatalogueExchange> exchange =
+        TCatalogueExchange::Create(format, &d_database, d_show_progress ? &terminal : nullptr);
+    done = run(exchange.get());
+    *error_text = exchange->Error_Text();
+    warning_text = exchange->Warning_Text();
   }
-  for (const QString &line : warning_text.split(QLatin1Char('\n')))
+  if (!warning_text.isEmpty())
   {
-    Note(QStringLiteral("warning: %1: %2").arg(file_name, line));
+    for (const QString &line : warning_text.split(QLatin1Char('\n')))
+    {
+      Note(QStringLiteral("warning: %1: %2").arg(file_name, line));
+    }
   }
+  return done;
 }
 
 int TCommandLine::Import_File(TCatalogueExchange::TFormat format)
@@ -574,19 +587,10 @@ int TCommandLine::Import_File(TCatalogueExchange::TFormat format)
     return d_status;
   }
 
-  bool imported = false;
   QString error_text;
-  QString warning_text;
-  {
-    TTerminalProgress terminal(d_err);
-    const std::unique_ptr<TCatalogueExchange> exchange =
-        TCatalogueExchange::Create(format, &d_database, d_show_progress ? &terminal : nullptr);
-    imported = exchange->Import(file_name);
-    error_text = exchange->Error_Text();
-    warning_text = exchange->Warning_Text();
-  }
-  Warn(file_name, warning_text);
-  if (imported)
+  if (Exchange(
+          format, file_name,
+          [&](TCatalogueExchange *exchange) { return exchange->Import(file_name); }, &error_text))
   {
     return STATUS_SUCCESS;
   }
@@ -622,19 +626,11 @@ int TCommandLine::Export_File(TCatalogueExchange::TFormat format)
   }
 
   const QString file_name = d_positional.at(1);
-  bool exported = false;
   QString error_text;
-  QString warning_text;
-  {
-    TTerminalProgress terminal(d_err);
-    const std::unique_ptr<TCatalogueExchange> exchange =
-        TCatalogueExchange::Create(format, &d_database, d_show_progress ? &terminal : nullptr);
-    exported = exchange->Export(file_name, makes);
-    error_text = exchange->Error_Text();
-    warning_text = exchange->Warning_Text();
-  }
-  Warn(file_name, warning_text);
-  if (!exported)
+  if (!Exchange(
+          format, file_name,
+          [&](TCatalogueExchange *exchange) { return exchange->Export(file_name, makes); },
+          &error_text))
   {
     return Failure(QStringLiteral("cannot export to '%1': %2").arg(file_name, error_text));
   }

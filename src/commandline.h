@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QTextStream;
 
 // The metrova-cli tool: one subcommand per run on a catalogue file, through the same core code
@@ -56,8 +58,10 @@ private:
   // The exchange commands of every format.
   int Import_File(TCatalogueExchange::TFormat format);
   int Export_File(TCatalogueExchange::TFormat format);
-  // Each line of an exchange run's warnings as a warning about the file.
-  void Warn(const QString &file_name, const QString &warning_text);
+  // Runs an import or export, with progress on the terminal when wanted; each line of its
+  // warnings goes to the error stream as a warning about the file.
+  bool Exchange(TCatalogueExchange::TFormat format, const QString &file_name,
+                const std::function<bool(TCatalogueExchange *)> &run, QString *error_text);
   int List();
   int Show();
   int Limits();

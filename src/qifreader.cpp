@@ -453,6 +453,9 @@ public:
   QString Error_Text() const { return d_error_text; }
 
 private:
+  // The value in metres or kelvin: false, with the error text, when its unit is unknown; *reason
+  // says when it is not a number.
+  bool Si_Value(const TValue &value, const char *element, bool length, double *si, QString *reason);
   bool Length(const TValue &value, const char *element, double *millimetres, QString *reason);
   bool Temperature(const TValue &value, const char *element, double *celsius, QString *reason);
   bool Accuracy(const TAccuracy &accuracy, TExpressionItem *length_error, QString *reason);
@@ -466,17 +469,25 @@ private:
   QString d_label;
 };
 
-bool TDeviceConverter::Length(const TValue &value, const char *element, double *millimetres,
-                              QString *reason)
+bool TDeviceConverter::Si_Value(const TValue &value, const char *element, bool length, double *si,
+                                QString *reason)
 {
   QString unit;
   TConversion conversion;
-  if (!Find_Conversion(d_units.length, value.unit, KNOWN_LENGTH_UNITS,
-                       static_cast<int>(std::size(KNOWN_LENGTH_UNITS)), &unit, &conversion))
+  const bool known =
+      length ? Find_Conversion(d_units.length, value.unit, KNOWN_LENGTH_UNITS,
+                               static_cast<int>(std::size(KNOWN_LENGTH_UNITS)), &unit, &conversion)
+             : Find_Conversion(d_units.temperature, value.unit, KNOWN_TEMPERATURE_UNITS,
+                               static_cast<int>(std::size(KNOWN_TEMPERATURE_UNITS)), &unit,
+                               &conversion);
+  if (!known)
   {
-    d_error_text = QStringLiteral("Imported QIF file gives lengths in '%1', a unit that Metrova "
-                                  "cannot convert to millimetres.")
-                       .arg(unit);
+    d_error_text = length ? QStringLiteral("Imported QIF file gives lengths in '%1', a unit that "
+                                           "Metrova cannot convert to millimetres.")
+                                .arg(unit)
+                          : QStringLiteral("Imported QIF file gives temperatures in '%1', a unit "
+                                           "that Metrova cannot convert to degrees Celsius.")
+                                .arg(unit);
     return false;
   }
   double number = 0.0;
@@ -484,33 +495,35 @@ bool TDeviceConverter::Length(const TValue &value, const char *element, double *
   {
     *reason = QStringLiteral("its %1 '%2' is not a number").arg(QLatin1String(element), value.text);
   }
-  else if (number < 0.0)
+  *si = (number + conversion.offset) * conversion.factor;
+  return true;
+}
+
+bool TDeviceConverter::Length(const TValue &value, const char *element, double *millimetres,
+                              QString *reason)
+{
+  double metres = 0.0;
+  if (!Si_Value(value, element, true, &metres, reason))
+  {
+    return false;
+  }
+  if (reason->isEmpty() && metres < 0.0)
   {
     *reason = QStringLiteral("its %1 is negative").arg(QLatin1String(element));
   }
-  *millimetres = (number + conversion.offset) * conversion.factor * 1000.0;
+  *millimetres = metres * 1000.0;
   return true;
 }
 
 bool TDeviceConverter::Temperature(const TValue &value, const char *element, double *celsius,
                                    QString *reason)
 {
-  QString unit;
-  TConversion conversion;
-  if (!Find_Conversion(d_units.temperature, value.unit, KNOWN_TEMPERATURE_UNITS,
-                       static_cast<int>(std::size(KNOWN_TEMPERATURE_UNITS)), &unit, &conversion))
+  double kelvin = 0.0;
+  if (!Si_Value(value, element, false, &kelvin, reason))
   {
-    d_error_text = QStringLiteral("Imported QIF file gives temperatures in '%1', a unit that "
-                                  "Metrova cannot convert to degrees Celsius.")
-                       .arg(unit);
     return false;
   }
-  double number = 0.0;
-  if (!Parse_Decimal(value.text, &number))
-  {
-    *reason = QStringLiteral("its %1 '%2' is not a number").arg(QLatin1String(element), value.text);
-  }
-  *celsius = (number + conversion.offset) * conversion.factor - 273.15;
+  *celsius = kelvin - 273.15;
   return true;
 }
 
