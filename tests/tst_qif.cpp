@@ -282,7 +282,7 @@ void TestQif::read_data()
                 "<OtherAccuracySource>Acceptance test</OtherAccuracySource>",
                 "<MaxAmbientTemperature temperatureUnit=\"F\">71.6</MaxAmbientTemperature>"
                 "<MinAmbientTemperature>291.15</MinAmbientTemperature>",
-                "<Manufacturer>Ma'ke:</Manufacturer><ModelNumber> X \n 1</ModelNumber>", "")
+                "<Manufacturer>Ma'ke:</Manufacturer><ModelNumber>&#xFEFF; X \n 1</ModelNumber>", "")
       << "Make|X 1|M X O E0=0.0022+0.0010L/300 Ts_Min=18.00 C Ts_Max=22.00 C"
       << "";
   QTest::newRow("inches, and a unit of the file's own")
