@@ -328,6 +328,8 @@ void TestQif::read_data()
                                 << "its ISO 10360 accuracy has no ErrorRate; skipped";
   QTest::newRow("too large") << Device("<MaxErrorConstant>123456</MaxErrorConstant>") << ""
                              << "too large for Metrova's expressions; skipped";
+  QTest::newRow("rate finer than its text") << Device(Linear("0", "5.00003303333733333")) << ""
+                                            << "too large for Metrova's expressions; skipped";
   QTest::newRow("laser tracker") << Document("<LaserTracker id=\"1\"><Name>T</Name></LaserTracker>",
                                              "")
                                  << ""
