@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang into build-fuzz/ and runs one of them.
 #   scripts/fuzz.sh expression 60      the expression parser, for 60 seconds
 #   scripts/fuzz.sh exchange 1800      the exchange file reader, for half an hour
+#   scripts/fuzz.sh qif 1800           the QIF document reader, for half an hour
 # It starts from the seeds in fuzz/corpus/TARGET and keeps what it learns in
 # build-fuzz/corpus/TARGET. A finding is saved in build-fuzz/findings/ and fails the script;
 # replay it with build-fuzz/fuzz/fuzz_TARGET FILE.
@@ -13,13 +14,14 @@ seconds="${2:-}"
 case "$target" in
   expression) max_len=256 ;;
   exchange) max_len=8192 ;;
+  qif) max_len=16384 ;;
   *)
-    echo "usage: scripts/fuzz.sh expression|exchange SECONDS" >&2
+    echo "usage: scripts/fuzz.sh expression|exchange|qif SECONDS" >&2
     exit 2
     ;;
 esac
 if ! [[ "$seconds" =~ ^[0-9]+$ ]]; then
-  echo "usage: scripts/fuzz.sh expression|exchange SECONDS" >&2
+  echo "usage: scripts/fuzz.sh expression|exchange|qif SECONDS" >&2
   exit 2
 fi
 

@@ -135,7 +135,14 @@ void TDatabaseItem::Sanitize(QString *str)
 QString TDatabaseItem::Cleaned_Name(const QString &name)
 {
   // Cleaned first: a removed character may leave two blanks side by side.
-  const QString cleaned = Sanitize(name).simplified();
+  QString cleaned = Sanitize(name).simplified();
+  // SQLite takes a text that starts with U+FEFF or U+FFFE for a byte order mark: it would store
+  // the name without the first and with the bytes of every other character swapped after the
+  // second.
+  while (cleaned.startsWith(QChar(0xFEFF)) || cleaned.startsWith(QChar(0xFFFE)))
+  {
+    cleaned = cleaned.mid(1).trimmed();
+  }
   const bool control = std::any_of(
       cleaned.cbegin(), cleaned.cend(),
       [](QChar character) { return character.unicode() < 0x20 || character.unicode() == 0x7f; });

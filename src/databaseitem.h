@@ -52,8 +52,9 @@ public:
   static QString Sanitize(const QString &text);
   static void Sanitize(QString *str);
   // A make, model or option name as the catalogue keeps it: runs of white space made one blank,
-  // the ends trimmed, and Sanitize applied. Empty when nothing is left, or when the name holds a
-  // control character, which no line of an exchange file can carry.
+  // the ends trimmed, Sanitize applied and byte order marks at the start left out. Empty when
+  // nothing is left, or when the name holds a control character, which no line of an exchange file
+  // can carry.
   static QString Cleaned_Name(const QString &name);
 
 private:

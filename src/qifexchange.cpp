@@ -14,6 +14,7 @@
 namespace
 {
 const QString ISO_10360 = QStringLiteral("10360");
+constexpr int READ_BLOCK_SIZE = 64 * 1024;
 } // namespace
 
 TQifExchange::TQifExchange(TDatabase *database, TExchangeProgress *progress)
@@ -58,8 +59,19 @@ bool TQifExchange::Import(const QString &file_name)
     return Fail(
         QStringLiteral("Cannot open file '%1' for reading: %2").arg(file_name, file.errorString()));
   }
-  // One byte more than a document may have is enough to refuse a larger one.
-  const QByteArray bytes = file.read(TQifReader::MAXIMUM_DOCUMENT_SIZE + 1);
+  // Read in blocks: a buffer of the largest size a document may have would be taken for every
+  // import, however small the file. One byte more than that size is enough to refuse a larger one.
+  QByteArray bytes;
+  while (bytes.size() <= TQifReader::MAXIMUM_DOCUMENT_SIZE)
+  {
+    const QByteArray block =
+        file.read(qMin(READ_BLOCK_SIZE, TQifReader::MAXIMUM_DOCUMENT_SIZE + 1 - bytes.size()));
+    if (block.isEmpty())
+    {
+      break;
+    }
+    bytes += block;
+  }
   if (file.error() != QFileDevice::NoError)
   {
     return Fail(QStringLiteral("Cannot read file '%1': %2").arg(file_name, file.errorString()));

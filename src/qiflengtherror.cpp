@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <numeric>
 
 namespace
 {
@@ -47,12 +48,10 @@ bool Is_Whole(double value)
   return std::fabs(value - std::round(value)) <= 1e-6 + 1e-12 * std::fabs(value);
 }
 
-// The divisor N and the steps B per N millimetres that hold a rate, B in whole steps: a usual
-// divisor when one holds it exactly, else the fraction closest to it with a divisor that a text
-// can hold.
-void Rate_Fraction(double rate, double *steps, qint64 *divisor)
+// The fraction of a rate in steps per millimetre with a divisor that a text can hold: exact
+// where a usual divisor holds it, else the closest.
+void Nearest_Fraction(double steps_per_millimetre, double *steps, qint64 *divisor)
 {
-  const double steps_per_millimetre = rate * STEPS_PER_MILLIMETRE;
   for (const qint64 usual : USUAL_DIVISORS)
   {
     if (Is_Whole(steps_per_millimetre * static_cast<double>(usual)))
@@ -91,6 +90,28 @@ void Rate_Fraction(double rate, double *steps, qint64 *divisor)
                                            std::fabs(p1 / q1 - steps_per_millimetre);
   *steps = bound_closer ? p_bound : p1;
   *divisor = static_cast<qint64>(bound_closer ? q_bound : q1);
+}
+
+// The divisor N and the steps B per N millimetres that hold a rate, B in whole steps. Equal
+// fractions give equal B and N however they were found, so that the export of what was read
+// reads back as the same text: the fraction in its lowest terms, with the first usual divisor
+// that holds it.
+void Rate_Fraction(double rate, double *steps, qint64 *divisor)
+{
+  Nearest_Fraction(rate * STEPS_PER_MILLIMETRE, steps, divisor);
+  const qint64 whole = static_cast<qint64>(*steps);
+  const qint64 common = std::gcd(whole, *divisor);
+  *steps = static_cast<double>(whole / common);
+  *divisor /= common;
+  for (const qint64 usual : USUAL_DIVISORS)
+  {
+    if (usual % *divisor == 0)
+    {
+      *steps *= static_cast<double>(usual / *divisor);
+      *divisor = usual;
+      return;
+    }
+  }
 }
 
 QString Value_Text(double millimetres)
@@ -206,8 +227,12 @@ TExpressionItem TQifLengthError::To_Expression(QString *reason) const
     *reason = QStringLiteral("it has no length error");
     return expression;
   }
+  // From 1000 mm the text holds B to 0.1 um only: a B that it rounds is another fraction, which
+  // the export would read back as another text.
   if (expression.Set_Expression(text, TExpressionItem::UNITS_MM) != kind ||
-      !expression.Is_Storable())
+      !expression.Is_Storable() ||
+      std::llround(expression.Component(1, TExpressionItem::UNITS_MM) * STEPS_PER_MILLIMETRE) !=
+          std::llround(steps))
   {
     *reason = QStringLiteral("its length error is too large for Metrova's expressions");
     return TExpressionItem();

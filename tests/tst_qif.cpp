@@ -282,7 +282,7 @@ void TestQif::read_data()
                 "<OtherAccuracySource>Acceptance test</OtherAccuracySource>",
                 "<MaxAmbientTemperature temperatureUnit=\"F\">71.6</MaxAmbientTemperature>"
                 "<MinAmbientTemperature>291.15</MinAmbientTemperature>",
-                "<Manufacturer>Ma'ke:</Manufacturer><ModelNumber> X \n 1</ModelNumber>", "")
+                "<Manufacturer>Ma'ke:</Manufacturer><ModelNumber>&#xFEFF; X \n 1</ModelNumber>", "")
       << "Make|X 1|M X O E0=0.0022+0.0010L/300 Ts_Min=18.00 C Ts_Max=22.00 C"
       << "";
   QTest::newRow("inches, and a unit of the file's own")
@@ -294,6 +294,10 @@ void TestQif::read_data()
                 "<UnitConversion><Factor>0.0000001</Factor></UnitConversion></LinearUnit>"
                 "</OtherUnits>")
       << "M|X|O E0=0.00254+0.0040L/1000|0.0080"
+      << "";
+  // Read back from its export, a rate is exact: it must get the same divisor then.
+  QTest::newRow("rate near a third of a step per mm")
+      << Device(Linear("0.0022", "0.000003333316666666")) << "M|X|O E0=0.0022+0.0010L/300"
       << "";
   QTest::newRow("temperature out of range")
       << Device(rate, SOURCE, "<MinAmbientTemperature>5</MinAmbientTemperature>")
@@ -324,6 +328,8 @@ void TestQif::read_data()
                                 << "its ISO 10360 accuracy has no ErrorRate; skipped";
   QTest::newRow("too large") << Device("<MaxErrorConstant>123456</MaxErrorConstant>") << ""
                              << "too large for Metrova's expressions; skipped";
+  QTest::newRow("rate finer than its text") << Device(Linear("0", "5.00003303333733333")) << ""
+                                            << "too large for Metrova's expressions; skipped";
   QTest::newRow("laser tracker") << Document("<LaserTracker id=\"1\"><Name>T</Name></LaserTracker>",
                                              "")
                                  << ""

@@ -1,0 +1,295 @@
+// libFuzzer target for the QIF document reader. Every record the reader gives must be one the
+// catalogue can store as it is; importing the document into a fresh catalogue must store exactly
+// those records (the last one of a machine wins) and warn of nothing the reader did not, or,
+// when the reader refuses the document, fail and leave the catalogue empty. The catalogue's
+// export, imported into another fresh catalogue, must give the same rows and the same document.
+
+#include "database.h"
+#include "qifexchange.h"
+#include "qifreader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+// Kept to the end of the process: Qt's own globals are gone before static destructors run.
+QCoreApplication *application = nullptr;
+QTemporaryDir *directory = nullptr;
+// Two catalogues in memory, emptied for every input: a new connection per input costs more
+// than the import itself.
+TDatabase *first_database = nullptr;
+TDatabase *second_database = nullptr;
+
+[[noreturn]] void Fault(const char *what, const QString &detail)
+{
+  std::fprintf(stderr, "%s: %s\n", what, qPrintable(detail));
+  std::abort();
+}
+
+bool Write(const QString &path, const QByteArray &bytes)
+{
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The document without its QPId, which is new on every export.
+QByteArray Read_Without_Id(const QString &path)
+{
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+  {
+    Fault("cannot read an export", path);
+  }
+  static const QRegularExpression id(QStringLiteral("<QPId>[^<]*</QPId>"));
+  return QString::fromUtf8(file.readAll()).remove(id).toUtf8();
+}
+
+TDatabase *Open_Catalogue(const QString &name)
+{
+  TDatabase *database = new TDatabase(name);
+  if (!database->Connect(QStringLiteral(":memory:")) || !database->Initialize())
+  {
+    Fault("cannot create a catalogue", database->Last_Error());
+  }
+  return database;
+}
+
+// The catalogue emptied down to its standards and components, as a new file has them.
+void Empty(TDatabase *database)
+{
+  database->Clear();
+  bool valid = false;
+  if (!database->Makes(&valid).isEmpty() || !valid)
+  {
+    Fault("cannot empty a catalogue", database->Last_Error());
+  }
+}
+
+QString Key(const TDatabaseItem &record)
+{
+  // A tab: no cleaned name holds one.
+  return QStringList{record.Make(), record.Model(), record.Option(), record.Standard()}.join(
+      QLatin1Char('\t'));
+}
+
+// A record's items as "name=text/source", in name order: the catalogue reads them back in its
+// own order.
+QString Items(const TDatabaseItem &record)
+{
+  QStringList items;
+  for (int index = 0; index < record.Specification_Item_Count(); ++index)
+  {
+    const TSpecificationItem item = record.Specification_Item(index);
+    items.append(QStringLiteral("%1=%2/%3")
+                     .arg(item.name, item.expression.Expression_Text(TExpressionItem::UNITS_MM),
+                          QString::number(item.source)));
+  }
+  items.sort();
+  return items.join(QLatin1Char(' '));
+}
+
+// Every record of the catalogue that holds a row, by make, model, option and standard.
+QMap<QString, QString> Rows(TDatabase *database, bool manufacturer_only)
+{
+  QMap<QString, QString> rows;
+  bool valid = false;
+  const QStringList makes = database->Makes(&valid);
+  if (!valid)
+  {
+    Fault("cannot list makes", database->Last_Error());
+  }
+  for (const QString &make : makes)
+  {
+    const auto configurations = database->Configurations(make, &valid);
+    if (!valid)
+    {
+      Fault("cannot list configurations", database->Last_Error());
+    }
+    for (const auto &configuration : configurations)
+    {
+      const QList<TDatabaseItem> records = database->Read_Configuration(
+          make, configuration.first, configuration.second, &valid, manufacturer_only);
+      if (!valid)
+      {
+        Fault("cannot read a configuration", database->Last_Error());
+      }
+      for (const TDatabaseItem &record : records)
+      {
+        if (record.Specification_Item_Count() > 0)
+        {
+          rows.insert(Key(record), Items(record));
+        }
+      }
+    }
+  }
+  return rows;
+}
+
+// Two sets of rows, for a fault's message.
+QString Difference(const QMap<QString, QString> &expected, const QMap<QString, QString> &found)
+{
+  QString text;
+  for (const auto *rows : {&expected, &found})
+  {
+    text += rows == &expected ? QStringLiteral("\nexpected:") : QStringLiteral("\nfound:");
+    for (auto row = rows->cbegin(); row != rows->cend(); ++row)
+    {
+      text += QStringLiteral("\n  %1: %2").arg(row.key(), row.value());
+    }
+  }
+  return text;
+}
+
+// A record of the reader must go into the catalogue as it is: clean names, known items, values
+// whose stored text reads back.
+void Check_Record(const TDatabaseItem &record)
+{
+  for (const QString &name : {record.Make(), record.Model(), record.Option()})
+  {
+    if (name.isEmpty() || TDatabaseItem::Cleaned_Name(name) != name ||
+        name.size() > TQifReader::MAXIMUM_NAME_LENGTH)
+    {
+      Fault("the reader gave a name the catalogue would change", Key(record));
+    }
+  }
+  if (record.Standard() != QLatin1String("10360") || record.Specification_Item_Count() == 0)
+  {
+    Fault("the reader gave a record of no 10360 rows", Key(record));
+  }
+  for (int index = 0; index < record.Specification_Item_Count(); ++index)
+  {
+    const TSpecificationItem item = record.Specification_Item(index);
+    if (item.name.isEmpty() ||
+        item.expression.Expression_Type() == TExpressionItem::EXPRESSION_UNDEFINED ||
+        !item.expression.Is_Storable() || item.source != TDatabaseItem::SOURCE_MANUFACTURER)
+    {
+      Fault("the reader gave a value the catalogue cannot store",
+            Key(record) + QLatin1Char(' ') + Items(record));
+    }
+  }
+}
+
+void Export(TDatabase *database, const QString &path)
+{
+  TQifExchange exchange(database);
+  if (!exchange.Export(path))
+  {
+    Fault("export failed", exchange.Error_Text());
+  }
+  if (exchange.Has_Warnings())
+  {
+    Fault("export warned", exchange.Warning_Text());
+  }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+  // The SQLite driver is a plugin, which only an application object loads.
+  application = new QCoreApplication(*argc, *argv);
+  // In memory where there is such a folder: the export's file is synced to disk on every input.
+  directory = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                  ? new QTemporaryDir(QStringLiteral("/dev/shm/metrova_fuzz_XXXXXX"))
+                  : new QTemporaryDir;
+  first_database = Open_Catalogue(QStringLiteral("fuzz_first"));
+  second_database = Open_Catalogue(QStringLiteral("fuzz_second"));
+  return directory->isValid() ? 0 : 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+  if (size > 64 * 1024)
+  {
+    return 0;
+  }
+  const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+  const QString input = directory->filePath(QStringLiteral("input.qif"));
+  const QString first = directory->filePath(QStringLiteral("first.qif"));
+  const QString second = directory->filePath(QStringLiteral("second.qif"));
+  if (!Write(input, bytes))
+  {
+    Fault("cannot write the input", input);
+  }
+
+  TQifReader reader;
+  const bool read = reader.Read(bytes);
+  if (read == !reader.Error_Text().isEmpty() ||
+      reader.Records().size() != reader.Record_Places().size() ||
+      (!read && (!reader.Records().isEmpty() || !reader.Warnings().Text().isEmpty())))
+  {
+    Fault("the reader's result contradicts itself", reader.Error_Text());
+  }
+  // The reader's records as the import must store them: a later device of the same machine
+  // replaces the earlier one's length error and range.
+  QMap<QString, QString> expected;
+  for (const TDatabaseItem &record : reader.Records())
+  {
+    Check_Record(record);
+    expected.insert(Key(record), Items(record));
+  }
+
+  TDatabase *database = first_database;
+  Empty(database);
+  {
+    TQifExchange exchange(database);
+    const bool imported = exchange.Import(input);
+    if (imported != read)
+    {
+      Fault("the import and the reader disagree", exchange.Error_Text());
+    }
+    if (!imported && exchange.Error_Text() != reader.Error_Text())
+    {
+      Fault("the import's error is not the reader's", exchange.Error_Text());
+    }
+    if (imported && exchange.Warning_Text() != reader.Warnings().Text())
+    {
+      Fault("the import skipped what the reader gave", exchange.Warning_Text());
+    }
+  }
+  const QMap<QString, QString> stored = Rows(database, true);
+  if (stored != expected)
+  {
+    Fault("the catalogue does not hold the reader's records", Difference(expected, stored));
+  }
+  if (!read)
+  {
+    bool valid = false;
+    if (!database->Makes(&valid).isEmpty() || !valid)
+    {
+      Fault("a refused document left names in the catalogue", database->Last_Error());
+    }
+    return 0;
+  }
+  Export(database, first);
+
+  TDatabase *copy = second_database;
+  Empty(copy);
+  {
+    TQifExchange exchange(copy);
+    if (!exchange.Import(first) || exchange.Has_Warnings())
+    {
+      Fault("the export does not import cleanly", exchange.Error_Text() + exchange.Warning_Text());
+    }
+  }
+  const QMap<QString, QString> rows = Rows(database, false);
+  const QMap<QString, QString> copied = Rows(copy, false);
+  if (copied != rows)
+  {
+    Fault("export and import changed the rows", Difference(rows, copied));
+  }
+  Export(copy, second);
+  if (Read_Without_Id(first) != Read_Without_Id(second))
+  {
+    Fault("export, import, export changed the document", QString::fromUtf8(Read_Without_Id(first)));
+  }
+  return 0;
+}
