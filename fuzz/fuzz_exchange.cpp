@@ -4,6 +4,7 @@
 
 #include "database.h"
 #include "exchangefile.h"
+#include "fuzzsupport.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -14,53 +15,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace FuzzSupport;
+
 namespace
 {
-// Kept to the end of the process: Qt's own globals are gone before static destructors run.
-QCoreApplication *application = nullptr;
-QTemporaryDir *directory = nullptr;
-// Two catalogues in memory, emptied for every input: a new connection per input costs more
-// than the import itself.
-TDatabase *first_database = nullptr;
-TDatabase *second_database = nullptr;
-
-[[noreturn]] void Fault(const char *what, const QString &detail)
-{
-  std::fprintf(stderr, "%s: %s\n", what, qPrintable(detail));
-  std::abort();
-}
-
-bool Write(const QString &path, const QByteArray &bytes)
-{
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QByteArray Read(const QString &path)
 {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-TDatabase *Open_Catalogue(const QString &name)
-{
-  TDatabase *database = new TDatabase(name);
-  if (!database->Connect(QStringLiteral(":memory:")) || !database->Initialize())
-  {
-    Fault("cannot create a catalogue", database->Last_Error());
-  }
-  return database;
-}
-
-// The catalogue emptied down to its standards and components, as a new file has them.
-void Empty(TDatabase *database)
-{
-  database->Clear();
-  bool valid = false;
-  if (!database->Makes(&valid).isEmpty() || !valid)
-  {
-    Fault("cannot empty a catalogue", database->Last_Error());
-  }
 }
 
 // Every stored row of every machine must read back as an expression.
@@ -106,31 +68,11 @@ void Check_Rows(TDatabase *database)
   }
 }
 
-void Export(TDatabase *database, const QString &path)
-{
-  TExchangeFile exchange(database);
-  if (!exchange.Export(path))
-  {
-    Fault("export failed", exchange.Error_Text());
-  }
-  if (exchange.Has_Warnings())
-  {
-    Fault("export warned", exchange.Warning_Text());
-  }
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-  // The SQLite driver is a plugin, which only an application object loads.
-  application = new QCoreApplication(*argc, *argv);
-  // In memory where there is such a folder: the export's file is synced to disk on every input.
-  directory = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                  ? new QTemporaryDir(QStringLiteral("/dev/shm/metrova_fuzz_XXXXXX"))
-                  : new QTemporaryDir;
-  first_database = Open_Catalogue(QStringLiteral("fuzz_first"));
-  second_database = Open_Catalogue(QStringLiteral("fuzz_second"));
-  return directory->isValid() ? 0 : 1;
+  return Initialize(argc, argv);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -159,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
   }
   Check_Rows(database);
-  Export(database, first);
+  Export(TCatalogueExchange::FORMAT_CSV, database, first);
 
   TDatabase *copy = second_database;
   Empty(copy);
@@ -170,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       Fault("the export does not import cleanly", exchange.Error_Text() + exchange.Warning_Text());
     }
   }
-  Export(copy, second);
+  Export(TCatalogueExchange::FORMAT_CSV, copy, second);
   if (Read(first) != Read(second))
   {
     Fault("export, import, export changed the file", QString::fromLatin1(Read(first).toHex()));

@@ -5,6 +5,7 @@
 // export, imported into another fresh catalogue, must give the same rows and the same document.
 
 #include "database.h"
+#include "fuzzsupport.h"
 #include "qifexchange.h"
 #include "qifreader.h"
 
@@ -19,28 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace FuzzSupport;
+
 namespace
 {
-// Kept to the end of the process: Qt's own globals are gone before static destructors run.
-QCoreApplication *application = nullptr;
-QTemporaryDir *directory = nullptr;
-// Two catalogues in memory, emptied for every input: a new connection per input costs more
-// than the import itself.
-TDatabase *first_database = nullptr;
-TDatabase *second_database = nullptr;
-
-[[noreturn]] void Fault(const char *what, const QString &detail)
-{
-  std::fprintf(stderr, "%s: %s\n", what, qPrintable(detail));
-  std::abort();
-}
-
-bool Write(const QString &path, const QByteArray &bytes)
-{
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // The document without its QPId, which is new on every export.
 QByteArray Read_Without_Id(const QString &path)
 {
@@ -51,27 +34,6 @@ QByteArray Read_Without_Id(const QString &path)
   }
   static const QRegularExpression id(QStringLiteral("<QPId>[^<]*</QPId>"));
   return QString::fromUtf8(file.readAll()).remove(id).toUtf8();
-}
-
-TDatabase *Open_Catalogue(const QString &name)
-{
-  TDatabase *database = new TDatabase(name);
-  if (!database->Connect(QStringLiteral(":memory:")) || !database->Initialize())
-  {
-    Fault("cannot create a catalogue", database->Last_Error());
-  }
-  return database;
-}
-
-// The catalogue emptied down to its standards and components, as a new file has them.
-void Empty(TDatabase *database)
-{
-  database->Clear();
-  bool valid = false;
-  if (!database->Makes(&valid).isEmpty() || !valid)
-  {
-    Fault("cannot empty a catalogue", database->Last_Error());
-  }
 }
 
 QString Key(const TDatabaseItem &record)
@@ -178,31 +140,11 @@ void Check_Record(const TDatabaseItem &record)
   }
 }
 
-void Export(TDatabase *database, const QString &path)
-{
-  TQifExchange exchange(database);
-  if (!exchange.Export(path))
-  {
-    Fault("export failed", exchange.Error_Text());
-  }
-  if (exchange.Has_Warnings())
-  {
-    Fault("export warned", exchange.Warning_Text());
-  }
-}
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-  // The SQLite driver is a plugin, which only an application object loads.
-  application = new QCoreApplication(*argc, *argv);
-  // In memory where there is such a folder: the export's file is synced to disk on every input.
-  directory = QFileInfo(QStringLiteral("/dev/shm")).isWritable()
-                  ? new QTemporaryDir(QStringLiteral("/dev/shm/metrova_fuzz_XXXXXX"))
-                  : new QTemporaryDir;
-  first_database = Open_Catalogue(QStringLiteral("fuzz_first"));
-  second_database = Open_Catalogue(QStringLiteral("fuzz_second"));
-  return directory->isValid() ? 0 : 1;
+  return Initialize(argc, argv);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -269,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     return 0;
   }
-  Export(database, first);
+  Export(TCatalogueExchange::FORMAT_QIF, database, first);
 
   TDatabase *copy = second_database;
   Empty(copy);
@@ -286,7 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   {
     Fault("export and import changed the rows", Difference(rows, copied));
   }
-  Export(copy, second);
+  Export(TCatalogueExchange::FORMAT_QIF, copy, second);
   if (Read_Without_Id(first) != Read_Without_Id(second))
   {
     Fault("export, import, export changed the document", QString::fromUtf8(Read_Without_Id(first)));
