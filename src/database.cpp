@@ -4,6 +4,7 @@
 #include "databaseschema.h"
 #include "specificationestimation.h"
 #include "specificationreader.h"
+#include "specificationwriter.h"
 #include "sqlconnection.h"
 #include "standardcatalogue.h"
 
@@ -35,20 +36,9 @@ QString Rows_Of_Names(int name_count)
   return TConfigurationNames::Rows_Of_Names(name_count);
 }
 
-const QString STATEMENT_INSERT =
-    QStringLiteral("INSERT INTO specification "
-                   "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
-                   "VALUES(?,?,?,?,?,?,?)");
-const QString STATEMENT_DELETE_ESTIMATED = QStringLiteral(
-    "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?");
 const QString STATEMENT_EXISTS = QStringLiteral(
     "SELECT source FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND "
     "standard_id=? AND component_id=? LIMIT 1");
-QString Insert_Failure(const QString &table, const QString &reason)
-{
-  return QStringLiteral("Cannot add data to table '%1'.  Reason: %2").arg(table, reason);
-}
-
 // Runs its function when the scope ends, whichever way it ends.
 template <typename TFunction>
 class TScope_Exit
@@ -63,14 +53,6 @@ private:
   TFunction d_function;
 };
 
-bool Row_Exists(const TStoredRows &rows, int standard_id, int component_id)
-{
-  return std::any_of(rows.begin(), rows.end(),
-                     [standard_id, component_id](const TStoredRow &row) {
-                       return row.standard_id == standard_id && row.component_id == component_id;
-                     });
-}
-
 const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
 const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
 const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
@@ -83,7 +65,9 @@ TDatabase::TDatabase(const QString &connection_name)
       d_schema(std::make_unique<TDatabaseSchema>(d_sql.get(), d_catalogue.get())),
       d_names(std::make_unique<TConfigurationNames>(d_sql.get())),
       d_reader(
-          std::make_unique<TSpecificationReader>(d_sql.get(), d_catalogue.get(), d_names.get()))
+          std::make_unique<TSpecificationReader>(d_sql.get(), d_catalogue.get(), d_names.get())),
+      d_writer(
+          std::make_unique<TSpecificationWriter>(d_sql.get(), d_catalogue.get(), d_names.get()))
 {
 }
 
@@ -742,86 +726,13 @@ bool TDatabase::Write_Specification(const TDatabaseItem &item)
   {
     return false;
   }
-  if (!Write_Specification_Rows(item))
+  if (!d_writer->Write_Rows(item))
   {
+    Take_Failure(*d_writer, false);
     Abandon_Savepoint(SAVEPOINT_WRITE_SPECIFICATION);
     return false;
   }
   return Release_Savepoint(SAVEPOINT_WRITE_SPECIFICATION);
-}
-
-bool TDatabase::Write_Specification_Rows(const TDatabaseItem &item)
-{
-  // Files and other programs reach this too: a value whose stored text would read back as
-  // something else (or as nothing) is refused before anything is written.
-  const int count = item.Specification_Item_Count();
-  for (int index = 0; index < count; ++index)
-  {
-    const TSpecificationItem specification_item = item.Specification_Item(index);
-    if (!specification_item.expression.Is_Storable())
-    {
-      return Fail(QStringLiteral("Component '%1': %2")
-                      .arg(specification_item.name,
-                           specification_item.expression.Expression_Type() ==
-                                   TExpressionItem::EXPRESSION_UNDEFINED
-                               ? QStringLiteral("the expression is not valid")
-                               : QStringLiteral("the value cannot be stored, since its stored "
-                                                "text '%1' would not read back as the same kind "
-                                                "of expression")
-                                     .arg(specification_item.expression.Expression_Text(
-                                         TExpressionItem::UNITS_MM))),
-                  false);
-    }
-  }
-  const QString names[] = {item.Make(), item.Model(), item.Option()};
-  int ids[3];
-  for (int kind = NAME_MAKE; kind <= NAME_OPTION; ++kind)
-  {
-    ids[kind] = d_names->Added_Id(kind, names[kind]);
-    if (ids[kind] < 0)
-    {
-      return Take_Failure(*d_names, false);
-    }
-  }
-  const int standard_id = Standard_Type_Id(item.Standard());
-  if (standard_id < 0)
-  {
-    return false;
-  }
-
-  if (!d_sql->Run_Statement(
-          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND "
-                         "option_id=? AND standard_id=?"),
-          {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id}))
-  {
-    return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: %1")
-                    .arg(d_sql->Error()));
-  }
-
-  for (int index = 0; index < count; ++index)
-  {
-    const TSpecificationItem specification_item = item.Specification_Item(index);
-    const int component_id = Component_Type_Id(standard_id, specification_item.name);
-    if (component_id < 0)
-    {
-      // A read that failed is no missing component.
-      if (!d_fault)
-      {
-        Fail(QStringLiteral("Component type '%1' does not exist").arg(specification_item.name),
-             false);
-      }
-      return false;
-    }
-    if (!d_sql->Run_Statement(
-            STATEMENT_INSERT,
-            {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], standard_id, component_id,
-             specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
-             specification_item.source}))
-    {
-      return Fail(Insert_Failure(QStringLiteral("specification"), d_sql->Error()));
-    }
-  }
-  return true;
 }
 
 TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &model,
@@ -884,12 +795,7 @@ bool TDatabase::Delete_Estimated_Specifications(int make_id, int model_id, int o
   {
     return false;
   }
-  if (!d_sql->Run_Statement(STATEMENT_DELETE_ESTIMATED,
-                            {make_id, model_id, option_id, TDatabaseItem::SOURCE_ESTIMATED}))
-  {
-    return Fail(Reasoned(QStringLiteral("Cannot delete specification entry")));
-  }
-  return true;
+  return d_writer->Delete_Estimated(make_id, model_id, option_id) || Take_Failure(*d_writer, false);
 }
 
 bool TDatabase::Specification_Exists(int make_id, int model_id, int option_id, int standard_id,
@@ -924,48 +830,6 @@ TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int
   return *valid ? record : TDatabaseItem();
 }
 
-bool TDatabase::Store_Derived_Items(const int *ids,
-                                    const TSpecificationEstimation::TDerivedItems &derived,
-                                    TStoredRows *rows)
-{
-  for (const TSpecificationEstimation::TDerivedItem &candidate : derived)
-  {
-    // A catalogue without that standard or component has nowhere to put the estimate; a
-    // catalogue that cannot be read is a failure.
-    const int target_id = Standard_Type_Id(candidate.standard);
-    const int component_id = target_id < 0 ? -1 : Component_Type_Id(target_id, candidate.item.name);
-    if (component_id < 0)
-    {
-      if (d_fault)
-      {
-        return false;
-      }
-      continue;
-    }
-    if (Row_Exists(*rows, target_id, component_id))
-    {
-      continue;
-    }
-    TSpecificationItem item = candidate.item;
-    // A value too large for the text forms would be stored as something else, or a made-up
-    // zero: that estimate is left out.
-    item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM);
-    if (!item.expression.Is_Storable())
-    {
-      continue;
-    }
-    if (!d_sql->Run_Statement(
-            STATEMENT_INSERT,
-            {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], target_id, component_id,
-             item.expression.Expression_Text(TExpressionItem::UNITS_MM), item.source}))
-    {
-      return Fail(Insert_Failure(QStringLiteral("specification"), d_sql->Error()));
-    }
-    rows->push_back(TStoredRow{target_id, component_id, item});
-  }
-  return true;
-}
-
 bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
                                        const QString &standard)
 {
@@ -994,8 +858,9 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
     return false;
   }
   const int ids[] = {make_id, model_id, option_id};
-  if (!Store_Derived_Items(ids, derived, &rows))
+  if (!d_writer->Store_Derived(ids, derived, &rows))
   {
+    Take_Failure(*d_writer, false);
     Abandon_Savepoint(SAVEPOINT_PASS);
     return false;
   }
@@ -1036,8 +901,9 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
     const QString &standard = standards.at(index);
     const int standard_id = Standard_Type_Id(standard);
     estimated = standard_id >= 0 &&
-                Store_Derived_Items(
-                    ids, TSpecificationEstimation::Derive(standard, standard_id, rows), &rows);
+                (d_writer->Store_Derived(
+                     ids, TSpecificationEstimation::Derive(standard, standard_id, rows), &rows) ||
+                 Take_Failure(*d_writer, false));
   }
   if (!estimated)
   {

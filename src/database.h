@@ -17,6 +17,7 @@ class QSqlQuery;
 class TConfigurationNames;
 class TDatabaseSchema;
 class TSpecificationReader;
+class TSpecificationWriter;
 class TSqlConnection;
 
 // The one gateway to the SQLite catalogue file. Not a QObject and not thread-safe: every thread
@@ -161,11 +162,6 @@ private:
   // Options; no rows at all means an unknown name.
   QStringList Configuration_Names(const QString &statement, std::initializer_list<QString> names,
                                   bool *valid);
-  bool Write_Specification_Rows(const TDatabaseItem &item);
-  // Inserts the derived items whose component has no row yet, in order; the first derivation of
-  // a component wins. Stored rows are appended to the configuration's rows.
-  bool Store_Derived_Items(const int *ids, const TSpecificationEstimation::TDerivedItems &derived,
-                           TSpecificationEstimation::TStoredRows *rows);
   // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
   void Abandon_Savepoint(const QString &name);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
@@ -182,6 +178,7 @@ private:
   std::unique_ptr<TDatabaseSchema> d_schema;
   std::unique_ptr<TConfigurationNames> d_names;
   std::unique_ptr<TSpecificationReader> d_reader;
+  std::unique_ptr<TSpecificationWriter> d_writer;
 };
 
 #endif // METROVA_DATABASE_H
