@@ -28,46 +28,22 @@ QByteArray Read(const QString &path)
 // Every stored row of every machine must read back as an expression.
 void Check_Rows(TDatabase *database)
 {
-  bool valid = false;
-  const QStringList makes = database->Makes(&valid);
-  if (!valid)
+  for (const TDatabaseItem &record : All_Records(database))
   {
-    Fault("cannot list makes", database->Last_Error());
-  }
-  for (const QString &make : makes)
-  {
-    const auto configurations = database->Configurations(make, &valid);
-    if (!valid)
+    for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
-      Fault("cannot list configurations", database->Last_Error());
-    }
-    for (const auto &configuration : configurations)
-    {
-      const QList<TDatabaseItem> records =
-          database->Read_Configuration(make, configuration.first, configuration.second, &valid);
-      if (!valid)
+      const TSpecificationItem item = record.Specification_Item(index);
+      const int kind = item.expression.Expression_Type();
+      if (kind == TExpressionItem::EXPRESSION_UNDEFINED || item.name.isEmpty() ||
+          (item.source == TDatabaseItem::SOURCE_MANUFACTURER &&
+           (item.expression_types & kind) == 0))
       {
-        Fault("cannot read a configuration", database->Last_Error());
-      }
-      for (const TDatabaseItem &record : records)
-      {
-        for (int index = 0; index < record.Specification_Item_Count(); ++index)
-        {
-          const TSpecificationItem item = record.Specification_Item(index);
-          const int kind = item.expression.Expression_Type();
-          if (kind == TExpressionItem::EXPRESSION_UNDEFINED || item.name.isEmpty() ||
-              (item.source == TDatabaseItem::SOURCE_MANUFACTURER &&
-               (item.expression_types & kind) == 0))
-          {
-            Fault("a stored row does not read back",
-                  QStringLiteral("%1 %2 %3").arg(make, record.Standard(), item.name));
-          }
-        }
+        Fault("a stored row does not read back",
+              QStringLiteral("%1 %2 %3").arg(record.Make(), record.Standard(), item.name));
       }
     }
   }
 }
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)

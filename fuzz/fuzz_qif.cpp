@@ -63,34 +63,11 @@ QString Items(const TDatabaseItem &record)
 QMap<QString, QString> Rows(TDatabase *database, bool manufacturer_only)
 {
   QMap<QString, QString> rows;
-  bool valid = false;
-  const QStringList makes = database->Makes(&valid);
-  if (!valid)
+  for (const TDatabaseItem &record : All_Records(database, manufacturer_only))
   {
-    Fault("cannot list makes", database->Last_Error());
-  }
-  for (const QString &make : makes)
-  {
-    const auto configurations = database->Configurations(make, &valid);
-    if (!valid)
+    if (record.Specification_Item_Count() > 0)
     {
-      Fault("cannot list configurations", database->Last_Error());
-    }
-    for (const auto &configuration : configurations)
-    {
-      const QList<TDatabaseItem> records = database->Read_Configuration(
-          make, configuration.first, configuration.second, &valid, manufacturer_only);
-      if (!valid)
-      {
-        Fault("cannot read a configuration", database->Last_Error());
-      }
-      for (const TDatabaseItem &record : records)
-      {
-        if (record.Specification_Item_Count() > 0)
-        {
-          rows.insert(Key(record), Items(record));
-        }
-      }
+      rows.insert(Key(record), Items(record));
     }
   }
   return rows;

@@ -58,6 +58,36 @@ inline void Empty(TDatabase *database)
   }
 }
 
+// Every record of every configuration of the catalogue; a read that fails is a finding.
+inline QList<TDatabaseItem> All_Records(TDatabase *database, bool manufacturer_only = false)
+{
+  QList<TDatabaseItem> all;
+  bool valid = false;
+  const QStringList makes = database->Makes(&valid);
+  if (!valid)
+  {
+    Fault("cannot list makes", database->Last_Error());
+  }
+  for (const QString &make : makes)
+  {
+    const auto configurations = database->Configurations(make, &valid);
+    if (!valid)
+    {
+      Fault("cannot list configurations", database->Last_Error());
+    }
+    for (const auto &configuration : configurations)
+    {
+      all += database->Read_Configuration(make, configuration.first, configuration.second, &valid,
+                                          manufacturer_only);
+      if (!valid)
+      {
+        Fault("cannot read a configuration", database->Last_Error());
+      }
+    }
+  }
+  return all;
+}
+
 // An export of a catalogue that an import filled must neither fail nor warn.
 inline void Export(TCatalogueExchange::TFormat format, TDatabase *database, const QString &path)
 {
