@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and running Metrova need; with
 # --package also those that build and check the .deb (scripts/package.sh), with --fuzz clang
-# and libFuzzer for scripts/fuzz.sh.
+# and libFuzzer for scripts/fuzz.sh, with --format clang-format for the format check.
 # Packages that are installed already are skipped; sudo is used when not run as root.
 set -euo pipefail
 
@@ -14,6 +14,9 @@ packages=(
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)
+fi
+if [ "${1:-}" = "--format" ]; then
+  packages+=(clang-format)
 fi
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-dev)
