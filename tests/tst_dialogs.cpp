@@ -176,6 +176,7 @@ void TDialogsTest::editor_typed_expression_data()
       {"10360", "R0", "±2,2 um", "Invalid", "", "use a decimal point; leave out the ±: a value is a "
                                                 "limit; leave out the unit: values are typed in µm"},
       {"10360", "R0", "1234567890", "Invalid", "", "a number is too long or malformed"},
+      {"10360", "E0", "1+L/0", "Invalid", "", "a divisor of zero: give the length in millimetres after '/'"},
       // Values whose stored millimetre text would not read back.
       {"10360", "R0", "12345000", "Invalid", "", "a number longer than the stored form can hold"},
       {"10360", "Ts_Max", "39.999", "Invalid", "", "rounds to 40.00 C; this component accepts: a "

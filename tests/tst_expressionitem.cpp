@@ -85,7 +85,9 @@ void TestExpressionItem::parse_data()
   const char *const no_form[] = {
       "1.5+3.3L/123456", "1.5e3", "-1.5", "", "1234567890", "1.5+3.3L/1000.5", "(2+0.5td)/300",
       "1+0.1Td+(2+0.2Td)L/1000|8", "1.5\n", "1.5\t", "1,5", ".", "1..5+3.3L/1000", "2.5+3.3L/1000|.", "(.+0.5Td)/300",
-      "1+0.1Td+(2+..Td)L/1000", "./500", "1..5C", "1.5+L/1000|1.2.3"};
+      "1+0.1Td+(2+..Td)L/1000", "./500", "1..5C", "1.5+L/1000|1.2.3",
+      // A length divided by zero.
+      "1+L/0", "5/00", "(2+0.5Td)/0", "2.5+3.3L/0|8", "1+0.1Td+(2+0.2Td)L/0"};
   // Values the stored text cannot hold: too many digits, or a temperature that rounds onto a
   // bound.
   const TCase unstorable[] = {{"12345", MM, 1, "12345", "", ""},

@@ -3,6 +3,9 @@
 #include <QRegularExpression>
 #include <QRegularExpressionMatch>
 
+#include <algorithm>
+#include <iterator>
+
 namespace
 {
 constexpr double UNITS_SCALE = 1000.0;
@@ -123,6 +126,24 @@ bool Accepted_Temperature(double celsius)
   return celsius > TEMPERATURE_MINIMUM && celsius < TEMPERATURE_MAXIMUM;
 }
 
+// Where each kind keeps the length its value or length term is stated for; -1 for none.
+int Divisor_Index(int kind)
+{
+  switch (kind)
+  {
+  case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
+    return 4;
+  case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
+  case TExpressionItem::EXPRESSION_LINEAR:
+  case TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE:
+    return 2;
+  case TExpressionItem::EXPRESSION_FIXED_LENGTH:
+    return 1;
+  default:
+    return -1;
+  }
+}
+
 // The longest number a text form accepts.
 constexpr int MAXIMUM_NUMBER_LENGTH = 9;
 
@@ -176,6 +197,8 @@ int TExpressionItem::Set_Expression(const QString &text, int units)
   normalised.replace(QLatin1Char('l'), QLatin1Char('L'));
 
   d_expression_type = EXPRESSION_UNDEFINED;
+  double previous[EXPRESSION_COMPONENT_SIZE];
+  std::copy(std::begin(d_components), std::end(d_components), std::begin(previous));
 
   int form = 0;
   double n[TExpressionItem::EXPRESSION_COMPONENT_SIZE] = {};
@@ -247,6 +270,15 @@ int TExpressionItem::Set_Expression(const QString &text, int units)
     break;
   default:
     break;
+  }
+
+  // A length divided by zero has no value at any length: the text is no expression at all.
+  const int divisor = Divisor_Index(d_expression_type);
+  if (divisor >= 0 && d_components[divisor] == 0.0)
+  {
+    // As for a text that matches no form, the earlier components stay.
+    std::copy(std::begin(previous), std::end(previous), std::begin(d_components));
+    d_expression_type = EXPRESSION_UNDEFINED;
   }
 
   if (units == UNITS_UM)

@@ -157,6 +157,10 @@ QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_t
     return QStringLiteral("a number longer than the stored form can hold");
   }
 
+  static const QRegularExpression divided_by_zero(QStringLiteral("/0+(?=[|]|$)"));
+  if (text.contains(divided_by_zero) &&
+      Row_Takes(QString(text).replace(divided_by_zero, QStringLiteral("/1")), expression_types))
+    return QStringLiteral("a divisor of zero: give the length in millimetres after '/'");
   static const QRegularExpression number(QStringLiteral("[0-9.]+"));
   if (Row_Takes(QString(text).replace(number, QStringLiteral("1")), expression_types))
     return QStringLiteral("a number is too long or malformed");
