@@ -115,12 +115,20 @@ void TestDatabaseItem::sanitize_data()
 {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("cleaned");
+  QTest::addColumn<QString>("name"); // as a make, model or option name enters
 
+  const QString nonchar = QString(QChar(0xFFFF)) + "Ghost" + QChar(0xFFFE) + "Make" +
+                          QChar(0xFDD0) + " X" + QString::fromUcs4(U"\U0001FFFE\U0010FFFF");
   // clang-format off
-  QTest::newRow("mixed") << "Model 'A'/B, 5:1" << "Model AB 51";
-  QTest::newRow("every character") << "a'b\"c%d*e[f]g^h\\i/j,k:l" << "abcdefghijkl";
-  QTest::newRow("only removed") << "'\"%*[]^\\/,:" << "";
-  QTest::newRow("others kept") << "S 7.10.7 - (HTA) #1 & Co; ü" << "S 7.10.7 - (HTA) #1 & Co; ü";
+  QTest::newRow("mixed") << "Model 'A'/B, 5:1" << "Model AB 51" << "Model AB 51";
+  QTest::newRow("every character") << "a'b\"c%d*e[f]g^h\\i/j,k:l" << "abcdefghijkl" << "abcdefghijkl";
+  QTest::newRow("only removed") << "'\"%*[]^\\/,:" << "" << "";
+  QTest::newRow("others kept") << "S 7.10.7 - (HTA) #1 & Co; ü" << "S 7.10.7 - (HTA) #1 & Co; ü"
+                               << "S 7.10.7 - (HTA) #1 & Co; ü";
+  // SQLite reads U+FFFE and U+FFFF back as U+FFFD: such a name could never be found again.
+  QTest::newRow("noncharacters") << nonchar << nonchar << "GhostMake X";
+  QTest::newRow("byte order mark") << QString(QChar(0xFEFF)) + " Acme" << QString(QChar(0xFEFF)) + " Acme" << "Acme";
+  QTest::newRow("control") << "A\x01" "B" << "A\x01" "B" << "";
   // clang-format on
 }
 
@@ -128,8 +136,10 @@ void TestDatabaseItem::sanitize()
 {
   QFETCH(QString, text);
   QFETCH(QString, cleaned);
+  QFETCH(QString, name);
 
   QCOMPARE(TDatabaseItem::Sanitize(text), cleaned);
+  QCOMPARE(TDatabaseItem::Cleaned_Name(text), name);
   QString in_place = text;
   TDatabaseItem::Sanitize(&in_place);
   QCOMPARE(in_place, cleaned);

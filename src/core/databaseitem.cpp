@@ -1,5 +1,6 @@
 #include "databaseitem.h"
 
+#include <QVector>
 #include <QtGlobal>
 #include <algorithm>
 
@@ -132,14 +133,40 @@ void TDatabaseItem::Sanitize(QString *str)
   }
 }
 
+namespace
+{
+QString Without_Noncharacters(const QString &text)
+{
+  // Names are read by the hundred thousand on import: most hold no candidate at all.
+  if (std::none_of(text.cbegin(), text.cend(),
+                   [](QChar character)
+                   { return character.unicode() >= 0xFDD0 || character.isSurrogate(); }))
+  {
+    return text;
+  }
+  const QVector<uint> characters = text.toUcs4();
+  QVector<uint> kept;
+  kept.reserve(characters.size());
+  for (const uint character : characters)
+  {
+    if (!(character >= 0xFDD0 && character <= 0xFDEF) && (character & 0xFFFE) != 0xFFFE)
+    {
+      kept.append(character);
+    }
+  }
+  return kept.size() == characters.size() ? text : QString::fromUcs4(kept.constData(), kept.size());
+}
+} // namespace
+
 QString TDatabaseItem::Cleaned_Name(const QString &name)
 {
-  // Cleaned first: a removed character may leave two blanks side by side.
-  QString cleaned = Sanitize(name).simplified();
-  // SQLite takes a text that starts with U+FEFF or U+FFFE for a byte order mark: it would store
-  // the name without the first and with the bytes of every other character swapped after the
-  // second.
-  while (cleaned.startsWith(QChar(0xFEFF)) || cleaned.startsWith(QChar(0xFFFE)))
+  // Cleaned first: a removed character may leave two blanks side by side. Noncharacters are for
+  // a program's own use, not for text it exchanges; SQLite reads U+FFFE and U+FFFF back as U+FFFD,
+  // which would leave the name unreachable.
+  QString cleaned = Without_Noncharacters(Sanitize(name)).simplified();
+  // SQLite takes a text that starts with U+FEFF for a byte order mark and would store the name
+  // without it.
+  while (cleaned.startsWith(QChar(0xFEFF)))
   {
     cleaned = cleaned.mid(1).trimmed();
   }
