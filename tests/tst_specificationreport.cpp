@@ -196,6 +196,16 @@ void TSpecificationReportTest::machine_report()
     QVERIFY2(line > 0, qPrintable(row.join(QLatin1Char(' '))));
   }
   QVERIFY(lines.indexOf("Legend", line) > line);
+
+  // A name longer than its line is drawn smaller, then cut visibly.
+  const QString long_make = "Carl Zeiss Industrielle Messtechnik GmbH & Co KG Division " +
+                            QString(60, 'X') + " Metrology Systems";
+  QVERIFY(
+      TSpecificationReport::Write(Report("long.pdf"), long_make, model, "Phoenix", rows, nullptr));
+  QVERIFY(Pdf_Pages(Report("long.pdf"), &pages));
+  const QString make_line = Lines(pages.at(0)).filter(QRegularExpression("^Make:")).value(0);
+  QVERIFY2(make_line.contains("Division XXXX") && make_line.endsWith(QChar(0x2026)),
+           qPrintable(make_line));
   QVERIFY(lines.contains("EST Estimated specification derived from manufacturer specifications"));
   QVERIFY(lines.contains(LEGEND_NOTE));
 
@@ -313,6 +323,19 @@ void TSpecificationReportTest::replaces_existing_when_complete()
       4096);
   QVERIFY2(child.contains(file_name), qPrintable(child));
   QCOMPARE(File_Bytes(file_name), QByteArray("an older report"));
+  QCOMPARE(Folder_Entries(d_reports), QStringList{"report.pdf"});
+  // Killed by that limit's signal half way, it leaves nothing beside the report either.
+  const pid_t killed = fork();
+  if (killed == 0)
+  {
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    TSpecificationReport::Write(file_name, "Nikon", "Altera", "SP25", Numbered_Rows(200), nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  QCOMPARE(waitpid(killed, &status, 0), killed);
+  QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
   QCOMPARE(Folder_Entries(d_reports), QStringList{"report.pdf"});
 
   QStringList texts;

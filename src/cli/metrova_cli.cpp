@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -30,6 +31,8 @@ void Filter_Messages(QtMsgType type, const QMessageLogContext &context, const QS
 int main(int argc, char *argv[])
 {
   qInstallMessageHandler(Filter_Messages);
+  // A file size limit then fails the write with a message and leaves the old file.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::unique_ptr<QCoreApplication> application;
   if (TCommandLine::Draws_Report(argc, argv))
   {

@@ -1,5 +1,7 @@
 #include "safefile.h"
 
+#include <QFileInfo>
+
 TSafeFile::TSafeFile(const QString &file_name) : d_file(file_name) {}
 
 bool TSafeFile::Fail(const QString &text)
@@ -46,4 +48,10 @@ bool TSafeFile::Commit(const QByteArray &bytes)
     return false;
   }
   return true;
+}
+
+QString TSafeFile::Descriptor_Path() const
+{
+  const QString path = QStringLiteral("/proc/self/fd/%1").arg(d_file.handle());
+  return d_file.isOpen() && QFileInfo::exists(path) ? path : QString();
 }

@@ -16,6 +16,9 @@ public:
   // line feeds are written as the platform ends lines.
   bool Open(bool text = false);
   bool Commit(const QByteArray &bytes);
+  // A name that reaches the open file, for writers that take a file name only (a PDF printer):
+  // what they write is committed like the bytes given to Commit. Empty where there is none.
+  QString Descriptor_Path() const;
   QString Error_Text() const { return d_error_text; }
 
 private:

@@ -4,8 +4,13 @@
 #include <QIcon>
 #include <QStyleFactory>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+  // A file size limit then fails the write, which is reported and leaves the old file, instead
+  // of killing the window with everything typed in it.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
   Initialize_Metrova_Resources();

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "safefile.h"
 
 #include <QBrush>
 #include <QColor>
@@ -14,12 +15,9 @@
 #include <QPainter>
 #include <QPen>
 #include <QPrinter>
-#include <QRandomGenerator>
 #include <QRect>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 
 namespace
 {
@@ -55,6 +53,7 @@ const QColor RULE_COLOUR(128, 128, 128);
 const QColor BAND_COLOUR(245, 245, 245);
 
 constexpr int LEFT_CENTRED = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr double MINIMUM_NAME_POINT_SIZE = 8.0;
 
 // Page geometry in device pixels; rows are counted from 1 below the column headers.
 struct TReportLayout
@@ -109,6 +108,23 @@ void Draw_Rule(QPainter *painter, const TReportLayout &layout, int y, const QCol
   painter->drawLine(layout.X(0), y, layout.X(0) + layout.Table_Width() - 1, y);
 }
 
+// A name that another program wrote may be longer than the line: a smaller font first, then an
+// ellipsis, so that a cut is never mistaken for the whole name.
+void Draw_Fitted_Text(QPainter *painter, const QRect &rect, const QString &text)
+{
+  const QFont original = painter->font();
+  QFont font = original;
+  while (painter->fontMetrics().horizontalAdvance(text) > rect.width() &&
+         font.pointSizeF() > MINIMUM_NAME_POINT_SIZE)
+  {
+    font.setPointSizeF(font.pointSizeF() - 1.0);
+    painter->setFont(font);
+  }
+  painter->drawText(rect, LEFT_CENTRED,
+                    painter->fontMetrics().elidedText(text, Qt::ElideRight, rect.width()));
+  painter->setFont(original);
+}
+
 void Draw_Page_Header(QPainter *painter, const TReportLayout &layout, int page, const QString &make,
                       const QString &model, const QString &option)
 {
@@ -136,7 +152,7 @@ void Draw_Page_Header(QPainter *painter, const TReportLayout &layout, int page, 
   {
     const int height = line.y_next - line.y;
     painter->drawText(QRect(l.X(0), line.y, 3 * l.u, height), LEFT_CENTRED, line.label);
-    painter->drawText(QRect(l.X(3), line.y, 20 * l.u, height), LEFT_CENTRED, line.value);
+    Draw_Fitted_Text(painter, QRect(l.X(3), line.y, 21 * l.u, height), line.value);
   }
 
   const int header_height = l.y_f - l.y_e;
@@ -319,54 +335,6 @@ bool Is_Complete_Pdf(const QString &file_name, QString *reason)
   return complete;
 }
 
-// Creates an empty file with a fresh name beside the target, with the permissions that a new file
-// in that folder gets.
-bool Create_Temporary_File(const QDir &folder, const QString &target_name, QString *temp_name,
-                           QString *reason)
-{
-  for (int attempt = 0; attempt < 100; ++attempt)
-  {
-    const QString name =
-        folder.filePath(QStringLiteral(".%1.%2.tmp")
-                            .arg(target_name)
-                            .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
-    QFile file(name);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-    {
-      file.close();
-      *temp_name = name;
-      return true;
-    }
-    if (!QFileInfo::exists(name))
-    {
-      *reason = QStringLiteral("cannot create a temporary file in '%1': %2")
-                    .arg(QDir::toNativeSeparators(folder.absolutePath()), file.errorString());
-      return false;
-    }
-  }
-  *reason = QStringLiteral("cannot create a temporary file in '%1'.")
-                .arg(QDir::toNativeSeparators(folder.absolutePath()));
-  return false;
-}
-
-// Removes the temporary file on every path that does not hand it over to the target.
-class TTemporaryFileGuard
-{
-public:
-  explicit TTemporaryFileGuard(const QString &file_name) : d_file_name(file_name) {}
-  ~TTemporaryFileGuard()
-  {
-    if (!d_file_name.isEmpty())
-      QFile::remove(d_file_name);
-  }
-  TTemporaryFileGuard(const TTemporaryFileGuard &) = delete;
-  TTemporaryFileGuard &operator=(const TTemporaryFileGuard &) = delete;
-
-  void Release() { d_file_name.clear(); }
-
-private:
-  QString d_file_name;
-};
 } // namespace
 
 QStringList TSpecificationReport::Standard_Names()
@@ -445,30 +413,28 @@ bool TSpecificationReport::Write(const QString &file_name, const QString &make,
   if (target_info.isDir())
     return fail(QStringLiteral("it is a folder."));
 
-  QString reason;
-  QString temp_name;
-  if (!Create_Temporary_File(folder, target_info.fileName(), &temp_name, &reason))
-    return fail(reason);
-  TTemporaryFileGuard guard(temp_name);
-
-  if (!Draw_Report(temp_name, make, model, option, rows, &reason))
-    return fail(reason);
-  if (!Is_Complete_Pdf(temp_name, &reason))
-    return fail(reason);
-
-  // A replaced report keeps the permissions the user gave it.
-  if (target_info.exists() && !QFile::setPermissions(temp_name, QFile::permissions(target)))
-    return fail(QStringLiteral("cannot set the permissions of the temporary file."));
-
-  // rename() replaces the target in one step, so readers see the old report or the new one.
-  if (std::rename(QFile::encodeName(temp_name).constData(),
-                  QFile::encodeName(target).constData()) != 0)
+  // The report is drawn into an unnamed file that replaces the target only once it is complete:
+  // a failure, a signal or a file size limit leaves the target as it was and nothing beside it.
+  TSafeFile file(target);
+  const auto file_failed = [&]
   {
-    const int error_number = errno;
-    return fail(QStringLiteral("cannot replace it with the new report: %1")
-                    .arg(qt_error_string(error_number)));
-  }
-  guard.Release();
+    if (error_text)
+      *error_text = file.Error_Text();
+    return false;
+  };
+  if (!file.Open())
+    return file_failed();
+  const QString path = file.Descriptor_Path();
+  if (path.isEmpty())
+    return fail(QStringLiteral("the system offers no way to write the report safely."));
+
+  QString reason;
+  if (!Draw_Report(path, make, model, option, rows, &reason))
+    return fail(reason);
+  if (!Is_Complete_Pdf(path, &reason))
+    return fail(reason);
+  if (!file.Commit(QByteArray()))
+    return file_failed();
   return true;
 }
 

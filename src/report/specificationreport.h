@@ -14,7 +14,7 @@ class TDatabase;
 //   if (!TSpecificationReport::Write(file_name, make, model, option, rows, &error_text))
 //     show error_text as the details of the failure message
 //
-// Write never leaves a partial file behind: the report goes to a temporary file in the target's
+// Write never leaves a partial file behind: the report goes to an unnamed file in the target's
 // folder and replaces the target only once it is a complete PDF.
 class TSpecificationReport
 {
