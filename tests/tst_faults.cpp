@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 using namespace TestSupport;
 using namespace FaultSupport;
@@ -169,6 +170,8 @@ private slots:
   void cleanup() { d_folder.reset(); }
   void faults_data();
   void faults();
+  void refused_targets_data();
+  void refused_targets();
 
 private:
   // Connects a database of its own to the file, initializes it and runs the action there.
@@ -354,6 +357,44 @@ void TestFaults::faults()
     if (fault != "file size limit")
       break;
   }
+}
+
+// An export aimed at the wrong file by a slip of the hand changes nothing there.
+void TestFaults::refused_targets_data()
+{
+  QTest::addColumn<QString>("target"); // made in the test's folder, beside the catalogue
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("the catalogue") << "catalogue.db"
+                                 << "it is a database";
+  QTest::newRow("a link to it") << "link.csv"
+                                << "it is a database";
+  QTest::newRow("a pipe") << "pipe"
+                          << "not a regular file";
+  QTest::newRow("a folder") << "folder"
+                            << "it is a folder";
+}
+
+void TestFaults::refused_targets()
+{
+  QFETCH(QString, target);
+  QFETCH(QString, reason);
+  const QDir folder(d_folder->path());
+  QVERIFY(QFile::link(d_file, folder.filePath("link.csv")));
+  QCOMPARE(mkfifo(QFile::encodeName(folder.filePath("pipe")).constData(), 0600), 0);
+  const QByteArray before = File_Bytes(d_file);
+
+  TDatabase database(QStringLiteral("refused"));
+  QVERIFY(database.Connect(d_file));
+  const QString file_name = folder.filePath(target);
+  TExchangeFile csv(&database);
+  TQifExchange qif(&database);
+  QVERIFY(!csv.Export(file_name, {}));
+  QVERIFY(!qif.Export(file_name, {}));
+  for (const QString &error : {csv.Error_Text(), qif.Error_Text()})
+    QVERIFY2(error.contains(reason) && error.contains(file_name), qPrintable(error));
+  database.Close();
+  QCOMPARE(File_Bytes(d_file), before);
+  QVERIFY(!QFileInfo(folder.filePath("pipe")).isFile());
 }
 
 QTEST_GUILESS_MAIN(TestFaults)

@@ -1,5 +1,6 @@
 #include "safefile.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 TSafeFile::TSafeFile(const QString &file_name) : d_file(file_name) {}
@@ -11,8 +12,44 @@ bool TSafeFile::Fail(const QString &text)
   return false;
 }
 
+namespace
+{
+// What no export or report may replace: a device or pipe would become a regular file (as root
+// even /dev/full), and a database is most likely the catalogue itself, named by a slip.
+QString Refused_Target(const QString &file_name)
+{
+  const QFileInfo info(file_name);
+  if (!info.exists())
+  {
+    return QString();
+  }
+  if (info.isDir())
+  {
+    return QStringLiteral("it is a folder");
+  }
+  if (!info.isFile())
+  {
+    return QStringLiteral("it is not a regular file (a device, a pipe or a socket)");
+  }
+  QFile existing(file_name);
+  static const QByteArray SQLITE_HEADER("SQLite format 3", 16);
+  if (existing.open(QIODevice::ReadOnly) && existing.read(SQLITE_HEADER.size()) == SQLITE_HEADER)
+  {
+    return QStringLiteral("it is a database (perhaps the catalogue itself), which an export "
+                          "never replaces; choose another file name");
+  }
+  return QString();
+}
+} // namespace
+
 bool TSafeFile::Open(bool text)
 {
+  const QString refused = Refused_Target(d_file.fileName());
+  if (!refused.isEmpty())
+  {
+    d_error_text = QStringLiteral("Cannot write file '%1': %2.").arg(d_file.fileName(), refused);
+    return false;
+  }
   if (!d_file.open(text ? QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Text
                         : QIODevice::WriteOnly | QIODevice::Unbuffered))
   {

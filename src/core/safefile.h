@@ -12,8 +12,9 @@ class TSafeFile
 public:
   explicit TSafeFile(const QString &file_name);
 
-  // Opened before the content is built, so that an unwritable place fails at once. In text mode
-  // line feeds are written as the platform ends lines.
+  // Opened before the content is built, so that an unwritable place fails at once. A target that
+  // exists and is no regular file, or is a database, is refused. In text mode line feeds are
+  // written as the platform ends lines.
   bool Open(bool text = false);
   bool Commit(const QByteArray &bytes);
   // A name that reaches the open file, for writers that take a file name only (a PDF printer):
