@@ -370,8 +370,6 @@ void TestFaults::refused_targets_data()
                                 << "it is a database";
   QTest::newRow("a pipe") << "pipe"
                           << "not a regular file";
-  QTest::newRow("a folder") << "folder"
-                            << "it is a folder";
 }
 
 void TestFaults::refused_targets()
