@@ -222,7 +222,7 @@ void TestCommands::editorSaveFails_data()
   QTest::addColumn<QString>("reason");
 
   // Another program holds the write lock for longer than the busy timeout.
-  QTest::newRow("database locked") << true << "locked";
+  QTest::newRow("database locked") << true << "another program is writing to the catalogue";
   // The first three standards are written before the last one is refused; none may stay.
   QTest::newRow("last standard refused") << false << "refused";
 }

@@ -246,7 +246,7 @@ void TestFaults::faults_data()
 
   const QString full = "database or disk is full|disk I/O error";
   const QString read_only = "attempt to write a readonly database";
-  const QString locked = "database is locked";
+  const QString locked = "another program is writing to the catalogue; try again";
   const QString damaged = "database disk image is malformed";
   const QString damaged_read = "^(Models: )?database disk image is malformed";
   const auto row = [](const QString &fault, const QString &action, const QString &message)

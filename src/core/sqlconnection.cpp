@@ -31,6 +31,21 @@ sqlite3 *Handle(const QSqlDatabase &connection)
 }
 } // namespace
 
+QString TSqlConnection::Plain_Reason(const QSqlError &error)
+{
+  // SQLITE_BUSY and SQLITE_LOCKED, also as extended codes: the busy timeout has passed.
+  bool number = false;
+  const int code = error.nativeErrorCode().toInt(&number) & 0xff;
+  if (number && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
+  {
+    return QStringLiteral("another program is writing to the catalogue; try again when it has "
+                          "finished");
+  }
+  // SQLite's own words; the driver's ("Unable to fetch row") say nothing to a user.
+  const QString text = error.databaseText().trimmed();
+  return text.isEmpty() ? error.text().trimmed() : text;
+}
+
 TSqlConnection::TSqlConnection(const QString &name) : d_name(name) {}
 
 TSqlConnection::~TSqlConnection()
@@ -166,7 +181,7 @@ bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
 {
   if (!succeeded)
   {
-    d_error = query->lastError().text();
+    d_error = Plain_Reason(query->lastError());
   }
   query->finish();
   if (!succeeded)
@@ -201,7 +216,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
     query->setForwardOnly(true);
     if (!query->prepare(statement))
     {
-      Fail(query->lastError().text());
+      Fail(Plain_Reason(query->lastError()));
       return nullptr;
     }
     prepared = query.get();
@@ -270,7 +285,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
   QSqlQuery query(*d_connection);
   if (!query.exec(statement))
   {
-    Fail(query.lastError().text());
+    Fail(Plain_Reason(query.lastError()));
     Check_Transaction(d_error);
     return false;
   }

@@ -47,6 +47,8 @@ public:
   bool Is_Open() const;
   void Close();
   QString Error() const { return d_error; }
+  // The reason of a failed statement in words for the user, without the driver's.
+  static QString Plain_Reason(const QSqlError &error);
   // Its failures are the database's own, never the data's.
   bool Is_Fault() const { return true; }
 
