@@ -67,9 +67,11 @@ protected:
   QTextStream *Error_Stream() const { return d_err; }
   bool Show_Progress() const { return d_show_progress; }
 
-  // Each reports a problem and returns its status.
+  // A problem reported, and the status to return: a usage error is followed by the usage line,
+  // a failure is one line.
   int Usage_Error(const QString &text);
   int Failure(const QString &text);
+  // A line on the error stream that changes no status.
   void Note(const QString &text);
 
   // The argument at index as the name of a file (what: "database", "file"); a usage error when
