@@ -1,4 +1,5 @@
 #include "capability.h"
+#include "comparison.h"
 #include "specificationlimits.h"
 #include "testsupport.h"
 
@@ -38,6 +39,8 @@ private slots:
   void capability_data();
   void capability();
   void rank_catalogue();
+  void comparison_csv_data();
+  void comparison_csv();
 };
 
 void TestSpecificationLimits::single_row_data()
@@ -306,6 +309,41 @@ void TestSpecificationLimits::rank_catalogue()
   QCOMPARE(ranked(false), QStringList({"A/X/2/10.00", "A/X/1/5.00", "B/Y/1/1.25", "C/Z/1/0.00"}));
   // A/X/1 is not capable at 20.5 C: outside its band, read with its rows.
   QCOMPARE(ranked(true), QStringList({"A/X/2/10.00"}));
+}
+
+void TestSpecificationLimits::comparison_csv_data()
+{
+  QTest::addColumn<QString>("make");
+  QTest::addColumn<QString>("field");
+
+  QTest::newRow("quote") << "Ze\"iss"
+                         << "\"Ze\"\"iss\"";
+  // What a spreadsheet would evaluate shows as text; a number stays a number.
+  QTest::newRow("=") << "=1+1"
+                     << "\"'=1+1\"";
+  QTest::newRow("@") << "@SUM(1)"
+                     << "\"'@SUM(1)\"";
+  QTest::newRow("+") << "+cmd| C calc!A0"
+                     << "\"'+cmd| C calc!A0\"";
+  QTest::newRow("-") << "-1+1"
+                     << "\"'-1+1\"";
+  QTest::newRow("tab") << "\t1"
+                       << "\"'\t1\"";
+  QTest::newRow("negative number") << "-1.5"
+                                   << "-1.5";
+  QTest::newRow("bare carriage return") << "A\rB"
+                                        << "\"A\rB\"";
+}
+
+// The comparison's CSV, as the window exports it and metrova-cli compare writes it.
+void TestSpecificationLimits::comparison_csv()
+{
+  QFETCH(QString, make);
+  QFETCH(QString, field);
+  TComparison::TRow row;
+  row.machine.make = make;
+  const QString csv = TComparison::Csv(TComparison::TSettings(), {row});
+  QCOMPARE(csv.section('\n', 1, 1).section(',', 0, 0), field);
 }
 
 QTEST_GUILESS_MAIN(TestSpecificationLimits)

@@ -50,6 +50,17 @@ QString TCapability::Verdict(const TResult &result)
   return result.reaches ? QStringLiteral("Capable") : QStringLiteral("Ratio too small");
 }
 
+bool TCapability::Parse_Positive(const QString &text, double *value)
+{
+  double parsed = 0.0;
+  if (!TSpecificationLimits::To_Number(text, &parsed) || !(parsed > 0.0))
+  {
+    return false;
+  }
+  *value = parsed;
+  return true;
+}
+
 bool TCapability::Is_Length_Dependent(int expression_types)
 {
   // A failed look-up gives 0; no mask has the sign bit.

@@ -62,6 +62,9 @@ public:
     TResult result;
   };
 
+  // The one rule for a typed tolerance span or required ratio: a finite number above 0.
+  static bool Parse_Positive(const QString &text, double *value);
+
   static TResult Evaluate(const TRequest &request, const QList<TDatabaseItem> &records);
   // "Capable", "Ratio too small", "Outside temperature range" or "No value".
   static QString Verdict(const TResult &result);

@@ -1,9 +1,9 @@
 #include "comparison.h"
 
+#include "csvwriter.h"
 #include "limitsseries.h"
 
 #include <QLatin1Char>
-#include <QLatin1String>
 
 namespace
 {
@@ -15,18 +15,6 @@ QString Length_Text(double length)
 QString Value_Cell(const TSpecificationLimits::TValue &value)
 {
   return value.Has_Value() ? TSpecificationLimits::Value_Text(value.value) : QString();
-}
-
-QString Csv_Field(const QString &text, QChar separator)
-{
-  if (!text.contains(separator) && !text.contains(QLatin1Char('"')) &&
-      !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-  {
-    return text;
-  }
-  QString quoted = text;
-  quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-  return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 } // namespace
 
@@ -136,19 +124,11 @@ QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &
 
 QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator)
 {
-  const auto line = [separator](const QStringList &fields)
-  {
-    QStringList quoted;
-    for (const QString &field : fields)
-    {
-      quoted.append(Csv_Field(field, separator));
-    }
-    return quoted.join(separator) + QLatin1Char('\n');
-  };
-  QString text = line(Header(settings));
+  QList<QStringList> cells;
+  cells.reserve(rows.size());
   for (const TRow &row : rows)
   {
-    text += line(Cells(settings, row));
+    cells.append(Cells(settings, row));
   }
-  return text;
+  return TCsvWriter::Table(Header(settings), cells, separator);
 }

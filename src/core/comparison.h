@@ -53,8 +53,8 @@ public:
   // (none sorts first), else the cell's text.
   static QVector<QVariant> Sort_Keys(const TSettings &settings, const TRow &row,
                                      const QStringList &cells);
-  // Header and rows, one line each, their fields comma-separated (or by another separator: a
-  // tab for the clipboard) and quoted where they hold the separator, a quote or a line break.
+  // Header and rows as TCsvWriter writes them, comma-separated or by another separator (a tab
+  // for the clipboard).
   static QString Csv(const TSettings &settings, const QList<TRow> &rows,
                      QChar separator = QLatin1Char(','));
 };

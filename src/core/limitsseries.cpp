@@ -3,6 +3,8 @@
 #include <QLatin1Char>
 #include <QStringList>
 
+#include <cmath>
+
 QVector<double> TLimitsSeries::Range(double maximum, int steps)
 {
   QVector<double> lengths;
@@ -18,24 +20,70 @@ QVector<double> TLimitsSeries::Range(double maximum, int steps)
   return lengths;
 }
 
+bool TLimitsSeries::Parse_Length(const QString &text, double *length)
+{
+  double value = 0.0;
+  if (!TSpecificationLimits::To_Number(text, &value) || value < 0.0)
+  {
+    return false;
+  }
+  *length = value;
+  return true;
+}
+
 bool TLimitsSeries::Parse_Lengths(const QString &text, QVector<double> *lengths)
 {
   QVector<double> parsed;
-  for (const QString &entry : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+  for (const QString &entry : text.split(QLatin1Char(',')))
   {
     double length = 0.0;
-    if (!TSpecificationLimits::To_Number(entry, &length) || length < 0.0)
+    if (!Parse_Length(entry, &length))
     {
       return false;
     }
     parsed.append(length);
   }
-  if (parsed.isEmpty())
-  {
-    return false;
-  }
   *lengths = parsed;
   return true;
+}
+
+TLimitsSeries::TRangeResult TLimitsSeries::Parse_Range(const QString &text,
+                                                       QVector<double> *lengths, bool *is_range)
+{
+  const QStringList parts = text.split(QLatin1Char(':'));
+  *is_range = parts.size() == 3;
+  double bounds[3] = {0.0, 0.0, 0.0};
+  for (int index = 0; index < parts.size(); ++index)
+  {
+    if ((parts.size() != 1 && !*is_range) ||
+        !TSpecificationLimits::To_Number(parts.at(index), &bounds[index]))
+    {
+      return RANGE_NOT_NUMBERS;
+    }
+  }
+  if (bounds[0] < 0.0 || bounds[1] < 0.0)
+  {
+    return RANGE_NEGATIVE;
+  }
+  if (!*is_range)
+  {
+    *lengths = {bounds[0]};
+    return RANGE_VALID;
+  }
+  const double steps = (bounds[1] - bounds[0]) / bounds[2];
+  if (!(bounds[2] > 0.0) || bounds[1] < bounds[0] || !(steps < MAXIMUM_RANGE_LENGTHS))
+  {
+    return RANGE_BAD_BOUNDS;
+  }
+  // A TO that the steps reach up to rounding is included.
+  const int count = static_cast<int>(std::floor(steps + 1e-9)) + 1;
+  lengths->clear();
+  lengths->reserve(count);
+  for (int index = 0; index < count; ++index)
+  {
+    lengths->append(bounds[0] + index * bounds[2]);
+  }
+  return RANGE_VALID;
 }
 
 QString TLimitsSeries::Lengths_Text(const QVector<double> &lengths)

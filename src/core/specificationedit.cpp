@@ -80,12 +80,12 @@ bool TSpecificationEdit::Read_Rows(TDatabase *database, const QString &make, con
   for (const QString &standard : standards)
   {
     // A read that failed must not pass for a machine without values: saving those empty rows
-    // would delete what is stored.
+    // would delete what is stored. A name the catalogue does not hold yet is a new machine.
     if (machine_given)
     {
       bool found = false;
       record = database->Read_Specification(make, model, option, standard, &found);
-      if (!found)
+      if (!found && database->Database_Failed())
       {
         rows->clear();
         return false;

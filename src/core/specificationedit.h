@@ -24,9 +24,10 @@ class TSpecificationEdit
 public:
   // One row per component of every standard, in catalogue order, with the machine's
   // manufacturer expressions in micrometres; estimated values stay empty, since a save derives
-  // them again. Without a complete make, model and option every row is empty. False, with no
-  // rows, when the standards, their components or the machine cannot be read (the database's
-  // Last_Error() says why): empty rows saved would delete what is stored.
+  // them again. Without a complete make, model and option, or for a machine not stored yet,
+  // every row is empty. False, with no rows, when the standards, their components or the machine
+  // cannot be read (the database's Last_Error() says why): empty rows saved would delete what is
+  // stored.
   static bool Read_Rows(TDatabase *database, const QString &make, const QString &model,
                         const QString &option, QList<TEditorRow> *rows);
 

@@ -513,8 +513,8 @@ void TCompareMachinesDialog::Read_Settings()
   {
     double feature_length = 0.0;
     double tolerance = 0.0;
-    if (TSpecificationLimits::To_Number(feature_text, &feature_length) && feature_length >= 0.0 &&
-        TSpecificationLimits::To_Number(tolerance_text, &tolerance) && tolerance > 0.0)
+    if (TLimitsSeries::Parse_Length(feature_text, &feature_length) &&
+        TCapability::Parse_Positive(tolerance_text, &tolerance))
     {
       request.feature_length = feature_length;
       request.tolerance = tolerance;

@@ -1,0 +1,120 @@
+#include "databasecommand.h"
+
+#include "database.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace
+{
+// The reason in the connection report, which names the file and the drivers as well.
+QString Connect_Reason(const QString &report)
+{
+  static const QRegularExpression pattern(
+      QStringLiteral("(?:Database|Driver) Error: '([^'\\n]+)'"));
+  const QRegularExpressionMatch match = pattern.match(report);
+  return match.hasMatch() ? match.captured(1).simplified() : report.simplified();
+}
+} // namespace
+
+TDatabaseCommand::TDatabaseCommand(const TDescription &description) : TCommand(description) {}
+
+TDatabaseCommand::~TDatabaseCommand() = default;
+
+int TDatabaseCommand::Connect(bool create)
+{
+  QString file_name;
+  const int status = File_Argument(0, QStringLiteral("database"), &file_name);
+  if (status != STATUS_SUCCESS)
+  {
+    return status;
+  }
+  const QFileInfo info(file_name);
+  if (info.isDir())
+  {
+    return Failure(QStringLiteral("cannot open database '%1': it is a folder").arg(file_name));
+  }
+  if (!create && !info.exists())
+  {
+    return Failure(QStringLiteral("cannot open database '%1': no such file").arg(file_name));
+  }
+  d_database = std::make_unique<TDatabase>(QStringLiteral("metrova_cli"));
+  if (!d_database->Connect(file_name))
+  {
+    return Failure(QStringLiteral("cannot open database '%1': %2")
+                       .arg(file_name, Connect_Reason(d_database->Last_Error())));
+  }
+  if (create)
+  {
+    if (!d_database->Initialize())
+    {
+      return Failure(QStringLiteral("cannot initialize database '%1': %2")
+                         .arg(file_name, d_database->Last_Error()));
+    }
+    return STATUS_SUCCESS;
+  }
+  // The other commands change no schema: a file without the catalogue's tables is refused.
+  bool valid = false;
+  d_database->Standard_Types(&valid);
+  if (!valid)
+  {
+    const QString reason = d_database->Last_Error();
+    return Failure(
+        QStringLiteral("'%1' is not a Metrova catalogue%2")
+            .arg(file_name, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));
+  }
+  return STATUS_SUCCESS;
+}
+
+int TDatabaseCommand::Open_Or_Create()
+{
+  return Connect(true);
+}
+
+int TDatabaseCommand::Open(int levels, TMachineRule rule)
+{
+  const int status = Connect(false);
+  if (status != STATUS_SUCCESS)
+  {
+    return status;
+  }
+  static const char *const LEVELS[] = {"make", "model", "option"};
+  d_machine.clear();
+  for (int level = 0; level < levels; ++level)
+  {
+    const QString given = Argument(1 + level);
+    const QString name = TDatabaseItem::Cleaned_Name(given);
+    if (name.isEmpty())
+    {
+      return Usage_Error(
+          QStringLiteral("the %1 name '%2' is empty once cleaned").arg(LEVELS[level], given));
+    }
+    if (name != given)
+    {
+      Note(QStringLiteral("the %1 name '%2' is taken as '%3'").arg(LEVELS[level], given, name));
+    }
+    d_machine.append(name);
+  }
+  if (levels == 0 || rule == MACHINE_MAY_BE_NEW)
+  {
+    return STATUS_SUCCESS;
+  }
+
+  const QString database = Database_Name();
+  const QStringList &names = d_machine;
+  if (!d_database->Make_Exists(names.at(0)))
+  {
+    return Failure(QStringLiteral("no make '%1' in '%2'").arg(names.at(0), database));
+  }
+  if (levels > 1 && !d_database->Model_Exists(names.at(0), names.at(1)))
+  {
+    return Failure(QStringLiteral("no model '%1' of make '%2' in '%3'")
+                       .arg(names.at(1), names.at(0), database));
+  }
+  if (levels > 2 && !d_database->Option_Exists(names.at(0), names.at(1), names.at(2)))
+  {
+    return Failure(QStringLiteral("no option '%1' of %2 %3 in '%4'")
+                       .arg(names.at(2), names.at(0), names.at(1), database));
+  }
+  return STATUS_SUCCESS;
+}

@@ -1,0 +1,46 @@
+#ifndef METROVA_DATABASECOMMAND_H
+#define METROVA_DATABASECOMMAND_H
+
+#include "command.h"
+
+#include <memory>
+
+class TDatabase;
+
+// A command on the catalogue file named by its first argument, usually on one make, model and
+// option named by the arguments after it: the catalogue is opened, and the machine found, here
+// and only here.
+class TDatabaseCommand : public TCommand
+{
+public:
+  explicit TDatabaseCommand(const TDescription &description);
+  ~TDatabaseCommand() override;
+
+protected:
+  enum TMachineRule
+  {
+    MACHINE_EXISTS,
+    // set: the names are cleaned, and a machine that is not stored yet is a new one.
+    MACHINE_MAY_BE_NEW
+  };
+
+  // Opens the catalogue, which must exist and hold the catalogue's tables; then, with levels
+  // above 0, takes that many names (make, model, option) from the arguments after it as the
+  // editor cleans them, with a note when one changed, and checks that they exist.
+  int Open(int levels = 0, TMachineRule rule = MACHINE_EXISTS);
+  // Opens the catalogue, creating and initializing it when it does not exist: only imports do.
+  int Open_Or_Create();
+
+  TDatabase *Database() const { return d_database.get(); }
+  QString Database_Name() const { return Argument(0); }
+  // The names that Open took.
+  const QStringList &Machine() const { return d_machine; }
+
+private:
+  int Connect(bool create);
+
+  std::unique_ptr<TDatabase> d_database;
+  QStringList d_machine;
+};
+
+#endif // METROVA_DATABASECOMMAND_H
