@@ -98,6 +98,44 @@ QStringList TVerificationRows::Notes(const TVerificationJudgement::TJudgement &j
   return notes;
 }
 
+QString TVerificationRows::Summary(const TVerificationJudgement::TJudgement &judgement)
+{
+  const auto counted = [](const QVector<int> &counts)
+  {
+    QStringList texts;
+    for (int zone = 0; zone < counts.size(); ++zone)
+    {
+      if (counts.at(zone) > 0)
+      {
+        texts.append(QStringLiteral("%1 %2")
+                         .arg(counts.at(zone))
+                         .arg(TVerificationJudgement::Zone_Name(zone)));
+      }
+    }
+    return texts.join(QStringLiteral(", "));
+  };
+  QString summary = QStringLiteral("%1 results: %2.")
+                        .arg(judgement.results.size())
+                        .arg(counted(judgement.zone_counts));
+  if (!judgement.ranges.isEmpty())
+  {
+    QVector<int> counts(TVerificationJudgement::ZONE_COUNT, 0);
+    for (const TVerificationJudgement::TRange &range : judgement.ranges)
+    {
+      ++counts[range.zone];
+    }
+    summary +=
+        QStringLiteral("  %1 ranges of repetitions against R0 = %2 \u00b5m: %3.")
+            .arg(judgement.ranges.size())
+            .arg(TVerificationRecord::Number_Text(judgement.ranges.first().r0), counted(counts));
+  }
+  if (judgement.has_share)
+  {
+    summary += QStringLiteral("  Largest share of the MPE: %1 %.").arg(Share_Text(judgement));
+  }
+  return summary;
+}
+
 QString TVerificationRows::Share_Text(const TVerificationJudgement::TJudgement &judgement)
 {
   return judgement.has_share ? QString::number(judgement.largest_share, 'f', 1) : QString();

@@ -32,6 +32,8 @@ public:
   // What keeps a record from conforming besides its results: the temperature outside the
   // stated range, results without a limit. One line each.
   static QStringList Notes(const TVerificationJudgement::TJudgement &judgement);
+  // The zones counted, the R0 ranges' too, and the largest share, in a sentence or three.
+  static QString Summary(const TVerificationJudgement::TJudgement &judgement);
   // "84.1", empty without a share.
   static QString Share_Text(const TVerificationJudgement::TJudgement &judgement);
 };
