@@ -203,7 +203,10 @@ double TVerificationJudgement::Plot_Length(const TVerificationRecord &record)
   {
     longest = std::max(longest, result.length);
   }
-  return std::max(100.0, longest * 1.05);
+  // Up to a round number: 950 mm gives 1000, 525 gives 600.
+  const double length = std::max(100.0, longest * 1.05);
+  const double step = std::pow(10.0, std::floor(std::log10(length))) / 2.0;
+  return std::ceil(length / step) * step;
 }
 
 QString TVerificationJudgement::Zone_Name(int zone)

@@ -91,7 +91,8 @@ public:
   static TJudgement Judge(const TVerificationRecord &record, const QList<TDatabaseItem> &machine);
   static TLimitLines Limit_Lines(const TVerificationRecord &record,
                                  const QList<TDatabaseItem> &machine, double maximum_length);
-  // A length axis that shows every result: a little beyond the longest, at least 100 mm.
+  // A length axis that shows every result: a round length a little beyond the longest, at least
+  // 100 mm.
   static double Plot_Length(const TVerificationRecord &record);
 
   // "pass", "conditional pass", "conditional fail", "fail", "no limit".

@@ -125,8 +125,9 @@ QString TVerificationRows::Summary(const TVerificationJudgement::TJudgement &jud
       ++counts[range.zone];
     }
     summary +=
-        QStringLiteral("  %1 ranges of repetitions against R0 = %2 \u00b5m: %3.")
+        QStringLiteral("  %1 %2 of repetitions against R0 = %3 \u00b5m: %4.")
             .arg(judgement.ranges.size())
+            .arg(judgement.ranges.size() == 1 ? QStringLiteral("range") : QStringLiteral("ranges"))
             .arg(TVerificationRecord::Number_Text(judgement.ranges.first().r0), counted(counts));
   }
   if (judgement.has_share)
