@@ -73,7 +73,7 @@ void TestVerification::judgement_data()
       {"above MPE simple", linear, 500, "3.16", 0.5, R::RULE_SIMPLE, "conditional fail", "does not conform"},
       {"MPE+U nonconformance", linear, 500, "3.65", 0.5, R::RULE_NONCONFORMANCE, "conditional fail", "not proven"},
       {"above MPE+U nonconformance", linear, 500, "-3.66", 0.5, R::RULE_NONCONFORMANCE, "fail", "does not conform"},
-      {"MPE nonconformance", linear, 500, "3.15", 0.5, R::RULE_NONCONFORMANCE, "conditional pass", "conforms"},
+      {"MPE at 300 mm, below 2.49 in binary", linear, 300, "2.49 -1.99", 0.5, R::RULE_NONCONFORMANCE, "conditional pass,pass", "conforms"},
       {"above MPE+U conformance", linear, 500, "3.66", 0.5, R::RULE_CONFORMANCE, "fail", "does not conform"},
       {"U 0", linear, 500, "3.15 3.151", 0, R::RULE_CONFORMANCE, "pass,fail", "does not conform"},
       {"cap MPE-U", capped, 2000, "7.5", 0.5, R::RULE_CONFORMANCE, "pass", "conforms"},

@@ -217,7 +217,14 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
                                QStringLiteral("Repetition"), QStringLiteral("Error (\u00b5m)"),
                                QStringLiteral("MPE (\u00b5m)"), QStringLiteral("Zone")},
                               QStringLiteral("results_table"), form);
-  d_results_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  // The numbers' columns as wide as their headings; the zone takes the rest.
+  for (int column = 0; column < COLUMN_ZONE; ++column)
+  {
+    d_results_table->setColumnWidth(
+        column, d_results_table->horizontalHeader()->fontMetrics().horizontalAdvance(
+                    d_results_table->horizontalHeaderItem(column)->text()) +
+                    24);
+  }
   d_results_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   form_layout->addWidget(d_results_table, 1);
   QHBoxLayout *result_buttons = new QHBoxLayout();

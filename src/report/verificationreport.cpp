@@ -334,7 +334,7 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
       QStringLiteral("%1 C").arg(TVerificationRecord::Number_Text(record.temperature));
   if (judgement.band.Is_Known())
   {
-    temperature += QStringLiteral(" (stated range %1)").arg(judgement.band.Range_Text());
+    temperature += QStringLiteral(" (range %1)").arg(judgement.band.Range_Text());
   }
   const QString fields[][2] = {
       {QStringLiteral("Date:"), TVerificationRecord::Date_Text(record.date)},
