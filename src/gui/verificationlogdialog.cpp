@@ -728,8 +728,11 @@ void TVerificationLogDialog::Paste_Text(const QString &text)
   // Without one, the cells go in from the current cell on, in the table's columns.
   const QSignalBlocker blocker(d_results_table);
   const int first_row = std::max(0, d_results_table->currentRow());
-  const int first_column = std::min(std::max(0, d_results_table->currentColumn()),
-                                    TVerificationResults::COLUMN_COUNT - 1);
+  // From the MPE or zone column, a pasted row starts at the length.
+  const int current_column = d_results_table->currentColumn();
+  const int first_column = current_column > 0 && current_column < TVerificationResults::COLUMN_COUNT
+                               ? current_column
+                               : 0;
   for (int index = 0; index < rows.size(); ++index)
   {
     const int row = first_row + index;
