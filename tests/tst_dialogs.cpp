@@ -4,6 +4,7 @@
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
+#include "verificationlogdialog.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -95,6 +96,7 @@ private slots:
 
   void limits_plot_and_warning();
   void compare_machines();
+  void verification_log();
 
   void export_options_data();
   void export_options();
@@ -408,6 +410,56 @@ void TDialogsTest::compare_machines()
            QStringList({"Beta Y2 Rotary:0,3;997.5,4.995;1000,5",
                         "Make Model Option:0,2.5;997.5,5.692;1000,5.7",
                         "Feature Length:500,0;500,0;500,8"}));
+}
+
+// Results pasted and typed are judged as they come; a record is saved, reported and deleted, and a
+// file with a bad line is refused by its line.
+void TDialogsTest::verification_log()
+{
+  TMessageBox box;
+  TVerificationLogDialog dialog;
+  dialog.Set_Message_Box(&box);
+  QVERIFY(dialog.Set_Machine(d_database->Get(), MAKE, MODEL, OPTION));
+  QTableWidget *results = Child<QTableWidget>(&dialog, "results_table");
+  QTableWidget *records = Child<QTableWidget>(&dialog, "records_table");
+  const auto column = [](QTableWidget *table, int column)
+  {
+    QStringList texts;
+    for (int row = 0; row < table->rowCount(); ++row)
+      texts.append(table->item(row, column) ? table->item(row, column)->text() : QString());
+    return texts;
+  };
+
+  QGuiApplication::clipboard()->setText("500\tA\t1\t4.1\n500\tA\t2\t-4.11\n");
+  Child<QPushButton>(&dialog, "paste_button")->click();
+  results->item(2, 0)->setText("1000");
+  results->item(2, 3)->setText("5.8");
+  QCOMPARE(column(results, 4), QStringList({"4.1", "4.1", "5.7", ""}));
+  QCOMPARE(column(results, 5), QStringList({"pass", "fail", "fail", ""}));
+  Child<QPushButton>(&dialog, "save_record_button")->click();
+  QCOMPARE(column(records, 8), QStringList{"does not conform"});
+
+  const QString report = d_database->Path("record.pdf");
+  TFileDialog::Queue_File_Name(report);
+  Child<QPushButton>(&dialog, "report_button")->click();
+  QStringList pages;
+  QVERIFY(GuiTestSupport::Pdf_Pages(report, &pages));
+  QVERIFY(pages.join(' ').contains("Verdict: does not conform"));
+  QVERIFY(pages.join(' ').simplified().contains(TVerificationJudgement::EVALUATION_NOTE));
+
+  const QString file = d_database->Path("results.csv");
+  QVERIFY(GuiTestSupport::Write_File(file, "length_mm,error_um\n100,1\n200,x\n"));
+  TFileDialog::Queue_File_Name(file);
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Child<QPushButton>(&dialog, "new_record_button")->click();
+  Child<QPushButton>(&dialog, "import_button")->click();
+  QVERIFY(TMessageBox::Take_Shown_Messages().value(0).details.endsWith(
+      "line 3: the error 'x' is not a number"));
+
+  records->selectRow(0);
+  TMessageBox::Queue_Answer(QMessageBox::Yes);
+  Child<QPushButton>(&dialog, "delete_record_button")->click();
+  QCOMPARE(records->rowCount(), 0);
 }
 
 void TDialogsTest::export_options_data()

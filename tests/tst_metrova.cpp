@@ -2,6 +2,7 @@
 #include "guitestsupport.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
+#include "verificationlog.h"
 
 #include <QScopeGuard>
 #include <QScreen>
@@ -502,6 +503,8 @@ void TestMetrova::deletes_data()
   QTest::addColumn<QStringList>("makes");
   QTest::addColumn<QString>("level");
   QTest::addColumn<int>("answer");
+  // To the question whether Acme X1 Standard's verification record goes too; none when not asked.
+  QTest::addColumn<int>("records_answer");
   QTest::addColumn<QStringList>("removed");
   QTest::addColumn<QStringList>("models");
   QTest::addColumn<QStringList>("options");
@@ -511,15 +514,19 @@ void TestMetrova::deletes_data()
                     x1_options = Words("Extended Standard");
   const QStringList acme_x1 = Words("Acme/X1/Standard Acme/X1/Extended");
   const QStringList all_acme = Words("Acme Acme/X2/Standard") + acme_x1;
-  const int no = QMessageBox::No, yes = QMessageBox::Yes;
-  QTest::newRow("make, no") << acme << "Make" << no << none << x1 << x1_options << OPTION_ACTIONS;
-  QTest::newRow("make, yes") << acme << "Make" << yes << all_acme << none << none << OPEN_ACTIONS;
-  QTest::newRow("two makes, yes") << Words("Acme Zenith") << "Make" << yes
+  const int no = QMessageBox::No, yes = QMessageBox::Yes, none_asked = 0;
+  QTest::newRow("make, no") << acme << "Make" << no << none_asked << none << x1 << x1_options
+                            << OPTION_ACTIONS;
+  QTest::newRow("make, yes") << acme << "Make" << yes << yes << all_acme << none << none
+                             << OPEN_ACTIONS;
+  QTest::newRow("two makes, yes") << Words("Acme Zenith") << "Make" << yes << yes
                                   << all_acme + Words("Zenith Zenith/X1/Standard Zenith/X1/Basic")
                                   << none << none << OPEN_ACTIONS;
-  QTest::newRow("model, yes") << acme << "Model" << yes << acme_x1 << Words("X2") << none
+  QTest::newRow("model, yes") << acme << "Model" << yes << yes << acme_x1 << Words("X2") << none
                               << OPEN_ACTIONS + Words("delete_make");
-  QTest::newRow("option, yes") << acme << "Option" << yes << Words("Acme/X1/Standard") << x1
+  QTest::newRow("option, yes, records no")
+      << acme << "Option" << yes << no << none << x1 << x1_options << OPTION_ACTIONS;
+  QTest::newRow("option, yes") << acme << "Option" << yes << yes << Words("Acme/X1/Standard") << x1
                                << Words("Extended")
                                << OPEN_ACTIONS + Words("delete_make delete_model");
 }
@@ -529,12 +536,19 @@ void TestMetrova::deletes()
   QFETCH(QStringList, makes);
   QFETCH(QString, level);
   QFETCH(int, answer);
+  QFETCH(int, records_answer);
   QFETCH(QStringList, removed);
   QFETCH(QStringList, models);
   QFETCH(QStringList, options);
   QFETCH(QStringList, actions);
 
   Open_Catalogue();
+  TDatabase other(QStringLiteral("deletes_log"));
+  QVERIFY(other.Connect(d_catalogue));
+  TVerificationRecord record;
+  record.date = QDate(2024, 2, 29);
+  record.results = {{500.0, QString(), 1, 1.0}};
+  QVERIFY(TVerificationLog(&other).Add_Record("Acme", "X1", "Standard", &record));
   const QStringList stored = Stored_Catalogue(d_catalogue);
   Select_Machine("Acme", "X1", "Standard");
   Select(List("make_list"), makes);
@@ -547,17 +561,28 @@ void TestMetrova::deletes()
   }
 
   TMessageBox::Queue_Answer(QMessageBox::StandardButton(answer));
+  if (records_answer)
+    TMessageBox::Queue_Answer(QMessageBox::StandardButton(records_answer));
   Action(QStringLiteral("delete_") + level.toLower())->trigger();
-  QCOMPARE(Take_Messages(), QStringList{QStringLiteral("Question: Delete Current %1 / Are you sure "
-                                                       "you want to delete selected %1 and all "
-                                                       "sub items?")
-                                            .arg(level)});
+  QStringList questions{
+      QStringLiteral("Question: Delete Current %1 / Are you sure you want to delete selected %1 "
+                     "and all sub items?")
+          .arg(level)};
+  if (records_answer)
+    questions.append(QStringLiteral("Question: Delete Verification Records / 1 verification "
+                                    "record of the selected %1 is deleted with it. Delete them "
+                                    "as well?")
+                         .arg(level));
+  QCOMPARE(Take_Messages(), questions);
+  QCOMPARE(TestSupport::TOtherConnection(d_catalogue)
+               .Number(QStringLiteral("SELECT count(*) FROM verification_record")),
+           removed.isEmpty() ? 1 : 0);
   QCOMPARE(Stored_Catalogue(d_catalogue), Without(stored, removed));
   QCOMPARE(Texts(List("make_list")), Without(ALL_MAKES, removed));
   QCOMPARE(Texts(List("model_list")), models);
   QCOMPARE(Texts(List("option_list")), options);
   QCOMPARE(Enabled_Actions(), Sorted(actions));
-  QCOMPARE(Tree()->topLevelItemCount(), answer == QMessageBox::Yes ? 0 : 4);
+  QCOMPARE(Tree()->topLevelItemCount(), removed.isEmpty() ? 4 : 0);
 }
 
 void TestMetrova::import_data()

@@ -343,6 +343,30 @@ void Compare(QPainter &painter)
   }
 }
 
+// A log of checks: a clipboard with a record's lines and a green tick.
+void Verification(QPainter &painter)
+{
+  painter.setPen(Outline(PAPER_EDGE, 1.2));
+  painter.setBrush(QColor(0xc9, 0x9a, 0x5b));
+  painter.drawRoundedRect(QRectF(5.5, 4.5, 21, 25), 2.5, 2.5);
+  painter.setBrush(PAPER);
+  painter.drawRect(QRectF(8.5, 7.5, 15, 19.5));
+  painter.setPen(Outline(OUTLINE, 1.0));
+  painter.setBrush(QColor(0xb8, 0xc2, 0xcc));
+  painter.drawRoundedRect(QRectF(11, 2.5, 10, 4.5), 1.5, 1.5);
+
+  painter.setPen(QPen(TEXT_LINE, 1.0));
+  for (const qreal y : {11.5, 15.0, 18.5})
+  {
+    painter.drawLine(QPointF(11, y), QPointF(21, y));
+  }
+  painter.setPen(Outline(GREEN_DARK, 4.2));
+  const QPointF tick[] = {{14.5, 21.5}, {18.5, 25.5}, {28.0, 14.0}};
+  painter.drawPolyline(tick, 3);
+  painter.setPen(Outline(GREEN, 2.4));
+  painter.drawPolyline(tick, 3);
+}
+
 void About(QPainter &painter)
 {
   const QPointF centre(16, 16);
@@ -516,6 +540,7 @@ int main(int argc, char *argv[])
       {"actions/edit.png", action, Edit},
       {"actions/limits.png", action, Limits},
       {"actions/compare.png", action, Compare},
+      {"actions/verification.png", action, Verification},
       {"actions/about.png", action, About},
   };
   for (const auto &picture : pictures)

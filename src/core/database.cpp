@@ -7,6 +7,9 @@
 #include "specificationwriter.h"
 #include "sqlconnection.h"
 #include "standardcatalogue.h"
+#include "verificationstore.h"
+
+#include "capability.h"
 
 #include <QLatin1String>
 #include <QSqlDatabase>
@@ -55,6 +58,9 @@ private:
 
 const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
 const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
+const QString SAVEPOINT_REMOVE = QStringLiteral("metrova_remove");
+const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear_all");
+const QString SAVEPOINT_VERIFICATION = QStringLiteral("metrova_verification");
 const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
 const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
 } // namespace
@@ -67,7 +73,8 @@ TDatabase::TDatabase(const QString &connection_name)
       d_reader(
           std::make_unique<TSpecificationReader>(d_sql.get(), d_catalogue.get(), d_names.get())),
       d_writer(
-          std::make_unique<TSpecificationWriter>(d_sql.get(), d_catalogue.get(), d_names.get()))
+          std::make_unique<TSpecificationWriter>(d_sql.get(), d_catalogue.get(), d_names.get())),
+      d_verification(std::make_unique<TVerificationStore>(d_sql.get()))
 {
 }
 
@@ -220,6 +227,20 @@ void TDatabase::Abandon_Savepoint(const QString &name)
   Fail(failure, fault);
 }
 
+bool TDatabase::Write_Unit(const QString &savepoint, const std::function<bool()> &write)
+{
+  if (!Savepoint(savepoint))
+  {
+    return false;
+  }
+  if (!write())
+  {
+    Abandon_Savepoint(savepoint);
+    return false;
+  }
+  return Release_Savepoint(savepoint);
+}
+
 bool TDatabase::Begin_Read()
 {
   if (!d_sql->Begin_Read())
@@ -269,9 +290,15 @@ bool TDatabase::Initialize()
 
 void TDatabase::Clear()
 {
-  if (Is_Open() && !d_schema->Clear())
+  // The verification log goes with the machines it belongs to.
+  if (Is_Open())
   {
-    Fail(d_schema->Error());
+    Write_Unit(SAVEPOINT_CLEAR,
+               [this]()
+               {
+                 return (d_schema->Clear() || Fail(d_schema->Error())) &&
+                        (d_verification->Clear() || Take_Failure(*d_verification, false));
+               });
   }
 }
 
@@ -660,79 +687,73 @@ bool TDatabase::Remove_Make(const QString &make)
   {
     return false;
   }
-  if (!Savepoint(SAVEPOINT_REMOVE_MAKE))
-  {
-    return false;
-  }
-  if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
-  {
-    Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
-    Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
-    return false;
-  }
-  if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"), {make_id}))
-  {
-    Fail(Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
-    Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
-    return false;
-  }
-  return Release_Savepoint(SAVEPOINT_REMOVE_MAKE);
+  return Write_Unit(
+      SAVEPOINT_REMOVE_MAKE,
+      [&]()
+      {
+        if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
+        {
+          return Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
+        }
+        if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"),
+                                  {make_id}))
+        {
+          return Fail(
+              Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
+        }
+        return d_verification->Remove_Machines(&make_id, 1) || Take_Failure(*d_verification, false);
+      });
 }
 
 bool TDatabase::Remove_Model(const QString &make, const QString &model)
 {
-  int ids[2];
-  if (!Lookup_Ids({make, model}, ids))
-  {
-    return false;
-  }
-  if (!d_sql->Run_Statement(
-          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
-          {ids[NAME_MAKE], ids[NAME_MODEL]}))
-  {
-    return Fail(Reasoned(
-        QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model)));
-  }
-  return true;
+  return Remove_Configuration({make, model}, QStringLiteral("DELETE FROM specification WHERE "
+                                                            "make_id=? AND model_id=?"));
 }
 
 bool TDatabase::Remove_Option(const QString &make, const QString &model, const QString &option)
 {
-  int ids[3];
-  if (!Lookup_Ids({make, model, option}, ids))
-  {
-    return false;
-  }
-  if (!d_sql->Run_Statement(
-          QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? "
-                         "AND option_id=?"),
-          {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}))
-  {
-    return Fail(
-        Reasoned(QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
-                     .arg(make, model, option)));
-  }
-  return true;
+  return Remove_Configuration({make, model, option},
+                              QStringLiteral("DELETE FROM specification WHERE make_id=? AND "
+                                             "model_id=? AND option_id=?"));
+}
+
+bool TDatabase::Remove_Configuration(const QStringList &names, const QString &statement)
+{
+  // The verification log of the machines goes with their rows.
+  return Write_Unit(SAVEPOINT_REMOVE,
+                    [&]()
+                    {
+                      int ids[3];
+                      for (int kind = 0; kind < names.size(); ++kind)
+                      {
+                        ids[kind] = Lookup_Id(kind, names.at(kind));
+                        if (ids[kind] < 0)
+                        {
+                          return false;
+                        }
+                      }
+                      QSqlQuery *query = Prepared_Query(statement);
+                      for (int index = 0; query && index < names.size(); ++index)
+                      {
+                        query->bindValue(index, ids[index]);
+                      }
+                      if (!d_sql->Execute(query))
+                      {
+                        return Fail(
+                            Reasoned(QStringLiteral("Cannot delete specification entry for '%1'")
+                                         .arg(names.join(QStringLiteral("' and '")))));
+                      }
+                      return d_verification->Remove_Machines(ids, names.size()) ||
+                             Take_Failure(*d_verification, false);
+                    });
 }
 
 bool TDatabase::Write_Specification(const TDatabaseItem &item)
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
   // All or nothing: a failure must neither lose the stored rows nor leave new names behind.
-  if (!Savepoint(SAVEPOINT_WRITE_SPECIFICATION))
-  {
-    return false;
-  }
-  if (!d_writer->Write_Rows(item))
-  {
-    Take_Failure(*d_writer, false);
-    Abandon_Savepoint(SAVEPOINT_WRITE_SPECIFICATION);
-    return false;
-  }
-  return Release_Savepoint(SAVEPOINT_WRITE_SPECIFICATION);
+  return Write_Unit(SAVEPOINT_WRITE_SPECIFICATION,
+                    [&]() { return d_writer->Write_Rows(item) || Take_Failure(*d_writer, false); });
 }
 
 TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &model,

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 
@@ -19,11 +20,15 @@ class TDatabaseSchema;
 class TSpecificationReader;
 class TSpecificationWriter;
 class TSqlConnection;
+class TVerificationStore;
 
 // The one gateway to the SQLite catalogue file. Not a QObject and not thread-safe: every thread
 // that works on the file uses its own instance under its own connection name.
 class TDatabase
 {
+  // The verification log works on this connection, in its transactions.
+  friend class TVerificationLog;
+
 public:
   explicit TDatabase(const QString &connection_name = QStringLiteral("metrova_database"));
   ~TDatabase();
@@ -105,6 +110,8 @@ public:
   // Every model and option pair of a make, each once, in one read. Unlike Models and Options
   // the flag only tells that the read succeeded: a make without rows gives an empty list.
   QList<QPair<QString, QString>> Configurations(const QString &make, bool *valid);
+  // Each deletes the machines' verification records with their rows, in one transaction
+  // (TVerificationLog::Record_Count tells how many go).
   bool Remove_Make(const QString &make);
   bool Remove_Model(const QString &make, const QString &model);
   bool Remove_Option(const QString &make, const QString &model, const QString &option);
@@ -164,6 +171,11 @@ private:
                                   bool *valid);
   // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
   void Abandon_Savepoint(const QString &name);
+  // Runs write, which sets the failure text when it returns false, as one unit: all of it is
+  // kept, or none.
+  bool Write_Unit(const QString &savepoint, const std::function<bool()> &write);
+  // Deletes the rows of a make and model (and option) by the statement, with their log.
+  bool Remove_Configuration(const QStringList &names, const QString &statement);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
   // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
   bool Begin_Read();
@@ -179,6 +191,7 @@ private:
   std::unique_ptr<TConfigurationNames> d_names;
   std::unique_ptr<TSpecificationReader> d_reader;
   std::unique_ptr<TSpecificationWriter> d_writer;
+  std::unique_ptr<TVerificationStore> d_verification;
 };
 
 #endif // METROVA_DATABASE_H

@@ -15,6 +15,8 @@
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
+#include "verificationlog.h"
+#include "verificationlogdialog.h"
 #include "windowsettings.h"
 
 #include <QAction>
@@ -111,6 +113,12 @@ TMetrova::TMetrova(QWidget *parent)
   connect(d_action_specification_limits, &QAction::triggered, this,
           &TMetrova::Specification_Limits);
   connect(d_action_compare_machines, &QAction::triggered, this, &TMetrova::Compare_Machines);
+  connect(d_action_verification_log, &QAction::triggered, this, &TMetrova::Verification_Log);
+  // The log needs one selected machine, as Limits does.
+  connect(d_action_specification_limits, &QAction::changed, d_action_verification_log,
+          [this]()
+          { d_action_verification_log->setEnabled(d_action_specification_limits->isEnabled()); });
+  d_action_verification_log->setEnabled(false);
   connect(d_action_delete_make, &QAction::triggered, this, &TMetrova::Delete_Make);
   connect(d_action_delete_model, &QAction::triggered, this, &TMetrova::Delete_Model);
   connect(d_action_delete_option, &QAction::triggered, this, &TMetrova::Delete_Option);
@@ -178,6 +186,8 @@ void TMetrova::Create_Actions()
        "action_specification_limits"},
       {&d_action_compare_machines, ":/actions/compare.png", "Compare Machines...",
        "action_compare_machines"},
+      {&d_action_verification_log, ":/actions/verification.png", "Verification Log...",
+       "action_verification_log"},
       {&action_about, ":/actions/about.png", "About", "action_about"},
       {&d_action_open_sample_catalogue, nullptr, "Open Sample Catalogue",
        "action_open_sample_catalogue"},
@@ -213,6 +223,7 @@ void TMetrova::Create_Menus()
   edit_menu->addAction(d_action_edit_specification);
   edit_menu->addAction(d_action_specification_limits);
   edit_menu->addAction(d_action_compare_machines);
+  edit_menu->addAction(d_action_verification_log);
   edit_menu->addSeparator();
   edit_menu->addAction(d_action_delete_make);
   edit_menu->addAction(d_action_delete_model);
@@ -238,6 +249,7 @@ void TMetrova::Create_Menus()
   tool_bar->addAction(d_action_edit_specification);
   tool_bar->addAction(d_action_specification_limits);
   tool_bar->addAction(d_action_compare_machines);
+  tool_bar->addAction(d_action_verification_log);
   tool_bar->addSeparator();
   tool_bar->addAction(action_about);
   addToolBar(Qt::TopToolBarArea, tool_bar);
@@ -647,13 +659,36 @@ void TMetrova::Compare_Machines()
     d_window_settings->Remember_Folder(exported);
 }
 
+void TMetrova::Verification_Log()
+{
+  const QString make = TCatalogueView::Current_Selected_Text(d_make_list);
+  const QString model = TCatalogueView::Current_Selected_Text(d_model_list);
+  const QString option = TCatalogueView::Current_Selected_Text(d_option_list);
+  if (Worker_Running() || make.isEmpty() || model.isEmpty() || option.isEmpty())
+    return;
+
+  TVerificationLogDialog dialog(this);
+  dialog.Set_Message_Box(d_message_box);
+  dialog.Set_Folder(d_window_settings->Current_Path());
+  if (dialog.Set_Machine(d_database, make, model, option))
+    dialog.exec();
+  if (!dialog.Last_File_Name().isEmpty())
+    d_window_settings->Remember_Folder(dialog.Last_File_Name());
+}
+
 void TMetrova::Delete_Make()
 {
   const QStringList makes = TCatalogueView::Texts(d_make_list->selectedItems());
   if (makes.isEmpty() || Worker_Running())
     return;
 
-  if (!Delete_Confirmed(QStringLiteral("Make")))
+  int records = 0;
+  for (const QString &make : makes)
+  {
+    const int count = TVerificationLog(d_database).Record_Count(make);
+    records = records < 0 || count < 0 ? -1 : records + count;
+  }
+  if (!Delete_Confirmed(QStringLiteral("Make"), records))
     return;
 
   bool failed = false;
@@ -684,7 +719,8 @@ void TMetrova::Delete_Model()
   const QString make = makes.first()->data(Qt::DisplayRole).toString();
   const QString model = models.first()->data(Qt::DisplayRole).toString();
 
-  if (!Delete_Confirmed(QStringLiteral("Model")))
+  if (!Delete_Confirmed(QStringLiteral("Model"),
+                        TVerificationLog(d_database).Record_Count(make, model)))
     return;
 
   if (!d_database->Remove_Model(make, model))
@@ -710,7 +746,8 @@ void TMetrova::Delete_Option()
   const QString model = models.first()->data(Qt::DisplayRole).toString();
   const QString option = options.first()->data(Qt::DisplayRole).toString();
 
-  if (!Delete_Confirmed(QStringLiteral("Option")))
+  if (!Delete_Confirmed(QStringLiteral("Option"),
+                        TVerificationLog(d_database).Record_Count(make, model, option)))
     return;
 
   if (!d_database->Remove_Option(make, model, option))
@@ -724,14 +761,32 @@ void TMetrova::Delete_Option()
   Update_Database_Commands();
 }
 
-bool TMetrova::Delete_Confirmed(const QString &level)
+bool TMetrova::Delete_Confirmed(const QString &level, int records)
 {
-  return d_message_box->Show(
-             QStringLiteral("Delete Current %1").arg(level),
-             QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
-                 .arg(level),
-             QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-             QMessageBox::Question) == QMessageBox::Yes;
+  if (d_message_box->Show(
+          QStringLiteral("Delete Current %1").arg(level),
+          QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
+              .arg(level),
+          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+          QMessageBox::Question) != QMessageBox::Yes)
+    return false;
+  if (records == 0)
+    return true;
+  // Records of checks are evidence: they go only on a second answer.
+  const QString text =
+      records < 0
+          ? QStringLiteral("The verification records of the selected %1, if any, are deleted "
+                           "with it; they could not be counted.")
+                .arg(level)
+          : QStringLiteral("%1 verification record%2 of the selected %3 %4 deleted with it.")
+                .arg(records)
+                .arg(records == 1 ? QString() : QStringLiteral("s"), level,
+                     records == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+  return d_message_box->Show(QStringLiteral("Delete Verification Records"),
+                             text + QStringLiteral(" Delete them as well?"),
+                             records < 0 ? d_database->Last_Error() : QString(),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                             QMessageBox::Question) == QMessageBox::Yes;
 }
 
 void TMetrova::Show_Delete_Error(const QString &level)

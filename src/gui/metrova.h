@@ -50,6 +50,7 @@ public slots:
   void Edit_Specification();
   void Specification_Limits();
   void Compare_Machines();
+  void Verification_Log();
   void Delete_Make();
   void Delete_Model();
   void Delete_Option();
@@ -73,8 +74,9 @@ private:
   void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
-  // Make, model or option: the question before deleting it, and the message when that failed.
-  bool Delete_Confirmed(const QString &level);
+  // Make, model or option: the question before deleting it, and a second one when it has
+  // verification records (a count of -1: they could not be counted); the message when that failed.
+  bool Delete_Confirmed(const QString &level, int records);
   void Show_Delete_Error(const QString &level);
   bool Worker_Running() const;
   bool Refused_While_Running();
@@ -95,6 +97,7 @@ private:
   QAction *d_action_edit_specification;
   QAction *d_action_specification_limits;
   QAction *d_action_compare_machines;
+  QAction *d_action_verification_log;
   QAction *d_action_open_sample_catalogue;
   QListWidget *d_make_list;
   QListWidget *d_model_list;

@@ -1,0 +1,196 @@
+#include "verificationchartview.h"
+
+#include "verificationreport.h"
+
+#include <QPen>
+#include <QtCharts/QChart>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace QtCharts;
+
+namespace
+{
+// A range of 0 (or -top) to top in round steps that holds highest, about count steps above 0.
+void Set_Round_Range(QValueAxis *axis, double highest, int count, bool symmetric)
+{
+  const double raw = std::max(highest, 1e-6) / count;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  double step = 10.0 * power;
+  for (const double factor : {1.0, 2.0, 2.5, 5.0})
+  {
+    if (raw <= factor * power)
+    {
+      step = factor * power;
+      break;
+    }
+  }
+  const double top = step * std::ceil(highest / step);
+  axis->setRange(symmetric ? -top : 0.0, top);
+  axis->setTickCount(static_cast<int>(std::lround(top / step)) * (symmetric ? 2 : 1) + 1);
+}
+
+QValueAxis *New_Axis(const QString &title, const QString &format)
+{
+  QValueAxis *axis = new QValueAxis;
+  axis->setTitleText(title);
+  axis->setLabelFormat(format);
+  return axis;
+}
+
+void Attach(QChart *chart, QAbstractSeries *series, QAbstractAxis *x_axis, QAbstractAxis *y_axis)
+{
+  chart->addSeries(series);
+  series->attachAxis(x_axis);
+  series->attachAxis(y_axis);
+}
+} // namespace
+
+TVerificationChartView::TVerificationChartView(QWidget *parent) : QChartView(parent)
+{
+  setRenderHint(QPainter::Antialiasing);
+  setMinimumSize(360, 240);
+  chart()->legend()->setAlignment(Qt::AlignBottom);
+  chart()->setMargins(QMargins(4, 4, 4, 4));
+}
+
+void TVerificationChartView::Clear()
+{
+  chart()->removeAllSeries();
+  for (QAbstractAxis *axis : chart()->axes())
+  {
+    chart()->removeAxis(axis);
+    delete axis;
+  }
+}
+
+void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
+                                        const TVerificationJudgement::TJudgement &judgement,
+                                        const TVerificationJudgement::TLimitLines &lines,
+                                        double plot_length)
+{
+  Clear();
+  QChart *chart = this->chart();
+  QValueAxis *length_axis = New_Axis(QStringLiteral("Measuring length (mm)"), "%.0f");
+  QValueAxis *error_axis = New_Axis(QStringLiteral("Error (\u00b5m)"), "%.1f");
+  chart->addAxis(length_axis, Qt::AlignBottom);
+  chart->addAxis(error_axis, Qt::AlignLeft);
+  Set_Round_Range(length_axis, plot_length, 5, false);
+
+  double highest = 1.0;
+  const struct
+  {
+    const QVector<QPointF> *points;
+    QColor colour;
+    Qt::PenStyle style;
+    QString name;
+  } curves[] = {
+      {&lines.mpe, QColor(40, 40, 40), Qt::SolidLine, QStringLiteral("\u00b1MPE(L)")},
+      {&lines.inner, QColor(0, 140, 70), Qt::DashLine, QStringLiteral("\u00b1(MPE \u2212 U)")},
+      {&lines.outer, QColor(200, 40, 40), Qt::DashLine, QStringLiteral("\u00b1(MPE + U)")}};
+  for (const auto &curve : curves)
+  {
+    // With U = 0 the three pairs of lines are one.
+    if (curve.points != &lines.mpe && !(record.uncertainty > 0.0))
+    {
+      continue;
+    }
+    for (const double sign : {1.0, -1.0})
+    {
+      QLineSeries *series = new QLineSeries(chart);
+      series->setName(curve.name);
+      for (const QPointF &point : *curve.points)
+      {
+        series->append(point.x(), sign * point.y());
+        highest = std::max(highest, point.y());
+      }
+      series->setPen(QPen(curve.colour, 1.8, curve.style));
+      Attach(chart, series, length_axis, error_axis);
+      // One legend entry for the pair.
+      chart->legend()->markers(series).value(0)->setVisible(sign > 0.0);
+    }
+  }
+
+  QScatterSeries *zones[TVerificationJudgement::ZONE_COUNT];
+  for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
+  {
+    zones[zone] = new QScatterSeries(chart);
+    zones[zone]->setName(TVerificationJudgement::Zone_Name(zone));
+    zones[zone]->setColor(TVerificationReport::Zone_Colour(zone));
+    zones[zone]->setBorderColor(TVerificationReport::Zone_Colour(zone).darker(130));
+    zones[zone]->setMarkerSize(7.0);
+  }
+  for (const TVerificationJudgement::TJudgedResult &judged : judgement.results)
+  {
+    zones[judged.zone]->append(judged.result.length, judged.result.error);
+    highest = std::max(highest, std::fabs(judged.result.error));
+  }
+  for (QScatterSeries *series : zones)
+  {
+    Attach(chart, series, length_axis, error_axis);
+    chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
+  }
+  Set_Round_Range(error_axis, highest * 1.05, 4, true);
+}
+
+void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
+{
+  Clear();
+  QChart *chart = this->chart();
+  QDateTimeAxis *date_axis = new QDateTimeAxis;
+  date_axis->setTitleText(QStringLiteral("Date"));
+  date_axis->setFormat(QStringLiteral("yyyy-MM-dd"));
+  QValueAxis *share_axis = New_Axis(QStringLiteral("Largest share of the MPE (%)"), "%.0f");
+  chart->addAxis(date_axis, Qt::AlignBottom);
+  chart->addAxis(share_axis, Qt::AlignLeft);
+
+  QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
+  QDate last = points.isEmpty() ? first : points.last().date;
+  // A single date still needs an axis of some width.
+  first = first.addDays(-15);
+  last = last.addDays(15);
+  const auto time = [](const QDate &date)
+  { return static_cast<qreal>(date.startOfDay().toMSecsSinceEpoch()); };
+  date_axis->setRange(first.startOfDay(), last.startOfDay());
+  date_axis->setTickCount(points.size() > 1 ? 6 : 3);
+
+  QLineSeries *limit = new QLineSeries(chart);
+  limit->setName(QStringLiteral("100 % of the MPE"));
+  limit->setPen(QPen(QColor(200, 40, 40), 1.8, Qt::DashLine));
+  limit->append(time(first), 100.0);
+  limit->append(time(last), 100.0);
+  Attach(chart, limit, date_axis, share_axis);
+
+  QLineSeries *trend = new QLineSeries(chart);
+  trend->setName(QStringLiteral("Largest share"));
+  trend->setPen(QPen(QColor(40, 90, 160), 1.8));
+  QScatterSeries *verdicts[TVerificationJudgement::VERDICT_COUNT];
+  for (int verdict = 0; verdict < TVerificationJudgement::VERDICT_COUNT; ++verdict)
+  {
+    verdicts[verdict] = new QScatterSeries(chart);
+    verdicts[verdict]->setName(TVerificationJudgement::Verdict_Name(verdict));
+    verdicts[verdict]->setColor(TVerificationReport::Verdict_Colour(verdict));
+    verdicts[verdict]->setMarkerSize(9.0);
+  }
+  double highest = 100.0;
+  for (const TTrendPoint &point : points)
+  {
+    trend->append(time(point.date), point.share);
+    verdicts[point.verdict]->append(time(point.date), point.share);
+    highest = std::max(highest, point.share);
+  }
+  Attach(chart, trend, date_axis, share_axis);
+  for (QScatterSeries *series : verdicts)
+  {
+    Attach(chart, series, date_axis, share_axis);
+    chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
+  }
+  Set_Round_Range(share_axis, highest * 1.05, 6, false);
+}

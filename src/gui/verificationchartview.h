@@ -1,0 +1,42 @@
+#ifndef METROVA_VERIFICATIONCHARTVIEW_H
+#define METROVA_VERIFICATIONCHARTVIEW_H
+
+#include "verificationjudgement.h"
+
+#include <QDate>
+#include <QList>
+#include <QtCharts/QChartView>
+
+namespace QtCharts
+{
+class QAbstractAxis;
+}
+
+// The verification log's plots: a record's errors over length, coloured by zone, between the
+// +/-MPE(L) lines and the lines U inside and outside them; or the largest share of the MPE of
+// every record over time with the 100 % line.
+class TVerificationChartView : public QtCharts::QChartView
+{
+  Q_OBJECT
+
+public:
+  struct TTrendPoint
+  {
+    QDate date;
+    double share = 0.0;
+    int verdict = TVerificationJudgement::VERDICT_NOT_PROVEN;
+  };
+
+  explicit TVerificationChartView(QWidget *parent = nullptr);
+
+  void Set_Errors(const TVerificationRecord &record,
+                  const TVerificationJudgement::TJudgement &judgement,
+                  const TVerificationJudgement::TLimitLines &lines, double plot_length);
+  // In date order.
+  void Set_Trend(const QList<TTrendPoint> &points);
+
+private:
+  void Clear();
+};
+
+#endif // METROVA_VERIFICATIONCHARTVIEW_H
