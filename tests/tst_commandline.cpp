@@ -66,6 +66,7 @@ private slots:
   void refused_data();
   void refused();
   void qif();
+  void verify();
   void readme();
 
 private:
@@ -375,6 +376,52 @@ void TestCommandLine::qif()
   QCOMPARE(Run("metrova-cli", {"export-qif", missing, document}).status, 1);
   QCOMPARE(Run("metrova-cli", {"import-qif", missing, directory.filePath("none.qif")}).status, 1);
   QVERIFY(!QFile::exists(missing));
+}
+
+// The verification log end to end: the verdict as the exit status, the results judged, a bad file
+// or date refused, and a machine's records kept from a plain delete.
+void TestCommandLine::verify()
+{
+  QTemporaryDir directory;
+  const QString database = directory.filePath("catalogue.db");
+  QVERIFY(QFile::copy(d_directory.filePath("sample.db"), database));
+  const QString results = directory.filePath("results.csv");
+  QVERIFY(
+      TestSupport::Write_File(results, "error_um,length_mm\n2,500\n2.8,500\n3.4,500\n3.9,500\n"));
+  QVERIFY(
+      TestSupport::Write_File(directory.filePath("bad.csv"), "length_mm,error_um\n500,2\n-1,2\n"));
+  const QStringList machine{database, "Example Metrology", "Bridge 1000", "Tactile"};
+  const QStringList add = QStringList{"verify", "add"} + machine;
+  const auto run = [](const QStringList &arguments) { return Run("metrova-cli", arguments); };
+
+  // MPE(500) = 3.15 um; with U = 0.5 the four errors fall in the four zones.
+  TRun added = run(add + QStringList{results, "--date", "2026-11-30", "--kind", "acceptance",
+                                     "--uncertainty", "0.5"});
+  QCOMPARE(added.out, QString("record 1: does not conform\n"));
+  QCOMPARE(added.status, 3);
+  const TRun shown = run(QStringList{"verify", "show"} + machine + QStringList{"1", "--csv"});
+  QVERIFY2(shown.out.startsWith("length_mm,position,repetition,error_um,mpe_um,zone\n"
+                                "500,,1,2,3.15,pass\n500,,2,2.8,3.15,conditional pass\n"
+                                "500,,3,3.4,3.15,conditional fail\n500,,4,3.9,3.15,fail\n"),
+           qPrintable(shown.out));
+  QCOMPARE(shown.status, 3);
+
+  added = run(add + QStringList{directory.filePath("bad.csv"), "--date", "2026-12-01", "--kind",
+                                "interim"});
+  QVERIFY2(added.status == 1 && added.err.contains("line 3"), qPrintable(added.err));
+  QCOMPARE(run(add + QStringList{results, "--date", "2026-02-29", "--kind", "interim"}).status, 2);
+
+  QCOMPARE(run(QStringList{"verify", "schedule"} + machine + QStringList{"--interim", "7"}).status,
+           0);
+  QCOMPARE(run({"verify", "due", database, "--on", "2026-12-20", "--csv"}).out,
+           QString("make,model,option,kind,last,due,status\n"
+                   "Example Metrology,Bridge 1000,Tactile,interim,,,due\n"));
+
+  const TRun kept = run(QStringList{"delete"} + machine);
+  QVERIFY2(kept.status == 1 && kept.err.contains("1 verification record(s)"), qPrintable(kept.err));
+  QCOMPARE(run(QStringList{"delete"} + machine + QStringList{"--with-records"}).status, 0);
+  QCOMPARE(run({"verify", "due", database}).out,
+           QString("make  model  option  kind  last  due  status\n"));
 }
 
 QTEST_MAIN(TestCommandLine)

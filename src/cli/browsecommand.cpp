@@ -1,12 +1,14 @@
 #include "browsecommand.h"
 
 #include "database.h"
+#include "verificationlog.h"
 
 #include <algorithm>
 
 namespace
 {
 const QString CSV_OPTION = QStringLiteral("--csv");
+const QString WITH_RECORDS_OPTION = QStringLiteral("--with-records");
 
 TCommand::TDescription Command_Description(TBrowseCommand::TAction action)
 {
@@ -36,12 +38,13 @@ TCommand::TDescription Command_Description(TBrowseCommand::TAction action)
     break;
   }
   return {QStringLiteral("delete"),
-          QStringLiteral("DATABASE MAKE [MODEL [OPTION]]"),
+          QStringLiteral("DATABASE MAKE [MODEL [OPTION]] [--with-records]"),
           2,
           4,
           QStringLiteral("Delete a make, a model of a make, or one option of a model."),
-          QString(),
-          {}};
+          QStringLiteral("  --with-records  also delete the machines' verification records; "
+                         "without it a\n                  machine that has any is not deleted"),
+          {{WITH_RECORDS_OPTION, false}}};
 }
 } // namespace
 
@@ -151,6 +154,21 @@ int TBrowseCommand::Delete()
     return status;
   }
   const QStringList &names = Machine();
+  // A verification log is evidence kept for years: it goes only when asked for by name.
+  const int records =
+      TVerificationLog(Database()).Record_Count(names.at(0), names.value(1), names.value(2));
+  if (records < 0)
+  {
+    return Failure(
+        QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
+  }
+  if (records > 0 && !Has_Option(WITH_RECORDS_OPTION))
+  {
+    return Failure(QStringLiteral("%1 has %2 verification record(s); give --with-records to "
+                                  "delete them too")
+                       .arg(names.join(QLatin1Char(' ')))
+                       .arg(records));
+  }
   const bool removed = levels == 1 ? Database()->Remove_Make(names.at(0))
                        : levels == 2
                            ? Database()->Remove_Model(names.at(0), names.at(1))

@@ -16,7 +16,11 @@ void TCommand::Write_Help(QTextStream *out) const
   {
     *out << '\n' << d_description.details << '\n';
   }
-  *out << "\nExit status: 0 on success, 1 on failure, 2 on a usage error.\n";
+  *out << '\n'
+       << (d_description.exit_status.isEmpty()
+               ? QStringLiteral("Exit status: 0 on success, 1 on failure, 2 on a usage error.")
+               : d_description.exit_status)
+       << '\n';
 }
 
 int TCommand::Execute(const QStringList &arguments, QTextStream *out, QTextStream *err,

@@ -36,6 +36,8 @@ public:
     QString summary;
     QString details; // empty: none
     QList<TOption> options;
+    // empty: "Exit status: 0 on success, 1 on failure, 2 on a usage error."
+    QString exit_status = QString();
   };
 
   explicit TCommand(const TDescription &description) : d_description(description) {}

@@ -6,6 +6,7 @@
 #include "limitscommand.h"
 #include "reportcommand.h"
 #include "setcommand.h"
+#include "verifycommand.h"
 
 #include <QTextStream>
 
@@ -36,6 +37,13 @@ TCommandLine::TCommands TCommandLine::Commands()
   commands.push_back(std::make_unique<TBrowseCommand>(TBrowseCommand::ACTION_DELETE));
   commands.push_back(std::make_unique<TReportCommand>());
   commands.push_back(std::make_unique<TCompareCommand>());
+  for (const auto action :
+       {TVerifyCommand::ACTION_ADD, TVerifyCommand::ACTION_LIST, TVerifyCommand::ACTION_SHOW,
+        TVerifyCommand::ACTION_REPORT, TVerifyCommand::ACTION_DELETE,
+        TVerifyCommand::ACTION_SCHEDULE, TVerifyCommand::ACTION_DUE})
+  {
+    commands.push_back(std::make_unique<TVerifyCommand>(action));
+  }
   return commands;
 }
 
@@ -102,6 +110,22 @@ int TCommandLine::Run_Command(const QStringList &arguments)
   TCommand *command = Find_Command(commands, arguments, &words);
   if (!command)
   {
+    // A family's name alone, or with a word it does not know: say which words it takes.
+    QStringList family;
+    for (const std::unique_ptr<TCommand> &candidate : commands)
+    {
+      const QString name = candidate->Description().name;
+      if (name.startsWith(first + QLatin1Char(' ')))
+      {
+        family.append(name.section(QLatin1Char(' '), 1));
+      }
+    }
+    if (!family.isEmpty())
+    {
+      return Usage_Error(QStringLiteral("unknown command '%1': %2 is followed by %3")
+                             .arg(arguments.mid(0, 2).join(QLatin1Char(' ')), first,
+                                  family.join(QStringLiteral(", "))));
+    }
     return Usage_Error(QStringLiteral("unknown command '%1'").arg(first));
   }
   return command->Execute(arguments.mid(words), d_out, d_err, d_show_progress);
@@ -131,7 +155,8 @@ void TCommandLine::Write_Help(const TCommands &commands)
          "characters ' \" % * [ ] ^ \\ / , : are removed); a note on standard error says\n"
          "when a name was changed. Only import creates a database.\n\n"
          "Exit status: 0 on success, 1 on failure (with one line on standard error), 2 on\n"
-         "a usage error.\n";
+         "a usage error; verify add and verify show exit with 3 when the record does not\n"
+         "conform and 4 when neither conformance nor nonconformance is proven.\n";
 }
 
 int TCommandLine::Usage_Error(const QString &text)
