@@ -2,17 +2,21 @@
 
 #include "qiflengtherror.h"
 #include "qifwriter.h"
+#include "qifxmlguard.h"
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QTextCodec>
 #include <QXmlStreamReader>
 
 #include <cmath>
 #include <iterator>
+#include <memory>
 
 namespace
 {
 const QString ISO_10360_TEST = QStringLiteral("CartesianCMMISO10360Test");
+constexpr int UTF8_MIB = 106;
 
 // A value as the document gives it: its text and the unit named by its attribute, if any.
 struct TValue
@@ -764,7 +768,18 @@ bool TQifReader::Read(const QByteArray &bytes)
                     .arg(MAXIMUM_DOCUMENT_SIZE / (1024 * 1024)));
   }
 
-  QXmlStreamReader xml(bytes);
+  // The guard reads ASCII markup: a document in UTF-16 or UTF-32 is decoded first.
+  const QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr);
+  const bool decode = codec && codec->mibEnum() != UTF8_MIB;
+  const QString text = decode ? codec->toUnicode(bytes) : QString();
+  const QString problem = decode ? TQifXmlGuard::Problem(text) : TQifXmlGuard::Problem(bytes);
+  if (!problem.isEmpty())
+  {
+    return Fail(problem);
+  }
+  const std::unique_ptr<QXmlStreamReader> reader(decode ? new QXmlStreamReader(text)
+                                                        : new QXmlStreamReader(bytes));
+  QXmlStreamReader &xml = *reader;
   while (!xml.atEnd() && !xml.isStartElement())
   {
     // QIF documents need no DTD, and one could declare entities that expand without bound.
