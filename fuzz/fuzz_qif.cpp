@@ -199,7 +199,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   Empty(copy);
   {
     TQifExchange exchange(copy);
-    if (!exchange.Import(first) || (only_10360 && exchange.Has_Warnings()))
+    // An implausible rate is said again on every import of it.
+    static const QRegularExpression rate(QStringLiteral("rates are usually under 30 [^\n]*$"));
+    const bool imported = exchange.Import(first);
+    const QStringList warnings =
+        exchange.Warning_Text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!imported || (only_10360 && warnings.size() != warnings.filter(rate).size()))
     {
       Fault("the export does not import cleanly", exchange.Error_Text() + exchange.Warning_Text());
     }

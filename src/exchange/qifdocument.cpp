@@ -328,6 +328,7 @@ void TQifDocument::Read(QXmlStreamReader &xml)
       foreign("MeasurementResources");
       continue;
     }
+    has_resources = true;
     while (xml.readNextStartElement())
     {
       if (!Is(xml, "MeasurementDevices"))

@@ -66,6 +66,7 @@ struct TQifDocument
 {
   TQifUnits units;
   bool has_file_units = false;
+  bool has_resources = false;
   QList<TQifDevice> devices;
   // Devices of other kinds by element name, with their count.
   QMap<QString, int> other_devices;

@@ -597,14 +597,16 @@ bool TQifReader::Read(const QByteArray &bytes)
   {
     return Fail(Xml_Error(xml));
   }
-  // Nothing to import is no success: the file is not what the user meant.
-  if (document.devices.isEmpty() && document.other_devices.isEmpty())
+  // A document meant to hold devices whose devices are none of QIF 3's gives nothing: no success.
+  // One without devices in its resources, as Metrova writes an empty catalogue, is read as empty.
+  if (document.devices.isEmpty() && document.other_devices.isEmpty() &&
+      (!document.has_resources || !document.foreign_element.isEmpty()))
   {
-    return Fail(document.foreign_element.isEmpty()
-                    ? QStringLiteral("Imported QIF file holds no QIF 3 measurement devices.")
-                    : QStringLiteral("Imported QIF file holds no QIF 3 measurement devices: its "
-                                     "%1, not '%2'.")
-                          .arg(document.foreign_element, TQifWriter::NAMESPACE));
+    return Fail(QStringLiteral("Imported QIF file holds no QIF 3 measurement devices: %1.")
+                    .arg(document.foreign_element.isEmpty()
+                             ? QStringLiteral("it has no MeasurementResources")
+                             : QStringLiteral("its %1, not '%2'")
+                                   .arg(document.foreign_element, TQifWriter::NAMESPACE)));
   }
 
   // Each device's records, with its place; a later device of the same names replaces one

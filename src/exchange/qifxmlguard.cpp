@@ -1,5 +1,6 @@
 #include "qifxmlguard.h"
 
+#include <QPair>
 #include <QVector>
 
 namespace
@@ -58,7 +59,9 @@ QString Scan(const Unit *units, int size)
   int attributes = 0;
   int declarations = 0;
   int in_force = 0;
-  QVector<int> open;
+  // The open elements that declare namespaces, by depth: at most the bound of them.
+  int depth = 0;
+  QVector<QPair<int, int>> declaring;
   for (int index = 0; index < size; ++index)
   {
     const ushort code = Code(units[index]);
@@ -129,10 +132,11 @@ QString Scan(const Unit *units, int size)
       if (code == '>')
       {
         state = TEXT;
-        if (!open.isEmpty())
+        if (!declaring.isEmpty() && declaring.last().first == depth)
         {
-          in_force -= open.takeLast();
+          in_force -= declaring.takeLast().second;
         }
+        --depth;
       }
       break;
     case START_TAG:
@@ -171,8 +175,12 @@ QString Scan(const Unit *units, int size)
         state = TEXT;
         if (last != '/')
         {
-          open.append(declarations);
-          in_force += declarations;
+          ++depth;
+          if (declarations > 0)
+          {
+            declaring.append({depth, declarations});
+            in_force += declarations;
+          }
         }
       }
       last = Is_Space(code) ? ' ' : code;
