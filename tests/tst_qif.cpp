@@ -325,8 +325,7 @@ void TestQif::read_data()
                 "<Manufacturer>Ma'ke:</Manufacturer><ModelNumber>&#xFEFF; X \n 1</ModelNumber>", "")
       << "Make|X 1|M X O E0=0.0022+0.0010L/300 Ts_Min=18.00 C Ts_Max=22.00 C"
       << "line 1: CartesianCMM 'M X O': no Description: named make 'Make', model 'X 1', option "
-         "'M X O' from its Name\nFileUnits: none; lengths are read in metres and temperatures in "
-         "kelvin, as QIF defines";
+         "'M X O' from its Name";
   QTest::newRow("inches, and a unit of the file's own")
       << Device("<LesserError><MaxErrorConstant linearUnit=\"tenth\">80</MaxErrorConstant>" +
                     Linear("0.0001", "0.000004") + "</LesserError>",

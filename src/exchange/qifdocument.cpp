@@ -319,7 +319,6 @@ void TQifDocument::Read(QXmlStreamReader &xml)
   {
     if (Is(xml, "FileUnits"))
     {
-      has_file_units = true;
       Read_File_Units(xml, &units);
       continue;
     }

@@ -65,7 +65,6 @@ struct TQifDevice
 struct TQifDocument
 {
   TQifUnits units;
-  bool has_file_units = false;
   bool has_resources = false;
   QList<TQifDevice> devices;
   // Devices of other kinds by element name, with their count.

@@ -469,11 +469,6 @@ bool TDeviceConverter::Convert(const TQifDevice &device, QList<TDatabaseItem> *r
 
 void TDeviceConverter::Warn_Document(const TQifDocument &document)
 {
-  if (!document.has_file_units && !document.devices.isEmpty())
-  {
-    d_warnings->Add(QStringLiteral("FileUnits: none; lengths are read in metres and temperatures "
-                                   "in kelvin, as QIF defines"));
-  }
   int others = 0;
   QStringList kinds;
   for (auto kind = document.other_devices.cbegin(); kind != document.other_devices.cend(); ++kind)
