@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-  if (size > 64 * 1024)
+  if (size > MAXIMUM_INPUT)
   {
     return 0;
   }

@@ -1,6 +1,6 @@
 #include "warninglist.h"
 
-void TWarningList::Add(int line_number, const QString &text)
+void TWarningList::Add(qint64 line_number, const QString &text)
 {
   ++d_count;
   if (d_lines.size() >= MAXIMUM_LINES)
@@ -33,7 +33,7 @@ QString TWarningList::Text() const
   QStringList lines = d_lines;
   if (d_count > d_lines.size())
   {
-    const int more = d_count - d_lines.size();
+    const qint64 more = d_count - d_lines.size();
     lines.append(more == 1 ? QStringLiteral("... and 1 more problem")
                            : QStringLiteral("... and %1 more problems").arg(more));
   }

@@ -16,10 +16,10 @@ public:
   // A warning quotes at most this much of a bad value.
   static constexpr int QUOTED_LENGTH = 60;
 
-  void Add(int line_number, const QString &text);
+  void Add(qint64 line_number, const QString &text);
   void Add(const QString &text) { Add(0, text); }
   void Clear();
-  int Count() const { return d_count; }
+  qint64 Count() const { return d_count; }
   bool Is_Empty() const { return d_count == 0; }
   QString Text() const;
 
@@ -31,7 +31,8 @@ public:
 
 private:
   QStringList d_lines;
-  int d_count = 0;
+  // A file of any size may give more problems than an int counts.
+  qint64 d_count = 0;
   int d_bytes = 0;
 };
 

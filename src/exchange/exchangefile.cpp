@@ -4,13 +4,13 @@
 #include "cataloguereader.h"
 #include "database.h"
 #include "databaseitem.h"
+#include "exchangelinereader.h"
 #include "expressionitem.h"
 #include "safefile.h"
 
 #include <QFile>
-#include <QTextCodec>
 
-#include <algorithm>
+#include <climits>
 
 namespace
 {
@@ -24,41 +24,21 @@ QString Quoted(const QString &value)
   return TWarningList::Quoted(value);
 }
 
-// The lines of a text; CR, LF and CR LF end a line alike.
-QStringList Split_Lines(const QString &text)
+// Whether the reader gives the text back from the bytes, line by line.
+bool Reads_Back(const QByteArray &bytes, const QString &text)
 {
-  QStringList lines;
-  int start = 0;
-  const int size = text.size();
-  for (int index = 0; index < size; ++index)
+  const QList<QByteArray> lines = bytes.split('\n');
+  const QStringList texts = text.split(QLatin1Char('\n'));
+  for (int index = 0; index < lines.size(); ++index)
   {
-    const QChar character = text.at(index);
-    if (character == QLatin1Char('\n') || character == QLatin1Char('\r'))
+    const QByteArray &line = lines.at(index);
+    if (index >= texts.size() ||
+        TExchangeLineReader::Decode_Line(line.constData(), line.size()) != texts.at(index))
     {
-      lines.append(text.mid(start, index - start));
-      if (character == QLatin1Char('\r') && index + 1 < size &&
-          text.at(index + 1) == QLatin1Char('\n'))
-      {
-        ++index;
-      }
-      start = index + 1;
+      return false;
     }
   }
-  if (start < size)
-  {
-    lines.append(text.mid(start));
-  }
-  return lines;
-}
-
-// Bytes as UTF-8, every byte counted; false when they are not UTF-8.
-bool Decode_Utf8(const char *bytes, int size, QString *text)
-{
-  static QTextCodec *const utf8 = QTextCodec::codecForName("UTF-8");
-  // A byte-order mark inside the text is a character like any other.
-  QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-  *text = utf8->toUnicode(bytes, size, &state);
-  return state.invalidChars == 0 && state.remainingChars == 0;
+  return lines.size() == texts.size();
 }
 
 QString Machine(const QString &make, const QString &model, const QString &option)
@@ -179,7 +159,7 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
   {
     bytes = content.toLatin1();
   }
-  if (!fits_latin1 || Decode(bytes) != content)
+  if (!fits_latin1 || !Reads_Back(bytes, content))
   {
     bytes = QByteArrayLiteral("\xef\xbb\xbf") + content.toUtf8();
   }
@@ -189,42 +169,6 @@ bool TExchangeFile::Export(const QString &file_name, const QStringList &export_m
     return Fail(file.Error_Text());
   }
   return true;
-}
-
-QString TExchangeFile::Decode(const QByteArray &bytes)
-{
-  if (QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr))
-  {
-    return codec->toUnicode(bytes.constData(), bytes.size());
-  }
-  QString text;
-  if (Decode_Utf8(bytes.constData(), bytes.size(), &text))
-  {
-    return text;
-  }
-  // A file put together from several sources: each line in the encoding it reads in. Line ends
-  // are single bytes in both, so the pieces join up again.
-  text.clear();
-  text.reserve(bytes.size());
-  const int size = bytes.size();
-  int start = 0;
-  while (start < size)
-  {
-    int end = start;
-    while (end < size && bytes.at(end) != '\n' && bytes.at(end) != '\r')
-    {
-      ++end;
-    }
-    end = qMin(end + 1, size);
-    QString piece;
-    if (!Decode_Utf8(bytes.constData() + start, end - start, &piece))
-    {
-      piece = QString::fromLatin1(bytes.constData() + start, end - start);
-    }
-    text += piece;
-    start = end;
-  }
-  return text;
 }
 
 QString TExchangeFile::Read_Record(const QString &line, const TCatalogueImport &import,
@@ -348,23 +292,28 @@ bool TExchangeFile::Import(const QString &file_name)
     return Fail(
         QStringLiteral("Cannot open file '%1' for reading: %2").arg(file_name, file.errorString()));
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
+  // Read as a stream: the file may be larger than memory, or a device without end.
+  TExchangeLineReader reader(&file);
+  const auto read_failed = [&reader, &file_name]()
+  { return QStringLiteral("Cannot read file '%1': %2").arg(file_name, reader.Error_Text()); };
+  // Progress in bytes, scaled to fit; a device of unknown size shows none.
+  const qint64 size = file.isSequential() ? 0 : file.size();
+  int shift = 0;
+  while ((size >> shift) > INT_MAX)
   {
-    return Fail(QStringLiteral("Cannot read file '%1': %2").arg(file_name, file.errorString()));
+    ++shift;
   }
-  file.close();
-  const QStringList lines = Split_Lines(Decode(bytes));
-  const int maximum = lines.size();
+  const auto report_progress = [this, &reader, size, shift]() {
+    Report_Progress(static_cast<int>(reader.Position() >> shift), static_cast<int>(size >> shift));
+  };
 
-  TCatalogueImport import(d_database, file_name, d_progress);
-  if (!import.Begin())
-  {
-    return Fail(import.Error_Text());
-  }
+  // The header first: a file that is not an exchange file is refused before the catalogue is
+  // touched.
+  qint64 line_number = 0;
+  QString raw_line;
+  bool too_long = false;
   bool header_found = false;
-  int line_number = 0;
-  for (const QString &raw_line : lines)
+  while (!header_found && reader.Next(&raw_line, &too_long))
   {
     ++line_number;
     const QString line = raw_line.simplified();
@@ -372,22 +321,40 @@ bool TExchangeFile::Import(const QString &file_name)
     {
       continue;
     }
-    if (!header_found)
+    if (!line.startsWith(HEADER, Qt::CaseInsensitive))
     {
-      if (!line.startsWith(HEADER, Qt::CaseInsensitive))
-      {
-        import.Abandon();
-        return Fail(
-            QStringLiteral("Imported CSV file does not start with the proper header line."));
-      }
-      header_found = true;
-      Report_Progress(line_number, maximum);
+      return Fail(QStringLiteral("Imported CSV file does not start with the proper header line."));
+    }
+    header_found = true;
+  }
+  if (!reader.Error_Text().isEmpty())
+  {
+    return Fail(read_failed());
+  }
+
+  TCatalogueImport import(d_database, file_name, d_progress);
+  if (!import.Begin())
+  {
+    return Fail(import.Error_Text());
+  }
+  if (header_found)
+  {
+    report_progress();
+  }
+  while (reader.Next(&raw_line, &too_long))
+  {
+    ++line_number;
+    const QString line = raw_line.simplified();
+    if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+    {
       continue;
     }
-
     TDatabaseItem record;
     QString note;
-    const QString problems = Read_Record(line, import, &record, &note);
+    const QString problems =
+        too_long
+            ? QStringLiteral("longer than %1 bytes").arg(TExchangeLineReader::MAXIMUM_LINE_BYTES)
+            : Read_Record(line, import, &record, &note);
     if (!problems.isEmpty())
     {
       d_warnings.Add(QStringLiteral("line %1 skipped: %2").arg(line_number).arg(problems));
@@ -403,7 +370,12 @@ bool TExchangeFile::Import(const QString &file_name)
         return Fail(import.Error_Text());
       }
     }
-    Report_Progress(line_number, maximum);
+    report_progress();
+  }
+  if (!reader.Error_Text().isEmpty())
+  {
+    import.Abandon();
+    return Fail(read_failed());
   }
   if (!import.Finish())
   {

@@ -25,10 +25,6 @@ public:
   bool Export(const QString &file_name, const QStringList &makes = {}) override;
   bool Import(const QString &file_name) override;
 
-  // The text of an exchange file's bytes: by its byte-order mark, else UTF-8 when the whole
-  // file is UTF-8, else line by line, each line that is not UTF-8 as Latin-1.
-  static QString Decode(const QByteArray &bytes);
-
 private:
   // Fills the record from a record line, checked against the import's catalogue; the line's
   // problems, empty when it can be stored. *note gets what was dropped from a line that is

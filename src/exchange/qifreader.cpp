@@ -1,569 +1,193 @@
 #include "qifreader.h"
 
+#include "qifdocument.h"
 #include "qiflengtherror.h"
 #include "qifwriter.h"
+#include "qifxmlguard.h"
 
 #include <QHash>
-#include <QRegularExpression>
+#include <QLocale>
+#include <QTextCodec>
 #include <QXmlStreamReader>
 
-#include <cmath>
-#include <iterator>
+#include <memory>
 
 namespace
 {
-const QString ISO_10360_TEST = QStringLiteral("CartesianCMMISO10360Test");
+const QString STANDARD_10360 = QStringLiteral("10360");
+const QString STANDARD_B89 = QStringLiteral("B89.4.1");
+constexpr int UTF8_MIB = 106;
+// An ErrorRate is millimetres per millimetre. Real CMMs have 0.3 to 30 um per metre; above
+// 100 um per metre the writer most likely meant um per mm.
+constexpr double IMPLAUSIBLE_RATE = 0.0001;
 
-// A value as the document gives it: its text and the unit named by its attribute, if any.
-struct TValue
+// "1 device" or "3 devices".
+QString Count(int count, const char *singular, const char *plural)
 {
-  bool present = false;
-  QString text;
-  QString unit;
+  return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? singular : plural));
+}
+
+// "A", "A or B", "A, B or C".
+QString Alternatives(const QStringList &names)
+{
+  return names.size() < 2 ? names.join(QString())
+                          : names.mid(0, names.size() - 1).join(QStringLiteral(", ")) +
+                                QStringLiteral(" or ") + names.last();
+}
+
+// What is said once for the whole document instead of once per device.
+struct TDocumentNotes
+{
+  int unsourced = 0;
+  int further_accuracies = 0;
+  int devices_with_further = 0;
+  int b89_tests = 0;
+  QStringList b89_left_out;
+  int device_ranges = 0;
+  int other_conditions = 0;
 };
 
-struct TAccuracy
-{
-  int line = 0;
-  // The element name of its test; empty when it has none.
-  QString test;
-  int form = TQifLengthError::FORM_NONE;
-  TValue max_error;
-  TValue base_error;
-  TValue error_rate;
-  TValue minimum_temperature;
-  TValue maximum_temperature;
-  bool has_source = false;
-  QString source_enum;
-  QString source_other;
-};
-
-struct TDevice
-{
-  int line = 0;
-  QString name;
-  QString description;
-  QString manufacturer;
-  QString model_number;
-  QList<TAccuracy> accuracies;
-};
-
-// A unit's conversion to its SI unit: SI = (value + offset) × factor.
-struct TConversion
-{
-  double factor = 1.0;
-  double offset = 0.0;
-};
-
-struct TKnownUnit
-{
-  const char *name;
-  TConversion conversion;
-};
-
-const TKnownUnit KNOWN_LENGTH_UNITS[] = {
-    {"meter", {1.0, 0.0}},       {"metre", {1.0, 0.0}},       {"m", {1.0, 0.0}},
-    {"millimeter", {1e-3, 0.0}}, {"millimetre", {1e-3, 0.0}}, {"mm", {1e-3, 0.0}},
-    {"micrometer", {1e-6, 0.0}}, {"micrometre", {1e-6, 0.0}}, {"micron", {1e-6, 0.0}},
-    {"um", {1e-6, 0.0}},         {"centimeter", {1e-2, 0.0}}, {"centimetre", {1e-2, 0.0}},
-    {"cm", {1e-2, 0.0}},         {"inch", {0.0254, 0.0}},     {"in", {0.0254, 0.0}},
-    {"foot", {0.3048, 0.0}},     {"feet", {0.3048, 0.0}},     {"ft", {0.3048, 0.0}}};
-
-const TKnownUnit KNOWN_TEMPERATURE_UNITS[] = {
-    {"kelvin", {1.0, 0.0}},        {"k", {1.0, 0.0}},          {"celsius", {1.0, 273.15}},
-    {"degc", {1.0, 273.15}},       {"c", {1.0, 273.15}},       {"fahrenheit", {5.0 / 9.0, 459.67}},
-    {"degf", {5.0 / 9.0, 459.67}}, {"f", {5.0 / 9.0, 459.67}}, {"rankine", {5.0 / 9.0, 0.0}}};
-
-struct TUnitDefinition
-{
-  bool has_conversion = false;
-  QString factor;
-  QString offset;
-};
-
-// The units of one kind of quantity that a document's FileUnits declare.
-struct TUnitSet
-{
-  // The name of the primary unit; empty when the document leaves it to QIF's default.
-  QString primary;
-  QHash<QString, TUnitDefinition> defined;
-};
-
-struct TUnits
-{
-  TUnitSet length;
-  TUnitSet temperature;
-};
-
-bool Is(const QXmlStreamReader &xml, const char *name)
-{
-  return xml.name() == QLatin1String(name) && xml.namespaceUri() == TQifWriter::NAMESPACE;
-}
-
-QString Text(QXmlStreamReader &xml)
-{
-  return xml.readElementText(QXmlStreamReader::SkipChildElements);
-}
-
-TValue Value(QXmlStreamReader &xml, const char *unit_attribute)
-{
-  TValue value;
-  value.present = true;
-  value.unit = xml.attributes().value(QLatin1String(unit_attribute)).toString().simplified();
-  value.text = Text(xml).trimmed();
-  return value;
-}
-
-// An xs:decimal: digits with an optional sign and point, no exponent.
-bool Parse_Decimal(const QString &text, double *value)
-{
-  static const QRegularExpression decimal(QStringLiteral("^[+-]?([0-9]+([.][0-9]*)?|[.][0-9]+)$"));
-  if (!decimal.match(text).hasMatch())
-  {
-    return false;
-  }
-  bool valid = false;
-  *value = text.toDouble(&valid);
-  return valid && std::isfinite(*value);
-}
-
-void Read_Unit(QXmlStreamReader &xml, TUnitSet *set, bool primary)
-{
-  QString name;
-  TUnitDefinition definition;
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "UnitName"))
-    {
-      name = Text(xml).simplified();
-    }
-    else if (Is(xml, "UnitConversion"))
-    {
-      definition.has_conversion = true;
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "Factor"))
-        {
-          definition.factor = Text(xml).trimmed();
-        }
-        else if (Is(xml, "Offset"))
-        {
-          definition.offset = Text(xml).trimmed();
-        }
-        else
-        {
-          xml.skipCurrentElement();
-        }
-      }
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-  if (primary)
-  {
-    set->primary = name;
-  }
-  set->defined.insert(name, definition);
-}
-
-void Read_Units(QXmlStreamReader &xml, TUnits *units, bool primary)
-{
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "LinearUnit"))
-    {
-      Read_Unit(xml, &units->length, primary);
-    }
-    else if (Is(xml, "TemperatureUnit"))
-    {
-      Read_Unit(xml, &units->temperature, primary);
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-}
-
-void Read_File_Units(QXmlStreamReader &xml, TUnits *units)
-{
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "PrimaryUnits") || Is(xml, "OtherUnits"))
-    {
-      Read_Units(xml, units, Is(xml, "PrimaryUnits"));
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-}
-
-void Read_Linear_Error(QXmlStreamReader &xml, TAccuracy *accuracy)
-{
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "BaseError"))
-    {
-      accuracy->base_error = Value(xml, "linearUnit");
-    }
-    else if (Is(xml, "ErrorRate"))
-    {
-      accuracy->error_rate = Value(xml, "");
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-}
-
-void Read_Iso_Test(QXmlStreamReader &xml, TAccuracy *accuracy)
-{
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "MaxErrorConstant"))
-    {
-      accuracy->form = TQifLengthError::FORM_CONSTANT;
-      accuracy->max_error = Value(xml, "linearUnit");
-    }
-    else if (Is(xml, "LinearError"))
-    {
-      accuracy->form = TQifLengthError::FORM_LINEAR;
-      Read_Linear_Error(xml, accuracy);
-    }
-    else if (Is(xml, "LesserError"))
-    {
-      accuracy->form = TQifLengthError::FORM_LESSER;
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "MaxErrorConstant"))
-        {
-          accuracy->max_error = Value(xml, "linearUnit");
-        }
-        else if (Is(xml, "LinearError"))
-        {
-          Read_Linear_Error(xml, accuracy);
-        }
-        else
-        {
-          xml.skipCurrentElement();
-        }
-      }
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-}
-
-TAccuracy Read_Accuracy(QXmlStreamReader &xml)
-{
-  TAccuracy accuracy;
-  accuracy.line = static_cast<int>(xml.lineNumber());
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "EnvironmentalRange"))
-    {
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "MaxAmbientTemperature"))
-        {
-          accuracy.maximum_temperature = Value(xml, "temperatureUnit");
-        }
-        else if (Is(xml, "MinAmbientTemperature"))
-        {
-          accuracy.minimum_temperature = Value(xml, "temperatureUnit");
-        }
-        else
-        {
-          xml.skipCurrentElement();
-        }
-      }
-    }
-    else if (Is(xml, "AccuracySource"))
-    {
-      accuracy.has_source = true;
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "AccuracySourceEnum"))
-        {
-          accuracy.source_enum = Text(xml).trimmed();
-        }
-        else if (Is(xml, "OtherAccuracySource"))
-        {
-          accuracy.source_other = Text(xml).trimmed();
-        }
-        else
-        {
-          xml.skipCurrentElement();
-        }
-      }
-    }
-    else if (Is(xml, "CartesianCMMISO10360Test"))
-    {
-      accuracy.test = ISO_10360_TEST;
-      Read_Iso_Test(xml, &accuracy);
-    }
-    else
-    {
-      // Any other test, B89 or FPS for example.
-      accuracy.test = xml.name().toString();
-      xml.skipCurrentElement();
-    }
-  }
-  return accuracy;
-}
-
-TDevice Read_Device(QXmlStreamReader &xml)
-{
-  TDevice device;
-  device.line = static_cast<int>(xml.lineNumber());
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "Name"))
-    {
-      device.name = Text(xml);
-    }
-    else if (Is(xml, "Description"))
-    {
-      device.description = Text(xml);
-    }
-    else if (Is(xml, "Manufacturer"))
-    {
-      device.manufacturer = Text(xml);
-    }
-    else if (Is(xml, "ModelNumber"))
-    {
-      device.model_number = Text(xml);
-    }
-    else if (Is(xml, "Accuracies"))
-    {
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "CartesianCMMAccuracy"))
-        {
-          device.accuracies.append(Read_Accuracy(xml));
-        }
-        else
-        {
-          xml.skipCurrentElement();
-        }
-      }
-    }
-    else
-    {
-      xml.skipCurrentElement();
-    }
-  }
-  return device;
-}
-
-void Read_Document(QXmlStreamReader &xml, TUnits *units, QList<TDevice> *devices,
-                   TWarningList *warnings)
-{
-  while (xml.readNextStartElement())
-  {
-    if (Is(xml, "FileUnits"))
-    {
-      Read_File_Units(xml, units);
-      continue;
-    }
-    if (!Is(xml, "MeasurementResources"))
-    {
-      xml.skipCurrentElement();
-      continue;
-    }
-    while (xml.readNextStartElement())
-    {
-      if (!Is(xml, "MeasurementDevices"))
-      {
-        xml.skipCurrentElement();
-        continue;
-      }
-      while (xml.readNextStartElement())
-      {
-        if (Is(xml, "CartesianCMM"))
-        {
-          devices->append(Read_Device(xml));
-        }
-        else
-        {
-          warnings->Add(
-              static_cast<int>(xml.lineNumber()),
-              QStringLiteral("%1: not a Cartesian CMM; skipped").arg(xml.name().toString()));
-          xml.skipCurrentElement();
-        }
-      }
-    }
-  }
-}
-
-// The conversion of a unit to its SI unit: declared in the file, or known by its name. The
-// value's own unit if it names one, else the primary unit, else QIF's default (the SI unit).
-bool Find_Conversion(const TUnitSet &set, const QString &value_unit, const TKnownUnit *known,
-                     int known_count, QString *unit_name, TConversion *conversion)
-{
-  *unit_name = value_unit.isEmpty() ? set.primary : value_unit;
-  *conversion = TConversion();
-  if (unit_name->isEmpty())
-  {
-    return true;
-  }
-  const auto defined = set.defined.constFind(*unit_name);
-  if (defined != set.defined.constEnd() && defined->has_conversion)
-  {
-    bool offset_valid = defined->offset.isEmpty();
-    if (!offset_valid)
-    {
-      offset_valid = Parse_Decimal(defined->offset, &conversion->offset);
-    }
-    return offset_valid && Parse_Decimal(defined->factor, &conversion->factor) &&
-           conversion->factor > 0.0;
-  }
-  const QString lower = unit_name->toLower();
-  for (int index = 0; index < known_count; ++index)
-  {
-    if (lower == QLatin1String(known[index].name))
-    {
-      *conversion = known[index].conversion;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Converts the devices to records. False, with *error, when the document's units cannot be
-// converted: then nothing of it is usable.
+// Converts the devices to records, by the rules of the README's "Reading other tools'
+// documents": every guess and every omission is a warning naming the device, or, where the
+// same happens on every device of a plant's file, one note for the document.
 class TDeviceConverter
 {
 public:
-  TDeviceConverter(const TUnits &units, TWarningList *warnings)
+  TDeviceConverter(const TQifUnits &units, TWarningList *warnings)
       : d_units(units), d_warnings(warnings)
   {
   }
 
-  bool Convert(const TDevice &device, TDatabaseItem *record, bool *usable);
+  // The device's records, none when nothing of it is usable. False, with the error text, when
+  // the document's units cannot be converted: then nothing of it is usable.
+  bool Convert(const TQifDevice &device, QList<TDatabaseItem> *records);
   // Where the device last converted is, for messages.
   QString Place() const { return QStringLiteral("line %1: %2").arg(d_line).arg(d_label); }
+  int Line() const { return d_line; }
+  QString Label() const { return d_label; }
   QString Error_Text() const { return d_error_text; }
+  void Warn_Document(const TQifDocument &document);
 
 private:
-  // The value in metres or kelvin: false, with the error text, when its unit is unknown; *reason
-  // says when it is not a number.
-  bool Si_Value(const TValue &value, const char *element, bool length, double *si, QString *reason);
-  bool Length(const TValue &value, const char *element, double *millimetres, QString *reason);
-  bool Temperature(const TValue &value, const char *element, double *celsius, QString *reason);
-  bool Accuracy(const TAccuracy &accuracy, TExpressionItem *length_error, QString *reason);
-  void Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem *record);
+  bool Names(const TQifDevice &device, QString names[3]);
+  QString Source_Problem(const TQifAccuracy &accuracy, const QString &test);
+  // A length in millimetres that must be above zero; *reason when it is not a figure.
+  bool Figure(const TQifValue &value, const char *element, double *millimetres, QString *reason);
+  bool Length_Error(const TQifAccuracy &accuracy, TExpressionItem *length_error, QString *reason);
+  bool Repeat(const TQifAccuracy &accuracy, TExpressionItem *repeat, QString *reason);
+  bool Add_Temperatures(const TQifRange &range, TDatabaseItem *record);
   void Warn(const QString &text) { d_warnings->Add(d_line, d_label + QStringLiteral(": ") + text); }
 
-  const TUnits &d_units;
+  const TQifUnits &d_units;
   TWarningList *d_warnings;
+  TDocumentNotes d_notes;
   QString d_error_text;
   int d_line = 0;
   QString d_label;
 };
 
-bool TDeviceConverter::Si_Value(const TValue &value, const char *element, bool length, double *si,
-                                QString *reason)
+bool TDeviceConverter::Names(const TQifDevice &device, QString names[3])
 {
-  QString unit;
-  TConversion conversion;
-  const bool known =
-      length ? Find_Conversion(d_units.length, value.unit, KNOWN_LENGTH_UNITS,
-                               static_cast<int>(std::size(KNOWN_LENGTH_UNITS)), &unit, &conversion)
-             : Find_Conversion(d_units.temperature, value.unit, KNOWN_TEMPERATURE_UNITS,
-                               static_cast<int>(std::size(KNOWN_TEMPERATURE_UNITS)), &unit,
-                               &conversion);
-  if (!known)
+  // Each name missing is taken from the Name in turn: the make is its first word, the model what
+  // follows the make, the option what follows both, or "Standard" when nothing does.
+  static const char *const ELEMENTS[] = {"Manufacturer", "ModelNumber", "Description"};
+  const QString name = TDatabaseItem::Cleaned_Name(device.name);
+  names[0] = TDatabaseItem::Cleaned_Name(device.manufacturer);
+  names[1] = TDatabaseItem::Cleaned_Name(device.model_number);
+  names[2] = TDatabaseItem::Cleaned_Name(device.description);
+  QString rest = name;
+  QStringList missing;
+  for (int index = 0; index < 3; ++index)
   {
-    d_error_text = length ? QStringLiteral("Imported QIF file gives lengths in '%1', a unit that "
-                                           "Metrova cannot convert to millimetres.")
-                                .arg(unit)
-                          : QStringLiteral("Imported QIF file gives temperatures in '%1', a unit "
-                                           "that Metrova cannot convert to degrees Celsius.")
-                                .arg(unit);
-    return false;
+    if (names[index].isEmpty())
+    {
+      missing.append(QLatin1String(ELEMENTS[index]));
+      names[index] = index == 0   ? rest.section(QLatin1Char(' '), 0, 0)
+                     : index == 1 ? (rest.isEmpty() ? name : rest)
+                                  : (rest.isEmpty() ? QStringLiteral("Standard") : rest);
+    }
+    if (names[index].isEmpty())
+    {
+      Warn(QStringLiteral("it has no %1 and no Name to take it from; skipped")
+               .arg(QLatin1String(ELEMENTS[index])));
+      return false;
+    }
+    if (rest.compare(names[index], Qt::CaseInsensitive) == 0)
+    {
+      rest.clear();
+    }
+    else if (rest.startsWith(names[index] + QLatin1Char(' '), Qt::CaseInsensitive))
+    {
+      rest = rest.mid(names[index].size() + 1);
+    }
   }
-  double number = 0.0;
-  if (!Parse_Decimal(value.text, &number))
+  for (int index = 0; index < 3; ++index)
   {
-    *reason = QStringLiteral("its %1 '%2' is not a number").arg(QLatin1String(element), value.text);
+    if (names[index].size() > TQifReader::MAXIMUM_NAME_LENGTH)
+    {
+      Warn(QStringLiteral("its names are longer than %1 characters; skipped")
+               .arg(TQifReader::MAXIMUM_NAME_LENGTH));
+      return false;
+    }
   }
-  *si = (number + conversion.offset) * conversion.factor;
+  if (!missing.isEmpty())
+  {
+    Warn(QStringLiteral("no %1: named make %2, model %3, option %4 from its Name")
+             .arg(Alternatives(missing), TWarningList::Quoted(names[0]),
+                  TWarningList::Quoted(names[1]), TWarningList::Quoted(names[2])));
+  }
   return true;
 }
 
-bool TDeviceConverter::Length(const TValue &value, const char *element, double *millimetres,
-                              QString *reason)
+QString TDeviceConverter::Source_Problem(const TQifAccuracy &accuracy, const QString &test)
 {
-  double metres = 0.0;
-  if (!Si_Value(value, element, true, &metres, reason))
+  if (accuracy.source_enum.isEmpty() && accuracy.source_other.isEmpty())
   {
-    return false;
-  }
-  if (reason->isEmpty() && metres < 0.0)
-  {
-    *reason = QStringLiteral("its %1 is negative").arg(QLatin1String(element));
-  }
-  *millimetres = metres * 1000.0;
-  return true;
-}
-
-bool TDeviceConverter::Temperature(const TValue &value, const char *element, double *celsius,
-                                   QString *reason)
-{
-  double kelvin = 0.0;
-  if (!Si_Value(value, element, false, &kelvin, reason))
-  {
-    return false;
-  }
-  *celsius = kelvin - 273.15;
-  return true;
-}
-
-bool TDeviceConverter::Accuracy(const TAccuracy &accuracy, TExpressionItem *length_error,
-                                QString *reason)
-{
-  if (accuracy.test != ISO_10360_TEST)
-  {
-    *reason =
-        accuracy.test.isEmpty()
-            ? QStringLiteral("its accuracy names no test")
-            : QStringLiteral("its accuracy is a %1, not an ISO 10360 test").arg(accuracy.test);
-    return true;
+    // What other tools' files without a source hold.
+    ++d_notes.unsourced;
+    return QString();
   }
   if (accuracy.source_other.startsWith(TQifWriter::ESTIMATE_SOURCE_START))
   {
-    *reason = QStringLiteral("its ISO 10360 accuracy is Metrova's own estimate");
-    return true;
-  }
-  if (accuracy.source_enum.isEmpty() && accuracy.source_other.isEmpty())
-  {
-    *reason = QStringLiteral("its ISO 10360 accuracy has no AccuracySource");
-    return true;
+    return QStringLiteral("its %1 accuracy is Metrova's own estimate").arg(test);
   }
   if (!accuracy.source_enum.isEmpty() &&
       accuracy.source_enum != QLatin1String("MANUFACTURER_SPECIFICATION") &&
       accuracy.source_enum != QLatin1String("CUSTOM_CERTIFICATION"))
   {
-    *reason = QStringLiteral("its ISO 10360 accuracy has the unknown AccuracySourceEnum '%1'")
-                  .arg(accuracy.source_enum);
-    return true;
+    return QStringLiteral("its %1 accuracy has the unknown AccuracySourceEnum '%2'")
+        .arg(test, accuracy.source_enum);
   }
+  return QString();
+}
 
-  const bool constant = accuracy.form != TQifLengthError::FORM_LINEAR;
-  const bool linear = accuracy.form != TQifLengthError::FORM_CONSTANT;
-  const char *missing = accuracy.form == TQifLengthError::FORM_NONE ? "length error"
-                        : constant && !accuracy.max_error.present   ? "MaxErrorConstant"
-                        : linear && !accuracy.base_error.present    ? "BaseError"
-                        : linear && !accuracy.error_rate.present    ? "ErrorRate"
-                                                                    : nullptr;
+bool TDeviceConverter::Figure(const TQifValue &value, const char *element, double *millimetres,
+                              QString *reason)
+{
+  if (!d_units.Convert(TQifUnits::LENGTH, value, element, millimetres, reason, &d_error_text))
+  {
+    return false;
+  }
+  // A placeholder: a zero stored as a length error would rank as a perfect machine.
+  if (reason->isEmpty() && !(*millimetres > 0.0))
+  {
+    *reason = QStringLiteral("its %1 %2 is not a figure (zero or negative)")
+                  .arg(QLatin1String(element), value.text);
+  }
+  return true;
+}
+
+bool TDeviceConverter::Length_Error(const TQifAccuracy &accuracy, TExpressionItem *length_error,
+                                    QString *reason)
+{
+  int form = accuracy.form;
+  const bool constant = form != TQifLengthError::FORM_LINEAR;
+  const bool linear = form != TQifLengthError::FORM_CONSTANT;
+  const char *missing = form == TQifLengthError::FORM_NONE        ? "length error"
+                        : constant && !accuracy.max_error.present ? "MaxErrorConstant"
+                        : linear && !accuracy.base_error.present  ? "BaseError"
+                        : linear && !accuracy.error_rate.present  ? "ErrorRate"
+                                                                  : nullptr;
   if (missing)
   {
     *reason = QStringLiteral("its ISO 10360 accuracy has no %1").arg(QLatin1String(missing));
@@ -572,53 +196,104 @@ bool TDeviceConverter::Accuracy(const TAccuracy &accuracy, TExpressionItem *leng
   double max_error = 0.0;
   double base_error = 0.0;
   double error_rate = 0.0;
-  if (constant && !Length(accuracy.max_error, "MaxErrorConstant", &max_error, reason))
+  QString constant_reason;
+  QString linear_reason;
+  if (constant && !Figure(accuracy.max_error, "MaxErrorConstant", &max_error, &constant_reason))
   {
     return false;
   }
-  if (linear && reason->isEmpty() && !Length(accuracy.base_error, "BaseError", &base_error, reason))
+  if (linear && !Figure(accuracy.base_error, "BaseError", &base_error, &linear_reason))
   {
     return false;
   }
-  if (linear && reason->isEmpty())
+  if (linear && linear_reason.isEmpty())
   {
-    if (!Parse_Decimal(accuracy.error_rate.text, &error_rate))
+    if (!TQifUnits::Parse_Decimal(accuracy.error_rate.text, &error_rate))
     {
-      *reason = QStringLiteral("its ErrorRate '%1' is not a number").arg(accuracy.error_rate.text);
+      linear_reason =
+          QStringLiteral("its ErrorRate '%1' is not a number").arg(accuracy.error_rate.text);
     }
     else if (error_rate < 0.0)
     {
-      *reason = QStringLiteral("its ErrorRate is negative");
+      // Zero is a figure: the error does not grow with the length.
+      linear_reason = QStringLiteral("its ErrorRate %1 is not a figure (negative)")
+                          .arg(accuracy.error_rate.text);
     }
   }
-  if (reason->isEmpty())
+  // The lesser of two errors is below each: the part that is a figure bounds it alone.
+  if (form == TQifLengthError::FORM_LESSER && constant_reason.isEmpty() != linear_reason.isEmpty())
   {
-    *length_error =
-        TQifLengthError(accuracy.form, max_error, base_error, error_rate).To_Expression(reason);
+    Warn(constant_reason.isEmpty()
+             ? linear_reason + QStringLiteral("; left out, its MaxErrorConstant alone is imported")
+             : constant_reason + QStringLiteral("; left out, its LinearError alone is imported"));
+    form =
+        constant_reason.isEmpty() ? TQifLengthError::FORM_CONSTANT : TQifLengthError::FORM_LINEAR;
+  }
+  else if (!constant_reason.isEmpty() || !linear_reason.isEmpty())
+  {
+    *reason = constant_reason.isEmpty() ? linear_reason : constant_reason;
+    return true;
+  }
+  *length_error = TQifLengthError(form, max_error, base_error, error_rate).To_Expression(reason);
+  if (reason->isEmpty() && form != TQifLengthError::FORM_CONSTANT && error_rate > IMPLAUSIBLE_RATE)
+  {
+    // Said, never reinterpreted: a figure a thousand times too large only overstates the error.
+    Warn(QStringLiteral("its ErrorRate %1 is %2 \u00b5m per metre; CMM rates are usually under 30 "
+                        "\u00b5m per metre. Imported as the document gives it")
+             .arg(accuracy.error_rate.text, QLocale(QLocale::English, QLocale::UnitedStates)
+                                                .toString(error_rate * 1e6, 'f', 0)));
   }
   return true;
 }
 
-void TDeviceConverter::Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem *record)
+bool TDeviceConverter::Repeat(const TQifAccuracy &accuracy, TExpressionItem *repeat,
+                              QString *reason)
+{
+  if (!accuracy.repeatability.present)
+  {
+    *reason = QStringLiteral("its CartesianCMMB89Test has no Repeatability");
+    return true;
+  }
+  double millimetres = 0.0;
+  if (!Figure(accuracy.repeatability, "Repeatability", &millimetres, reason))
+  {
+    return false;
+  }
+  if (reason->isEmpty() &&
+      (repeat->Set_Expression(TExpressionItem::Value_Text(millimetres, TExpressionItem::UNITS_MM),
+                              TExpressionItem::UNITS_MM) != TExpressionItem::EXPRESSION_CONSTANT ||
+       !repeat->Is_Storable()))
+  {
+    *reason = QStringLiteral("its Repeatability is too large for Metrova's expressions");
+  }
+  return true;
+}
+
+bool TDeviceConverter::Add_Temperatures(const TQifRange &range, TDatabaseItem *record)
 {
   struct TBound
   {
-    const TValue &value;
+    const TQifValue &value;
     const char *element;
     const char *component;
     TSpecificationItem item;
     bool valid;
   };
-  TBound bounds[] = {{accuracy.minimum_temperature, "MinAmbientTemperature", "Ts_Min", {}, false},
-                     {accuracy.maximum_temperature, "MaxAmbientTemperature", "Ts_Max", {}, false}};
+  TBound bounds[] = {{range.minimum_temperature, "MinAmbientTemperature", "Ts_Min", {}, false},
+                     {range.maximum_temperature, "MaxAmbientTemperature", "Ts_Max", {}, false}};
   double celsius[2] = {0.0, 0.0};
   for (int index = 0; index < 2; ++index)
   {
     TBound &bound = bounds[index];
     QString reason;
-    if (!bound.value.present || !Temperature(bound.value, bound.element, &celsius[index], &reason))
+    if (!bound.value.present)
     {
       continue;
+    }
+    if (!d_units.Convert(TQifUnits::TEMPERATURE, bound.value, bound.element, &celsius[index],
+                         &reason, &d_error_text))
+    {
+      return false;
     }
     if (reason.isEmpty() &&
         (bound.item.expression.Set_Expression(
@@ -638,11 +313,24 @@ void TDeviceConverter::Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem
     bound.item.name = QLatin1String(bound.component);
     bound.item.source = TDatabaseItem::SOURCE_MANUFACTURER;
   }
-  if (bounds[0].valid && bounds[1].valid && celsius[0] > celsius[1])
+  if (bounds[0].valid && bounds[1].valid)
   {
-    Warn(QStringLiteral("its MinAmbientTemperature is above its MaxAmbientTemperature; both "
-                        "temperatures are left out"));
-    return;
+    const QString minimum = bounds[0].item.expression.Expression_Text(TExpressionItem::UNITS_MM);
+    // Ts_Min to Ts_Max is the band inside which the limits apply: 20 to 20 would put every
+    // other temperature outside, where the writer only named the reference temperature.
+    if (minimum == bounds[1].item.expression.Expression_Text(TExpressionItem::UNITS_MM))
+    {
+      Warn(QStringLiteral("its EnvironmentalRange gives one temperature, %1, not a range; Ts_Min "
+                          "and Ts_Max are left out")
+               .arg(minimum));
+      return true;
+    }
+    if (celsius[0] > celsius[1])
+    {
+      Warn(QStringLiteral("its MinAmbientTemperature is above its MaxAmbientTemperature; both "
+                          "temperatures are left out"));
+      return true;
+    }
   }
   for (const TBound &bound : bounds)
   {
@@ -651,88 +339,185 @@ void TDeviceConverter::Add_Temperatures(const TAccuracy &accuracy, TDatabaseItem
       record->Add_Specification_Item(bound.item);
     }
   }
+  return true;
 }
 
-bool TDeviceConverter::Convert(const TDevice &device, TDatabaseItem *record, bool *usable)
+bool TDeviceConverter::Convert(const TQifDevice &device, QList<TDatabaseItem> *records)
 {
-  *usable = false;
+  records->clear();
   d_line = device.line;
-  const QString name = device.name.simplified();
-  d_label = QStringLiteral("CartesianCMM %1").arg(TWarningList::Quoted(name));
-  const QString make = TDatabaseItem::Cleaned_Name(device.manufacturer);
-  const QString model = TDatabaseItem::Cleaned_Name(device.model_number);
-  QString option = TDatabaseItem::Cleaned_Name(device.description);
-  if (option.isEmpty())
+  d_label = QStringLiteral("CartesianCMM %1").arg(TWarningList::Quoted(device.name.simplified()));
+  QString names[3];
+  if (!Names(device, names))
   {
-    option = TDatabaseItem::Cleaned_Name(device.name);
-  }
-  if (make.isEmpty() || model.isEmpty() || option.isEmpty())
-  {
-    Warn(make.isEmpty()    ? QStringLiteral("it has no usable Manufacturer; skipped")
-         : model.isEmpty() ? QStringLiteral("it has no usable ModelNumber; skipped")
-                           : QStringLiteral("it has no usable Description or Name; skipped"));
-    return true;
-  }
-  if (make.size() > TQifReader::MAXIMUM_NAME_LENGTH ||
-      model.size() > TQifReader::MAXIMUM_NAME_LENGTH ||
-      option.size() > TQifReader::MAXIMUM_NAME_LENGTH)
-  {
-    Warn(QStringLiteral("its names are longer than %1 characters; skipped")
-             .arg(TQifReader::MAXIMUM_NAME_LENGTH));
     return true;
   }
 
-  const TAccuracy *chosen = nullptr;
+  // The first usable ISO 10360 test gives E0 and the range, the first usable B89 test Repeat.
+  const TQifAccuracy *iso = nullptr;
   TExpressionItem length_error;
-  QString first_reason;
-  for (const TAccuracy &accuracy : device.accuracies)
+  TExpressionItem repeat;
+  bool has_repeat = false;
+  QStringList reasons;
+  QString other_test;
+  int further = 0;
+  for (const TQifAccuracy &accuracy : device.accuracies)
   {
-    if (chosen)
+    const bool is_iso = accuracy.test == TQifAccuracy::TEST_ISO_10360;
+    const bool is_b89 = accuracy.test == TQifAccuracy::TEST_B89;
+    if (is_b89)
     {
-      if (accuracy.test == ISO_10360_TEST)
+      ++d_notes.b89_tests;
+      for (const QString &element : accuracy.left_out)
       {
-        Warn(QStringLiteral("only its first usable ISO 10360 accuracy is imported"));
-        break;
+        if (!d_notes.b89_left_out.contains(element))
+        {
+          d_notes.b89_left_out.append(element);
+        }
       }
+    }
+    if (accuracy.test == TQifAccuracy::TEST_NONE)
+    {
+      reasons.append(QStringLiteral("its accuracy names no test"));
       continue;
     }
-    QString reason;
-    if (!Accuracy(accuracy, &length_error, &reason))
+    if ((!is_iso || iso) && (!is_b89 || has_repeat))
+    {
+      if (!is_iso && !is_b89 && other_test.isEmpty())
+      {
+        other_test = accuracy.test_name;
+      }
+      ++further;
+      continue;
+    }
+    QString reason =
+        Source_Problem(accuracy, is_iso ? QStringLiteral("ISO 10360") : QStringLiteral("B89"));
+    if (reason.isEmpty() && !(is_iso ? Length_Error(accuracy, &length_error, &reason)
+                                     : Repeat(accuracy, &repeat, &reason)))
     {
       return false;
     }
-    if (reason.isEmpty())
+    if (!reason.isEmpty())
     {
-      chosen = &accuracy;
+      reasons.append(reason);
     }
-    else if (first_reason.isEmpty())
+    else if (is_iso)
     {
-      first_reason = reason;
+      iso = &accuracy;
+    }
+    else
+    {
+      has_repeat = true;
     }
   }
-  if (!chosen)
+  if (further > 0)
   {
-    Warn((first_reason.isEmpty() ? QStringLiteral("it has no accuracy") : first_reason) +
+    ++d_notes.devices_with_further;
+    d_notes.further_accuracies += further;
+  }
+  if (!iso && !has_repeat)
+  {
+    Warn((!reasons.isEmpty()     ? reasons.join(QStringLiteral("; "))
+          : other_test.isEmpty() ? QStringLiteral("it has no accuracy")
+                                 : QStringLiteral("its accuracy is a %1, not an ISO 10360 or B89 "
+                                                  "test")
+                                       .arg(other_test)) +
          QStringLiteral("; skipped"));
     return true;
   }
-
-  record->Set_Make(make);
-  record->Set_Model(model);
-  record->Set_Option(option);
-  record->Set_Standard(QStringLiteral("10360"));
-  TSpecificationItem item;
-  item.name = QStringLiteral("E0");
-  item.expression = length_error;
-  item.source = TDatabaseItem::SOURCE_MANUFACTURER;
-  record->Add_Specification_Item(item);
-  Add_Temperatures(*chosen, record);
-  if (!d_error_text.isEmpty())
+  for (const QString &reason : qAsConst(reasons))
   {
-    return false;
+    Warn(reason + QStringLiteral("; left out"));
   }
-  *usable = true;
+
+  TDatabaseItem record;
+  record.Set_Make(names[0]);
+  record.Set_Model(names[1]);
+  record.Set_Option(names[2]);
+  if (iso)
+  {
+    record.Set_Standard(STANDARD_10360);
+    TSpecificationItem item;
+    item.name = QStringLiteral("E0");
+    item.expression = length_error;
+    item.source = TDatabaseItem::SOURCE_MANUFACTURER;
+    record.Add_Specification_Item(item);
+    // The accuracy's range, else the one the device is used in.
+    const bool own = iso->range.Has_Temperature();
+    const TQifRange &range = own ? iso->range : device.range;
+    d_notes.device_ranges += !own && range.Has_Temperature() ? 1 : 0;
+    d_notes.other_conditions += range.other_conditions ? 1 : 0;
+    if (!Add_Temperatures(range, &record))
+    {
+      return false;
+    }
+    records->append(record);
+  }
+  if (has_repeat)
+  {
+    record.Set_Standard(STANDARD_B89);
+    record.Clear_Specification_Items();
+    TSpecificationItem item;
+    item.name = QStringLiteral("Repeat");
+    item.expression = repeat;
+    item.source = TDatabaseItem::SOURCE_MANUFACTURER;
+    record.Add_Specification_Item(item);
+    records->append(record);
+  }
   return true;
+}
+
+void TDeviceConverter::Warn_Document(const TQifDocument &document)
+{
+  int others = 0;
+  QStringList kinds;
+  for (auto kind = document.other_devices.cbegin(); kind != document.other_devices.cend(); ++kind)
+  {
+    others += kind.value();
+    kinds.append(QStringLiteral("%1 %2").arg(kind.value()).arg(kind.key()));
+  }
+  if (others > 0)
+  {
+    d_warnings->Add(QStringLiteral("MeasurementDevices: %1 skipped (%2)")
+                        .arg(Count(others, "device that is not a Cartesian CMM is",
+                                   "devices that are not Cartesian CMMs are"),
+                             kinds.join(QStringLiteral(", "))));
+  }
+  if (d_notes.further_accuracies > 0)
+  {
+    d_warnings->Add(
+        QStringLiteral("Accuracies: %1 of %2 left out; of each, Metrova reads the "
+                       "first usable ISO 10360 test and CartesianCMMB89Test")
+            .arg(Count(d_notes.further_accuracies, "further accuracy", "further accuracies"),
+                 Count(d_notes.devices_with_further, "Cartesian CMM", "Cartesian CMMs")));
+  }
+  if (d_notes.unsourced > 0)
+  {
+    d_warnings->Add(QStringLiteral("AccuracySource: %1 none, read as the manufacturer's "
+                                   "specification")
+                        .arg(Count(d_notes.unsourced, "accuracy gives", "accuracies give")));
+  }
+  if (!d_notes.b89_left_out.isEmpty())
+  {
+    d_warnings->Add(QStringLiteral("CartesianCMMB89Test: %1 left out (%2): Metrova keeps no "
+                                   "per-axis figures, and a B89.4.1 Volume needs the ballbar "
+                                   "length")
+                        .arg(d_notes.b89_left_out.join(QStringLiteral(", ")),
+                             Count(d_notes.b89_tests, "test", "tests")));
+  }
+  if (d_notes.device_ranges > 0)
+  {
+    d_warnings->Add(
+        QStringLiteral("EnvironmentalRange: the temperatures of %1 taken from the "
+                       "device, as its ISO 10360 accuracy gives none")
+            .arg(Count(d_notes.device_ranges, "Cartesian CMM are", "Cartesian CMMs are")));
+  }
+  if (d_notes.other_conditions > 0)
+  {
+    d_warnings->Add(QStringLiteral("EnvironmentalRange: air pressure and humidity have no place "
+                                   "in Metrova; left out (%1)")
+                        .arg(Count(d_notes.other_conditions, "range", "ranges")));
+  }
 }
 
 QString Xml_Error(const QXmlStreamReader &xml)
@@ -749,6 +534,7 @@ bool TQifReader::Fail(const QString &text)
   d_error_text = text;
   d_records.clear();
   d_record_places.clear();
+  d_warnings.Clear();
   return false;
 }
 
@@ -763,8 +549,18 @@ bool TQifReader::Read(const QByteArray &bytes)
     return Fail(QStringLiteral("Imported QIF file is larger than %1 MB.")
                     .arg(MAXIMUM_DOCUMENT_SIZE / (1024 * 1024)));
   }
-
-  QXmlStreamReader xml(bytes);
+  // The guard reads ASCII markup: a document in UTF-16 or UTF-32 is decoded first.
+  const QTextCodec *codec = QTextCodec::codecForUtfText(bytes, nullptr);
+  const bool decode = codec && codec->mibEnum() != UTF8_MIB;
+  const QString text = decode ? codec->toUnicode(bytes) : QString();
+  const QString problem = decode ? TQifXmlGuard::Problem(text) : TQifXmlGuard::Problem(bytes);
+  if (!problem.isEmpty())
+  {
+    return Fail(problem);
+  }
+  const std::unique_ptr<QXmlStreamReader> reader(decode ? new QXmlStreamReader(text)
+                                                        : new QXmlStreamReader(bytes));
+  QXmlStreamReader &xml = *reader;
   while (!xml.atEnd() && !xml.isStartElement())
   {
     // QIF documents need no DTD, and one could declare entities that expand without bound.
@@ -778,16 +574,15 @@ bool TQifReader::Read(const QByteArray &bytes)
   {
     return Fail(Xml_Error(xml));
   }
-  if (!Is(xml, "QIFDocument"))
+  if (xml.name() != QLatin1String("QIFDocument") || xml.namespaceUri() != TQifWriter::NAMESPACE)
   {
     return Fail(QStringLiteral("Imported QIF file is not a QIF 3 document: its root element is "
                                "'%1' in the namespace '%2'.")
                     .arg(xml.name().toString(), xml.namespaceUri().toString()));
   }
 
-  TUnits units;
-  QList<TDevice> devices;
-  Read_Document(xml, &units, &devices, &d_warnings);
+  TQifDocument document;
+  document.Read(xml);
   // A document cut short or with anything after its end is refused as a whole, not read in part.
   while (!xml.atEnd())
   {
@@ -795,24 +590,61 @@ bool TQifReader::Read(const QByteArray &bytes)
   }
   if (xml.hasError())
   {
-    d_warnings.Clear();
     return Fail(Xml_Error(xml));
   }
-
-  TDeviceConverter converter(units, &d_warnings);
-  for (const TDevice &device : qAsConst(devices))
+  // A document meant to hold devices whose devices are none of QIF 3's gives nothing: no success.
+  // One without devices in its resources, as Metrova writes an empty catalogue, is read as empty.
+  if (document.devices.isEmpty() && document.other_devices.isEmpty() &&
+      (!document.has_resources || !document.foreign_element.isEmpty()))
   {
-    TDatabaseItem record;
-    bool usable = false;
-    if (!converter.Convert(device, &record, &usable))
+    return Fail(QStringLiteral("Imported QIF file holds no QIF 3 measurement devices: %1.")
+                    .arg(document.foreign_element.isEmpty()
+                             ? QStringLiteral("it has no MeasurementResources")
+                             : QStringLiteral("its %1, not '%2'")
+                                   .arg(document.foreign_element, TQifWriter::NAMESPACE)));
+  }
+
+  // Each device's records, with its place; a later device of the same names replaces one
+  // before it.
+  TDeviceConverter converter(document.units, &d_warnings);
+  QList<QList<TDatabaseItem>> device_records;
+  QStringList places;
+  QHash<QString, int> seen;
+  for (const TQifDevice &device : qAsConst(document.devices))
+  {
+    QList<TDatabaseItem> records;
+    if (!converter.Convert(device, &records))
     {
-      d_warnings.Clear();
       return Fail(converter.Error_Text());
     }
-    if (usable)
+    if (records.isEmpty())
+    {
+      continue;
+    }
+    const TDatabaseItem &first = records.first();
+    const QString machine =
+        QStringList{first.Make(), first.Model(), first.Option()}.join(QStringLiteral(", "));
+    const auto earlier = seen.constFind(machine);
+    if (earlier != seen.constEnd())
+    {
+      d_warnings.Add(
+          converter.Line(),
+          QStringLiteral("%1: the same make, model and option as %2 (%3); only this "
+                         "later one is imported")
+              .arg(converter.Label(), places.at(*earlier), TWarningList::Quoted(machine)));
+      device_records[*earlier].clear();
+    }
+    seen.insert(machine, device_records.size());
+    device_records.append(records);
+    places.append(converter.Place());
+  }
+  converter.Warn_Document(document);
+  for (int index = 0; index < device_records.size(); ++index)
+  {
+    for (const TDatabaseItem &record : qAsConst(device_records.at(index)))
     {
       d_records.append(record);
-      d_record_places.append(converter.Place());
+      d_record_places.append(places.at(index));
     }
   }
   return true;

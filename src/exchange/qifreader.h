@@ -9,11 +9,12 @@
 #include <QString>
 #include <QStringList>
 
-// Reads the Cartesian CMMs of a QIF 3 document into records that the catalogue can store: per
-// usable device one "10360" record with its length error E0 and, where given, the temperature
-// range Ts_Min and Ts_Max, all as the manufacturer's. Devices that cannot be used are skipped
-// with a warning that names them; a document that cannot be read as a whole gives an error and
-// no records. The reader takes no DTD, so no entity, internal or external, is ever expanded.
+// Reads the Cartesian CMMs of a QIF 3 document into records that the catalogue can store, all
+// as the manufacturer's: per usable device a "10360" record with its length error E0 and, where
+// given, the temperature range Ts_Min and Ts_Max, and a "B89.4.1" record with its Repeat. Other
+// tools' documents are read too, with every guess and omission a warning; devices that cannot be
+// used are skipped with a warning that names them, and a document that cannot be read as a whole
+// gives an error and no records. The reader takes no DTD, so no entity is ever expanded.
 class TQifReader
 {
 public:
