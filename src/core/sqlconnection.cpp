@@ -1,6 +1,7 @@
 #include "sqlconnection.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -46,6 +47,8 @@ void TSqlConnection::Set_Busy_Timeout(int milliseconds)
 bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
 {
   Close();
+  d_error.clear();
+  d_error_code = 0;
   d_connection = std::make_unique<QSqlDatabase>(
       QSqlDatabase::contains(d_name)
           ? QSqlDatabase::database(d_name, false)
@@ -55,9 +58,16 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
     d_connection->close();
   }
   d_connection->setDatabaseName(file_name);
+  // Every write to a file that cannot take it would fail, some only once SQLite writes its
+  // journal beside the file: such a file is opened for reading only.
+  const QFileInfo file(file_name);
+  d_read_only =
+      file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable());
   // A second connection on the same file (the worker thread's) waits for a writer to finish.
   d_connection->setConnectOptions(
-      QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busy_timeout_milliseconds.loadRelaxed()));
+      QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+          .arg(busy_timeout_milliseconds.loadRelaxed())
+          .arg(d_read_only ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
 
   bool usable = d_connection->open();
   if (!usable)
@@ -83,6 +93,8 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   }
   if (!usable)
   {
+    d_error_code = error->nativeErrorCode().toInt() & 0xff;
+    d_read_only = false;
     d_connection->close();
     d_connection.reset();
     QSqlDatabase::removeDatabase(d_name);
@@ -106,6 +118,7 @@ void TSqlConnection::Close()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
+  d_read_only = false;
   d_connection->close();
   d_connection.reset();
   if (QSqlDatabase::contains(d_name))
@@ -117,6 +130,15 @@ void TSqlConnection::Close()
 bool TSqlConnection::Fail(const QString &reason)
 {
   d_error = reason;
+  d_error_code = 0;
+  return false;
+}
+
+bool TSqlConnection::Fail(const QSqlError &error)
+{
+  d_error = error.text();
+  // Primary result codes: Qt's driver leaves SQLite's extended codes off.
+  d_error_code = error.nativeErrorCode().toInt() & 0xff;
   return false;
 }
 
@@ -166,7 +188,7 @@ bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
 {
   if (!succeeded)
   {
-    d_error = query->lastError().text();
+    Fail(query->lastError());
   }
   query->finish();
   if (!succeeded)
@@ -201,7 +223,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
     query->setForwardOnly(true);
     if (!query->prepare(statement))
     {
-      Fail(query->lastError().text());
+      Fail(query->lastError());
       return nullptr;
     }
     prepared = query.get();
@@ -270,7 +292,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
   QSqlQuery query(*d_connection);
   if (!query.exec(statement))
   {
-    Fail(query.lastError().text());
+    Fail(query.lastError());
     Check_Transaction(d_error);
     return false;
   }
@@ -379,9 +401,11 @@ bool TSqlConnection::Begin_Read()
     return false;
   }
   const QString previous_error = d_error;
+  const int previous_code = d_error_code;
   if (!Control(QStringLiteral("BEGIN")))
   {
     d_error = previous_error;
+    d_error_code = previous_code;
     return false;
   }
   d_reading = true;
@@ -395,6 +419,7 @@ void TSqlConnection::End_Read(bool began)
     return;
   }
   const QString previous_error = d_error;
+  const int previous_code = d_error_code;
   if (d_broken)
   {
     End_Broken_Transaction();
@@ -406,6 +431,7 @@ void TSqlConnection::End_Read(bool began)
     d_broken = false;
   }
   d_error = previous_error;
+  d_error_code = previous_code;
   d_reading = false;
 }
 

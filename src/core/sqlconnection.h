@@ -42,11 +42,16 @@ public:
   TSqlConnection &operator=(const TSqlConnection &) = delete;
 
   // Opens the file (SQLite creates a missing one) and reads it once, since SQLite opens any file;
-  // false with the handle's or the read's error in *error, the connection removed again.
+  // false with the handle's or the read's error in *error, the connection removed again. A file
+  // that this user cannot change (the file, its folder or its medium refuse writes, or it is
+  // another user's) is opened read-only.
   bool Open(const QString &file_name, QSqlError *error);
   bool Is_Open() const;
+  bool Is_Read_Only() const { return d_read_only; }
   void Close();
   QString Error() const { return d_error; }
+  // SQLite's result code of the statement behind Error(), 0 when the failure was not one.
+  int Error_Code() const { return d_error_code; }
   // Its failures are the database's own, never the data's.
   bool Is_Fault() const { return true; }
 
@@ -96,6 +101,7 @@ private:
   // False with the query's error as the reason, once the query is finished.
   bool Finish(QSqlQuery *query, bool succeeded);
   bool Fail(const QString &reason);
+  bool Fail(const QSqlError &error);
   // After a failed statement: whether SQLite still has the transaction open.
   void Check_Transaction(const QString &reason);
   void Break_Transaction(const QString &reason);
@@ -108,6 +114,8 @@ private:
   QString d_name;
   std::unique_ptr<QSqlDatabase> d_connection;
   QString d_error;
+  int d_error_code = 0;
+  bool d_read_only = false;
   std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
   // Names of the open savepoints, outermost first.
   QStringList d_savepoints;
