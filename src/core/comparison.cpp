@@ -134,7 +134,25 @@ QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &
   return keys;
 }
 
-QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator)
+QStringList TComparison::Parameter_Lines(const TSettings &settings)
+{
+  const TCapability::TRequest &request = settings.request;
+  QStringList lines = {
+      QStringLiteral("Component: %1 %2").arg(request.standard, request.component),
+      QStringLiteral("Lengths: %1 mm").arg(TLimitsSeries::Lengths_Text(settings.lengths)),
+      QStringLiteral("Temperature: %1 C").arg(QString::number(request.temperature, 'f', 1))};
+  if (settings.with_tolerance)
+  {
+    lines.append(QStringLiteral("Feature length: %1 mm").arg(Length_Text(request.feature_length)));
+    lines.append(QStringLiteral("Tolerance span: %1 um").arg(Length_Text(request.tolerance)));
+    lines.append(QStringLiteral("Required ratio: %1:1").arg(Length_Text(request.ratio)));
+  }
+  lines.append(QLatin1String(TCapability::CAVEAT));
+  return lines;
+}
+
+QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator,
+                         bool with_parameters)
 {
   const auto line = [separator](const QStringList &fields)
   {
@@ -145,7 +163,13 @@ QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QCh
     }
     return quoted.join(separator) + QLatin1Char('\n');
   };
-  QString text = line(Header(settings));
+  QString text;
+  const QStringList parameters = with_parameters ? Parameter_Lines(settings) : QStringList();
+  for (const QString &parameter : parameters)
+  {
+    text += QStringLiteral("# ") + parameter + QLatin1Char('\n');
+  }
+  text += line(Header(settings));
   for (const TRow &row : rows)
   {
     text += line(Cells(settings, row));
