@@ -4,10 +4,12 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAction;
 class QCloseEvent;
+class QLabel;
 class QListWidget;
 class QTreeWidget;
 class TCatalogueView;
@@ -40,7 +42,7 @@ public:
 
   QString Settings_File_Name() const;
 
-public slots:
+private slots:
   void New_Database();
   void Open_Database();
   void Close_Database();
@@ -73,9 +75,13 @@ private:
   void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
-  // Make, model or option: the question before deleting it, and the message when that failed.
-  bool Delete_Confirmed(const QString &level);
-  void Show_Delete_Error(const QString &level);
+  // The open catalogue's name in the status bar, or what to do when none is.
+  void Show_Catalogue_Name();
+  // Deletes what remove() removes after asking about the make, model or option ("level") and
+  // shows what the database then holds: the level's list refilled with names(), the lists below
+  // it and the tree empty.
+  void Delete_Level(const QString &level, QListWidget *list, const std::function<bool()> &remove,
+                    const std::function<QStringList(bool *)> &names);
   bool Worker_Running() const;
   bool Refused_While_Running();
   bool Exchange_Refused();
@@ -106,8 +112,9 @@ private:
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
   TCompareMachinesDialog *d_compare_machines_dialog;
-  TDatabase *d_database;
+  std::unique_ptr<TDatabase> d_database;
   TMessageBox *d_message_box;
+  QLabel *d_catalogue_label;
   std::unique_ptr<TWindowSettings> d_window_settings;
   TCatalogueView *d_catalogue_view;
 };
