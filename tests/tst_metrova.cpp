@@ -16,7 +16,6 @@ using namespace GuiTestSupport;
 
 namespace
 {
-const char SETTINGS_CHILD_ARGUMENT[] = "--settings-child";
 const QString SETTINGS_FILE = QStringLiteral("/.metrova/metrova_settings.ini");
 const QString NO_CATALOGUE = QStringLiteral(
     "No catalogue open: File > New Database, Open Database, or Help > Open Sample Catalogue");
@@ -31,17 +30,6 @@ QStringList Without(QStringList list, const QStringList &removed)
   for (const QString &entry : removed)
     list.removeAll(entry);
   return list;
-}
-
-int Run_Settings_Child(int argc, char *argv[])
-{
-  QApplication application(argc, argv);
-  TMetrova window;
-  window.move(40, 50);
-  window.resize(640, 520);
-  window.close();
-  QTextStream(stdout) << window.Settings_File_Name();
-  return 0;
 }
 } // namespace
 
@@ -199,59 +187,33 @@ void TestMetrova::settingsFallbackUnprivileged()
 {
   QFETCH(bool, folder_exists);
 
-  // Permission bits do not stop root, so root runs the check as the unprivileged user "nobody";
-  // other users run it directly on a folder they cannot write.
-  const bool root = ::geteuid() == 0;
-  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-  if (root && setpriv.isEmpty())
-    QSKIP("setpriv is not available");
-
-  const QFile::Permissions open_folder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                         QFile::ExeOther;
-  QVERIFY(QFile::setPermissions(d_root.path(), open_folder));
-  QVERIFY(QFile::setPermissions(d_folder, open_folder));
-
-  // A copy of this program in a folder that the child cannot write.
-  const QString program = d_application + QStringLiteral("/tst_metrova");
-  QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+  // Permission bits do not stop root, so root runs the window as the user nobody; other users
+  // run it on folders they cannot write.
   const QString home = d_folder + QStringLiteral("/home");
-  QVERIFY(QDir().mkpath(home));
-  QVERIFY(QFile::setPermissions(home, open_folder | QFile::WriteGroup | QFile::WriteOther));
   const QString folder = d_application + QStringLiteral("/.metrova");
-  QVERIFY(!folder_exists || QDir().mkpath(folder));
-  if (!root)
+  QVERIFY(QDir().mkpath(home) && (!folder_exists || QDir().mkpath(folder)));
+  for (const QString &path : {d_root.path(), d_folder})
+    QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7755)));
+  QVERIFY(QFile::setPermissions(home, QFile::Permissions(0x7777)));
+  const QStringList closed = {folder, d_application};
+  for (const QString &path : closed)
+    QFile::setPermissions(path, QFile::Permissions(0x5555));
+  const auto run = [&home]
   {
-    QVERIFY(QFile::setPermissions(d_application, open_folder & ~QFile::WriteOwner));
-    QVERIFY(!folder_exists || QFile::setPermissions(folder, open_folder & ~QFile::WriteOwner));
-  }
-
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  for (const char *name : {"HOME", "XDG_RUNTIME_DIR"})
-    environment.insert(QLatin1String(name), home);
-  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-  environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-  QProcess child;
-  child.setProcessEnvironment(environment);
-  child.setWorkingDirectory(home);
-  if (root)
-    child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                          QStringLiteral("--clear-groups"), program,
-                          QString::fromLatin1(SETTINGS_CHILD_ARGUMENT)});
-  else
-    child.start(program, {QString::fromLatin1(SETTINGS_CHILD_ARGUMENT)});
-  QVERIFY(child.waitForFinished(120000));
-  QFile::setPermissions(d_application, open_folder);
-  QFile::setPermissions(folder, open_folder);
-  // 126: the temporary folder does not let programs run (mounted noexec, or not reachable).
-  if (child.error() == QProcess::FailedToStart || child.exitCode() == 126)
-    QSKIP("cannot run a program from the temporary folder");
-  QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-           child.readAllStandardError().constData());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    TMetrova window;
+    window.move(40, 50);
+    window.resize(640, 520);
+    window.close();
+    return window.Settings_File_Name();
+  };
+  const QString written_to =
+      ::geteuid() == 0 ? FaultSupport::Run_As_Nobody(run) : TestSupport::Child_Report(run);
+  for (const QString &path : closed)
+    QFile::setPermissions(path, QFile::Permissions(0x7755));
 
   const QString expected = home + QStringLiteral("/config/tst_metrova/metrova_settings.ini");
-  QCOMPARE(QString::fromLocal8Bit(child.readAllStandardOutput()), expected);
+  QCOMPARE(written_to, expected);
   QCOMPARE(QFileInfo::exists(folder), folder_exists);
   QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/metrova_settings.ini")));
   QSettings written(expected, QSettings::IniFormat);
@@ -855,17 +817,6 @@ void TestMetrova::listsOfManyNames()
   QCOMPARE(picture(view.Model_List()), picture(&plain));
 }
 
-// Re-invoked with SETTINGS_CHILD_ARGUMENT, the program opens and closes one window as whatever
-// user runs it and prints where the settings went.
-int main(int argc, char *argv[])
-{
-  if (argc == 2 && qstrcmp(argv[1], SETTINGS_CHILD_ARGUMENT) == 0)
-    return Run_Settings_Child(argc, argv);
-
-  QApplication application(argc, argv);
-  TestMetrova test;
-  QTEST_SET_MAIN_SOURCE_PATH
-  return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestMetrova)
 
 #include "tst_metrova.moc"
