@@ -120,11 +120,15 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
     // colour still shows.
     QPen pen(QColor(PALETTE[index % PALETTE_SIZE]));
     pen.setWidthF(2.0 + 2.0 * near_later);
-    pen.setCapStyle(Qt::FlatCap);
     if (near_earlier > 0)
+    {
+      pen.setCapStyle(Qt::FlatCap);
       pen.setDashPattern(near_earlier % 2 ? QVector<qreal>{3.0, 3.0} : QVector<qreal>{1.0, 2.0});
+    }
     series->setPen(pen);
   }
+  // An empty legend would only take the plot's room.
+  chart->legend()->setVisible(!chart->series().isEmpty());
   // Room above the highest line, so that a flat maximum is not hidden in the frame.
   limit_axis->setRange(0.0, highest > 0.0 ? highest * 1.15 : 1.0);
   limit_axis->applyNiceNumbers();

@@ -99,6 +99,7 @@ TMetrova::TMetrova(QWidget *parent)
   d_catalogue_label->setObjectName(QStringLiteral("catalogue_label"));
   // A narrow window cuts the text rather than growing for it; the tool tip has the path.
   d_catalogue_label->setMinimumWidth(1);
+  d_catalogue_label->setContentsMargins(6, 0, 6, 0);
   statusBar()->addPermanentWidget(d_catalogue_label, 1);
   Update_Database_Commands();
 
