@@ -175,7 +175,7 @@ QString TDatabase::File_Failure_Cause(const QString &file_name, int code) const
   case SQLITE_LOCKED:
     return QStringLiteral("Another program is using the file.");
   case SQLITE_IOERR:
-    return QStringLiteral("The disk could not be read or written.");
+    return QStringLiteral("The disk could not be read or written; it may be full.");
   case SQLITE_PERM:
   case SQLITE_AUTH:
   case SQLITE_CANTOPEN:

@@ -127,10 +127,10 @@ void TSqlConnection::Close()
   }
 }
 
-bool TSqlConnection::Fail(const QString &reason)
+bool TSqlConnection::Fail(const QString &reason, int code)
 {
   d_error = reason;
-  d_error_code = 0;
+  d_error_code = code;
   return false;
 }
 
@@ -153,6 +153,7 @@ void TSqlConnection::Break_Transaction(const QString &reason)
   {
     d_broken = true;
     d_broken_reason = reason;
+    d_broken_code = d_error_code;
   }
 }
 
@@ -173,6 +174,7 @@ void TSqlConnection::Check_Transaction(const QString &reason)
 bool TSqlConnection::End_Broken_Transaction()
 {
   const QString failure = Broken_Text();
+  const int failure_code = d_broken_code;
   const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
   if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) == 0)
   {
@@ -181,7 +183,7 @@ bool TSqlConnection::End_Broken_Transaction()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
-  return Fail(failure);
+  return Fail(failure, failure_code);
 }
 
 bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
@@ -203,7 +205,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
 {
   if (d_broken && !control)
   {
-    Fail(Broken_Text());
+    Fail(Broken_Text(), d_broken_code);
     return nullptr;
   }
   QSqlQuery *prepared = nullptr;
@@ -283,7 +285,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
 {
   if (d_broken)
   {
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (!Is_Open())
   {
@@ -303,7 +305,7 @@ bool TSqlConnection::Savepoint(const QString &name)
 {
   if (d_broken)
   {
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (d_reading)
   {
@@ -320,11 +322,12 @@ bool TSqlConnection::Savepoint(const QString &name)
   if (!Control(QStringLiteral("SAVEPOINT ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     if (outermost)
     {
       Control(QStringLiteral("ROLLBACK"));
     }
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   d_savepoints.append(name);
   return true;
@@ -343,11 +346,12 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
     {
       d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
     }
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (!Control(QStringLiteral("RELEASE ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     if (position == 0)
     {
       // The transaction is in an unknown state; end it rather than leave it open.
@@ -355,7 +359,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
       d_savepoints.clear();
       d_broken = false;
     }
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   if (position >= 0)
   {
@@ -364,9 +368,10 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
   if (position == 0 && !Control(QStringLiteral("COMMIT")))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     Control(QStringLiteral("ROLLBACK"));
     d_broken = false;
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   return true;
 }
@@ -376,7 +381,7 @@ bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken)
   {
-    return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text());
+    return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text(), d_broken_code);
   }
   if (!Control(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name)))
   {
@@ -450,8 +455,9 @@ bool TSqlConnection::Begin_Read_Transaction()
   if (!Control(QStringLiteral("PRAGMA data_version")))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     Control(QStringLiteral("ROLLBACK"));
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   d_reading = true;
   return true;

@@ -100,7 +100,8 @@ private:
                      bool control);
   // False with the query's error as the reason, once the query is finished.
   bool Finish(QSqlQuery *query, bool succeeded);
-  bool Fail(const QString &reason);
+  // The reason, with the result code of the statement it comes from (0: none).
+  bool Fail(const QString &reason, int code = 0);
   bool Fail(const QSqlError &error);
   // After a failed statement: whether SQLite still has the transaction open.
   void Check_Transaction(const QString &reason);
@@ -122,6 +123,7 @@ private:
   bool d_reading = false;
   bool d_broken = false;
   QString d_broken_reason;
+  int d_broken_code = 0;
   // Whether the handle can be asked about its transaction: Qt's driver and this program use the
   // same SQLite. When they do not, every failure inside a transaction counts as breaking it.
   bool d_can_check_transaction = false;
