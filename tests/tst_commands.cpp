@@ -344,7 +344,12 @@ void TestCommands::editorDiscard()
   QStringList expected = answer == QMessageBox::NoButton ? QStringList() : question;
   if (!closed)
     expected += question;
-  QCOMPARE(Take_Messages(), expected);
+  QList<TMessageBox::TShownMessage> shown;
+  QCOMPARE(Take_Messages(&shown), expected);
+  // The question is the editor's: it comes up over the editor, under its title.
+  for (const TMessageBox::TShownMessage &message : shown)
+    QVERIFY(qobject_cast<const TSpecificationEditorDialog *>(message.parent) &&
+            message.title == "Specification Editor");
   QCOMPARE(Stored_Content(d_catalogue), stored);
 }
 
@@ -374,7 +379,7 @@ QStringList TestCommands::Open_Limits(const QString &length, const QString &temp
           results.append(Child<QLineEdit>(dialog, QLatin1String(field))->text());
         dialog->close();
       });
-  d_window->Specification_Limits();
+  Action("specification_limits")->trigger();
   return results;
 }
 
@@ -409,7 +414,7 @@ void TestCommands::compareMachines()
   // The whole catalogue to pick from, the selected machine compared; the export's folder is the
   // one the next file question starts in.
   QStringList shown;
-  for (const QString &file_name : {d_folder + "/comparison.csv", QString()})
+  for (const QString &file_name : {d_folder + "/comparison", QString()})
   {
     Answer_Dialog<TCompareMachinesDialog>(
         [&](TCompareMachinesDialog *dialog)
@@ -438,8 +443,10 @@ void TestCommands::exportCommand_data()
 
   const QStringList both = {"Zenith", "Acme"};
   const QStringList csv = {"export.csv", "", "export.csv"};
+  // Typed without an extension, the file gets the filter's.
   QTest::newRow("nothing selected, no question")
-      << QStringList() << QString() << ALL_MAKES << QString() << csv;
+      << QStringList() << QString() << ALL_MAKES << QString()
+      << QStringList{"export", "", "export.csv"};
   QTest::newRow("selected specifications")
       << both << QStringLiteral("Selected Specifications") << Sorted(both) << QString() << csv;
   QTest::newRow("options cancelled")

@@ -1,6 +1,7 @@
 #include "comparemachinesdialog.h"
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
+#include "invalidmarker.h"
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
@@ -95,6 +96,7 @@ private slots:
   void editor_names();
 
   void limits_plot_and_warning();
+  void plot_lines_apart();
   void compare_machines();
   void verification_log();
 
@@ -179,6 +181,7 @@ void TDialogsTest::editor_typed_expression_data()
                                                 "limit; leave out the unit: values are typed in µm"},
       {"10360", "R0", "1234567890", "Invalid", "", "a number is too long or malformed"},
       {"10360", "E0", "1+L/0", "Invalid", "", "a divisor of zero: give the length in millimetres after '/'"},
+      {"10360", "E0", "2.5+3.3L/1000|", "Invalid", "", "the maximum after the | is missing"},
       // Values whose stored millimetre text would not read back.
       {"10360", "R0", "12345000", "Invalid", "", "a number longer than the stored form can hold"},
       {"10360", "Ts_Max", "39.999", "Invalid", "", "rounds to 40.00 C; this component accepts: a "
@@ -210,7 +213,7 @@ void TDialogsTest::editor_typed_expression()
   // Why a row is invalid: in its status cell's tool tip, and under the table.
   QCOMPARE(editor.table->item(row, COLUMN_STATUS)->toolTip(), hint);
   QCOMPARE(Child<QLabel>(&editor.dialog, "hint_label")->text(),
-           hint.isEmpty() ? hint : component + ": " + hint);
+           hint.isEmpty() ? hint : standard + ' ' + component + ": " + hint);
   // The cell shows what was typed; only the row's expression gains a unit.
   QCOMPARE(editor.Cell(row, COLUMN_EXPRESSION), typed);
   const TEditorRow edited = editor.dialog.Rows().at(row);
@@ -240,13 +243,16 @@ void TDialogsTest::editor_edits_and_accept()
   // Changing a name does not enable Accept while the stored row stays invalid.
   Finish_Editing(Child<QLineEdit>(&editor.dialog, "option_edit"), "Other");
   QVERIFY(!editor.accept->isEnabled());
-  editor.Type(u3, QString());
 
   // An invalid text keeps the last accepted one, and Accept stays off whatever else is valid.
   editor.Type(m, "1.5+3.3L/1000");
   editor.Type(m, "abc");
   QCOMPARE(editor.Cell(m, COLUMN_STATUS), QStringLiteral("Invalid"));
+  QCOMPARE(editor.table->item(m, COLUMN_STATUS)->foreground().color(), QColor(0xb0, 0, 0));
   QCOMPARE(expression(m), QStringLiteral("1.5+3.3L/1000"));
+  // Every invalid row says why, the stored one too.
+  QCOMPARE(Child<QLabel>(&editor.dialog, "hint_label")->text().split('\n').size(), 2);
+  editor.Type(u3, QString());
   editor.Type(g, "3");
   QCOMPARE(editor.Cell(g, COLUMN_STATUS), QStringLiteral("Ok"));
   QVERIFY(!editor.accept->isEnabled());
@@ -335,21 +341,51 @@ void TDialogsTest::limits_plot_and_warning()
   // The lengths' limits from 0 to 2000 mm: the ballbar's only near its 500 mm, E0's capped at 8.
   QCOMPARE(Plotted(&dialog, "limits_plot"),
            QStringList({"B89.4.1 Ballbar:405,5;590,5;595,5", "10360-2 E0:0,2.5;1995,8;2000,8",
-                        "10360-2 E150:0,1;1995,4.99;2000,5", "VDIVDE 2617 U3:0,1;1995,4.99;2000,5",
+                        "10360-2 E150:0,1;1995,4.99;2000,5",
+                        "VDIVDE 2617 U3 (same as 10360-2 E150):0,1;1995,4.99;2000,5",
                         "CMMA M:0,1.5;1995,8.283;2000,8.3",
                         "Measurement Length:1000,0;1000,0;1000,10"}));
   QVERIFY(!warning->isVisible());
   Finish_Editing(temperature, "31");
   QVERIFY(warning->isVisible());
-  QCOMPARE(warning->text(), "31.0 C is outside this machine's stated range 18.00 C to 30.00 C: its "
-                            "limits do not apply");
+  QCOMPARE(warning->text(), "31.0 °C is outside this machine's stated range 18.00 °C to 30.00 °C: "
+                            "its limits do not apply");
+  // A temperature that is no number is marked; nothing computed from another one stays plain.
+  Finish_Editing(temperature, "abc");
+  QVERIFY(Child<TInvalidMarker>(&dialog, "actual_temperature_invalid")->Is_Shown());
+  QVERIFY(!warning->isVisible() && !Child<QLineEdit>(&dialog, "cmma_m_result")->isEnabled());
+  QCOMPARE(Plotted(&dialog, "limits_plot").size(), 1);
   Finish_Editing(temperature, "30");
-  QVERIFY(!warning->isVisible());
+  QVERIFY(!warning->isVisible() && Child<QLineEdit>(&dialog, "cmma_m_result")->isEnabled());
   // The plot follows the temperature and its own length; the marked length lies beyond it.
   Finish_Editing(Child<QLineEdit>(&dialog, "measurement_length_edit"), "2000");
   Finish_Editing(Child<QLineEdit>(&dialog, "plot_length_edit"), "500");
   QCOMPARE(Plotted(&dialog, "limits_plot").at(2), "10360-2 E150:0,2;498.75,3.995;500,4");
   QCOMPARE(Plotted(&dialog, "limits_plot").size(), 5);
+}
+
+// Eight lines, the last equal to the third: each its own colour, and the equal one dashed over
+// the other and named after it.
+void TDialogsTest::plot_lines_apart()
+{
+  QList<TLimitsChartView::TCurve> curves;
+  for (int index = 0; index < 8; ++index)
+  {
+    const double value = index == 7 ? 2.0 : index;
+    curves.append({QString::number(index), {{0.0, value}, {1.0, value}}});
+  }
+  TLimitsChartView view;
+  view.Set_Curves(curves, 1.0, std::nan(""), QString());
+  QSet<QRgb> colours;
+  QStringList names;
+  for (QtCharts::QAbstractSeries *series : view.chart()->series())
+  {
+    const QPen pen = static_cast<QtCharts::QLineSeries *>(series)->pen();
+    colours.insert(pen.color().rgb());
+    names.append(series->name() + (pen.style() == Qt::SolidLine ? "" : " dashed"));
+  }
+  QCOMPARE(colours.size(), 8);
+  QCOMPARE(names, QStringList({"0", "1", "2", "3", "4", "5", "6", "7 (same as 2) dashed"}));
 }
 
 void TDialogsTest::compare_machines()
@@ -383,10 +419,16 @@ void TDialogsTest::compare_machines()
   table->sortByColumn(5, Qt::DescendingOrder);
   QCOMPARE(rows(), QStringList({"Acme 13.33", "Beta 5.00", "Make 4.88"}));
 
-  // The CSV in the table's order, through the file dialog seam.
-  const QString file_name = d_database->Path("comparison.csv");
-  TFileDialog::Queue_File_Name(file_name);
+  // The CSV in the table's order, through the file dialog seam, typed without its extension, and
+  // the settings it answers first.
+  TFileDialog::Queue_File_Name(d_database->Path("comparison"));
   Child<QPushButton>(&dialog, "export_button")->click();
+  // Each setting is one cell: quoted where it holds the separator.
+  const QString caveat = "# " + QLatin1String(TCapability::CAVEAT);
+  const QString settings = "# Component: 10360 E0\n\"# Lengths: 100, 500, 1000 mm\"\n# "
+                           "Temperature: 23.0 C\n# Feature length: 500 mm\n# Tolerance span: 40 "
+                           "um\n# Required ratio: 4:1\n\"" +
+                           caveat + "\"\n";
   const QString csv =
       "Make,Model,Option,Source,E0 at 500 mm (um),Ratio,Verdict,E0 at 100 mm (um),"
       "E0 at 500 mm (um),E0 at 1000 mm (um),Temperature\n"
@@ -394,9 +436,13 @@ void TDialogsTest::compare_machines()
       "22.00 C\n"
       "Beta,Y2,Rotary,EST,4.0,5.00,Capable,3.2,4.0,5.0,\n"
       "Make,Model,Option,MFG,4.1,4.88,Capable,2.8,4.1,5.7,\n";
-  QCOMPARE(QString::fromUtf8(TestSupport::File_Bytes(file_name)), csv);
-  Child<QPushButton>(&dialog, "copy_button")->click();
-  QCOMPARE(QGuiApplication::clipboard()->text(), QString(csv).replace(',', '\t'));
+  QCOMPARE(QString::fromUtf8(TestSupport::File_Bytes(d_database->Path("comparison.csv"))),
+           settings + csv);
+  QPushButton *copy = Child<QPushButton>(&dialog, "copy_button");
+  copy->click();
+  QCOMPARE(QGuiApplication::clipboard()->text(),
+           QString(settings).remove('"') + QString(csv).replace(',', '\t'));
+  QVERIFY(Child<QLabel>(&dialog, "status_label")->text().startsWith("3 rows copied"));
   // A file that cannot be written is reported, and the earlier one stays.
   TFileDialog::Queue_File_Name(d_database->Path("missing/comparison.csv"));
   TMessageBox::Queue_Answer(QMessageBox::Ok);
@@ -404,12 +450,28 @@ void TDialogsTest::compare_machines()
   QCOMPARE(TMessageBox::Take_Shown_Messages().value(0).heading, "Export Failed");
 
   // The whole catalogue ranked: only the capable machines, best ratio first, and their lines.
-  Child<QPushButton>(&dialog, "capable_button")->click();
+  Child<QRadioButton>(&dialog, "capable_button")->click();
   QCOMPARE(rows(), QStringList({"Beta 5.00", "Make 4.88"}));
   QCOMPARE(Plotted(&dialog, "comparison_plot"),
            QStringList({"Beta Y2 Rotary:0,3;997.5,4.995;1000,5",
                         "Make Model Option:0,2.5;997.5,5.692;1000,5.7",
                         "Feature Length:500,0;500,0;500,8"}));
+
+  // An input that cannot be used is marked, and nothing computed from the inputs stays; once it
+  // is corrected the ranking is back, and the picked machines after it.
+  for (const QString field : {"lengths", "tolerance"})
+  {
+    QLineEdit *edit = Child<QLineEdit>(&dialog, field + "_edit");
+    const QString good = edit->text();
+    Finish_Editing(edit, field == "lengths" ? "100, abc, -5" : "-3");
+    QVERIFY(Child<TInvalidMarker>(&dialog, field + "_invalid")->Is_Shown());
+    QVERIFY(rows().isEmpty() && Plotted(&dialog, "comparison_plot").isEmpty());
+    QVERIFY(!copy->isEnabled());
+    Finish_Editing(edit, good);
+    QCOMPARE(rows(), QStringList({"Beta 5.00", "Make 4.88"}));
+  }
+  Child<QRadioButton>(&dialog, "picked_button")->click();
+  QCOMPARE(rows().size(), 3);
 }
 
 // Results pasted and typed are judged as they come; a record is saved, reported and deleted, and a

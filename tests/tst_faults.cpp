@@ -172,6 +172,8 @@ private slots:
   void faults();
   void refused_targets_data();
   void refused_targets();
+  void openCauses_data();
+  void openCauses();
 
 private:
   // Connects a database of its own to the file, initializes it and runs the action there.
@@ -393,6 +395,46 @@ void TestFaults::refused_targets()
   database.Close();
   QCOMPARE(File_Bytes(d_file), before);
   QVERIFY(!QFileInfo(folder.filePath("pipe")).isFile());
+}
+
+void TestFaults::openCauses_data()
+{
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("fault");
+  QTest::addColumn<QString>("cause");
+
+  // clang-format off
+  // Beyond a file size limit SQLite fails as on a disk error; a disk without room is "full".
+  QTest::newRow("file size limit") << "new.db" << "file size limit"
+                                   << "The disk could not be read or written; it may be full.";
+  QTest::newRow("folder of another user") << "new.db" << "another user's folder"
+                                          << "Permission denied.";
+  // clang-format on
+}
+
+// Why a catalogue file could not be opened, in the sentence the window adds to its message (the
+// window's tests see the folder that does not exist and the file that is no database).
+void TestFaults::openCauses()
+{
+  QFETCH(QString, file);
+  QFETCH(QString, fault);
+  QFETCH(QString, cause);
+
+  const QString file_name = d_folder->filePath(file);
+  const auto open = [&file_name]
+  {
+    TDatabase database(QStringLiteral("tst_faults_open"));
+    return database.Connect(file_name) && database.Initialize() ? QString()
+                                                                : database.Failure_Cause();
+  };
+  // Writable by nobody but root, who looks as the user nobody.
+  if (fault == "another user's folder")
+    QVERIFY(QFile::setPermissions(d_folder->path(), QFile::Permissions(0x5555)));
+  const QString result = fault == "file size limit" ? Child_Report(open, 1000)
+                         : ::geteuid() == 0         ? Run_As_Nobody(open)
+                                                    : open();
+  QFile::setPermissions(d_folder->path(), QFile::Permissions(0x7700));
+  QCOMPARE(result, cause);
 }
 
 QTEST_GUILESS_MAIN(TestFaults)

@@ -1,21 +1,25 @@
 #include "catalogueview.h"
+#include "faultsupport.h"
 #include "guitestsupport.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "verificationlog.h"
 
+#include <QLabel>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTableWidget>
 
 using namespace GuiTestSupport;
 
 namespace
 {
-const char SETTINGS_CHILD_ARGUMENT[] = "--settings-child";
 const QString SETTINGS_FILE = QStringLiteral("/.metrova/metrova_settings.ini");
+const QString NO_CATALOGUE = QStringLiteral(
+    "No catalogue open: File > New Database, Open Database, or Help > Open Sample Catalogue");
 
 QStringList Repeated(const QString &line, int count)
 {
@@ -27,17 +31,6 @@ QStringList Without(QStringList list, const QStringList &removed)
   for (const QString &entry : removed)
     list.removeAll(entry);
   return list;
-}
-
-int Run_Settings_Child(int argc, char *argv[])
-{
-  QApplication application(argc, argv);
-  TMetrova window;
-  window.move(40, 50);
-  window.resize(640, 520);
-  window.close();
-  QTextStream(stdout) << window.Settings_File_Name();
-  return 0;
 }
 } // namespace
 
@@ -69,6 +62,8 @@ private slots:
   void import_data();
   void import();
   void workerRunning();
+  void readOnlyCatalogue_data();
+  void readOnlyCatalogue();
   void sampleCatalogue();
   void listsOfManyNames();
 };
@@ -193,59 +188,33 @@ void TestMetrova::settingsFallbackUnprivileged()
 {
   QFETCH(bool, folder_exists);
 
-  // Permission bits do not stop root, so root runs the check as the unprivileged user "nobody";
-  // other users run it directly on a folder they cannot write.
-  const bool root = ::geteuid() == 0;
-  const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-  if (root && setpriv.isEmpty())
-    QSKIP("setpriv is not available");
-
-  const QFile::Permissions open_folder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                         QFile::ExeOther;
-  QVERIFY(QFile::setPermissions(d_root.path(), open_folder));
-  QVERIFY(QFile::setPermissions(d_folder, open_folder));
-
-  // A copy of this program in a folder that the child cannot write.
-  const QString program = d_application + QStringLiteral("/tst_metrova");
-  QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+  // Permission bits do not stop root, so root runs the window as the user nobody; other users
+  // run it on folders they cannot write.
   const QString home = d_folder + QStringLiteral("/home");
-  QVERIFY(QDir().mkpath(home));
-  QVERIFY(QFile::setPermissions(home, open_folder | QFile::WriteGroup | QFile::WriteOther));
   const QString folder = d_application + QStringLiteral("/.metrova");
-  QVERIFY(!folder_exists || QDir().mkpath(folder));
-  if (!root)
+  QVERIFY(QDir().mkpath(home) && (!folder_exists || QDir().mkpath(folder)));
+  for (const QString &path : {d_root.path(), d_folder})
+    QVERIFY(QFile::setPermissions(path, QFile::Permissions(0x7755)));
+  QVERIFY(QFile::setPermissions(home, QFile::Permissions(0x7777)));
+  const QStringList closed = {folder, d_application};
+  for (const QString &path : closed)
+    QFile::setPermissions(path, QFile::Permissions(0x5555));
+  const auto run = [&home]
   {
-    QVERIFY(QFile::setPermissions(d_application, open_folder & ~QFile::WriteOwner));
-    QVERIFY(!folder_exists || QFile::setPermissions(folder, open_folder & ~QFile::WriteOwner));
-  }
-
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  for (const char *name : {"HOME", "XDG_RUNTIME_DIR"})
-    environment.insert(QLatin1String(name), home);
-  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-  environment.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-  QProcess child;
-  child.setProcessEnvironment(environment);
-  child.setWorkingDirectory(home);
-  if (root)
-    child.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                          QStringLiteral("--clear-groups"), program,
-                          QString::fromLatin1(SETTINGS_CHILD_ARGUMENT)});
-  else
-    child.start(program, {QString::fromLatin1(SETTINGS_CHILD_ARGUMENT)});
-  QVERIFY(child.waitForFinished(120000));
-  QFile::setPermissions(d_application, open_folder);
-  QFile::setPermissions(folder, open_folder);
-  // 126: the temporary folder does not let programs run (mounted noexec, or not reachable).
-  if (child.error() == QProcess::FailedToStart || child.exitCode() == 126)
-    QSKIP("cannot run a program from the temporary folder");
-  QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
-           child.readAllStandardError().constData());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/config")));
+    TMetrova window;
+    window.move(40, 50);
+    window.resize(640, 520);
+    window.close();
+    return window.Settings_File_Name();
+  };
+  const QString written_to =
+      ::geteuid() == 0 ? FaultSupport::Run_As_Nobody(run) : TestSupport::Child_Report(run);
+  for (const QString &path : closed)
+    QFile::setPermissions(path, QFile::Permissions(0x7755));
 
   const QString expected = home + QStringLiteral("/config/tst_metrova/metrova_settings.ini");
-  QCOMPARE(QString::fromLocal8Bit(child.readAllStandardOutput()), expected);
+  QCOMPARE(written_to, expected);
   QCOMPARE(QFileInfo::exists(folder), folder_exists);
   QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/metrova_settings.ini")));
   QSettings written(expected, QSettings::IniFormat);
@@ -275,6 +244,7 @@ void TestMetrova::fileCommands_data()
 {
   QTest::addColumn<bool>("create");
   QTest::addColumn<QString>("file");
+  QTest::addColumn<QString>("opened");
   QTest::addColumn<int>("answer");
   QTest::addColumn<QStringList>("messages");
   QTest::addColumn<QStringList>("makes");
@@ -283,13 +253,17 @@ void TestMetrova::fileCommands_data()
   const QStringList clear = {
       "Question: Clear Database / Do you want to clear the existing database?"};
   const int ok = QMessageBox::Ok;
-  QTest::newRow("open") << false << "catalogue.db" << ok << none << ALL_MAKES;
-  QTest::newRow("open cancelled") << false << "" << ok << none << none;
-  QTest::newRow("new file") << true << "new.db" << ok << none << none;
+  const QString catalogue = QStringLiteral("catalogue.db");
+  QTest::newRow("open") << false << catalogue << catalogue << ok << none << ALL_MAKES;
+  QTest::newRow("open cancelled") << false << ""
+                                  << "" << ok << none << none;
+  // Typed without its extension, the file gets the filter's, which the Open dialog shows.
+  QTest::newRow("new file") << true << "new"
+                            << "new.db" << ok << none << none;
   QTest::newRow("new on existing, keep")
-      << true << "catalogue.db" << int(QMessageBox::No) << clear << ALL_MAKES;
+      << true << catalogue << catalogue << int(QMessageBox::No) << clear << ALL_MAKES;
   QTest::newRow("new on existing, clear")
-      << true << "catalogue.db" << int(QMessageBox::Yes) << clear << none;
+      << true << catalogue << catalogue << int(QMessageBox::Yes) << clear << none;
 }
 
 // New, Open and Close of a file that opens.
@@ -297,6 +271,7 @@ void TestMetrova::fileCommands()
 {
   QFETCH(bool, create);
   QFETCH(QString, file);
+  QFETCH(QString, opened);
   QFETCH(int, answer);
   QFETCH(QStringList, messages);
   QFETCH(QStringList, makes);
@@ -306,6 +281,9 @@ void TestMetrova::fileCommands()
 
   New_Window();
   QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+  // The status bar names the open file, its path in the tool tip, or says what to do.
+  const QLabel *label = Child<QLabel>(d_window.get(), "catalogue_label");
+  QCOMPARE(label->text(), NO_CATALOGUE);
   // The icons live in a static library: they show only if its resources were registered.
   QVERIFY(!Action("new_database")->icon().isNull());
   for (int count = 0; count < messages.size(); ++count)
@@ -319,14 +297,15 @@ void TestMetrova::fileCommands()
            create ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options());
   QCOMPARE(Take_Messages(), messages);
 
-  const bool opened = !file.isEmpty();
   QCOMPARE(Texts(List("make_list")), makes);
-  QCOMPARE(Enabled_Actions(), Sorted(opened ? OPEN_ACTIONS : CLOSED_ACTIONS));
-  if (opened)
+  QCOMPARE(Enabled_Actions(), Sorted(opened.isEmpty() ? CLOSED_ACTIONS : OPEN_ACTIONS));
+  QCOMPARE(label->text(), opened.isEmpty() ? NO_CATALOGUE : "Catalogue: " + opened);
+  if (!opened.isEmpty())
   {
+    QCOMPARE(label->toolTip(), data + opened);
     // The file holds the seeded catalogue whatever the answer.
     TDatabase check(QStringLiteral("tst_metrova_check"));
-    QVERIFY(check.Connect(data + file));
+    QVERIFY(check.Connect(data + opened));
     bool valid = false;
     QCOMPARE(check.Standard_Types(&valid).size(), 4);
     QCOMPARE(Sorted(check.Makes(&valid)), makes);
@@ -336,6 +315,7 @@ void TestMetrova::fileCommands()
       Select_Machine("Acme", "X1", "Standard");
     Action("close_database")->trigger();
     QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+    QCOMPARE(label->text(), NO_CATALOGUE);
     for (const char *list : {"make_list", "model_list", "option_list"})
       QCOMPARE(List(list)->count(), 0);
     QCOMPARE(Tree()->topLevelItemCount(), 0);
@@ -354,10 +334,15 @@ void TestMetrova::failedOpen_data()
   QTest::addColumn<QStringList>("messages");
   QTest::addColumn<QString>("reason");
 
+  // The fixed text, and the cause in plain words.
   QTest::newRow("connect") << false << "garbage.db"
                            << QStringList{"Warning: Connect Error / Error trying to connect to "
-                                          "the database."}
+                                          "the database. The file is not a database."}
                            << "not a database";
+  QTest::newRow("no folder") << true << "missing/new.db"
+                             << QStringList{"Warning: Connect Error / Error trying to connect to "
+                                            "the database. The folder does not exist."}
+                             << "missing/new.db";
   // A view holds the name of a table that the catalogue needs.
   QTest::newRow("initialize") << false << "view.db"
                               << QStringList{"Warning: Initialize Error / Error trying to "
@@ -404,14 +389,15 @@ void TestMetrova::failedOpen()
     QCOMPARE(List(list)->count(), 0);
   QCOMPARE(Tree()->topLevelItemCount(), 0);
   QCOMPARE(Enabled_Actions(), Sorted(CLOSED_ACTIONS));
+  QCOMPARE(Child<QLabel>(d_window.get(), "catalogue_label")->text(), NO_CATALOGUE);
   QCOMPARE(File_Bytes(data + file), before);
 
   // Closed indeed: the exchange commands refuse before asking for a file, and their message
   // shows none of the failure's details.
   TMessageBox::Queue_Answer(QMessageBox::Ok);
   TMessageBox::Queue_Answer(QMessageBox::Ok);
-  d_window->Import();
-  d_window->Export();
+  Action("import")->trigger();
+  Action("export")->trigger();
   QCOMPARE(Take_Messages(&shown), Repeated("Warning: Database Error / Database not open.", 2));
   QVERIFY(shown.first().details.isEmpty());
   QVERIFY(TFileDialog::Take_Requests().isEmpty());
@@ -649,7 +635,9 @@ void TestMetrova::import()
     QVERIFY(!message.details.isEmpty());
   QCOMPARE(Texts(List("make_list")), Sorted(makes));
   QCOMPARE(Enabled_Actions(), Sorted(OPEN_ACTIONS));
-  QCOMPARE(TFileDialog::Take_Requests().size(), 1);
+  // Both formats at once, first: neither kind of file is hidden.
+  QCOMPARE(TFileDialog::Take_Requests().value(0).filter.section(";;", 0, 0),
+           "Catalogues (*.csv *.qif)");
 }
 
 // The worker shares the window's connection: while it runs, nothing else may use the database.
@@ -674,12 +662,12 @@ void TestMetrova::workerRunning()
   // Import and Export refuse before asking for a file; New and Open after it.
   for (int count = 0; count < 4; ++count)
     TMessageBox::Queue_Answer(QMessageBox::Ok);
-  d_window->Import();
-  d_window->Export();
-  TFileDialog::Queue_File_Name(d_folder + QStringLiteral("/data/new.db"));
-  d_window->New_Database();
-  TFileDialog::Queue_File_Name(d_catalogue);
-  d_window->Open_Database();
+  for (const char *action : {"import", "export", "new_database", "open_database"})
+  {
+    if (QByteArray(action).endsWith("database"))
+      TFileDialog::Queue_File_Name(d_folder + QStringLiteral("/data/new.db"));
+    Action(action)->trigger();
+  }
   QCOMPARE(Take_Messages(), Repeated("Warning: IO Thread Running / Database is currently being "
                                      "imported or exported.",
                                      4));
@@ -698,13 +686,10 @@ void TestMetrova::workerRunning()
   for (int count = 0; count < 3; ++count)
     TMessageBox::Queue_Answer(QMessageBox::Yes);
   TFileDialog::Queue_File_Name(d_folder + QStringLiteral("/reports/running.pdf"));
-  d_window->Delete_Option();
-  d_window->Delete_Model();
-  d_window->Delete_Make();
-  d_window->Close_Database();
-  d_window->Edit_Specification();
-  d_window->Specification_Limits();
-  d_window->Output();
+  // Disabled actions are triggered as a shortcut might: the commands refuse by themselves.
+  for (const QString &action : Words("delete_option delete_model delete_make close_database "
+                                     "edit_specification specification_limits output"))
+    Action(action)->trigger();
   QCOMPARE(TMessageBox::Queued_Answer_Count(), 3);
   QCOMPARE(TFileDialog::Queued_File_Name_Count(), 1);
   TMessageBox::Reset_Test_Answers();
@@ -736,6 +721,60 @@ void TestMetrova::workerRunning()
   QCOMPARE(Enabled_Actions(), Sorted(OPEN_ACTIONS));
   Select_Machine("Nova", "N1", "Standard");
   QVERIFY(d_window->close());
+}
+
+void TestMetrova::readOnlyCatalogue_data()
+{
+  QTest::addColumn<int>("file_mode");
+  QTest::addColumn<int>("folder_mode");
+  QTest::newRow("read-only file") << 0x6444 << 0x7777;
+  QTest::newRow("read-only folder") << 0x6666 << 0x7555;
+}
+
+// A catalogue that this user cannot change opens for reading only: it is shown, compared,
+// exported and seen in the editor, nothing offers to change it, and the status bar says so.
+void TestMetrova::readOnlyCatalogue()
+{
+  QFETCH(int, file_mode);
+  QFETCH(int, folder_mode);
+
+  QVERIFY(Write_Catalogue(d_catalogue));
+  const QByteArray bytes = File_Bytes(d_catalogue);
+  // Permission bits do not stop root, who looks as the user nobody: every folder on the way open.
+  for (const QString &folder : {d_root.path(), d_folder})
+    QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x7755)));
+  QVERIFY(QFile::setPermissions(d_catalogue, QFile::Permissions(file_mode)) &&
+          QFile::setPermissions(QFileInfo(d_catalogue).path(), QFile::Permissions(folder_mode)));
+  const auto look = [this]
+  {
+    New_Window();
+    TFileDialog::Queue_File_Name(d_catalogue);
+    Action("open_database")->trigger();
+    Select(List("make_list"), {"Acme"});
+    Select(List("model_list"), {"X1"});
+    Select(List("option_list"), {"Standard"});
+    QStringList seen = {Child<QLabel>(d_window.get(), "catalogue_label")->text(),
+                        Enabled_Actions().join(' ')};
+    Answer_Dialog<TSpecificationEditorDialog>(
+        [&seen](TSpecificationEditorDialog *editor)
+        {
+          const QTableWidgetItem *cell =
+              Child<QTableWidget>(editor, "specification_table")->item(0, 2);
+          seen.append(cell->text() + (cell->flags() & Qt::ItemIsEditable ? " editable" : " fixed"));
+        });
+    Action("edit_specification")->trigger();
+    return seen.join('\n');
+  };
+  const QString seen =
+      ::geteuid() == 0 ? FaultSupport::Run_As_Nobody(look) : TestSupport::Child_Report(look);
+  QFile::setPermissions(QFileInfo(d_catalogue).path(), QFile::Permissions(0x7700));
+  QCOMPARE(seen.split('\n'),
+           QStringList({"Catalogue: catalogue.db (read-only)",
+                        Sorted(Without(OPTION_ACTIONS, Words("import delete_make delete_model "
+                                                             "delete_option")))
+                            .join(' '),
+                        " fixed"}));
+  QCOMPARE(File_Bytes(d_catalogue), bytes);
 }
 
 // The first click makes the user's copy of the sample, later ones open that copy as it is; a copy
@@ -803,17 +842,6 @@ void TestMetrova::listsOfManyNames()
   QCOMPARE(picture(view.Model_List()), picture(&plain));
 }
 
-// Re-invoked with SETTINGS_CHILD_ARGUMENT, the program opens and closes one window as whatever
-// user runs it and prints where the settings went.
-int main(int argc, char *argv[])
-{
-  if (argc == 2 && qstrcmp(argv[1], SETTINGS_CHILD_ARGUMENT) == 0)
-    return Run_Settings_Child(argc, argv);
-
-  QApplication application(argc, argv);
-  TestMetrova test;
-  QTEST_SET_MAIN_SOURCE_PATH
-  return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestMetrova)
 
 #include "tst_metrova.moc"

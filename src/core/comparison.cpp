@@ -122,13 +122,38 @@ QVector<QVariant> TComparison::Sort_Keys(const TSettings &settings, const TRow &
   return keys;
 }
 
-QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator)
+QStringList TComparison::Parameter_Lines(const TSettings &settings)
 {
+  const TCapability::TRequest &request = settings.request;
+  QStringList lines = {
+      QStringLiteral("Component: %1 %2").arg(request.standard, request.component),
+      QStringLiteral("Lengths: %1 mm").arg(TLimitsSeries::Lengths_Text(settings.lengths)),
+      QStringLiteral("Temperature: %1 C").arg(QString::number(request.temperature, 'f', 1))};
+  if (settings.with_tolerance)
+  {
+    lines.append(QStringLiteral("Feature length: %1 mm").arg(Length_Text(request.feature_length)));
+    lines.append(QStringLiteral("Tolerance span: %1 um").arg(Length_Text(request.tolerance)));
+    lines.append(QStringLiteral("Required ratio: %1:1").arg(Length_Text(request.ratio)));
+  }
+  lines.append(QLatin1String(TCapability::CAVEAT));
+  return lines;
+}
+
+QString TComparison::Csv(const TSettings &settings, const QList<TRow> &rows, QChar separator,
+                         bool with_parameters)
+{
+  // Each setting is one cell, so that a separator inside it stays in its line.
+  QString text;
+  const QStringList parameters = with_parameters ? Parameter_Lines(settings) : QStringList();
+  for (const QString &parameter : parameters)
+  {
+    text += TCsvWriter::Line({QStringLiteral("# ") + parameter}, separator);
+  }
   QList<QStringList> cells;
   cells.reserve(rows.size());
   for (const TRow &row : rows)
   {
     cells.append(Cells(settings, row));
   }
-  return TCsvWriter::Table(Header(settings), cells, separator);
+  return text + TCsvWriter::Table(Header(settings), cells, separator);
 }

@@ -54,9 +54,12 @@ public:
   static QVector<QVariant> Sort_Keys(const TSettings &settings, const TRow &row,
                                      const QStringList &cells);
   // Header and rows as TCsvWriter writes them, comma-separated or by another separator (a tab
-  // for the clipboard).
+  // for the clipboard). With the parameters, they come first as "# " lines, with the caveat: a
+  // table read later says what it answered.
   static QString Csv(const TSettings &settings, const QList<TRow> &rows,
-                     QChar separator = QLatin1Char(','));
+                     QChar separator = QLatin1Char(','), bool with_parameters = false);
+  // "Component: 10360 E0", "Lengths: 100, 500, 1000 mm", ..., and the caveat last.
+  static QStringList Parameter_Lines(const TSettings &settings);
 };
 
 #endif // METROVA_COMPARISON_H

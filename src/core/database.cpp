@@ -11,6 +11,7 @@
 
 #include "capability.h"
 
+#include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -19,6 +20,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <sqlite3.h>
 
 namespace
 {
@@ -129,6 +131,7 @@ QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
 
 bool TDatabase::Connect(const QString &file_name)
 {
+  d_failure_cause.clear();
   const QString driver = QStringLiteral("QSQLITE");
   if (!QSqlDatabase::isDriverAvailable(driver))
   {
@@ -153,7 +156,54 @@ bool TDatabase::Connect(const QString &file_name)
   {
     report += QStringLiteral("\t\t%1\n").arg(name);
   }
+  d_failure_cause = File_Failure_Cause(file_name, d_sql->Error_Code());
   return Fail(report);
+}
+
+QString TDatabase::File_Failure_Cause(const QString &file_name, int code) const
+{
+  const QFileInfo file(file_name);
+  const QFileInfo folder(file.absolutePath());
+  if (!folder.isDir())
+  {
+    return QStringLiteral("The folder does not exist.");
+  }
+  switch (code)
+  {
+  case SQLITE_FULL:
+    return QStringLiteral("The disk is full.");
+  case SQLITE_NOTADB:
+    return QStringLiteral("The file is not a database.");
+  case SQLITE_CORRUPT:
+    return QStringLiteral("The file is damaged.");
+  case SQLITE_READONLY:
+    return QStringLiteral("The file cannot be written.");
+  case SQLITE_BUSY:
+  case SQLITE_LOCKED:
+    return QStringLiteral("Another program is using the file.");
+  case SQLITE_IOERR:
+    return QStringLiteral("The disk could not be read or written; it may be full.");
+  case SQLITE_PERM:
+  case SQLITE_AUTH:
+  case SQLITE_CANTOPEN:
+    break;
+  default:
+    return QString();
+  }
+  if (file.isDir())
+  {
+    return QStringLiteral("The name is that of a folder.");
+  }
+  if (file.exists() ? !file.isReadable() : !folder.isWritable())
+  {
+    return QStringLiteral("Permission denied.");
+  }
+  return QStringLiteral("The file cannot be opened.");
+}
+
+bool TDatabase::Is_Read_Only() const
+{
+  return d_sql->Is_Read_Only();
 }
 
 bool TDatabase::Is_Open() const
@@ -277,12 +327,14 @@ void TDatabase::End_Read_Transaction()
 
 bool TDatabase::Initialize()
 {
+  d_failure_cause.clear();
   if (!Is_Open())
   {
     return Fail(QStringLiteral("Database not open"));
   }
   if (!d_schema->Initialize())
   {
+    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
     return Fail(d_schema->Error());
   }
   return true;
@@ -290,15 +342,17 @@ bool TDatabase::Initialize()
 
 void TDatabase::Clear()
 {
+  d_failure_cause.clear();
   // The verification log goes with the machines it belongs to.
-  if (Is_Open())
+  if (Is_Open() && !Write_Unit(SAVEPOINT_CLEAR,
+                               [this]()
+                               {
+                                 return (d_schema->Clear() || Fail(d_schema->Error())) &&
+                                        (d_verification->Clear() ||
+                                         Take_Failure(*d_verification, false));
+                               }))
   {
-    Write_Unit(SAVEPOINT_CLEAR,
-               [this]()
-               {
-                 return (d_schema->Clear() || Fail(d_schema->Error())) &&
-                        (d_verification->Clear() || Take_Failure(*d_verification, false));
-               });
+    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
   }
 }
 

@@ -45,6 +45,12 @@ public:
   bool Initialize();
   void Clear();
   QString Last_Error() const { return d_last_error; }
+  // Why the last Connect, Initialize or Clear failed, in one plain sentence for the user ("The
+  // folder does not exist.", "The disk is full."); empty when it is not known.
+  QString Failure_Cause() const { return d_failure_cause; }
+  // Whether the open file takes no changes (it, its folder or its medium refuse writes, or it is
+  // another user's): then it is open for reading only, and every write fails.
+  bool Is_Read_Only() const;
   // Whether the failure that set Last_Error() was the database's own (it could not read or
   // write, it is not open, a transaction was lost) rather than the data's (an unknown name,
   // standard or component, a value that cannot be stored). An import skips a line for the
@@ -144,6 +150,8 @@ public:
 private:
   // Sets the last error and whether it is the database's own failure; returns false.
   bool Fail(const QString &text, bool fault = true);
+  // The cause of a failure of the file as a whole, from SQLite's result code and the file.
+  QString File_Failure_Cause(const QString &file_name, int code) const;
   // A failure text with the reason of the statement that just failed.
   QString Reasoned(const QString &failure) const;
   // False with "Not connected" as the last error when no file is open.
@@ -184,6 +192,7 @@ private:
   QString d_connection_name;
   QString d_file_name;
   QString d_last_error;
+  QString d_failure_cause;
   bool d_fault = false;
   std::unique_ptr<TSqlConnection> d_sql;
   std::unique_ptr<TStandardCatalogue> d_catalogue;

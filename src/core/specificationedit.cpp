@@ -128,6 +128,10 @@ QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_t
 {
   if (Row_Takes(text, expression_types))
     return QString();
+  // "2.5+3.3L/1000|": the form is right but for its last number.
+  if (text.trimmed().endsWith(QLatin1Char('|')) &&
+      Row_Takes(text.trimmed() + QLatin1Char('1'), expression_types))
+    return QStringLiteral("the maximum after the | is missing");
 
   // One correction that makes the text a written form, else all of those needed together.
   QString corrected = text;

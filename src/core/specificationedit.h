@@ -36,7 +36,8 @@ public:
   static bool Accepts(const QString &text, int expression_types);
 
   // Why a row refuses a text typed in micrometres, in a few words for the user: "use a decimal
-  // point", "write a temperature as 18C", "this component accepts: a constant, A+BL/N", ...
+  // point", "write a temperature as 18C", "the maximum after the | is missing", "this component
+  // accepts: a constant, A+BL/N", ...
   // Empty when the row takes the text (Accepts of its Completed_Text). A correction is named
   // only when the corrected text passes that same check, and the accepted forms come from the
   // mask, so the hint never contradicts the check.

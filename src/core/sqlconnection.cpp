@@ -1,6 +1,7 @@
 #include "sqlconnection.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -61,6 +62,8 @@ void TSqlConnection::Set_Busy_Timeout(int milliseconds)
 bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
 {
   Close();
+  d_error.clear();
+  d_error_code = 0;
   d_connection = std::make_unique<QSqlDatabase>(
       QSqlDatabase::contains(d_name)
           ? QSqlDatabase::database(d_name, false)
@@ -70,9 +73,16 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
     d_connection->close();
   }
   d_connection->setDatabaseName(file_name);
+  // Every write to a file that cannot take it would fail, some only once SQLite writes its
+  // journal beside the file: such a file is opened for reading only.
+  const QFileInfo file(file_name);
+  d_read_only =
+      file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable());
   // A second connection on the same file (the worker thread's) waits for a writer to finish.
   d_connection->setConnectOptions(
-      QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busy_timeout_milliseconds.loadRelaxed()));
+      QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
+          .arg(busy_timeout_milliseconds.loadRelaxed())
+          .arg(d_read_only ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
 
   bool usable = d_connection->open();
   if (!usable)
@@ -98,6 +108,8 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   }
   if (!usable)
   {
+    d_error_code = error->nativeErrorCode().toInt() & 0xff;
+    d_read_only = false;
     d_connection->close();
     d_connection.reset();
     QSqlDatabase::removeDatabase(d_name);
@@ -121,6 +133,7 @@ void TSqlConnection::Close()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
+  d_read_only = false;
   d_connection->close();
   d_connection.reset();
   if (QSqlDatabase::contains(d_name))
@@ -129,9 +142,18 @@ void TSqlConnection::Close()
   }
 }
 
-bool TSqlConnection::Fail(const QString &reason)
+bool TSqlConnection::Fail(const QString &reason, int code)
 {
   d_error = reason;
+  d_error_code = code;
+  return false;
+}
+
+bool TSqlConnection::Fail(const QSqlError &error)
+{
+  d_error = Plain_Reason(error);
+  // Primary result codes: Qt's driver leaves SQLite's extended codes off.
+  d_error_code = error.nativeErrorCode().toInt() & 0xff;
   return false;
 }
 
@@ -146,6 +168,7 @@ void TSqlConnection::Break_Transaction(const QString &reason)
   {
     d_broken = true;
     d_broken_reason = reason;
+    d_broken_code = d_error_code;
   }
 }
 
@@ -166,6 +189,7 @@ void TSqlConnection::Check_Transaction(const QString &reason)
 bool TSqlConnection::End_Broken_Transaction()
 {
   const QString failure = Broken_Text();
+  const int failure_code = d_broken_code;
   const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
   if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) == 0)
   {
@@ -174,14 +198,14 @@ bool TSqlConnection::End_Broken_Transaction()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
-  return Fail(failure);
+  return Fail(failure, failure_code);
 }
 
 bool TSqlConnection::Finish(QSqlQuery *query, bool succeeded)
 {
   if (!succeeded)
   {
-    d_error = Plain_Reason(query->lastError());
+    Fail(query->lastError());
   }
   query->finish();
   if (!succeeded)
@@ -196,7 +220,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
 {
   if (d_broken && !control)
   {
-    Fail(Broken_Text());
+    Fail(Broken_Text(), d_broken_code);
     return nullptr;
   }
   QSqlQuery *prepared = nullptr;
@@ -216,7 +240,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
     query->setForwardOnly(true);
     if (!query->prepare(statement))
     {
-      Fail(Plain_Reason(query->lastError()));
+      Fail(query->lastError());
       return nullptr;
     }
     prepared = query.get();
@@ -276,7 +300,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
 {
   if (d_broken)
   {
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (!Is_Open())
   {
@@ -285,7 +309,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
   QSqlQuery query(*d_connection);
   if (!query.exec(statement))
   {
-    Fail(Plain_Reason(query.lastError()));
+    Fail(query.lastError());
     Check_Transaction(d_error);
     return false;
   }
@@ -296,7 +320,7 @@ bool TSqlConnection::Savepoint(const QString &name)
 {
   if (d_broken)
   {
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (d_reading)
   {
@@ -313,11 +337,12 @@ bool TSqlConnection::Savepoint(const QString &name)
   if (!Control(QStringLiteral("SAVEPOINT ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     if (outermost)
     {
       Control(QStringLiteral("ROLLBACK"));
     }
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   d_savepoints.append(name);
   return true;
@@ -336,11 +361,12 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
     {
       d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
     }
-    return Fail(Broken_Text());
+    return Fail(Broken_Text(), d_broken_code);
   }
   if (!Control(QStringLiteral("RELEASE ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     if (position == 0)
     {
       // The transaction is in an unknown state; end it rather than leave it open.
@@ -348,7 +374,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
       d_savepoints.clear();
       d_broken = false;
     }
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   if (position >= 0)
   {
@@ -357,9 +383,10 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
   if (position == 0 && !Control(QStringLiteral("COMMIT")))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     Control(QStringLiteral("ROLLBACK"));
     d_broken = false;
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   return true;
 }
@@ -369,7 +396,7 @@ bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken)
   {
-    return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text());
+    return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text(), d_broken_code);
   }
   if (!Control(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name)))
   {
@@ -394,9 +421,11 @@ bool TSqlConnection::Begin_Read()
     return false;
   }
   const QString previous_error = d_error;
+  const int previous_code = d_error_code;
   if (!Control(QStringLiteral("BEGIN")))
   {
     d_error = previous_error;
+    d_error_code = previous_code;
     return false;
   }
   d_reading = true;
@@ -410,6 +439,7 @@ void TSqlConnection::End_Read(bool began)
     return;
   }
   const QString previous_error = d_error;
+  const int previous_code = d_error_code;
   if (d_broken)
   {
     End_Broken_Transaction();
@@ -421,6 +451,7 @@ void TSqlConnection::End_Read(bool began)
     d_broken = false;
   }
   d_error = previous_error;
+  d_error_code = previous_code;
   d_reading = false;
 }
 
@@ -439,8 +470,9 @@ bool TSqlConnection::Begin_Read_Transaction()
   if (!Control(QStringLiteral("PRAGMA data_version")))
   {
     const QString failure = d_error;
+    const int failure_code = d_error_code;
     Control(QStringLiteral("ROLLBACK"));
-    return Fail(failure);
+    return Fail(failure, failure_code);
   }
   d_reading = true;
   return true;

@@ -42,13 +42,18 @@ public:
   TSqlConnection &operator=(const TSqlConnection &) = delete;
 
   // Opens the file (SQLite creates a missing one) and reads it once, since SQLite opens any file;
-  // false with the handle's or the read's error in *error, the connection removed again.
+  // false with the handle's or the read's error in *error, the connection removed again. A file
+  // that this user cannot change (the file, its folder or its medium refuse writes, or it is
+  // another user's) is opened read-only.
   bool Open(const QString &file_name, QSqlError *error);
   bool Is_Open() const;
+  bool Is_Read_Only() const { return d_read_only; }
   void Close();
   QString Error() const { return d_error; }
   // The reason of a failed statement in words for the user, without the driver's.
   static QString Plain_Reason(const QSqlError &error);
+  // SQLite's result code of the statement behind Error(), 0 when the failure was not one.
+  int Error_Code() const { return d_error_code; }
   // Its failures are the database's own, never the data's.
   bool Is_Fault() const { return true; }
 
@@ -97,7 +102,9 @@ private:
                      bool control);
   // False with the query's error as the reason, once the query is finished.
   bool Finish(QSqlQuery *query, bool succeeded);
-  bool Fail(const QString &reason);
+  // The reason, with the result code of the statement it comes from (0: none).
+  bool Fail(const QString &reason, int code = 0);
+  bool Fail(const QSqlError &error);
   // After a failed statement: whether SQLite still has the transaction open.
   void Check_Transaction(const QString &reason);
   void Break_Transaction(const QString &reason);
@@ -110,12 +117,15 @@ private:
   QString d_name;
   std::unique_ptr<QSqlDatabase> d_connection;
   QString d_error;
+  int d_error_code = 0;
+  bool d_read_only = false;
   std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
   // Names of the open savepoints, outermost first.
   QStringList d_savepoints;
   bool d_reading = false;
   bool d_broken = false;
   QString d_broken_reason;
+  int d_broken_code = 0;
   // Whether the handle can be asked about its transaction: Qt's driver and this program use the
   // same SQLite. When they do not, every failure inside a transaction counts as breaking it.
   bool d_can_check_transaction = false;

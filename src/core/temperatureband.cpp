@@ -42,18 +42,18 @@ bool TTemperatureBand::Contains(double temperature) const
   return !d_known || (temperature >= Minimum() && temperature <= Maximum());
 }
 
-QString TTemperatureBand::Range_Text() const
+QString TTemperatureBand::Range_Text(const QString &celsius) const
 {
   if (!d_known)
   {
     return QString();
   }
-  return QStringLiteral("%1 to %2")
-      .arg(d_minimum.Expression_Text(TExpressionItem::UNITS_MM),
-           d_maximum.Expression_Text(TExpressionItem::UNITS_MM));
+  // Two decimals, as the stored temperatures are shown.
+  return QStringLiteral("%1 %3 to %2 %3")
+      .arg(QString::number(Minimum(), 'f', 2), QString::number(Maximum(), 'f', 2), celsius);
 }
 
-QString TTemperatureBand::Warning(double temperature) const
+QString TTemperatureBand::Warning(double temperature, const QString &celsius) const
 {
   if (Contains(temperature))
   {
@@ -65,6 +65,6 @@ QString TTemperatureBand::Warning(double temperature) const
   {
     shown = QString::number(temperature, 'g', 12);
   }
-  return QStringLiteral("%1 C is outside this machine's stated range %2: its limits do not apply")
-      .arg(shown, Range_Text());
+  return QStringLiteral("%1 %2 is outside this machine's stated range %3: its limits do not apply")
+      .arg(shown, celsius, Range_Text(celsius));
 }

@@ -19,10 +19,10 @@ public:
   double Maximum() const { return d_maximum.Component(0, TExpressionItem::UNITS_MM); }
   // The stated temperatures themselves lie inside.
   bool Contains(double temperature) const;
-  // "18.00 C to 22.00 C", empty without a band.
-  QString Range_Text() const;
+  // "18.00 C to 22.00 C", empty without a band; the unit is written as given.
+  QString Range_Text(const QString &celsius = QStringLiteral("C")) const;
   // The one line that tells that the limits do not apply at this temperature; empty inside.
-  QString Warning(double temperature) const;
+  QString Warning(double temperature, const QString &celsius = QStringLiteral("C")) const;
 
 private:
   bool d_known = false;

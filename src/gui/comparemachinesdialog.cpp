@@ -3,9 +3,12 @@
 #include "comparisonmodel.h"
 #include "database.h"
 #include "filedialog.h"
+#include "invalidmarker.h"
 #include "limitschartview.h"
 #include "limitsseries.h"
 #include "messagebox.h"
+#include "safefile.h"
+#include "windowunits.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,8 +23,9 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStringListModel>
@@ -47,11 +51,14 @@ QPushButton *New_Button(QWidget *parent, const QString &text, const QString &obj
   return button;
 }
 
-QLineEdit *New_Field(QWidget *parent, const QString &text, const QString &object_name)
+// Wide enough for what is usually typed into it.
+QLineEdit *New_Field(QWidget *parent, const QString &text, const QString &object_name,
+                     const QString &widest_text = QStringLiteral("8888.88"))
 {
   QLineEdit *field = new QLineEdit(text, parent);
   field->setObjectName(object_name);
   field->setAlignment(Qt::AlignCenter);
+  field->setMinimumWidth(field->fontMetrics().horizontalAdvance(widest_text) + 16);
   return field;
 }
 
@@ -62,28 +69,55 @@ QString Length_Text(double length)
 } // namespace
 
 TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_database(nullptr), d_ranked(false)
+    : QDialog(parent, flags), d_database(nullptr), d_results_shown(false)
 {
   setWindowTitle(QStringLiteral("Compare Machines"));
   resize(1240, 760);
   QVBoxLayout *dialog_layout = new QVBoxLayout(this);
-  // The catalogue to pick from and the settings above the table and the plot, which get the
-  // dialog's full width.
+  // The catalogue to pick from and the inputs above the table and the plot, which get the
+  // dialog's full width; the three share its height as the user likes.
   QSplitter *rows = new QSplitter(Qt::Vertical, this);
+  rows->setChildrenCollapsible(false);
   dialog_layout->addWidget(rows, 1);
   QWidget *top = new QWidget(rows);
   QHBoxLayout *top_layout = new QHBoxLayout(top);
   top_layout->setContentsMargins(0, 0, 0, 0);
-  QWidget *picker = new QWidget(top);
-  top_layout->addWidget(picker, 2);
-  QVBoxLayout *picker_layout = new QVBoxLayout(picker);
-  picker_layout->setContentsMargins(0, 0, 0, 0);
-  picker_layout->addWidget(new QLabel(QStringLiteral("Machines (make, model, option):"), picker));
+  top_layout->addWidget(Build_Picker(top), 2);
+  top_layout->addWidget(Build_Inputs(top), 3);
+  rows->addWidget(top);
+  Build_Table(rows);
+  Build_Chart(rows);
+  rows->setStretchFactor(1, 1);
+  rows->setStretchFactor(2, 1);
+  rows->setSizes({180, 240, 290});
+
+  d_status_label = new QLabel(this);
+  d_status_label->setObjectName(QStringLiteral("status_label"));
+  d_status_label->setWordWrap(true);
+  dialog_layout->addWidget(d_status_label);
+  QFrame *line = new QFrame(this);
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Sunken);
+  dialog_layout->addWidget(line);
+  dialog_layout->addLayout(Build_Buttons());
+
+  d_message_box = new TMessageBox(this);
+  d_message_box->setWindowTitle(windowTitle());
+
+  Refresh();
+}
+
+QWidget *TCompareMachinesDialog::Build_Picker(QWidget *parent)
+{
+  QWidget *picker = new QWidget(parent);
+  QVBoxLayout *layout = new QVBoxLayout(picker);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(new QLabel(QStringLiteral("Machines (make, model, option):"), picker));
   d_filter_edit = new QLineEdit(picker);
   d_filter_edit->setObjectName(QStringLiteral("filter_edit"));
   d_filter_edit->setPlaceholderText(QStringLiteral("Filter"));
   d_filter_edit->setClearButtonEnabled(true);
-  picker_layout->addWidget(d_filter_edit);
+  layout->addWidget(d_filter_edit);
   d_catalogue_model = new QStringListModel(this);
   d_catalogue_filter = new QSortFilterProxyModel(this);
   d_catalogue_filter->setSourceModel(d_catalogue_model);
@@ -94,117 +128,89 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
   d_catalogue_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Every entry is one line of the same height: the view need not measure 20,000 of them.
   d_catalogue_view->setUniformItemSizes(true);
-  picker_layout->addWidget(d_catalogue_view, 1);
-  QHBoxLayout *picker_buttons = new QHBoxLayout();
+  d_catalogue_view->setMinimumHeight(3 * d_catalogue_view->fontMetrics().lineSpacing() + 8);
+  layout->addWidget(d_catalogue_view, 1);
+  QHBoxLayout *buttons = new QHBoxLayout();
   QPushButton *add_button = New_Button(picker, QStringLiteral("Add"), QStringLiteral("add_button"));
-  QPushButton *remove_button =
-      New_Button(picker, QStringLiteral("Remove"), QStringLiteral("remove_button"));
-  QPushButton *clear_button =
-      New_Button(picker, QStringLiteral("Clear"), QStringLiteral("clear_button"));
-  picker_buttons->addWidget(add_button);
-  picker_buttons->addWidget(remove_button);
-  picker_buttons->addWidget(clear_button);
-  picker_layout->addLayout(picker_buttons);
-
-  QWidget *comparison = new QWidget(top);
-  top_layout->addWidget(comparison, 3);
-  QVBoxLayout *comparison_layout = new QVBoxLayout(comparison);
-  comparison_layout->setContentsMargins(0, 0, 0, 0);
-  QGridLayout *settings = new QGridLayout();
-  comparison_layout->addLayout(settings);
-  comparison_layout->addStretch();
-  d_component_combo = new QComboBox(comparison);
-  d_component_combo->setObjectName(QStringLiteral("component_combo"));
-  d_lengths_edit =
-      New_Field(comparison, QStringLiteral("100, 500, 1000"), QStringLiteral("lengths_edit"));
-  d_temperature_edit =
-      New_Field(comparison, QStringLiteral("20.00"), QStringLiteral("temperature_edit"));
-  d_feature_length_edit = New_Field(comparison, QString(), QStringLiteral("feature_length_edit"));
-  d_tolerance_edit = New_Field(comparison, QString(), QStringLiteral("tolerance_edit"));
-  d_ratio_combo = new QComboBox(comparison);
-  d_ratio_combo->setObjectName(QStringLiteral("ratio_combo"));
-  d_ratio_combo->addItem(QStringLiteral("4:1"), TCapability::DEFAULT_RATIO);
-  d_ratio_combo->addItem(QStringLiteral("10:1"), TCapability::STRICT_RATIO);
-  QPushButton *rank_button =
-      New_Button(comparison, QStringLiteral("Capable Machines"), QStringLiteral("capable_button"));
-  const struct
-  {
-    const char *label;
-    QWidget *field;
-    const char *unit;
-    int row;
-    int column;
-  } fields[] = {{"Component:", d_component_combo, "", 0, 0},
-                {"Lengths:", d_lengths_edit, "mm", 1, 0},
-                {"Temperature:", d_temperature_edit, "C", 2, 0},
-                {"Feature Length:", d_feature_length_edit, "mm", 0, 3},
-                {"Tolerance Span:", d_tolerance_edit, "um", 1, 3},
-                {"Required Ratio:", d_ratio_combo, "", 2, 3}};
-  for (const auto &field : fields)
-  {
-    settings->addWidget(new QLabel(QLatin1String(field.label), comparison), field.row,
-                        field.column);
-    settings->addWidget(field.field, field.row, field.column + 1);
-    settings->addWidget(new QLabel(QLatin1String(field.unit), comparison), field.row,
-                        field.column + 2);
-  }
-  settings->setColumnStretch(1, 1);
-  settings->setColumnStretch(4, 1);
-  settings->setColumnMinimumWidth(2, 30);
-  settings->addWidget(rank_button, 2, 6);
-
-  d_model = new TComparisonModel(this);
-  d_sorted_model = new QSortFilterProxyModel(this);
-  d_sorted_model->setSourceModel(d_model);
-  d_sorted_model->setSortRole(TComparisonModel::SORT_ROLE);
-  d_table_view = new QTableView(rows);
-  d_table_view->setObjectName(QStringLiteral("comparison_table"));
-  d_table_view->setModel(d_sorted_model);
-  d_table_view->setSortingEnabled(true);
-  d_table_view->sortByColumn(-1, Qt::AscendingOrder);
-  d_table_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  d_table_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  d_table_view->verticalHeader()->setDefaultSectionSize(22);
-  d_table_view->verticalHeader()->hide();
-  d_chart_view = new TLimitsChartView(rows);
-  d_chart_view->setObjectName(QStringLiteral("comparison_plot"));
-  rows->addWidget(top);
-  rows->addWidget(d_table_view);
-  rows->addWidget(d_chart_view);
-  rows->setStretchFactor(1, 1);
-  rows->setStretchFactor(2, 1);
-  rows->setSizes({180, 240, 290});
-
-  d_status_label = new QLabel(this);
-  d_status_label->setObjectName(QStringLiteral("status_label"));
-  dialog_layout->addWidget(d_status_label);
-  QFrame *line = new QFrame(this);
-  line->setFrameShape(QFrame::HLine);
-  line->setFrameShadow(QFrame::Sunken);
-  dialog_layout->addWidget(line);
-  QHBoxLayout *bottom = new QHBoxLayout();
-  dialog_layout->addLayout(bottom);
-  QLabel *caveat = new QLabel(QLatin1String(TCapability::CAVEAT), this);
-  caveat->setObjectName(QStringLiteral("caveat_label"));
-  caveat->setStyleSheet(QStringLiteral("font-style: italic"));
-  bottom->addWidget(caveat, 1);
-  QPushButton *copy_button =
-      New_Button(this, QStringLiteral("Copy"), QStringLiteral("copy_button"));
-  QPushButton *export_button =
-      New_Button(this, QStringLiteral("Export CSV..."), QStringLiteral("export_button"));
-  QPushButton *close_button =
-      New_Button(this, QStringLiteral("Close"), QStringLiteral("close_button"));
-  bottom->addWidget(copy_button);
-  bottom->addWidget(export_button);
-  bottom->addWidget(close_button);
-
-  d_message_box = new TMessageBox(this);
+  d_remove_button = New_Button(picker, QStringLiteral("Remove"), QStringLiteral("remove_button"));
+  d_clear_button = New_Button(picker, QStringLiteral("Clear"), QStringLiteral("clear_button"));
+  buttons->addWidget(add_button);
+  buttons->addWidget(d_remove_button);
+  buttons->addWidget(d_clear_button);
+  layout->addLayout(buttons);
 
   connect(d_filter_edit, &QLineEdit::textChanged, this, &TCompareMachinesDialog::Filter_Changed);
   connect(d_catalogue_view, &QListView::doubleClicked, this, &TCompareMachinesDialog::Add_Selected);
   connect(add_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Add_Selected);
-  connect(remove_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Remove_Selected);
-  connect(clear_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Clear_Machines);
+  connect(d_remove_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Remove_Selected);
+  connect(d_clear_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Clear_Machines);
+  return picker;
+}
+
+QWidget *TCompareMachinesDialog::Build_Inputs(QWidget *parent)
+{
+  QWidget *inputs = new QWidget(parent);
+  QGridLayout *grid = new QGridLayout(inputs);
+  grid->setContentsMargins(0, 0, 0, 0);
+  d_component_combo = new QComboBox(inputs);
+  d_component_combo->setObjectName(QStringLiteral("component_combo"));
+  d_component_combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  d_lengths_edit = New_Field(inputs, QStringLiteral("100, 500, 1000"),
+                             QStringLiteral("lengths_edit"), QStringLiteral("100, 500, 1000"));
+  d_temperature_edit =
+      New_Field(inputs, QStringLiteral("20.00"), QStringLiteral("temperature_edit"));
+  d_feature_length_edit = New_Field(inputs, QString(), QStringLiteral("feature_length_edit"));
+  d_tolerance_edit = New_Field(inputs, QString(), QStringLiteral("tolerance_edit"));
+  d_ratio_combo = new QComboBox(inputs);
+  d_ratio_combo->setObjectName(QStringLiteral("ratio_combo"));
+  d_ratio_combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  d_ratio_combo->addItem(QStringLiteral("4:1"), TCapability::DEFAULT_RATIO);
+  d_ratio_combo->addItem(QStringLiteral("10:1"), TCapability::STRICT_RATIO);
+  d_lengths_marker = new TInvalidMarker(inputs, QStringLiteral("lengths_invalid"));
+  d_temperature_marker = new TInvalidMarker(inputs, QStringLiteral("temperature_invalid"));
+  d_feature_length_marker = new TInvalidMarker(inputs, QStringLiteral("feature_length_invalid"));
+  d_tolerance_marker = new TInvalidMarker(inputs, QStringLiteral("tolerance_invalid"));
+  const struct
+  {
+    const char *label;
+    QWidget *field;
+    QString unit;
+    TInvalidMarker *marker;
+    int row;
+    int column;
+  } fields[] = {
+      {"Component:", d_component_combo, QString(), nullptr, 0, 0},
+      {"Lengths:", d_lengths_edit, QStringLiteral("mm"), d_lengths_marker, 1, 0},
+      {"Temperature:", d_temperature_edit, TWindowUnits::CELSIUS, d_temperature_marker, 2, 0},
+      {"Feature Length:", d_feature_length_edit, QStringLiteral("mm"), d_feature_length_marker, 0,
+       4},
+      {"Tolerance Span:", d_tolerance_edit, TWindowUnits::MICROMETRES, d_tolerance_marker, 1, 4},
+      {"Required Ratio:", d_ratio_combo, QString(), nullptr, 2, 4}};
+  for (const auto &field : fields)
+  {
+    grid->addWidget(new QLabel(QLatin1String(field.label), inputs), field.row, field.column);
+    grid->addWidget(field.field, field.row, field.column + 1);
+    grid->addWidget(new QLabel(field.unit, inputs), field.row, field.column + 2);
+    if (field.marker)
+      grid->addWidget(field.marker, field.row, field.column + 3);
+  }
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(5, 1);
+
+  // Which machines the table shows: the ones picked, or the catalogue's capable ones.
+  QHBoxLayout *shown = new QHBoxLayout();
+  d_picked_button = new QRadioButton(QStringLiteral("Picked machines"), inputs);
+  d_picked_button->setObjectName(QStringLiteral("picked_button"));
+  d_picked_button->setChecked(true);
+  d_capable_button = new QRadioButton(QStringLiteral("Capable machines"), inputs);
+  d_capable_button->setObjectName(QStringLiteral("capable_button"));
+  shown->addWidget(new QLabel(QStringLiteral("Show:"), inputs));
+  shown->addWidget(d_picked_button);
+  shown->addWidget(d_capable_button);
+  shown->addStretch();
+  grid->addLayout(shown, 3, 0, 1, 8);
+  grid->setRowStretch(4, 1);
+
   for (QLineEdit *field :
        {d_lengths_edit, d_temperature_edit, d_feature_length_edit, d_tolerance_edit})
   {
@@ -215,16 +221,64 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
     connect(combo, QOverload<int>::of(&QComboBox::activated), this,
             &TCompareMachinesDialog::Settings_Changed);
   }
+  connect(d_capable_button, &QRadioButton::toggled, this,
+          &TCompareMachinesDialog::Shown_Machines_Changed);
+  return inputs;
+}
+
+void TCompareMachinesDialog::Build_Table(QSplitter *splitter)
+{
+  d_model = new TComparisonModel(this);
+  d_sorted_model = new QSortFilterProxyModel(this);
+  d_sorted_model->setSourceModel(d_model);
+  d_sorted_model->setSortRole(TComparisonModel::SORT_ROLE);
+  d_table_view = new QTableView(splitter);
+  d_table_view->setObjectName(QStringLiteral("comparison_table"));
+  d_table_view->setModel(d_sorted_model);
+  d_table_view->setSortingEnabled(true);
+  d_table_view->sortByColumn(-1, Qt::AscendingOrder);
+  d_table_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  d_table_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  d_table_view->verticalHeader()->setDefaultSectionSize(22);
+  d_table_view->verticalHeader()->hide();
+  // The three-line heading and a few rows, at the least.
+  d_table_view->setMinimumHeight(3 * d_table_view->fontMetrics().lineSpacing() + 4 * 22 + 8);
+  splitter->addWidget(d_table_view);
+
   connect(d_sorted_model, &QSortFilterProxyModel::layoutChanged, this,
-          &TCompareMachinesDialog::Update_Plot);
+          [this] { Update_Plot(d_results_shown); });
   connect(d_table_view->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
           &TCompareMachinesDialog::Fit_Columns);
-  connect(rank_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Rank_Catalogue);
-  connect(copy_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Copy_Table);
-  connect(export_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Export_Csv);
-  connect(close_button, &QPushButton::clicked, this, &QDialog::close);
+}
 
-  Refresh();
+void TCompareMachinesDialog::Build_Chart(QSplitter *splitter)
+{
+  d_chart_view = new TLimitsChartView(splitter);
+  d_chart_view->setObjectName(QStringLiteral("comparison_plot"));
+  splitter->addWidget(d_chart_view);
+}
+
+QLayout *TCompareMachinesDialog::Build_Buttons()
+{
+  QHBoxLayout *buttons = new QHBoxLayout();
+  QLabel *caveat = new QLabel(QLatin1String(TCapability::CAVEAT), this);
+  caveat->setObjectName(QStringLiteral("caveat_label"));
+  caveat->setStyleSheet(QStringLiteral("font-style: italic"));
+  caveat->setWordWrap(true);
+  buttons->addWidget(caveat, 1);
+  d_copy_button = New_Button(this, QStringLiteral("Copy"), QStringLiteral("copy_button"));
+  d_export_button =
+      New_Button(this, QStringLiteral("Export CSV..."), QStringLiteral("export_button"));
+  QPushButton *close_button =
+      New_Button(this, QStringLiteral("Close"), QStringLiteral("close_button"));
+  buttons->addWidget(d_copy_button);
+  buttons->addWidget(d_export_button);
+  buttons->addWidget(close_button);
+
+  connect(d_copy_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Copy_Table);
+  connect(d_export_button, &QPushButton::clicked, this, &TCompareMachinesDialog::Export_Csv);
+  connect(close_button, &QPushButton::clicked, this, &QDialog::close);
+  return buttons;
 }
 
 TCompareMachinesDialog::~TCompareMachinesDialog() = default;
@@ -234,8 +288,12 @@ bool TCompareMachinesDialog::Set_Database(TDatabase *database)
   Q_ASSERT(database);
   d_database = database;
   d_configurations.clear();
-  d_machines.clear();
-  d_ranked = false;
+  d_picked.clear();
+  d_capable.clear();
+  {
+    const QSignalBlocker blocker(d_capable_button);
+    d_picked_button->setChecked(true);
+  }
   d_component_combo->clear();
 
   bool valid = false;
@@ -289,7 +347,11 @@ bool TCompareMachinesDialog::Set_Database(TDatabase *database)
     return false;
   }
   Refresh();
-  Show_Status(QStringLiteral("%1 configurations in the catalogue").arg(entries.size()), false);
+  // An input left invalid from the last time says so first.
+  if (d_results_shown)
+  {
+    Show_Status(QStringLiteral("%1 configurations in the catalogue").arg(entries.size()), false);
+  }
   return true;
 }
 
@@ -308,13 +370,7 @@ bool TCompareMachinesDialog::Read_Machine(const QString &make, const QString &mo
   {
     return false;
   }
-  if (d_ranked)
-  {
-    // The ranked machines carry only the rows of their component.
-    d_machines.clear();
-    d_ranked = false;
-  }
-  for (const TCapability::TMachine &machine : qAsConst(d_machines))
+  for (const TCapability::TMachine &machine : qAsConst(d_picked))
   {
     if (machine.make == make && machine.model == model && machine.option == option)
     {
@@ -331,7 +387,7 @@ bool TCompareMachinesDialog::Read_Machine(const QString &make, const QString &mo
         true);
     return false;
   }
-  d_machines.append({make, model, option, records});
+  d_picked.append({make, model, option, records});
   return true;
 }
 
@@ -349,6 +405,12 @@ void TCompareMachinesDialog::Filter_Changed(const QString &text)
 
 void TCompareMachinesDialog::Add_Selected()
 {
+  // What is added is seen: the picked machines come back.
+  if (Showing_Capable())
+  {
+    const QSignalBlocker blocker(d_capable_button);
+    d_picked_button->setChecked(true);
+  }
   QModelIndexList selected = d_catalogue_view->selectionModel()->selectedIndexes();
   std::sort(selected.begin(), selected.end());
   int added = 0;
@@ -363,14 +425,18 @@ void TCompareMachinesDialog::Add_Selected()
     ++added;
   }
   Refresh();
-  if (added == selected.size())
+  if (added == selected.size() && d_results_shown)
   {
-    Show_Status(QStringLiteral("%1 machines compared").arg(d_machines.size()), false);
+    Show_Status(QStringLiteral("%1 machines compared").arg(d_picked.size()), false);
   }
 }
 
 void TCompareMachinesDialog::Remove_Selected()
 {
+  if (Showing_Capable())
+  {
+    return;
+  }
   QList<int> rows;
   for (const QModelIndex &index : d_table_view->selectionModel()->selectedRows())
   {
@@ -380,36 +446,48 @@ void TCompareMachinesDialog::Remove_Selected()
   std::sort(rows.begin(), rows.end(), std::greater<int>());
   for (const int row : qAsConst(rows))
   {
-    d_machines.removeAt(row);
+    d_picked.removeAt(row);
   }
   Refresh();
 }
 
 void TCompareMachinesDialog::Clear_Machines()
 {
-  d_machines.clear();
-  d_ranked = false;
+  if (Showing_Capable())
+  {
+    return;
+  }
+  d_picked.clear();
   Refresh();
 }
 
 void TCompareMachinesDialog::Settings_Changed()
 {
-  if (d_ranked)
-  {
-    Rank_Catalogue();
-    return;
-  }
   Refresh();
 }
 
-void TCompareMachinesDialog::Rank_Catalogue()
+void TCompareMachinesDialog::Shown_Machines_Changed()
 {
-  Read_Settings();
+  Refresh();
+  if (Showing_Capable() && d_settings.with_tolerance)
+  {
+    d_table_view->sortByColumn(TComparison::Ratio_Column(d_settings), Qt::DescendingOrder);
+  }
+}
+
+bool TCompareMachinesDialog::Showing_Capable() const
+{
+  return d_capable_button->isChecked();
+}
+
+bool TCompareMachinesDialog::Rank_Catalogue()
+{
+  d_capable.clear();
   if (!d_database || !d_settings.with_tolerance)
   {
     Show_Status(QStringLiteral("Give a feature length and a tolerance span to rank the catalogue"),
                 true);
-    return;
+    return false;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const TCapability::TRequest &request = d_settings.request;
@@ -426,29 +504,29 @@ void TCompareMachinesDialog::Rank_Catalogue()
   {
     Show_Status(QStringLiteral("Cannot read the catalogue: %1").arg(d_database->Last_Error()),
                 true);
-    return;
+    return false;
   }
-  d_machines.clear();
   for (const TCapability::TRanked &entry : qAsConst(ranked))
   {
-    d_machines.append(entry.machine);
+    d_capable.append(entry.machine);
   }
-  d_ranked = true;
-  Refresh();
-  d_table_view->sortByColumn(TComparison::Ratio_Column(d_settings), Qt::DescendingOrder);
-  Show_Status(QStringLiteral("%1 of %2 configurations reach %3:1 for %4 at %5 mm and %6 C")
+  Show_Status(QStringLiteral("%1 of %2 configurations reach %3:1 for %4 at %5 mm and %6 %7")
                   .arg(ranked.size())
                   .arg(catalogue.size())
                   .arg(request.ratio)
                   .arg(request.component, Length_Text(request.feature_length),
-                       QString::number(request.temperature, 'f', 1)),
+                       QString::number(request.temperature, 'f', 1), TWindowUnits::CELSIUS),
               false);
+  return true;
 }
 
 void TCompareMachinesDialog::Copy_Table()
 {
-  QApplication::clipboard()->setText(
-      TComparison::Csv(d_settings, Rows_In_View_Order(), QLatin1Char('\t')));
+  const QList<TComparison::TRow> rows = Rows_In_View_Order();
+  QApplication::clipboard()->setText(TComparison::Csv(d_settings, rows, QLatin1Char('\t'), true));
+  Show_Status(QStringLiteral("%1 rows copied to the clipboard, the settings and the caveat first")
+                  .arg(rows.size()),
+              false);
 }
 
 void TCompareMachinesDialog::Export_Csv()
@@ -461,28 +539,33 @@ void TCompareMachinesDialog::Export_Csv()
   }
   d_folder = QFileInfo(file_name).absolutePath();
   d_exported_file_name = file_name;
-  // Written whole or not at all: an earlier file of that name stays as it was on a failure.
-  QSaveFile file(file_name);
-  const QByteArray bytes = TComparison::Csv(d_settings, Rows_In_View_Order()).toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+  // Written whole or not at all, and never over a database or a device: an earlier file of that
+  // name stays as it was on a failure.
+  TSafeFile file(file_name);
+  if (!file.Open() ||
+      !file.Commit(
+          TComparison::Csv(d_settings, Rows_In_View_Order(), QLatin1Char(','), true).toUtf8()))
   {
-    d_message_box->setText(QStringLiteral("Export Failed"));
-    d_message_box->setInformativeText(
-        QStringLiteral("The comparison could not be written to %1.").arg(file_name));
-    d_message_box->setDetailedText(file.errorString());
-    d_message_box->setStandardButtons(QMessageBox::Ok);
-    d_message_box->setDefaultButton(QMessageBox::Ok);
-    d_message_box->setIcon(QMessageBox::Warning);
-    d_message_box->exec();
+    d_message_box->Show(QStringLiteral("Export Failed"),
+                        QStringLiteral("The comparison could not be written to %1.").arg(file_name),
+                        file.Error_Text(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
     return;
   }
   Show_Status(QStringLiteral("%1 rows written to %2").arg(d_model->rowCount()).arg(file_name),
               false);
 }
 
-void TCompareMachinesDialog::Read_Settings()
+bool TCompareMachinesDialog::Read_Settings()
 {
   QStringList problems;
+  const auto check = [&problems](TInvalidMarker *marker, bool good, const QString &problem)
+  {
+    marker->Set_Reason(good ? QString() : problem);
+    if (!good)
+    {
+      problems.append(problem);
+    }
+  };
   TCapability::TRequest &request = d_settings.request;
   const QStringList component = d_component_combo->currentData().toStringList();
   if (component.size() == 2)
@@ -490,58 +573,58 @@ void TCompareMachinesDialog::Read_Settings()
     request.standard = component.at(0);
     request.component = component.at(1);
   }
-  if (!TLimitsSeries::Parse_Lengths(d_lengths_edit->text(), &d_settings.lengths))
-  {
-    problems.append(QStringLiteral("lengths must be numbers of 0 mm or more, separated by commas"));
-  }
-  double temperature = 0.0;
-  if (TSpecificationLimits::To_Number(d_temperature_edit->text(), &temperature))
-  {
-    request.temperature = temperature;
-  }
-  else
-  {
-    problems.append(QStringLiteral("the temperature must be a number"));
-  }
+  check(d_lengths_marker, TLimitsSeries::Parse_Lengths(d_lengths_edit->text(), &d_settings.lengths),
+        QStringLiteral("lengths must be numbers of 0 mm or more, separated by commas"));
+  check(d_temperature_marker,
+        TSpecificationLimits::To_Number(d_temperature_edit->text(), &request.temperature),
+        QStringLiteral("the temperature must be a number"));
   request.ratio = d_ratio_combo->currentData().toDouble();
 
-  // A tolerance applies when both of its fields are given, and then both must be numbers.
-  d_settings.with_tolerance = false;
+  // A tolerance applies when one of its fields is given, and then both must be numbers.
   const QString feature_text = d_feature_length_edit->text().trimmed();
   const QString tolerance_text = d_tolerance_edit->text().trimmed();
-  if (!feature_text.isEmpty() || !tolerance_text.isEmpty())
-  {
-    double feature_length = 0.0;
-    double tolerance = 0.0;
-    if (TLimitsSeries::Parse_Length(feature_text, &feature_length) &&
-        TCapability::Parse_Positive(tolerance_text, &tolerance))
-    {
-      request.feature_length = feature_length;
-      request.tolerance = tolerance;
-      d_settings.with_tolerance = true;
-    }
-    else
-    {
-      problems.append(QStringLiteral(
-          "a tolerance needs a feature length of 0 mm or more and a span above 0 um"));
-    }
-  }
+  d_settings.with_tolerance = !feature_text.isEmpty() || !tolerance_text.isEmpty();
+  check(d_feature_length_marker,
+        !d_settings.with_tolerance ||
+            TLimitsSeries::Parse_Length(feature_text, &request.feature_length),
+        QStringLiteral("a tolerance needs a feature length of 0 mm or more"));
+  check(d_tolerance_marker,
+        !d_settings.with_tolerance ||
+            TCapability::Parse_Positive(tolerance_text, &request.tolerance),
+        QStringLiteral("a tolerance needs a span above 0 %1").arg(TWindowUnits::MICROMETRES));
+
   if (!problems.isEmpty())
   {
-    Show_Status(QStringLiteral("Not used: %1").arg(problems.join(QStringLiteral("; "))), true);
+    Show_Status(QStringLiteral("Nothing is compared until the marked inputs are corrected: %1")
+                    .arg(problems.join(QStringLiteral("; "))),
+                true);
   }
   else if (d_status_label->property("error").toBool())
   {
     Show_Status(QString(), false);
   }
+  return problems.isEmpty();
 }
 
 void TCompareMachinesDialog::Refresh()
 {
-  Read_Settings();
-  d_model->Set_Rows(d_settings, TComparison::Rows(d_settings, d_machines));
+  bool shown = Read_Settings();
+  if (shown && Showing_Capable())
+  {
+    shown = Rank_Catalogue();
+  }
+  d_results_shown = shown;
+  // Nothing from inputs that cannot be used: no row, line or file answers another question.
+  d_model->Set_Rows(d_settings,
+                    shown ? TComparison::Rows(d_settings, Showing_Capable() ? d_capable : d_picked)
+                          : QList<TComparison::TRow>());
+  d_copy_button->setEnabled(shown);
+  d_export_button->setEnabled(shown);
+  d_remove_button->setEnabled(!Showing_Capable());
+  d_clear_button->setEnabled(!Showing_Capable());
+  d_picked_button->setText(QStringLiteral("Picked machines (%1)").arg(d_picked.size()));
   Fit_Columns();
-  Update_Plot();
+  Update_Plot(shown);
 }
 
 void TCompareMachinesDialog::Fit_Columns()
@@ -569,7 +652,7 @@ void TCompareMachinesDialog::Fit_Columns()
   }
 }
 
-void TCompareMachinesDialog::Update_Plot()
+void TCompareMachinesDialog::Update_Plot(bool shown)
 {
   const TCapability::TRequest &request = d_settings.request;
   double plot_length = *std::max_element(d_settings.lengths.cbegin(), d_settings.lengths.cend());
@@ -593,11 +676,14 @@ void TCompareMachinesDialog::Update_Plot()
                                         lengths, deviation)});
   }
   d_chart_view->Set_Curves(curves, plot_length,
-                           d_settings.with_tolerance ? request.feature_length : std::nan(""),
+                           shown && d_settings.with_tolerance ? request.feature_length
+                                                              : std::nan(""),
                            QStringLiteral("Feature Length"));
-  d_chart_view->chart()->setTitle(
-      QStringLiteral("%1 %2 at %3 C")
-          .arg(request.standard, request.component, QString::number(request.temperature, 'f', 1)));
+  d_chart_view->chart()->setTitle(shown ? QStringLiteral("%1 %2 at %3 %4")
+                                              .arg(request.standard, request.component,
+                                                   QString::number(request.temperature, 'f', 1),
+                                                   TWindowUnits::CELSIUS)
+                                        : QString());
 }
 
 QList<TComparison::TRow> TCompareMachinesDialog::Rows_In_View_Order() const

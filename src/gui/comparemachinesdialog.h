@@ -11,20 +11,27 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListView;
+class QPushButton;
+class QRadioButton;
 class QSortFilterProxyModel;
+class QSplitter;
 class QStringListModel;
 class QTableView;
 class TComparisonModel;
 class TDatabase;
+class TInvalidMarker;
 class TLimitsChartView;
 class TMessageBox;
 
 // Machines of the catalogue side by side: one length-dependent component at a few lengths and a
 // temperature, their curves, and with a feature length and tolerance span each machine's ratio
-// and verdict; "Capable Machines" ranks the whole catalogue for that tolerance. Reads the
-// database; never writes to it.
+// and verdict. It shows either the machines the user picked or the catalogue's capable machines
+// for that tolerance, ranked; the picked ones stay for the way back. While an input is invalid,
+// it is marked and nothing computed from the inputs is shown. Reads the database; never writes
+// to it.
 class TCompareMachinesDialog : public QDialog
 {
   Q_OBJECT
@@ -53,7 +60,7 @@ private slots:
   void Remove_Selected();
   void Clear_Machines();
   void Settings_Changed();
-  void Rank_Catalogue();
+  void Shown_Machines_Changed();
   void Copy_Table();
   void Export_Csv();
   void Fit_Columns();
@@ -66,12 +73,23 @@ private:
     QString option;
   };
 
-  // The fields as settings: those that are not numbers keep their last good value and are
-  // reported in the status line.
-  void Read_Settings();
-  // The table and the plot from the machines and the settings.
+  // The areas of the dialog, top to bottom.
+  QWidget *Build_Picker(QWidget *parent);
+  QWidget *Build_Inputs(QWidget *parent);
+  void Build_Table(QSplitter *splitter);
+  void Build_Chart(QSplitter *splitter);
+  QLayout *Build_Buttons();
+
+  // The inputs as settings; false, with each bad input marked and the reasons in the status
+  // line, when one cannot be used.
+  bool Read_Settings();
+  // The table and the plot from the machines shown and the settings; empty while the settings
+  // cannot be used or the catalogue cannot be ranked.
   void Refresh();
-  void Update_Plot();
+  // The capable machines of the catalogue for the settings' tolerance, best ratio first.
+  bool Rank_Catalogue();
+  bool Showing_Capable() const;
+  void Update_Plot(bool shown);
   QList<TComparison::TRow> Rows_In_View_Order() const;
   void Show_Status(const QString &text, bool error);
   bool Read_Machine(const QString &make, const QString &model, const QString &option);
@@ -88,17 +106,29 @@ private:
   QLineEdit *d_feature_length_edit;
   QLineEdit *d_tolerance_edit;
   QComboBox *d_ratio_combo;
+  TInvalidMarker *d_lengths_marker;
+  TInvalidMarker *d_temperature_marker;
+  TInvalidMarker *d_feature_length_marker;
+  TInvalidMarker *d_tolerance_marker;
+  QRadioButton *d_picked_button;
+  QRadioButton *d_capable_button;
   TComparisonModel *d_model;
   QSortFilterProxyModel *d_sorted_model;
   QTableView *d_table_view;
   TLimitsChartView *d_chart_view;
   QLabel *d_status_label;
+  QPushButton *d_remove_button;
+  QPushButton *d_clear_button;
+  QPushButton *d_copy_button;
+  QPushButton *d_export_button;
   TMessageBox *d_message_box;
 
   TComparison::TSettings d_settings;
-  QList<TCapability::TMachine> d_machines;
-  // The machines are the catalogue's capable ones, ranked again when the settings change.
-  bool d_ranked;
+  // The machines the user picked, kept while the capable ones are shown.
+  QList<TCapability::TMachine> d_picked;
+  QList<TCapability::TMachine> d_capable;
+  // Whether the table and the plot show results, which they do only for usable inputs.
+  bool d_results_shown;
   QString d_folder;
   QString d_exported_file_name;
 };

@@ -1,5 +1,7 @@
 #include "comparisonmodel.h"
 
+#include "windowunits.h"
+
 #include <QBrush>
 #include <QColor>
 
@@ -19,6 +21,12 @@ void TComparisonModel::Set_Rows(const TComparison::TSettings &settings,
   for (const TComparison::TRow &row : rows)
   {
     d_cells.append(TComparison::Cells(settings, row));
+    // The window writes degrees as engineers do.
+    if (!row.capability.in_band)
+    {
+      d_cells.last().last() =
+          QStringLiteral("outside %1").arg(row.capability.band.Range_Text(TWindowUnits::CELSIUS));
+    }
     d_sort_keys.append(TComparison::Sort_Keys(settings, row, d_cells.last()));
   }
   endResetModel();
@@ -69,8 +77,8 @@ QVariant TComparisonModel::headerData(int section, Qt::Orientation orientation, 
   {
     return QVariant();
   }
-  // "E0 at 100 mm (um)" on three lines keeps the columns narrow.
+  // "E0 at 100 mm (um)" on three lines, in the window's units, keeps the columns narrow.
   QString header = d_header.value(section);
   return header.replace(QStringLiteral(" at "), QStringLiteral("\nat "))
-      .replace(QStringLiteral(" ("), QStringLiteral("\n("));
+      .replace(QStringLiteral(" (um)"), QStringLiteral("\n(%1)").arg(TWindowUnits::MICROMETRES));
 }

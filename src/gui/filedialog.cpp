@@ -1,6 +1,8 @@
 #include "filedialog.h"
 
+#include <QFileInfo>
 #include <QQueue>
+#include <QRegularExpression>
 
 namespace
 {
@@ -15,6 +17,13 @@ QList<TFileDialog::TRequest> &Requests()
 {
   static QList<TFileDialog::TRequest> requests;
   return requests;
+}
+
+// The first extension a filter names: "db" of "Database File (*.db)".
+QString Filter_Suffix(const QString &filter)
+{
+  static const QRegularExpression extension(QStringLiteral("\\*\\.(\\w+)"));
+  return extension.match(filter).captured(1);
 }
 
 bool Answer_From_Queue(bool save, const QString &caption, const QString &folder,
@@ -48,9 +57,30 @@ QString TFileDialog::Get_Save_File_Name(QWidget *parent, const QString &caption,
                                         QFileDialog::Options options, QString *selected_filter)
 {
   QString file_name;
-  if (Answer_From_Queue(true, caption, folder, filter, options, &file_name, selected_filter))
+  QString chosen_filter;
+  if (!Answer_From_Queue(true, caption, folder, filter, options, &file_name, &chosen_filter))
+  {
+    // The dialog adds the extension itself, so that it asks about an existing file of the whole
+    // name before replacing it.
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOptions(options);
+    const auto follow_filter = [&dialog](const QString &chosen)
+    { dialog.setDefaultSuffix(Filter_Suffix(chosen)); };
+    follow_filter(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow_filter);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+    {
+      file_name = dialog.selectedFiles().first();
+      chosen_filter = dialog.selectedNameFilter();
+    }
+  }
+  if (selected_filter)
+    *selected_filter = chosen_filter;
+  if (file_name.isEmpty() || !QFileInfo(file_name).suffix().isEmpty())
     return file_name;
-  return QFileDialog::getSaveFileName(parent, caption, folder, filter, selected_filter, options);
+  const QString suffix = Filter_Suffix(chosen_filter);
+  return suffix.isEmpty() ? file_name : file_name + QLatin1Char('.') + suffix;
 }
 
 void TFileDialog::Queue_File_Name(const QString &file_name, const QString &selected_filter)

@@ -22,7 +22,8 @@ public:
   static QString Get_Open_File_Name(QWidget *parent, const QString &caption, const QString &folder,
                                     const QString &filter, QString *selected_filter = nullptr);
   // With QFileDialog::DontConfirmOverwrite when the caller asks its own question about an
-  // existing file.
+  // existing file. A name typed without an extension gets that of the filter chosen, as the
+  // open dialogs show files by it.
   static QString Get_Save_File_Name(QWidget *parent, const QString &caption, const QString &folder,
                                     const QString &filter, QFileDialog::Options options = {},
                                     QString *selected_filter = nullptr);

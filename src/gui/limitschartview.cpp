@@ -8,18 +8,45 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 using namespace QtCharts;
 
+namespace
+{
+// Lines no further apart than this share of the highest value draw over each other.
+constexpr double COINCIDENT_SHARE = 0.01;
+// Wide enough for "VDIVDE 2617 U3 (same as 10360-2 E0)".
+constexpr int LEGEND_WIDTH = 270;
+
+bool Coincide(const QVector<QPointF> &first, const QVector<QPointF> &second, double apart)
+{
+  if (first.size() != second.size())
+    return false;
+  for (int index = 0; index < first.size(); ++index)
+  {
+    if (first.at(index).x() != second.at(index).x() ||
+        std::fabs(first.at(index).y() - second.at(index).y()) > apart)
+      return false;
+  }
+  return true;
+}
+} // namespace
+
 const char TLimitsChartView::MARKER_NAME[] = "limits_marker";
+// Blue, orange, bluish green, vermilion, reddish purple, sky blue, black and yellow: the last is
+// faint on white, so it comes last.
+const QRgb TLimitsChartView::PALETTE[PALETTE_SIZE] = {0x0072B2, 0xE69F00, 0x009E73, 0xD55E00,
+                                                      0xCC79A7, 0x56B4E9, 0x000000, 0xF0E442};
 
 TLimitsChartView::TLimitsChartView(QWidget *parent) : QChartView(parent)
 {
   setRenderHint(QPainter::Antialiasing);
-  setMinimumSize(360, 220);
-  // Beside the plot, where long names are not cut short.
+  // Room for the plot beside a legend of long names.
+  setMinimumSize(480, 260);
+  // Beside the plot, where long names are not cut short (under it, they would share one line);
+  // a name cut short all the same is in its tool tip.
   chart()->legend()->setAlignment(Qt::AlignRight);
+  chart()->legend()->setShowToolTips(true);
   chart()->setMargins(QMargins(4, 4, 4, 4));
   QFont legend_font = chart()->legend()->font();
   legend_font.setPointSizeF(legend_font.pointSizeF() * 0.9);
@@ -35,6 +62,14 @@ TLimitsChartView::TLimitsChartView(QWidget *parent) : QChartView(parent)
   chart()->addAxis(d_limit_axis, Qt::AlignLeft);
 }
 
+void TLimitsChartView::resizeEvent(QResizeEvent *event)
+{
+  // The chart would give the legend little more than a third of its width, and cut every name
+  // that says which line another one covers.
+  chart()->legend()->setMinimumWidth(std::min(LEGEND_WIDTH, width() * 45 / 100));
+  QChartView::resizeEvent(event);
+}
+
 void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_length,
                                   double marked_length, const QString &marker_name)
 {
@@ -45,35 +80,55 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
   length_axis->setRange(0.0, maximum_length > 0.0 ? maximum_length : 1.0);
 
   double highest = 0.0;
+  for (const TCurve &curve : curves)
+  {
+    for (const QPointF &point : curve.points)
+      highest = std::max(highest, point.y());
+  }
+  // Lines closer than this everywhere are drawn on the same pixels.
+  const double apart = highest * COINCIDENT_SHARE;
   const auto add = [&](QLineSeries *series)
   {
     chart->addSeries(series);
     series->attachAxis(length_axis);
     series->attachAxis(limit_axis);
   };
-  QList<TCurve> shown;
-  std::copy_if(curves.cbegin(), curves.cend(), std::back_inserter(shown),
-               [](const TCurve &curve) { return !curve.points.isEmpty(); });
-  for (int index = 0; index < shown.size(); ++index)
+  for (int index = 0; index < curves.size(); ++index)
   {
-    const TCurve &curve = shown.at(index);
+    const TCurve &curve = curves.at(index);
+    if (curve.points.isEmpty())
+      continue;
+    const auto near = [&curve, apart](const TCurve &other)
+    { return Coincide(curve.points, other.points, apart); };
+    const int near_earlier =
+        static_cast<int>(std::count_if(curves.cbegin(), curves.cbegin() + index, near));
+    const int near_later =
+        static_cast<int>(std::count_if(curves.cbegin() + index + 1, curves.cend(), near));
+
     QLineSeries *series = new QLineSeries(chart);
     series->setName(curve.name);
-    series->replace(curve.points);
-    for (const QPointF &point : curve.points)
+    if (near_earlier > 0)
     {
-      highest = std::max(highest, point.y());
+      const TCurve &under = *std::find_if(curves.cbegin(), curves.cend(), near);
+      series->setName((under.points == curve.points ? QStringLiteral("%1 (same as %2)")
+                                                    : QStringLiteral("%1 (close to %2)"))
+                          .arg(curve.name, under.name));
     }
+    series->replace(curve.points);
     add(series);
-    // Estimated limits often coincide with others: a line drawn under later equal lines is
-    // drawn wider, so that each colour still shows. The theme has given the colour.
-    const int equal_later = static_cast<int>(
-        std::count_if(shown.cbegin() + index + 1, shown.cend(),
-                      [&curve](const TCurve &later) { return later.points == curve.points; }));
-    QPen pen = series->pen();
-    pen.setWidthF(2.0 + 1.5 * equal_later);
+    // Each line wider than those drawn over it, and all but the lowest dashed, so that every
+    // colour still shows.
+    QPen pen(QColor(PALETTE[index % PALETTE_SIZE]));
+    pen.setWidthF(2.0 + 2.0 * near_later);
+    if (near_earlier > 0)
+    {
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setDashPattern(near_earlier % 2 ? QVector<qreal>{3.0, 3.0} : QVector<qreal>{1.0, 2.0});
+    }
     series->setPen(pen);
   }
+  // An empty legend would only take the plot's room.
+  chart->legend()->setVisible(!chart->series().isEmpty());
   // Room above the highest line, so that a flat maximum is not hidden in the frame.
   limit_axis->setRange(0.0, highest > 0.0 ? highest * 1.15 : 1.0);
   limit_axis->applyNiceNumbers();

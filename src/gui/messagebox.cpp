@@ -51,6 +51,8 @@ int TMessageBox::exec()
     message.icon = icon();
     message.buttons = standardButtons();
     message.default_button = defaultButton() ? standardButton(defaultButton()) : NoButton;
+    message.parent = parentWidget();
+    message.title = windowTitle();
     Shown_Messages().append(message);
     return Queued_Answers().dequeue();
   }

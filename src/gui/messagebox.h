@@ -19,6 +19,9 @@ public:
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+    // Whose box it is: it comes up over its parent, under its title.
+    const QWidget *parent = nullptr;
+    QString title;
   };
 
   explicit TMessageBox(QWidget *parent = nullptr);

@@ -11,6 +11,7 @@
 #include "importexportthread.h"
 #include "messagebox.h"
 #include "progressdialog.h"
+#include "samplecatalogue.h"
 #include "specificationedit.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
@@ -26,11 +27,14 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
 
@@ -46,6 +50,10 @@ const QString DATABASE_FILTER = QStringLiteral("Database File (*.db)");
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
 const QString QIF_FILTER = QStringLiteral("QIF document (*.qif)");
 const QString EXCHANGE_FILTERS = CSV_FILTER + QStringLiteral(";;") + QIF_FILTER;
+// An import offers both formats at once, so that neither kind of file is hidden at first.
+const QString IMPORT_FILTERS = QStringLiteral("Catalogues (*.csv *.qif);;") + EXCHANGE_FILTERS;
+const QString NO_CATALOGUE_TEXT = QStringLiteral(
+    "No catalogue open: File > New Database, Open Database, or Help > Open Sample Catalogue");
 
 // The format of a chosen file: its extension names it, else the filter it was chosen under.
 TCatalogueExchange::TFormat Exchange_Format(const QString &file_name,
@@ -65,7 +73,7 @@ TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_progress_dialog(nullptr), d_export_options_dialog(nullptr),
       d_import_export_thread(nullptr), d_specification_editor_dialog(nullptr),
       d_specification_limits_dialog(nullptr), d_compare_machines_dialog(nullptr),
-      d_database(nullptr), d_message_box(nullptr),
+      d_database(std::make_unique<TDatabase>()), d_message_box(nullptr), d_catalogue_label(nullptr),
       d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
@@ -85,21 +93,18 @@ TMetrova::TMetrova(QWidget *parent)
   setCentralWidget(d_catalogue_view);
   Create_Menus();
 
-  d_database = new TDatabase;
   d_message_box = new TMessageBox(this);
   d_progress_dialog = new TProgressDialog(this);
   d_import_export_thread = new TImportExportThread(this);
 
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_edit_specification->setEnabled(false);
-  d_action_compare_machines->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_close_database->setEnabled(false);
-  d_action_export->setEnabled(false);
-  d_action_import->setEnabled(false);
-  d_action_output->setEnabled(false);
+  // Which file is open, where every window shows it: the title stays the program's.
+  d_catalogue_label = new QLabel(this);
+  d_catalogue_label->setObjectName(QStringLiteral("catalogue_label"));
+  // A narrow window cuts the text rather than growing for it; the tool tip has the path.
+  d_catalogue_label->setMinimumWidth(1);
+  d_catalogue_label->setContentsMargins(6, 0, 6, 0);
+  statusBar()->addPermanentWidget(d_catalogue_label, 1);
+  Update_Database_Commands();
 
   setWindowTitle(QStringLiteral("Metrova"));
 
@@ -147,8 +152,7 @@ TMetrova::~TMetrova()
   // The worker uses the database object; never pull it away under a running import or export.
   if (d_import_export_thread)
     d_import_export_thread->wait();
-  delete d_database;
-  d_database = nullptr;
+  d_database.reset();
 }
 
 QString TMetrova::Settings_File_Name() const
@@ -291,21 +295,43 @@ void TMetrova::Set_Worker_Running(bool running)
 
 void TMetrova::Update_Database_Commands()
 {
-  const bool idle = d_make_list->isEnabled();
-  const bool open = idle && d_database->Is_Open();
+  const bool connected = d_database->Is_Open();
+  const bool open = connected && d_make_list->isEnabled();
+  // A catalogue that cannot be written is shown, searched and exported; nothing changes it.
+  const bool writable = open && !d_database->Is_Read_Only();
   const int makes = d_make_list->selectedItems().size();
   const int models = d_model_list->selectedItems().size();
   const int options = d_option_list->selectedItems().size();
+  const bool option_selected = open && makes > 0 && models == 1 && options > 0;
 
+  // While the worker runs they stay on, to say why they refuse.
+  d_action_export->setEnabled(connected);
+  d_action_import->setEnabled(connected && !d_database->Is_Read_Only());
   d_action_close_database->setEnabled(open);
   d_action_edit_specification->setEnabled(open);
   d_action_compare_machines->setEnabled(open);
-  d_action_delete_make->setEnabled(open && makes > 0);
-  d_action_delete_model->setEnabled(open && makes == 1 && models == 1);
-  const bool option_selected = open && makes > 0 && models == 1 && options > 0;
-  d_action_delete_option->setEnabled(option_selected);
+  d_action_delete_make->setEnabled(writable && makes > 0);
+  d_action_delete_model->setEnabled(writable && makes == 1 && models == 1);
+  d_action_delete_option->setEnabled(writable && option_selected);
   d_action_specification_limits->setEnabled(option_selected);
   d_action_output->setEnabled(option_selected);
+  Show_Catalogue_Name();
+}
+
+void TMetrova::Show_Catalogue_Name()
+{
+  if (!d_database->Is_Open())
+  {
+    d_catalogue_label->setText(NO_CATALOGUE_TEXT);
+    d_catalogue_label->setToolTip(QString());
+    return;
+  }
+  const QFileInfo file(d_database->File_Name());
+  d_catalogue_label->setText(QStringLiteral("Catalogue: %1%2")
+                                 .arg(file.fileName(), d_database->Is_Read_Only()
+                                                           ? QStringLiteral(" (read-only)")
+                                                           : QString()));
+  d_catalogue_label->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
 }
 
 bool TMetrova::Connect_Database(const QString &file_name)
@@ -342,10 +368,12 @@ void TMetrova::New_Database()
   if (!Connect_Database(file_name))
     return;
 
-  if (existed && d_message_box->Show(QStringLiteral("Clear Database"),
-                                     QStringLiteral("Do you want to clear the existing database?"),
-                                     QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                                     QMessageBox::Question) == QMessageBox::Yes)
+  // A file that cannot be written is opened as it is: it could not be cleared.
+  if (existed && !d_database->Is_Read_Only() &&
+      d_message_box->Show(QStringLiteral("Clear Database"),
+                          QStringLiteral("Do you want to clear the existing database?"), QString(),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                          QMessageBox::Question) == QMessageBox::Yes)
   {
     // Clear reports nothing itself; a clear that worked leaves no make behind. A failed one
     // changed nothing.
@@ -381,30 +409,21 @@ void TMetrova::Open_Database()
 // showing the new file.
 void TMetrova::Show_Opened_Database()
 {
-  d_action_edit_specification->setEnabled(true);
-  d_action_compare_machines->setEnabled(true);
-  d_action_close_database->setEnabled(true);
-  d_action_export->setEnabled(true);
-  d_action_import->setEnabled(true);
-
   d_catalogue_view->Clear();
   Show_Database_Makes();
-
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
+  Update_Database_Commands();
 }
 
 // A failed New or Open leaves no catalogue open, as at start: the previous one was closed before
-// the new file was tried, and nothing may act on a file that did not open. Says why, with the
-// database's reason.
+// the new file was tried, and nothing may act on a file that did not open. Says why, in a
+// sentence, with the database's reason as the details.
 void TMetrova::Show_Open_Failure(const QString &heading, const QString &text)
 {
   const QString reason = d_database->Last_Error();
+  const QString cause = d_database->Failure_Cause();
   Show_Closed_Database();
-  d_message_box->Show(heading, text, reason, QMessageBox::Ok, QMessageBox::Ok,
-                      QMessageBox::Warning);
+  d_message_box->Show(heading, cause.isEmpty() ? text : text + QLatin1Char(' ') + cause, reason,
+                      QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TMetrova::Close_Database()
@@ -418,18 +437,7 @@ void TMetrova::Show_Closed_Database()
 {
   d_database->Close();
   d_catalogue_view->Clear();
-
-  d_action_edit_specification->setEnabled(false);
-
-  d_action_compare_machines->setEnabled(false);
-  d_action_close_database->setEnabled(false);
-  d_action_export->setEnabled(false);
-  d_action_import->setEnabled(false);
-  d_action_delete_make->setEnabled(false);
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
+  Update_Database_Commands();
 }
 
 // Shows "IO Thread Running" while an import or export goes on; the caller then stops.
@@ -473,19 +481,15 @@ void TMetrova::Export()
   }
 
   QString selected_filter;
-  QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Export database"),
-                                                      d_window_settings->Current_Path(),
-                                                      EXCHANGE_FILTERS, {}, &selected_filter);
+  const QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Export database"),
+                                                            d_window_settings->Current_Path(),
+                                                            EXCHANGE_FILTERS, {}, &selected_filter);
   if (file_name.isEmpty())
     return;
   const TCatalogueExchange::TFormat format = Exchange_Format(file_name, selected_filter);
-  // Planning software looks for the extension; a name typed without one under the QIF filter
-  // gets it.
-  if (format == TCatalogueExchange::FORMAT_QIF && QFileInfo(file_name).suffix().isEmpty())
-    file_name += QStringLiteral(".qif");
   d_window_settings->Remember_Folder(file_name);
 
-  d_import_export_thread->Set_Database(d_database);
+  d_import_export_thread->Set_Database(d_database.get());
   d_import_export_thread->Set_Format(format);
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_EXPORT);
   d_import_export_thread->Set_File_Name(file_name);
@@ -495,20 +499,20 @@ void TMetrova::Export()
 
 void TMetrova::Import()
 {
-  if (Exchange_Refused())
+  if (Exchange_Refused() || d_database->Is_Read_Only())
     return;
 
   QString selected_filter;
   const QString file_name = TFileDialog::Get_Open_File_Name(this, QStringLiteral("Import database"),
                                                             d_window_settings->Current_Path(),
-                                                            EXCHANGE_FILTERS, &selected_filter);
+                                                            IMPORT_FILTERS, &selected_filter);
   if (file_name.isEmpty())
     return;
   d_window_settings->Remember_Folder(file_name);
 
   d_catalogue_view->Clear();
 
-  d_import_export_thread->Set_Database(d_database);
+  d_import_export_thread->Set_Database(d_database.get());
   d_import_export_thread->Set_Format(Exchange_Format(file_name, selected_filter));
   d_import_export_thread->Set_Mode(TImportExportThread::MODE_IMPORT);
   d_import_export_thread->Set_File_Name(file_name);
@@ -534,7 +538,8 @@ void TMetrova::Output()
     return;
   file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
 
-  const QList<QStringList> rows = TSpecificationReport::Build_Rows(d_database, make, model, option);
+  const QList<QStringList> rows =
+      TSpecificationReport::Build_Rows(d_database.get(), make, model, option);
   QString error_text;
   if (!TSpecificationReport::Write(file_name, make, model, option, rows, &error_text))
     d_message_box->Show(QStringLiteral("Output Error"),
@@ -548,10 +553,9 @@ void TMetrova::Edit_Specification()
     return;
 
   if (!d_specification_editor_dialog)
-  {
     d_specification_editor_dialog = new TSpecificationEditorDialog(this);
-    d_specification_editor_dialog->Set_Message_Box(d_message_box);
-  }
+  // A catalogue that cannot be written is shown in the editor, not changed.
+  d_specification_editor_dialog->Set_Read_Only(d_database->Is_Read_Only());
 
   // With nothing selected the editor starts a new specification.
   const QString selected_make = TCatalogueView::Current_Selected_Text(d_make_list);
@@ -559,8 +563,8 @@ void TMetrova::Edit_Specification()
   const QString selected_option = TCatalogueView::Current_Selected_Text(d_option_list);
 
   QList<TEditorRow> rows;
-  if (!TSpecificationEdit::Read_Rows(d_database, selected_make, selected_model, selected_option,
-                                     &rows))
+  if (!TSpecificationEdit::Read_Rows(d_database.get(), selected_make, selected_model,
+                                     selected_option, &rows))
   {
     // Opening the editor on rows that could not be read would offer to save them as empty.
     d_message_box->Show(QStringLiteral("Read Error"),
@@ -569,16 +573,16 @@ void TMetrova::Edit_Specification()
     return;
   }
 
-  d_specification_editor_dialog->Set_Data(d_database, selected_make, selected_model,
+  d_specification_editor_dialog->Set_Data(d_database.get(), selected_make, selected_model,
                                           selected_option, rows);
-  if (d_specification_editor_dialog->exec() != QDialog::Accepted)
+  if (d_specification_editor_dialog->exec() != QDialog::Accepted || d_database->Is_Read_Only())
     return;
 
   const QString make = d_specification_editor_dialog->Make_Text();
   const QString model = d_specification_editor_dialog->Model_Text();
   const QString option = d_specification_editor_dialog->Option_Text();
   QString error_text;
-  const bool saved = TSpecificationEdit::Save(d_database, make, model, option,
+  const bool saved = TSpecificationEdit::Save(d_database.get(), make, model, option,
                                               d_specification_editor_dialog->Rows(), &error_text);
   if (!saved)
     d_message_box->Show(QStringLiteral("Save Error"),
@@ -646,7 +650,7 @@ void TMetrova::Compare_Machines()
     d_compare_machines_dialog = new TCompareMachinesDialog(this);
   d_compare_machines_dialog->Set_Folder(d_window_settings->Current_Path());
   // The catalogue as it is now, with the selected machine, if any, already compared.
-  d_compare_machines_dialog->Set_Database(d_database);
+  d_compare_machines_dialog->Set_Database(d_database.get());
   const QString make = TCatalogueView::Current_Selected_Text(d_make_list);
   const QString model = TCatalogueView::Current_Selected_Text(d_model_list);
   const QString option = TCatalogueView::Current_Selected_Text(d_option_list);
@@ -670,7 +674,7 @@ void TMetrova::Verification_Log()
   TVerificationLogDialog dialog(this);
   dialog.Set_Message_Box(d_message_box);
   dialog.Set_Folder(d_window_settings->Current_Path());
-  if (dialog.Set_Machine(d_database, make, model, option))
+  if (dialog.Set_Machine(d_database.get(), make, model, option))
     dialog.exec();
   if (!dialog.Last_File_Name().isEmpty())
     d_window_settings->Remember_Folder(dialog.Last_File_Name());
@@ -679,60 +683,44 @@ void TMetrova::Verification_Log()
 void TMetrova::Delete_Make()
 {
   const QStringList makes = TCatalogueView::Texts(d_make_list->selectedItems());
-  if (makes.isEmpty() || Worker_Running())
+  if (makes.isEmpty())
     return;
-
-  int records = 0;
-  for (const QString &make : makes)
-  {
-    const int count = TVerificationLog(d_database).Record_Count(make);
-    records = records < 0 || count < 0 ? -1 : records + count;
-  }
-  if (!Delete_Confirmed(QStringLiteral("Make"), records))
-    return;
-
-  bool failed = false;
-  for (const QString &make : makes)
-  {
-    if (!d_database->Remove_Make(make))
-      failed = true;
-  }
-  if (failed)
-    Show_Delete_Error(QStringLiteral("Make"));
-
-  bool valid = false;
-  TCatalogueView::Replace_Names(d_make_list, d_database->Makes(&valid));
-  TCatalogueView::Replace_Names(d_model_list, QStringList());
-  TCatalogueView::Replace_Names(d_option_list, QStringList());
-  d_specification_tree->clear();
-  // The lists were reloaded with their signals blocked: nothing below the deleted level is
-  // selected any more.
-  Update_Database_Commands();
+  Delete_Level(
+      QStringLiteral("Make"), d_make_list,
+      [&]
+      {
+        int records = 0;
+        for (const QString &make : makes)
+        {
+          const int count = TVerificationLog(d_database.get()).Record_Count(make);
+          records = records < 0 || count < 0 ? -1 : records + count;
+        }
+        return records;
+      },
+      [&]
+      {
+        // Every selected make, whether or not one before it failed.
+        bool removed = true;
+        for (const QString &make : makes)
+          removed = d_database->Remove_Make(make) && removed;
+        return removed;
+      },
+      [this](bool *valid) { return d_database->Makes(valid); });
 }
 
 void TMetrova::Delete_Model()
 {
   const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
   const QList<QListWidgetItem *> models = d_model_list->selectedItems();
-  if (makes.isEmpty() || models.isEmpty() || Worker_Running())
+  if (makes.isEmpty() || models.isEmpty())
     return;
   const QString make = makes.first()->data(Qt::DisplayRole).toString();
   const QString model = models.first()->data(Qt::DisplayRole).toString();
-
-  if (!Delete_Confirmed(QStringLiteral("Model"),
-                        TVerificationLog(d_database).Record_Count(make, model)))
-    return;
-
-  if (!d_database->Remove_Model(make, model))
-    Show_Delete_Error(QStringLiteral("Model"));
-
-  bool valid = false;
-  TCatalogueView::Replace_Names(d_model_list, d_database->Models(make, &valid));
-  TCatalogueView::Replace_Names(d_option_list, QStringList());
-  d_specification_tree->clear();
-  // The lists were reloaded with their signals blocked: nothing below the deleted level is
-  // selected any more.
-  Update_Database_Commands();
+  Delete_Level(
+      QStringLiteral("Model"), d_model_list,
+      [&] { return TVerificationLog(d_database.get()).Record_Count(make, model); },
+      [&] { return d_database->Remove_Model(make, model); },
+      [&](bool *valid) { return d_database->Models(make, valid); });
 }
 
 void TMetrova::Delete_Option()
@@ -740,36 +728,57 @@ void TMetrova::Delete_Option()
   const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
   const QList<QListWidgetItem *> models = d_model_list->selectedItems();
   const QList<QListWidgetItem *> options = d_option_list->selectedItems();
-  if (makes.isEmpty() || models.isEmpty() || options.isEmpty() || Worker_Running())
+  if (makes.isEmpty() || models.isEmpty() || options.isEmpty())
     return;
   const QString make = makes.first()->data(Qt::DisplayRole).toString();
   const QString model = models.first()->data(Qt::DisplayRole).toString();
   const QString option = options.first()->data(Qt::DisplayRole).toString();
+  Delete_Level(
+      QStringLiteral("Option"), d_option_list,
+      [&] { return TVerificationLog(d_database.get()).Record_Count(make, model, option); },
+      [&] { return d_database->Remove_Option(make, model, option); },
+      [&](bool *valid) { return d_database->Options(make, model, valid); });
+}
 
-  if (!Delete_Confirmed(QStringLiteral("Option"),
-                        TVerificationLog(d_database).Record_Count(make, model, option)))
+void TMetrova::Delete_Level(const QString &level, QListWidget *list,
+                            const std::function<int()> &records,
+                            const std::function<bool()> &remove,
+                            const std::function<QStringList(bool *)> &names)
+{
+  if (Worker_Running() || d_database->Is_Read_Only())
+    return;
+  if (d_message_box->Show(
+          QStringLiteral("Delete Current %1").arg(level),
+          QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
+              .arg(level),
+          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+          QMessageBox::Question) != QMessageBox::Yes ||
+      !Records_Deletion_Confirmed(level, records()))
     return;
 
-  if (!d_database->Remove_Option(make, model, option))
-    Show_Delete_Error(QStringLiteral("Option"));
+  if (!remove())
+    d_message_box->Show(QStringLiteral("Delete Error"),
+                        QStringLiteral("Cannot delete selected %1.").arg(level), QString(),
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 
+  // Reloaded whether or not the delete worked: the lists show what the database holds.
   bool valid = false;
-  TCatalogueView::Replace_Names(d_option_list, d_database->Options(make, model, &valid));
+  const QStringList reloaded = names(&valid);
+  bool below = false;
+  for (QListWidget *each : {d_make_list, d_model_list, d_option_list})
+  {
+    if (each == list || below)
+      TCatalogueView::Replace_Names(each, each == list ? reloaded : QStringList());
+    below = below || each == list;
+  }
   d_specification_tree->clear();
   // The lists were reloaded with their signals blocked: nothing below the deleted level is
   // selected any more.
   Update_Database_Commands();
 }
 
-bool TMetrova::Delete_Confirmed(const QString &level, int records)
+bool TMetrova::Records_Deletion_Confirmed(const QString &level, int records)
 {
-  if (d_message_box->Show(
-          QStringLiteral("Delete Current %1").arg(level),
-          QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
-              .arg(level),
-          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) != QMessageBox::Yes)
-    return false;
   if (records == 0)
     return true;
   // Records of checks are evidence: they go only on a second answer.
@@ -789,13 +798,6 @@ bool TMetrova::Delete_Confirmed(const QString &level, int records)
                              QMessageBox::Question) == QMessageBox::Yes;
 }
 
-void TMetrova::Show_Delete_Error(const QString &level)
-{
-  d_message_box->Show(QStringLiteral("Delete Error"),
-                      QStringLiteral("Cannot delete selected %1.").arg(level), QString(),
-                      QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-}
-
 void TMetrova::Help_About()
 {
   d_message_box->Show(QStringLiteral("Specification Editor"),
@@ -810,56 +812,25 @@ void TMetrova::Open_Sample_Catalogue()
   if (Refused_While_Running())
     return;
 
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-  const QString file_name = folder + QLatin1Char('/') + SAMPLE_CATALOGUE_FILE;
-  if (!QFile::exists(file_name))
+  const QString file_name = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                            QLatin1Char('/') + SAMPLE_CATALOGUE_FILE;
+  QString reason;
+  if (!TSampleCatalogue::Create(SAMPLE_EXCHANGE_FILE, file_name, &reason))
   {
-    // Built under another name and renamed once complete: a failed copy is never taken for
-    // the sample on the next click.
-    const QString partial_name = file_name + QStringLiteral(".part");
-    QString reason;
-    if (!QDir().mkpath(folder) || (QFile::exists(partial_name) && !QFile::remove(partial_name)))
-    {
-      reason = QStringLiteral("Cannot write in the folder '%1'.").arg(folder);
-    }
-    else if (!Connect_Database(partial_name))
-    {
-      return;
-    }
-    else
-    {
-      TExchangeFile sample(d_database);
-      if (!sample.Import(SAMPLE_EXCHANGE_FILE))
-        reason = sample.Error_Text();
-      Show_Closed_Database();
-      if (reason.isEmpty() && !QFile::rename(partial_name, file_name))
-        reason = QStringLiteral("Cannot rename '%1' to '%2'.").arg(partial_name, file_name);
-      if (!reason.isEmpty())
-        QFile::remove(partial_name);
-    }
-    if (!reason.isEmpty())
-    {
-      Show_Closed_Database();
-      d_message_box->Show(QStringLiteral("Sample Error"),
-                          QStringLiteral("Cannot create the sample catalogue."), reason,
-                          QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-      return;
-    }
+    d_message_box->Show(QStringLiteral("Sample Error"),
+                        QStringLiteral("Cannot create the sample catalogue."), reason,
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    return;
   }
-
   if (Connect_Database(file_name))
     Show_Opened_Database();
 }
 
 void TMetrova::Make_Selection_Changed()
 {
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
-
+  // The commands follow the selection as it is when the slot ends.
+  const auto update = qScopeGuard([this] { Update_Database_Commands(); });
   const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
-  d_action_delete_make->setEnabled(!makes.isEmpty());
 
   if (makes.size() == 1)
   {
@@ -893,11 +864,8 @@ void TMetrova::Make_Selection_Changed()
 
 void TMetrova::Model_Selection_Changed()
 {
-  d_action_delete_model->setEnabled(false);
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
-
+  // The commands follow the selection as it is when the slot ends.
+  const auto update = qScopeGuard([this] { Update_Database_Commands(); });
   const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
   if (makes.size() != 1)
     return;
@@ -906,7 +874,6 @@ void TMetrova::Model_Selection_Changed()
   const QList<QListWidgetItem *> models = d_model_list->selectedItems();
   if (models.size() == 1)
   {
-    d_action_delete_model->setEnabled(true);
     const QString option = TCatalogueView::Current_Text(d_option_list);
     d_option_list->clear();
 
@@ -928,10 +895,8 @@ void TMetrova::Model_Selection_Changed()
 
 void TMetrova::Option_Selection_Changed()
 {
-  d_action_delete_option->setEnabled(false);
-  d_action_specification_limits->setEnabled(false);
-  d_action_output->setEnabled(false);
-
+  // The commands follow the selection as it is when the slot ends.
+  const auto update = qScopeGuard([this] { Update_Database_Commands(); });
   const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
   if (makes.isEmpty())
     return;
@@ -949,12 +914,7 @@ void TMetrova::Option_Selection_Changed()
     return;
   }
   const QString option = options.first()->data(Qt::DisplayRole).toString();
-
-  d_action_delete_option->setEnabled(true);
-  d_action_specification_limits->setEnabled(true);
-  d_action_output->setEnabled(true);
-
-  d_catalogue_view->Show_Specifications(d_database, make, model, option);
+  d_catalogue_view->Show_Specifications(d_database.get(), make, model, option);
 }
 
 void TMetrova::Add_Specification_Tree_Items(const QString &standard, const TDatabaseItem &item)
@@ -981,7 +941,7 @@ void TMetrova::Select_Specification(const QString &make, const QString &model,
     level.list->setCurrentItem(matches.first(), QItemSelectionModel::Select);
   }
 
-  d_catalogue_view->Show_Specifications(d_database, make, model, option);
+  d_catalogue_view->Show_Specifications(d_database.get(), make, model, option);
 }
 
 void TMetrova::Thread_Started()

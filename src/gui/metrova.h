@@ -4,10 +4,12 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QAction;
 class QCloseEvent;
+class QLabel;
 class QListWidget;
 class QTreeWidget;
 class TCatalogueView;
@@ -40,7 +42,7 @@ public:
 
   QString Settings_File_Name() const;
 
-public slots:
+private slots:
   void New_Database();
   void Open_Database();
   void Close_Database();
@@ -74,10 +76,18 @@ private:
   void Show_Opened_Database();
   void Show_Open_Failure(const QString &heading, const QString &text);
   void Show_Closed_Database();
-  // Make, model or option: the question before deleting it, and a second one when it has
-  // verification records (a count of -1: they could not be counted); the message when that failed.
-  bool Delete_Confirmed(const QString &level, int records);
-  void Show_Delete_Error(const QString &level);
+  // The open catalogue's name in the status bar, or what to do when none is.
+  void Show_Catalogue_Name();
+  // Deletes what remove() removes after asking about the make, model or option ("level") and
+  // shows what the database then holds: the level's list refilled with names(), the lists below
+  // it and the tree empty.
+  // records() counts the verification records that go with it (-1: they cannot be counted), for
+  // a second question.
+  void Delete_Level(const QString &level, QListWidget *list, const std::function<int()> &records,
+                    const std::function<bool()> &remove,
+                    const std::function<QStringList(bool *)> &names);
+  // The second question when verification records go too.
+  bool Records_Deletion_Confirmed(const QString &level, int records);
   bool Worker_Running() const;
   bool Refused_While_Running();
   bool Exchange_Refused();
@@ -109,8 +119,9 @@ private:
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
   TCompareMachinesDialog *d_compare_machines_dialog;
-  TDatabase *d_database;
+  std::unique_ptr<TDatabase> d_database;
   TMessageBox *d_message_box;
+  QLabel *d_catalogue_label;
   std::unique_ptr<TWindowSettings> d_window_settings;
   TCatalogueView *d_catalogue_view;
 };

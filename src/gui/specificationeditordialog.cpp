@@ -29,6 +29,8 @@ const int STATUS_LABEL_MINIMUM_WIDTH = 80;
 
 const QString STATUS_OK = QStringLiteral("Ok");
 const QString STATUS_INVALID = QStringLiteral("Invalid");
+// The red of the limits dialog's temperature warning.
+const QColor INVALID_COLOUR(0xb0, 0x00, 0x00);
 const QString EXISTS = QStringLiteral("Exists");
 
 QFrame *New_Line(QWidget *parent)
@@ -65,7 +67,7 @@ QString Cleaned_Name(QLineEdit *field, bool *changed)
 } // namespace
 
 TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_database(nullptr), d_message_box(nullptr)
+    : QDialog(parent, flags), d_database(nullptr), d_message_box(nullptr), d_read_only(false)
 {
   resize(601, 801);
 
@@ -113,13 +115,14 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   d_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   layout->addWidget(d_table, 4, 0, 1, 3);
 
-  // Why the row being worked on is invalid, where the eye is.
+  // Why the invalid rows are invalid, where the eye is.
   d_hint_label = new QLabel(this);
   d_hint_label->setObjectName(QStringLiteral("hint_label"));
   d_hint_label->setWordWrap(true);
-  // Room for two lines, so that a longer hint does not move the table.
+  // Room for two lines, so that the first hints do not move the table.
   d_hint_label->setMinimumHeight(2 * d_hint_label->fontMetrics().lineSpacing());
   d_hint_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  d_hint_label->setTextFormat(Qt::PlainText);
   layout->addWidget(d_hint_label, 5, 0, 1, 3);
 
   layout->addWidget(New_Line(this), 6, 0, 1, 3);
@@ -140,11 +143,14 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
   layout->setColumnStretch(1, 1);
 
   setWindowTitle(QStringLiteral("Specification Editor"));
+  // Its questions come up over the editor, under the editor's name.
+  d_message_box = new TMessageBox(this);
+  d_message_box->setWindowTitle(windowTitle());
+  setMinimumSize(560, 440);
 
   connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
   connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
   connect(d_table, &QTableWidget::cellChanged, this, &TSpecificationEditorDialog::Cell_Changed);
-  connect(d_table, &QTableWidget::currentCellChanged, this, [this](int row) { Show_Hint(row); });
   connect(d_make_edit, &QLineEdit::editingFinished, this,
           &TSpecificationEditorDialog::Identification_Changed);
   connect(d_model_edit, &QLineEdit::editingFinished, this,
@@ -165,6 +171,10 @@ void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &ma
   const bool signals_were_blocked = d_table->blockSignals(true);
 
   d_rows = rows;
+  for (QLineEdit *field : {d_make_edit, d_model_edit, d_option_edit})
+  {
+    field->setReadOnly(d_read_only);
+  }
   d_make_edit->setText(make);
   d_model_edit->setText(model);
   d_option_edit->setText(option);
@@ -184,7 +194,12 @@ void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &ma
     editor_row.valid = 1;
     d_table->setItem(row, COLUMN_STANDARD, New_Fixed_Item(editor_row.standard));
     d_table->setItem(row, COLUMN_COMPONENT, New_Fixed_Item(editor_row.component));
-    d_table->setItem(row, COLUMN_EXPRESSION, new QTableWidgetItem(editor_row.expression));
+    QTableWidgetItem *expression_item = new QTableWidgetItem(editor_row.expression);
+    if (d_read_only)
+    {
+      expression_item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    d_table->setItem(row, COLUMN_EXPRESSION, expression_item);
     d_table->setItem(row, COLUMN_STATUS, New_Fixed_Item(QString()));
   }
 
@@ -192,7 +207,7 @@ void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &ma
   d_table->blockSignals(signals_were_blocked);
   d_table->resizeColumnsToContents();
   d_accept_button->setEnabled(false);
-  Show_Hint(d_table->currentRow());
+  Show_Hints();
   d_loaded_texts = Entered_Texts();
 }
 
@@ -216,11 +231,6 @@ QList<TEditorRow> TSpecificationEditorDialog::Rows() const
   return d_rows;
 }
 
-void TSpecificationEditorDialog::Set_Message_Box(TMessageBox *message_box)
-{
-  d_message_box = message_box;
-}
-
 void TSpecificationEditorDialog::reject()
 {
   // A cell still being edited holds typed text as well: taking the focus away commits it.
@@ -228,7 +238,7 @@ void TSpecificationEditorDialog::reject()
   {
     d_table->setFocus();
   }
-  if (d_message_box && Entered_Texts() != d_loaded_texts &&
+  if (Entered_Texts() != d_loaded_texts &&
       d_message_box->Show(QStringLiteral("Discard Changes"),
                           QStringLiteral("Discard the changes to this specification?"), QString(),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
@@ -324,7 +334,7 @@ void TSpecificationEditorDialog::Update_Row_Status(int row)
   }
   editor_row.valid = accepted ? 1 : 0;
   Set_Row_Status(row, text, accepted);
-  Show_Hint(row);
+  Show_Hints();
 }
 
 // Writes the status of a row's text and, when it is refused, the reason as the status cell's
@@ -339,25 +349,37 @@ void TSpecificationEditorDialog::Set_Row_Status(int row, const QString &text, bo
     d_table->setItem(row, COLUMN_STATUS, status_item);
   }
   status_item->setText(text.isEmpty() ? QString() : accepted ? STATUS_OK : STATUS_INVALID);
+  status_item->setForeground(accepted ? d_table->palette().text() : QBrush(INVALID_COLOUR));
   status_item->setToolTip(
       accepted ? QString()
                : TSpecificationEdit::Rejection_Hint(text, d_rows.at(row).expression_types));
 }
 
-void TSpecificationEditorDialog::Show_Hint(int row)
+void TSpecificationEditorDialog::Show_Hints()
 {
-  const QTableWidgetItem *status_item =
-      row >= 0 && row < d_rows.size() ? d_table->item(row, COLUMN_STATUS) : nullptr;
-  const QString hint = status_item ? status_item->toolTip() : QString();
-  d_hint_label->setText(hint.isEmpty() ? QString()
-                                       : d_rows.at(row).component + QStringLiteral(": ") + hint);
+  QStringList hints;
+  if (d_read_only)
+  {
+    hints.append(QStringLiteral("The catalogue is read-only: the specification is shown, not "
+                                "changed."));
+  }
+  for (int row = 0; row < d_rows.size() && row < d_table->rowCount(); ++row)
+  {
+    const QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
+    if (status_item && !status_item->toolTip().isEmpty())
+    {
+      hints.append(d_rows.at(row).standard + QLatin1Char(' ') + d_rows.at(row).component +
+                   QStringLiteral(": ") + status_item->toolTip());
+    }
+  }
+  d_hint_label->setText(hints.join(QLatin1Char('\n')));
 }
 
 void TSpecificationEditorDialog::Update_Accept_State()
 {
   d_accept_button->setEnabled(false);
 
-  if (Make_Text().isEmpty() || Model_Text().isEmpty() || Option_Text().isEmpty())
+  if (d_read_only || Make_Text().isEmpty() || Model_Text().isEmpty() || Option_Text().isEmpty())
   {
     return;
   }

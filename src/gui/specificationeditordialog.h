@@ -21,8 +21,9 @@ class TMessageBox;
 //   if (dialog->exec() == QDialog::Accepted)
 //     ... write dialog->Make_Text(), Model_Text(), Option_Text() and dialog->Rows() ...
 //
-// Each invalid row says why in its status cell's tool tip and, while it is the row being worked
-// on, under the table. Closing the dialog without Accept after a change asks first.
+// Each invalid row says why in its status cell's tool tip and in a line of its own under the
+// table. Closing the dialog without Accept after a change asks first, in a message box of the
+// dialog's own. On a read-only catalogue the dialog only shows the specification.
 class TSpecificationEditorDialog : public QDialog
 {
   Q_OBJECT
@@ -39,8 +40,8 @@ public:
   QString Option_Text() const;
   QList<TEditorRow> Rows() const;
 
-  // The window's message box, through which the dialog asks before it throws changes away.
-  void Set_Message_Box(TMessageBox *message_box);
+  // Whether the catalogue can take changes; takes effect at the next Set_Data.
+  void Set_Read_Only(bool read_only) { d_read_only = read_only; }
 
   // Cancel, Escape and the close button: when a name or an expression was changed since
   // Set_Data, closes only if the user agrees to discard the changes.
@@ -57,7 +58,8 @@ private:
   void Update_Accept_State();
   void Check_Identification();
   void Set_Row_Status(int row, const QString &text, bool accepted);
-  void Show_Hint(int row);
+  // Why each invalid row is refused, one line per row, under the table.
+  void Show_Hints();
   QStringList Entered_Texts() const;
 
   QLineEdit *d_make_edit;
@@ -74,6 +76,7 @@ private:
   TDatabase *d_database;
   QList<TEditorRow> d_rows;
   TMessageBox *d_message_box;
+  bool d_read_only;
   QStringList d_loaded_texts; // the names and expressions as Set_Data showed them
 };
 

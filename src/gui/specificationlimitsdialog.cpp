@@ -1,8 +1,10 @@
 #include "specificationlimitsdialog.h"
+#include "invalidmarker.h"
 #include "limitschartview.h"
 #include "limitsseries.h"
 #include "specificationlimits.h"
 #include "temperatureband.h"
+#include "windowunits.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -40,14 +42,20 @@ const TResultRow RESULT_ROWS[TSpecificationLimitsDialog::RESULT_FIELD_COUNT] = {
     {"cmma_m_result", "Length Variation"},
 };
 
-QLineEdit *New_Field(QWidget *parent, const QString &object_name, bool read_only)
+// Wide enough for the longest text it shows, so that no size of the dialog cuts a number.
+QLineEdit *New_Field(QWidget *parent, const QString &object_name, bool read_only,
+                     const QString &widest_text)
 {
   QLineEdit *field = new QLineEdit(parent);
   field->setObjectName(object_name);
   field->setAlignment(Qt::AlignCenter);
   field->setReadOnly(read_only);
+  field->setMinimumWidth(field->fontMetrics().horizontalAdvance(widest_text) + 16);
   return field;
 }
+
+const QString WIDEST_NUMBER = QStringLiteral("8888.888");
+const QString WIDEST_RESULT = QStringLiteral("+/- 8888.8 um");
 
 QFrame *New_Line(QWidget *parent)
 {
@@ -62,7 +70,7 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
     : QDialog(parent, flags), d_temperature_deviation(0.0),
       d_temperature(TSpecificationLimits::REFERENCE_TEMPERATURE), d_plot_length(2000.0)
 {
-  resize(1100, 600);
+  resize(1180, 620);
 
   // The limits on the left, their plot on the right, the warning and the button below both.
   QVBoxLayout *dialog_layout = new QVBoxLayout(this);
@@ -72,44 +80,51 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   columns->addLayout(layout);
   int row = 0;
 
-  d_make_edit = New_Field(this, QStringLiteral("make_edit"), true);
-  d_model_edit = New_Field(this, QStringLiteral("model_edit"), true);
-  d_option_edit = New_Field(this, QStringLiteral("option_edit"), true);
+  d_make_edit = New_Field(this, QStringLiteral("make_edit"), true, WIDEST_RESULT);
+  d_model_edit = New_Field(this, QStringLiteral("model_edit"), true, WIDEST_RESULT);
+  d_option_edit = New_Field(this, QStringLiteral("option_edit"), true, WIDEST_RESULT);
   layout->addWidget(new QLabel(QStringLiteral("Make:"), this), row, 0);
-  layout->addWidget(d_make_edit, row++, 1, 1, 2);
+  layout->addWidget(d_make_edit, row++, 1, 1, 3);
   layout->addWidget(new QLabel(QStringLiteral("Model:"), this), row, 0);
-  layout->addWidget(d_model_edit, row++, 1, 1, 2);
+  layout->addWidget(d_model_edit, row++, 1, 1, 3);
   layout->addWidget(new QLabel(QStringLiteral("Option:"), this), row, 0);
-  layout->addWidget(d_option_edit, row++, 1, 1, 2);
+  layout->addWidget(d_option_edit, row++, 1, 1, 3);
 
-  layout->addWidget(New_Line(this), row++, 0, 1, 3);
+  layout->addWidget(New_Line(this), row++, 0, 1, 4);
 
-  d_measurement_length_edit = New_Field(this, QStringLiteral("measurement_length_edit"), false);
+  d_measurement_length_edit =
+      New_Field(this, QStringLiteral("measurement_length_edit"), false, WIDEST_RESULT);
   d_measurement_length_edit->setText(QStringLiteral("1000.000"));
+  d_length_marker = new TInvalidMarker(this, QStringLiteral("measurement_length_invalid"));
   layout->addWidget(new QLabel(QStringLiteral("Measurement Length:"), this), row, 0);
   layout->addWidget(d_measurement_length_edit, row, 1);
-  layout->addWidget(new QLabel(QStringLiteral("mm"), this), row++, 2);
+  layout->addWidget(new QLabel(QStringLiteral("mm"), this), row, 2);
+  layout->addWidget(d_length_marker, row++, 3);
 
-  d_actual_temperature_edit = New_Field(this, QStringLiteral("actual_temperature_edit"), false);
+  d_actual_temperature_edit =
+      New_Field(this, QStringLiteral("actual_temperature_edit"), false, WIDEST_RESULT);
   d_actual_temperature_edit->setText(QStringLiteral("20.00"));
+  d_temperature_marker = new TInvalidMarker(this, QStringLiteral("actual_temperature_invalid"));
   layout->addWidget(new QLabel(QStringLiteral("Actual Temperature:"), this), row, 0);
   layout->addWidget(d_actual_temperature_edit, row, 1);
-  layout->addWidget(new QLabel(QStringLiteral("C"), this), row++, 2);
+  layout->addWidget(new QLabel(QStringLiteral("C"), this), row, 2);
+  layout->addWidget(d_temperature_marker, row++, 3);
 
-  layout->addWidget(New_Line(this), row++, 0, 1, 3);
+  layout->addWidget(New_Line(this), row++, 0, 1, 4);
 
   for (int index = 0; index < RESULT_FIELD_COUNT; ++index)
   {
     const TResultRow &result_row = RESULT_ROWS[index];
-    d_result_edits[index] = New_Field(this, QLatin1String(result_row.object_name), true);
+    d_result_edits[index] =
+        New_Field(this, QLatin1String(result_row.object_name), true, WIDEST_RESULT);
     layout->addWidget(new QLabel(TSpecificationLimits::Row_Label(index), this), row, 0);
     layout->addWidget(d_result_edits[index], row, 1);
-    layout->addWidget(new QLabel(QLatin1String(result_row.description), this), row++, 2);
+    layout->addWidget(new QLabel(QLatin1String(result_row.description), this), row++, 2, 1, 2);
   }
 
-  layout->addWidget(New_Line(this), row++, 0, 1, 3);
+  layout->addWidget(New_Line(this), row++, 0, 1, 4);
   layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), row++, 0, 1,
-                  3);
+                  4);
 
   QVBoxLayout *plot_layout = new QVBoxLayout();
   columns->addLayout(plot_layout, 1);
@@ -118,17 +133,20 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   plot_layout->addWidget(d_chart_view, 1);
   QHBoxLayout *plot_length_layout = new QHBoxLayout();
   plot_layout->addLayout(plot_length_layout);
-  d_plot_length_edit = New_Field(this, QStringLiteral("plot_length_edit"), false);
+  d_plot_length_edit = New_Field(this, QStringLiteral("plot_length_edit"), false, WIDEST_NUMBER);
   d_plot_length_edit->setText(QStringLiteral("2000"));
   d_plot_length_edit->setMaximumWidth(120);
+  d_plot_length_marker = new TInvalidMarker(this, QStringLiteral("plot_length_invalid"));
   plot_length_layout->addWidget(new QLabel(QStringLiteral("Plot Length:"), this));
   plot_length_layout->addWidget(d_plot_length_edit);
   plot_length_layout->addWidget(new QLabel(QStringLiteral("mm"), this));
+  plot_length_layout->addWidget(d_plot_length_marker);
   plot_length_layout->addStretch();
 
   d_temperature_warning = new QLabel(this);
   d_temperature_warning->setObjectName(QStringLiteral("temperature_warning"));
   d_temperature_warning->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+  d_temperature_warning->setWordWrap(true);
   d_temperature_warning->hide();
   dialog_layout->addWidget(d_temperature_warning);
 
@@ -191,11 +209,17 @@ void TSpecificationLimitsDialog::Plot_Length_Changed()
 void TSpecificationLimitsDialog::Update_Temperature_Deviation()
 {
   double temperature = 0.0;
-  if (TSpecificationLimits::To_Number(d_actual_temperature_edit->text(), &temperature))
+  const bool number =
+      TSpecificationLimits::To_Number(d_actual_temperature_edit->text(), &temperature);
+  if (number)
   {
     d_temperature = temperature;
     d_temperature_deviation = TSpecificationLimits::Temperature_Deviation(temperature);
   }
+  d_temperature_marker->Set_Reason(number ? QString()
+                                          : QStringLiteral("The temperature must be a number; "
+                                                           "the greyed limits are those of the "
+                                                           "last number typed."));
 }
 
 void TSpecificationLimitsDialog::Calculate_Limits()
@@ -203,12 +227,22 @@ void TSpecificationLimitsDialog::Calculate_Limits()
   const QStringList texts = TSpecificationLimits::Calculate(
       d_database_items, d_measurement_length_edit->text(), d_temperature_deviation);
 
+  // Limits of a temperature that is no longer typed are greyed: they answer another question.
+  const bool temperature_used = !d_temperature_marker->Is_Shown();
   for (int index = 0; index < RESULT_FIELD_COUNT; ++index)
   {
     d_result_edits[index]->setText(index < texts.size() ? texts.at(index) : QString());
+    d_result_edits[index]->setEnabled(temperature_used);
   }
+  double length = 0.0;
+  d_length_marker->Set_Reason(
+      TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length)
+          ? QString()
+          : QStringLiteral("The measurement length must be a number of millimetres."));
 
-  const QString warning = TTemperatureBand::Of_Machine(d_database_items).Warning(d_temperature);
+  const QString warning = temperature_used ? TTemperatureBand::Of_Machine(d_database_items)
+                                                 .Warning(d_temperature, TWindowUnits::CELSIUS)
+                                           : QString();
   d_temperature_warning->setText(warning);
   d_temperature_warning->setVisible(!warning.isEmpty());
   Update_Plot();
@@ -217,21 +251,31 @@ void TSpecificationLimitsDialog::Calculate_Limits()
 void TSpecificationLimitsDialog::Update_Plot()
 {
   double plot_length = 0.0;
-  if (TSpecificationLimits::To_Number(d_plot_length_edit->text(), &plot_length) &&
-      plot_length > 0.0)
+  const bool plot_length_used =
+      TSpecificationLimits::To_Number(d_plot_length_edit->text(), &plot_length) &&
+      plot_length > 0.0;
+  if (plot_length_used)
   {
     d_plot_length = plot_length;
   }
+  d_plot_length_marker->Set_Reason(
+      plot_length_used
+          ? QString()
+          : QStringLiteral("The plot length must be a number of millimetres above 0."));
   double length = 0.0;
   const bool marked = TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length);
 
-  const QVector<QVector<QPointF>> points = TLimitsSeries::Row_Curves(
-      d_database_items, TLimitsSeries::Range(d_plot_length), d_temperature_deviation);
+  // Lines of an input that is not used would answer another question: none are drawn.
   QList<TLimitsChartView::TCurve> curves;
-  for (int index = 0; index < RESULT_FIELD_COUNT; ++index)
+  if (plot_length_used && !d_temperature_marker->Is_Shown())
   {
-    // The row's label without its colon names the line.
-    curves.append({TSpecificationLimits::Row_Label(index).chopped(1), points.at(index)});
+    const QVector<QVector<QPointF>> points = TLimitsSeries::Row_Curves(
+        d_database_items, TLimitsSeries::Range(d_plot_length), d_temperature_deviation);
+    for (int index = 0; index < RESULT_FIELD_COUNT; ++index)
+    {
+      // The row's label without its colon names the line.
+      curves.append({TSpecificationLimits::Row_Label(index).chopped(1), points.at(index)});
+    }
   }
   d_chart_view->Set_Curves(curves, d_plot_length, marked ? std::fabs(length) : std::nan(""),
                            QStringLiteral("Measurement Length"));

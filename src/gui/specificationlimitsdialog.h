@@ -8,6 +8,7 @@
 
 class QLabel;
 class QLineEdit;
+class TInvalidMarker;
 class TLimitsChartView;
 
 // Shows the nine error limits that the stored specifications of one machine give at a measuring
@@ -50,11 +51,14 @@ private:
   QLineEdit *d_option_edit;
   QLineEdit *d_measurement_length_edit;
   QLineEdit *d_actual_temperature_edit;
+  TInvalidMarker *d_length_marker;
+  TInvalidMarker *d_temperature_marker;
   // In row order: B89.4.1 Repeat, B89.4.1 Ballbar, 10360-2 R0, 10360-2 E0, 10360-2 E150,
   // VDIVDE 2617 V3, VDIVDE 2617 U3, CMMA Repeat, CMMA M.
   QLineEdit *d_result_edits[RESULT_FIELD_COUNT];
   QLabel *d_temperature_warning;
   QLineEdit *d_plot_length_edit;
+  TInvalidMarker *d_plot_length_marker;
   TLimitsChartView *d_chart_view;
 
   QList<TDatabaseItem> d_database_items;
