@@ -115,6 +115,8 @@ private:
   QStringList d_savepoints;
   bool d_reading = false;
   bool d_broken = false;
+  // The outermost savepoint was rolled back to, and no statement has run since.
+  bool d_undone = false;
   QString d_broken_reason;
   // Whether the handle can be asked about its transaction: Qt's driver and this program use the
   // same SQLite. When they do not, every failure inside a transaction counts as breaking it.
