@@ -185,6 +185,14 @@ void TestCommandLine::commands_data()
       "\n10360 +E150 +\\S+ +EST ");
   Row("delete option", "delete|" + bridge, 0, "^$", "",
       "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Tactile\n$");
+  // A name an older version stored with U+FFFE, which reads back with U+FFFD.
+  const QString ghost = "UPDATE make SET name='Gh'||char(65534)||'st' WHERE name='Zeiss'";
+  Row("show stored noncharacter", "show|{db}|Gh\uFFFDst|F25|Tactile", 0, "\n10360 +E0 ", "", "", "",
+      CHECK_NONE, ghost);
+  Row("export stored noncharacter", "export|{db}|{dir}/all.csv", 0, "^$", "", "cat|{dir}/all.csv",
+      "\nGh\uFFFDst,F25,Tactile,10360,", CHECK_NONE, ghost);
+  Row("delete stored noncharacter", "delete|{db}|Gh\uFFFDst", 0, "^$", "", "metrova-cli|list|{db}",
+      "\nHexagon\nWhite Paper Example\n$", CHECK_NONE, ghost);
   Row("export makes", "export|{db}|{dir}/out.csv|--make|Example Machines", 0, "^$", "",
       "cat|{dir}/out.csv",
       "^MetrovaDatabase:Version=1:Format=CSV\n\nExample Machines,Horizontal Arm 2000,Dual "

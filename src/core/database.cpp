@@ -576,19 +576,20 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   d_fault = false;
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  QSqlQuery *query = d_sql->Prepared_Query(statement);
-  int position = 0;
-  for (const QString &name : names)
-  {
-    if (query)
-    {
-      query->bindValue(position++, name);
-    }
-  }
   QStringList found;
-  if (!Read_Names(query, &found))
+  const auto read = [&](const QStringList &bound)
   {
-    Fail(d_sql->Error());
+    QSqlQuery *query = d_sql->Prepared_Query(statement);
+    for (int position = 0; query && position < bound.size(); ++position)
+    {
+      query->bindValue(position, bound.at(position));
+    }
+    return Read_Names(query, &found) || Fail(d_sql->Error());
+  };
+  QStringList stored;
+  // Once more for names stored otherwise than they read back.
+  if (!read(names) || (found.isEmpty() && d_names->Stored_Names(names, &stored) && !read(stored)))
+  {
     return {};
   }
   if (found.isEmpty())
@@ -639,14 +640,22 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
                      "WHERE %1 GROUP BY s.model_id,s.option_id ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(1));
   QList<QPair<QString, QString>> configurations;
-  QSqlQuery *query = Prepared_Query(statement, {make});
-  if (!query ||
-      !d_sql->Read_Rows(query,
-                        [&configurations](const QSqlQuery &row) {
-                          configurations.append({row.value(0).toString(), row.value(1).toString()});
-                        }))
+  const auto read = [&](const QString &name)
   {
-    Fail(d_sql->Error());
+    QSqlQuery *query = Prepared_Query(statement, {name});
+    return (query &&
+            d_sql->Read_Rows(
+                query,
+                [&configurations](const QSqlQuery &row) {
+                  configurations.append({row.value(0).toString(), row.value(1).toString()});
+                })) ||
+           Fail(d_sql->Error());
+  };
+  QStringList stored;
+  // Once more for a name stored otherwise than it reads back.
+  if (!read(make) ||
+      (configurations.isEmpty() && d_names->Stored_Names({make}, &stored) && !read(stored.at(0))))
+  {
     return {};
   }
   *valid = true;
