@@ -185,6 +185,15 @@ void TestCommandLine::commands_data()
       "\n10360 +E150 +\\S+ +EST ");
   Row("delete option", "delete|" + bridge, 0, "^$", "",
       "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Tactile\n$");
+  // What another program writes meanwhile is read before the change, never overwritten by it.
+  Row("set after another writer", "set|" + bridge + "|10360|E0=1.8+3L/1000", 0, "^$", "",
+      show_bridge, "Pftu +4.2 +MFG(.*\n)*.*E0 +1.8\\+3.0L/1000 +MFG", CHECK_NONE,
+      "BEGIN IMMEDIATE\nUPDATE specification SET expression='0.0042' WHERE component_id IN "
+      "(SELECT component_type_id FROM component_types WHERE name='Pftu')");
+  Row("delete after another writer", "delete|{db}|Example Metrology", 1, "^$",
+      "^metrova-cli: cannot delete Example Metrology: CMM Make not found.\n$",
+      "metrova-cli|list|{db}", "\nRenamed\n", CHECK_NONE,
+      "BEGIN IMMEDIATE\nUPDATE make SET name='Renamed' WHERE name='Example Metrology'");
   // A name an older version stored with U+FFFE, which reads back with U+FFFD.
   const QString ghost = "UPDATE make SET name='Gh'||char(65534)||'st' WHERE name='Zeiss'";
   Row("show stored noncharacter", "show|{db}|Gh\uFFFDst|F25|Tactile", 0, "\n10360 +E0 ", "", "", "",

@@ -148,11 +148,11 @@ int TDatabaseCommand::Open(int levels, TMachineRule rule)
     }
     d_machine.append(name);
   }
-  if (levels == 0 || rule == MACHINE_MAY_BE_NEW)
-  {
-    return STATUS_SUCCESS;
-  }
+  return levels == 0 || rule == MACHINE_MAY_BE_NEW ? STATUS_SUCCESS : Find_Machine(levels);
+}
 
+int TDatabaseCommand::Find_Machine(int levels)
+{
   const QString database = Database_Name();
   const QStringList &names = d_machine;
   if (!d_database->Make_Exists(names.at(0)))

@@ -37,6 +37,9 @@ protected:
   // Commits the filling when done; otherwise, or when the commit fails (Last_Error() says why),
   // takes it back and closes the catalogue. Whether it was committed.
   bool End_Filling(bool done);
+  // Checks that the first levels names that Open took exist, as Open does for MACHINE_EXISTS:
+  // inside a write transaction, for a check that nobody can make untrue before the write.
+  int Find_Machine(int levels);
 
   TDatabase *Database() const { return d_database.get(); }
   QString Database_Name() const { return Argument(0); }

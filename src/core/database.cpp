@@ -54,7 +54,7 @@ private:
 };
 
 const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
-const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
+const QString SAVEPOINT_REMOVE = QStringLiteral("metrova_remove");
 const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
 const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
 } // namespace
@@ -664,52 +664,67 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
 
 bool TDatabase::Remove_Make(const QString &make)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
+  // The name is looked up under the write lock: another program may rename or replace the make
+  // up to the moment this one gets the lock.
+  if (!Savepoint(SAVEPOINT_REMOVE))
   {
     return false;
   }
-  if (!Savepoint(SAVEPOINT_REMOVE_MAKE))
+  const int make_id = Make_Id(make);
+  if (make_id < 0)
   {
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
     return false;
   }
   if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
   {
     Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
-    Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
     return false;
   }
   if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"), {make_id}))
   {
     Fail(Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
-    Abandon_Savepoint(SAVEPOINT_REMOVE_MAKE);
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
     return false;
   }
-  return Release_Savepoint(SAVEPOINT_REMOVE_MAKE);
+  return Release_Savepoint(SAVEPOINT_REMOVE);
 }
 
 bool TDatabase::Remove_Model(const QString &make, const QString &model)
 {
   int ids[2];
+  if (!Savepoint(SAVEPOINT_REMOVE))
+  {
+    return false;
+  }
   if (!Lookup_Ids({make, model}, ids))
   {
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
     return false;
   }
   if (!d_sql->Run_Statement(
           QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=?"),
           {ids[NAME_MAKE], ids[NAME_MODEL]}))
   {
-    return Fail(Reasoned(
+    Fail(Reasoned(
         QStringLiteral("Cannot delete specification entry for '%1' and '%2'").arg(make, model)));
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
+    return false;
   }
-  return true;
+  return Release_Savepoint(SAVEPOINT_REMOVE);
 }
 
 bool TDatabase::Remove_Option(const QString &make, const QString &model, const QString &option)
 {
   int ids[3];
+  if (!Savepoint(SAVEPOINT_REMOVE))
+  {
+    return false;
+  }
   if (!Lookup_Ids({make, model, option}, ids))
   {
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
     return false;
   }
   if (!d_sql->Run_Statement(
@@ -717,11 +732,12 @@ bool TDatabase::Remove_Option(const QString &make, const QString &model, const Q
                          "AND option_id=?"),
           {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}))
   {
-    return Fail(
-        Reasoned(QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
-                     .arg(make, model, option)));
+    Fail(Reasoned(QStringLiteral("Cannot delete specification entry for '%1' and '%2' and '%3'")
+                      .arg(make, model, option)));
+    Abandon_Savepoint(SAVEPOINT_REMOVE);
+    return false;
   }
-  return true;
+  return Release_Savepoint(SAVEPOINT_REMOVE);
 }
 
 bool TDatabase::Write_Specification(const TDatabaseItem &item)
