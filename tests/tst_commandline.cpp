@@ -209,6 +209,9 @@ void TestCommandLine::commands_data()
   Row("report", "report|" + bridge + "|{dir}/report", 0, "^$", "",
       "pdftotext|-layout|{dir}/report.pdf|-",
       "Option: +Long Range\n(.*\n)*.*E0 +2.5\\+3.3L/1000\\|8.0 +MFG");
+  Row("report beyond a file size limit",
+      "sh|-c|ulimit -f 4; exec {cli} report {db} Zeiss F25 Tactile {dir}/r.pdf", 1, "^$",
+      "^metrova-cli: [^\n]*r.pdf[^\n]*\n$", "ls|-A|{dir}", "^$");
 }
 
 void TestCommandLine::commands()
@@ -349,6 +352,7 @@ void TestCommandLine::refused_data()
   row("delete unknown make", "delete|{db}|Nobody", 1, "metrova-cli: no make 'Nobody' in '");
   row("report unwritable", "report|" + bridge + "{dir}/missing/report.pdf", 1,
       "missing/report.pdf");
+  row("export onto the catalogue", "export|{db}|{db}", 1, "it is a database");
 }
 
 // A refused command writes nothing, changes nothing and says why in one line.
