@@ -53,6 +53,7 @@ TCommand::TDescription Command_Description(TExchangeCommand::TDirection directio
                                     "complete.")),
           {{MAKE_OPTION, true}}};
 }
+
 // A failure of the exchange, whose text may begin with what the command would say before it.
 QString Said_Once(const QString &lead, const QString &error_text)
 {
