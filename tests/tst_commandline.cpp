@@ -5,9 +5,11 @@
 #include "testsupport.h"
 
 #include <QProcess>
+#include <QSemaphore>
 #include <QtTest>
 
 #include <cmath>
+#include <thread>
 
 namespace
 {
@@ -83,12 +85,15 @@ void TestCommandLine::initTestCase()
 }
 
 // A row of the commands table: the arguments, the status, patterns of what is written, and a
-// follow-up command with a pattern of its output, or a check against the core's results.
+// follow-up command with a pattern of its output, or a check against the core's results; and
+// what another program does to the catalogue first.
 void Row(const char *name, const QString &arguments, int status, const QString &output,
          const QString &error = QString(), const QString &then = QString(),
-         const QString &then_output = QString(), int check = CHECK_NONE)
+         const QString &then_output = QString(), int check = CHECK_NONE,
+         const QString &other = QString())
 {
-  QTest::newRow(name) << arguments << status << output << error << then << then_output << check;
+  QTest::newRow(name) << arguments << status << output << error << then << then_output << check
+                      << other;
 }
 
 void TestCommandLine::commands_data()
@@ -100,10 +105,13 @@ void TestCommandLine::commands_data()
   QTest::addColumn<QString>("then");
   QTest::addColumn<QString>("then_output");
   QTest::addColumn<int>("check");
+  QTest::addColumn<QString>("other");
 
   // Arguments and follow-up commands are separated by "|"; {db} is a copy of the imported
-  // sample, {dir} a folder of the row's own. Patterns are regular expressions; an empty error
-  // pattern means nothing on standard error.
+  // sample, {dir} a folder of the row's own, {cli} the program for rows run by "sh", {sample}
+  // the sample file. Patterns are regular expressions; an empty error pattern means nothing on
+  // standard error. Another program's statements (one a line) are committed before the command
+  // starts or, after a BEGIN IMMEDIATE, a moment after it, while the command waits for the lock.
   const QString bridge = QStringLiteral("{db}|Example Metrology|Bridge 1000|Long Range");
   const QString show_bridge = QStringLiteral("metrova-cli|show|") + bridge;
   const QString thermal =
@@ -124,6 +132,20 @@ void TestCommandLine::commands_data()
       "cannot open database '.*none.db': no such file", "ls|{dir}", "^$");
   Row("failed import creates nothing", "import|{dir}/new.db|{dir}", 1, "^$", "cannot import",
       "ls|{dir}", "^$");
+  // Another program puts its catalogue where the import created one, while the import reads.
+  Row("failed import keeps another's catalogue",
+      "sh|-c|mkfifo {dir}/f.csv; {cli} import {dir}/r.db {dir}/f.csv & exec 3>{dir}/f.csv; cp "
+      "{db} {dir}/o.db; mv {dir}/o.db {dir}/r.db; echo x >&3; exec 3>&-; wait $!",
+      1, "^$", "^metrova-cli: cannot import '.*f.csv': Imported CSV file does not start",
+      "metrova-cli|list|{dir}/r.db", "\nZeiss\n$");
+  Row("import refused by the catalogue", "import|{db}|{sample}", 1, "^$",
+      "^metrova-cli: cannot import '[^']*': line [0-9]+: Cannot add data[^\n]*refused\n$", "", "",
+      CHECK_NONE,
+      "CREATE TRIGGER refuse BEFORE INSERT ON specification BEGIN SELECT RAISE(ABORT,'refused'); "
+      "END");
+  Row("failed import leaves an empty file",
+      "sh|-c|: >{dir}/e.db; exec {cli} import-qif {dir}/e.db {dir}", 1, "^$",
+      "^metrova-cli: cannot import '[^:]*': Cannot open file", "wc|-c|{dir}/e.db", "^0 ");
   Row("limits", "limits|" + thermal + "|--length|500|--temperature|25", 0, "CMMA M: +\\+/- ", "",
       "", "", CHECK_LIMITS);
   Row("limits defaults", "limits|" + bridge, 0, "10360-2 E0: +\\+/- 5.8 um", "", "", "",
@@ -164,6 +186,23 @@ void TestCommandLine::commands_data()
       "\n10360 +E150 +\\S+ +EST ");
   Row("delete option", "delete|" + bridge, 0, "^$", "",
       "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Tactile\n$");
+  // What another program writes meanwhile is read before the change, never overwritten by it.
+  Row("set after another writer", "set|" + bridge + "|10360|E0=1.8+3L/1000", 0, "^$", "",
+      show_bridge, "Pftu +4.2 +MFG(.*\n)*.*E0 +1.8\\+3.0L/1000 +MFG", CHECK_NONE,
+      "BEGIN IMMEDIATE\nUPDATE specification SET expression='0.0042' WHERE component_id IN "
+      "(SELECT component_type_id FROM component_types WHERE name='Pftu')");
+  Row("delete after another writer", "delete|{db}|Example Metrology", 1, "^$",
+      "^metrova-cli: cannot delete Example Metrology: CMM Make not found.\n$",
+      "metrova-cli|list|{db}", "\nRenamed\n", CHECK_NONE,
+      "BEGIN IMMEDIATE\nUPDATE make SET name='Renamed' WHERE name='Example Metrology'");
+  // A name an older version stored with U+FFFE, which reads back with U+FFFD.
+  const QString ghost = "UPDATE make SET name='Gh'||char(65534)||'st' WHERE name='Zeiss'";
+  Row("show stored noncharacter", "show|{db}|Gh\uFFFDst|F25|Tactile", 0, "\n10360 +E0 ", "", "", "",
+      CHECK_NONE, ghost);
+  Row("export stored noncharacter", "export|{db}|{dir}/all.csv", 0, "^$", "", "cat|{dir}/all.csv",
+      "\nGh\uFFFDst,F25,Tactile,10360,", CHECK_NONE, ghost);
+  Row("delete stored noncharacter", "delete|{db}|Gh\uFFFDst", 0, "^$", "", "metrova-cli|list|{db}",
+      "\nHexagon\nWhite Paper Example\n$", CHECK_NONE, ghost);
   Row("export makes", "export|{db}|{dir}/out.csv|--make|Example Machines", 0, "^$", "",
       "cat|{dir}/out.csv",
       "^MetrovaDatabase:Version=1:Format=CSV\n\nExample Machines,Horizontal Arm 2000,Dual "
@@ -171,6 +210,9 @@ void TestCommandLine::commands_data()
   Row("report", "report|" + bridge + "|{dir}/report", 0, "^$", "",
       "pdftotext|-layout|{dir}/report.pdf|-",
       "Option: +Long Range\n(.*\n)*.*E0 +2.5\\+3.3L/1000\\|8.0 +MFG");
+  Row("report beyond a file size limit",
+      "sh|-c|ulimit -f 4; exec {cli} report {db} Zeiss F25 Tactile {dir}/r.pdf", 1, "^$",
+      "^metrova-cli: [^\n]*r.pdf[^\n]*\n$", "ls|-A|{dir}", "^$");
 }
 
 void TestCommandLine::commands()
@@ -182,6 +224,7 @@ void TestCommandLine::commands()
   QFETCH(QString, then);
   QFETCH(QString, then_output);
   QFETCH(int, check);
+  QFETCH(QString, other);
 
   QTemporaryDir directory;
   const QString database = directory.filePath("catalogue.db");
@@ -190,12 +233,36 @@ void TestCommandLine::commands()
   const auto expand = [&](const QString &text)
   {
     QString expanded = text;
-    expanded.replace("{db}", database).replace("{dir}", directory.filePath("folder"));
+    expanded.replace("{db}", database)
+        .replace("{dir}", directory.filePath("folder"))
+        .replace("{cli}", CLI)
+        .replace("{sample}", SAMPLE);
     return expanded.isEmpty() ? QStringList() : expanded.split('|');
   };
   const QStringList argument_list = expand(arguments);
 
-  const TRun run = Run(QStringLiteral("metrova-cli"), argument_list);
+  QSemaphore written;
+  QString other_failure;
+  std::thread other_program(
+      [&]()
+      {
+        TestSupport::TOtherConnection connection(database, "other_program");
+        for (const QString &statement : other.split('\n'))
+          if (other_failure.isEmpty() && !connection.Execute(statement, &other_failure))
+            other_failure += ": " + statement;
+        written.release();
+        if (other.startsWith("BEGIN") && other_failure.isEmpty())
+        {
+          QThread::msleep(500);
+          if (!connection.Execute("COMMIT", &other_failure))
+            other_failure += ": COMMIT";
+        }
+      });
+  written.acquire();
+  const TRun run = argument_list.value(0) == "sh" ? Run("sh", argument_list.mid(1))
+                                                  : Run("metrova-cli", argument_list);
+  other_program.join();
+  QVERIFY2(other_failure.isEmpty(), qPrintable(other_failure));
   QVERIFY2(QRegularExpression(output).match(run.out).hasMatch(), qPrintable(run.out));
   QVERIFY2(error.isEmpty() ? run.err.isEmpty()
                            : QRegularExpression(error).match(run.err).hasMatch(),
@@ -286,6 +353,7 @@ void TestCommandLine::refused_data()
   row("delete unknown make", "delete|{db}|Nobody", 1, "metrova-cli: no make 'Nobody' in '");
   row("report unwritable", "report|" + bridge + "{dir}/missing/report.pdf", 1,
       "missing/report.pdf");
+  row("export onto the catalogue", "export|{db}|{db}", 1, "it is a database");
 }
 
 // A refused command writes nothing, changes nothing and says why in one line.

@@ -103,19 +103,22 @@ private slots:
   void output();
 
 private:
-  bool Save_In_Editor(const QStringList &edits, const QStringList &names);
+  bool Save_In_Editor(const QStringList &edits, const QStringList &names,
+                      const QString &meanwhile = QString());
   QStringList Open_Limits(const QString &length, const QString &temperature,
                           QStringList *inputs = nullptr);
 };
 
 // Edits in the editor: types the cells, then the names that are not null, and accepts. False if
-// the editor would not accept.
-bool TestCommands::Save_In_Editor(const QStringList &edits, const QStringList &names)
+// the editor would not accept. Meanwhile another program may run a statement on the catalogue.
+bool TestCommands::Save_In_Editor(const QStringList &edits, const QStringList &names,
+                                  const QString &meanwhile)
 {
   bool accepted = false;
   Answer_Dialog<TSpecificationEditorDialog>(
       [&](TSpecificationEditorDialog *editor)
       {
+        TestSupport::Execute_On_File(d_catalogue, meanwhile);
         Type_Cells(editor, edits);
         const char *const fields[] = {"make_edit", "model_edit", "option_edit"};
         for (int index = 0; index < names.size(); ++index)
@@ -218,23 +221,34 @@ void TestCommands::editorSaves()
 
 void TestCommands::editorSaveFails_data()
 {
-  QTest::addColumn<bool>("locked");
+  QTest::addColumn<QString>("fault");
   QTest::addColumn<QString>("reason");
 
   // Another program holds the write lock for longer than the busy timeout.
-  QTest::newRow("database locked") << true << "another program is writing to the catalogue";
+  QTest::newRow("database locked") << "locked"
+                                   << "another program is writing to the catalogue";
   // The first three standards are written before the last one is refused; none may stay.
-  QTest::newRow("last standard refused") << false << "refused";
+  QTest::newRow("last standard refused") << "refused"
+                                         << "refused";
+  // Another program changes the machine while the editor shows it, and undoes it afterwards.
+  QTest::newRow("changed meanwhile") << "changed"
+                                     << "changed or deleted by another program";
 }
 
 void TestCommands::editorSaveFails()
 {
-  QFETCH(bool, locked);
+  QFETCH(QString, fault);
   QFETCH(QString, reason);
+  const bool locked = fault == "locked";
+  const QString change = fault != "changed"
+                             ? QString()
+                             : "UPDATE specification SET source=1-source WHERE "
+                               "rowid=(SELECT MIN(rowid) FROM specification WHERE "
+                               "make_id=(SELECT make_id FROM make WHERE name='Acme'))";
 
   Open_Catalogue();
   // CMMA is the last standard of the catalogue, and so the last one written.
-  QVERIFY(locked ||
+  QVERIFY(fault != "refused" ||
           TestSupport::Execute_On_File(
               d_catalogue, QStringLiteral("CREATE TRIGGER refuse_last_standard BEFORE INSERT ON "
                                           "specification WHEN NEW.standard_id = (SELECT "
@@ -249,9 +263,10 @@ void TestCommands::editorSaveFails()
     TestSupport::TOtherConnection lock(d_catalogue);
     QVERIFY(lock.Execute(locked ? QStringLiteral("BEGIN IMMEDIATE") : QString()));
     TMessageBox::Queue_Answer(QMessageBox::Ok);
-    QVERIFY(
-        Save_In_Editor({"10360|E0|9+9L/1000", "CMMA|G|1.2"}, {QString(), QString(), "Renamed"}));
-    QVERIFY(lock.Execute(locked ? QStringLiteral("ROLLBACK") : QString()));
+    QVERIFY(Save_In_Editor({"10360|E0|9+9L/1000", "CMMA|G|1.2"},
+                           {QString(), QString(), change.isEmpty() ? "Renamed" : QString()},
+                           change));
+    QVERIFY(lock.Execute(locked ? QStringLiteral("ROLLBACK") : change));
   }
   QList<TMessageBox::TShownMessage> shown;
   QCOMPARE(Take_Messages(&shown),
@@ -262,7 +277,8 @@ void TestCommands::editorSaveFails()
   QCOMPARE(Stored_Content(d_catalogue), stored);
   QCOMPARE(Texts(List("option_list")), Words("Extended Standard"));
   QCOMPARE(Selected_Machine(), Words("Acme X1 Standard"));
-  QCOMPARE(Tree_Rows(Tree()), tree);
+  // The tree shows what the file held after the save: another program's change too.
+  QCOMPARE(Tree_Rows(Tree()) == tree, change.isEmpty());
   QCOMPARE(Enabled_Actions(), Sorted(OPTION_ACTIONS));
 
   // The connection is usable again once the lock is gone.

@@ -1,12 +1,15 @@
 #include "databasecommand.h"
 
 #include "database.h"
+#include "newcatalogue.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace
 {
+const QString SAVEPOINT_FILL = QStringLiteral("metrova_fill");
+
 // The reason in the connection report, which names the file and the drivers as well.
 QString Connect_Reason(const QString &report)
 {
@@ -38,6 +41,15 @@ int TDatabaseCommand::Connect(bool create)
   {
     return Failure(QStringLiteral("cannot open database '%1': no such file").arg(file_name));
   }
+  if (create)
+  {
+    d_new_catalogue = std::make_unique<TNewCatalogue>(file_name);
+    if (!d_new_catalogue->Create())
+    {
+      return Failure(QStringLiteral("cannot create database '%1': %2")
+                         .arg(file_name, d_new_catalogue->Error()));
+    }
+  }
   d_database = std::make_unique<TDatabase>(QStringLiteral("metrova_cli"));
   if (!d_database->Connect(file_name))
   {
@@ -46,11 +58,6 @@ int TDatabaseCommand::Connect(bool create)
   }
   if (create)
   {
-    if (!d_database->Initialize())
-    {
-      return Failure(QStringLiteral("cannot initialize database '%1': %2")
-                         .arg(file_name, d_database->Last_Error()));
-    }
     return STATUS_SUCCESS;
   }
   // The other commands change no schema: a file without the catalogue's tables is refused.
@@ -68,7 +75,53 @@ int TDatabaseCommand::Connect(bool create)
 
 int TDatabaseCommand::Open_Or_Create()
 {
-  return Connect(true);
+  int status = Connect(true);
+  if (status == STATUS_SUCCESS)
+  {
+    d_filling = d_database->Savepoint(SAVEPOINT_FILL);
+    if (!d_filling)
+    {
+      status = Failure(QStringLiteral("cannot write to database '%1': %2")
+                           .arg(Database_Name(), d_database->Last_Error()));
+    }
+    else if (!d_database->Initialize())
+    {
+      status = Failure(QStringLiteral("cannot initialize database '%1': %2")
+                           .arg(Database_Name(), d_database->Last_Error()));
+    }
+  }
+  if (status != STATUS_SUCCESS)
+  {
+    End_Filling(false);
+  }
+  return status;
+}
+
+bool TDatabaseCommand::End_Filling(bool done)
+{
+  if (d_filling)
+  {
+    d_filling = false;
+    if (done && d_database->Release_Savepoint(SAVEPOINT_FILL))
+    {
+      return true;
+    }
+    // A failed commit has ended the transaction already.
+    if (!done)
+    {
+      d_database->Rollback_To_Savepoint(SAVEPOINT_FILL);
+      d_database->Release_Savepoint(SAVEPOINT_FILL);
+    }
+  }
+  if (d_database)
+  {
+    d_database->Close();
+  }
+  if (d_new_catalogue)
+  {
+    d_new_catalogue->Remove_If_Empty();
+  }
+  return false;
 }
 
 int TDatabaseCommand::Open(int levels, TMachineRule rule)
@@ -95,11 +148,11 @@ int TDatabaseCommand::Open(int levels, TMachineRule rule)
     }
     d_machine.append(name);
   }
-  if (levels == 0 || rule == MACHINE_MAY_BE_NEW)
-  {
-    return STATUS_SUCCESS;
-  }
+  return levels == 0 || rule == MACHINE_MAY_BE_NEW ? STATUS_SUCCESS : Find_Machine(levels);
+}
 
+int TDatabaseCommand::Find_Machine(int levels)
+{
   const QString database = Database_Name();
   const QStringList &names = d_machine;
   if (!d_database->Make_Exists(names.at(0)))

@@ -6,6 +6,7 @@
 #include <memory>
 
 class TDatabase;
+class TNewCatalogue;
 
 // A command on the catalogue file named by its first argument, usually on one make, model and
 // option named by the arguments after it: the catalogue is opened, and the machine found, here
@@ -28,8 +29,17 @@ protected:
   // above 0, takes that many names (make, model, option) from the arguments after it as the
   // editor cleans them, with a note when one changed, and checks that they exist.
   int Open(int levels = 0, TMachineRule rule = MACHINE_EXISTS);
-  // Opens the catalogue, creating and initializing it when it does not exist: only imports do.
+  // Opens the catalogue to fill it (only imports do), creating the file when it does not exist,
+  // and begins the write transaction in which its tables are created when missing and the
+  // filling is stored: after a failure the file is as it was, and one created here is taken away
+  // again (TNewCatalogue). End with End_Filling.
   int Open_Or_Create();
+  // Commits the filling when done; otherwise, or when the commit fails (Last_Error() says why),
+  // takes it back and closes the catalogue. Whether it was committed.
+  bool End_Filling(bool done);
+  // Checks that the first levels names that Open took exist, as Open does for MACHINE_EXISTS:
+  // inside a write transaction, for a check that nobody can make untrue before the write.
+  int Find_Machine(int levels);
 
   TDatabase *Database() const { return d_database.get(); }
   QString Database_Name() const { return Argument(0); }
@@ -40,6 +50,8 @@ private:
   int Connect(bool create);
 
   std::unique_ptr<TDatabase> d_database;
+  std::unique_ptr<TNewCatalogue> d_new_catalogue;
+  bool d_filling = false;
   QStringList d_machine;
 };
 

@@ -3,9 +3,6 @@
 #include "database.h"
 #include "terminalprogress.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 #include <functional>
 
 namespace
@@ -56,6 +53,13 @@ TCommand::TDescription Command_Description(TExchangeCommand::TDirection directio
                                     "complete.")),
           {{MAKE_OPTION, true}}};
 }
+
+// A failure of the exchange, whose text may begin with what the command would say before it.
+QString Said_Once(const QString &lead, const QString &error_text)
+{
+  return error_text.startsWith(lead, Qt::CaseInsensitive) ? lead + error_text.mid(lead.size())
+                                                          : lead + error_text;
+}
 } // namespace
 
 TExchangeCommand::TExchangeCommand(TDirection direction, TCatalogueExchange::TFormat format)
@@ -104,8 +108,6 @@ bool TExchangeCommand::Exchange(const QString &file_name,
 
 int TExchangeCommand::Import(const QString &file_name)
 {
-  const QString database_file = Database_Name();
-  const bool existed = QFileInfo::exists(database_file);
   const int status = Open_Or_Create();
   if (status != STATUS_SUCCESS)
   {
@@ -113,20 +115,20 @@ int TExchangeCommand::Import(const QString &file_name)
   }
 
   QString error_text;
-  if (Exchange(
-          file_name, [&](TCatalogueExchange *exchange) { return exchange->Import(file_name); },
-          &error_text))
+  const bool imported = Exchange(
+      file_name, [&](TCatalogueExchange *exchange) { return exchange->Import(file_name); },
+      &error_text);
+  if (!imported)
   {
-    return STATUS_SUCCESS;
+    End_Filling(false);
+    return Failure(Said_Once(QStringLiteral("cannot import '%1': ").arg(file_name), error_text));
   }
-
-  // A database made for this import and left empty by its failure is taken away again.
-  if (!existed)
+  if (!End_Filling(true))
   {
-    Database()->Close();
-    QFile::remove(database_file);
+    return Failure(
+        QStringLiteral("cannot import '%1': %2").arg(file_name, Database()->Last_Error()));
   }
-  return Failure(QStringLiteral("cannot import '%1': %2").arg(file_name, error_text));
+  return STATUS_SUCCESS;
 }
 
 int TExchangeCommand::Export(const QString &file_name)
@@ -157,7 +159,7 @@ int TExchangeCommand::Export(const QString &file_name)
           [&](TCatalogueExchange *exchange) { return exchange->Export(file_name, makes); },
           &error_text))
   {
-    return Failure(QStringLiteral("cannot export to '%1': %2").arg(file_name, error_text));
+    return Failure(Said_Once(QStringLiteral("cannot export to '%1': ").arg(file_name), error_text));
   }
   return STATUS_SUCCESS;
 }

@@ -6,6 +6,8 @@
 
 namespace
 {
+const QString SAVEPOINT_CHANGE = QStringLiteral("metrova_set");
+
 TCommand::TDescription Command_Description(TSetCommand::TChange change)
 {
   if (change == TSetCommand::CHANGE_SET)
@@ -41,7 +43,36 @@ TSetCommand::TSetCommand(TChange change)
 
 int TSetCommand::Run()
 {
-  int status = Open(3, d_change == CHANGE_SET ? MACHINE_MAY_BE_NEW : MACHINE_EXISTS);
+  const int status = Open(3, MACHINE_MAY_BE_NEW);
+  if (status != STATUS_SUCCESS)
+  {
+    return status;
+  }
+  const QStringList &names = Machine();
+  const QString failure = QStringLiteral("cannot save the specifications of %1 %2 %3: %4");
+  // Read, checked and written under the write lock, which another program waits for: what it
+  // writes meanwhile is read before this change, never overwritten by it.
+  if (!Database()->Savepoint(SAVEPOINT_CHANGE))
+  {
+    return Failure(failure.arg(names.at(0), names.at(1), names.at(2), Database()->Last_Error()));
+  }
+  const int changed = Change();
+  if (changed != STATUS_SUCCESS)
+  {
+    Database()->Rollback_To_Savepoint(SAVEPOINT_CHANGE);
+    Database()->Release_Savepoint(SAVEPOINT_CHANGE);
+    return changed;
+  }
+  if (!Database()->Release_Savepoint(SAVEPOINT_CHANGE))
+  {
+    return Failure(failure.arg(names.at(0), names.at(1), names.at(2), Database()->Last_Error()));
+  }
+  return STATUS_SUCCESS;
+}
+
+int TSetCommand::Change()
+{
+  int status = d_change == CHANGE_SET ? STATUS_SUCCESS : Find_Machine(3);
   if (status != STATUS_SUCCESS)
   {
     return status;

@@ -24,6 +24,8 @@ protected:
   int Run() override;
 
 private:
+  // The whole change, inside the write transaction.
+  int Change();
   // The checks both share: the standard exists, and each argument names one of its components;
   // a failure names what there is instead.
   int Check_Standard(const QList<TEditorRow> &rows);

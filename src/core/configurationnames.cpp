@@ -35,6 +35,10 @@ const TNameTable NAME_TABLES[] = {
      QStringLiteral("INSERT INTO option_types (name) VALUES (?)"),
      QStringLiteral("CMM Option not found.")},
 };
+
+// An older version stored names with U+FFFE or U+FFFF inside, which SQLite reads back as U+FFFD:
+// such a name as read finds its row only by comparing with those characters replaced.
+const QChar READ_BACK_REPLACEMENT(0xFFFD);
 } // namespace
 
 TConfigurationNames::TConfigurationNames(TSqlConnection *connection) : d_connection(connection) {}
@@ -70,11 +74,57 @@ QString TConfigurationNames::Rows_Of_Names(int name_count)
   return conditions.join(QLatin1String(" AND "));
 }
 
+TSqlConnection::TSelect TConfigurationNames::Find(int kind, const QString &name, QVariant *id,
+                                                  QString *stored)
+{
+  TSqlConnection::TSelect found =
+      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, id);
+  if (found != TSqlConnection::SELECT_NONE || !name.contains(READ_BACK_REPLACEMENT))
+  {
+    return found;
+  }
+  // The second look-up only for such a name, so that every other look-up stays one indexed
+  // query. The stored bytes give the name that finds the row in the statements by name.
+  const QString statement =
+      QStringLiteral("SELECT %2,CAST(name AS BLOB) FROM %1 WHERE replace(replace(name,char(65534),"
+                     "char(65533)),char(65535),char(65533))=? ORDER BY %2 LIMIT 1")
+          .arg(NAME_TABLES[kind].table, NAME_TABLES[kind].id_column);
+  const bool read = d_connection->Read_Rows(d_connection->Prepared_Query(statement, {name}),
+                                            [&](const QSqlQuery &row)
+                                            {
+                                              *id = row.value(0);
+                                              if (stored)
+                                              {
+                                                *stored =
+                                                    QString::fromUtf8(row.value(1).toByteArray());
+                                              }
+                                              found = TSqlConnection::SELECT_FOUND;
+                                            });
+  return read ? found : TSqlConnection::SELECT_FAILED;
+}
+
+bool TConfigurationNames::Stored_Names(const QStringList &names, QStringList *stored)
+{
+  bool differs = false;
+  *stored = names;
+  for (int kind = 0; kind < names.size() && kind <= OPTION; ++kind)
+  {
+    QVariant id;
+    QString stored_name;
+    if (Find(kind, names.at(kind), &id, &stored_name) == TSqlConnection::SELECT_FOUND &&
+        !stored_name.isNull())
+    {
+      (*stored)[kind] = stored_name;
+      differs = true;
+    }
+  }
+  return differs;
+}
+
 int TConfigurationNames::Id(int kind, const QString &name)
 {
   QVariant id;
-  const TSqlConnection::TSelect found =
-      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id);
+  const TSqlConnection::TSelect found = Find(kind, name, &id);
   if (found != TSqlConnection::SELECT_FOUND)
   {
     Fail_Lookup(kind, found);
@@ -114,8 +164,7 @@ bool TConfigurationNames::Ids(std::initializer_list<QString> names, int *ids)
 int TConfigurationNames::Added_Id(int kind, const QString &name)
 {
   QVariant id;
-  const TSqlConnection::TSelect found =
-      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, &id);
+  const TSqlConnection::TSelect found = Find(kind, name, &id);
   if (found == TSqlConnection::SELECT_FOUND)
   {
     return id.toInt();

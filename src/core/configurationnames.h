@@ -4,6 +4,7 @@
 #include "sqlconnection.h"
 
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 
 // The names of a machine configuration, in the order make, model, option: their ids and back,
@@ -21,7 +22,9 @@ public:
   explicit TConfigurationNames(TSqlConnection *connection);
 
   // Failures give -1, a null name or false with the reason in Error(); Is_Fault() tells a failed
-  // read or write from a name that is not there ("CMM Make not found." and so on).
+  // read or write from a name that is not there ("CMM Make not found." and so on). A name with
+  // U+FFFD also finds a row stored with U+FFFE or U+FFFF there (by an older version), which
+  // SQLite reads back as U+FFFD.
   int Id(int kind, const QString &name);
   QString Name(int kind, int id);
   // The ids of a make and, as far as given, its model and option, looked up in that order; false
@@ -29,6 +32,10 @@ public:
   bool Ids(std::initializer_list<QString> names, int *ids);
   // The id of a name, which is added first when it is new.
   int Added_Id(int kind, const QString &name);
+  // The names (make, model, option, as far as given) as stored, for a statement by names that
+  // found nothing: true when one of them is stored otherwise than it reads back (see Id), and so
+  // the statement is worth running again with *stored.
+  bool Stored_Names(const QStringList &names, QStringList *stored);
   QString Error() const { return d_error; }
   bool Is_Fault() const { return d_fault; }
 
@@ -38,6 +45,10 @@ public:
   static QString Rows_Of_Names(int name_count);
 
 private:
+  // The exact look-up of Id, then the one for a name read back with U+FFFD; *stored gets the
+  // stored form when only the second found it.
+  TSqlConnection::TSelect Find(int kind, const QString &name, QVariant *id,
+                               QString *stored = nullptr);
   bool Fail(const QString &text, bool fault);
   void Fail_Lookup(int kind, TSqlConnection::TSelect found);
 

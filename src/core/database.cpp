@@ -59,7 +59,6 @@ private:
 };
 
 const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
-const QString SAVEPOINT_REMOVE_MAKE = QStringLiteral("metrova_remove_make");
 const QString SAVEPOINT_REMOVE = QStringLiteral("metrova_remove");
 const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear_all");
 const QString SAVEPOINT_VERIFICATION = QStringLiteral("metrova_verification");
@@ -657,19 +656,20 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   d_fault = false;
   const bool began_read = Begin_Read();
   const TScope_Exit end_read([&]() { End_Read(began_read); });
-  QSqlQuery *query = d_sql->Prepared_Query(statement);
-  int position = 0;
-  for (const QString &name : names)
-  {
-    if (query)
-    {
-      query->bindValue(position++, name);
-    }
-  }
   QStringList found;
-  if (!Read_Names(query, &found))
+  const auto read = [&](const QStringList &bound)
   {
-    Fail(d_sql->Error());
+    QSqlQuery *query = d_sql->Prepared_Query(statement);
+    for (int position = 0; query && position < bound.size(); ++position)
+    {
+      query->bindValue(position, bound.at(position));
+    }
+    return Read_Names(query, &found) || Fail(d_sql->Error());
+  };
+  QStringList stored;
+  // Once more for names stored otherwise than they read back.
+  if (!read(names) || (found.isEmpty() && d_names->Stored_Names(names, &stored) && !read(stored)))
+  {
     return {};
   }
   if (found.isEmpty())
@@ -720,14 +720,22 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
                      "WHERE %1 GROUP BY s.model_id,s.option_id ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(1));
   QList<QPair<QString, QString>> configurations;
-  QSqlQuery *query = Prepared_Query(statement, {make});
-  if (!query ||
-      !d_sql->Read_Rows(query,
-                        [&configurations](const QSqlQuery &row) {
-                          configurations.append({row.value(0).toString(), row.value(1).toString()});
-                        }))
+  const auto read = [&](const QString &name)
   {
-    Fail(d_sql->Error());
+    QSqlQuery *query = Prepared_Query(statement, {name});
+    return (query &&
+            d_sql->Read_Rows(
+                query,
+                [&configurations](const QSqlQuery &row) {
+                  configurations.append({row.value(0).toString(), row.value(1).toString()});
+                })) ||
+           Fail(d_sql->Error());
+  };
+  QStringList stored;
+  // Once more for a name stored otherwise than it reads back.
+  if (!read(make) ||
+      (configurations.isEmpty() && d_names->Stored_Names({make}, &stored) && !read(stored.at(0))))
+  {
     return {};
   }
   *valid = true;
@@ -736,15 +744,17 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
 
 bool TDatabase::Remove_Make(const QString &make)
 {
-  const int make_id = Make_Id(make);
-  if (make_id < 0)
-  {
-    return false;
-  }
+  // The name is looked up under the write lock: another program may rename or replace the make
+  // up to the moment this one gets the lock.
   return Write_Unit(
-      SAVEPOINT_REMOVE_MAKE,
+      SAVEPOINT_REMOVE,
       [&]()
       {
+        const int make_id = Make_Id(make);
+        if (make_id < 0)
+        {
+          return false;
+        }
         if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
         {
           return Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
@@ -755,6 +765,7 @@ bool TDatabase::Remove_Make(const QString &make)
           return Fail(
               Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
         }
+        // The verification log of the machines goes with their rows.
         return d_verification->Remove_Machines(&make_id, 1) || Take_Failure(*d_verification, false);
       });
 }
@@ -774,7 +785,8 @@ bool TDatabase::Remove_Option(const QString &make, const QString &model, const Q
 
 bool TDatabase::Remove_Configuration(const QStringList &names, const QString &statement)
 {
-  // The verification log of the machines goes with their rows.
+  // The names are looked up under the write lock, and the verification log of the machines goes
+  // with their rows.
   return Write_Unit(SAVEPOINT_REMOVE,
                     [&]()
                     {

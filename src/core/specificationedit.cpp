@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace
 {
 const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
@@ -62,6 +64,17 @@ const TFormName FORM_NAMES[] = {
     {TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE, "A+BTd+(C+DTd)L/N"},
     {TExpressionItem::EXPRESSION_TEMPERATURE, "a temperature above 10C and below 40C"},
 };
+
+// Whether two readings of a machine's rows hold the same manufacturer values.
+bool Same_Values(const QList<TEditorRow> &first, const QList<TEditorRow> &second)
+{
+  return std::equal(first.cbegin(), first.cend(), second.cbegin(), second.cend(),
+                    [](const TEditorRow &one, const TEditorRow &other)
+                    {
+                      return one.standard == other.standard && one.component == other.component &&
+                             one.expression == other.expression;
+                    });
+}
 } // namespace
 
 bool TSpecificationEdit::Read_Rows(TDatabase *database, const QString &make, const QString &model,
@@ -195,7 +208,8 @@ QString TSpecificationEdit::Completed_Text(const QString &text, int expression_t
 }
 
 bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QString &model,
-                              const QString &option, const QList<TEditorRow> &rows, QString *error)
+                              const QString &option, const QList<TEditorRow> &rows, QString *error,
+                              const QList<TEditorRow> *read_rows)
 {
   bool saved = false;
   const QStringList standards = database->Standard_Types(&saved);
@@ -205,6 +219,20 @@ bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QS
   if (!saved)
   {
     *error = database->Last_Error();
+    return false;
+  }
+  // Read again under the write lock, which no other program can change until the save ends.
+  QList<TEditorRow> stored;
+  if (read_rows &&
+      !(Read_Rows(database, make, model, option, &stored) && Same_Values(stored, *read_rows)))
+  {
+    *error = stored.isEmpty() ? database->Last_Error()
+                              : QStringLiteral("%1 %2 %3 was changed or deleted by another "
+                                               "program since it was opened for editing; nothing "
+                                               "was saved. Open it again to see what it holds now.")
+                                    .arg(make, model, option);
+    database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
+    database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
     return false;
   }
 

@@ -51,9 +51,12 @@ public:
 
   // Replaces every standard's manufacturer rows of the machine by the rows' expressions and
   // estimates the other standards again, as one unit: after a failure the database holds the
-  // machine as it was, and *error says why.
+  // machine as it was, and *error says why. With read_rows, the rows that Read_Rows gave for this
+  // machine when its editing began, the save also fails, changing nothing, when the machine no
+  // longer holds those values: another program changed or deleted it meanwhile.
   static bool Save(TDatabase *database, const QString &make, const QString &model,
-                   const QString &option, const QList<TEditorRow> &rows, QString *error);
+                   const QString &option, const QList<TEditorRow> &rows, QString *error,
+                   const QList<TEditorRow> *read_rows = nullptr);
 };
 
 #endif // METROVA_SPECIFICATIONEDIT_H

@@ -186,13 +186,20 @@ bool TSpecificationReader::Read_Configuration(const QString &make, const QString
                      "specification AS s WHERE %1 AND s.source IS NOT ? ORDER BY "
                      "s.standard_id,s.rowid")
           .arg(TConfigurationNames::Rows_Of_Names(3));
-  QSqlQuery *query =
-      manufacturer_only
-          ? d_connection->Prepared_Query(manufacturer_statement,
-                                         {make, model, option, TDatabaseItem::SOURCE_ESTIMATED})
-          : d_connection->Prepared_Query(statement, {make, model, option});
+  const auto query = [&](const QStringList &names)
+  {
+    return manufacturer_only
+               ? d_connection->Prepared_Query(
+                     manufacturer_statement,
+                     {names.at(0), names.at(1), names.at(2), TDatabaseItem::SOURCE_ESTIMATED})
+               : d_connection->Prepared_Query(statement, {names.at(0), names.at(1), names.at(2)});
+  };
   TStoredRows rows;
-  if (!Read_Stored_Rows(query, &rows))
+  QStringList stored;
+  // Once more for names stored otherwise than they read back.
+  if (!Read_Stored_Rows(query({make, model, option}), &rows) ||
+      (rows.empty() && d_names->Stored_Names({make, model, option}, &stored) &&
+       !Read_Stored_Rows(query(stored), &rows)))
   {
     return false;
   }

@@ -134,6 +134,7 @@ void TSqlConnection::Close()
   d_reading = false;
   d_broken = false;
   d_read_only = false;
+  d_undone = false;
   d_connection->close();
   d_connection.reset();
   if (QSqlDatabase::contains(d_name))
@@ -198,6 +199,7 @@ bool TSqlConnection::End_Broken_Transaction()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
+  d_undone = false;
   return Fail(failure, failure_code);
 }
 
@@ -223,6 +225,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
     Fail(Broken_Text(), d_broken_code);
     return nullptr;
   }
+  d_undone = d_undone && control;
   QSqlQuery *prepared = nullptr;
   const auto found = d_prepared_queries.find(statement);
   if (found != d_prepared_queries.end())
@@ -306,6 +309,7 @@ bool TSqlConnection::Run_Once(const QString &statement)
   {
     return Fail(QStringLiteral("Not connected"));
   }
+  d_undone = false;
   QSqlQuery query(*d_connection);
   if (!query.exec(statement))
   {
@@ -363,6 +367,14 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
     }
     return Fail(Broken_Text(), d_broken_code);
   }
+  // A commit would still write the file's header: a transaction undone as a whole is ended as
+  // one that never happened, leaving the file byte for byte as it was.
+  if (position == 0 && d_undone)
+  {
+    d_savepoints.clear();
+    d_undone = false;
+    return Control(QStringLiteral("ROLLBACK"));
+  }
   if (!Control(QStringLiteral("RELEASE ") + Quoted_Identifier(name)))
   {
     const QString failure = d_error;
@@ -411,6 +423,7 @@ bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
   {
     d_savepoints.erase(d_savepoints.begin() + position + 1, d_savepoints.end());
   }
+  d_undone = position == 0;
   return true;
 }
 

@@ -124,6 +124,8 @@ private:
   QStringList d_savepoints;
   bool d_reading = false;
   bool d_broken = false;
+  // The outermost savepoint was rolled back to, and no statement has run since.
+  bool d_undone = false;
   QString d_broken_reason;
   int d_broken_code = 0;
   // Whether the handle can be asked about its transaction: Qt's driver and this program use the

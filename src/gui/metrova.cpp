@@ -582,8 +582,12 @@ void TMetrova::Edit_Specification()
   const QString model = d_specification_editor_dialog->Model_Text();
   const QString option = d_specification_editor_dialog->Option_Text();
   QString error_text;
+  // Saved over the machine it showed only if that still holds what it showed.
+  const bool same_machine =
+      make == selected_make && model == selected_model && option == selected_option;
   const bool saved = TSpecificationEdit::Save(d_database.get(), make, model, option,
-                                              d_specification_editor_dialog->Rows(), &error_text);
+                                              d_specification_editor_dialog->Rows(), &error_text,
+                                              same_machine ? &rows : nullptr);
   if (!saved)
     d_message_box->Show(QStringLiteral("Save Error"),
                         QStringLiteral("Cannot save the specification."), error_text,

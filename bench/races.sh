@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Two metrova-cli commands started at the same moment on one catalogue, many times over, and what
+# came of each try. An outcome is sound when running the two one after the other, in one order or
+# the other, gives the same catalogue; a command that waited too long for the other may fail with
+# a message, and then the catalogue must be what the other alone gives.
+#
+#   bench/races.sh import TRIES [CONFIGURATIONS]   two imports into a catalogue not there yet
+#   bench/races.sh set TRIES                       two set of different standards on one machine
+#   bench/races.sh set-delete TRIES                set and delete of the same machine
+#
+# METROVA_CLI and BENCH_EXCHANGE name the programs (default: build/src/metrova-cli and
+# build/bench/bench_exchange beside this script).
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cli="${METROVA_CLI:-$root/build/src/metrova-cli}"
+generator="${BENCH_EXCHANGE:-$root/build/bench/bench_exchange}"
+race="${1:-}"
+tries="${2:-20}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+# The catalogue as a reader sees it: the machine's rows, or the makes, with the reader's status.
+state() {
+  if [ "$race" = import ]; then
+    "$cli" list r.db 2>/dev/null | wc -l
+  else
+    "$cli" show r.db "Example Metrology" "Bridge 1000" "Long Range" --csv 2>/dev/null
+    echo "status $?"
+  fi
+}
+
+case "$race" in
+import)
+  "$generator" --generate "${3:-80000}" big.csv >/dev/null || exit 1
+  first=("$cli" import r.db big.csv)
+  second=("$cli" import r.db big.csv)
+  "${first[@]}" 2>/dev/null
+  expected_one="$(state)"
+  expected_other="$expected_one"
+  first_alone="$expected_one"
+  second_alone="$expected_one"
+  ;;
+set | set-delete)
+  "$cli" import base.db "$root/examples/catalogue.csv" 2>/dev/null || exit 1
+  first=("$cli" set r.db "Example Metrology" "Bridge 1000" "Long Range" 10360 E0=1.8+3L/1000)
+  if [ "$race" = set ]; then
+    second=("$cli" set r.db "Example Metrology" "Bridge 1000" "Long Range" CMMA M=2+4L/1000)
+  else
+    second=("$cli" delete r.db "Example Metrology" "Bridge 1000" "Long Range")
+  fi
+  cp base.db r.db && "${first[@]}" && "${second[@]}" && expected_one="$(state)"
+  cp base.db r.db && "${second[@]}" && "${first[@]}" && expected_other="$(state)"
+  cp base.db r.db && "${first[@]}" && first_alone="$(state)"
+  cp base.db r.db && "${second[@]}" && second_alone="$(state)"
+  ;;
+*)
+  sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  exit 2
+  ;;
+esac
+
+sound=0
+refused=0
+unsound=0
+for ((try = 1; try <= tries; ++try)); do
+  rm -f r.db r.db-journal
+  [ "$race" = import ] || cp base.db r.db
+  "${first[@]}" 2>first.err &
+  one=$!
+  "${second[@]}" 2>second.err &
+  other=$!
+  wait $one
+  first_status=$?
+  wait $other
+  second_status=$?
+  now="$(state)"
+  if [ $first_status -eq 0 ] && [ $second_status -eq 0 ] &&
+    { [ "$now" = "$expected_one" ] || [ "$now" = "$expected_other" ]; }; then
+    sound=$((sound + 1))
+  elif [ $first_status -eq 0 ] && [ $second_status -ne 0 ] && [ "$now" = "$first_alone" ]; then
+    refused=$((refused + 1))
+  elif [ $first_status -ne 0 ] && [ $second_status -eq 0 ] && [ "$now" = "$second_alone" ]; then
+    refused=$((refused + 1))
+  else
+    unsound=$((unsound + 1))
+    echo "try $try: statuses $first_status $second_status, unsound result:" >&2
+    cat first.err second.err >&2
+  fi
+done
+echo "$race: $tries tries: $sound sound with both done, $refused sound with one refused, $unsound unsound"
