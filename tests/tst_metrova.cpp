@@ -4,8 +4,10 @@
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "verificationlog.h"
+#include "verificationlogdialog.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
@@ -763,6 +765,17 @@ void TestMetrova::readOnlyCatalogue()
           seen.append(cell->text() + (cell->flags() & Qt::ItemIsEditable ? " editable" : " fixed"));
         });
     Action("edit_specification")->trigger();
+    Answer_Dialog<TVerificationLogDialog>(
+        [&seen](TVerificationLogDialog *log)
+        {
+          QStringList enabled;
+          for (const char *name :
+               {"new_record_button", "save_record_button", "save_schedule_button", "close_button"})
+            if (Child<QPushButton>(log, name)->isEnabled())
+              enabled.append(name);
+          seen.append(enabled.join(' '));
+        });
+    Action("verification_log")->trigger();
     return seen.join('\n');
   };
   const QString seen =
@@ -773,7 +786,7 @@ void TestMetrova::readOnlyCatalogue()
                         Sorted(Without(OPTION_ACTIONS, Words("import delete_make delete_model "
                                                              "delete_option")))
                             .join(' '),
-                        " fixed"}));
+                        " fixed", "close_button"}));
   QCOMPARE(File_Bytes(d_catalogue), bytes);
 }
 

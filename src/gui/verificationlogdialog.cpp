@@ -356,6 +356,13 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
   }
   d_reverification_spin->setValue(intervals.reverification_months);
   d_interim_spin->setValue(intervals.interim_days);
+  d_read_only = database->Is_Read_Only();
+  for (const char *name : {"new_record_button", "save_schedule_button"})
+  {
+    findChild<QPushButton *>(QLatin1String(name))->setEnabled(!d_read_only);
+  }
+  d_reverification_spin->setReadOnly(d_read_only);
+  d_interim_spin->setReadOnly(d_read_only);
   if (!Load_Records(0))
   {
     return false;
@@ -492,8 +499,8 @@ void TVerificationLogDialog::Show_Record(const TVerificationRecord &record, bool
   }
   d_results_table->setEditTriggers(editable ? QAbstractItemView::AllEditTriggers
                                             : QAbstractItemView::NoEditTriggers);
-  d_save_button->setEnabled(editable);
-  d_delete_button->setEnabled(!editable);
+  d_save_button->setEnabled(editable && !d_read_only);
+  d_delete_button->setEnabled(!editable && !d_read_only);
   d_report_button->setEnabled(!editable);
   Fill_Results(record.results);
   Judge_Form();

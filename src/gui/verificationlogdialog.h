@@ -86,6 +86,8 @@ private:
   QString d_folder;
   QString d_last_file_name;
   bool d_editable = true;
+  // A catalogue this user cannot change: its log is shown, not written.
+  bool d_read_only = false;
 
   QLabel *d_machine_label;
   QSpinBox *d_reverification_spin;
