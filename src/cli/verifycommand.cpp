@@ -186,15 +186,32 @@ int TVerifyCommand::Run()
   return Due();
 }
 
-int TVerifyCommand::Read_Machine(QList<TDatabaseItem> *machine)
+int TVerifyCommand::Open_Machine(QList<TDatabaseItem> *machine, QList<TVerificationRecord> *records)
 {
-  const QStringList &names = Machine();
-  bool valid = false;
-  *machine = Database()->Read_Configuration(names.at(0), names.at(1), names.at(2), &valid);
-  if (!valid)
+  const int status = Open(3);
+  if (status != STATUS_SUCCESS)
   {
-    return Failure(
-        QStringLiteral("cannot read the specifications: %1").arg(Database()->Last_Error()));
+    return status;
+  }
+  const QStringList &names = Machine();
+  bool valid = true;
+  if (machine)
+  {
+    *machine = Database()->Read_Configuration(names.at(0), names.at(1), names.at(2), &valid);
+    if (!valid)
+    {
+      return Failure(
+          QStringLiteral("cannot read the specifications: %1").arg(Database()->Last_Error()));
+    }
+  }
+  if (records)
+  {
+    *records = TVerificationLog(Database()).Records(names.at(0), names.at(1), names.at(2), &valid);
+    if (!valid)
+    {
+      return Failure(
+          QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
+    }
   }
   return STATUS_SUCCESS;
 }
@@ -206,23 +223,11 @@ int TVerifyCommand::Find_Record(TVerificationRecord *record, QList<TDatabaseItem
   {
     return Usage_Error(QStringLiteral("'%1' is not a record number").arg(Argument(4)));
   }
-  int status = Open(3);
-  if (status == STATUS_SUCCESS)
-  {
-    status = Read_Machine(machine);
-  }
+  QList<TVerificationRecord> records;
+  const int status = Open_Machine(machine, &records);
   if (status != STATUS_SUCCESS)
   {
     return status;
-  }
-  const QStringList &names = Machine();
-  bool valid = false;
-  const QList<TVerificationRecord> records =
-      TVerificationLog(Database()).Records(names.at(0), names.at(1), names.at(2), &valid);
-  if (!valid)
-  {
-    return Failure(
-        QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
   }
   for (const TVerificationRecord &candidate : records)
   {
@@ -233,7 +238,7 @@ int TVerifyCommand::Find_Record(TVerificationRecord *record, QList<TDatabaseItem
     }
   }
   return Failure(
-      QStringLiteral("no record %1 of %2").arg(number).arg(names.join(QLatin1Char(' '))));
+      QStringLiteral("no record %1 of %2").arg(number).arg(Machine().join(QLatin1Char(' '))));
 }
 
 int TVerifyCommand::Add()
@@ -301,11 +306,7 @@ int TVerifyCommand::Add()
     return Failure(QStringLiteral("cannot read the results '%1': %2").arg(results_file, error));
   }
   QList<TDatabaseItem> machine;
-  status = Open(3);
-  if (status == STATUS_SUCCESS)
-  {
-    status = Read_Machine(&machine);
-  }
+  status = Open_Machine(&machine);
   if (status != STATUS_SUCCESS)
   {
     return status;
@@ -328,23 +329,11 @@ int TVerifyCommand::Add()
 int TVerifyCommand::List()
 {
   QList<TDatabaseItem> machine;
-  int status = Open(3);
-  if (status == STATUS_SUCCESS)
-  {
-    status = Read_Machine(&machine);
-  }
+  QList<TVerificationRecord> records;
+  const int status = Open_Machine(&machine, &records);
   if (status != STATUS_SUCCESS)
   {
     return status;
-  }
-  const QStringList &names = Machine();
-  bool valid = false;
-  const QList<TVerificationRecord> records =
-      TVerificationLog(Database()).Records(names.at(0), names.at(1), names.at(2), &valid);
-  if (!valid)
-  {
-    return Failure(
-        QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
   }
   const bool csv = Has_Option(CSV_OPTION);
   QList<QStringList> rows = TVerificationRows::List_Rows(records, machine);
@@ -454,7 +443,8 @@ int TVerifyCommand::Schedule()
                            .arg(Option_Value(INTERIM_OPTION))
                            .arg(MAXIMUM_DAYS));
   }
-  const int status = Open(3);
+  QList<TVerificationRecord> records;
+  const int status = Open_Machine(nullptr, &records);
   if (status != STATUS_SUCCESS)
   {
     return status;
@@ -464,9 +454,6 @@ int TVerifyCommand::Schedule()
   bool valid = false;
   TVerificationSchedule::TIntervals intervals =
       log.Intervals(names.at(0), names.at(1), names.at(2), &valid);
-  const QList<TVerificationRecord> records =
-      valid ? log.Records(names.at(0), names.at(1), names.at(2), &valid)
-            : QList<TVerificationRecord>();
   if (!valid)
   {
     return Failure(
