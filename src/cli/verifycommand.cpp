@@ -216,6 +216,17 @@ int TVerifyCommand::Open_Machine(QList<TDatabaseItem> *machine, QList<TVerificat
   return STATUS_SUCCESS;
 }
 
+void TVerifyCommand::Write_Listing(const QStringList &header, QList<QStringList> rows)
+{
+  // A table for the eye names its columns in its first row too.
+  const bool csv = Has_Option(CSV_OPTION);
+  if (!csv)
+  {
+    rows.prepend(header);
+  }
+  Write_Table(header, rows, csv);
+}
+
 int TVerifyCommand::Find_Record(TVerificationRecord *record, QList<TDatabaseItem> *machine)
 {
   int number = 0;
@@ -335,13 +346,7 @@ int TVerifyCommand::List()
   {
     return status;
   }
-  const bool csv = Has_Option(CSV_OPTION);
-  QList<QStringList> rows = TVerificationRows::List_Rows(records, machine);
-  if (!csv)
-  {
-    rows.prepend(TVerificationRows::List_Header());
-  }
-  Write_Table(TVerificationRows::List_Header(), rows, csv);
+  Write_Listing(TVerificationRows::List_Header(), TVerificationRows::List_Rows(records, machine));
   return STATUS_SUCCESS;
 }
 
@@ -356,20 +361,11 @@ int TVerifyCommand::Show()
   }
   const TVerificationJudgement::TJudgement judgement =
       TVerificationJudgement::Judge(record, machine);
-  const bool csv = Has_Option(CSV_OPTION);
-  const auto table = [&](const QStringList &header, QList<QStringList> rows)
-  {
-    if (!csv)
-    {
-      rows.prepend(header);
-    }
-    Write_Table(header, rows, csv);
-  };
-  table(TVerificationRows::Show_Header(), TVerificationRows::Show_Rows(judgement));
+  Write_Listing(TVerificationRows::Show_Header(), TVerificationRows::Show_Rows(judgement));
   if (!judgement.ranges.isEmpty())
   {
     Out() << '\n';
-    table(TVerificationRows::Range_Header(), TVerificationRows::Range_Rows(judgement));
+    Write_Listing(TVerificationRows::Range_Header(), TVerificationRows::Range_Rows(judgement));
   }
   Note(TVerificationRows::Verdict_Line(record.number, judgement.verdict));
   for (const QString &note : TVerificationRows::Notes(judgement))
@@ -526,12 +522,7 @@ int TVerifyCommand::Due()
     return Failure(
         QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
   }
-  const bool csv = Has_Option(CSV_OPTION);
-  QList<QStringList> rows = TVerificationSchedule::Due_Rows(machines, on, within);
-  if (!csv)
-  {
-    rows.prepend(TVerificationSchedule::Due_Header());
-  }
-  Write_Table(TVerificationSchedule::Due_Header(), rows, csv);
+  Write_Listing(TVerificationSchedule::Due_Header(),
+                TVerificationSchedule::Due_Rows(machines, on, within));
   return STATUS_SUCCESS;
 }

@@ -43,6 +43,8 @@ private:
   // The record numbered by the argument after the machine, with the machine's rows; a usage
   // error for a number that is none, a failure when there is no such record.
   int Find_Record(TVerificationRecord *record, QList<TDatabaseItem> *machine);
+  // The header and rows as a table, or as CSV with --csv.
+  void Write_Listing(const QStringList &header, QList<QStringList> rows);
   // Opens the catalogue on the machine named after it and reads what is asked for: the machine's
   // rows of every standard, which the judgement reads, and its records.
   int Open_Machine(QList<TDatabaseItem> *machine, QList<TVerificationRecord> *records = nullptr);
