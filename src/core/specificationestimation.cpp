@@ -291,3 +291,36 @@ bool TSpecificationEstimation::Has_Rules(const QString &standard)
 {
   return Target_Of(standard) >= 0;
 }
+
+bool TSpecificationEstimation::Choose_New_Rows(const TDerivedItems &derived, const TPlace &place,
+                                               TStoredRows *rows, std::vector<TNewRow> *chosen)
+{
+  for (const TDerivedItem &candidate : derived)
+  {
+    int standard_id = -1;
+    int component_id = -1;
+    if (!place(candidate.standard, candidate.item.name, &standard_id, &component_id))
+    {
+      return false;
+    }
+    if (component_id < 0 ||
+        std::any_of(rows->begin(), rows->end(),
+                    [standard_id, component_id](const TStoredRow &row)
+                    { return row.standard_id == standard_id && row.component_id == component_id; }))
+    {
+      continue;
+    }
+    TSpecificationItem item = candidate.item;
+    const int kind = item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM);
+    // A text that is written as it is stored reads back as itself.
+    const QString stored = item.expression.Expression_Text(TExpressionItem::UNITS_MM);
+    if (kind == TExpressionItem::EXPRESSION_UNDEFINED ||
+        (stored != candidate.text && !item.expression.Is_Storable()))
+    {
+      continue;
+    }
+    chosen->push_back(TNewRow{standard_id, component_id, stored});
+    rows->push_back(TStoredRow{standard_id, component_id, item});
+  }
+  return true;
+}

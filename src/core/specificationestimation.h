@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The conversion rules between the four standards: what the stored rows of one make, model and
@@ -38,6 +39,24 @@ public:
   static TDerivedItems Derive(const QString &standard, int standard_id, const TStoredRows &rows);
   // Whether a standard has conversion rules at all.
   static bool Has_Rules(const QString &standard);
+
+  // A derived item chosen to be stored: its place and its text as stored.
+  struct TNewRow
+  {
+    int standard_id;
+    int component_id;
+    QString text;
+  };
+  // Where the catalogue keeps a component of a standard: a component id of -1 when it has no
+  // place for it; false when the catalogue cannot be read.
+  using TPlace = std::function<bool(const QString &standard, const QString &component,
+                                    int *standard_id, int *component_id)>;
+  // Of the derived items in order, those that have a place, a storable text and no row yet in
+  // rows. Each is appended to rows as it is chosen: the first derivation of a component wins. A
+  // value too large for the text forms would be stored as something else, or a made-up zero, so
+  // that estimate is left out. False when the catalogue cannot be read.
+  static bool Choose_New_Rows(const TDerivedItems &derived, const TPlace &place, TStoredRows *rows,
+                              std::vector<TNewRow> *chosen);
 };
 
 #endif // METROVA_SPECIFICATIONESTIMATION_H
