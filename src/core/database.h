@@ -28,6 +28,8 @@ class TDatabase
 {
   // The verification log works on this connection, in its transactions.
   friend class TVerificationLog;
+  // So does an import's bulk writer, with statements of its own.
+  friend class TBulkSpecificationWriter;
 
 public:
   explicit TDatabase(const QString &connection_name = QStringLiteral("metrova_database"));

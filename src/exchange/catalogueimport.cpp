@@ -1,5 +1,6 @@
 #include "catalogueimport.h"
 
+#include "configurationnames.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
@@ -46,6 +47,8 @@ bool TCatalogueImport::Fail(const QString &reason)
 
 void TCatalogueImport::Abandon()
 {
+  // Its statements go before the transaction ends.
+  d_bulk.reset();
   if (d_open)
   {
     d_open = false;
@@ -65,6 +68,16 @@ bool TCatalogueImport::Begin()
   if (!Read_Catalogue())
   {
     return Fail(d_database->Last_Error());
+  }
+  d_bulk = std::make_unique<TBulkSpecificationWriter>(d_database);
+  if (!d_bulk->Begin())
+  {
+    // Without statements of its own the import goes through the database's operations.
+    if (!d_bulk->Error().isEmpty())
+    {
+      return Fail(d_bulk->Error());
+    }
+    d_bulk.reset();
   }
   Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
   return true;
@@ -112,45 +125,181 @@ bool TCatalogueImport::Has_Standard(const QString &standard) const
 QString TCatalogueImport::Item_Problem(const QString &standard, const TSpecificationItem &item,
                                        const QString &text) const
 {
-  const QHash<QString, int> components = d_catalogue.value(standard);
-  const auto accepted = components.constFind(item.name);
-  if (accepted == components.constEnd())
+  const auto components = d_catalogue.constFind(standard);
+  const auto accepted = components == d_catalogue.constEnd() ? QHash<QString, int>::const_iterator()
+                                                             : components->constFind(item.name);
+  if (components == d_catalogue.constEnd() || accepted == components->constEnd())
   {
     return QStringLiteral("Component type %1 does not exist").arg(TWarningList::Quoted(item.name));
   }
   const int kind = item.expression.Expression_Type();
-  const QString quoted = TWarningList::Quoted(text);
+  const auto quoted = [&text]() { return TWarningList::Quoted(text); };
   if (kind == TExpressionItem::EXPRESSION_UNDEFINED)
   {
-    return QStringLiteral("%1: %2 is not a valid expression").arg(item.name, quoted);
+    return QStringLiteral("%1: %2 is not a valid expression").arg(item.name, quoted());
   }
   if ((accepted.value() & kind) == 0)
   {
-    return QStringLiteral("%1: %2 is not accepted for this component").arg(item.name, quoted);
+    return QStringLiteral("%1: %2 is not accepted for this component").arg(item.name, quoted());
   }
   if (!item.expression.Is_Storable())
   {
     return kind == TExpressionItem::EXPRESSION_TEMPERATURE
                ? QStringLiteral("%1: %2 rounds to %3, outside 10 to 40 C")
-                     .arg(item.name, quoted,
+                     .arg(item.name, quoted(),
                           item.expression.Expression_Text(TExpressionItem::UNITS_MM))
-               : QStringLiteral("%1: %2 has too many digits to be stored").arg(item.name, quoted);
+               : QStringLiteral("%1: %2 has too many digits to be stored").arg(item.name, quoted());
   }
   return QString();
 }
 
+void TCatalogueImport::Remember_Make(const QString &make, int make_id)
+{
+  // A plain name has one id, and the bulk writer knows it; other names go by text.
+  if (make_id >= 0 ? !d_make_ids.contains(make_id) : !d_make_set.contains(make))
+  {
+    if (make_id >= 0)
+    {
+      d_make_ids.insert(make_id);
+    }
+    else
+    {
+      d_make_set.insert(make);
+    }
+    d_makes.append(make);
+  }
+}
+
+bool TCatalogueImport::Name_Ids(const char *const names[], const int sizes[], int *ids,
+                                const QString &place)
+{
+  for (int kind = 0; kind < 3; ++kind)
+  {
+    ids[kind] = d_bulk->Name_Id(kind, names[kind], sizes[kind], true);
+    if (ids[kind] < 0)
+    {
+      return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
+    }
+  }
+  return true;
+}
+
+bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place,
+                                              bool *stored)
+{
+  // What the bulk writer does not resolve, and a record the database would refuse, go through
+  // the database's own write, which words the refusal.
+  *stored = false;
+  const QString names[] = {record.Make(), record.Model(), record.Option()};
+  const int standard_id = d_bulk->Standard_Id(record.Standard());
+  if (standard_id < 0 || !TBulkSpecificationWriter::Is_Plain(names[0]) ||
+      !TBulkSpecificationWriter::Is_Plain(names[1]) ||
+      !TBulkSpecificationWriter::Is_Plain(names[2]))
+  {
+    return true;
+  }
+  const int count = record.Specification_Item_Count();
+  std::vector<QByteArray> texts;
+  std::vector<TBulkSpecificationWriter::TRow> rows;
+  texts.reserve(count);
+  for (int index = 0; index < count; ++index)
+  {
+    const TSpecificationItem item = record.Specification_Item(index);
+    const TBulkSpecificationWriter::TComponent *component =
+        d_bulk->Component(standard_id, item.name);
+    if (!component || !item.expression.Is_Storable())
+    {
+      return true;
+    }
+    texts.push_back(item.expression.Expression_Text(TExpressionItem::UNITS_MM).toUtf8());
+    rows.push_back({component->id, texts.back().constData(), texts.back().size()});
+  }
+  const QByteArray utf8[] = {names[0].toUtf8(), names[1].toUtf8(), names[2].toUtf8()};
+  const char *const bytes[] = {utf8[0].constData(), utf8[1].constData(), utf8[2].constData()};
+  const int sizes[] = {utf8[0].size(), utf8[1].size(), utf8[2].size()};
+  int ids[3];
+  if (!Name_Ids(bytes, sizes, ids, place))
+  {
+    return false;
+  }
+  if (!d_bulk->Write_Rows(ids, standard_id, rows.data(), count))
+  {
+    return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
+  }
+  Remember_Make(record.Make(), ids[0]);
+  *stored = true;
+  return true;
+}
+
 bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
 {
+  bool stored = false;
+  if (d_bulk && !Store_With_Bulk_Writer(record, place, &stored))
+  {
+    return false;
+  }
+  if (stored)
+  {
+    return true;
+  }
   if (!d_database->Write_Specification(record))
   {
     return Fail(QStringLiteral("%1: %2").arg(place, d_database->Last_Error()));
   }
-  if (!d_make_set.contains(record.Make()))
+  Remember_Make(record.Make(), -1);
+  return true;
+}
+
+bool TCatalogueImport::Store(const char *const names[], const int sizes[], int standard_id,
+                             const TBulkSpecificationWriter::TRow *rows, int count, qint64 line)
+{
+  const auto place = [line]() { return QStringLiteral("line %1").arg(line); };
+  int ids[3];
+  if (!Name_Ids(names, sizes, ids, place()))
   {
-    d_make_set.insert(record.Make());
-    d_makes.append(record.Make());
+    return false;
+  }
+  if (!d_bulk->Write_Rows(ids, standard_id, rows, count))
+  {
+    return Fail(QStringLiteral("%1: %2").arg(place(), d_bulk->Error()));
+  }
+  if (!d_make_ids.contains(ids[0]))
+  {
+    Remember_Make(QString::fromUtf8(names[0], sizes[0]), ids[0]);
   }
   return true;
+}
+
+bool TCatalogueImport::Estimate(const QString &make, int make_id, const QString &model,
+                                const QString &option)
+{
+  TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
+  if (make_id >= 0 && TBulkSpecificationWriter::Is_Plain(model) &&
+      TBulkSpecificationWriter::Is_Plain(option))
+  {
+    const QByteArray model_utf8 = model.toUtf8();
+    const QByteArray option_utf8 = option.toUtf8();
+    const int ids[] = {make_id,
+                       d_bulk->Name_Id(TConfigurationNames::MODEL, model_utf8.constData(),
+                                       model_utf8.size(), false),
+                       d_bulk->Name_Id(TConfigurationNames::OPTION, option_utf8.constData(),
+                                       option_utf8.size(), false)};
+    if (ids[1] >= 0 && ids[2] >= 0)
+    {
+      estimated = d_bulk->Estimate(ids);
+    }
+  }
+  if (estimated == TBulkSpecificationWriter::ESTIMATE_DONE ||
+      (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE &&
+       d_database->Estimate_Specifications(make, model, option)))
+  {
+    return true;
+  }
+  return Fail(QStringLiteral("cannot estimate %1, %2, %3: %4")
+                  .arg(make, model, option,
+                       estimated == TBulkSpecificationWriter::ESTIMATE_FAILED
+                           ? d_bulk->Error()
+                           : d_database->Last_Error()));
 }
 
 bool TCatalogueImport::Finish()
@@ -168,18 +317,23 @@ bool TCatalogueImport::Finish()
     {
       return Fail(d_database->Last_Error());
     }
+    int make_id = -1;
+    if (d_bulk && TBulkSpecificationWriter::Is_Plain(make))
+    {
+      const QByteArray utf8 = make.toUtf8();
+      make_id = d_bulk->Name_Id(TConfigurationNames::MAKE, utf8.constData(), utf8.size(), false);
+    }
     for (const auto &configuration : configurations)
     {
-      if (!d_database->Estimate_Specifications(make, configuration.first, configuration.second))
+      if (!Estimate(make, make_id, configuration.first, configuration.second))
       {
-        return Fail(
-            QStringLiteral("cannot estimate %1, %2, %3: %4")
-                .arg(make, configuration.first, configuration.second, d_database->Last_Error()));
+        return false;
       }
     }
     Report_Progress(make_index + 1, make_count + 1);
   }
 
+  d_bulk.reset();
   if (!d_database->Release_Savepoint(IMPORT_SAVEPOINT))
   {
     return Fail(d_database->Last_Error());

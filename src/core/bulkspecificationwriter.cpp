@@ -1,0 +1,370 @@
+#include "bulkspecificationwriter.h"
+
+#include "configurationnames.h"
+#include "database.h"
+#include "specificationestimation.h"
+#include "sqlconnection.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+using TStoredRow = TSpecificationEstimation::TStoredRow;
+using TStoredRows = TSpecificationEstimation::TStoredRows;
+
+// The name tables by kind, as TConfigurationNames has them.
+const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};
+const char *const NAME_IDS[] = {"make_id", "model_id", "option_id"};
+
+QString Insert_Failure(const char *table)
+{
+  return QStringLiteral("Cannot add data to table '%1'.  Reason: ").arg(QLatin1String(table));
+}
+} // namespace
+
+TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database) : d_database(database) {}
+
+TBulkSpecificationWriter::~TBulkSpecificationWriter() = default;
+
+bool TBulkSpecificationWriter::Fail(const QString &failure, const TSqliteStatement &statement)
+{
+  d_error = failure + statement.Error();
+  return false;
+}
+
+bool TBulkSpecificationWriter::Is_Plain(const QString &name)
+{
+  return std::all_of(name.cbegin(), name.cend(),
+                     [](QChar character)
+                     {
+                       return character.unicode() < 0xD800 ||
+                              (character.unicode() >= 0xE000 && character.unicode() < 0xFEFF);
+                     });
+}
+
+bool TBulkSpecificationWriter::Begin()
+{
+  sqlite3 *handle = d_database->d_sql->Native_Handle();
+  if (!handle)
+  {
+    return false;
+  }
+  const QString statements[] = {
+      QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? "
+                     "AND standard_id=?"),
+      QStringLiteral("INSERT INTO specification "
+                     "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
+                     "VALUES(?,?,?,?,?,?,?)"),
+      QStringLiteral(
+          "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?"),
+      QStringLiteral("SELECT standard_id,component_id,expression FROM specification WHERE "
+                     "make_id=? AND model_id=? AND option_id=? ORDER BY rowid")};
+  TSqliteStatement *prepared[] = {&d_delete_standard, &d_insert, &d_delete_estimated, &d_read_rows};
+  for (int index = 0; index < 4; ++index)
+  {
+    if (!prepared[index]->Prepare(handle, statements[index]))
+    {
+      return Fail(QString(), *prepared[index]);
+    }
+  }
+  for (int kind = TConfigurationNames::MAKE; kind <= TConfigurationNames::OPTION; ++kind)
+  {
+    if (!d_add_name[kind].Prepare(handle, QStringLiteral("INSERT INTO %1 (name) VALUES (?)")
+                                              .arg(QLatin1String(NAME_TABLES[kind]))))
+    {
+      return Fail(QString(), d_add_name[kind]);
+    }
+    if (!Read_Names(kind))
+    {
+      return false;
+    }
+  }
+  return Read_Catalogue();
+}
+
+bool TBulkSpecificationWriter::Read_Names(int kind)
+{
+  TSqliteStatement read;
+  if (!read.Prepare(d_database->d_sql->Native_Handle(),
+                    QStringLiteral("SELECT %1,name FROM %2 ORDER BY %1")
+                        .arg(QLatin1String(NAME_IDS[kind]), QLatin1String(NAME_TABLES[kind]))))
+  {
+    return Fail(QString(), read);
+  }
+  QHash<QByteArray, int> &names = d_names[kind];
+  TSqliteStatement::TStep step;
+  while ((step = read.Step()) == TSqliteStatement::STEP_ROW)
+  {
+    // A lookup by name compares texts and takes the first row.
+    if (read.Is_Integer(0) && read.Is_Text(1))
+    {
+      int size = 0;
+      const char *name = read.Text(1, &size);
+      const QByteArray key(name, size);
+      if (!names.contains(key))
+      {
+        names.insert(key, read.Integer(0));
+      }
+    }
+  }
+  return step == TSqliteStatement::STEP_DONE || Fail(QString(), read);
+}
+
+bool TBulkSpecificationWriter::Read_Catalogue()
+{
+  TDatabase *database = d_database;
+  bool valid = false;
+  const QStringList standards = database->Standard_Types(&valid);
+  if (!valid)
+  {
+    d_error = database->Last_Error();
+    return false;
+  }
+  for (const QString &name : standards)
+  {
+    const int standard_id = database->Standard_Type_Id(name);
+    const QStringList components = database->Component_Types(name, &valid);
+    if (standard_id < 0 || !valid)
+    {
+      d_error = database->Last_Error();
+      return false;
+    }
+    TStandard standard{standard_id, name, name.toUtf8(), {}};
+    for (const QString &component : components)
+    {
+      const int component_id = database->Component_Type_Id(standard_id, component);
+      const TStandardCatalogue::TComponentType *type =
+          component_id < 0 ? nullptr : database->Component_Type(standard_id, component_id);
+      if (!type)
+      {
+        d_error = database->Last_Error();
+        return false;
+      }
+      standard.components.push_back(TComponent{component_id, type->name, type->name.toUtf8(),
+                                               type->description, type->expression_types});
+    }
+    d_standards.push_back(standard);
+  }
+  return true;
+}
+
+const TBulkSpecificationWriter::TStandard *TBulkSpecificationWriter::Standard(int standard_id) const
+{
+  for (const TStandard &standard : d_standards)
+  {
+    if (standard.id == standard_id)
+    {
+      return &standard;
+    }
+  }
+  return nullptr;
+}
+
+int TBulkSpecificationWriter::Standard_Id(const QString &name) const
+{
+  for (const TStandard &standard : d_standards)
+  {
+    if (standard.name == name)
+    {
+      return standard.id;
+    }
+  }
+  return -1;
+}
+
+const TBulkSpecificationWriter::TComponent *
+TBulkSpecificationWriter::Component(int standard_id, const QString &name) const
+{
+  const TStandard *standard = Standard(standard_id);
+  if (standard)
+  {
+    for (const TComponent &component : standard->components)
+    {
+      if (component.name == name)
+      {
+        return &component;
+      }
+    }
+  }
+  return nullptr;
+}
+
+const TBulkSpecificationWriter::TComponent *
+TBulkSpecificationWriter::Component_By_Id(int standard_id, int component_id) const
+{
+  const TStandard *standard = Standard(standard_id);
+  if (standard)
+  {
+    for (const TComponent &component : standard->components)
+    {
+      if (component.id == component_id)
+      {
+        return &component;
+      }
+    }
+  }
+  return nullptr;
+}
+
+int TBulkSpecificationWriter::Standard_Id(const char *utf8, int size) const
+{
+  for (const TStandard &standard : d_standards)
+  {
+    if (standard.utf8.size() == size && std::memcmp(standard.utf8.constData(), utf8, size) == 0)
+    {
+      return standard.id;
+    }
+  }
+  return -1;
+}
+
+const TBulkSpecificationWriter::TComponent *
+TBulkSpecificationWriter::Component(int standard_id, const char *utf8, int size) const
+{
+  const TStandard *standard = Standard(standard_id);
+  if (!standard)
+  {
+    return nullptr;
+  }
+  for (const TComponent &component : standard->components)
+  {
+    if (component.utf8.size() == size && std::memcmp(component.utf8.constData(), utf8, size) == 0)
+    {
+      return &component;
+    }
+  }
+  return nullptr;
+}
+
+int TBulkSpecificationWriter::Name_Id(int kind, const char *utf8, int size, bool add)
+{
+  QHash<QByteArray, int> &names = d_names[kind];
+  const auto found = names.constFind(QByteArray::fromRawData(utf8, size));
+  if (found != names.constEnd())
+  {
+    return found.value();
+  }
+  if (!add)
+  {
+    return -1;
+  }
+  TSqliteStatement &insert = d_add_name[kind];
+  insert.Bind(1, utf8, size);
+  if (!insert.Execute())
+  {
+    Fail(Insert_Failure(NAME_TABLES[kind]), insert);
+    return -1;
+  }
+  // The name was nowhere before: its row is the first that has it.
+  const int id = static_cast<int>(sqlite3_last_insert_rowid(d_database->d_sql->Native_Handle()));
+  names.insert(QByteArray(utf8, size), id);
+  return id;
+}
+
+bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows,
+                                          int count)
+{
+  for (int position = 0; position < 3; ++position)
+  {
+    d_delete_standard.Bind(position + 1, ids[position]);
+    d_insert.Bind(position + 1, ids[position]);
+  }
+  d_delete_standard.Bind(4, standard_id);
+  if (!d_delete_standard.Execute())
+  {
+    return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: "),
+                d_delete_standard);
+  }
+  d_insert.Bind(4, standard_id);
+  d_insert.Bind(7, TDatabaseItem::SOURCE_MANUFACTURER);
+  for (int index = 0; index < count; ++index)
+  {
+    d_insert.Bind(5, rows[index].component_id);
+    d_insert.Bind(6, rows[index].text, rows[index].size);
+    if (!d_insert.Execute())
+    {
+      return Fail(Insert_Failure("specification"), d_insert);
+    }
+  }
+  return true;
+}
+
+TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int ids[])
+{
+  for (int position = 0; position < 3; ++position)
+  {
+    d_delete_estimated.Bind(position + 1, ids[position]);
+    d_read_rows.Bind(position + 1, ids[position]);
+    d_insert.Bind(position + 1, ids[position]);
+  }
+  d_delete_estimated.Bind(4, TDatabaseItem::SOURCE_ESTIMATED);
+  if (!d_delete_estimated.Execute())
+  {
+    Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
+    return ESTIMATE_FAILED;
+  }
+
+  // The configuration is read once; each pass works on it as the passes before it left it.
+  TStoredRows rows;
+  TSqliteStatement::TStep step;
+  while ((step = d_read_rows.Step()) == TSqliteStatement::STEP_ROW)
+  {
+    const bool plain =
+        d_read_rows.Is_Integer(0) && d_read_rows.Is_Integer(1) && d_read_rows.Is_Text(2);
+    const TComponent *component =
+        plain ? Component_By_Id(d_read_rows.Integer(0), d_read_rows.Integer(1)) : nullptr;
+    if (component)
+    {
+      rows.push_back(TStoredRow{d_read_rows.Integer(0), component->id, {}});
+    }
+    else
+    {
+      d_read_rows.Reset();
+      return ESTIMATE_ELSEWHERE;
+    }
+    TSpecificationItem &item = rows.back().item;
+    item.name = component->name;
+    item.description = component->description;
+    item.expression_types = component->expression_types;
+    int size = 0;
+    const char *text = d_read_rows.Text(2, &size);
+    item.expression.Set_Expression(text, size, TExpressionItem::UNITS_MM);
+  }
+  if (step == TSqliteStatement::STEP_FAILED)
+  {
+    Fail(QString(), d_read_rows);
+    return ESTIMATE_FAILED;
+  }
+
+  const auto place = [this](const QString &standard_name, const QString &component_name,
+                            int *standard_id, int *component_id)
+  {
+    *standard_id = Standard_Id(standard_name);
+    const TComponent *component = Component(*standard_id, component_name);
+    *component_id = component ? component->id : -1;
+    return true;
+  };
+  // The first pass that derives a component stores it; later passes find the row.
+  std::vector<TSpecificationEstimation::TNewRow> chosen;
+  for (const TStandard &standard : d_standards)
+  {
+    TSpecificationEstimation::Choose_New_Rows(
+        TSpecificationEstimation::Derive(standard.name, standard.id, rows), place, &rows, &chosen);
+  }
+  d_insert.Bind(7, TDatabaseItem::SOURCE_ESTIMATED);
+  for (const TSpecificationEstimation::TNewRow &row : chosen)
+  {
+    d_insert.Bind(4, row.standard_id);
+    d_insert.Bind(5, row.component_id);
+    d_insert.Bind(6, row.text);
+    if (!d_insert.Execute())
+    {
+      Fail(Insert_Failure("specification"), d_insert);
+      return ESTIMATE_FAILED;
+    }
+  }
+  return ESTIMATE_DONE;
+}
