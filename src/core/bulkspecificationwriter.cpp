@@ -55,15 +55,12 @@ bool TBulkSpecificationWriter::Begin()
   const QString statements[] = {
       QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? "
                      "AND standard_id=?"),
-      QStringLiteral("INSERT INTO specification "
-                     "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
-                     "VALUES(?,?,?,?,?,?,?)"),
       QStringLiteral(
           "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?"),
       QStringLiteral("SELECT standard_id,component_id,expression FROM specification WHERE "
                      "make_id=? AND model_id=? AND option_id=? ORDER BY rowid")};
-  TSqliteStatement *prepared[] = {&d_delete_standard, &d_insert, &d_delete_estimated, &d_read_rows};
-  for (int index = 0; index < 4; ++index)
+  TSqliteStatement *prepared[] = {&d_delete_standard, &d_delete_estimated, &d_read_rows};
+  for (int index = 0; index < 3; ++index)
   {
     if (!prepared[index]->Prepare(handle, statements[index]))
     {
@@ -264,13 +261,57 @@ int TBulkSpecificationWriter::Name_Id(int kind, const char *utf8, int size, bool
   return id;
 }
 
+bool TBulkSpecificationWriter::Insert(const int ids[], const TNewRow *rows, int count)
+{
+  // A statement of many rows runs much faster than as many statements of one.
+  constexpr int MAXIMUM_ROWS = 32;
+  for (int first = 0; first < count; first += MAXIMUM_ROWS)
+  {
+    const int size = std::min(MAXIMUM_ROWS, count - first);
+    if (d_inserts.size() <= static_cast<std::size_t>(size))
+    {
+      d_inserts.resize(static_cast<std::size_t>(size) + 1);
+    }
+    std::unique_ptr<TSqliteStatement> &insert = d_inserts[static_cast<std::size_t>(size)];
+    if (!insert)
+    {
+      QString statement = QStringLiteral("INSERT INTO specification "
+                                         "(make_id,model_id,option_id,standard_id,component_id,"
+                                         "expression,source) VALUES(?1,?2,?3,?,?,?,?)");
+      statement += QStringLiteral(",(?1,?2,?3,?,?,?,?)").repeated(size - 1);
+      insert = std::make_unique<TSqliteStatement>();
+      if (!insert->Prepare(d_database->d_sql->Native_Handle(), statement))
+      {
+        return Fail(Insert_Failure("specification"), *insert);
+      }
+    }
+    for (int position = 0; position < 3; ++position)
+    {
+      insert->Bind(position + 1, ids[position]);
+    }
+    for (int index = 0; index < size; ++index)
+    {
+      const TNewRow &row = rows[first + index];
+      const int position = 4 + 4 * index;
+      insert->Bind(position, row.standard_id);
+      insert->Bind(position + 1, row.component_id);
+      insert->Bind(position + 2, row.text, row.size);
+      insert->Bind(position + 3, row.source);
+    }
+    if (!insert->Execute())
+    {
+      return Fail(Insert_Failure("specification"), *insert);
+    }
+  }
+  return true;
+}
+
 bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows,
                                           int count)
 {
   for (int position = 0; position < 3; ++position)
   {
     d_delete_standard.Bind(position + 1, ids[position]);
-    d_insert.Bind(position + 1, ids[position]);
   }
   d_delete_standard.Bind(4, standard_id);
   if (!d_delete_standard.Execute())
@@ -278,18 +319,13 @@ bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, cons
     return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: "),
                 d_delete_standard);
   }
-  d_insert.Bind(4, standard_id);
-  d_insert.Bind(7, TDatabaseItem::SOURCE_MANUFACTURER);
+  d_new_rows.clear();
   for (int index = 0; index < count; ++index)
   {
-    d_insert.Bind(5, rows[index].component_id);
-    d_insert.Bind(6, rows[index].text, rows[index].size);
-    if (!d_insert.Execute())
-    {
-      return Fail(Insert_Failure("specification"), d_insert);
-    }
+    d_new_rows.push_back(TNewRow{standard_id, rows[index].component_id, rows[index].text,
+                                 rows[index].size, TDatabaseItem::SOURCE_MANUFACTURER});
   }
-  return true;
+  return Insert(ids, d_new_rows.data(), count);
 }
 
 TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int ids[])
@@ -298,7 +334,6 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int
   {
     d_delete_estimated.Bind(position + 1, ids[position]);
     d_read_rows.Bind(position + 1, ids[position]);
-    d_insert.Bind(position + 1, ids[position]);
   }
   d_delete_estimated.Bind(4, TDatabaseItem::SOURCE_ESTIMATED);
   if (!d_delete_estimated.Execute())
@@ -354,17 +389,18 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int
     TSpecificationEstimation::Choose_New_Rows(
         TSpecificationEstimation::Derive(standard.name, standard.id, rows), place, &rows, &chosen);
   }
-  d_insert.Bind(7, TDatabaseItem::SOURCE_ESTIMATED);
+  std::vector<QByteArray> texts;
+  texts.reserve(chosen.size());
+  d_new_rows.clear();
   for (const TSpecificationEstimation::TNewRow &row : chosen)
   {
-    d_insert.Bind(4, row.standard_id);
-    d_insert.Bind(5, row.component_id);
-    d_insert.Bind(6, row.text);
-    if (!d_insert.Execute())
-    {
-      Fail(Insert_Failure("specification"), d_insert);
-      return ESTIMATE_FAILED;
-    }
+    texts.push_back(row.text.toUtf8());
+    d_new_rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
+                                 texts.back().size(), TDatabaseItem::SOURCE_ESTIMATED});
+  }
+  if (!Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size())))
+  {
+    return ESTIMATE_FAILED;
   }
   return ESTIMATE_DONE;
 }

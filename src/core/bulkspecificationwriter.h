@@ -87,7 +87,18 @@ private:
     std::vector<TComponent> components;
   };
 
+  // A row to insert, with its text in UTF-8.
+  struct TNewRow
+  {
+    int standard_id;
+    int component_id;
+    const char *text;
+    int size;
+    int source;
+  };
+
   bool Fail(const QString &failure, const TSqliteStatement &statement);
+  bool Insert(const int ids[], const TNewRow *rows, int count);
   bool Read_Catalogue();
   bool Read_Names(int kind);
   const TStandard *Standard(int standard_id) const;
@@ -99,7 +110,9 @@ private:
   QHash<QByteArray, int> d_names[3];
   TSqliteStatement d_add_name[3];
   TSqliteStatement d_delete_standard;
-  TSqliteStatement d_insert;
+  // Inserts of one row, two rows, ... by their count.
+  std::vector<std::unique_ptr<TSqliteStatement>> d_inserts;
+  std::vector<TNewRow> d_new_rows;
   TSqliteStatement d_delete_estimated;
   TSqliteStatement d_read_rows;
 };

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -68,40 +70,18 @@ const TConstantRule CONSTANT_RULES[] = {
     {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
 };
 
-// The numbers of millimetre texts exactly as an expression writes them: error values, Td
-// coefficients and divisors.
-QString Value(double value)
-{
-  return TExpressionItem::Value_Text(value, TExpressionItem::UNITS_MM);
-}
-QString Coefficient(double value)
-{
-  return TExpressionItem::Coefficient_Text(value, TExpressionItem::UNITS_MM);
-}
-QString Divisor(double value)
-{
-  return TExpressionItem::Divisor_Text(value);
-}
+using TDerivedForm = TSpecificationEstimation::TDerivedForm;
 
-QString Linear_Text(double a, double b, double n)
+TDerivedForm Form(int kind, std::initializer_list<double> values)
 {
-  return QStringLiteral("%1+%2L/%3").arg(Value(a), Value(b), Divisor(n));
-}
-
-QString Linear_Maximum_Text(double a, double b, double n, double m)
-{
-  return QStringLiteral("%1+%2L/%3|%4").arg(Value(a), Value(b), Divisor(n), Value(m));
-}
-
-QString Temperature_Text(double a, double b, double c, double d, double n)
-{
-  return QStringLiteral("%1+%2Td+(%3+%4Td)L/%5")
-      .arg(Value(a), Coefficient(b), Value(c), Coefficient(d), Divisor(n));
+  TDerivedForm form{kind, {}};
+  std::copy(values.begin(), values.end(), form.values);
+  return form;
 }
 
 // A length error of kind 4, 8 or 32 with its error values scaled; Td coefficients never scale.
-// Empty for any other kind.
-QString Scaled_Length_Error_Text(const TExpressionItem &expression, double scale,
+// Of kind undefined for any other kind.
+TDerivedForm Scaled_Length_Error(const TExpressionItem &expression, double scale,
                                  double maximum_scale)
 {
   const auto value = [&expression](int index)
@@ -110,14 +90,15 @@ QString Scaled_Length_Error_Text(const TExpressionItem &expression, double scale
   switch (expression.Expression_Type())
   {
   case TExpressionItem::EXPRESSION_LINEAR:
-    return Linear_Text(scale * value(0), scale * value(1), value(2));
+    return Form(TExpressionItem::EXPRESSION_LINEAR, {scale * value(0), scale * value(1), value(2)});
   case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
-    return Linear_Maximum_Text(scale * value(0), scale * value(1), value(2),
-                               maximum_scale * value(3));
+    return Form(TExpressionItem::EXPRESSION_LINEAR_MAXIMUM,
+                {scale * value(0), scale * value(1), value(2), maximum_scale * value(3)});
   case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
-    return Temperature_Text(scale * value(0), value(1), scale * value(2), value(3), value(4));
+    return Form(TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE,
+                {scale * value(0), value(1), scale * value(2), value(3), value(4)});
   default:
-    return QString();
+    return Form(TExpressionItem::EXPRESSION_UNDEFINED, {});
   }
 }
 
@@ -128,13 +109,32 @@ struct TRepeatability
   double value = 0.0;
 };
 
-void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
-                      const char *component, const QString &text)
+// A name of the rules as a string made once: derived items are made by the hundred thousand.
+const QString &Name_String(const char *name)
 {
-  TDerivedItem derived{QLatin1String(TARGET_STANDARDS[target]), source, text};
-  derived.item.name = QLatin1String(component);
+  static const char *const NAMES[] = {"B89.4.1", "10360", "VDIVDE_2617", "CMMA", "Volume",
+                                      "E0",      "E150",  "U3",          "M",    "Repeat",
+                                      "Rpt",     "R0",    "Pftu",        "V3"};
+  static const std::vector<QString> strings(std::begin(NAMES), std::end(NAMES));
+  for (std::size_t index = 0; index < strings.size(); ++index)
+  {
+    // Literals of one text are usually one.
+    if (NAMES[index] == name || std::strcmp(NAMES[index], name) == 0)
+    {
+      return strings[index];
+    }
+  }
+  Q_ASSERT(!"a name of the rules is missing from NAMES");
+  return strings.front();
+}
+
+void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
+                      const char *component, const TDerivedForm &form)
+{
+  TDerivedItem derived{Name_String(TARGET_STANDARDS[target]), source, form};
+  derived.item.name = Name_String(component);
   derived.item.source = TDatabaseItem::SOURCE_ESTIMATED;
-  (*pending)[target].push_back(derived);
+  (*pending)[target].push_back(std::move(derived));
 }
 
 // Appends to the pending lists what one item of the source standard yields.
@@ -150,18 +150,18 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     {
       continue;
     }
-    const QString volume_text = Scaled_Length_Error_Text(expression, 2.0, 2.0);
-    if (volume_text.isEmpty())
+    const TDerivedForm volume = Scaled_Length_Error(expression, 2.0, 2.0);
+    if (volume.kind == TExpressionItem::EXPRESSION_UNDEFINED)
     {
       return;
     }
-    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume_text);
-    const QString text = Scaled_Length_Error_Text(expression, 1.0, 1.0);
+    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume);
+    const TDerivedForm same = Scaled_Length_Error(expression, 1.0, 1.0);
     for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
     {
       if (&target != &source)
       {
-        Add_Derived_Item(pending, target.target, item, target.component, text);
+        Add_Derived_Item(pending, target.target, item, target.component, same);
       }
     }
     return;
@@ -172,34 +172,35 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     const auto value = [&expression](int index)
     { return expression.Component(index, TExpressionItem::UNITS_MM); };
 
-    QString text;
+    TDerivedForm form = Form(TExpressionItem::EXPRESSION_UNDEFINED, {});
     if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH)
     {
       // The value stated for length N becomes the length-dependent part.
       if (repeatability.available)
       {
-        text = Linear_Text(repeatability.value, value(0) / 2.0, value(1));
+        form = Form(TExpressionItem::EXPRESSION_LINEAR,
+                    {repeatability.value, value(0) / 2.0, value(1)});
       }
     }
     else if (kind == TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE)
     {
       if (repeatability.available)
       {
-        text = QStringLiteral("%1+0.00000Td+(%2+%3Td)L/%4")
-                   .arg(Value(repeatability.value), Value(value(0) / 2.0), Coefficient(value(1)),
-                        Divisor(value(2)));
+        // The temperature form without a Td term in its constant part.
+        form = Form(TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE,
+                    {repeatability.value, 0.0, value(0) / 2.0, value(1), value(2)});
       }
     }
     else
     {
       // The maximum of a ballbar length variation is kept as it is.
-      text = Scaled_Length_Error_Text(expression, 0.5, 1.0);
+      form = Scaled_Length_Error(expression, 0.5, 1.0);
     }
-    if (!text.isEmpty())
+    if (form.kind != TExpressionItem::EXPRESSION_UNDEFINED)
     {
       for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
       {
-        Add_Derived_Item(pending, target.target, item, target.component, text);
+        Add_Derived_Item(pending, target.target, item, target.component, form);
       }
     }
     return;
@@ -219,7 +220,8 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     for (int index = 0; index < rule.target_count; ++index)
     {
       const TConstantTarget &target = rule.targets[index];
-      Add_Derived_Item(pending, target.target, item, target.component, Value(target.factor * a));
+      Add_Derived_Item(pending, target.target, item, target.component,
+                       Form(TExpressionItem::EXPRESSION_CONSTANT, {target.factor * a}));
     }
     return;
   }
@@ -277,12 +279,13 @@ TSpecificationEstimation::Derive(const QString &standard, int standard_id, const
   {
     return {};
   }
-  const TPendingLists pending =
+  TPendingLists pending =
       Derive_From_Standard(static_cast<TTarget>(source_standard), standard_id, rows);
   TDerivedItems derived;
-  for (const TDerivedItems &list : pending)
+  for (TDerivedItems &list : pending)
   {
-    derived.insert(derived.end(), list.begin(), list.end());
+    derived.insert(derived.end(), std::make_move_iterator(list.begin()),
+                   std::make_move_iterator(list.end()));
   }
   return derived;
 }
@@ -311,11 +314,13 @@ bool TSpecificationEstimation::Choose_New_Rows(const TDerivedItems &derived, con
       continue;
     }
     TSpecificationItem item = candidate.item;
-    const int kind = item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM);
+    const QString text = TExpressionItem::Form_Text(candidate.form.kind, candidate.form.values,
+                                                    TExpressionItem::UNITS_MM);
+    const int kind = item.expression.Set_Expression(text, TExpressionItem::UNITS_MM);
     // A text that is written as it is stored reads back as itself.
     const QString stored = item.expression.Expression_Text(TExpressionItem::UNITS_MM);
     if (kind == TExpressionItem::EXPRESSION_UNDEFINED ||
-        (stored != candidate.text && !item.expression.Is_Storable()))
+        (stored != text && !item.expression.Is_Storable()))
     {
       continue;
     }

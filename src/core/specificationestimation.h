@@ -22,14 +22,21 @@ public:
   };
   using TStoredRows = std::vector<TStoredRow>;
 
-  // A copy of its source item under the target's component name with source estimated, and the
-  // text of its expression in millimetres: the text is parsed only when the item is about to be
-  // stored, since most derivations find their row.
+  // A derived expression: a kind with its values in millimetres. It is stored as the text that
+  // TExpressionItem::Form_Text writes for them, read back: written and read only when the item is
+  // about to be stored, since most derivations find their row.
+  struct TDerivedForm
+  {
+    int kind;
+    double values[TExpressionItem::EXPRESSION_COMPONENT_SIZE];
+  };
+  // A copy of its source item under the target's component name with source estimated, and its
+  // expression.
   struct TDerivedItem
   {
     QString standard;
     TSpecificationItem item;
-    QString text;
+    TDerivedForm form;
   };
   using TDerivedItems = std::vector<TDerivedItem>;
 
