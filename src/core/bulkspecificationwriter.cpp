@@ -57,9 +57,10 @@ bool TBulkSpecificationWriter::Begin()
                      "AND standard_id=?"),
       QStringLiteral(
           "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?"),
-      QStringLiteral("SELECT standard_id,component_id,expression FROM specification WHERE "
-                     "make_id=? AND model_id=? AND option_id=? ORDER BY rowid")};
-  TSqliteStatement *prepared[] = {&d_delete_standard, &d_delete_estimated, &d_read_rows};
+      // Whether the deletion of estimated rows would delete a row is SQLite's to say.
+      QStringLiteral("SELECT model_id,option_id,standard_id,component_id,expression,source=?2 "
+                     "FROM specification WHERE make_id=?1 ORDER BY rowid")};
+  TSqliteStatement *prepared[] = {&d_delete_standard, &d_delete_estimated, &d_read_make};
   for (int index = 0; index < 3; ++index)
   {
     if (!prepared[index]->Prepare(handle, statements[index]))
@@ -105,6 +106,7 @@ bool TBulkSpecificationWriter::Read_Names(int kind)
       {
         names.insert(key, read.Integer(0));
       }
+      d_id_names[kind].insert(read.Integer(0), key);
     }
   }
   return step == TSqliteStatement::STEP_DONE || Fail(QString(), read);
@@ -257,7 +259,9 @@ int TBulkSpecificationWriter::Name_Id(int kind, const char *utf8, int size, bool
   }
   // The name was nowhere before: its row is the first that has it.
   const int id = static_cast<int>(sqlite3_last_insert_rowid(d_database->d_sql->Native_Handle()));
-  names.insert(QByteArray(utf8, size), id);
+  const QByteArray key(utf8, size);
+  names.insert(key, id);
+  d_id_names[kind].insert(id, key);
   return id;
 }
 
@@ -328,52 +332,42 @@ bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, cons
   return Insert(ids, d_new_rows.data(), count);
 }
 
-TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int ids[])
+bool TBulkSpecificationWriter::Read_Row(const TSqliteStatement &statement, int column,
+                                        TStoredRows *rows) const
+{
+  const TComponent *component =
+      statement.Is_Integer(column) && statement.Is_Integer(column + 1) &&
+              statement.Is_Text(column + 2)
+          ? Component_By_Id(statement.Integer(column), statement.Integer(column + 1))
+          : nullptr;
+  if (!component)
+  {
+    return false;
+  }
+  rows->push_back(TStoredRow{statement.Integer(column), component->id, {}});
+  TSpecificationItem &item = rows->back().item;
+  item.name = component->name;
+  item.description = component->description;
+  item.expression_types = component->expression_types;
+  int size = 0;
+  const char *text = statement.Text(column + 2, &size);
+  item.expression.Set_Expression(text, size, TExpressionItem::UNITS_MM);
+  return true;
+}
+
+bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
 {
   for (int position = 0; position < 3; ++position)
   {
     d_delete_estimated.Bind(position + 1, ids[position]);
-    d_read_rows.Bind(position + 1, ids[position]);
   }
   d_delete_estimated.Bind(4, TDatabaseItem::SOURCE_ESTIMATED);
-  if (!d_delete_estimated.Execute())
-  {
-    Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
-    return ESTIMATE_FAILED;
-  }
+  return d_delete_estimated.Execute() ||
+         Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
+}
 
-  // The configuration is read once; each pass works on it as the passes before it left it.
-  TStoredRows rows;
-  TSqliteStatement::TStep step;
-  while ((step = d_read_rows.Step()) == TSqliteStatement::STEP_ROW)
-  {
-    const bool plain =
-        d_read_rows.Is_Integer(0) && d_read_rows.Is_Integer(1) && d_read_rows.Is_Text(2);
-    const TComponent *component =
-        plain ? Component_By_Id(d_read_rows.Integer(0), d_read_rows.Integer(1)) : nullptr;
-    if (component)
-    {
-      rows.push_back(TStoredRow{d_read_rows.Integer(0), component->id, {}});
-    }
-    else
-    {
-      d_read_rows.Reset();
-      return ESTIMATE_ELSEWHERE;
-    }
-    TSpecificationItem &item = rows.back().item;
-    item.name = component->name;
-    item.description = component->description;
-    item.expression_types = component->expression_types;
-    int size = 0;
-    const char *text = d_read_rows.Text(2, &size);
-    item.expression.Set_Expression(text, size, TExpressionItem::UNITS_MM);
-  }
-  if (step == TSqliteStatement::STEP_FAILED)
-  {
-    Fail(QString(), d_read_rows);
-    return ESTIMATE_FAILED;
-  }
-
+bool TBulkSpecificationWriter::Store_Estimates(const int ids[], TStoredRows *rows)
+{
   const auto place = [this](const QString &standard_name, const QString &component_name,
                             int *standard_id, int *component_id)
   {
@@ -387,7 +381,7 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int
   for (const TStandard &standard : d_standards)
   {
     TSpecificationEstimation::Choose_New_Rows(
-        TSpecificationEstimation::Derive(standard.name, standard.id, rows), place, &rows, &chosen);
+        TSpecificationEstimation::Derive(standard.name, standard.id, *rows), place, rows, &chosen);
   }
   std::vector<QByteArray> texts;
   texts.reserve(chosen.size());
@@ -398,9 +392,93 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate(const int
     d_new_rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
                                  texts.back().size(), TDatabaseItem::SOURCE_ESTIMATED});
   }
-  if (!Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size())))
+  return Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size()));
+}
+
+bool TBulkSpecificationWriter::Is_Plain_Name(int kind, int id) const
+{
+  // The name as a look-up by name finds it: a plain name whose first row is this one.
+  const auto name = d_id_names[kind].constFind(id);
+  if (name == d_id_names[kind].constEnd() || d_names[kind].value(name.value(), -1) != id)
   {
+    return false;
+  }
+  const QByteArray &utf8 = name.value();
+  if (std::all_of(utf8.cbegin(), utf8.cend(), [](char byte) { return byte >= 0; }))
+  {
+    return true;
+  }
+  const QString text = QString::fromUtf8(utf8);
+  return Is_Plain(text) && text.toUtf8() == utf8;
+}
+
+QString TBulkSpecificationWriter::Name(int kind, int id) const
+{
+  return QString::fromUtf8(d_id_names[kind].value(id));
+}
+
+TBulkSpecificationWriter::TEstimate
+TBulkSpecificationWriter::Estimate_Make(int make_id, QString *model, QString *option)
+{
+  // Every row of the make in one read, in storage order: its configurations come in the order of
+  // their first rows, each with its rows in order. A row flagged as the deletion of estimated rows
+  // would delete it is left out, as that deletion would leave it out.
+  struct TConfiguration
+  {
+    int ids[3];
+    bool has_estimated;
+    TStoredRows rows;
+  };
+  std::vector<TConfiguration> configurations;
+  QHash<QPair<int, int>, int> positions;
+  d_read_make.Bind(1, make_id);
+  d_read_make.Bind(2, TDatabaseItem::SOURCE_ESTIMATED);
+  TSqliteStatement::TStep step;
+  while ((step = d_read_make.Step()) == TSqliteStatement::STEP_ROW)
+  {
+    if (!d_read_make.Is_Integer(0) || !d_read_make.Is_Integer(1))
+    {
+      d_read_make.Reset();
+      return ESTIMATE_ELSEWHERE;
+    }
+    const QPair<int, int> key(d_read_make.Integer(0), d_read_make.Integer(1));
+    auto position = positions.constFind(key);
+    if (position == positions.constEnd())
+    {
+      if (!Is_Plain_Name(TConfigurationNames::MODEL, key.first) ||
+          !Is_Plain_Name(TConfigurationNames::OPTION, key.second))
+      {
+        d_read_make.Reset();
+        return ESTIMATE_ELSEWHERE;
+      }
+      position = positions.insert(key, static_cast<int>(configurations.size()));
+      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, false, {}});
+    }
+    TConfiguration &configuration = configurations[static_cast<std::size_t>(position.value())];
+    if (d_read_make.Is_Integer(5) && d_read_make.Integer(5) == 1)
+    {
+      configuration.has_estimated = true;
+    }
+    else if (!Read_Row(d_read_make, 2, &configuration.rows))
+    {
+      d_read_make.Reset();
+      return ESTIMATE_ELSEWHERE;
+    }
+  }
+  if (step == TSqliteStatement::STEP_FAILED)
+  {
+    Fail(QString(), d_read_make);
     return ESTIMATE_FAILED;
+  }
+  for (TConfiguration &configuration : configurations)
+  {
+    if ((configuration.has_estimated && !Delete_Estimated(configuration.ids)) ||
+        !Store_Estimates(configuration.ids, &configuration.rows))
+    {
+      *model = Name(TConfigurationNames::MODEL, configuration.ids[1]);
+      *option = Name(TConfigurationNames::OPTION, configuration.ids[2]);
+      return ESTIMATE_FAILED;
+    }
   }
   return ESTIMATE_DONE;
 }

@@ -1,6 +1,7 @@
 #ifndef METROVA_BULKSPECIFICATIONWRITER_H
 #define METROVA_BULKSPECIFICATIONWRITER_H
 
+#include "specificationestimation.h"
 #include "sqlitestatement.h"
 
 #include <QByteArray>
@@ -44,7 +45,7 @@ public:
   {
     ESTIMATE_FAILED,
     ESTIMATE_DONE,
-    // The configuration holds rows that this writer does not read: TDatabase estimates it.
+    // The make holds rows or names that this writer does not read: TDatabase estimates it.
     ESTIMATE_ELSEWHERE
   };
 
@@ -73,8 +74,10 @@ public:
   // The record's rows in place of those stored for its machine (ids: make, model, option) and
   // standard.
   bool Write_Rows(const int ids[], int standard_id, const TRow *rows, int count);
-  // Estimates one configuration by ids as Estimate_Specifications does by names.
-  TEstimate Estimate(const int ids[]);
+  // Estimates every configuration of a make as Configurations and Estimate_Specifications for
+  // each do. Before it changes anything it leaves to TDatabase (ESTIMATE_ELSEWHERE) a make with
+  // rows or names it does not read; after a failure *model and *option name the configuration.
+  TEstimate Estimate_Make(int make_id, QString *model, QString *option);
 
   QString Error() const { return d_error; }
 
@@ -103,18 +106,29 @@ private:
   bool Read_Names(int kind);
   const TStandard *Standard(int standard_id) const;
   const TComponent *Component_By_Id(int standard_id, int component_id) const;
+  // Appends the row of a statement whose columns from column on are standard_id, component_id
+  // and expression; false for a row this writer does not read.
+  bool Read_Row(const TSqliteStatement &statement, int column,
+                TSpecificationEstimation::TStoredRows *rows) const;
+  bool Delete_Estimated(const int ids[]);
+  // Derives what the rows of a configuration yield and stores it.
+  bool Store_Estimates(const int ids[], TSpecificationEstimation::TStoredRows *rows);
+  // Whether the name of an id is one that a look-up by that name resolves to this id, here.
+  bool Is_Plain_Name(int kind, int id) const;
+  QString Name(int kind, int id) const;
 
   TDatabase *d_database;
   QString d_error;
   std::vector<TStandard> d_standards;
   QHash<QByteArray, int> d_names[3];
+  QHash<int, QByteArray> d_id_names[3];
   TSqliteStatement d_add_name[3];
   TSqliteStatement d_delete_standard;
   // Inserts of one row, two rows, ... by their count.
   std::vector<std::unique_ptr<TSqliteStatement>> d_inserts;
   std::vector<TNewRow> d_new_rows;
   TSqliteStatement d_delete_estimated;
-  TSqliteStatement d_read_rows;
+  TSqliteStatement d_read_make;
 };
 
 #endif // METROVA_BULKSPECIFICATIONWRITER_H

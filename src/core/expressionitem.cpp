@@ -131,6 +131,49 @@ bool Match_Form(int form, const char *text, int length, double numbers[])
   return position == length;
 }
 
+// The text with every run of digits and points as one '#': what the shapes are compared with
+// before a form is tried.
+int Signature(const char *text, int length, char *signature)
+{
+  int size = 0;
+  for (int index = 0; index < length; ++index)
+  {
+    const bool number = Is_Digit(text[index]) || text[index] == '.';
+    if (!number)
+    {
+      signature[size++] = text[index];
+    }
+    else if (size == 0 || signature[size - 1] != '#')
+    {
+      signature[size++] = '#';
+    }
+  }
+  return size;
+}
+
+// Whether a form's shape can match a text of this signature: the form matches only then.
+bool Shape_Fits(int form, const char *signature, int size)
+{
+  int index = 0;
+  for (const char *shape = FORM_SHAPES[form]; *shape; ++shape, ++index)
+  {
+    if (index == size)
+    {
+      return false;
+    }
+    const char character = signature[index];
+    const bool fits = *shape == '#' || *shape == '%' ? character == '#'
+                      : *shape == 'c' ? (character == 'C' || character == ',' || character == 'c')
+                      : *shape == 'f' ? (character == 'F' || character == ',' || character == 'f')
+                                      : character == *shape;
+    if (!fits)
+    {
+      return false;
+    }
+  }
+  return index == size;
+}
+
 // The text without blanks and with every l as L, in single bytes: a character outside ASCII
 // becomes one that no form holds. False when the text is too long for any form.
 template <typename TCharacter>
@@ -392,9 +435,12 @@ int TExpressionItem::Set_Expression(const TCharacter *text, int size, int units)
   double previous[EXPRESSION_COMPONENT_SIZE];
   std::copy(std::begin(d_components), std::end(d_components), std::begin(previous));
 
+  char signature[MAXIMUM_FORM_LENGTH];
+  const int signature_size = fits ? Signature(normalised, length, signature) : 0;
   int form = fits ? 0 : FORM_COUNT;
   double n[TExpressionItem::EXPRESSION_COMPONENT_SIZE] = {};
-  while (form < FORM_COUNT && !Match_Form(form, normalised, length, n))
+  while (form < FORM_COUNT &&
+         !(Shape_Fits(form, signature, signature_size) && Match_Form(form, normalised, length, n)))
   {
     ++form;
   }

@@ -270,36 +270,24 @@ bool TCatalogueImport::Store(const char *const names[], const int sizes[], int s
   return true;
 }
 
-bool TCatalogueImport::Estimate(const QString &make, int make_id, const QString &model,
-                                const QString &option)
+bool TCatalogueImport::Estimate_Each(const QString &make)
 {
-  TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
-  if (make_id >= 0 && TBulkSpecificationWriter::Is_Plain(model) &&
-      TBulkSpecificationWriter::Is_Plain(option))
+  bool valid = false;
+  const QList<QPair<QString, QString>> configurations = d_database->Configurations(make, &valid);
+  if (!valid)
   {
-    const QByteArray model_utf8 = model.toUtf8();
-    const QByteArray option_utf8 = option.toUtf8();
-    const int ids[] = {make_id,
-                       d_bulk->Name_Id(TConfigurationNames::MODEL, model_utf8.constData(),
-                                       model_utf8.size(), false),
-                       d_bulk->Name_Id(TConfigurationNames::OPTION, option_utf8.constData(),
-                                       option_utf8.size(), false)};
-    if (ids[1] >= 0 && ids[2] >= 0)
+    return Fail(d_database->Last_Error());
+  }
+  for (const auto &configuration : configurations)
+  {
+    if (!d_database->Estimate_Specifications(make, configuration.first, configuration.second))
     {
-      estimated = d_bulk->Estimate(ids);
+      return Fail(
+          QStringLiteral("cannot estimate %1, %2, %3: %4")
+              .arg(make, configuration.first, configuration.second, d_database->Last_Error()));
     }
   }
-  if (estimated == TBulkSpecificationWriter::ESTIMATE_DONE ||
-      (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE &&
-       d_database->Estimate_Specifications(make, model, option)))
-  {
-    return true;
-  }
-  return Fail(QStringLiteral("cannot estimate %1, %2, %3: %4")
-                  .arg(make, model, option,
-                       estimated == TBulkSpecificationWriter::ESTIMATE_FAILED
-                           ? d_bulk->Error()
-                           : d_database->Last_Error()));
+  return true;
 }
 
 bool TCatalogueImport::Finish()
@@ -311,24 +299,28 @@ bool TCatalogueImport::Finish()
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = d_makes.at(make_index);
-    bool valid = false;
-    const QList<QPair<QString, QString>> configurations = d_database->Configurations(make, &valid);
-    if (!valid)
-    {
-      return Fail(d_database->Last_Error());
-    }
     int make_id = -1;
     if (d_bulk && TBulkSpecificationWriter::Is_Plain(make))
     {
       const QByteArray utf8 = make.toUtf8();
       make_id = d_bulk->Name_Id(TConfigurationNames::MAKE, utf8.constData(), utf8.size(), false);
     }
-    for (const auto &configuration : configurations)
+    TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
+    if (make_id >= 0)
     {
-      if (!Estimate(make, make_id, configuration.first, configuration.second))
+      QString model;
+      QString option;
+      estimated = d_bulk->Estimate_Make(make_id, &model, &option);
+      if (estimated == TBulkSpecificationWriter::ESTIMATE_FAILED)
       {
-        return false;
+        return Fail(model.isNull() ? d_bulk->Error()
+                                   : QStringLiteral("cannot estimate %1, %2, %3: %4")
+                                         .arg(make, model, option, d_bulk->Error()));
       }
+    }
+    if (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE && !Estimate_Each(make))
+    {
+      return false;
     }
     Report_Progress(make_index + 1, make_count + 1);
   }

@@ -62,8 +62,8 @@ private:
   bool Name_Ids(const char *const names[], const int sizes[], int *ids, const QString &place);
   bool Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place, bool *stored);
   void Remember_Make(const QString &make, int make_id);
-  // Estimates a configuration of a make; make_id is the bulk writer's, -1 without one.
-  bool Estimate(const QString &make, int make_id, const QString &model, const QString &option);
+  // Estimates the configurations of a make one by one through the database.
+  bool Estimate_Each(const QString &make);
 
   TDatabase *d_database;
   QString d_file_name;
