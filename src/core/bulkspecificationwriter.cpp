@@ -25,7 +25,11 @@ QString Insert_Failure(const char *table)
 }
 } // namespace
 
-TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database) : d_database(database) {}
+TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database)
+    : d_database(database),
+      d_places(TSpecificationEstimation::PLACE_COUNT, QPair<int, int>(PLACE_UNKNOWN, PLACE_UNKNOWN))
+{
+}
 
 TBulkSpecificationWriter::~TBulkSpecificationWriter() = default;
 
@@ -368,12 +372,19 @@ bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
 
 bool TBulkSpecificationWriter::Store_Estimates(const int ids[], TStoredRows *rows)
 {
-  const auto place = [this](const QString &standard_name, const QString &component_name,
-                            int *standard_id, int *component_id)
+  // Each place is looked up once.
+  const auto place = [this](const TSpecificationEstimation::TDerivedItem &derived, int *standard_id,
+                            int *component_id)
   {
-    *standard_id = Standard_Id(standard_name);
-    const TComponent *component = Component(*standard_id, component_name);
-    *component_id = component ? component->id : -1;
+    QPair<int, int> &known = d_places[static_cast<std::size_t>(derived.place)];
+    if (known.first == PLACE_UNKNOWN)
+    {
+      known.first = Standard_Id(derived.standard);
+      const TComponent *component = Component(known.first, derived.item.name);
+      known.second = component ? component->id : -1;
+    }
+    *standard_id = known.first;
+    *component_id = known.second;
     return true;
   };
   // The first pass that derives a component stores it; later passes find the row.

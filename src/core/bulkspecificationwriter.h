@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QPair>
 #include <QString>
 
 #include <memory>
@@ -120,6 +121,9 @@ private:
   TDatabase *d_database;
   QString d_error;
   std::vector<TStandard> d_standards;
+  // The ids of the derived items' places (TDerivedItem::place), as they are looked up.
+  static constexpr int PLACE_UNKNOWN = -2;
+  std::vector<QPair<int, int>> d_places;
   QHash<QByteArray, int> d_names[3];
   QHash<int, QByteArray> d_id_names[3];
   TSqliteStatement d_add_name[3];

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <iterator>
 
 namespace
@@ -29,45 +28,91 @@ const char *const TARGET_STANDARDS[TARGET_COUNT] = {"B89.4.1", "10360", "VDIVDE_
 
 using TPendingLists = std::array<TSpecificationEstimation::TDerivedItems, TARGET_COUNT>;
 
+// The components that the rules name.
+enum TComponent
+{
+  COMPONENT_VOLUME,
+  COMPONENT_E0,
+  COMPONENT_E150,
+  COMPONENT_U3,
+  COMPONENT_M,
+  COMPONENT_REPEAT,
+  COMPONENT_RPT,
+  COMPONENT_R0,
+  COMPONENT_PFTU,
+  COMPONENT_V3,
+  COMPONENT_COUNT
+};
+
+const char *const COMPONENT_NAMES[COMPONENT_COUNT] = {"Volume", "E0",  "E150", "U3",   "M",
+                                                      "Repeat", "Rpt", "R0",   "Pftu", "V3"};
+static_assert(TARGET_COUNT * COMPONENT_COUNT <= TSpecificationEstimation::PLACE_COUNT,
+              "every target and component has a place");
+
+// The names as strings made once: derived items are made by the hundred thousand.
+const QString &Standard_Name(TTarget target)
+{
+  static const std::vector<QString> names(std::begin(TARGET_STANDARDS), std::end(TARGET_STANDARDS));
+  return names[target];
+}
+
+const QString &Component_Name(TComponent component)
+{
+  static const std::vector<QString> names(std::begin(COMPONENT_NAMES), std::end(COMPONENT_NAMES));
+  return names[component];
+}
+
 // The components that hold one and the same length error. "Volume" of "B89.4.1" holds twice it.
 struct TLengthErrorComponent
 {
   TTarget target;
-  const char *component;
+  TComponent component;
 };
 
-const TLengthErrorComponent LENGTH_ERROR_COMPONENTS[] = {
-    {TARGET_10360, "E0"}, {TARGET_10360, "E150"}, {TARGET_VDIVDE_2617, "U3"}, {TARGET_CMMA, "M"}};
+const TLengthErrorComponent LENGTH_ERROR_COMPONENTS[] = {{TARGET_10360, COMPONENT_E0},
+                                                         {TARGET_10360, COMPONENT_E150},
+                                                         {TARGET_VDIVDE_2617, COMPONENT_U3},
+                                                         {TARGET_CMMA, COMPONENT_M}};
 
 // Constant-to-constant rules of the repeatability and probing components.
 struct TConstantTarget
 {
   TTarget target;
-  const char *component;
+  TComponent component;
   double factor;
 };
 
 struct TConstantRule
 {
   TTarget source;
-  const char *component;
+  TComponent component;
   int target_count;
   TConstantTarget targets[3];
 };
 
 const TConstantRule CONSTANT_RULES[] = {
-    {TARGET_10360, "R0", 2, {{TARGET_B89, "Repeat", 0.5}, {TARGET_CMMA, "Repeat", 1.0}}},
-    {TARGET_10360, "Rpt", 2, {{TARGET_B89, "Repeat", 1.0}, {TARGET_CMMA, "Repeat", 2.0}}},
+    {TARGET_10360,
+     COMPONENT_R0,
+     2,
+     {{TARGET_B89, COMPONENT_REPEAT, 0.5}, {TARGET_CMMA, COMPONENT_REPEAT, 1.0}}},
+    {TARGET_10360,
+     COMPONENT_RPT,
+     2,
+     {{TARGET_B89, COMPONENT_REPEAT, 1.0}, {TARGET_CMMA, COMPONENT_REPEAT, 2.0}}},
     {TARGET_B89,
-     "Repeat",
+     COMPONENT_REPEAT,
      3,
-     {{TARGET_10360, "Rpt", 1.0}, {TARGET_CMMA, "Repeat", 2.0}, {TARGET_10360, "R0", 2.0}}},
+     {{TARGET_10360, COMPONENT_RPT, 1.0},
+      {TARGET_CMMA, COMPONENT_REPEAT, 2.0},
+      {TARGET_10360, COMPONENT_R0, 2.0}}},
     {TARGET_CMMA,
-     "Repeat",
+     COMPONENT_REPEAT,
      3,
-     {{TARGET_B89, "Repeat", 0.5}, {TARGET_10360, "Rpt", 0.5}, {TARGET_10360, "R0", 1.0}}},
-    {TARGET_10360, "Pftu", 1, {{TARGET_VDIVDE_2617, "V3", 1.0}}},
-    {TARGET_VDIVDE_2617, "V3", 1, {{TARGET_10360, "Pftu", 1.0}}},
+     {{TARGET_B89, COMPONENT_REPEAT, 0.5},
+      {TARGET_10360, COMPONENT_RPT, 0.5},
+      {TARGET_10360, COMPONENT_R0, 1.0}}},
+    {TARGET_10360, COMPONENT_PFTU, 1, {{TARGET_VDIVDE_2617, COMPONENT_V3, 1.0}}},
+    {TARGET_VDIVDE_2617, COMPONENT_V3, 1, {{TARGET_10360, COMPONENT_PFTU, 1.0}}},
 };
 
 using TDerivedForm = TSpecificationEstimation::TDerivedForm;
@@ -109,30 +154,11 @@ struct TRepeatability
   double value = 0.0;
 };
 
-// A name of the rules as a string made once: derived items are made by the hundred thousand.
-const QString &Name_String(const char *name)
-{
-  static const char *const NAMES[] = {"B89.4.1", "10360", "VDIVDE_2617", "CMMA", "Volume",
-                                      "E0",      "E150",  "U3",          "M",    "Repeat",
-                                      "Rpt",     "R0",    "Pftu",        "V3"};
-  static const std::vector<QString> strings(std::begin(NAMES), std::end(NAMES));
-  for (std::size_t index = 0; index < strings.size(); ++index)
-  {
-    // Literals of one text are usually one.
-    if (NAMES[index] == name || std::strcmp(NAMES[index], name) == 0)
-    {
-      return strings[index];
-    }
-  }
-  Q_ASSERT(!"a name of the rules is missing from NAMES");
-  return strings.front();
-}
-
 void Add_Derived_Item(TPendingLists *pending, TTarget target, const TSpecificationItem &source,
-                      const char *component, const TDerivedForm &form)
+                      TComponent component, const TDerivedForm &form)
 {
-  TDerivedItem derived{Name_String(TARGET_STANDARDS[target]), source, form};
-  derived.item.name = Name_String(component);
+  TDerivedItem derived{Standard_Name(target), source, form, target * COMPONENT_COUNT + component};
+  derived.item.name = Component_Name(component);
   derived.item.source = TDatabaseItem::SOURCE_ESTIMATED;
   (*pending)[target].push_back(std::move(derived));
 }
@@ -146,7 +172,7 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
 
   for (const TLengthErrorComponent &source : LENGTH_ERROR_COMPONENTS)
   {
-    if (source.target != source_standard || item.name != QLatin1String(source.component))
+    if (source.target != source_standard || item.name != Component_Name(source.component))
     {
       continue;
     }
@@ -155,7 +181,7 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     {
       return;
     }
-    Add_Derived_Item(pending, TARGET_B89, item, "Volume", volume);
+    Add_Derived_Item(pending, TARGET_B89, item, COMPONENT_VOLUME, volume);
     const TDerivedForm same = Scaled_Length_Error(expression, 1.0, 1.0);
     for (const TLengthErrorComponent &target : LENGTH_ERROR_COMPONENTS)
     {
@@ -167,7 +193,7 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
     return;
   }
 
-  if (source_standard == TARGET_B89 && item.name == QLatin1String("Volume"))
+  if (source_standard == TARGET_B89 && item.name == Component_Name(COMPONENT_VOLUME))
   {
     const auto value = [&expression](int index)
     { return expression.Component(index, TExpressionItem::UNITS_MM); };
@@ -213,7 +239,7 @@ void Derive_Items(TTarget source_standard, const TSpecificationItem &item,
   const double a = expression.Component(0, TExpressionItem::UNITS_MM);
   for (const TConstantRule &rule : CONSTANT_RULES)
   {
-    if (rule.source != source_standard || item.name != QLatin1String(rule.component))
+    if (rule.source != source_standard || item.name != Component_Name(rule.component))
     {
       continue;
     }
@@ -250,7 +276,7 @@ TPendingLists Derive_From_Standard(TTarget source_standard, int standard_id,
     const auto repeat = std::find_if(rows.begin(), rows.end(),
                                      [standard_id](const TStoredRow &row) {
                                        return row.standard_id == standard_id &&
-                                              row.item.name == QLatin1String("Repeat");
+                                              row.item.name == Component_Name(COMPONENT_REPEAT);
                                      });
     if (repeat != rows.end())
     {
@@ -302,7 +328,7 @@ bool TSpecificationEstimation::Choose_New_Rows(const TDerivedItems &derived, con
   {
     int standard_id = -1;
     int component_id = -1;
-    if (!place(candidate.standard, candidate.item.name, &standard_id, &component_id))
+    if (!place(candidate, &standard_id, &component_id))
     {
       return false;
     }

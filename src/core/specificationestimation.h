@@ -31,12 +31,15 @@ public:
     double values[TExpressionItem::EXPRESSION_COMPONENT_SIZE];
   };
   // A copy of its source item under the target's component name with source estimated, and its
-  // expression.
+  // expression. Its place is a number below PLACE_COUNT, the same for every item of one target
+  // standard and component: a key for whoever looks places up.
+  static constexpr int PLACE_COUNT = 64;
   struct TDerivedItem
   {
     QString standard;
     TSpecificationItem item;
     TDerivedForm form;
+    int place;
   };
   using TDerivedItems = std::vector<TDerivedItem>;
 
@@ -54,10 +57,10 @@ public:
     int component_id;
     QString text;
   };
-  // Where the catalogue keeps a component of a standard: a component id of -1 when it has no
-  // place for it; false when the catalogue cannot be read.
-  using TPlace = std::function<bool(const QString &standard, const QString &component,
-                                    int *standard_id, int *component_id)>;
+  // Where the catalogue keeps the component of a derived item's standard: a component id of -1
+  // when it has no place for it; false when the catalogue cannot be read.
+  using TPlace =
+      std::function<bool(const TDerivedItem &derived, int *standard_id, int *component_id)>;
   // Of the derived items in order, those that have a place, a storable text and no row yet in
   // rows. Each is appended to rows as it is chosen: the first derivation of a component wins. A
   // value too large for the text forms would be stored as something else, or a made-up zero, so

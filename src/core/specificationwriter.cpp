@@ -134,11 +134,12 @@ bool TSpecificationWriter::Store_Derived(const int *ids,
 {
   // A catalogue without that standard or component has nowhere to put the estimate; a
   // catalogue that cannot be read is a failure.
-  const auto place =
-      [this](const QString &standard, const QString &component, int *standard_id, int *component_id)
+  const auto place = [this](const TSpecificationEstimation::TDerivedItem &candidate,
+                            int *standard_id, int *component_id)
   {
-    *standard_id = d_catalogue->Standard_Type_Id(standard);
-    *component_id = *standard_id < 0 ? -1 : d_catalogue->Component_Type_Id(*standard_id, component);
+    *standard_id = d_catalogue->Standard_Type_Id(candidate.standard);
+    *component_id =
+        *standard_id < 0 ? -1 : d_catalogue->Component_Type_Id(*standard_id, candidate.item.name);
     return *component_id >= 0 || !d_catalogue->Is_Fault();
   };
   std::vector<TSpecificationEstimation::TNewRow> chosen;
