@@ -5,6 +5,8 @@
 #include "specificationestimation.h"
 #include "sqlconnection.h"
 
+#include <QAtomicInt>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -16,6 +18,8 @@ using TStoredRow = TSpecificationEstimation::TStoredRow;
 using TStoredRows = TSpecificationEstimation::TStoredRows;
 
 // The name tables by kind, as TConfigurationNames has them.
+QAtomicInt enabled(1);
+
 const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};
 const char *const NAME_IDS[] = {"make_id", "model_id", "option_id"};
 
@@ -49,10 +53,15 @@ bool TBulkSpecificationWriter::Is_Plain(const QString &name)
                      });
 }
 
+void TBulkSpecificationWriter::Set_Enabled(bool enable)
+{
+  enabled.storeRelaxed(enable ? 1 : 0);
+}
+
 bool TBulkSpecificationWriter::Begin()
 {
   sqlite3 *handle = d_database->d_sql->Native_Handle();
-  if (!handle)
+  if (!handle || enabled.loadRelaxed() == 0)
   {
     return false;
   }

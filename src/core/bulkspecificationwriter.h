@@ -60,6 +60,9 @@ public:
   // (Qt's driver runs on another SQLite), with the reason when a read failed.
   bool Begin();
 
+  // Tests turn the writer off to compare an import with one through TDatabase's operations.
+  static void Set_Enabled(bool enabled);
+
   // Whether a name is resolved here: one without characters that SQLite or a lookup by name may
   // take for others (surrogates, U+FEFF and above, among them the replacement character).
   static bool Is_Plain(const QString &name);
