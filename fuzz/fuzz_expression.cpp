@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace
 {
@@ -89,9 +90,19 @@ int Oracle_Parse(const QString &text, int units, double components[])
   QString normalised(text);
   normalised.remove(QLatin1Char(' '));
   normalised.replace(QLatin1Char('l'), QLatin1Char('L'));
-  for (const TOracleForm &form : ORACLE_FORMS)
+  static const std::vector<QRegularExpression> expressions = []()
   {
-    const QRegularExpression expression(QLatin1String(form.pattern));
+    std::vector<QRegularExpression> compiled;
+    for (const TOracleForm &form : ORACLE_FORMS)
+    {
+      compiled.emplace_back(QLatin1String(form.pattern));
+    }
+    return compiled;
+  }();
+  for (std::size_t index = 0; index < expressions.size(); ++index)
+  {
+    const TOracleForm &form = ORACLE_FORMS[index];
+    const QRegularExpression &expression = expressions[index];
     const QRegularExpressionMatch match = expression.match(normalised);
     if (!match.hasMatch() || match.capturedEnd(0) != normalised.length())
     {

@@ -17,9 +17,9 @@ namespace
 using TStoredRow = TSpecificationEstimation::TStoredRow;
 using TStoredRows = TSpecificationEstimation::TStoredRows;
 
-// The name tables by kind, as TConfigurationNames has them.
 QAtomicInt enabled(1);
 
+// The name tables by kind, as TConfigurationNames has them.
 const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};
 const char *const NAME_IDS[] = {"make_id", "model_id", "option_id"};
 

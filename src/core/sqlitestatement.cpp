@@ -49,12 +49,6 @@ void TSqliteStatement::Bind(int position, const char *utf8, int size)
   sqlite3_bind_text(d_statement, position, utf8, size, SQLITE_STATIC);
 }
 
-void TSqliteStatement::Bind(int position, const QString &text)
-{
-  sqlite3_bind_text16(d_statement, position, text.utf16(),
-                      text.size() * static_cast<int>(sizeof(QChar)), SQLITE_TRANSIENT);
-}
-
 TSqliteStatement::TStep TSqliteStatement::Step()
 {
   const int code = sqlite3_step(d_statement);

@@ -31,7 +31,6 @@ public:
   // Positions count from 1. A text must stay as it is until the statement is reset.
   void Bind(int position, int value);
   void Bind(int position, const char *utf8, int size);
-  void Bind(int position, const QString &text);
 
   // The next row; after the last one, or a failure, the statement is reset and its bindings
   // kept. Error() says why it failed.

@@ -74,7 +74,8 @@ struct TPlainRecord
   int sizes[3];
   int standard_id;
   std::vector<TBulkSpecificationWriter::TRow> rows;
-  // Texts written otherwise than the file writes them, as stored.
+  // Texts written otherwise than the file writes them, as stored; their bytes stay where they
+  // are as the list grows.
   std::vector<QByteArray> texts;
 };
 
@@ -116,9 +117,11 @@ bool Read_Plain_Record(const char *line, int size, const TBulkSpecificationWrite
   }
   record->rows.clear();
   record->texts.clear();
-  record->texts.reserve(static_cast<std::size_t>(size) / 4);
-  for (const char *next = field; field <= end; field = next + 1)
+  // The component fields, each up to the next comma.
+  const char *next = field - 1;
+  do
   {
+    field = next + 1;
     next = field_end(field, ',');
     if (next == field)
     {
@@ -161,7 +164,7 @@ bool Read_Plain_Record(const char *line, int size, const TBulkSpecificationWrite
     {
       return false;
     }
-  }
+  } while (next < end);
   return !record->rows.empty();
 }
 } // namespace
