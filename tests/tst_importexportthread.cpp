@@ -1,4 +1,4 @@
-#include "bulkspecificationwriter.h"
+#include "bulkcatalogue.h"
 #include "database.h"
 #include "exchangefile.h"
 #include "importexportthread.h"
@@ -455,10 +455,10 @@ void TestImportExportThread::bulk_writer()
     TOtherConnection other(test->File_Name());
     for (const QString &statement : setup)
       QVERIFY2(other.Execute(statement), qPrintable(statement));
-    TBulkSpecificationWriter::Set_Enabled(enabled);
+    TBulkCatalogue::Set_Enabled(enabled);
     TExchangeFile exchange(test.Get());
     const bool imported = exchange.Import(path);
-    TBulkSpecificationWriter::Set_Enabled(true);
+    TBulkCatalogue::Set_Enabled(true);
     outcomes[enabled] =
         QStringList{imported ? "imported" : exchange.Error_Text(), exchange.Warning_Text()} +
         other.Dump();

@@ -1,11 +1,10 @@
 #ifndef METROVA_BULKSPECIFICATIONWRITER_H
 #define METROVA_BULKSPECIFICATIONWRITER_H
 
+#include "bulkcatalogue.h"
 #include "specificationestimation.h"
 #include "sqlitestatement.h"
 
-#include <QByteArray>
-#include <QHash>
 #include <QPair>
 #include <QString>
 
@@ -17,12 +16,8 @@ class TDatabase;
 // Stores the records of an import and estimates its configurations inside the caller's
 // transaction, as TDatabase's Write_Specification and Estimate_Specifications do, at the pace of
 // a catalogue of many thousand machines: its statements are prepared once on SQLite's own
-// interface, names and the standards' catalogue are read into memory once and kept there as
-// names are added.
-//
-// It takes only what it can resolve as TDatabase would: plain names (Is_Plain), rows of integer
-// ids with texts, components the catalogue lists. Everything else is the caller's, to be passed
-// to TDatabase's own operations, which stay the rule.
+// interface, and names and the standards are looked up in memory (TBulkCatalogue). What the
+// catalogue does not resolve is the caller's, to be passed to TDatabase's own operations.
 class TBulkSpecificationWriter
 {
 public:
@@ -33,14 +28,6 @@ public:
     int component_id;
     const char *text;
     int size;
-  };
-  struct TComponent
-  {
-    int id;
-    QString name;
-    QByteArray utf8;
-    QString description;
-    int expression_types;
   };
   enum TEstimate
   {
@@ -55,26 +42,15 @@ public:
   TBulkSpecificationWriter(const TBulkSpecificationWriter &) = delete;
   TBulkSpecificationWriter &operator=(const TBulkSpecificationWriter &) = delete;
 
-  // Inside the caller's transaction: reads the names and the catalogue and prepares the
-  // statements. False with an empty Error() when the connection takes no statements of its own
-  // (Qt's driver runs on another SQLite), with the reason when a read failed.
+  // Inside the caller's transaction: reads the catalogue and prepares the statements. False with
+  // an empty Error() when the connection takes no statements of its own, with the reason when a
+  // read failed.
   bool Begin();
+  const TBulkCatalogue &Catalogue() const { return d_catalogue; }
 
-  // Tests turn the writer off to compare an import with one through TDatabase's operations.
-  static void Set_Enabled(bool enabled);
-
-  // Whether a name is resolved here: one without characters that SQLite or a lookup by name may
-  // take for others (surrogates, U+FEFF and above, among them the replacement character).
-  static bool Is_Plain(const QString &name);
-  // The standard of a name, -1 when the catalogue has none; a component of a standard by name,
-  // null when it has none.
-  int Standard_Id(const char *utf8, int size) const;
-  int Standard_Id(const QString &name) const;
-  const TComponent *Component(int standard_id, const char *utf8, int size) const;
-  const TComponent *Component(int standard_id, const QString &name) const;
-  // The id of a make, model or option name (TConfigurationNames' kinds) in UTF-8; a new name is
-  // added when add is set, otherwise -1. -1 with Error() when the name cannot be added.
-  int Name_Id(int kind, const char *utf8, int size, bool add);
+  // The id of a make, model or option name (TConfigurationNames' kinds) in UTF-8, added when it
+  // is new; -1 with Error() when it cannot be added.
+  int Added_Name_Id(int kind, const char *utf8, int size);
   // The record's rows in place of those stored for its machine (ids: make, model, option) and
   // standard.
   bool Write_Rows(const int ids[], int standard_id, const TRow *rows, int count);
@@ -86,14 +62,6 @@ public:
   QString Error() const { return d_error; }
 
 private:
-  struct TStandard
-  {
-    int id;
-    QString name;
-    QByteArray utf8;
-    std::vector<TComponent> components;
-  };
-
   // A row to insert, with its text in UTF-8.
   struct TNewRow
   {
@@ -106,29 +74,15 @@ private:
 
   bool Fail(const QString &failure, const TSqliteStatement &statement);
   bool Insert(const int ids[], const TNewRow *rows, int count);
-  bool Read_Catalogue();
-  bool Read_Names(int kind);
-  const TStandard *Standard(int standard_id) const;
-  const TComponent *Component_By_Id(int standard_id, int component_id) const;
-  // Appends the row of a statement whose columns from column on are standard_id, component_id
-  // and expression; false for a row this writer does not read.
-  bool Read_Row(const TSqliteStatement &statement, int column,
-                TSpecificationEstimation::TStoredRows *rows) const;
   bool Delete_Estimated(const int ids[]);
   // Derives what the rows of a configuration yield and stores it.
   bool Store_Estimates(const int ids[], TSpecificationEstimation::TStoredRows *rows);
-  // Whether the name of an id is one that a look-up by that name resolves to this id, here.
-  bool Is_Plain_Name(int kind, int id) const;
-  QString Name(int kind, int id) const;
 
-  TDatabase *d_database;
+  TBulkCatalogue d_catalogue;
   QString d_error;
-  std::vector<TStandard> d_standards;
   // The ids of the derived items' places (TDerivedItem::place), as they are looked up.
   static constexpr int PLACE_UNKNOWN = -2;
   std::vector<QPair<int, int>> d_places;
-  QHash<QByteArray, int> d_names[3];
-  QHash<int, QByteArray> d_id_names[3];
   TSqliteStatement d_add_name[3];
   TSqliteStatement d_delete_standard;
   // Inserts of one row, two rows, ... by their count.

@@ -175,7 +175,7 @@ bool TCatalogueImport::Name_Ids(const char *const names[], const int sizes[], in
 {
   for (int kind = 0; kind < 3; ++kind)
   {
-    ids[kind] = d_bulk->Name_Id(kind, names[kind], sizes[kind], true);
+    ids[kind] = d_bulk->Added_Name_Id(kind, names[kind], sizes[kind]);
     if (ids[kind] < 0)
     {
       return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
@@ -191,10 +191,10 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
   // the database's own write, which words the refusal.
   *stored = false;
   const QString names[] = {record.Make(), record.Model(), record.Option()};
-  const int standard_id = d_bulk->Standard_Id(record.Standard());
-  if (standard_id < 0 || !TBulkSpecificationWriter::Is_Plain(names[0]) ||
-      !TBulkSpecificationWriter::Is_Plain(names[1]) ||
-      !TBulkSpecificationWriter::Is_Plain(names[2]))
+  const TBulkCatalogue &catalogue = d_bulk->Catalogue();
+  const int standard_id = catalogue.Standard_Id(record.Standard());
+  if (standard_id < 0 || !TBulkCatalogue::Is_Plain(names[0]) ||
+      !TBulkCatalogue::Is_Plain(names[1]) || !TBulkCatalogue::Is_Plain(names[2]))
   {
     return true;
   }
@@ -205,8 +205,7 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
   for (int index = 0; index < count; ++index)
   {
     const TSpecificationItem item = record.Specification_Item(index);
-    const TBulkSpecificationWriter::TComponent *component =
-        d_bulk->Component(standard_id, item.name);
+    const TBulkCatalogue::TComponent *component = catalogue.Component(standard_id, item.name);
     if (!component || !item.expression.Is_Storable())
     {
       return true;
@@ -300,10 +299,9 @@ bool TCatalogueImport::Finish()
   {
     const QString &make = d_makes.at(make_index);
     int make_id = -1;
-    if (d_bulk && TBulkSpecificationWriter::Is_Plain(make))
+    if (d_bulk && TBulkCatalogue::Is_Plain(make))
     {
-      const QByteArray utf8 = make.toUtf8();
-      make_id = d_bulk->Name_Id(TConfigurationNames::MAKE, utf8.constData(), utf8.size(), false);
+      make_id = d_bulk->Catalogue().Name_Id(TConfigurationNames::MAKE, make);
     }
     TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
     if (make_id >= 0)

@@ -39,10 +39,10 @@ public:
                        const QString &text) const;
   // Stores a record that passed the checks; place says where it came from ("line 12").
   bool Store(const TDatabaseItem &record, const QString &place);
-  // The writer for records read straight from bytes, null when the connection has none; such a
-  // record is stored with the make, model and option names in UTF-8 as they are kept, its
-  // standard and its rows, checked against the writer's catalogue, from the given line.
-  const TBulkSpecificationWriter *Bulk_Writer() const { return d_bulk.get(); }
+  // The catalogue for records read straight from bytes, null when the connection has no bulk
+  // writer; such a record is stored with the make, model and option names in UTF-8 as they are
+  // kept, its standard and its rows, checked against that catalogue, from the given line.
+  const TBulkCatalogue *Bulk_Catalogue() const { return d_bulk ? &d_bulk->Catalogue() : nullptr; }
   bool Store(const char *const names[], const int sizes[], int standard_id,
              const TBulkSpecificationWriter::TRow *rows, int count, qint64 line);
   // Estimates the makes stored and commits.

@@ -82,7 +82,7 @@ struct TPlainRecord
 // Reads a plain line into a record when nothing in it needs a word: names as the catalogue
 // keeps them, a known standard, each component once with a value that it accepts and that reads
 // back from its stored text. Anything else is Read_Record's, which words the problems.
-bool Read_Plain_Record(const char *line, int size, const TBulkSpecificationWriter &writer,
+bool Read_Plain_Record(const char *line, int size, const TBulkCatalogue &catalogue,
                        TPlainRecord *record)
 {
   const char *const end = line + size;
@@ -107,7 +107,7 @@ bool Read_Plain_Record(const char *line, int size, const TBulkSpecificationWrite
     }
     else
     {
-      record->standard_id = writer.Standard_Id(field, length);
+      record->standard_id = catalogue.Standard_Id(field, length);
     }
     field = next + 1;
   }
@@ -132,8 +132,8 @@ bool Read_Plain_Record(const char *line, int size, const TBulkSpecificationWrite
     {
       return false;
     }
-    const TBulkSpecificationWriter::TComponent *component =
-        writer.Component(record->standard_id, field, static_cast<int>(colon - field));
+    const TBulkCatalogue::TComponent *component =
+        catalogue.Component(record->standard_id, field, static_cast<int>(colon - field));
     if (!component || std::any_of(record->rows.begin(), record->rows.end(),
                                   [component](const TBulkSpecificationWriter::TRow &row)
                                   { return row.component_id == component->id; }))
@@ -465,18 +465,18 @@ bool TExchangeFile::Import(const QString &file_name)
   {
     report_progress();
   }
-  const TBulkSpecificationWriter *writer = import.Bulk_Writer();
+  const TBulkCatalogue *catalogue = import.Bulk_Catalogue();
   TPlainRecord plain;
   while (reader.Next(&bytes, &byte_count, &too_long))
   {
     ++line_number;
-    if (writer && !too_long && Is_Plain_Line(bytes, byte_count))
+    if (catalogue && !too_long && Is_Plain_Line(bytes, byte_count))
     {
       if (byte_count == 0 || bytes[0] == '#')
       {
         continue;
       }
-      if (Read_Plain_Record(bytes, byte_count, *writer, &plain))
+      if (Read_Plain_Record(bytes, byte_count, *catalogue, &plain))
       {
         if (!import.Store(plain.names, plain.sizes, plain.standard_id, plain.rows.data(),
                           static_cast<int>(plain.rows.size()), line_number))
