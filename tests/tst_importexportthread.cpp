@@ -115,8 +115,8 @@ private slots:
   void import_file_data();
   void import_file();
   void import_estimates_imported_makes();
-  void bulk_writer_data();
-  void bulk_writer();
+  void bulk_import_and_export_data();
+  void bulk_import_and_export();
   void warnings_are_bounded_and_cleared();
   void unopenable_file_data();
   void unopenable_file();
@@ -399,7 +399,7 @@ void TestImportExportThread::import_estimates_imported_makes()
   QCOMPARE(d_test->Rows("Zeta", "Z1", "Std").filter("B89.4.1"), QStringList());
 }
 
-void TestImportExportThread::bulk_writer_data()
+void TestImportExportThread::bulk_import_and_export_data()
 {
   QTest::addColumn<QStringList>("setup"); // statements run on the catalogue first
   QTest::addColumn<QByteArray>("file");
@@ -439,12 +439,13 @@ void TestImportExportThread::bulk_writer_data()
       << lines;
 }
 
-void TestImportExportThread::bulk_writer()
+void TestImportExportThread::bulk_import_and_export()
 {
   QFETCH(QStringList, setup);
   QFETCH(QByteArray, file);
 
-  // The bulk writer's import leaves what the database's own operations leave, and says the same.
+  // An import through the bulk writer leaves what one through the database's own operations
+  // leaves, and an export through the bulk reader writes the same; both say the same.
   const QString path = d_test->Path("import.csv");
   QVERIFY(Write_File(path, HEADER + file));
   QStringList outcomes[2];
@@ -458,10 +459,13 @@ void TestImportExportThread::bulk_writer()
     TBulkCatalogue::Set_Enabled(enabled);
     TExchangeFile exchange(test.Get());
     const bool imported = exchange.Import(path);
-    TBulkCatalogue::Set_Enabled(true);
     outcomes[enabled] =
         QStringList{imported ? "imported" : exchange.Error_Text(), exchange.Warning_Text()} +
         other.Dump();
+    const bool exported = exchange.Export(test.Path("export.csv"));
+    TBulkCatalogue::Set_Enabled(true);
+    outcomes[enabled] << (exported ? "exported" : exchange.Error_Text()) << exchange.Warning_Text()
+                      << QString::fromUtf8(File_Bytes(test.Path("export.csv")));
   }
   QCOMPARE(outcomes[true], outcomes[false]);
 }
