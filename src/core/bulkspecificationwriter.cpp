@@ -208,8 +208,8 @@ bool TBulkSpecificationWriter::Store_Estimates(const int ids[], TStoredRows *row
   return Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size()));
 }
 
-TBulkSpecificationWriter::TEstimate
-TBulkSpecificationWriter::Estimate_Make(int make_id, QString *model, QString *option)
+TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int make_id,
+                                                                            QStringList *failed)
 {
   // Every row of the make in one read, in storage order: its configurations come in the order of
   // their first rows, each with its rows in order. A row flagged as the deletion of estimated rows
@@ -266,8 +266,8 @@ TBulkSpecificationWriter::Estimate_Make(int make_id, QString *model, QString *op
     if ((configuration.has_estimated && !Delete_Estimated(configuration.ids)) ||
         !Store_Estimates(configuration.ids, &configuration.rows))
     {
-      *model = d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]);
-      *option = d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2]);
+      *failed = QStringList{d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]),
+                            d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2])};
       return ESTIMATE_FAILED;
     }
   }

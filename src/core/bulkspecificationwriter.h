@@ -7,6 +7,7 @@
 
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -56,8 +57,9 @@ public:
   bool Write_Rows(const int ids[], int standard_id, const TRow *rows, int count);
   // Estimates every configuration of a make as Configurations and Estimate_Specifications for
   // each do. Before it changes anything it leaves to TDatabase (ESTIMATE_ELSEWHERE) a make with
-  // rows or names it does not read; after a failure *model and *option name the configuration.
-  TEstimate Estimate_Make(int make_id, QString *model, QString *option);
+  // rows or names it does not read. A failure in a configuration gives its model and option names
+  // in *failed, a failed read none.
+  TEstimate Estimate_Make(int make_id, QStringList *failed);
 
   QString Error() const { return d_error; }
 

@@ -279,8 +279,8 @@ bool Scaled(double value, int decimals, quint64 *scaled)
   }
   else
   {
-    const quint64 whole = shift >= 64 ? high >> (shift - 64)
-                                      : (low >> shift) | (shift == 0 ? 0 : high << (64 - shift));
+    const quint64 whole =
+        shift >= 64 ? high >> (shift - 64) : (low >> shift) | (high << (64 - shift));
     *scaled = whole + bit(shift - 1);
   }
   return true;

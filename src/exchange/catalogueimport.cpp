@@ -306,14 +306,13 @@ bool TCatalogueImport::Finish()
     TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
     if (make_id >= 0)
     {
-      QString model;
-      QString option;
-      estimated = d_bulk->Estimate_Make(make_id, &model, &option);
+      QStringList failed;
+      estimated = d_bulk->Estimate_Make(make_id, &failed);
       if (estimated == TBulkSpecificationWriter::ESTIMATE_FAILED)
       {
-        return Fail(model.isNull() ? d_bulk->Error()
-                                   : QStringLiteral("cannot estimate %1, %2, %3: %4")
-                                         .arg(make, model, option, d_bulk->Error()));
+        return Fail(failed.isEmpty() ? d_bulk->Error()
+                                     : QStringLiteral("cannot estimate %1, %2, %3: %4")
+                                           .arg(make, failed.at(0), failed.at(1), d_bulk->Error()));
       }
     }
     if (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE && !Estimate_Each(make))
