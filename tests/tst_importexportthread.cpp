@@ -1,4 +1,6 @@
+#include "bulkcatalogue.h"
 #include "database.h"
+#include "exchangefile.h"
 #include "importexportthread.h"
 #include "testsupport.h"
 
@@ -113,6 +115,8 @@ private slots:
   void import_file_data();
   void import_file();
   void import_estimates_imported_makes();
+  void bulk_import_and_export_data();
+  void bulk_import_and_export();
   void warnings_are_bounded_and_cleared();
   void unopenable_file_data();
   void unopenable_file();
@@ -393,6 +397,77 @@ void TestImportExportThread::import_estimates_imported_makes()
   QCOMPARE(d_test->Rows("OBrien", "X1", "Std").filter("B89.4.1"), volume);
   QCOMPARE(d_test->Rows("Acme", "X2", "Other").filter("B89.4.1"), volume);
   QCOMPARE(d_test->Rows("Zeta", "Z1", "Std").filter("B89.4.1"), QStringList());
+}
+
+void TestImportExportThread::bulk_import_and_export_data()
+{
+  QTest::addColumn<QStringList>("setup"); // statements run on the catalogue first
+  QTest::addColumn<QByteArray>("file");
+
+  // Acme X1 Std with an E0 (component 4) and its estimated Volume (9); X2 not in the files.
+  const QStringList catalogue{"INSERT INTO make(name) VALUES('Acme')",
+                              "INSERT INTO model_types(name) VALUES('X1')",
+                              "INSERT INTO model_types(name) VALUES('X2')",
+                              "INSERT INTO option_types(name) VALUES('Std')",
+                              "INSERT INTO specification VALUES(1,1,1,1,4,'0.0015+0.0033L/1000',0)",
+                              "INSERT INTO specification VALUES(1,1,1,2,9,'0.0030+0.0066L/1000',1)",
+                              "INSERT INTO specification VALUES(1,2,1,1,1,'0.0020',0)"};
+  const QByteArray lines = "Acme,X1,Std,10360,E0:0.0020+0.0040L/1000,Rpt:0.0010\n"
+                           "Acme,X3,Std,B89.4.1,Volume:0.0100/300,Repeat:0.0020\n"
+                           "New,N1,Opt,CMMA,M:0.0015+0.0033L/1000|0.0080,Repeat:0.0030\n"
+                           "New,N1,Opt,CMMA,M:0.0010+0.0020L/1000,G:0.0010\n"
+                           "New,N1,Opt,10360,E0:0.0010+0.0020L/1000,E0:2,Pftu:x\n"
+                           "New,N2,Opt,VDIVDE_2617,U3:1+2L/1000,V3:0.0015\n"
+                           "New,N2,Opt,10360,Pftu:0.0010+0.0020L/1000\n";
+  QTest::newRow("new and stored machines") << catalogue << lines;
+  QTest::newRow("names beyond ASCII")
+      << catalogue
+      << QString::fromUtf8("Müller,Präzi,Std,10360,E0:0.0015+0.0033L/1000\n"
+                           "Acme,X\uFFFD,Std,10360,Pftu:0.0020\n"
+                           "\uFF21cme,X1,Std,10360,Pftu:0.0020\n")
+             .toUtf8();
+  // Acme has rows under a second X1, which a look-up by name never finds.
+  QTest::newRow("a model name twice")
+      << (QStringList(catalogue) << "INSERT INTO model_types(name) VALUES('X1')"
+                                 << "INSERT INTO specification VALUES(1,3,1,1,1,'0.0030',0)")
+      << lines;
+  // A stored E150 without a text keeps E0 from being estimated into it.
+  QTest::newRow("a row without a text")
+      << (QStringList(catalogue)
+          << "INSERT INTO specification VALUES(1,2,1,1,4,'0.0010+0.0020L/1000',0)"
+          << "INSERT INTO specification VALUES(1,2,1,1,5,NULL,0)")
+      << lines;
+}
+
+void TestImportExportThread::bulk_import_and_export()
+{
+  QFETCH(QStringList, setup);
+  QFETCH(QByteArray, file);
+
+  // An import through the bulk writer leaves what one through the database's own operations
+  // leaves, and an export through the bulk reader writes the same; both say the same.
+  const QString path = d_test->Path("import.csv");
+  QVERIFY(Write_File(path, HEADER + file));
+  QStringList outcomes[2];
+  for (const bool enabled : {false, true})
+  {
+    TTestDatabase test;
+    QVERIFY(test.Is_Valid());
+    TOtherConnection other(test->File_Name());
+    for (const QString &statement : setup)
+      QVERIFY2(other.Execute(statement), qPrintable(statement));
+    TBulkCatalogue::Set_Enabled(enabled);
+    TExchangeFile exchange(test.Get());
+    const bool imported = exchange.Import(path);
+    outcomes[enabled] =
+        QStringList{imported ? "imported" : exchange.Error_Text(), exchange.Warning_Text()} +
+        other.Dump();
+    const bool exported = exchange.Export(test.Path("export.csv"));
+    TBulkCatalogue::Set_Enabled(true);
+    outcomes[enabled] << (exported ? "exported" : exchange.Error_Text()) << exchange.Warning_Text()
+                      << QString::fromUtf8(File_Bytes(test.Path("export.csv")));
+  }
+  QCOMPARE(outcomes[true], outcomes[false]);
 }
 
 void TestImportExportThread::warnings_are_bounded_and_cleared()

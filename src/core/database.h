@@ -28,6 +28,8 @@ class TDatabase
 {
   // The verification log works on this connection, in its transactions.
   friend class TVerificationLog;
+  // So do the bulk writer and reader of whole catalogues, with statements of their own.
+  friend class TBulkCatalogue;
 
 public:
   explicit TDatabase(const QString &connection_name = QStringLiteral("metrova_database"));

@@ -3,6 +3,7 @@
 #include <QVector>
 #include <QtGlobal>
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -157,6 +158,25 @@ QString Without_Noncharacters(const QString &text)
   return kept.size() == characters.size() ? text : QString::fromUcs4(kept.constData(), kept.size());
 }
 } // namespace
+
+bool TDatabaseItem::Is_Clean_Name(const char *bytes, int size)
+{
+  if (size == 0 || bytes[0] == ' ' || bytes[size - 1] == ' ')
+  {
+    return false;
+  }
+  for (int index = 0; index < size; ++index)
+  {
+    const char character = bytes[index];
+    if (character < 0x20 || character > 0x7e || (character == ' ' && bytes[index + 1] == ' ') ||
+        std::find(std::begin(SANITIZED_CHARACTERS), std::end(SANITIZED_CHARACTERS),
+                  QLatin1Char(character)) != std::end(SANITIZED_CHARACTERS))
+    {
+      return false;
+    }
+  }
+  return true;
+}
 
 QString TDatabaseItem::Cleaned_Name(const QString &name)
 {

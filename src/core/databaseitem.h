@@ -56,6 +56,9 @@ public:
   // nothing is left, or when the name holds a control character, which no line of an exchange file
   // can carry.
   static QString Cleaned_Name(const QString &name);
+  // Whether Cleaned_Name keeps a name as it is, for a name in bytes that holds ASCII only (false
+  // otherwise): an importer checks it before it takes the bytes of a file as the name.
+  static bool Is_Clean_Name(const char *bytes, int size);
 
 private:
   QString d_make;

@@ -28,7 +28,13 @@ public:
   TExpressionItem &operator=(const TExpressionItem &other);
 
   int Set_Expression(const QString &text, int units);
+  // The same from text in single bytes, ASCII or Latin-1 or UTF-8 alike: no form holds a
+  // character beyond ASCII.
+  int Set_Expression(const char *text, int size, int units);
   QString Expression_Text(int units) const;
+  // The text of a kind with the given components in millimetres, as an item of that kind holding
+  // them writes it: for everything that builds a text from numbers.
+  static QString Form_Text(int kind, const double components[], int units);
   int Expression_Type() const { return d_expression_type; }
   double Component(int index, int units) const;
   // The number forms of the texts, for everything that builds one: an error value and a Td
@@ -43,6 +49,9 @@ public:
   bool Is_Storable() const;
 
 private:
+  template <typename TCharacter>
+  int Set_Expression(const TCharacter *text, int size, int units);
+
   int d_expression_type;
   double d_components[EXPRESSION_COMPONENT_SIZE];
 };

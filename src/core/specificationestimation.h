@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // The conversion rules between the four standards: what the stored rows of one make, model and
@@ -21,14 +22,24 @@ public:
   };
   using TStoredRows = std::vector<TStoredRow>;
 
-  // A copy of its source item under the target's component name with source estimated, and the
-  // text of its expression in millimetres: the text is parsed only when the item is about to be
-  // stored, since most derivations find their row.
+  // A derived expression: a kind with its values in millimetres. It is stored as the text that
+  // TExpressionItem::Form_Text writes for them, read back: written and read only when the item is
+  // about to be stored, since most derivations find their row.
+  struct TDerivedForm
+  {
+    int kind;
+    double values[TExpressionItem::EXPRESSION_COMPONENT_SIZE];
+  };
+  // A copy of its source item under the target's component name with source estimated, and its
+  // expression. Its place is a number below PLACE_COUNT, the same for every item of one target
+  // standard and component: a key for whoever looks places up.
+  static constexpr int PLACE_COUNT = 64;
   struct TDerivedItem
   {
     QString standard;
     TSpecificationItem item;
-    QString text;
+    TDerivedForm form;
+    int place;
   };
   using TDerivedItems = std::vector<TDerivedItem>;
 
@@ -38,6 +49,24 @@ public:
   static TDerivedItems Derive(const QString &standard, int standard_id, const TStoredRows &rows);
   // Whether a standard has conversion rules at all.
   static bool Has_Rules(const QString &standard);
+
+  // A derived item chosen to be stored: its place and its text as stored.
+  struct TNewRow
+  {
+    int standard_id;
+    int component_id;
+    QString text;
+  };
+  // Where the catalogue keeps the component of a derived item's standard: a component id of -1
+  // when it has no place for it; false when the catalogue cannot be read.
+  using TPlace =
+      std::function<bool(const TDerivedItem &derived, int *standard_id, int *component_id)>;
+  // Of the derived items in order, those that have a place, a storable text and no row yet in
+  // rows. Each is appended to rows as it is chosen: the first derivation of a component wins. A
+  // value too large for the text forms would be stored as something else, or a made-up zero, so
+  // that estimate is left out. False when the catalogue cannot be read.
+  static bool Choose_New_Rows(const TDerivedItems &derived, const TPlace &place, TStoredRows *rows,
+                              std::vector<TNewRow> *chosen);
 };
 
 #endif // METROVA_SPECIFICATIONESTIMATION_H

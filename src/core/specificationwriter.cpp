@@ -21,13 +21,6 @@ const QString STATEMENT_DELETE_STANDARD =
 const QString STATEMENT_DELETE_ESTIMATED = QStringLiteral(
     "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?");
 
-bool Row_Exists(const TStoredRows &rows, int standard_id, int component_id)
-{
-  return std::any_of(rows.begin(), rows.end(),
-                     [standard_id, component_id](const TStoredRow &row) {
-                       return row.standard_id == standard_id && row.component_id == component_id;
-                     });
-}
 } // namespace
 
 TSpecificationWriter::TSpecificationWriter(TSqlConnection *connection,
@@ -51,13 +44,12 @@ bool TSpecificationWriter::Fail(const TSource &source)
 }
 
 bool TSpecificationWriter::Insert(const int *ids, int standard_id, int component_id,
-                                  const TSpecificationItem &item)
+                                  const QString &text, int source)
 {
   if (!d_connection->Run_Statement(STATEMENT_INSERT,
                                    {ids[TConfigurationNames::MAKE], ids[TConfigurationNames::MODEL],
                                     ids[TConfigurationNames::OPTION], standard_id, component_id,
-                                    item.expression.Expression_Text(TExpressionItem::UNITS_MM),
-                                    item.source}))
+                                    text, source}))
   {
     return Fail(QStringLiteral("Cannot add data to table 'specification'.  Reason: %1")
                     .arg(d_connection->Error()),
@@ -126,7 +118,9 @@ bool TSpecificationWriter::Write_Rows(const TDatabaseItem &item)
                                                 .arg(specification_item.name),
                                             false);
     }
-    if (!Insert(ids, standard_id, component_id, specification_item))
+    if (!Insert(ids, standard_id, component_id,
+                specification_item.expression.Expression_Text(TExpressionItem::UNITS_MM),
+                specification_item.source))
     {
       return false;
     }
@@ -138,38 +132,27 @@ bool TSpecificationWriter::Store_Derived(const int *ids,
                                          const TSpecificationEstimation::TDerivedItems &derived,
                                          TStoredRows *rows)
 {
-  for (const TSpecificationEstimation::TDerivedItem &candidate : derived)
+  // A catalogue without that standard or component has nowhere to put the estimate; a
+  // catalogue that cannot be read is a failure.
+  const auto place = [this](const TSpecificationEstimation::TDerivedItem &candidate,
+                            int *standard_id, int *component_id)
   {
-    // A catalogue without that standard or component has nowhere to put the estimate; a
-    // catalogue that cannot be read is a failure.
-    const int target_id = d_catalogue->Standard_Type_Id(candidate.standard);
-    const int component_id =
-        target_id < 0 ? -1 : d_catalogue->Component_Type_Id(target_id, candidate.item.name);
-    if (component_id < 0)
-    {
-      if (d_catalogue->Is_Fault())
-      {
-        return Fail(*d_catalogue);
-      }
-      continue;
-    }
-    if (Row_Exists(*rows, target_id, component_id))
-    {
-      continue;
-    }
-    TSpecificationItem item = candidate.item;
-    // A value too large for the text forms would be stored as something else, or a made-up
-    // zero: that estimate is left out.
-    item.expression.Set_Expression(candidate.text, TExpressionItem::UNITS_MM);
-    if (!item.expression.Is_Storable())
-    {
-      continue;
-    }
-    if (!Insert(ids, target_id, component_id, item))
+    *standard_id = d_catalogue->Standard_Type_Id(candidate.standard);
+    *component_id =
+        *standard_id < 0 ? -1 : d_catalogue->Component_Type_Id(*standard_id, candidate.item.name);
+    return *component_id >= 0 || !d_catalogue->Is_Fault();
+  };
+  std::vector<TSpecificationEstimation::TNewRow> chosen;
+  if (!TSpecificationEstimation::Choose_New_Rows(derived, place, rows, &chosen))
+  {
+    return Fail(*d_catalogue);
+  }
+  for (const TSpecificationEstimation::TNewRow &row : chosen)
+  {
+    if (!Insert(ids, row.standard_id, row.component_id, row.text, TDatabaseItem::SOURCE_ESTIMATED))
     {
       return false;
     }
-    rows->push_back(TStoredRow{target_id, component_id, item});
   }
   return true;
 }

@@ -35,7 +35,7 @@ public:
   bool Is_Fault() const { return d_fault; }
 
 private:
-  bool Insert(const int *ids, int standard_id, int component_id, const TSpecificationItem &item);
+  bool Insert(const int *ids, int standard_id, int component_id, const QString &text, int source);
   template <typename TSource>
   bool Fail(const TSource &source);
   bool Fail(const QString &text, bool fault);

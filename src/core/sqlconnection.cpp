@@ -117,6 +117,11 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   return usable;
 }
 
+sqlite3 *TSqlConnection::Native_Handle() const
+{
+  return d_can_check_transaction && Is_Open() ? Handle(*d_connection) : nullptr;
+}
+
 bool TSqlConnection::Is_Open() const
 {
   return d_connection && d_connection->isOpen();

@@ -13,6 +13,7 @@
 
 class QSqlDatabase;
 class QSqlError;
+struct sqlite3;
 
 // One named Qt connection to an SQLite file: its prepared statements, the helpers that run them
 // and its transactions. Every failure leaves its reason in Error(); the caller words the rest.
@@ -93,6 +94,9 @@ public:
 
   // How long a statement waits for another connection's lock, for connections opened later.
   static void Set_Busy_Timeout(int milliseconds);
+  // The SQLite handle under the connection, for statements of one's own (TSqliteStatement), when
+  // Qt's driver runs on the SQLite linked here; null otherwise.
+  sqlite3 *Native_Handle() const;
 
 private:
   // A statement that begins or ends a transaction or a savepoint: it runs also in a broken

@@ -1,5 +1,6 @@
 #include "catalogueimport.h"
 
+#include "configurationnames.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
@@ -46,6 +47,8 @@ bool TCatalogueImport::Fail(const QString &reason)
 
 void TCatalogueImport::Abandon()
 {
+  // Its statements go before the transaction ends.
+  d_bulk.reset();
   if (d_open)
   {
     d_open = false;
@@ -65,6 +68,16 @@ bool TCatalogueImport::Begin()
   if (!Read_Catalogue())
   {
     return Fail(d_database->Last_Error());
+  }
+  d_bulk = std::make_unique<TBulkSpecificationWriter>(d_database);
+  if (!d_bulk->Begin())
+  {
+    // Without statements of its own the import goes through the database's operations.
+    if (!d_bulk->Error().isEmpty())
+    {
+      return Fail(d_bulk->Error());
+    }
+    d_bulk.reset();
   }
   Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
   return true;
@@ -112,43 +125,166 @@ bool TCatalogueImport::Has_Standard(const QString &standard) const
 QString TCatalogueImport::Item_Problem(const QString &standard, const TSpecificationItem &item,
                                        const QString &text) const
 {
-  const QHash<QString, int> components = d_catalogue.value(standard);
-  const auto accepted = components.constFind(item.name);
-  if (accepted == components.constEnd())
+  const auto components = d_catalogue.constFind(standard);
+  const auto accepted = components == d_catalogue.constEnd() ? QHash<QString, int>::const_iterator()
+                                                             : components->constFind(item.name);
+  if (components == d_catalogue.constEnd() || accepted == components->constEnd())
   {
     return QStringLiteral("Component type %1 does not exist").arg(TWarningList::Quoted(item.name));
   }
   const int kind = item.expression.Expression_Type();
-  const QString quoted = TWarningList::Quoted(text);
+  const auto quoted = [&text]() { return TWarningList::Quoted(text); };
   if (kind == TExpressionItem::EXPRESSION_UNDEFINED)
   {
-    return QStringLiteral("%1: %2 is not a valid expression").arg(item.name, quoted);
+    return QStringLiteral("%1: %2 is not a valid expression").arg(item.name, quoted());
   }
   if ((accepted.value() & kind) == 0)
   {
-    return QStringLiteral("%1: %2 is not accepted for this component").arg(item.name, quoted);
+    return QStringLiteral("%1: %2 is not accepted for this component").arg(item.name, quoted());
   }
   if (!item.expression.Is_Storable())
   {
     return kind == TExpressionItem::EXPRESSION_TEMPERATURE
                ? QStringLiteral("%1: %2 rounds to %3, outside 10 to 40 C")
-                     .arg(item.name, quoted,
+                     .arg(item.name, quoted(),
                           item.expression.Expression_Text(TExpressionItem::UNITS_MM))
-               : QStringLiteral("%1: %2 has too many digits to be stored").arg(item.name, quoted);
+               : QStringLiteral("%1: %2 has too many digits to be stored").arg(item.name, quoted());
   }
   return QString();
 }
 
+void TCatalogueImport::Remember_Make(const QString &make, int make_id)
+{
+  // A plain name has one id, and the bulk writer knows it; other names go by text.
+  if (make_id >= 0 ? !d_make_ids.contains(make_id) : !d_make_set.contains(make))
+  {
+    if (make_id >= 0)
+    {
+      d_make_ids.insert(make_id);
+    }
+    else
+    {
+      d_make_set.insert(make);
+    }
+    d_makes.append(make);
+  }
+}
+
+bool TCatalogueImport::Name_Ids(const char *const names[], const int sizes[], int *ids,
+                                const QString &place)
+{
+  for (int kind = 0; kind < 3; ++kind)
+  {
+    ids[kind] = d_bulk->Added_Name_Id(kind, names[kind], sizes[kind]);
+    if (ids[kind] < 0)
+    {
+      return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
+    }
+  }
+  return true;
+}
+
+bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place,
+                                              bool *stored)
+{
+  // What the bulk writer does not resolve, and a record the database would refuse, go through
+  // the database's own write, which words the refusal.
+  *stored = false;
+  const QString names[] = {record.Make(), record.Model(), record.Option()};
+  const TBulkCatalogue &catalogue = d_bulk->Catalogue();
+  const int standard_id = catalogue.Standard_Id(record.Standard());
+  if (standard_id < 0 || !TBulkCatalogue::Is_Plain(names[0]) ||
+      !TBulkCatalogue::Is_Plain(names[1]) || !TBulkCatalogue::Is_Plain(names[2]))
+  {
+    return true;
+  }
+  const int count = record.Specification_Item_Count();
+  std::vector<QByteArray> texts;
+  std::vector<TBulkSpecificationWriter::TRow> rows;
+  texts.reserve(count);
+  for (int index = 0; index < count; ++index)
+  {
+    const TSpecificationItem item = record.Specification_Item(index);
+    const TBulkCatalogue::TComponent *component = catalogue.Component(standard_id, item.name);
+    if (!component || !item.expression.Is_Storable())
+    {
+      return true;
+    }
+    texts.push_back(item.expression.Expression_Text(TExpressionItem::UNITS_MM).toUtf8());
+    rows.push_back({component->id, texts.back().constData(), texts.back().size()});
+  }
+  const QByteArray utf8[] = {names[0].toUtf8(), names[1].toUtf8(), names[2].toUtf8()};
+  const char *const bytes[] = {utf8[0].constData(), utf8[1].constData(), utf8[2].constData()};
+  const int sizes[] = {utf8[0].size(), utf8[1].size(), utf8[2].size()};
+  int ids[3];
+  if (!Name_Ids(bytes, sizes, ids, place))
+  {
+    return false;
+  }
+  if (!d_bulk->Write_Rows(ids, standard_id, rows.data(), count))
+  {
+    return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
+  }
+  Remember_Make(record.Make(), ids[0]);
+  *stored = true;
+  return true;
+}
+
 bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
 {
+  bool stored = false;
+  if (d_bulk && !Store_With_Bulk_Writer(record, place, &stored))
+  {
+    return false;
+  }
+  if (stored)
+  {
+    return true;
+  }
   if (!d_database->Write_Specification(record))
   {
     return Fail(QStringLiteral("%1: %2").arg(place, d_database->Last_Error()));
   }
-  if (!d_make_set.contains(record.Make()))
+  Remember_Make(record.Make(), -1);
+  return true;
+}
+
+bool TCatalogueImport::Store(const char *const names[], const int sizes[], int standard_id,
+                             const TBulkSpecificationWriter::TRow *rows, int count, qint64 line)
+{
+  const auto place = [line]() { return QStringLiteral("line %1").arg(line); };
+  int ids[3];
+  if (!Name_Ids(names, sizes, ids, place()))
   {
-    d_make_set.insert(record.Make());
-    d_makes.append(record.Make());
+    return false;
+  }
+  if (!d_bulk->Write_Rows(ids, standard_id, rows, count))
+  {
+    return Fail(QStringLiteral("%1: %2").arg(place(), d_bulk->Error()));
+  }
+  if (!d_make_ids.contains(ids[0]))
+  {
+    Remember_Make(QString::fromUtf8(names[0], sizes[0]), ids[0]);
+  }
+  return true;
+}
+
+bool TCatalogueImport::Estimate_Each(const QString &make)
+{
+  bool valid = false;
+  const QList<QPair<QString, QString>> configurations = d_database->Configurations(make, &valid);
+  if (!valid)
+  {
+    return Fail(d_database->Last_Error());
+  }
+  for (const auto &configuration : configurations)
+  {
+    if (!d_database->Estimate_Specifications(make, configuration.first, configuration.second))
+    {
+      return Fail(
+          QStringLiteral("cannot estimate %1, %2, %3: %4")
+              .arg(make, configuration.first, configuration.second, d_database->Last_Error()));
+    }
   }
   return true;
 }
@@ -162,24 +298,31 @@ bool TCatalogueImport::Finish()
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = d_makes.at(make_index);
-    bool valid = false;
-    const QList<QPair<QString, QString>> configurations = d_database->Configurations(make, &valid);
-    if (!valid)
+    int make_id = -1;
+    if (d_bulk && TBulkCatalogue::Is_Plain(make))
     {
-      return Fail(d_database->Last_Error());
+      make_id = d_bulk->Catalogue().Name_Id(TConfigurationNames::MAKE, make);
     }
-    for (const auto &configuration : configurations)
+    TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
+    if (make_id >= 0)
     {
-      if (!d_database->Estimate_Specifications(make, configuration.first, configuration.second))
+      QStringList failed;
+      estimated = d_bulk->Estimate_Make(make_id, &failed);
+      if (estimated == TBulkSpecificationWriter::ESTIMATE_FAILED)
       {
-        return Fail(
-            QStringLiteral("cannot estimate %1, %2, %3: %4")
-                .arg(make, configuration.first, configuration.second, d_database->Last_Error()));
+        return Fail(failed.isEmpty() ? d_bulk->Error()
+                                     : QStringLiteral("cannot estimate %1, %2, %3: %4")
+                                           .arg(make, failed.at(0), failed.at(1), d_bulk->Error()));
       }
+    }
+    if (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE && !Estimate_Each(make))
+    {
+      return false;
     }
     Report_Progress(make_index + 1, make_count + 1);
   }
 
+  d_bulk.reset();
   if (!d_database->Release_Savepoint(IMPORT_SAVEPOINT))
   {
     return Fail(d_database->Last_Error());

@@ -1,10 +1,14 @@
 #ifndef METROVA_CATALOGUEIMPORT_H
 #define METROVA_CATALOGUEIMPORT_H
 
+#include "bulkspecificationwriter.h"
+
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class TDatabase;
 class TDatabaseItem;
@@ -35,6 +39,12 @@ public:
                        const QString &text) const;
   // Stores a record that passed the checks; place says where it came from ("line 12").
   bool Store(const TDatabaseItem &record, const QString &place);
+  // The catalogue for records read straight from bytes, null when the connection has no bulk
+  // writer; such a record is stored with the make, model and option names in UTF-8 as they are
+  // kept, its standard and its rows, checked against that catalogue, from the given line.
+  const TBulkCatalogue *Bulk_Catalogue() const { return d_bulk ? &d_bulk->Catalogue() : nullptr; }
+  bool Store(const char *const names[], const int sizes[], int standard_id,
+             const TBulkSpecificationWriter::TRow *rows, int count, qint64 line);
   // Estimates the makes stored and commits.
   bool Finish();
   // Takes everything back; the error text is the reason with the file named.
@@ -48,6 +58,12 @@ private:
   void Report_Progress(int value, int maximum);
   void Report_Progress_Text(const QString &text);
   bool Read_Catalogue();
+  // The bulk writer's ids of a record's names, added when new; false after a failure.
+  bool Name_Ids(const char *const names[], const int sizes[], int *ids, const QString &place);
+  bool Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place, bool *stored);
+  void Remember_Make(const QString &make, int make_id);
+  // Estimates the configurations of a make one by one through the database.
+  bool Estimate_Each(const QString &make);
 
   TDatabase *d_database;
   QString d_file_name;
@@ -58,6 +74,8 @@ private:
   QHash<QString, QHash<QString, int>> d_catalogue;
   QStringList d_makes;
   QSet<QString> d_make_set;
+  QSet<int> d_make_ids;
+  std::unique_ptr<TBulkSpecificationWriter> d_bulk;
 };
 
 #endif // METROVA_CATALOGUEIMPORT_H

@@ -1,5 +1,6 @@
 #include "cataloguereader.h"
 
+#include "bulkspecificationreader.h"
 #include "database.h"
 #include "exchangefile.h"
 
@@ -22,6 +23,30 @@ private:
   TDatabase *d_database;
 };
 } // namespace
+
+bool TCatalogueReader::Read_Make(TDatabase *database, const QString &make, bool manufacturer_only,
+                                 int standard_count,
+                                 std::vector<TBulkSpecificationReader::TConfiguration> *read)
+{
+  bool valid = false;
+  const QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
+  if (!valid)
+  {
+    return false;
+  }
+  read->clear();
+  for (const auto &configuration : configurations)
+  {
+    const QList<TDatabaseItem> records = database->Read_Configuration(
+        make, configuration.first, configuration.second, &valid, manufacturer_only);
+    if (!valid || records.size() != standard_count)
+    {
+      return false;
+    }
+    read->push_back({configuration.first, configuration.second, records});
+  }
+  return true;
+}
 
 bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes,
                             bool manufacturer_only, TExchangeProgress *progress,
@@ -58,36 +83,48 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
     return failure();
   }
 
+  // Whole makes are read at once where the bulk reader can; others configuration by
+  // configuration.
+  TBulkSpecificationReader bulk(database);
+  const bool bulk_reads = bulk.Begin();
+  if (!bulk_reads && !bulk.Error().isEmpty())
+  {
+    *error = bulk.Error();
+    return false;
+  }
+  std::vector<TBulkSpecificationReader::TConfiguration> configurations;
   const int make_count = makes.size();
   for (int make_index = 0; make_index < make_count; ++make_index)
   {
     const QString &make = makes.at(make_index);
-    QList<QPair<QString, QString>> configurations = database->Configurations(make, &valid);
-    if (!valid)
+    const TBulkSpecificationReader::TRead read =
+        bulk_reads ? bulk.Read_Make(make, manufacturer_only, &configurations)
+                   : TBulkSpecificationReader::READ_ELSEWHERE;
+    if (read == TBulkSpecificationReader::READ_FAILED)
+    {
+      *error = bulk.Error();
+      return false;
+    }
+    if (read == TBulkSpecificationReader::READ_ELSEWHERE &&
+        !Read_Make(database, make, manufacturer_only, standards.size(), &configurations))
     {
       return failure();
     }
     // Model by model, each model and option in the order of its first row.
     QHash<QString, int> model_order;
-    for (const auto &configuration : qAsConst(configurations))
+    for (const auto &configuration : configurations)
     {
-      model_order.insert(configuration.first,
-                         model_order.value(configuration.first, model_order.size()));
+      model_order.insert(configuration.model,
+                         model_order.value(configuration.model, model_order.size()));
     }
-    std::stable_sort(
-        configurations.begin(), configurations.end(),
-        [&model_order](const QPair<QString, QString> &first, const QPair<QString, QString> &second)
-        { return model_order.value(first.first) < model_order.value(second.first); });
+    std::stable_sort(configurations.begin(), configurations.end(),
+                     [&model_order](const TBulkSpecificationReader::TConfiguration &first,
+                                    const TBulkSpecificationReader::TConfiguration &second)
+                     { return model_order.value(first.model) < model_order.value(second.model); });
 
-    for (const auto &configuration : qAsConst(configurations))
+    for (const auto &configuration : configurations)
     {
-      const QList<TDatabaseItem> records = database->Read_Configuration(
-          make, configuration.first, configuration.second, &valid, manufacturer_only);
-      if (!valid || records.size() != standards.size())
-      {
-        return failure();
-      }
-      visit(make, configuration.first, configuration.second, records);
+      visit(make, configuration.model, configuration.option, configuration.records);
     }
     if (progress)
     {

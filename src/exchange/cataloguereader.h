@@ -1,6 +1,7 @@
 #ifndef METROVA_CATALOGUEREADER_H
 #define METROVA_CATALOGUEREADER_H
 
+#include "bulkspecificationreader.h"
 #include "databaseitem.h"
 
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class TDatabase;
 class TExchangeProgress;
@@ -26,6 +28,13 @@ public:
   // progress. False, with the database's reason in *error, when a read fails.
   static bool Read(TDatabase *database, const QStringList &makes, bool manufacturer_only,
                    TExchangeProgress *progress, const TVisit &visit, QString *error);
+
+private:
+  // A make's configurations with their records, read through the database one by one; false
+  // when a read fails.
+  static bool Read_Make(TDatabase *database, const QString &make, bool manufacturer_only,
+                        int standard_count,
+                        std::vector<TBulkSpecificationReader::TConfiguration> *read);
 };
 
 #endif // METROVA_CATALOGUEREADER_H

@@ -10,7 +10,10 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <vector>
 
 namespace
 {
@@ -44,6 +47,125 @@ bool Reads_Back(const QByteArray &bytes, const QString &text)
 QString Machine(const QString &make, const QString &model, const QString &option)
 {
   return QStringLiteral("%1, %2, %3").arg(make, model, option);
+}
+
+// A line that its cleaning leaves as it is: printable ASCII, no blank at either end, none
+// after another.
+bool Is_Plain_Line(const char *line, int size)
+{
+  if (size > 0 && (line[0] == ' ' || line[size - 1] == ' '))
+  {
+    return false;
+  }
+  for (int index = 0; index < size; ++index)
+  {
+    if (line[index] < 0x20 || line[index] > 0x7e || (line[index] == ' ' && line[index + 1] == ' '))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A record line read straight from its bytes.
+struct TPlainRecord
+{
+  const char *names[3];
+  int sizes[3];
+  int standard_id;
+  std::vector<TBulkSpecificationWriter::TRow> rows;
+  // Texts written otherwise than the file writes them, as stored; their bytes stay where they
+  // are as the list grows.
+  std::vector<QByteArray> texts;
+};
+
+// Reads a plain line into a record when nothing in it needs a word: names as the catalogue
+// keeps them, a known standard, each component once with a value that it accepts and that reads
+// back from its stored text. Anything else is Read_Record's, which words the problems.
+bool Read_Plain_Record(const char *line, int size, const TBulkCatalogue &catalogue,
+                       TPlainRecord *record)
+{
+  const char *const end = line + size;
+  const auto field_end = [end](const char *start, char separator)
+  {
+    const char *found = static_cast<const char *>(std::memchr(start, separator, end - start));
+    return found ? found : end;
+  };
+  const char *field = line;
+  for (int index = 0; index < 4; ++index)
+  {
+    const char *next = field_end(field, ',');
+    const int length = static_cast<int>(next - field);
+    if (next == end || !TDatabaseItem::Is_Clean_Name(field, length))
+    {
+      return false;
+    }
+    if (index < 3)
+    {
+      record->names[index] = field;
+      record->sizes[index] = length;
+    }
+    else
+    {
+      record->standard_id = catalogue.Standard_Id(field, length);
+    }
+    field = next + 1;
+  }
+  if (record->standard_id < 0)
+  {
+    return false;
+  }
+  record->rows.clear();
+  record->texts.clear();
+  // The component fields, each up to the next comma.
+  const char *next = field - 1;
+  do
+  {
+    field = next + 1;
+    next = field_end(field, ',');
+    if (next == field)
+    {
+      continue; // a comma at the end of the line
+    }
+    const char *colon = field_end(field, ':');
+    if (colon >= next || std::memchr(colon + 1, ':', next - colon - 1))
+    {
+      return false;
+    }
+    const TBulkCatalogue::TComponent *component =
+        catalogue.Component(record->standard_id, field, static_cast<int>(colon - field));
+    if (!component || std::any_of(record->rows.begin(), record->rows.end(),
+                                  [component](const TBulkSpecificationWriter::TRow &row)
+                                  { return row.component_id == component->id; }))
+    {
+      return false;
+    }
+    const char *text = colon + 1;
+    const int length = static_cast<int>(next - text);
+    TExpressionItem expression;
+    const int kind = expression.Set_Expression(text, length, TExpressionItem::UNITS_MM);
+    if ((component->expression_types & kind) == 0)
+    {
+      return false;
+    }
+    // A text that is written as it is stored reads back as itself.
+    const QString stored = expression.Expression_Text(TExpressionItem::UNITS_MM);
+    if (stored == QLatin1String(text, length))
+    {
+      record->rows.push_back({component->id, text, length});
+    }
+    else if (expression.Is_Storable())
+    {
+      record->texts.push_back(stored.toUtf8());
+      record->rows.push_back(
+          {component->id, record->texts.back().constData(), record->texts.back().size()});
+    }
+    else
+    {
+      return false;
+    }
+  } while (next < end);
+  return !record->rows.empty();
 }
 } // namespace
 
@@ -311,6 +433,8 @@ bool TExchangeFile::Import(const QString &file_name)
   // touched.
   qint64 line_number = 0;
   QString raw_line;
+  const char *bytes = nullptr;
+  int byte_count = 0;
   bool too_long = false;
   bool header_found = false;
   while (!header_found && reader.Next(&raw_line, &too_long))
@@ -341,10 +465,29 @@ bool TExchangeFile::Import(const QString &file_name)
   {
     report_progress();
   }
-  while (reader.Next(&raw_line, &too_long))
+  const TBulkCatalogue *catalogue = import.Bulk_Catalogue();
+  TPlainRecord plain;
+  while (reader.Next(&bytes, &byte_count, &too_long))
   {
     ++line_number;
-    const QString line = raw_line.simplified();
+    if (catalogue && !too_long && Is_Plain_Line(bytes, byte_count))
+    {
+      if (byte_count == 0 || bytes[0] == '#')
+      {
+        continue;
+      }
+      if (Read_Plain_Record(bytes, byte_count, *catalogue, &plain))
+      {
+        if (!import.Store(plain.names, plain.sizes, plain.standard_id, plain.rows.data(),
+                          static_cast<int>(plain.rows.size()), line_number))
+        {
+          return Fail(import.Error_Text());
+        }
+        report_progress();
+        continue;
+      }
+    }
+    const QString line = reader.Text(bytes, byte_count).simplified();
     if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
     {
       continue;

@@ -31,11 +31,10 @@ QString TExchangeLineReader::Decode_Line(const char *bytes, int size)
                                                               : QString::fromLatin1(bytes, size);
 }
 
-QString TExchangeLineReader::Line(int start, int end) const
+QString TExchangeLineReader::Text(const char *line, int size) const
 {
   // Decoded from its mark, every line is UTF-8 already.
-  return d_decoder ? QString::fromUtf8(d_buffer.constData() + start, end - start)
-                   : Decode_Line(d_buffer.constData() + start, end - start);
+  return d_decoder ? QString::fromUtf8(line, size) : Decode_Line(line, size);
 }
 
 qint64 TExchangeLineReader::Position() const
@@ -83,6 +82,24 @@ bool TExchangeLineReader::Fill()
 
 bool TExchangeLineReader::Next(QString *line, bool *too_long)
 {
+  const char *bytes = nullptr;
+  int size = 0;
+  if (!Next(&bytes, &size, too_long))
+  {
+    return false;
+  }
+  *line = Text(bytes, size);
+  return true;
+}
+
+bool TExchangeLineReader::Next(const char **line, int *size, bool *too_long)
+{
+  // The line stays in the buffer, which only the next call changes.
+  const auto give = [this, line, size](int start, int end)
+  {
+    *line = d_buffer.constData() + start;
+    *size = end - start;
+  };
   *too_long = false;
   for (;;)
   {
@@ -115,7 +132,7 @@ bool TExchangeLineReader::Next(QString *line, bool *too_long)
         continue;
       }
       *too_long = end - start > MAXIMUM_LINE_BYTES;
-      *line = Line(start, *too_long ? start + MAXIMUM_LINE_BYTES : end);
+      give(start, *too_long ? start + MAXIMUM_LINE_BYTES : end);
       return true;
     }
     d_scanned = end;
@@ -126,7 +143,7 @@ bool TExchangeLineReader::Next(QString *line, bool *too_long)
     else if (size - d_start > MAXIMUM_LINE_BYTES)
     {
       // Given now, so that an endless line is refused without reading it to its end.
-      *line = Line(d_start, d_start + MAXIMUM_LINE_BYTES);
+      give(d_start, d_start + MAXIMUM_LINE_BYTES);
       *too_long = true;
       d_passing_over = true;
       d_start = d_scanned = size;
@@ -147,7 +164,7 @@ bool TExchangeLineReader::Next(QString *line, bool *too_long)
         d_start = d_scanned = d_buffer.size();
         return false;
       }
-      *line = Line(d_start, d_buffer.size());
+      give(d_start, d_buffer.size());
       d_start = d_scanned = d_buffer.size();
       return true;
     }

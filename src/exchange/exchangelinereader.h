@@ -29,6 +29,10 @@ public:
   // Error_Text says why). A line longer than the maximum gives its beginning with *too_long set;
   // the rest of it is passed over by the next call.
   bool Next(QString *line, bool *too_long);
+  // The same as bytes, valid until the next call: the file's own, or UTF-8 for a file with a
+  // byte-order mark. Text() reads them as Next() gives them.
+  bool Next(const char **line, int *size, bool *too_long);
+  QString Text(const char *line, int size) const;
   // The bytes of the file read up to the end of the last line given, for progress.
   qint64 Position() const;
   QString Error_Text() const { return d_error_text; }
@@ -39,7 +43,6 @@ public:
 private:
   // Reads the next block; false at the end or on an error.
   bool Fill();
-  QString Line(int start, int end) const;
 
   QIODevice *d_device;
   QByteArray d_buffer;

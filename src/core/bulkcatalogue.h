@@ -1,0 +1,96 @@
+#ifndef METROVA_BULKCATALOGUE_H
+#define METROVA_BULKCATALOGUE_H
+
+#include "specificationestimation.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+class TDatabase;
+class TSqliteStatement;
+struct sqlite3;
+
+// The catalogue as a whole-catalogue job (an import, an export) needs it in memory: the make,
+// model and option names with their ids, read once and kept as names are added, and the
+// standards with their components. It resolves only what it resolves as TDatabase's look-ups
+// would: plain names (Is_Plain) and the components the catalogue lists; everything else is left
+// to TDatabase's own operations, which stay the rule.
+class TBulkCatalogue
+{
+public:
+  struct TComponent
+  {
+    int id;
+    QString name;
+    QByteArray utf8;
+    QString description;
+    int expression_types;
+  };
+  struct TStandard
+  {
+    int id;
+    QString name;
+    QByteArray utf8;
+    std::vector<TComponent> components;
+  };
+
+  explicit TBulkCatalogue(TDatabase *database);
+
+  // The table of a kind of name ("make", "model_types", "option_types").
+  static const char *Name_Table(int kind);
+
+  // The SQLite handle under the database's connection for statements of one's own, null when Qt's
+  // driver runs on another SQLite (or tests turned bulk work off).
+  sqlite3 *Handle() const;
+  // Reads the names and the standards; false with the reason in Error().
+  bool Read();
+  QString Error() const { return d_error; }
+
+  // Tests turn bulk work off to compare it with TDatabase's operations.
+  static void Set_Enabled(bool enabled);
+
+  // Whether a name is resolved here: one without characters that SQLite or a look-up by name may
+  // take for others (surrogates, U+FEFF and above, among them the replacement character).
+  static bool Is_Plain(const QString &name);
+  // The id of a make, model or option name (TConfigurationNames' kinds) in UTF-8, -1 when it is
+  // not there; a name just added with its id.
+  int Name_Id(int kind, const char *utf8, int size) const;
+  int Name_Id(int kind, const QString &name) const;
+  void Add_Name(int kind, const char *utf8, int size, int id);
+  // Whether the name of an id is one that a look-up by that name resolves to this id, here; the
+  // name as Qt reads it.
+  bool Is_Plain_Name(int kind, int id) const;
+  QString Name(int kind, int id) const;
+
+  // The standards in the catalogue's order, and look-ups by name and by id; -1 or null when the
+  // catalogue has none.
+  const std::vector<TStandard> &Standards() const { return d_standards; }
+  int Standard_Id(const char *utf8, int size) const;
+  int Standard_Id(const QString &name) const;
+  const TComponent *Component(int standard_id, const char *utf8, int size) const;
+  const TComponent *Component(int standard_id, const QString &name) const;
+  const TComponent *Component_By_Id(int standard_id, int component_id) const;
+
+  // Appends the row of a statement whose columns from column on are standard_id, component_id
+  // and expression, as TDatabase's reader reads it; false for a row this catalogue does not read
+  // (ids that are no integers, a text that is none, a component the catalogue does not list).
+  bool Read_Row(const TSqliteStatement &statement, int column,
+                TSpecificationEstimation::TStoredRows *rows) const;
+
+private:
+  bool Read_Names(int kind);
+  bool Read_Standards();
+  const TStandard *Standard(int standard_id) const;
+  const std::vector<TComponent> &Components(int standard_id) const;
+
+  TDatabase *d_database;
+  QString d_error;
+  std::vector<TStandard> d_standards;
+  QHash<QByteArray, int> d_names[3];
+  QHash<int, QByteArray> d_id_names[3];
+};
+
+#endif // METROVA_BULKCATALOGUE_H

@@ -1,0 +1,275 @@
+#include "bulkspecificationwriter.h"
+
+#include "configurationnames.h"
+#include "specificationestimation.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+using TStoredRow = TSpecificationEstimation::TStoredRow;
+using TStoredRows = TSpecificationEstimation::TStoredRows;
+
+QString Insert_Failure(const char *table)
+{
+  return QStringLiteral("Cannot add data to table '%1'.  Reason: ").arg(QLatin1String(table));
+}
+} // namespace
+
+TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database)
+    : d_catalogue(database),
+      d_places(TSpecificationEstimation::PLACE_COUNT, QPair<int, int>(PLACE_UNKNOWN, PLACE_UNKNOWN))
+{
+}
+
+TBulkSpecificationWriter::~TBulkSpecificationWriter() = default;
+
+bool TBulkSpecificationWriter::Fail(const QString &failure, const TSqliteStatement &statement)
+{
+  d_error = failure + statement.Error();
+  return false;
+}
+
+bool TBulkSpecificationWriter::Begin()
+{
+  sqlite3 *handle = d_catalogue.Handle();
+  if (!handle)
+  {
+    return false;
+  }
+  const QString statements[] = {
+      QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? "
+                     "AND standard_id=?"),
+      QStringLiteral(
+          "DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND source=?"),
+      // Whether the deletion of estimated rows would delete a row is SQLite's to say.
+      QStringLiteral("SELECT model_id,option_id,standard_id,component_id,expression,source=?2 "
+                     "FROM specification WHERE make_id=?1 ORDER BY rowid")};
+  TSqliteStatement *prepared[] = {&d_delete_standard, &d_delete_estimated, &d_read_make};
+  for (int index = 0; index < 3; ++index)
+  {
+    if (!prepared[index]->Prepare(handle, statements[index]))
+    {
+      return Fail(QString(), *prepared[index]);
+    }
+  }
+  for (int kind = TConfigurationNames::MAKE; kind <= TConfigurationNames::OPTION; ++kind)
+  {
+    if (!d_add_name[kind].Prepare(handle,
+                                  QStringLiteral("INSERT INTO %1 (name) VALUES (?)")
+                                      .arg(QLatin1String(TBulkCatalogue::Name_Table(kind)))))
+    {
+      return Fail(QString(), d_add_name[kind]);
+    }
+  }
+  if (!d_catalogue.Read())
+  {
+    d_error = d_catalogue.Error();
+    return false;
+  }
+  return true;
+}
+
+int TBulkSpecificationWriter::Added_Name_Id(int kind, const char *utf8, int size)
+{
+  const int known = d_catalogue.Name_Id(kind, utf8, size);
+  if (known >= 0)
+  {
+    return known;
+  }
+  TSqliteStatement &insert = d_add_name[kind];
+  insert.Bind(1, utf8, size);
+  if (!insert.Execute())
+  {
+    Fail(Insert_Failure(TBulkCatalogue::Name_Table(kind)), insert);
+    return -1;
+  }
+  // The name was nowhere before: its row is the first that has it.
+  const int id = static_cast<int>(sqlite3_last_insert_rowid(d_catalogue.Handle()));
+  d_catalogue.Add_Name(kind, utf8, size, id);
+  return id;
+}
+
+bool TBulkSpecificationWriter::Insert(const int ids[], const TNewRow *rows, int count)
+{
+  // A statement of many rows runs much faster than as many statements of one.
+  constexpr int MAXIMUM_ROWS = 32;
+  for (int first = 0; first < count; first += MAXIMUM_ROWS)
+  {
+    const int size = std::min(MAXIMUM_ROWS, count - first);
+    if (d_inserts.size() <= static_cast<std::size_t>(size))
+    {
+      d_inserts.resize(static_cast<std::size_t>(size) + 1);
+    }
+    std::unique_ptr<TSqliteStatement> &insert = d_inserts[static_cast<std::size_t>(size)];
+    if (!insert)
+    {
+      QString statement = QStringLiteral("INSERT INTO specification "
+                                         "(make_id,model_id,option_id,standard_id,component_id,"
+                                         "expression,source) VALUES(?1,?2,?3,?,?,?,?)");
+      statement += QStringLiteral(",(?1,?2,?3,?,?,?,?)").repeated(size - 1);
+      insert = std::make_unique<TSqliteStatement>();
+      if (!insert->Prepare(d_catalogue.Handle(), statement))
+      {
+        return Fail(Insert_Failure("specification"), *insert);
+      }
+    }
+    for (int position = 0; position < 3; ++position)
+    {
+      insert->Bind(position + 1, ids[position]);
+    }
+    for (int index = 0; index < size; ++index)
+    {
+      const TNewRow &row = rows[first + index];
+      const int position = 4 + 4 * index;
+      insert->Bind(position, row.standard_id);
+      insert->Bind(position + 1, row.component_id);
+      insert->Bind(position + 2, row.text, row.size);
+      insert->Bind(position + 3, row.source);
+    }
+    if (!insert->Execute())
+    {
+      return Fail(Insert_Failure("specification"), *insert);
+    }
+  }
+  return true;
+}
+
+bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows,
+                                          int count)
+{
+  for (int position = 0; position < 3; ++position)
+  {
+    d_delete_standard.Bind(position + 1, ids[position]);
+  }
+  d_delete_standard.Bind(4, standard_id);
+  if (!d_delete_standard.Execute())
+  {
+    return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: "),
+                d_delete_standard);
+  }
+  d_new_rows.clear();
+  for (int index = 0; index < count; ++index)
+  {
+    d_new_rows.push_back(TNewRow{standard_id, rows[index].component_id, rows[index].text,
+                                 rows[index].size, TDatabaseItem::SOURCE_MANUFACTURER});
+  }
+  return Insert(ids, d_new_rows.data(), count);
+}
+
+bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
+{
+  for (int position = 0; position < 3; ++position)
+  {
+    d_delete_estimated.Bind(position + 1, ids[position]);
+  }
+  d_delete_estimated.Bind(4, TDatabaseItem::SOURCE_ESTIMATED);
+  return d_delete_estimated.Execute() ||
+         Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
+}
+
+bool TBulkSpecificationWriter::Store_Estimates(const int ids[], TStoredRows *rows)
+{
+  // Each place is looked up once.
+  const auto place = [this](const TSpecificationEstimation::TDerivedItem &derived, int *standard_id,
+                            int *component_id)
+  {
+    QPair<int, int> &known = d_places[static_cast<std::size_t>(derived.place)];
+    if (known.first == PLACE_UNKNOWN)
+    {
+      known.first = d_catalogue.Standard_Id(derived.standard);
+      const TBulkCatalogue::TComponent *component =
+          d_catalogue.Component(known.first, derived.item.name);
+      known.second = component ? component->id : -1;
+    }
+    *standard_id = known.first;
+    *component_id = known.second;
+    return true;
+  };
+  // The first pass that derives a component stores it; later passes find the row.
+  std::vector<TSpecificationEstimation::TNewRow> chosen;
+  for (const TBulkCatalogue::TStandard &standard : d_catalogue.Standards())
+  {
+    TSpecificationEstimation::Choose_New_Rows(
+        TSpecificationEstimation::Derive(standard.name, standard.id, *rows), place, rows, &chosen);
+  }
+  std::vector<QByteArray> texts;
+  texts.reserve(chosen.size());
+  d_new_rows.clear();
+  for (const TSpecificationEstimation::TNewRow &row : chosen)
+  {
+    texts.push_back(row.text.toUtf8());
+    d_new_rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
+                                 texts.back().size(), TDatabaseItem::SOURCE_ESTIMATED});
+  }
+  return Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size()));
+}
+
+TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int make_id,
+                                                                            QStringList *failed)
+{
+  // Every row of the make in one read, in storage order: its configurations come in the order of
+  // their first rows, each with its rows in order. A row flagged as the deletion of estimated rows
+  // would delete it is left out, as that deletion would leave it out.
+  struct TConfiguration
+  {
+    int ids[3];
+    bool has_estimated;
+    TStoredRows rows;
+  };
+  std::vector<TConfiguration> configurations;
+  QHash<QPair<int, int>, int> positions;
+  d_read_make.Bind(1, make_id);
+  d_read_make.Bind(2, TDatabaseItem::SOURCE_ESTIMATED);
+  TSqliteStatement::TStep step;
+  while ((step = d_read_make.Step()) == TSqliteStatement::STEP_ROW)
+  {
+    if (!d_read_make.Is_Integer(0) || !d_read_make.Is_Integer(1))
+    {
+      d_read_make.Reset();
+      return ESTIMATE_ELSEWHERE;
+    }
+    const QPair<int, int> key(d_read_make.Integer(0), d_read_make.Integer(1));
+    auto position = positions.constFind(key);
+    if (position == positions.constEnd())
+    {
+      if (!d_catalogue.Is_Plain_Name(TConfigurationNames::MODEL, key.first) ||
+          !d_catalogue.Is_Plain_Name(TConfigurationNames::OPTION, key.second))
+      {
+        d_read_make.Reset();
+        return ESTIMATE_ELSEWHERE;
+      }
+      position = positions.insert(key, static_cast<int>(configurations.size()));
+      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, false, {}});
+    }
+    TConfiguration &configuration = configurations[static_cast<std::size_t>(position.value())];
+    if (d_read_make.Is_Integer(5) && d_read_make.Integer(5) == 1)
+    {
+      configuration.has_estimated = true;
+    }
+    else if (!d_catalogue.Read_Row(d_read_make, 2, &configuration.rows))
+    {
+      d_read_make.Reset();
+      return ESTIMATE_ELSEWHERE;
+    }
+  }
+  if (step == TSqliteStatement::STEP_FAILED)
+  {
+    Fail(QString(), d_read_make);
+    return ESTIMATE_FAILED;
+  }
+  for (TConfiguration &configuration : configurations)
+  {
+    if ((configuration.has_estimated && !Delete_Estimated(configuration.ids)) ||
+        !Store_Estimates(configuration.ids, &configuration.rows))
+    {
+      *failed = QStringList{d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]),
+                            d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2])};
+      return ESTIMATE_FAILED;
+    }
+  }
+  return ESTIMATE_DONE;
+}
