@@ -13,21 +13,21 @@ const char *const TABLE_NAMES[] = {"verification_machine", "verification_record"
 constexpr int TABLE_COUNT = 3;
 
 const char *const CREATE_STATEMENTS[] = {
-    "CREATE TABLE IF NOT EXISTS verification_machine(make_id INTEGER NOT NULL,model_id INTEGER "
-    "NOT NULL,option_id INTEGER NOT NULL,reverification_months INTEGER NOT NULL DEFAULT 0,"
-    "interim_days INTEGER NOT NULL DEFAULT 0,last_number INTEGER NOT NULL DEFAULT 0,PRIMARY "
-    "KEY(make_id,model_id,option_id))",
-    "CREATE TABLE IF NOT EXISTS verification_record(record_id INTEGER PRIMARY KEY AUTOINCREMENT,"
-    "make_id INTEGER NOT NULL,model_id INTEGER NOT NULL,option_id INTEGER NOT NULL,number "
-    "INTEGER NOT NULL,date TEXT NOT NULL,kind TEXT NOT NULL,standard TEXT NOT NULL,component "
-    "TEXT NOT NULL,temperature REAL NOT NULL,uncertainty REAL NOT NULL,rule TEXT NOT NULL,"
-    "operator TEXT,artefact TEXT,notes TEXT,UNIQUE(make_id,model_id,option_id,number))",
-    "CREATE TABLE IF NOT EXISTS verification_result(record_id INTEGER NOT NULL,sequence INTEGER "
-    "NOT NULL,length REAL NOT NULL,position TEXT,repetition INTEGER NOT NULL,error REAL NOT "
-    "NULL,PRIMARY KEY(record_id,sequence))",
+    ("CREATE TABLE IF NOT EXISTS verification_machine(make_id INTEGER NOT NULL,model_id INTEGER "
+     "NOT NULL,option_id INTEGER NOT NULL,reverification_months INTEGER NOT NULL DEFAULT 0,"
+     "interim_days INTEGER NOT NULL DEFAULT 0,last_number INTEGER NOT NULL DEFAULT 0,PRIMARY "
+     "KEY(make_id,model_id,option_id))"),
+    ("CREATE TABLE IF NOT EXISTS verification_record(record_id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     "make_id INTEGER NOT NULL,model_id INTEGER NOT NULL,option_id INTEGER NOT NULL,number "
+     "INTEGER NOT NULL,date TEXT NOT NULL,kind TEXT NOT NULL,standard TEXT NOT NULL,component "
+     "TEXT NOT NULL,temperature REAL NOT NULL,uncertainty REAL NOT NULL,rule TEXT NOT NULL,"
+     "operator TEXT,artefact TEXT,notes TEXT,UNIQUE(make_id,model_id,option_id,number))"),
+    ("CREATE TABLE IF NOT EXISTS verification_result(record_id INTEGER NOT NULL,sequence INTEGER "
+     "NOT NULL,length REAL NOT NULL,position TEXT,repetition INTEGER NOT NULL,error REAL NOT "
+     "NULL,PRIMARY KEY(record_id,sequence))"),
     // The latest date of each kind of every machine comes from this index alone.
-    "CREATE INDEX IF NOT EXISTS verification_record_kind_date ON "
-    "verification_record(make_id,model_id,option_id,kind,date)"};
+    ("CREATE INDEX IF NOT EXISTS verification_record_kind_date ON "
+     "verification_record(make_id,model_id,option_id,kind,date)")};
 
 const QString SELECT_RECORDS = QStringLiteral(
     "SELECT record_id,number,date,kind,standard,component,temperature,uncertainty,rule,operator,"
