@@ -162,7 +162,7 @@ void TestDatabase::catalogue_seeding()
   TDatabase second("tst_database_second");
   QVERIFY(second.Connect(File()));
   QCOMPARE(second.Component_Type_Id(4, "G"), 17);
-  d_database->Clear();
+  QVERIFY(d_database->Clear());
   QVERIFY(d_database->Makes(&valid).isEmpty() && valid);
   QCOMPARE(other.Number("SELECT count(*) FROM specification"), 0);
   QCOMPARE(d_database->Standard_Types(&valid), STANDARDS);
@@ -366,7 +366,7 @@ void TestDatabase::failed_operations_leave_database_unchanged()
   else if (operation == "remove make")
     QVERIFY(!d_database->Remove_Make(names[0]));
   else
-    d_database->Clear();
+    QVERIFY(!d_database->Clear());
   QVERIFY2(operation == "clear" ? d_database->Last_Error().contains(error)
                                 : d_database->Last_Error().startsWith(error),
            qPrintable(d_database->Last_Error()));

@@ -148,7 +148,7 @@ int TCompareCommand::Read_Machines(QList<TCapability::TMachine> *machines)
   {
     if (!database->Option_Exists(names.at(0), names.at(1), names.at(2)))
     {
-      return Failure(
+      return Not_Found(
           QStringLiteral("no machine '%1' in the catalogue").arg(names.join(QLatin1Char('/'))));
     }
     const QList<TDatabaseItem> records =

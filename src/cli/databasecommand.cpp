@@ -157,17 +157,27 @@ int TDatabaseCommand::Find_Machine(int levels)
   const QStringList &names = d_machine;
   if (!d_database->Make_Exists(names.at(0)))
   {
-    return Failure(QStringLiteral("no make '%1' in '%2'").arg(names.at(0), database));
+    return Not_Found(QStringLiteral("no make '%1' in '%2'").arg(names.at(0), database));
   }
   if (levels > 1 && !d_database->Model_Exists(names.at(0), names.at(1)))
   {
-    return Failure(QStringLiteral("no model '%1' of make '%2' in '%3'")
-                       .arg(names.at(1), names.at(0), database));
+    return Not_Found(QStringLiteral("no model '%1' of make '%2' in '%3'")
+                         .arg(names.at(1), names.at(0), database));
   }
   if (levels > 2 && !d_database->Option_Exists(names.at(0), names.at(1), names.at(2)))
   {
-    return Failure(QStringLiteral("no option '%1' of %2 %3 in '%4'")
-                       .arg(names.at(2), names.at(0), names.at(1), database));
+    return Not_Found(QStringLiteral("no option '%1' of %2 %3 in '%4'")
+                         .arg(names.at(2), names.at(0), names.at(1), database));
   }
   return STATUS_SUCCESS;
+}
+
+int TDatabaseCommand::Not_Found(const QString &text)
+{
+  if (d_database->Database_Failed())
+  {
+    return Failure(
+        QStringLiteral("cannot read '%1': %2").arg(Database_Name(), d_database->Last_Error()));
+  }
+  return Failure(text);
 }

@@ -40,6 +40,9 @@ protected:
   // Checks that the first levels names that Open took exist, as Open does for MACHINE_EXISTS:
   // inside a write transaction, for a check that nobody can make untrue before the write.
   int Find_Machine(int levels);
+  // Fails with the text of a name not found, or with the reason when the look-up itself failed:
+  // a catalogue that cannot be read must not pass for one without the name.
+  int Not_Found(const QString &text);
 
   TDatabase *Database() const { return d_database.get(); }
   QString Database_Name() const { return Argument(0); }

@@ -148,7 +148,7 @@ int TExchangeCommand::Export(const QString &file_name)
     }
     if (!Database()->Make_Exists(make))
     {
-      return Failure(QStringLiteral("no make '%1' in '%2'").arg(make, Database_Name()));
+      return Not_Found(QStringLiteral("no make '%1' in '%2'").arg(make, Database_Name()));
     }
     makes.append(make);
   }

@@ -339,20 +339,25 @@ bool TDatabase::Initialize()
   return true;
 }
 
-void TDatabase::Clear()
+bool TDatabase::Clear()
 {
   d_failure_cause.clear();
+  if (!Require_Open())
+  {
+    return false;
+  }
   // The verification log goes with the machines it belongs to.
-  if (Is_Open() && !Write_Unit(SAVEPOINT_CLEAR,
-                               [this]()
-                               {
-                                 return (d_schema->Clear() || Fail(d_schema->Error())) &&
-                                        (d_verification->Clear() ||
-                                         Take_Failure(*d_verification, false));
-                               }))
+  if (!Write_Unit(SAVEPOINT_CLEAR,
+                  [this]()
+                  {
+                    return (d_schema->Clear() || Fail(d_schema->Error())) &&
+                           (d_verification->Clear() || Take_Failure(*d_verification, false));
+                  }))
   {
     d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
+    return false;
   }
+  return true;
 }
 
 bool TDatabase::Read_Names(QSqlQuery *query, QStringList *names)
@@ -618,6 +623,11 @@ bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVa
   if (found == TSqlConnection::SELECT_FAILED)
   {
     Fail(d_sql->Error());
+  }
+  else if (found == TSqlConnection::SELECT_NONE)
+  {
+    // Nothing there is no failure of the database's: Database_Failed() tells the two apart.
+    d_fault = false;
   }
   return found == TSqlConnection::SELECT_FOUND;
 }

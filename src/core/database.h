@@ -45,7 +45,9 @@ public:
   // is only read. Refuses, unchanged, an SQLite file with tables of its own and none of the
   // catalogue's.
   bool Initialize();
-  void Clear();
+  // Empties the catalogue and its verification log in one transaction; false, changing nothing,
+  // when that fails.
+  bool Clear();
   QString Last_Error() const { return d_last_error; }
   // Why the last Connect, Initialize or Clear failed, in one plain sentence for the user ("The
   // folder does not exist.", "The disk is full."); empty when it is not known.

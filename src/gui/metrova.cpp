@@ -375,11 +375,8 @@ void TMetrova::New_Database()
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                           QMessageBox::Question) == QMessageBox::Yes)
   {
-    // Clear reports nothing itself; a clear that worked leaves no make behind. A failed one
-    // changed nothing.
-    d_database->Clear();
-    bool valid = false;
-    if (!d_database->Makes(&valid).isEmpty() || !valid)
+    // A failed clear changed nothing.
+    if (!d_database->Clear())
     {
       Show_Open_Failure(QStringLiteral("Clear Error"),
                         QStringLiteral("Cannot clear the database."));
