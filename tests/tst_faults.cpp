@@ -1,10 +1,14 @@
-// The core when the database itself fails (a full disk, another user's file, another program's
-// lock, a damaged page, another program's file): one row per fault and operation, each checking
-// the message, that the stored rows are what they were, and that the file is sound.
+// The catalogue when the database itself fails. Each unit of work (import, estimation, the
+// editor's save, set, delete, clear, export) is failed at every step of its own, by a file
+// system that fails the Nth read or write; and whole operations meet another user's file, another
+// program's lock, a damaged page or another program's file. Each run checks the message, that the
+// stored rows are what they were or what a run without faults leaves, and that the file is sound.
 
+#include "commandline.h"
 #include "database.h"
 #include "exchangefile.h"
 #include "faultsupport.h"
+#include "faultvfs.h"
 #include "qifexchange.h"
 #include "qifwriter.h"
 #include "specificationedit.h"
@@ -14,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace TestSupport;
@@ -39,26 +44,41 @@ QString Read_Failure(TDatabase *database, const QString &what)
   return database->Makes(&valid).size() == 2 ? failure : "unusable after a failed read: " + failure;
 }
 
-// An exchange file of 20,000 configurations of new makes, readable by everybody.
+// An exchange file of configurations of new makes, readable by everybody.
 QString &Exchange_File()
 {
   static QString file_name;
   return file_name;
 }
 
-// A QIF document of 5,000 Cartesian CMMs of new makes.
+// A QIF document of Cartesian CMMs of new makes.
 QString &Qif_File()
 {
   static QString file_name;
   return file_name;
 }
 
+// A metrova-cli command on the catalogue (its name goes in second): empty when it succeeded,
+// otherwise what it wrote on standard error.
+QString Command(TDatabase *database, QStringList arguments)
+{
+  arguments.insert(1, database->File_Name());
+  QString out, err;
+  QTextStream out_stream(&out), err_stream(&err);
+  return TCommandLine(&out_stream, &err_stream, false).Run(arguments) == 0 ? QString() : err;
+}
+
 // What an export replaces; it must stay as it was when the export fails.
 const QByteArray OLD_EXPORT = "an older export\n";
 
+QString Export_File(const QString &catalogue)
+{
+  return QFileInfo(catalogue).dir().filePath("export.csv");
+}
+
 QString Export_File(TDatabase *database)
 {
-  return QFileInfo(database->File_Name()).dir().filePath("export.csv");
+  return Export_File(database->File_Name());
 }
 
 const QMap<QString, TAction> &Actions()
@@ -102,7 +122,18 @@ const QMap<QString, TAction> &Actions()
            database->Remove_Option("Acme", "M1", "O1");
          database->Rollback_To_Savepoint("unit");
          database->Release_Savepoint("unit");
-         return cleared ? QStringLiteral("nothing failed") : failure;
+         return cleared ? QString() : failure;
+       }},
+      {"Clear",
+       [](TDatabase *database) { return database->Clear() ? QString() : database->Last_Error(); }},
+      // The command line's own units, on their own connection to the file.
+      {"set",
+       [](TDatabase *database) {
+         return Command(database, {"set", "Acme", "M1", "O1", "CMMA", "M=2+4L/1000", "G=3"});
+       }},
+      {"delete",
+       [](TDatabase *database) {
+         return Command(database, {"delete", "Acme", "M1"});
        }},
       // A failed read must not pass for a machine without values, which a save would store.
       {"TSpecificationEdit::Read_Rows",
@@ -158,6 +189,42 @@ const QMap<QString, TAction> &Actions()
   };
   return actions;
 }
+
+// How a failing disk fails a step.
+struct TFailure
+{
+  const char *name;
+  int operations;
+  int code;
+  bool once;
+  int undo_code; // what the reads of the journal fail with after the first failure; 0: none
+  const char *message;
+};
+
+const TFailure FAILURES[] = {
+    // SQLite ends the transaction itself after an I/O error.
+    {"I/O error", FaultVfs::OPERATION_WRITE | FaultVfs::OPERATION_SYNC, SQLITE_IOERR_WRITE, true, 0,
+     "disk I/O error"},
+    {"full disk", FaultVfs::OPERATION_WRITE, SQLITE_FULL, false, 0,
+     "database or disk is full|disk I/O error"},
+    {"read error", FaultVfs::OPERATION_READ, SQLITE_IOERR_READ, true, 0, "disk I/O error"},
+    // After other errors the transaction stays open and the unit must undo its own work; when
+    // that undo fails too, what it had written must not be committed half undone.
+    {"refused write", FaultVfs::OPERATION_WRITE, SQLITE_PERM, true, 0, "permission denied"},
+    {"refused write, failed undo", FaultVfs::OPERATION_WRITE, SQLITE_PERM, true, SQLITE_PERM,
+     "permission denied"},
+};
+
+// Which steps of an action's count fail in turn: all of a short action, the first and last
+// steps of a long one (a unit's first writes, its commit) and steps spread between.
+QList<int> Steps(int count)
+{
+  QList<int> steps;
+  for (int step = 0; step < count; ++step)
+    if (count <= 40 || step < 12 || step >= count - 12 || step % (count / 16) == 0)
+      steps.append(step);
+  return steps;
+}
 } // namespace
 
 class TestFaults : public QObject
@@ -168,6 +235,8 @@ private slots:
   void initTestCase();
   void init();
   void cleanup() { d_folder.reset(); }
+  void steps_data();
+  void steps();
   void faults_data();
   void faults();
   void refused_targets_data();
@@ -176,8 +245,10 @@ private slots:
   void openCauses();
 
 private:
-  // Connects a database of its own to the file, initializes it and runs the action there.
-  QString Run(const QString &action);
+  // Connects a database of its own to the file, initializes it, arms the fault and runs the
+  // action there.
+  QString Run(const QString &action, const std::function<void()> &arm = {});
+  bool Fresh_Catalogue();
 
   TTestDatabase d_template;
   QTemporaryDir d_exchange;
@@ -187,22 +258,24 @@ private:
 
 void TestFaults::initTestCase()
 {
+  QVERIFY(FaultVfs::Install());
   // A held lock fails a write after a moment, not after the default five seconds.
   TDatabase::Set_Busy_Timeout(200);
-  // The fillers make the file much larger than what one machine's writes need.
   QVERIFY(d_template.Is_Valid());
   QVERIFY(d_template.Write("Acme", "M1", "O1",
                            {"10360 E0=1.5+3.3L/1000 Pftu=2", "B89.4.1 Repeat=1.5"}));
   QVERIFY(d_template.Write("Acme", "M1", "O2", {"CMMA M=2+3L/1000 G=1"}));
   QVERIFY(d_template.Write("Beta", "B1", "S", {"VDIVDE_2617 U3=1+2L/500 V3=1.2"}));
   QVERIFY(d_template->Estimate_Specifications("Acme", "M1", "O1"));
-  for (int model = 0; model < 400; ++model)
+  // Fillers spread the rows over more pages than one machine's writes touch.
+  for (int model = 0; model < 40; ++model)
     QVERIFY(d_template.Write("Beta", QStringLiteral("Filler %1").arg(model), "S",
                              {"10360 E0=1+2L/1000 R0=1"}));
   d_template->Close();
 
+  // Enough lines that the import's writes reach the journal before its commit.
   QByteArray lines = "MetrovaDatabase:Version=1:Format=CSV\n\n";
-  for (int configuration = 0; configuration < 20000; ++configuration)
+  for (int configuration = 0; configuration < 400; ++configuration)
     lines += QStringLiteral("Make %1,Model %2,Option %3,10360,E0:0.0015+0.0033L/1000,Pftu:0.0020,"
                             "R0:0.0030\n")
                  .arg(configuration / 40)
@@ -212,7 +285,7 @@ void TestFaults::initTestCase()
   Exchange_File() = d_exchange.filePath("exchange.csv");
   QVERIFY(Write_File(Exchange_File(), lines));
   TQifWriter writer;
-  for (int configuration = 0; configuration < 5000; ++configuration)
+  for (int configuration = 0; configuration < 100; ++configuration)
     writer.Add_Machine(QStringLiteral("Make %1").arg(configuration / 40), "Model",
                        QString::number(configuration % 40),
                        {Record("", "", "", "10360 E0=1.5+3.3L/1000 Ts_Min=18C")});
@@ -227,17 +300,95 @@ void TestFaults::init()
 {
   d_folder = std::make_unique<QTemporaryDir>();
   d_file = d_folder->filePath("catalogue.db");
-  QVERIFY(QFile::copy(d_template.Path("catalogue.db"), d_file));
-  QVERIFY(Write_File(d_folder->filePath("export.csv"), OLD_EXPORT));
+  QVERIFY(Fresh_Catalogue());
 }
 
-QString TestFaults::Run(const QString &action)
+bool TestFaults::Fresh_Catalogue()
+{
+  QFile::remove(d_file);
+  QFile::remove(d_file + "-journal");
+  return QFile::copy(d_template.Path("catalogue.db"), d_file) &&
+         Write_File(Export_File(d_file), OLD_EXPORT);
+}
+
+QString TestFaults::Run(const QString &action, const std::function<void()> &arm)
 {
   static int number = 0;
   TDatabase database(QStringLiteral("tst_faults_%1").arg(++number));
   if (!database.Connect(d_file) || !database.Initialize())
     return database.Last_Error();
+  if (arm)
+    arm();
   return Actions().value(action)(&database);
+}
+
+void TestFaults::steps_data()
+{
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<int>("failure"); // an index of FAILURES
+
+  for (const char *action :
+       {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save",
+        "writes in an abandoned unit", "Clear", "set", "delete", "Import", "Import QIF"})
+    for (int failure = 0; failure < int(std::size(FAILURES)); ++failure)
+      QTest::addRow("%s: %s", action, FAILURES[failure].name) << action << failure;
+  // An export only reads the catalogue.
+  for (const char *action : {"Export", "Export QIF"})
+    QTest::addRow("%s: read error", action) << action << 2;
+}
+
+// Every step of a unit fails in turn: the unit says so and leaves the catalogue as it was, or it
+// succeeds and leaves what a run without faults leaves; never anything between.
+void TestFaults::steps()
+{
+  QFETCH(QString, action);
+  QFETCH(int, failure);
+  const TFailure &how = FAILURES[failure];
+  QVERIFY(Actions().contains(action));
+
+  const QStringList before = TOtherConnection(d_file).Dump();
+  QString result = Run(action, [&how]() { FaultVfs::Count(how.operations); });
+  const int count = FaultVfs::Counted();
+  FaultVfs::Reset();
+  QVERIFY2(result.isEmpty(), qPrintable(result));
+  QVERIFY(count > 0);
+  const QStringList after = TOtherConnection(d_file).Dump();
+  const QByteArray exported = File_Bytes(Export_File(d_file));
+
+  for (const int step : Steps(count))
+  {
+    QVERIFY(Fresh_Catalogue());
+    result = Run(action,
+                 [&how, step]()
+                 {
+                   FaultVfs::Fail(how.operations, step, how.code, how.once);
+                   if (how.undo_code != 0)
+                     FaultVfs::Fail_Undo(how.undo_code);
+                 });
+    const QString fault = FaultVfs::Describe();
+    const int failed = FaultVfs::Failed();
+    FaultVfs::Reset();
+    const QString where =
+        QStringLiteral("step %1 of %2: %3\n%4").arg(step).arg(count).arg(fault, result);
+    QVERIFY2(failed > 0, qPrintable(where));
+    if (result.isEmpty())
+    {
+      // SQLite got over the failure by itself.
+      QVERIFY2(TOtherConnection(d_file).Dump() == after, qPrintable(where));
+      QVERIFY2(File_Bytes(Export_File(d_file)) == exported, qPrintable(where));
+    }
+    else
+    {
+      QVERIFY2(result.contains(QRegularExpression(how.message)) &&
+                   !result.contains("Unable to fetch row"),
+               qPrintable(where));
+      QVERIFY2(TOtherConnection(d_file).Dump() == before, qPrintable(where));
+      QVERIFY2(File_Bytes(Export_File(d_file)) == OLD_EXPORT, qPrintable(where));
+    }
+    QString integrity;
+    QVERIFY(TOtherConnection(d_file).Execute("PRAGMA integrity_check", &integrity));
+    QVERIFY2(integrity == "ok", qPrintable(where + '\n' + integrity));
+  }
 }
 
 void TestFaults::faults_data()
@@ -246,7 +397,6 @@ void TestFaults::faults_data()
   QTest::addColumn<QString>("action");
   QTest::addColumn<QString>("message"); // a pattern of the failure text; empty: it succeeds
 
-  const QString full = "database or disk is full|disk I/O error";
   const QString read_only = "attempt to write a readonly database";
   const QString locked = "another program is writing to the catalogue; try again";
   const QString damaged = "database disk image is malformed";
@@ -254,11 +404,6 @@ void TestFaults::faults_data()
   const auto row = [](const QString &fault, const QString &action, const QString &message)
   { QTest::addRow("%s: %s", qPrintable(fault), qPrintable(action)) << fault << action << message; };
 
-  // Writes beyond a size limit fail as on a full disk: limits from nothing upwards in steps of
-  // four pages, until the action fits.
-  for (const char *action : {"Write_Specification", "Estimate_Specifications",
-                             "TSpecificationEdit::Save", "writes in an abandoned unit"})
-    row("file size limit", action, full);
   for (const char *action :
        {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save"})
   {
@@ -275,17 +420,12 @@ void TestFaults::faults_data()
     row("damaged page", action, damaged);
   row("another program's file", "reads", "an SQLite database of another program");
 
-  // The import stops at the first failure, part-way through its 20,000 lines; the export keeps
-  // the old file. An export only reads, so another program's write lock does not stop it.
-  row("file size limit part-way", "Import",
-      "^Cannot import '.*': line [0-9]{3,}: .*(" + full + ")");
-  row("file size limit part-way", "Export", "^Cannot write file '.*': File too large$");
+  // An export only reads, so another program's write lock does not stop it.
   row("another user's file", "Import", "^Cannot import '.*': .*" + read_only);
   row("write lock", "Import", "^Cannot import '.*': " + locked);
   row("write lock", "Export", "");
   row("damaged page", "Import", "^Cannot import '.*': .*" + damaged);
   row("damaged page", "Export", "^Cannot export to '.*': " + damaged);
-  row("file size limit part-way", "Import QIF", "^Cannot import '.*': .*(" + full + ")");
   row("write lock", "Import QIF", "^Cannot import '.*': " + locked);
   row("damaged page", "Import QIF", "^Cannot import '.*': line [0-9]+: CartesianCMM .*" + damaged);
   row("damaged page", "Export QIF", "^Cannot export to '.*': " + damaged);
@@ -320,45 +460,19 @@ void TestFaults::faults()
 
   const QStringList before = TOtherConnection(d_file).Dump();
   const QByteArray bytes = File_Bytes(d_file);
+  const QString result =
+      fault == "another user's file" ? Run_As_Nobody([&]() { return Run(action); }) : Run(action);
+  if (message.isEmpty())
+    QVERIFY2(result.isEmpty(), qPrintable(result));
+  else
+    QVERIFY2(result.contains(QRegularExpression(message)), qPrintable(result));
 
-  int failures = 0;
-  for (rlim_t limit = 1;; limit += 16384)
-  {
-    QString result;
-    if (fault == "file size limit")
-      result = Child_Report([&]() { return Run(action); }, limit);
-    else if (fault == "file size limit part-way")
-      // The catalogue may not grow at all; the export's file may not reach its full size.
-      result = Child_Report([&]() { return Run(action); },
-                            action == "Export" ? 1024 : QFileInfo(d_file).size());
-    else if (fault == "another user's file")
-      result = Run_As_Nobody([&]() { return Run(action); });
-    else
-      result = Run(action);
-
-    if (fault == "file size limit" && !result.contains(QRegularExpression(message)))
-    {
-      // The action fitted at last; the sizes below it all failed as a full disk does.
-      QVERIFY2(result.isEmpty() || result == "nothing failed", qPrintable(result));
-      QVERIFY2(failures > 3, qPrintable(QString::number(failures)));
-      break;
-    }
-    ++failures;
-    if (message.isEmpty())
-      QVERIFY2(result.isEmpty(), qPrintable(result));
-    else
-      QVERIFY2(result.contains(QRegularExpression(message)),
-               qPrintable(QStringLiteral("%1 (limit %2)").arg(result).arg(limit)));
-
-    QCOMPARE(TOtherConnection(d_file).Dump(), before);
-    if (fault == "damaged page" || fault == "another program's file")
-      QCOMPARE(File_Bytes(d_file), bytes);
-    QString integrity;
-    QVERIFY(TOtherConnection(d_file).Execute("PRAGMA integrity_check", &integrity));
-    QVERIFY(fault == "damaged page" || integrity == "ok");
-    if (fault != "file size limit")
-      break;
-  }
+  QCOMPARE(TOtherConnection(d_file).Dump(), before);
+  if (fault == "damaged page" || fault == "another program's file")
+    QCOMPARE(File_Bytes(d_file), bytes);
+  QString integrity;
+  QVERIFY(TOtherConnection(d_file).Execute("PRAGMA integrity_check", &integrity));
+  QVERIFY(fault == "damaged page" || integrity == "ok");
 }
 
 // An export aimed at the wrong file by a slip of the hand changes nothing there.
