@@ -58,14 +58,21 @@ QString &Qif_File()
   return file_name;
 }
 
-// A metrova-cli command on the catalogue (its name goes in second): empty when it succeeded,
-// otherwise what it wrote on standard error.
+// A metrova-cli command on the catalogue (its name goes after the command's words): empty when it
+// succeeded, otherwise what it wrote on standard error.
 QString Command(TDatabase *database, QStringList arguments)
 {
-  arguments.insert(1, database->File_Name());
+  arguments.insert(arguments.first() == "verify" ? 2 : 1, database->File_Name());
   QString out, err;
   QTextStream out_stream(&out), err_stream(&err);
   return TCommandLine(&out_stream, &err_stream, false).Run(arguments) == 0 ? QString() : err;
+}
+
+// Results of a verification that conform, readable by everybody.
+QString &Results_File()
+{
+  static QString file_name;
+  return file_name;
 }
 
 // What an export replaces; it must stay as it was when the export fails.
@@ -134,6 +141,13 @@ const QMap<QString, TAction> &Actions()
       {"delete",
        [](TDatabase *database) {
          return Command(database, {"delete", "Acme", "M1"});
+       }},
+      // The first record of the verification log creates its tables too.
+      {"verify add",
+       [](TDatabase *database)
+       {
+         return Command(database, {"verify", "add", "Acme", "M1", "O1", Results_File(), "--date",
+                                   "2026-11-30", "--kind", "interim"});
        }},
       // A failed read must not pass for a machine without values, which a save would store.
       {"TSpecificationEdit::Read_Rows",
@@ -289,6 +303,8 @@ void TestFaults::initTestCase()
     writer.Add_Machine(QStringLiteral("Make %1").arg(configuration / 40), "Model",
                        QString::number(configuration % 40),
                        {Record("", "", "", "10360 E0=1.5+3.3L/1000 Ts_Min=18C")});
+  Results_File() = d_exchange.filePath("results.csv");
+  QVERIFY(Write_File(Results_File(), "length_mm,error_um\n100,1.2\n500,-2\n900,0.5\n"));
   Qif_File() = d_exchange.filePath("resources.qif");
   QVERIFY(Write_File(Qif_File(), writer.Document()));
   QVERIFY(QFile::setPermissions(d_exchange.path(), QFile::Permissions(0x7555)) &&
@@ -327,9 +343,9 @@ void TestFaults::steps_data()
   QTest::addColumn<QString>("action");
   QTest::addColumn<int>("failure"); // an index of FAILURES
 
-  for (const char *action :
-       {"Write_Specification", "Estimate_Specifications", "TSpecificationEdit::Save",
-        "writes in an abandoned unit", "Clear", "set", "delete", "Import", "Import QIF"})
+  for (const char *action : {"Write_Specification", "Estimate_Specifications",
+                             "TSpecificationEdit::Save", "writes in an abandoned unit", "Clear",
+                             "set", "delete", "verify add", "Import", "Import QIF"})
     for (int failure = 0; failure < int(std::size(FAILURES)); ++failure)
       QTest::addRow("%s: %s", action, FAILURES[failure].name) << action << failure;
   // An export only reads the catalogue.
@@ -455,8 +471,13 @@ void TestFaults::faults()
     QVERIFY(Execute_On_File(d_file, "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT)"));
   }
   else if (fault == "another user's file") // readable by all, writable by its owner only
+  {
+    // Another user is reached by dropping root's privileges; without them the file is ours.
+    if (::geteuid() != 0)
+      QSKIP("needs root to act as another user");
     QVERIFY(QFile::setPermissions(d_folder->path(), QFile::Permissions(0x7555)) &&
             QFile::setPermissions(d_file, QFile::Permissions(0x6444)));
+  }
 
   const QStringList before = TOtherConnection(d_file).Dump();
   const QByteArray bytes = File_Bytes(d_file);
