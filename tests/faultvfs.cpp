@@ -48,107 +48,43 @@ bool Fails(const sqlite3_file *file, int operation, int *code)
   return true;
 }
 
+sqlite3_file *Real(sqlite3_file *file)
+{
+  return reinterpret_cast<TFaultFile *>(file)->Real();
+}
+
+// A method of the file underneath, called as it is, or failed first when `operation` fails.
+template <auto method, int operation, typename... TArguments>
+int File_Method(sqlite3_file *file, TArguments... arguments)
+{
+  int code = SQLITE_OK;
+  if (operation != 0 && Fails(file, operation, &code))
+    return code;
+  return (Real(file)->pMethods->*method)(Real(file), arguments...);
+}
+
 int File_Close(sqlite3_file *file)
 {
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods ? real->pMethods->xClose(real) : SQLITE_OK;
+  return Real(file)->pMethods ? Real(file)->pMethods->xClose(Real(file)) : SQLITE_OK;
 }
 
-int File_Read(sqlite3_file *file, void *buffer, int amount, sqlite3_int64 offset)
-{
-  int code = SQLITE_OK;
-  if (Fails(file, FaultVfs::OPERATION_READ, &code))
-    return code;
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xRead(real, buffer, amount, offset);
-}
-
-int File_Write(sqlite3_file *file, const void *buffer, int amount, sqlite3_int64 offset)
-{
-  int code = SQLITE_OK;
-  if (Fails(file, FaultVfs::OPERATION_WRITE, &code))
-    return code;
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xWrite(real, buffer, amount, offset);
-}
-
-int File_Truncate(sqlite3_file *file, sqlite3_int64 size)
-{
-  int code = SQLITE_OK;
-  if (Fails(file, FaultVfs::OPERATION_SYNC, &code))
-    return code;
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xTruncate(real, size);
-}
-
-int File_Sync(sqlite3_file *file, int flags)
-{
-  int code = SQLITE_OK;
-  if (Fails(file, FaultVfs::OPERATION_SYNC, &code))
-    return code;
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xSync(real, flags);
-}
-
-// The rest passes through unchanged.
-int File_Size(sqlite3_file *file, sqlite3_int64 *size)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xFileSize(real, size);
-}
-
-int File_Lock(sqlite3_file *file, int lock)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xLock(real, lock);
-}
-
-int File_Unlock(sqlite3_file *file, int lock)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xUnlock(real, lock);
-}
-
-int File_Check_Reserved_Lock(sqlite3_file *file, int *result)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xCheckReservedLock(real, result);
-}
-
-int File_Control(sqlite3_file *file, int operation, void *argument)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xFileControl(real, operation, argument);
-}
-
-int File_Sector_Size(sqlite3_file *file)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xSectorSize(real);
-}
-
-int File_Device_Characteristics(sqlite3_file *file)
-{
-  sqlite3_file *real = reinterpret_cast<TFaultFile *>(file)->Real();
-  return real->pMethods->xDeviceCharacteristics(real);
-}
-
+using TMethods = sqlite3_io_methods;
 // Version 1: no shared memory and no memory mapping, so every page goes through xRead and xWrite.
 // The catalogue keeps its journal beside it, which needs neither.
 const sqlite3_io_methods FILE_METHODS = {
     1,
     File_Close,
-    File_Read,
-    File_Write,
-    File_Truncate,
-    File_Sync,
-    File_Size,
-    File_Lock,
-    File_Unlock,
-    File_Check_Reserved_Lock,
-    File_Control,
-    File_Sector_Size,
-    File_Device_Characteristics,
+    File_Method<&TMethods::xRead, FaultVfs::OPERATION_READ, void *, int, sqlite3_int64>,
+    File_Method<&TMethods::xWrite, FaultVfs::OPERATION_WRITE, const void *, int, sqlite3_int64>,
+    File_Method<&TMethods::xTruncate, FaultVfs::OPERATION_SYNC, sqlite3_int64>,
+    File_Method<&TMethods::xSync, FaultVfs::OPERATION_SYNC, int>,
+    File_Method<&TMethods::xFileSize, 0, sqlite3_int64 *>,
+    File_Method<&TMethods::xLock, 0, int>,
+    File_Method<&TMethods::xUnlock, 0, int>,
+    File_Method<&TMethods::xCheckReservedLock, 0, int *>,
+    File_Method<&TMethods::xFileControl, 0, int, void *>,
+    File_Method<&TMethods::xSectorSize, 0>,
+    File_Method<&TMethods::xDeviceCharacteristics, 0>,
     nullptr,
     nullptr,
     nullptr,
@@ -170,64 +106,11 @@ int Open(sqlite3_vfs *, sqlite3_filename name, sqlite3_file *file, int flags, in
   return result;
 }
 
-int Delete(sqlite3_vfs *, const char *name, int sync_folder)
+// The rest of the file system is the one underneath.
+template <auto method, typename TResult, typename... TArguments>
+TResult Vfs_Method(sqlite3_vfs *, TArguments... arguments)
 {
-  return real_vfs->xDelete(real_vfs, name, sync_folder);
-}
-
-int Access(sqlite3_vfs *, const char *name, int flags, int *result)
-{
-  return real_vfs->xAccess(real_vfs, name, flags, result);
-}
-
-int Full_Path_Name(sqlite3_vfs *, const char *name, int size, char *output)
-{
-  return real_vfs->xFullPathname(real_vfs, name, size, output);
-}
-
-void *Dl_Open(sqlite3_vfs *, const char *name)
-{
-  return real_vfs->xDlOpen(real_vfs, name);
-}
-
-void Dl_Error(sqlite3_vfs *, int size, char *message)
-{
-  real_vfs->xDlError(real_vfs, size, message);
-}
-
-void (*Dl_Sym(sqlite3_vfs *, void *library, const char *symbol))(void)
-{
-  return real_vfs->xDlSym(real_vfs, library, symbol);
-}
-
-void Dl_Close(sqlite3_vfs *, void *library)
-{
-  real_vfs->xDlClose(real_vfs, library);
-}
-
-int Randomness(sqlite3_vfs *, int size, char *output)
-{
-  return real_vfs->xRandomness(real_vfs, size, output);
-}
-
-int Sleep(sqlite3_vfs *, int microseconds)
-{
-  return real_vfs->xSleep(real_vfs, microseconds);
-}
-
-int Current_Time(sqlite3_vfs *, double *time)
-{
-  return real_vfs->xCurrentTime(real_vfs, time);
-}
-
-int Last_Error(sqlite3_vfs *, int size, char *message)
-{
-  return real_vfs->xGetLastError ? real_vfs->xGetLastError(real_vfs, size, message) : 0;
-}
-
-int Current_Time_Int64(sqlite3_vfs *, sqlite3_int64 *time)
-{
-  return real_vfs->xCurrentTimeInt64(real_vfs, time);
+  return (real_vfs->*method)(real_vfs, arguments...);
 }
 
 sqlite3_vfs fault_vfs;
@@ -261,18 +144,18 @@ bool Install()
   fault_vfs.mxPathname = real->mxPathname;
   fault_vfs.zName = "metrova-fault";
   fault_vfs.xOpen = Open;
-  fault_vfs.xDelete = Delete;
-  fault_vfs.xAccess = Access;
-  fault_vfs.xFullPathname = Full_Path_Name;
-  fault_vfs.xDlOpen = Dl_Open;
-  fault_vfs.xDlError = Dl_Error;
-  fault_vfs.xDlSym = Dl_Sym;
-  fault_vfs.xDlClose = Dl_Close;
-  fault_vfs.xRandomness = Randomness;
-  fault_vfs.xSleep = Sleep;
-  fault_vfs.xCurrentTime = Current_Time;
-  fault_vfs.xGetLastError = Last_Error;
-  fault_vfs.xCurrentTimeInt64 = Current_Time_Int64;
+  fault_vfs.xDelete = Vfs_Method<&sqlite3_vfs::xDelete, int, const char *, int>;
+  fault_vfs.xAccess = Vfs_Method<&sqlite3_vfs::xAccess, int, const char *, int, int *>;
+  fault_vfs.xFullPathname = Vfs_Method<&sqlite3_vfs::xFullPathname, int, const char *, int, char *>;
+  fault_vfs.xDlOpen = Vfs_Method<&sqlite3_vfs::xDlOpen, void *, const char *>;
+  fault_vfs.xDlError = Vfs_Method<&sqlite3_vfs::xDlError, void, int, char *>;
+  fault_vfs.xDlSym = Vfs_Method<&sqlite3_vfs::xDlSym, void (*)(), void *, const char *>;
+  fault_vfs.xDlClose = Vfs_Method<&sqlite3_vfs::xDlClose, void, void *>;
+  fault_vfs.xRandomness = Vfs_Method<&sqlite3_vfs::xRandomness, int, int, char *>;
+  fault_vfs.xSleep = Vfs_Method<&sqlite3_vfs::xSleep, int, int>;
+  fault_vfs.xCurrentTime = Vfs_Method<&sqlite3_vfs::xCurrentTime, int, double *>;
+  fault_vfs.xGetLastError = Vfs_Method<&sqlite3_vfs::xGetLastError, int, int, char *>;
+  fault_vfs.xCurrentTimeInt64 = Vfs_Method<&sqlite3_vfs::xCurrentTimeInt64, int, sqlite3_int64 *>;
   return sqlite3_auto_extension(reinterpret_cast<void (*)()>(Trace_Connection)) == SQLITE_OK &&
          sqlite3_vfs_register(&fault_vfs, 1) == SQLITE_OK;
 }
