@@ -1,9 +1,9 @@
 #ifndef METROVA_FAULTSUPPORT_H
 #define METROVA_FAULTSUPPORT_H
 
-// Tools that make a catalogue file fail as a disk, another user or another program make it fail.
-// Root ignores permission bits, so a file "another user owns" is reached by a child process that
-// dropped its privileges; a full disk by a child whose file size is limited (Child_Report).
+// Tools that make a catalogue file fail as another user or another program make it fail (a
+// failing disk is faultvfs.h's). Root ignores permission bits, so a file "another user owns" is
+// reached by a child process that dropped its privileges.
 
 #include "testsupport.h"
 

@@ -534,41 +534,43 @@ void TestFaults::refused_targets()
 
 void TestFaults::openCauses_data()
 {
-  QTest::addColumn<QString>("file");
   QTest::addColumn<QString>("fault");
   QTest::addColumn<QString>("cause");
-
-  // clang-format off
-  // Beyond a file size limit SQLite fails as on a disk error; a disk without room is "full".
-  QTest::newRow("file size limit") << "new.db" << "file size limit"
-                                   << "The disk could not be read or written; it may be full.";
-  QTest::newRow("folder of another user") << "new.db" << "another user's folder"
+  QTest::newRow("full disk") << "full disk"
+                             << "The disk is full.";
+  QTest::newRow("I/O error") << "I/O error"
+                             << "The disk could not be read or written; it may be full.";
+  QTest::newRow("folder of another user") << "another user's folder"
                                           << "Permission denied.";
-  // clang-format on
 }
 
-// Why a catalogue file could not be opened, in the sentence the window adds to its message (the
+// Why a new catalogue file could not be made, in the sentence the window adds to its message (the
 // window's tests see the folder that does not exist and the file that is no database).
 void TestFaults::openCauses()
 {
-  QFETCH(QString, file);
   QFETCH(QString, fault);
   QFETCH(QString, cause);
 
-  const QString file_name = d_folder->filePath(file);
+  const QString file_name = d_folder->filePath("new.db");
   const auto open = [&file_name]
   {
     TDatabase database(QStringLiteral("tst_faults_open"));
     return database.Connect(file_name) && database.Initialize() ? QString()
                                                                 : database.Failure_Cause();
   };
-  // Writable by nobody but root, who looks as the user nobody.
   if (fault == "another user's folder")
+  {
+    // Writable by nobody but root, who looks as the user nobody.
     QVERIFY(QFile::setPermissions(d_folder->path(), QFile::Permissions(0x5555)));
-  const QString result = fault == "file size limit" ? Child_Report(open, 1000)
-                         : ::geteuid() == 0         ? Run_As_Nobody(open)
-                                                    : open();
-  QFile::setPermissions(d_folder->path(), QFile::Permissions(0x7700));
+    const QString result = ::geteuid() == 0 ? Run_As_Nobody(open) : open();
+    QFile::setPermissions(d_folder->path(), QFile::Permissions(0x7700));
+    QCOMPARE(result, cause);
+    return;
+  }
+  FaultVfs::Fail(FaultVfs::OPERATION_WRITE, 0,
+                 fault == "full disk" ? SQLITE_FULL : SQLITE_IOERR_WRITE, false);
+  const QString result = open();
+  FaultVfs::Reset();
   QCOMPARE(result, cause);
 }
 
