@@ -9,6 +9,7 @@
 #include "exchangefile.h"
 #include "faultsupport.h"
 #include "faultvfs.h"
+#include "newcatalogue.h"
 #include "qifexchange.h"
 #include "qifwriter.h"
 #include "specificationedit.h"
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sqlite3.h>
@@ -114,14 +116,16 @@ const QMap<QString, TAction> &Actions()
          return error;
        }},
       // A unit that goes on after a failure, as an import skips a bad line, and is then
-      // abandoned: nothing of it may stay. Clearing needs the most room, removing one option
-      // little: the second must not be stored on its own when the first has failed.
+      // abandoned: nothing of it may stay. A failed read may have ended the transaction, which
+      // a later write must not take for leave to write on its own. Clearing needs the most room,
+      // removing one option little: the second must not be stored when the first has failed.
       {"writes in an abandoned unit",
        [](TDatabase *database)
        {
          if (!database->Savepoint("unit"))
            return database->Last_Error();
          bool valid = false;
+         database->Read_Configuration("Beta", "B1", "S", &valid);
          database->Clear();
          const QString failure = database->Last_Error();
          const bool cleared = database->Makes(&valid).isEmpty() && valid;
@@ -257,6 +261,8 @@ private slots:
   void refused_targets();
   void openCauses_data();
   void openCauses();
+  void newCatalogue_data();
+  void newCatalogue();
 
 private:
   // Connects a database of its own to the file, initializes it, arms the fault and runs the
@@ -572,6 +578,32 @@ void TestFaults::openCauses()
   const QString result = open();
   FaultVfs::Reset();
   QCOMPARE(result, cause);
+}
+
+void TestFaults::newCatalogue_data()
+{
+  QTest::addColumn<QString>("other"); // what another program does to the new file meanwhile
+  QTest::newRow("nothing") << "";
+  QTest::newRow("fills it") << "fills it";
+  QTest::newRow("puts an empty file of its own there") << "replaces it";
+}
+
+// A file an import created for itself goes again after a failure only while it is still that
+// file and holds nothing: what another import committed into it meanwhile stays.
+void TestFaults::newCatalogue()
+{
+  QFETCH(QString, other);
+  const QString file_name = d_folder->filePath("new.db");
+  TNewCatalogue catalogue(file_name);
+  QVERIFY(catalogue.Create() && catalogue.Created());
+  if (other == "fills it")
+    QVERIFY(Execute_On_File(file_name, "CREATE TABLE make(id INTEGER PRIMARY KEY, name TEXT)"));
+  else if (other == "replaces it")
+    QVERIFY(Write_File(file_name + ".other", QByteArray()) &&
+            std::rename(QFile::encodeName(file_name + ".other").constData(),
+                        QFile::encodeName(file_name).constData()) == 0);
+  QCOMPARE(catalogue.Remove_If_Empty(), other.isEmpty());
+  QCOMPARE(QFile::exists(file_name), !other.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestFaults)
