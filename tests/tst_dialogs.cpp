@@ -130,7 +130,6 @@ void TDialogsTest::init()
       d_rows.append(row);
     }
   }
-  QCOMPARE(d_rows.size(), 19);
 }
 
 void TDialogsTest::cleanup()

@@ -7,6 +7,7 @@
 
 using GuiTestSupport::Pdf_Pages;
 using TestSupport::File_Bytes;
+using TestSupport::Folder_Entries;
 
 namespace
 {
@@ -80,11 +81,6 @@ QMultiMap<QString, double> First_Page_Word_Tops(const QString &file_name)
     tops.insert(next.captured(2), next.captured(1).toDouble());
   }
   return tops;
-}
-
-QStringList Folder_Entries(const QString &path)
-{
-  return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 } // namespace
 
