@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtCharts/QLineSeries>
 
 using GuiTestSupport::Child;
@@ -407,9 +408,18 @@ void TDialogsTest::compare_machines()
     return shown;
   };
 
-  Child<QLineEdit>(&dialog, "filter_edit")->setText("X1 acme");
+  // The filter's clear button fades in and out through animations that Qt leaves without a
+  // parent; each deletes itself only when it has run to its end, so let it.
+  QLineEdit *filter = Child<QLineEdit>(&dialog, "filter_edit");
+  const auto fade = [filter](const QString &text, double opacity)
+  {
+    filter->setText(text);
+    QTRY_COMPARE(filter->findChild<QToolButton *>()->property("opacity").toDouble(), opacity);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  };
+  fade("X1 acme", 1);
   QCOMPARE(list->model()->rowCount(), 1);
-  Child<QLineEdit>(&dialog, "filter_edit")->setText("");
+  fade("", 0);
   list->selectAll();
   Child<QPushButton>(&dialog, "add_button")->click();
   Child<QLineEdit>(&dialog, "feature_length_edit")->setText("500");
