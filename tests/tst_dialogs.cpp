@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolButton>
@@ -556,7 +557,8 @@ void TDialogsTest::compare_plot()
   QCOMPARE(pens.size(), 11);
   QCOMPARE(QSet<QString>(pens.cbegin(), pens.cend()).size(), 11);
   QCOMPARE(Legend_Entries(Child<TLimitsChartView>(&dialog, "comparison_plot")), pens.keys());
-  QVERIFY(Child<TLimitsChartView>(&dialog, "comparison_plot")->height() * 3 >= dialog.height());
+  const QRectF plot = Child<TLimitsChartView>(&dialog, "comparison_plot")->chart()->plotArea();
+  QVERIFY(plot.height() * 3 >= dialog.height());
 
   QTableView *table = Child<QTableView>(&dialog, "comparison_table");
   table->sortByColumn(5, Qt::DescendingOrder);

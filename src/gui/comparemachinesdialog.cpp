@@ -7,6 +7,7 @@
 #include "limitschartview.h"
 #include "limitsseries.h"
 #include "messagebox.h"
+#include "namelistdelegate.h"
 #include "safefile.h"
 #include "windowunits.h"
 
@@ -72,7 +73,8 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
     : QDialog(parent, flags), d_database(nullptr), d_results_shown(false), d_drawn(0)
 {
   setWindowTitle(QStringLiteral("Compare Machines"));
-  resize(1240, 760);
+  // Fits a 1280 x 1024 screen with the window's frame.
+  resize(1240, 880);
   QVBoxLayout *dialog_layout = new QVBoxLayout(this);
   // The catalogue to pick from and the inputs above the table and the plot, which get the
   // dialog's full width; the three share its height as the user likes.
@@ -87,10 +89,10 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
   rows->addWidget(top);
   Build_Table(rows);
   Build_Chart(rows);
-  // The plot gets the larger share: at least a third of the dialog's height.
+  // The plot gets the larger share: its drawing at least a third of the dialog's height.
   rows->setStretchFactor(1, 1);
   rows->setStretchFactor(2, 2);
-  rows->setSizes({150, 200, 340});
+  rows->setSizes({160, 160, 440});
 
   d_status_label = new QLabel(this);
   d_status_label->setObjectName(QStringLiteral("status_label"));
@@ -128,8 +130,10 @@ QWidget *TCompareMachinesDialog::Build_Picker(QWidget *parent)
   d_catalogue_view->setModel(d_catalogue_filter);
   d_catalogue_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   d_catalogue_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Every entry is one line of the same height: the view need not measure 20,000 of them.
+  // Every entry is one line of the same size, the widest name's: the view need not measure
+  // 20,000 of them, and a narrow dialog scrolls to a long name instead of cutting it.
   d_catalogue_view->setUniformItemSizes(true);
+  d_catalogue_view->setItemDelegate(new TNameListDelegate(d_catalogue_view));
   d_catalogue_view->setMinimumHeight(3 * d_catalogue_view->fontMetrics().lineSpacing() + 8);
   layout->addWidget(d_catalogue_view, 1);
   QHBoxLayout *buttons = new QHBoxLayout();
