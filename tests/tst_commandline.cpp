@@ -383,7 +383,7 @@ void TestCommandLine::compare_data()
       "--length|0,500|--temperature|23",
       0,
       "^Make,Model,Option,Source,E0 at 0 mm \\(um\\),E0 at 500 mm \\(um\\),Temperature\nExample "
-      "Metrology,Shopfloor 700,Thermal Compensation,MFG,1.3,2.6,\nZeiss,F25,Tactile,MFG,0.3,1.0,"
+      "Metrology,Shopfloor 700,Thermal Compensation,MFG,1.3,2.6,\nZeiss,F25,Tactile,MFG,0.25,1.0,"
       "\n$");
   Row("empty length", "compare|{db}|--length|1,,2", 2, "", "--length '1,,2'");
   Row("zero tolerance", "compare|{db}|--tolerance|0|--at|100", 2, "",

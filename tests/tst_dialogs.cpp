@@ -1,3 +1,4 @@
+#include "chartlegend.h"
 #include "comparemachinesdialog.h"
 #include "exportoptionsdialog.h"
 #include "guitestsupport.h"
@@ -5,14 +6,17 @@
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
+#include "verificationchartview.h"
 #include "verificationlogdialog.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolButton>
@@ -46,6 +50,48 @@ QStringList Plotted(QWidget *parent, const char *name)
     lines.append(series->name() + ':' + shown.join(';'));
   }
   return lines;
+}
+
+// Each line of a plot as "name:colour dashes", the marker left out.
+QMap<QString, QString> Pens(QWidget *parent)
+{
+  QMap<QString, QString> pens;
+  for (QtCharts::QAbstractSeries *series :
+       Child<TLimitsChartView>(parent, "comparison_plot")->chart()->series())
+  {
+    const QPen pen = static_cast<QtCharts::QLineSeries *>(series)->pen();
+    QStringList dashes;
+    for (const qreal dash : pen.dashPattern())
+      dashes.append(QString::number(dash));
+    if (series->objectName().isEmpty())
+      pens.insert(series->name(), pen.color().name() + ' ' + dashes.join(','));
+  }
+  return pens;
+}
+
+// The legend's entries, once it is clear that none is cut: each text lies inside the legend,
+// which lies inside the view and clear of the plot, in place of QtCharts' legend.
+QStringList Legend_Entries(QtCharts::QChartView *view)
+{
+  QCoreApplication::processEvents();
+  const TChartLegend *legend = view->findChild<TChartLegend *>();
+  const QRect text = legend->Text_Bounds();
+  const QRect place = legend->geometry();
+  const QRectF plot = view->chart()->plotArea();
+  if (view->chart()->legend()->isVisible() || text.left() < 0 ||
+      text.right() >= legend->viewport()->width() || text.bottom() > legend->Content_Height() ||
+      !view->rect().contains(place) || (place.left() < plot.right() && place.top() < plot.bottom()))
+  {
+    const auto shown = [](const QRectF &rect) {
+      return QString("%1,%2 %3x%4")
+          .arg(rect.x())
+          .arg(rect.y())
+          .arg(rect.width())
+          .arg(rect.height());
+    };
+    return {"cut", shown(text) + " in " + shown(place) + " by " + shown(plot)};
+  }
+  return legend->Entry_Texts();
 }
 
 template <typename T>
@@ -99,6 +145,13 @@ private slots:
   void limits_plot_and_warning();
   void plot_lines_apart();
   void compare_machines();
+  void compare_plot();
+  void legends_data();
+  void legends();
+  void decimal_comma_data();
+  void decimal_comma();
+  void keyboard_data();
+  void keyboard();
   void verification_log();
 
   void export_options_data();
@@ -444,7 +497,7 @@ void TDialogsTest::compare_machines()
       "Acme,X1,Standard,MFG,1.5,13.33,Outside temperature range,1.1,1.5,2.0,outside 18.00 C to "
       "22.00 C\n"
       "Beta,Y2,Rotary,EST,4.0,5.00,Capable,3.2,4.0,5.0,\n"
-      "Make,Model,Option,MFG,4.1,4.88,Capable,2.8,4.1,5.7,\n";
+      "Make,Model,Option,MFG,4.1,4.88,Capable,2.82,4.1,5.7,\n";
   QCOMPARE(QString::fromUtf8(TestSupport::File_Bytes(d_database->Path("comparison.csv"))),
            settings + csv);
   QPushButton *copy = Child<QPushButton>(&dialog, "copy_button");
@@ -481,6 +534,218 @@ void TDialogsTest::compare_machines()
   }
   Child<QRadioButton>(&dialog, "picked_button")->click();
   QCOMPARE(rows().size(), 3);
+}
+
+// Twelve machines, one without E0: every other one drawn in a slot of its own that sorting and
+// the temperature leave alone, and the one not drawn named; the column sorted stays sorted when a
+// tolerance moves it.
+void TDialogsTest::compare_plot()
+{
+  for (int index = 1; index < 11; ++index)
+    QVERIFY(d_database->Write("Nova", QString("N%1").arg(index), "Standard",
+                              {QString("10360 E0=%1+%2L/1000").arg(index * 2).arg(index % 4)}));
+  QVERIFY(d_database->Write("Solo", "S1", "Probe", {"B89.4.1 Repeat=2"}));
+  TCompareMachinesDialog dialog;
+  QVERIFY(dialog.Set_Database(d_database->Get()));
+  dialog.show();
+  Child<QListView>(&dialog, "catalogue_list")->selectAll();
+  Child<QPushButton>(&dialog, "add_button")->click();
+  QCOMPARE(Child<QLabel>(&dialog, "status_label")->text(), "12 machines compared, 11 drawn");
+  QCOMPARE(Child<QLabel>(&dialog, "plot_note")->text(),
+           "Not drawn, without a 10360 E0: Solo S1 Probe.");
+  const QMap<QString, QString> pens = Pens(&dialog);
+  QCOMPARE(pens.size(), 11);
+  QCOMPARE(QSet<QString>(pens.cbegin(), pens.cend()).size(), 11);
+  QCOMPARE(Legend_Entries(Child<TLimitsChartView>(&dialog, "comparison_plot")), pens.keys());
+  const QRectF plot = Child<TLimitsChartView>(&dialog, "comparison_plot")->chart()->plotArea();
+  QVERIFY(plot.height() * 3 >= dialog.height());
+
+  QTableView *table = Child<QTableView>(&dialog, "comparison_table");
+  table->sortByColumn(5, Qt::DescendingOrder);
+  Finish_Editing(Child<QLineEdit>(&dialog, "temperature_edit"), "22");
+  QCOMPARE(Pens(&dialog), pens);
+  // The others keep theirs when one goes.
+  table->selectRow(0);
+  Child<QPushButton>(&dialog, "remove_button")->click();
+  QMap<QString, QString> kept = pens;
+  kept.remove("Nova N10 Standard");
+  QCOMPARE(Pens(&dialog), kept);
+
+  Child<QLineEdit>(&dialog, "feature_length_edit")->setText("500");
+  Finish_Editing(Child<QLineEdit>(&dialog, "tolerance_edit"), "40");
+  const int sorted = table->horizontalHeader()->sortIndicatorSection();
+  QCOMPARE(table->model()->headerData(sorted, Qt::Horizontal).toString(), "E0\nat 500 mm\n(µm)");
+  QCOMPARE(sorted, 8);
+  QCOMPARE(table->model()->index(0, 0).data().toString(), "Nova");
+  QCOMPARE(table->model()->index(0, 1).data().toString(), "N9");
+}
+
+void TDialogsTest::legends_data()
+{
+  QTest::addColumn<QString>("chart");
+  // An entry that QtCharts cut short.
+  QTest::addColumn<QString>("entry");
+  QTest::newRow("limits at its minimum size") << "limits"
+                                              << "VDIVDE 2617 U3 (same as 10360-2 E0)";
+  QTest::newRow("errors over length") << "errors"
+                                      << "conditional pass";
+  QTest::newRow("trend") << "trend"
+                         << "100 % of the MPE";
+}
+
+// Every entry whole, clear of the plot, in every chart at the smallest size it gets.
+void TDialogsTest::legends()
+{
+  QFETCH(QString, chart);
+  QFETCH(QString, entry);
+
+  const QList<TDatabaseItem> machine = {
+      TestSupport::Record(MAKE, MODEL, OPTION, "10360 E0=1.5+3.3L/1000"),
+      TestSupport::Record(MAKE, MODEL, OPTION, "VDIVDE_2617 U3=1.5+3.3L/1000#1")};
+  TSpecificationLimitsDialog limits;
+  TVerificationChartView view;
+  QtCharts::QChartView *shown = &view;
+  if (chart == "limits")
+  {
+    for (const TDatabaseItem &record : machine)
+      limits.Add_Database_Item(record);
+    limits.Update_Limits();
+    limits.show();
+    limits.resize(limits.minimumSizeHint());
+    shown = Child<TLimitsChartView>(&limits, "limits_plot");
+  }
+  else if (chart == "errors")
+  {
+    TVerificationRecord record;
+    record.uncertainty = 1.0;
+    record.results = {{500.0, QString(), 1, 2.0}, {500.0, QString(), 2, 3.0}};
+    view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
+                    TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
+  }
+  else
+  {
+    view.Set_Trend({{QDate(2024, 1, 5), 80.0, TVerificationJudgement::VERDICT_CONFORMS},
+                    {QDate(2024, 6, 5), 105.0, TVerificationJudgement::VERDICT_DOES_NOT_CONFORM}});
+  }
+  if (shown == &view)
+  {
+    view.resize(view.minimumSize());
+    view.show();
+  }
+  QStringList names;
+  for (QtCharts::QAbstractSeries *series : shown->chart()->series())
+    if (static_cast<QtCharts::QXYSeries *>(series)->count() > 0)
+      names.append(series->name());
+  names.removeDuplicates();
+  const QStringList entries = Legend_Entries(shown);
+  QCOMPARE(entries, names);
+  QVERIFY(entries.contains(entry));
+}
+
+void TDialogsTest::decimal_comma_data()
+{
+  QTest::addColumn<QString>("dialog");
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("marked");
+
+  const QString hint = "use a decimal point";
+  QTest::newRow("limits length") << "limits"
+                                 << "measurement_length"
+                                 << "2,5" << hint;
+  QTest::newRow("limits temperature") << "limits"
+                                      << "actual_temperature"
+                                      << "20,5" << hint;
+  QTest::newRow("limits plot length") << "limits"
+                                      << "plot_length"
+                                      << "1,5" << hint;
+  QTest::newRow("limits, no correction") << "limits"
+                                         << "actual_temperature"
+                                         << "abc"
+                                         << "invalid";
+  QTest::newRow("compare tolerance") << "compare"
+                                     << "tolerance"
+                                     << "2,5" << hint;
+  QTest::newRow("compare temperature") << "compare"
+                                       << "temperature"
+                                       << "2,5" << hint;
+  // A span that is a number but not above 0 keeps its own reason.
+  QTest::newRow("compare negative tolerance") << "compare"
+                                              << "tolerance"
+                                              << "-2"
+                                              << "invalid";
+}
+
+// A decimal comma is answered with its correction wherever a number is typed.
+void TDialogsTest::decimal_comma()
+{
+  QFETCH(QString, dialog);
+  QFETCH(QString, field);
+  QFETCH(QString, typed);
+  QFETCH(QString, marked);
+
+  TSpecificationLimitsDialog limits;
+  TCompareMachinesDialog compare;
+  QDialog *shown = dialog == "limits" ? static_cast<QDialog *>(&limits) : &compare;
+  if (shown == &compare)
+    Child<QLineEdit>(shown, "feature_length_edit")->setText("500");
+  Finish_Editing(Child<QLineEdit>(shown, field + "_edit"), typed);
+  const TInvalidMarker *marker = Child<TInvalidMarker>(shown, field + "_invalid");
+  QCOMPARE(marker->text(), marked);
+  QCOMPARE(marker->toolTip().endsWith("'" + typed + "': " + marked), marked != "invalid");
+  if (shown == &compare)
+    QVERIFY(Child<QLabel>(shown, "status_label")->text().contains(marker->toolTip()));
+}
+
+void TDialogsTest::keyboard_data()
+{
+  QTest::addColumn<QString>("dialog");
+  QTest::addColumn<QString>("focused");
+  QTest::newRow("limits") << "limits"
+                          << "measurement_length_edit";
+  QTest::newRow("compare") << "compare"
+                           << "filter_edit";
+  QTest::newRow("editor") << "editor"
+                          << "make_edit";
+}
+
+// Focus starts on the first field the user can change; in the editor's table Tab goes from
+// expression to expression, and leaves the table after the last. Each dialog fits a 1280 x 1024
+// screen, with room for the frame, at its default size.
+void TDialogsTest::keyboard()
+{
+  QFETCH(QString, dialog);
+  QFETCH(QString, focused);
+
+  TSpecificationLimitsDialog limits;
+  TCompareMachinesDialog compare;
+  TEditor editor(d_database->Get(), MAKE, MODEL, OPTION, d_rows);
+  QDialog *shown = dialog == "limits"    ? static_cast<QDialog *>(&limits)
+                   : dialog == "compare" ? static_cast<QDialog *>(&compare)
+                                         : &editor.dialog;
+  shown->show();
+  QVERIFY(QTest::qWaitForWindowActive(shown));
+  QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+  QVERIFY(shown->width() <= 1270 && shown->height() <= 980);
+  if (shown != &editor.dialog)
+    return;
+
+  QTableWidget *table = editor.table;
+  table->setFocus();
+  const int last = table->rowCount() - 1;
+  const int rows[] = {0, 1, 0, last};
+  const Qt::Key keys[] = {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Tab};
+  table->setCurrentCell(rows[0], COLUMN_EXPRESSION);
+  for (int step = 0; step < 3; ++step)
+  {
+    QTest::keyClick(table, keys[step]);
+    QCOMPARE(table->currentRow(), rows[step + 1]);
+    QCOMPARE(table->currentColumn(), COLUMN_EXPRESSION);
+    if (step == 1)
+      table->setCurrentCell(last - 1, COLUMN_EXPRESSION);
+  }
+  QTest::keyClick(table, Qt::Key_Tab);
+  QVERIFY(!table->hasFocus());
 }
 
 // Results pasted and typed are judged as they come; a record is saved, reported and deleted, and a

@@ -52,6 +52,8 @@ private slots:
   void settingsFallbackUnprivileged_data();
   void settingsFallbackUnprivileged();
   void messageBox();
+  void shortcuts_data();
+  void shortcuts();
   void fileCommands_data();
   void fileCommands();
   void failedOpen_data();
@@ -240,6 +242,33 @@ void TestMetrova::messageBox()
   box.resize(900, 400);
   QTRY_COMPARE(box.width(), 500);
   box.hide();
+  // A file name is text, not markup.
+  box.setInformativeText(QStringLiteral("/tmp/a<b>&c"));
+  QVERIFY(box.informativeText().contains(QStringLiteral("/tmp/a&lt;b&gt;&amp;c")));
+}
+
+void TestMetrova::shortcuts_data()
+{
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<int>("keys");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("new") << "new_database" << int(QKeySequence::New) << "New Database...";
+  QTest::newRow("open") << "open_database" << int(QKeySequence::Open) << "Open Database...";
+  QTest::newRow("close") << "close_database" << int(QKeySequence::Close) << "Close Database";
+  QTest::newRow("print") << "output" << int(QKeySequence::Print) << "Output PDF";
+  QTest::newRow("quit") << "quit" << int(QKeySequence::Quit) << "Quit";
+}
+
+// The platform's keys (offscreen has none for Quit), and the menu texts as they were.
+void TestMetrova::shortcuts()
+{
+  QFETCH(QString, action);
+  QFETCH(int, keys);
+  QFETCH(QString, text);
+
+  New_Window();
+  QCOMPARE(Action(action)->shortcuts(), QKeySequence::keyBindings(QKeySequence::StandardKey(keys)));
+  QCOMPARE(Action(action)->text(), text);
 }
 
 void TestMetrova::fileCommands_data()
@@ -585,9 +614,10 @@ void TestMetrova::import_data()
   const QByteArray good = "Nova,N1,Standard,10360,E0:0.0015+0.0033L/1000\n";
   const QString csv = QStringLiteral("Comma Separated File (*.csv)");
   const QString qif = QStringLiteral("QIF document (*.qif)");
+  // A failed import changed nothing, and the lists show so.
   QTest::newRow("wrong header") << "import.csv" << csv << "Some other file\n" + good
                                 << QStringList{"Warning: Import Export Error / Operation failed."}
-                                << QStringList();
+                                << ALL_MAKES;
   QTest::newRow("bad line") << "import.csv" << csv
                             << header + good + "Nova,N2,Standard,10360,Nope:1\n"
                             << QStringList{"Warning: Import Warning / Some of the file was not "

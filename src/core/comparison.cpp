@@ -1,20 +1,31 @@
 #include "comparison.h"
 
 #include "csvwriter.h"
+#include "expressionitem.h"
 #include "limitsseries.h"
 
 #include <QLatin1Char>
 
 namespace
 {
+constexpr double MICROMETRES_PER_MILLIMETRE = 1000.0;
+
 QString Length_Text(double length)
 {
   return QString::number(length, 'g', 10);
 }
 
+// A limit as the catalogue keeps its values, to 0.01 um where that decimal is needed: 3.15, not
+// 3.1 (the limits rows keep their own shorter form).
+QString Limit_Text(double micrometres)
+{
+  return TExpressionItem::Value_Text(micrometres / MICROMETRES_PER_MILLIMETRE,
+                                     TExpressionItem::UNITS_UM);
+}
+
 QString Value_Cell(const TSpecificationLimits::TValue &value)
 {
-  return value.Has_Value() ? TSpecificationLimits::Value_Text(value.value) : QString();
+  return value.Has_Value() ? Limit_Text(value.value) : QString();
 }
 } // namespace
 
@@ -79,6 +90,22 @@ QStringList TComparison::Header(const TSettings &settings)
   return header;
 }
 
+QStringList TComparison::Column_Keys(const TSettings &settings)
+{
+  QStringList keys = {QStringLiteral("make"), QStringLiteral("model"), QStringLiteral("option"),
+                      QStringLiteral("source")};
+  if (settings.with_tolerance)
+  {
+    keys << QStringLiteral("feature") << QStringLiteral("ratio") << QStringLiteral("verdict");
+  }
+  for (const double length : settings.lengths)
+  {
+    keys.append(QStringLiteral("length ") + QString::number(length, 'g', 17));
+  }
+  keys.append(QStringLiteral("temperature"));
+  return keys;
+}
+
 QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
 {
   QStringList cells = {row.machine.make, row.machine.model, row.machine.option, row.source};
@@ -86,7 +113,7 @@ QStringList TComparison::Cells(const TSettings &settings, const TRow &row)
   if (settings.with_tolerance)
   {
     const bool number = capability.has_value;
-    cells.append(number ? TSpecificationLimits::Value_Text(capability.error) : QString());
+    cells.append(number ? Limit_Text(capability.error) : QString());
     cells.append(number ? QString::number(capability.ratio, 'f', 2) : QString());
     cells.append(TCapability::Verdict(capability));
   }

@@ -48,6 +48,9 @@ public:
 
   static int Ratio_Column(const TSettings &settings);
   static QStringList Header(const TSettings &settings);
+  // What each column of the header holds, whatever the component and whether or not a tolerance
+  // moves it: "make", ..., "ratio", "length 500", "temperature".
+  static QStringList Column_Keys(const TSettings &settings);
   static QStringList Cells(const TSettings &settings, const TRow &row);
   // What each column of a row with these cells sorts by: numbers for the limits and the ratio
   // (none sorts first), else the cell's text.

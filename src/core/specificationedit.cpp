@@ -3,11 +3,13 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "specificationlimits.h"
 
 #include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 
 namespace
 {
@@ -48,6 +50,28 @@ const TCorrection CORRECTIONS[] = {
     {"leave out the minus: values are never negative",
      [](QString text) { return text.remove(QLatin1Char('-')); }},
 };
+
+// The hint of the one correction that makes the text taken, else of all those needed together;
+// empty when they do not make it taken.
+QString Correction_Hint(const QString &text, const std::function<bool(const QString &)> &takes)
+{
+  QString corrected = text;
+  QStringList hints;
+  for (const TCorrection &correction : CORRECTIONS)
+  {
+    if (takes(correction.corrected(text)))
+    {
+      return QString::fromUtf8(correction.hint);
+    }
+    const QString next = correction.corrected(corrected);
+    if (next != corrected)
+    {
+      hints.append(QString::fromUtf8(correction.hint));
+    }
+    corrected = next;
+  }
+  return takes(corrected) ? hints.join(QStringLiteral("; ")) : QString();
+}
 
 struct TFormName
 {
@@ -147,19 +171,12 @@ QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_t
     return QStringLiteral("the maximum after the | is missing");
 
   // One correction that makes the text a written form, else all of those needed together.
-  QString corrected = text;
-  QStringList hints;
-  for (const TCorrection &correction : CORRECTIONS)
+  const QString hint = Correction_Hint(text, [expression_types](const QString &corrected)
+                                       { return Row_Takes(corrected, expression_types); });
+  if (!hint.isEmpty())
   {
-    if (Row_Takes(correction.corrected(text), expression_types))
-      return QString::fromUtf8(correction.hint);
-    const QString next = correction.corrected(corrected);
-    if (next != corrected)
-      hints.append(QString::fromUtf8(correction.hint));
-    corrected = next;
+    return hint;
   }
-  if (Row_Takes(corrected, expression_types))
-    return hints.join(QStringLiteral("; "));
 
   const QString forms =
       QStringLiteral("this component accepts: ") + Accepted_Forms(expression_types);
@@ -182,6 +199,17 @@ QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_t
   if (Row_Takes(QString(text).replace(number, QStringLiteral("1")), expression_types))
     return QStringLiteral("a number is too long or malformed");
   return forms;
+}
+
+QString TSpecificationEdit::Number_Hint(const QString &text)
+{
+  double number = 0.0;
+  if (TSpecificationLimits::To_Number(text, &number))
+  {
+    return QString();
+  }
+  return Correction_Hint(text, [&number](const QString &corrected)
+                         { return TSpecificationLimits::To_Number(corrected, &number); });
 }
 
 QString TSpecificationEdit::Accepted_Forms(int expression_types)

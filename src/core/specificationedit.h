@@ -43,6 +43,10 @@ public:
   // mask, so the hint never contradicts the check.
   static QString Rejection_Hint(const QString &text, int expression_types);
 
+  // Why a text typed where one number belongs is no number, by the same corrections: "use a
+  // decimal point" for "2,5". Empty when it is a number, or when no correction makes it one.
+  static QString Number_Hint(const QString &text);
+
   // The forms of the kinds in a mask, as the user writes them: "a constant, A/N, A+BL/N".
   static QString Accepted_Forms(int expression_types);
 

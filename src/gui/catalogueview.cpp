@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QTreeWidget>
@@ -21,7 +22,7 @@ namespace
 const int TREE_COLUMN_COUNT = 5;
 } // namespace
 
-TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent)
+TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent), d_database(nullptr)
 {
   QFont notice_font(QStringLiteral("Verdana"), 8);
   notice_font.setItalic(true);
@@ -59,7 +60,9 @@ TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent)
                                 QStringLiteral("Expression"), QStringLiteral("Source"),
                                 QStringLiteral("Description")};
   for (int column = 0; column < headings.size(); ++column)
+  {
     d_specification_tree->headerItem()->setData(column, Qt::DisplayRole, headings.at(column));
+  }
 
   grid->addWidget(new QLabel(QStringLiteral("Make:"), this), 0, 0);
   grid->addWidget(d_make_list, 1, 0);
@@ -88,6 +91,19 @@ TCatalogueView::TCatalogueView(QWidget *parent) : QWidget(parent)
   bottom_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
   bottom_layout->addWidget(logo_label);
   grid->addLayout(bottom_layout, 5, 0, 1, 5);
+
+  connect(d_make_list, &QListWidget::itemSelectionChanged, this,
+          &TCatalogueView::Make_Selection_Changed);
+  connect(d_model_list, &QListWidget::itemSelectionChanged, this,
+          &TCatalogueView::Model_Selection_Changed);
+  connect(d_option_list, &QListWidget::itemSelectionChanged, this,
+          &TCatalogueView::Option_Selection_Changed);
+}
+
+QListWidget *TCatalogueView::List(int level) const
+{
+  QListWidget *const lists[] = {d_make_list, d_model_list, d_option_list};
+  return lists[level];
 }
 
 void TCatalogueView::Clear()
@@ -96,6 +112,175 @@ void TCatalogueView::Clear()
   d_model_list->clear();
   d_option_list->clear();
   d_specification_tree->clear();
+}
+
+void TCatalogueView::Show_Makes()
+{
+  Clear();
+  if (!d_database || !d_database->Is_Open())
+  {
+    return;
+  }
+  bool valid = false;
+  const QStringList makes = d_database->Makes(&valid);
+  if (valid)
+  {
+    d_make_list->addItems(makes);
+  }
+}
+
+void TCatalogueView::Show_Machine(const QString &make, const QString &model, const QString &option)
+{
+  bool valid = false;
+  Replace_Names(d_make_list, d_database->Makes(&valid));
+  Replace_Names(d_model_list, make.isEmpty() ? QStringList() : d_database->Models(make, &valid));
+  Replace_Names(d_option_list, make.isEmpty() || model.isEmpty()
+                                   ? QStringList()
+                                   : d_database->Options(make, model, &valid));
+  d_specification_tree->clear();
+  Select_Machine(make, model, option);
+  emit Selection_Changed();
+}
+
+void TCatalogueView::Show_Level(int level, const QStringList &names)
+{
+  // The lists were refilled with their signals blocked: nothing below the level is selected any
+  // more.
+  for (int below = level; below <= LEVEL_OPTION; ++below)
+  {
+    Replace_Names(List(below), below == level ? names : QStringList());
+  }
+  d_specification_tree->clear();
+  emit Selection_Changed();
+}
+
+void TCatalogueView::Set_Browsing_Enabled(bool enabled)
+{
+  for (QWidget *widget :
+       {static_cast<QWidget *>(d_make_list), static_cast<QWidget *>(d_model_list),
+        static_cast<QWidget *>(d_option_list), static_cast<QWidget *>(d_specification_tree)})
+  {
+    widget->setEnabled(enabled);
+  }
+}
+
+QStringList TCatalogueView::Selected_Machine() const
+{
+  return {Current_Selected_Text(d_make_list), Current_Selected_Text(d_model_list),
+          Current_Selected_Text(d_option_list)};
+}
+
+QStringList TCatalogueView::Selected_Names(int level) const
+{
+  return Texts(List(level)->selectedItems());
+}
+
+void TCatalogueView::Make_Selection_Changed()
+{
+  // Whoever follows the selection sees it as it is when the slot ends.
+  const auto changed = qScopeGuard([this] { emit Selection_Changed(); });
+  const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
+  if (makes.size() != 1 || !d_database)
+  {
+    d_model_list->clear();
+    d_option_list->clear();
+    d_specification_tree->clear();
+    return;
+  }
+  // Clearing the model list clears the options before the model can be found again, so the
+  // option to reselect is remembered here as well.
+  const QString model = Current_Text(d_model_list);
+  const QString option = Current_Text(d_option_list);
+  d_model_list->clear();
+
+  bool valid = false;
+  const QStringList models =
+      d_database->Models(makes.first()->data(Qt::DisplayRole).toString(), &valid);
+  if (valid)
+  {
+    d_model_list->addItems(models);
+  }
+  if (!model.isEmpty())
+  {
+    Make_First_Match_Current(d_model_list, model);
+    if (!option.isEmpty() && d_model_list->selectedItems().size() == 1 &&
+        !d_option_list->currentItem())
+    {
+      Make_First_Match_Current(d_option_list, option);
+    }
+  }
+}
+
+void TCatalogueView::Model_Selection_Changed()
+{
+  const auto changed = qScopeGuard([this] { emit Selection_Changed(); });
+  const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
+  if (makes.size() != 1 || !d_database)
+  {
+    return;
+  }
+  const QString make = makes.first()->data(Qt::DisplayRole).toString();
+
+  const QList<QListWidgetItem *> models = d_model_list->selectedItems();
+  if (models.size() != 1)
+  {
+    d_option_list->clear();
+    d_specification_tree->clear();
+    return;
+  }
+  const QString option = Current_Text(d_option_list);
+  d_option_list->clear();
+
+  bool valid = false;
+  const QStringList options =
+      d_database->Options(make, models.first()->data(Qt::DisplayRole).toString(), &valid);
+  if (valid)
+  {
+    d_option_list->addItems(options);
+  }
+  if (!option.isEmpty())
+  {
+    Make_First_Match_Current(d_option_list, option);
+  }
+}
+
+void TCatalogueView::Option_Selection_Changed()
+{
+  const auto changed = qScopeGuard([this] { emit Selection_Changed(); });
+  const QList<QListWidgetItem *> makes = d_make_list->selectedItems();
+  const QList<QListWidgetItem *> models = d_model_list->selectedItems();
+  if (makes.isEmpty() || models.size() != 1 || !d_database)
+  {
+    return;
+  }
+  const QList<QListWidgetItem *> options = d_option_list->selectedItems();
+  if (options.isEmpty())
+  {
+    d_specification_tree->clear();
+    return;
+  }
+  Show_Specifications(d_database, makes.first()->data(Qt::DisplayRole).toString(),
+                      models.first()->data(Qt::DisplayRole).toString(),
+                      options.first()->data(Qt::DisplayRole).toString());
+}
+
+void TCatalogueView::Select_Machine(const QString &make, const QString &model,
+                                    const QString &option)
+{
+  const QString names[] = {make, model, option};
+  for (int level = LEVEL_MAKE; level <= LEVEL_OPTION; ++level)
+  {
+    QListWidget *list = List(level);
+    const QList<QListWidgetItem *> matches =
+        list->findItems(names[level], Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (matches.isEmpty())
+    {
+      return;
+    }
+    const QSignalBlocker blocker(list);
+    list->setCurrentItem(matches.first(), QItemSelectionModel::Select);
+  }
+  Show_Specifications(d_database, make, model, option);
 }
 
 void TCatalogueView::Show_Specifications(TDatabase *database, const QString &make,
@@ -112,12 +297,16 @@ void TCatalogueView::Show_Specifications(TDatabase *database, const QString &mak
       const TDatabaseItem item =
           database->Read_Specification(make, model, option, standard, &found);
       if (found)
+      {
         Add_Specification_Tree_Items(standard, item);
+      }
     }
   }
   d_specification_tree->expandAll();
   for (int column = 0; column < TREE_COLUMN_COUNT; ++column)
+  {
     d_specification_tree->resizeColumnToContents(column);
+  }
 }
 
 void TCatalogueView::Add_Specification_Tree_Items(const QString &standard,
@@ -154,7 +343,9 @@ QStringList TCatalogueView::Texts(const QList<QListWidgetItem *> &items)
 {
   QStringList texts;
   for (const QListWidgetItem *item : items)
+  {
     texts.append(item->data(Qt::DisplayRole).toString());
+  }
   return texts;
 }
 
@@ -175,5 +366,7 @@ void TCatalogueView::Make_First_Match_Current(QListWidget *list, const QString &
   const QList<QListWidgetItem *> matches =
       list->findItems(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
   if (!matches.isEmpty())
+  {
     list->setCurrentItem(matches.first());
+  }
 }

@@ -7,6 +7,7 @@
 #include "limitschartview.h"
 #include "limitsseries.h"
 #include "messagebox.h"
+#include "namelistdelegate.h"
 #include "safefile.h"
 #include "windowunits.h"
 
@@ -69,10 +70,11 @@ QString Length_Text(double length)
 } // namespace
 
 TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_database(nullptr), d_results_shown(false)
+    : QDialog(parent, flags), d_database(nullptr), d_results_shown(false), d_drawn(0)
 {
   setWindowTitle(QStringLiteral("Compare Machines"));
-  resize(1240, 760);
+  // Fits a 1280 x 1024 screen with the window's frame.
+  resize(1240, 880);
   QVBoxLayout *dialog_layout = new QVBoxLayout(this);
   // The catalogue to pick from and the inputs above the table and the plot, which get the
   // dialog's full width; the three share its height as the user likes.
@@ -87,9 +89,10 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
   rows->addWidget(top);
   Build_Table(rows);
   Build_Chart(rows);
+  // The plot gets the larger share: its drawing at least a third of the dialog's height.
   rows->setStretchFactor(1, 1);
-  rows->setStretchFactor(2, 1);
-  rows->setSizes({180, 240, 290});
+  rows->setStretchFactor(2, 2);
+  rows->setSizes({160, 160, 440});
 
   d_status_label = new QLabel(this);
   d_status_label->setObjectName(QStringLiteral("status_label"));
@@ -103,6 +106,7 @@ TCompareMachinesDialog::TCompareMachinesDialog(QWidget *parent, Qt::WindowFlags 
 
   d_message_box = new TMessageBox(this);
   d_message_box->setWindowTitle(windowTitle());
+  d_filter_edit->setFocus();
 
   Refresh();
 }
@@ -126,8 +130,10 @@ QWidget *TCompareMachinesDialog::Build_Picker(QWidget *parent)
   d_catalogue_view->setModel(d_catalogue_filter);
   d_catalogue_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   d_catalogue_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  // Every entry is one line of the same height: the view need not measure 20,000 of them.
+  // Every entry is one line of the same size, the widest name's: the view need not measure
+  // 20,000 of them, and a narrow dialog scrolls to a long name instead of cutting it.
   d_catalogue_view->setUniformItemSizes(true);
+  d_catalogue_view->setItemDelegate(new TNameListDelegate(d_catalogue_view));
   d_catalogue_view->setMinimumHeight(3 * d_catalogue_view->fontMetrics().lineSpacing() + 8);
   layout->addWidget(d_catalogue_view, 1);
   QHBoxLayout *buttons = new QHBoxLayout();
@@ -192,7 +198,9 @@ QWidget *TCompareMachinesDialog::Build_Inputs(QWidget *parent)
     grid->addWidget(field.field, field.row, field.column + 1);
     grid->addWidget(new QLabel(field.unit, inputs), field.row, field.column + 2);
     if (field.marker)
+    {
       grid->addWidget(field.marker, field.row, field.column + 3);
+    }
   }
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(5, 1);
@@ -245,17 +253,24 @@ void TCompareMachinesDialog::Build_Table(QSplitter *splitter)
   d_table_view->setMinimumHeight(3 * d_table_view->fontMetrics().lineSpacing() + 4 * 22 + 8);
   splitter->addWidget(d_table_view);
 
-  connect(d_sorted_model, &QSortFilterProxyModel::layoutChanged, this,
-          [this] { Update_Plot(d_results_shown); });
   connect(d_table_view->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
           &TCompareMachinesDialog::Fit_Columns);
 }
 
 void TCompareMachinesDialog::Build_Chart(QSplitter *splitter)
 {
-  d_chart_view = new TLimitsChartView(splitter);
+  QWidget *pane = new QWidget(splitter);
+  QVBoxLayout *layout = new QVBoxLayout(pane);
+  layout->setContentsMargins(0, 0, 0, 0);
+  d_chart_view = new TLimitsChartView(pane);
   d_chart_view->setObjectName(QStringLiteral("comparison_plot"));
-  splitter->addWidget(d_chart_view);
+  layout->addWidget(d_chart_view, 1);
+  d_plot_note = new QLabel(pane);
+  d_plot_note->setObjectName(QStringLiteral("plot_note"));
+  d_plot_note->setWordWrap(true);
+  d_plot_note->hide();
+  layout->addWidget(d_plot_note);
+  splitter->addWidget(pane);
 }
 
 QLayout *TCompareMachinesDialog::Build_Buttons()
@@ -281,7 +296,15 @@ QLayout *TCompareMachinesDialog::Build_Buttons()
   return buttons;
 }
 
-TCompareMachinesDialog::~TCompareMachinesDialog() = default;
+TCompareMachinesDialog::~TCompareMachinesDialog()
+{
+  // QDialog hides itself on destruction, which takes the focus from a field: its editingFinished
+  // must not reach members already destroyed.
+  for (QObject *child : findChildren<QObject *>())
+  {
+    child->disconnect(this);
+  }
+}
 
 bool TCompareMachinesDialog::Set_Database(TDatabase *database)
 {
@@ -427,7 +450,8 @@ void TCompareMachinesDialog::Add_Selected()
   Refresh();
   if (added == selected.size() && d_results_shown)
   {
-    Show_Status(QStringLiteral("%1 machines compared").arg(d_picked.size()), false);
+    Show_Status(QStringLiteral("%1 machines compared, %2 drawn").arg(d_picked.size()).arg(d_drawn),
+                false);
   }
 }
 
@@ -575,23 +599,36 @@ bool TCompareMachinesDialog::Read_Settings()
   }
   check(d_lengths_marker, TLimitsSeries::Parse_Lengths(d_lengths_edit->text(), &d_settings.lengths),
         QStringLiteral("lengths must be numbers of 0 mm or more, separated by commas"));
-  check(d_temperature_marker,
-        TSpecificationLimits::To_Number(d_temperature_edit->text(), &request.temperature),
-        QStringLiteral("the temperature must be a number"));
+  // A text that is no number at all names its correction where there is one ("2,5").
+  const auto check_number = [&problems](TInvalidMarker *marker, bool good, const QString &field,
+                                        const QString &text, const QString &problem)
+  {
+    marker->Set_Reason(QString());
+    if (!good)
+    {
+      problems.append(marker->Set_Number_Reason(field, text, problem));
+    }
+  };
+  check_number(d_temperature_marker,
+               TSpecificationLimits::To_Number(d_temperature_edit->text(), &request.temperature),
+               QStringLiteral("temperature"), d_temperature_edit->text(),
+               QStringLiteral("the temperature must be a number"));
   request.ratio = d_ratio_combo->currentData().toDouble();
 
   // A tolerance applies when one of its fields is given, and then both must be numbers.
   const QString feature_text = d_feature_length_edit->text().trimmed();
   const QString tolerance_text = d_tolerance_edit->text().trimmed();
   d_settings.with_tolerance = !feature_text.isEmpty() || !tolerance_text.isEmpty();
-  check(d_feature_length_marker,
-        !d_settings.with_tolerance ||
-            TLimitsSeries::Parse_Length(feature_text, &request.feature_length),
-        QStringLiteral("a tolerance needs a feature length of 0 mm or more"));
-  check(d_tolerance_marker,
-        !d_settings.with_tolerance ||
-            TCapability::Parse_Positive(tolerance_text, &request.tolerance),
-        QStringLiteral("a tolerance needs a span above 0 %1").arg(TWindowUnits::MICROMETRES));
+  check_number(d_feature_length_marker,
+               !d_settings.with_tolerance ||
+                   TLimitsSeries::Parse_Length(feature_text, &request.feature_length),
+               QStringLiteral("feature length"), feature_text,
+               QStringLiteral("a tolerance needs a feature length of 0 mm or more"));
+  check_number(
+      d_tolerance_marker,
+      !d_settings.with_tolerance || TCapability::Parse_Positive(tolerance_text, &request.tolerance),
+      QStringLiteral("tolerance span"), tolerance_text,
+      QStringLiteral("a tolerance needs a span above 0 %1").arg(TWindowUnits::MICROMETRES));
 
   if (!problems.isEmpty())
   {
@@ -614,10 +651,17 @@ void TCompareMachinesDialog::Refresh()
     shown = Rank_Catalogue();
   }
   d_results_shown = shown;
+  // The column the user sorted stays sorted where a tolerance or other lengths move it.
+  const QHeaderView *header = d_table_view->horizontalHeader();
+  const QString sorted = d_model->Column_Key(header->sortIndicatorSection());
   // Nothing from inputs that cannot be used: no row, line or file answers another question.
   d_model->Set_Rows(d_settings,
                     shown ? TComparison::Rows(d_settings, Showing_Capable() ? d_capable : d_picked)
                           : QList<TComparison::TRow>());
+  if (!sorted.isEmpty() && d_model->Column_Of(sorted) != header->sortIndicatorSection())
+  {
+    d_table_view->sortByColumn(d_model->Column_Of(sorted), header->sortIndicatorOrder());
+  }
   d_copy_button->setEnabled(shown);
   d_export_button->setEnabled(shown);
   d_remove_button->setEnabled(!Showing_Capable());
@@ -666,15 +710,64 @@ void TCompareMachinesDialog::Update_Plot(bool shown)
   }
   const QVector<double> lengths = TLimitsSeries::Range(plot_length);
   const double deviation = TSpecificationLimits::Temperature_Deviation(request.temperature);
+
+  // In the order the machines were picked or ranked, whatever the table's order: the first
+  // SLOT_COUNT machines with a value are drawn, rows without one take no slot.
   QList<TLimitsChartView::TCurve> curves;
-  for (const TComparison::TRow &row : Rows_In_View_Order().mid(0, PLOTTED_MACHINES))
+  QStringList keys;
+  QStringList without;
+  int beyond = 0;
+  for (int row = 0; row < d_model->rowCount(); ++row)
   {
-    const TCapability::TMachine &machine = row.machine;
-    curves.append(
-        {machine.make + QLatin1Char(' ') + machine.model + QLatin1Char(' ') + machine.option,
-         TLimitsSeries::Component_Curve(machine.records, request.standard, request.component,
-                                        lengths, deviation)});
+    const TCapability::TMachine &machine = d_model->Row(row).machine;
+    const QString name =
+        machine.make + QLatin1Char(' ') + machine.model + QLatin1Char(' ') + machine.option;
+    const QVector<QPointF> points = TLimitsSeries::Component_Curve(
+        machine.records, request.standard, request.component, lengths, deviation);
+    if (points.isEmpty())
+    {
+      without.append(name);
+    }
+    else if (curves.size() == TLimitsChartView::SLOT_COUNT)
+    {
+      ++beyond;
+    }
+    else
+    {
+      curves.append({name, points});
+      keys.append(machine.make + NAME_SEPARATOR + machine.model + NAME_SEPARATOR + machine.option);
+    }
   }
+  // A machine drawn before keeps its slot; one new to the plot takes the lowest one free.
+  QHash<QString, int> assigned;
+  QVector<bool> taken(TLimitsChartView::SLOT_COUNT, false);
+  for (const QString &key : qAsConst(keys))
+  {
+    const int slot = d_plot_slots.value(key, -1);
+    if (slot >= 0)
+    {
+      assigned.insert(key, slot);
+      taken[slot] = true;
+    }
+  }
+  for (int index = 0; index < curves.size(); ++index)
+  {
+    if (!assigned.contains(keys.at(index)))
+    {
+      const int slot =
+          static_cast<int>(std::find(taken.cbegin(), taken.cend(), false) - taken.cbegin());
+      assigned.insert(keys.at(index), slot);
+      taken[slot] = true;
+    }
+    curves[index].slot = assigned.value(keys.at(index));
+  }
+  // Inputs being corrected show no lines, and take no machine's slot away.
+  if (shown)
+  {
+    d_plot_slots = assigned;
+  }
+  d_drawn = curves.size();
+
   d_chart_view->Set_Curves(curves, plot_length,
                            shown && d_settings.with_tolerance ? request.feature_length
                                                               : std::nan(""),
@@ -684,6 +777,21 @@ void TCompareMachinesDialog::Update_Plot(bool shown)
                                                    QString::number(request.temperature, 'f', 1),
                                                    TWindowUnits::CELSIUS)
                                         : QString());
+  QStringList notes;
+  if (!without.isEmpty())
+  {
+    notes.append(QStringLiteral("Not drawn, without a %1 %2: %3.")
+                     .arg(request.standard, request.component, without.join(QStringLiteral(", "))));
+  }
+  if (beyond > 0)
+  {
+    notes.append(QStringLiteral("Not drawn: %1 more machines beyond the %2 lines the plot tells "
+                                "apart.")
+                     .arg(beyond)
+                     .arg(TLimitsChartView::SLOT_COUNT));
+  }
+  d_plot_note->setText(notes.join(QLatin1Char(' ')));
+  d_plot_note->setVisible(!notes.isEmpty());
 }
 
 QList<TComparison::TRow> TCompareMachinesDialog::Rows_In_View_Order() const

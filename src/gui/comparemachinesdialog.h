@@ -5,6 +5,7 @@
 #include "comparison.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QVector>
@@ -37,9 +38,6 @@ class TCompareMachinesDialog : public QDialog
   Q_OBJECT
 
 public:
-  // More lines than this make the plot unreadable: the first rows of the table are plotted.
-  static constexpr int PLOTTED_MACHINES = 8;
-
   explicit TCompareMachinesDialog(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
   ~TCompareMachinesDialog() override;
 
@@ -89,6 +87,8 @@ private:
   // The capable machines of the catalogue for the settings' tolerance, best ratio first.
   bool Rank_Catalogue();
   bool Showing_Capable() const;
+  // Draws the machines that have a value, each in the slot (colour and line style) it had while
+  // it stays drawn, and says which are not drawn.
   void Update_Plot(bool shown);
   QList<TComparison::TRow> Rows_In_View_Order() const;
   void Show_Status(const QString &text, bool error);
@@ -116,6 +116,7 @@ private:
   QSortFilterProxyModel *d_sorted_model;
   QTableView *d_table_view;
   TLimitsChartView *d_chart_view;
+  QLabel *d_plot_note;
   QLabel *d_status_label;
   QPushButton *d_remove_button;
   QPushButton *d_clear_button;
@@ -129,6 +130,9 @@ private:
   QList<TCapability::TMachine> d_capable;
   // Whether the table and the plot show results, which they do only for usable inputs.
   bool d_results_shown;
+  // The slot of each machine drawn, by its names.
+  QHash<QString, int> d_plot_slots;
+  int d_drawn;
   QString d_folder;
   QString d_exported_file_name;
 };

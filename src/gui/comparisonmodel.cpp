@@ -14,6 +14,7 @@ void TComparisonModel::Set_Rows(const TComparison::TSettings &settings,
   d_settings = settings;
   d_rows = rows;
   d_header = TComparison::Header(settings);
+  d_keys = TComparison::Column_Keys(settings);
   d_cells.clear();
   d_sort_keys.clear();
   d_cells.reserve(rows.size());

@@ -23,6 +23,10 @@ public:
   void Set_Rows(const TComparison::TSettings &settings, const QList<TComparison::TRow> &rows);
   const TComparison::TSettings &Settings() const { return d_settings; }
   const TComparison::TRow &Row(int row) const { return d_rows.at(row); }
+  // What a column holds (TComparison::Column_Keys), empty for none; and the column holding it,
+  // -1 for none.
+  QString Column_Key(int column) const { return d_keys.value(column); }
+  int Column_Of(const QString &key) const { return key.isEmpty() ? -1 : d_keys.indexOf(key); }
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -34,6 +38,7 @@ private:
   TComparison::TSettings d_settings;
   QList<TComparison::TRow> d_rows;
   QStringList d_header;
+  QStringList d_keys;
   QVector<QStringList> d_cells;
   QVector<QVector<QVariant>> d_sort_keys;
 };

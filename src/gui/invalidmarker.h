@@ -13,6 +13,10 @@ public:
 
   // Shows the marker with the reason; an empty reason clears it.
   void Set_Reason(const QString &reason);
+  // Marks a field whose typed text is no usable number. When the core names a correction ("use
+  // a decimal point" for "2,5") the marker shows it, and the reason is the field's name, the text
+  // and the correction; else the reason is the one given. Returns the reason.
+  QString Set_Number_Reason(const QString &field, const QString &typed, const QString &reason);
   bool Is_Shown() const { return !text().isEmpty(); }
 };
 

@@ -1,5 +1,7 @@
 #include "limitschartview.h"
 
+#include "chartlegend.h"
+
 #include <QPen>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -15,18 +17,23 @@ namespace
 {
 // Lines no further apart than this share of the highest value draw over each other.
 constexpr double COINCIDENT_SHARE = 0.01;
-// Wide enough for "VDIVDE 2617 U3 (same as 10360-2 E0)".
-constexpr int LEGEND_WIDTH = 270;
+// The patterns of the styles past the first, in pen widths: long dashes, dots, dash and dot.
+const QVector<qreal> STYLE_DASHES[TLimitsChartView::STYLE_COUNT] = {
+    {}, {8.0, 3.0}, {1.0, 3.0}, {8.0, 3.0, 1.0, 3.0}};
 
 bool Coincide(const QVector<QPointF> &first, const QVector<QPointF> &second, double apart)
 {
   if (first.size() != second.size())
+  {
     return false;
+  }
   for (int index = 0; index < first.size(); ++index)
   {
     if (first.at(index).x() != second.at(index).x() ||
         std::fabs(first.at(index).y() - second.at(index).y()) > apart)
+    {
       return false;
+    }
   }
   return true;
 }
@@ -43,14 +50,7 @@ TLimitsChartView::TLimitsChartView(QWidget *parent) : QChartView(parent)
   setRenderHint(QPainter::Antialiasing);
   // Room for the plot beside a legend of long names.
   setMinimumSize(480, 260);
-  // Beside the plot, where long names are not cut short (under it, they would share one line);
-  // a name cut short all the same is in its tool tip.
-  chart()->legend()->setAlignment(Qt::AlignRight);
-  chart()->legend()->setShowToolTips(true);
-  chart()->setMargins(QMargins(4, 4, 4, 4));
-  QFont legend_font = chart()->legend()->font();
-  legend_font.setPointSizeF(legend_font.pointSizeF() * 0.9);
-  chart()->legend()->setFont(legend_font);
+  d_legend = new TChartLegend(this);
 
   d_length_axis = new QValueAxis(chart());
   d_length_axis->setTitleText(QStringLiteral("Measuring length (mm)"));
@@ -60,14 +60,6 @@ TLimitsChartView::TLimitsChartView(QWidget *parent) : QChartView(parent)
   d_limit_axis->setLabelFormat(QStringLiteral("%.1f"));
   chart()->addAxis(d_length_axis, Qt::AlignBottom);
   chart()->addAxis(d_limit_axis, Qt::AlignLeft);
-}
-
-void TLimitsChartView::resizeEvent(QResizeEvent *event)
-{
-  // The chart would give the legend little more than a third of its width, and cut every name
-  // that says which line another one covers.
-  chart()->legend()->setMinimumWidth(std::min(LEGEND_WIDTH, width() * 45 / 100));
-  QChartView::resizeEvent(event);
 }
 
 void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_length,
@@ -83,7 +75,9 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
   for (const TCurve &curve : curves)
   {
     for (const QPointF &point : curve.points)
+    {
       highest = std::max(highest, point.y());
+    }
   }
   // Lines closer than this everywhere are drawn on the same pixels.
   const double apart = highest * COINCIDENT_SHARE;
@@ -97,7 +91,9 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
   {
     const TCurve &curve = curves.at(index);
     if (curve.points.isEmpty())
+    {
       continue;
+    }
     const auto near = [&curve, apart](const TCurve &other)
     { return Coincide(curve.points, other.points, apart); };
     const int near_earlier =
@@ -118,17 +114,19 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
     add(series);
     // Each line wider than those drawn over it, and all but the lowest dashed, so that every
     // colour still shows.
-    QPen pen(QColor(PALETTE[index % PALETTE_SIZE]));
+    const int slot = curve.slot >= 0 ? curve.slot : index;
+    QPen pen(QColor(PALETTE[slot % PALETTE_SIZE]));
     pen.setWidthF(2.0 + 2.0 * near_later);
-    if (near_earlier > 0)
+    const int style = slot / PALETTE_SIZE % STYLE_COUNT;
+    if (near_earlier > 0 || style > 0)
     {
       pen.setCapStyle(Qt::FlatCap);
-      pen.setDashPattern(near_earlier % 2 ? QVector<qreal>{3.0, 3.0} : QVector<qreal>{1.0, 2.0});
+      pen.setDashPattern(near_earlier > 0 ? near_earlier % 2 ? QVector<qreal>{3.0, 3.0}
+                                                             : QVector<qreal>{1.0, 2.0}
+                                          : STYLE_DASHES[style]);
     }
     series->setPen(pen);
   }
-  // An empty legend would only take the plot's room.
-  chart->legend()->setVisible(!chart->series().isEmpty());
   // Room above the highest line, so that a flat maximum is not hidden in the frame.
   limit_axis->setRange(0.0, highest > 0.0 ? highest * 1.15 : 1.0);
   limit_axis->applyNiceNumbers();
@@ -146,4 +144,5 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
     marker->append(marked_length, limit_axis->max());
     add(marker);
   }
+  d_legend->Update();
 }

@@ -24,12 +24,13 @@ TMessageBox::TMessageBox(QWidget *parent) : QMessageBox(parent), d_fixed_width(5
   setStyleSheet(QStringLiteral("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
 }
 
+// Texts are shown as written: a file name with "<" or "&" in it is no markup.
 void TMessageBox::setText(const QString &text)
 {
   d_heading = text;
   QMessageBox::setText(
       QStringLiteral("<span style=\"font-size:10pt; font-weight:600; color:#000000;\" >%1</span>")
-          .arg(text));
+          .arg(text.toHtmlEscaped()));
 }
 
 void TMessageBox::setInformativeText(const QString &text)
@@ -37,7 +38,7 @@ void TMessageBox::setInformativeText(const QString &text)
   d_text = text;
   QMessageBox::setInformativeText(
       QStringLiteral("<span style=\"font-size:10pt; font-weight:400; color:#000000;\" >%1</span>")
-          .arg(text));
+          .arg(text.toHtmlEscaped()));
 }
 
 int TMessageBox::exec()

@@ -4,22 +4,17 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <functional>
 #include <memory>
 
 class QAction;
 class QCloseEvent;
 class QLabel;
-class QListWidget;
-class QTreeWidget;
+class TCatalogueController;
 class TCatalogueView;
 class TCompareMachinesDialog;
-class TDatabase;
-class TDatabaseItem;
-class TExportOptionsDialog;
-class TImportExportThread;
+class TDeleteFlow;
+class TExchangeRunner;
 class TMessageBox;
-class TProgressDialog;
 class TSpecificationEditorDialog;
 class TSpecificationLimitsDialog;
 class TWindowSettings;
@@ -28,6 +23,9 @@ class TWindowSettings;
 // them before the main window exists calls this first.
 void Initialize_Metrova_Resources();
 
+// The main window: its commands, menus and tool bar, the status bar naming the catalogue, and
+// the dialogs it opens. The catalogue itself is the controller's, the lists and the tree the
+// browser's, import and export the runner's and the deletes the delete flow's.
 class TMetrova : public QMainWindow
 {
   Q_OBJECT
@@ -36,35 +34,22 @@ public:
   explicit TMetrova(QWidget *parent = nullptr);
   ~TMetrova() override;
 
-  bool Connect_Database(const QString &file_name);
-  void Select_Specification(const QString &make, const QString &model, const QString &option);
-  void Add_Specification_Tree_Items(const QString &standard, const TDatabaseItem &item);
-
   QString Settings_File_Name() const;
 
 private slots:
   void New_Database();
   void Open_Database();
   void Close_Database();
-  void Export();
-  void Import();
+  void Open_Sample_Catalogue();
   void Output();
   void Edit_Specification();
   void Specification_Limits();
   void Compare_Machines();
   void Verification_Log();
-  void Delete_Make();
-  void Delete_Model();
-  void Delete_Option();
   void Help_About();
-  void Open_Sample_Catalogue();
-  void Make_Selection_Changed();
-  void Model_Selection_Changed();
-  void Option_Selection_Changed();
-  void Thread_Started();
-  void Thread_Finished();
-  void Thread_Progress(int value, int maximum);
-  void Thread_Progress_Text(const QString &text);
+  void Catalogue_Changed();
+  void Worker_Running_Changed(bool running);
+  void Update_Database_Commands();
 
 protected:
   void closeEvent(QCloseEvent *event) override;
@@ -72,27 +57,11 @@ protected:
 private:
   void Create_Actions();
   void Create_Menus();
-  void Show_Database_Makes();
-  void Show_Opened_Database();
-  void Show_Open_Failure(const QString &heading, const QString &text);
-  void Show_Closed_Database();
+  // A failed New or Open: the controller's sentence, with its details.
+  void Show_Catalogue_Failure();
   // The open catalogue's name in the status bar, or what to do when none is.
   void Show_Catalogue_Name();
-  // Deletes what remove() removes after asking about the make, model or option ("level") and
-  // shows what the database then holds: the level's list refilled with names(), the lists below
-  // it and the tree empty.
-  // records() counts the verification records that go with it (-1: they cannot be counted), for
-  // a second question.
-  void Delete_Level(const QString &level, QListWidget *list, const std::function<int()> &records,
-                    const std::function<bool()> &remove,
-                    const std::function<QStringList(bool *)> &names);
-  // The second question when verification records go too.
-  bool Records_Deletion_Confirmed(const QString &level, int records);
   bool Worker_Running() const;
-  bool Refused_While_Running();
-  bool Exchange_Refused();
-  void Set_Worker_Running(bool running);
-  void Update_Database_Commands();
 
   QAction *d_action_new_database;
   QAction *d_action_open_database;
@@ -108,22 +77,18 @@ private:
   QAction *d_action_specification_limits;
   QAction *d_action_compare_machines;
   QAction *d_action_verification_log;
+  QAction *d_action_about;
   QAction *d_action_open_sample_catalogue;
-  QListWidget *d_make_list;
-  QListWidget *d_model_list;
-  QListWidget *d_option_list;
-  QTreeWidget *d_specification_tree;
-  TProgressDialog *d_progress_dialog;
-  TExportOptionsDialog *d_export_options_dialog;
-  TImportExportThread *d_import_export_thread;
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
   TCompareMachinesDialog *d_compare_machines_dialog;
-  std::unique_ptr<TDatabase> d_database;
   TMessageBox *d_message_box;
   QLabel *d_catalogue_label;
   std::unique_ptr<TWindowSettings> d_window_settings;
-  TCatalogueView *d_catalogue_view;
+  TCatalogueController *d_catalogue;
+  TCatalogueView *d_browser;
+  TExchangeRunner *d_exchange_runner;
+  std::unique_ptr<TDeleteFlow> d_delete_flow;
 };
 
 #endif // METROVA_METROVA_H

@@ -1,6 +1,7 @@
 #include "specificationeditordialog.h"
 #include "database.h"
 #include "databaseitem.h"
+#include "editabletable.h"
 #include "expressionitem.h"
 #include "messagebox.h"
 
@@ -105,7 +106,8 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
 
   layout->addWidget(New_Line(this), 3, 0, 1, 3);
 
-  d_table = new QTableWidget(this);
+  // Tab goes from expression to expression.
+  d_table = new TEditableTable(this);
   d_table->setObjectName(QStringLiteral("specification_table"));
   d_table->verticalHeader()->setVisible(false);
   Set_Table_Header();
@@ -159,7 +161,15 @@ TSpecificationEditorDialog::TSpecificationEditorDialog(QWidget *parent, Qt::Wind
           &TSpecificationEditorDialog::Identification_Changed);
 }
 
-TSpecificationEditorDialog::~TSpecificationEditorDialog() = default;
+TSpecificationEditorDialog::~TSpecificationEditorDialog()
+{
+  // QDialog hides itself on destruction, which takes the focus from a field: its editingFinished
+  // must not reach members already destroyed.
+  for (QObject *child : findChildren<QObject *>())
+  {
+    child->disconnect(this);
+  }
+}
 
 void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &make,
                                           const QString &model, const QString &option,
@@ -209,6 +219,15 @@ void TSpecificationEditorDialog::Set_Data(TDatabase *database, const QString &ma
   d_accept_button->setEnabled(false);
   Show_Hints();
   d_loaded_texts = Entered_Texts();
+  // Where the user types first; a catalogue that cannot be changed is only read.
+  if (d_read_only)
+  {
+    d_table->setFocus();
+  }
+  else
+  {
+    d_make_edit->setFocus();
+  }
 }
 
 QString TSpecificationEditorDialog::Make_Text() const

@@ -50,6 +50,11 @@ QLineEdit *New_Field(QWidget *parent, const QString &object_name, bool read_only
   field->setObjectName(object_name);
   field->setAlignment(Qt::AlignCenter);
   field->setReadOnly(read_only);
+  // Tab goes from input to input; a shown value is still selected by a click, for copying.
+  if (read_only)
+  {
+    field->setFocusPolicy(Qt::ClickFocus);
+  }
   field->setMinimumWidth(field->fontMetrics().horizontalAdvance(widest_text) + 16);
   return field;
 }
@@ -159,6 +164,8 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   dialog_layout->addLayout(button_layout);
 
   setWindowTitle(QStringLiteral("Specification Limits"));
+  // The first field the user can change, not the machine's names.
+  d_measurement_length_edit->setFocus();
 
   connect(d_measurement_length_edit, &QLineEdit::editingFinished, this,
           &TSpecificationLimitsDialog::Length_Changed);
@@ -169,7 +176,15 @@ TSpecificationLimitsDialog::TSpecificationLimitsDialog(QWidget *parent, Qt::Wind
   connect(close_button, &QPushButton::clicked, this, &QDialog::close);
 }
 
-TSpecificationLimitsDialog::~TSpecificationLimitsDialog() = default;
+TSpecificationLimitsDialog::~TSpecificationLimitsDialog()
+{
+  // QDialog hides itself on destruction, which takes the focus from a field: its editingFinished
+  // must not reach members already destroyed.
+  for (QObject *child : findChildren<QObject *>())
+  {
+    child->disconnect(this);
+  }
+}
 
 void TSpecificationLimitsDialog::Set_Identification(const QString &make, const QString &model,
                                                     const QString &option)
@@ -178,6 +193,7 @@ void TSpecificationLimitsDialog::Set_Identification(const QString &make, const Q
   d_make_edit->setText(make);
   d_model_edit->setText(model);
   d_option_edit->setText(option);
+  d_measurement_length_edit->setFocus();
 }
 
 void TSpecificationLimitsDialog::Add_Database_Item(const TDatabaseItem &item)
@@ -216,10 +232,14 @@ void TSpecificationLimitsDialog::Update_Temperature_Deviation()
     d_temperature = temperature;
     d_temperature_deviation = TSpecificationLimits::Temperature_Deviation(temperature);
   }
-  d_temperature_marker->Set_Reason(number ? QString()
-                                          : QStringLiteral("The temperature must be a number; "
-                                                           "the greyed limits are those of the "
-                                                           "last number typed."));
+  d_temperature_marker->Set_Reason(QString());
+  if (!number)
+  {
+    d_temperature_marker->Set_Number_Reason(
+        QStringLiteral("The temperature"), d_actual_temperature_edit->text(),
+        QStringLiteral("The temperature must be a number; the greyed limits are those of the last "
+                       "number typed."));
+  }
 }
 
 void TSpecificationLimitsDialog::Calculate_Limits()
@@ -235,10 +255,13 @@ void TSpecificationLimitsDialog::Calculate_Limits()
     d_result_edits[index]->setEnabled(temperature_used);
   }
   double length = 0.0;
-  d_length_marker->Set_Reason(
-      TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length)
-          ? QString()
-          : QStringLiteral("The measurement length must be a number of millimetres."));
+  d_length_marker->Set_Reason(QString());
+  if (!TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length))
+  {
+    d_length_marker->Set_Number_Reason(
+        QStringLiteral("The measurement length"), d_measurement_length_edit->text(),
+        QStringLiteral("The measurement length must be a number of millimetres."));
+  }
 
   const QString warning = temperature_used ? TTemperatureBand::Of_Machine(d_database_items)
                                                  .Warning(d_temperature, TWindowUnits::CELSIUS)
@@ -258,10 +281,13 @@ void TSpecificationLimitsDialog::Update_Plot()
   {
     d_plot_length = plot_length;
   }
-  d_plot_length_marker->Set_Reason(
-      plot_length_used
-          ? QString()
-          : QStringLiteral("The plot length must be a number of millimetres above 0."));
+  d_plot_length_marker->Set_Reason(QString());
+  if (!plot_length_used)
+  {
+    d_plot_length_marker->Set_Number_Reason(
+        QStringLiteral("The plot length"), d_plot_length_edit->text(),
+        QStringLiteral("The plot length must be a number of millimetres above 0."));
+  }
   double length = 0.0;
   const bool marked = TSpecificationLimits::To_Number(d_measurement_length_edit->text(), &length);
 

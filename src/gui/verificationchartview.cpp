@@ -1,5 +1,6 @@
 #include "verificationchartview.h"
 
+#include "chartlegend.h"
 #include "verificationreport.h"
 
 #include <QPen>
@@ -57,8 +58,8 @@ TVerificationChartView::TVerificationChartView(QWidget *parent) : QChartView(par
 {
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(360, 240);
-  chart()->legend()->setAlignment(Qt::AlignBottom);
-  chart()->setMargins(QMargins(4, 4, 4, 4));
+  // Under the plot, which keeps the width its dates need; each entry whole.
+  d_legend = new TChartLegend(this, Qt::AlignBottom);
 }
 
 void TVerificationChartView::Clear()
@@ -138,6 +139,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
     chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
   }
   Set_Round_Range(error_axis, highest * 1.05, 4, true);
+  d_legend->Update();
 }
 
 void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
@@ -193,4 +195,5 @@ void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
     chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
   }
   Set_Round_Range(share_axis, highest * 1.05, 6, false);
+  d_legend->Update();
 }

@@ -11,6 +11,7 @@ namespace QtCharts
 {
 class QAbstractAxis;
 }
+class TChartLegend;
 
 // The verification log's plots: a record's errors over length, coloured by zone, between the
 // +/-MPE(L) lines and the lines U inside and outside them; or the largest share of the MPE of
@@ -37,6 +38,8 @@ public:
 
 private:
   void Clear();
+
+  TChartLegend *d_legend;
 };
 
 #endif // METROVA_VERIFICATIONCHARTVIEW_H
