@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 
+#include <unistd.h>
+
 using namespace GuiTestSupport;
 
 namespace
@@ -727,8 +729,18 @@ void TestMetrova::readOnlyCatalogue_data()
 {
   QTest::addColumn<int>("file_mode");
   QTest::addColumn<int>("folder_mode");
-  QTest::newRow("read-only file") << 0x6444 << 0x7777;
-  QTest::newRow("read-only folder") << 0x6666 << 0x7555;
+  QTest::addColumn<QString>("link"); // another name of the file, made before it is opened
+  QTest::addColumn<QString>("label");
+  QTest::newRow("read-only file") << 0x6444 << 0x7777 << ""
+                                  << "Catalogue: catalogue.db (read-only)";
+  QTest::newRow("read-only folder") << 0x6666 << 0x7555 << ""
+                                    << "Catalogue: catalogue.db (read-only)";
+  // A write cut short through one name would be undone through the other.
+  QTest::newRow("second name")
+      << 0x6666 << 0x7777 << "second.db"
+      << "Catalogue: catalogue.db (read-only) A catalogue file with 2 names (hard links) is opened "
+         "read-only: a write cut short through one name could undo, through another, work "
+         "committed meanwhile. To change it, copy the file, or remove the other link.";
 }
 
 // A catalogue that this user cannot change opens for reading only: it is shown, compared,
@@ -737,8 +749,14 @@ void TestMetrova::readOnlyCatalogue()
 {
   QFETCH(int, file_mode);
   QFETCH(int, folder_mode);
+  QFETCH(QString, link);
+  QFETCH(QString, label);
 
   QVERIFY(Write_Catalogue(d_catalogue));
+  if (!link.isEmpty())
+    QCOMPARE(::link(QFile::encodeName(d_catalogue).constData(),
+                    QFile::encodeName(QFileInfo(d_catalogue).path() + "/" + link).constData()),
+             0);
   const QByteArray bytes = File_Bytes(d_catalogue);
   // Permission bits do not stop root, who looks as the user nobody: every folder on the way open.
   for (const QString &folder : {d_root.path(), d_folder})
@@ -780,7 +798,7 @@ void TestMetrova::readOnlyCatalogue()
       ::geteuid() == 0 ? FaultSupport::Run_As_Nobody(look) : TestSupport::Child_Report(look);
   QFile::setPermissions(QFileInfo(d_catalogue).path(), QFile::Permissions(0x7700));
   QCOMPARE(seen.split('\n'),
-           QStringList({"Catalogue: catalogue.db (read-only)",
+           QStringList({label,
                         Sorted(Without(OPTION_ACTIONS, Words("import delete_make delete_model "
                                                              "delete_option")))
                             .join(' '),

@@ -327,11 +327,15 @@ void TMetrova::Show_Catalogue_Name()
     return;
   }
   const QFileInfo file(d_database->File_Name());
-  d_catalogue_label->setText(QStringLiteral("Catalogue: %1%2")
-                                 .arg(file.fileName(), d_database->Is_Read_Only()
-                                                           ? QStringLiteral(" (read-only)")
-                                                           : QString()));
-  d_catalogue_label->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()));
+  // A reason beyond a lack of permission is shown with it, every time the file is opened.
+  const QString reason = d_database->Read_Only_Reason();
+  d_catalogue_label->setText(
+      QStringLiteral("Catalogue: %1%2%3")
+          .arg(file.fileName(),
+               d_database->Is_Read_Only() ? QStringLiteral(" (read-only)") : QString(),
+               reason.isEmpty() ? QString() : QStringLiteral(" ") + reason));
+  d_catalogue_label->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()) +
+                                (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
 }
 
 bool TMetrova::Connect_Database(const QString &file_name)
