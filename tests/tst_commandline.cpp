@@ -282,7 +282,7 @@ void TestCommandLine::set_data()
   // A catalogue with two names is not written through either.
   Row("set through a second name",
       "sh|-c|ln {db} {dir}/second.db && exec {cli} set {dir}/second.db Zeiss F25 Tactile 10360 "
-      "E0=1",
+      "E0=1+L/500",
       1,
       "^metrova-cli: cannot save the specifications of Zeiss F25 Tactile: A catalogue file with 2 "
       "names \\(hard links\\) is opened read-only: .* copy the file, or remove the other "
@@ -341,7 +341,7 @@ void TestCommandLine::exchange_data()
   Row("import ended by SIGTERM",
       "sh|-c|mkfifo {dir}/f.csv; {cli} import {dir}/n.db {dir}/f.csv & exec 3>{dir}/f.csv; kill "
       "-TERM $!; wait $!",
-      143, "^Terminated\n$", "ls|-A|{dir}", "^f.csv\n$");
+      143, "^(Terminated\n)?$", "ls|-A|{dir}", "^f.csv\n$");
   // Whatever an export writes, its import reads back; a long name is new only elsewhere.
   Row("long names exchanged",
       "sh|-c|{cli} export {db} {dir}/a.csv && {cli} export-qif {db} {dir}/a.qif && {cli} import "
