@@ -327,13 +327,12 @@ void TMetrova::Show_Catalogue_Name()
     return;
   }
   const QFileInfo file(d_database->File_Name());
-  // A reason beyond a lack of permission is shown with it, every time the file is opened.
+  d_catalogue_label->setText(QStringLiteral("Catalogue: %1%2")
+                                 .arg(file.fileName(), d_database->Is_Read_Only()
+                                                           ? QStringLiteral(" (read-only)")
+                                                           : QString()));
+  // The reason beyond a lack of permission, which Connect_Database tells on opening.
   const QString reason = d_database->Read_Only_Reason();
-  d_catalogue_label->setText(
-      QStringLiteral("Catalogue: %1%2%3")
-          .arg(file.fileName(),
-               d_database->Is_Read_Only() ? QStringLiteral(" (read-only)") : QString(),
-               reason.isEmpty() ? QString() : QStringLiteral(" ") + reason));
   d_catalogue_label->setToolTip(QDir::toNativeSeparators(file.absoluteFilePath()) +
                                 (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
 }
@@ -355,6 +354,13 @@ bool TMetrova::Connect_Database(const QString &file_name)
     Show_Open_Failure(QStringLiteral("Initialize Error"),
                       QStringLiteral("Error trying to initialize the database."));
     return false;
+  }
+  // A reason the user can remove (another name of the file) is told on every open.
+  const QString reason = d_database->Read_Only_Reason();
+  if (!reason.isEmpty())
+  {
+    d_message_box->Show(QStringLiteral("Opened read-only"), reason, QString(), QMessageBox::Ok,
+                        QMessageBox::Ok, QMessageBox::Information);
   }
   return true;
 }
