@@ -46,6 +46,11 @@ void Remove_And_End(int signal_number)
 
 TNewCatalogue::TNewCatalogue(const QString &file_name) : d_file_name(file_name) {}
 
+TNewCatalogue::~TNewCatalogue()
+{
+  Keep();
+}
+
 bool TNewCatalogue::Is_Own_Empty_File() const
 {
   struct stat status;

@@ -16,6 +16,10 @@ class TNewCatalogue
 {
 public:
   explicit TNewCatalogue(const QString &file_name);
+  // Keeps the file: the signals are as they were before Remove_When_Interrupted.
+  ~TNewCatalogue();
+  TNewCatalogue(const TNewCatalogue &) = delete;
+  TNewCatalogue &operator=(const TNewCatalogue &) = delete;
 
   // Creates the file, empty, unless a file of that name is there already; false, with Error(),
   // when there is none and it cannot be created.
