@@ -1,6 +1,6 @@
 #include "newcatalogue.h"
 
-#include "database.h"
+#include "sqlconnection.h"
 
 #include <QFile>
 
@@ -135,15 +135,20 @@ bool TNewCatalogue::Remove_If_Empty()
     return false;
   }
   d_created = false;
-  TDatabase database(QStringLiteral("metrova_new_catalogue"));
-  // Under the write lock nobody commits: an empty file holds nothing that anybody committed.
-  if (!database.Connect(d_file_name) || !database.Savepoint(SAVEPOINT_REMOVE))
+  TSqlConnection connection(QStringLiteral("metrova_new_catalogue"));
+  QSqlError error;
+  // Under the write lock nobody commits: an empty file holds nothing that anybody committed. The
+  // lock's journal stays in memory: once the name is gone, another program may make a new file
+  // of that name, whose journal has the name that a journal of this file would have.
+  if (!connection.Open(d_file_name, &error) ||
+      !connection.Run_Once(QStringLiteral("PRAGMA journal_mode=MEMORY")) ||
+      !connection.Savepoint(SAVEPOINT_REMOVE))
   {
     return false;
   }
   const bool removed =
       Is_Own_Empty_File() && unlink(QFile::encodeName(d_file_name).constData()) == 0;
-  database.Rollback_To_Savepoint(SAVEPOINT_REMOVE);
-  database.Release_Savepoint(SAVEPOINT_REMOVE);
+  connection.Rollback_To_Savepoint(SAVEPOINT_REMOVE);
+  connection.Release_Savepoint(SAVEPOINT_REMOVE);
   return removed;
 }
