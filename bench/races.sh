@@ -5,6 +5,9 @@
 # a message, and then the catalogue must be what the other alone gives.
 #
 #   bench/races.sh import TRIES [CONFIGURATIONS]   two imports into a catalogue not there yet
+#   bench/races.sh import-bad TRIES                a valid and a bad import into a catalogue not
+#                                                  there yet: the bad one fails; the valid one
+#                                                  succeeds, or says to try again and leaves no file
 #   bench/races.sh set TRIES                       two set of different standards on one machine
 #   bench/races.sh set-delete TRIES                set and delete of the same machine
 #
@@ -23,7 +26,9 @@ cd "$work" || exit 1
 
 # The catalogue as a reader sees it: the machine's rows, or the makes, with the reader's status.
 state() {
-  if [ "$race" = import ]; then
+  if [ "$race" = import-bad ] && [ ! -e r.db ]; then
+    echo "no file"
+  elif [ "$race" = import ] || [ "$race" = import-bad ]; then
     "$cli" list r.db 2>/dev/null | wc -l
   else
     "$cli" show r.db "Example Metrology" "Bridge 1000" "Long Range" --csv 2>/dev/null
@@ -42,6 +47,17 @@ import)
   first_alone="$expected_one"
   second_alone="$expected_one"
   ;;
+import-bad)
+  printf 'not an exchange file\n' >bad.csv
+  first=("$cli" import r.db "$root/examples/catalogue.csv")
+  second=("$cli" import r.db bad.csv)
+  "${first[@]}" 2>/dev/null
+  first_alone="$(state)"
+  expected_one="$first_alone"
+  expected_other="$first_alone"
+  rm -f r.db
+  second_alone="$(state)"
+  ;;
 set | set-delete)
   "$cli" import base.db "$root/examples/catalogue.csv" 2>/dev/null || exit 1
   first=("$cli" set r.db "Example Metrology" "Bridge 1000" "Long Range" 10360 E0=1.8+3L/1000)
@@ -56,7 +72,7 @@ set | set-delete)
   cp base.db r.db && "${second[@]}" && second_alone="$(state)"
   ;;
 *)
-  sed -n '2,13p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit 2
   ;;
 esac
@@ -66,7 +82,7 @@ refused=0
 unsound=0
 for ((try = 1; try <= tries; ++try)); do
   rm -f r.db r.db-journal
-  [ "$race" = import ] || cp base.db r.db
+  [ "$race" = import ] || [ "$race" = import-bad ] || cp base.db r.db
   "${first[@]}" 2>first.err &
   one=$!
   "${second[@]}" 2>second.err &
@@ -82,6 +98,9 @@ for ((try = 1; try <= tries; ++try)); do
   elif [ $first_status -eq 0 ] && [ $second_status -ne 0 ] && [ "$now" = "$first_alone" ]; then
     refused=$((refused + 1))
   elif [ $first_status -ne 0 ] && [ $second_status -eq 0 ] && [ "$now" = "$second_alone" ]; then
+    refused=$((refused + 1))
+  elif [ "$race" = import-bad ] && [ $first_status -ne 0 ] && [ "$now" = "$second_alone" ] &&
+    grep -q "try again" first.err; then
     refused=$((refused + 1))
   else
     unsound=$((unsound + 1))

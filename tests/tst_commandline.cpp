@@ -22,6 +22,9 @@ const QString BRIDGE = QStringLiteral("{db}|Example Metrology|Bridge 1000|Long R
 // A name an older version stored with U+FFFE, which reads back with U+FFFD.
 const QString GHOST =
     QStringLiteral("UPDATE make SET name='Gh'||char(65534)||'st' WHERE name='Zeiss'");
+// A name of 300 characters, as older versions stored them.
+const QString LONG_ZEISS =
+    QStringLiteral("UPDATE make SET name=replace(hex(zeroblob(150)),'0','z') WHERE name='Zeiss'");
 
 struct TRun
 {
@@ -268,6 +271,23 @@ void TestCommandLine::set_data()
       "constant\n$");
   Row("set unknown component", "set|" + BRIDGE + "|CMMA|E0=2", 1,
       "no component 'E0' in standard CMMA");
+  // A new name has at most 255 characters; one stored before the rule is still taken.
+  Row("set new long name", "set|{db}|" + QString(256, 'm') + "|X|Y|10360|E0=1+L/500", 1,
+      "^metrova-cli: cannot save the specifications: the make name is 256 characters long; a "
+      "new name may have at most 255\n$");
+  Row("set longest new name", "set|{db}|M|X|" + QString(255, 'o') + "|10360|E0=1+L/500", 0);
+  Row("set stored long name", "set|{db}|" + QString(300, 'z') + "|F25|Tactile|10360|E0=1+L/500", 0,
+      "", "metrova-cli|show|{db}|" + QString(300, 'z') + "|F25|Tactile",
+      "\n10360 +E0 +1\\.0\\+1\\.0L/500 +MFG", LONG_ZEISS);
+  // A catalogue with two names is not written through either.
+  Row("set through a second name",
+      "sh|-c|ln {db} {dir}/second.db && exec {cli} set {dir}/second.db Zeiss F25 Tactile 10360 "
+      "E0=1+L/500",
+      1,
+      "^metrova-cli: cannot save the specifications of Zeiss F25 Tactile: A catalogue file with 2 "
+      "names \\(hard links\\) is opened read-only: .* copy the file, or remove the other "
+      "link.\n$",
+      "metrova-cli|show|{db}|Zeiss|F25|Tactile", "\n10360 +E0 +0\\.25");
 }
 
 void TestCommandLine::deletion_data()
@@ -301,6 +321,38 @@ void TestCommandLine::exchange_data()
       "sh|-c|: >{dir}/e.db; exec {cli} import-qif {dir}/e.db {dir}", 1,
       "^metrova-cli: cannot import '[^:]*': Cannot open file", "wc|-c|{dir}/e.db", "^0 ");
   Row("empty database name", "import||{sample}", 2, "the database name is empty");
+  // An import that stores nothing fails and leaves no file; so does one ended by a signal.
+  Row("import skipping every line",
+      "sh|-c|printf 'MetrovaDatabase:Version=1:Format=CSV\\nA,B,C,10360,E0:x\\n' >{dir}/bad.csv; "
+      "{cli} import {dir}/n.db {dir}/bad.csv 2>{dir}/err; s=$?; tail -n1 {dir}/err >&2; exit $s",
+      1,
+      "^metrova-cli: cannot import '.*bad.csv': nothing was imported: its one record was "
+      "skipped\n$",
+      "ls|-A|{dir}", "^bad.csv\nerr\n$");
+  Row("import-qif skipping every device",
+      "sh|-c|printf '<QIFDocument xmlns=\"http://qifstandards.org/xsd/qif3\"><MeasurementResources>"
+      "<MeasurementDevices><Caliper/></MeasurementDevices></MeasurementResources></QIFDocument>' "
+      ">{dir}/c.qif; {cli} import-qif {dir}/n.db {dir}/c.qif 2>{dir}/err; s=$?; tail -n1 {dir}/err "
+      ">&2; exit $s",
+      1,
+      "^metrova-cli: cannot import '.*c.qif': nothing was imported: its one record was "
+      "skipped\n$",
+      "ls|-A|{dir}", "^c.qif\nerr\n$");
+  Row("import ended by SIGTERM",
+      "sh|-c|mkfifo {dir}/f.csv; {cli} import {dir}/n.db {dir}/f.csv & exec 3>{dir}/f.csv; kill "
+      "-TERM $!; wait $!",
+      143, "^(Terminated\n)?$", "ls|-A|{dir}", "^f.csv\n$");
+  // Whatever an export writes, its import reads back; a long name is new only elsewhere.
+  Row("long names exchanged",
+      "sh|-c|{cli} export {db} {dir}/a.csv && {cli} export-qif {db} {dir}/a.qif && {cli} import "
+      "{db} {dir}/a.csv 2>{dir}/e && test ! -s {dir}/e && {cli} import-qif {db} {dir}/a.qif "
+      "2>{dir}/e && ! grep skipped:.the.make {dir}/e && {cli} import {dir}/n.db {dir}/a.csv && "
+      "exec {cli} import-qif {dir}/n.db {dir}/a.qif",
+      0,
+      "metrova-cli: warning: .*a.csv: line [0-9]+ skipped: the make name is 70000 characters "
+      "long; a new name may have at most 255\n(.*\n)*.*a.qif: line [0-9]+: .* skipped: the "
+      "make name is 70000",
+      "metrova-cli|list|{db}", "\nz{9999}z*\n", QString(LONG_ZEISS).replace("150", "35000"));
   Row("export makes", "export|{db}|{dir}/out.csv|--make|Example Machines", 0, "",
       "cat|{dir}/out.csv",
       "^MetrovaDatabase:Version=1:Format=CSV\n\nExample Machines,Horizontal Arm 2000,Dual "
@@ -403,6 +455,14 @@ void TestCommandLine::report_data()
       "sh|-c|ulimit -f 4; exec {cli} report {db} Zeiss F25 Tactile {dir}/r.pdf", 1,
       "^metrova-cli: [^\n]*r.pdf[^\n]*\n$", "ls|-A|{dir}", "^$");
   Row("report to a folder", "report|" + BRIDGE + "|.", 2, "names a folder");
+  // ".pdf" is added only to a name that does not exist.
+  Row("report to the null device", "report|" + BRIDGE + "|/dev/null", 0, "", "ls|/dev",
+      "\nnull\n(?!null.pdf)");
+  Row("report to a pipe", "sh|-c|mkfifo {dir}/p; exec {cli} report {db} Zeiss F25 Tactile {dir}/p",
+      1, "^metrova-cli: Cannot write file '.*/p': it is not a regular file", "ls|-A|{dir}",
+      "^p\n$");
+  Row("report to a full device", "report|" + BRIDGE + "|/dev/full", 1,
+      "^metrova-cli: Cannot write file '/dev/full': it is not a regular file");
 }
 
 void TestCommandLine::exit_status_data()

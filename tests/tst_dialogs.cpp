@@ -350,6 +350,9 @@ void TDialogsTest::editor_names_data()
   // Accept is decided on the cleaned names.
   QTest::newRow("name of removed characters only") << ":,:|Model|Option" << "|Model|Option" << "||"
                                                    << false;
+  // A new name has at most 255 characters.
+  QTest::newRow("longest new name") << "Make|Model|" + QString(255, 'o') << "Make|Model|" + QString(255, 'o') << "Exists|Exists|" << true;
+  QTest::newRow("new name too long") << "Make|Model|" + QString(256, 'o') << "Make|Model|" + QString(256, 'o') << "Exists|Exists|" << false;
   // clang-format on
 }
 
@@ -375,6 +378,11 @@ void TDialogsTest::editor_names()
   QCOMPARE(texts, cleaned.split('|'));
   QCOMPARE(editor.Labels(), labels.split('|'));
   QCOMPARE(editor.accept->isEnabled(), accept);
+  // A name refused for its length says why.
+  QCOMPARE(Child<QLabel>(&editor.dialog, "hint_label")->text(),
+           QString(texts.at(2).size() > 255 ? "The option name is 256 characters long; a new "
+                                              "name may have at most 255."
+                                            : ""));
   // Return in a name field never closes the editor.
   QVERIFY(editor.dialog.isVisible());
 }

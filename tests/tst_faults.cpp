@@ -22,6 +22,8 @@
 #include <memory>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 using namespace FaultSupport;
@@ -263,6 +265,7 @@ private slots:
   void openCauses();
   void newCatalogue_data();
   void newCatalogue();
+  void linkedCatalogue();
 
 private:
   // Connects a database of its own to the file, initializes it, arms the fault and runs the
@@ -586,6 +589,7 @@ void TestFaults::newCatalogue_data()
   QTest::newRow("nothing") << "";
   QTest::newRow("fills it") << "fills it";
   QTest::newRow("puts an empty file of its own there") << "replaces it";
+  QTest::newRow("has it open to fill it") << "opens it";
 }
 
 // A file an import created for itself goes again after a failure only while it is still that
@@ -602,8 +606,61 @@ void TestFaults::newCatalogue()
     QVERIFY(Write_File(file_name + ".other", QByteArray()) &&
             std::rename(QFile::encodeName(file_name + ".other").constData(),
                         QFile::encodeName(file_name).constData()) == 0);
-  QCOMPARE(catalogue.Remove_If_Empty(), other.isEmpty());
-  QCOMPARE(QFile::exists(file_name), !other.isEmpty());
+  // Another import that found the file, waiting for the write lock.
+  TDatabase filler(QStringLiteral("tst_faults_filler"));
+  QVERIFY(other != "opens it" || filler.Connect(file_name));
+  const bool removed = other.isEmpty() || other == "opens it";
+  QCOMPARE(catalogue.Remove_If_Empty(), removed);
+  QCOMPARE(QFile::exists(file_name), !removed);
+  // What it wrote now would go to a file that nobody reaches: it is told to try again.
+  if (filler.Is_Open())
+  {
+    QVERIFY(!filler.Savepoint(QStringLiteral("fill")) && filler.File_Moved());
+    QVERIFY2(filler.Last_Error().endsWith("try again"), qPrintable(filler.Last_Error()));
+    QVERIFY(!QFile::exists(file_name));
+  }
+}
+
+// A write through one name of a file killed midway leaves its journal beside that name; work
+// committed through the other name meanwhile must not be undone by opening the first again.
+void TestFaults::linkedCatalogue()
+{
+  const QString original = d_folder->filePath("original.db");
+  const QString linked = d_folder->filePath("linked.db");
+  QVERIFY(Execute_On_File(original, "CREATE TABLE make(make_id INTEGER PRIMARY KEY, name TEXT)"));
+  QVERIFY(Execute_On_File(original, "INSERT INTO make(name) SELECT hex(zeroblob(500)) FROM "
+                                    "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM "
+                                    "n WHERE i<200) SELECT i FROM n)"));
+  QCOMPARE(::link(QFile::encodeName(original).constData(), QFile::encodeName(linked).constData()),
+           0);
+  const pid_t child = fork();
+  QVERIFY(child >= 0);
+  if (child == 0)
+  {
+    // Changes more pages than its cache holds, so that the journal is synced and the file
+    // written, and dies before the commit.
+    sqlite3 *handle = nullptr;
+    if (sqlite3_open(QFile::encodeName(linked).constData(), &handle) == SQLITE_OK &&
+        sqlite3_exec(handle, "PRAGMA cache_size=2; BEGIN; UPDATE make SET name=name||'x';", nullptr,
+                     nullptr, nullptr) == SQLITE_OK)
+      _exit(0);
+    _exit(1);
+  }
+  int status = 0;
+  QCOMPARE(waitpid(child, &status, 0), child);
+  QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  QVERIFY(QFile::exists(linked + "-journal"));
+  QVERIFY(Execute_On_File(original, "INSERT INTO make(name) VALUES ('committed')"));
+
+  TDatabase database(QStringLiteral("tst_faults_linked"));
+  const QString reason =
+      database.Connect(linked) ? database.Read_Only_Reason() : database.Failure_Cause();
+  QVERIFY2(reason.contains("2 names (hard links)"), qPrintable(reason));
+  QVERIFY(!database.Savepoint(QStringLiteral("write")));
+  database.Close();
+  QString found;
+  QVERIFY(Execute_On_File(original, "SELECT count(*) FROM make WHERE name='committed'", &found));
+  QCOMPARE(found, QString("1"));
 }
 
 QTEST_GUILESS_MAIN(TestFaults)

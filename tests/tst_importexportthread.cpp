@@ -285,8 +285,8 @@ void TestImportExportThread::import_file_data()
   row("wrong header", old_rows, record + HEADER, kept, "",
       "Imported CSV file does not start with the proper header line.");
   row("a line longer than the limit", {},
-      HEADER + "Acme,X1,Standard,10360,Pftu:" + QByteArray(70000, '9') + "\n" + record, stored,
-      "line 3 skipped: longer than 65536 bytes");
+      HEADER + "Acme,X1,Standard,10360,Pftu:" + QByteArray(1100000, '9') + "\n" + record, stored,
+      "line 3 skipped: longer than 1048576 bytes");
 
   // Encodings, decided line by line when the file is not UTF-8 as a whole.
   const QString names = QString::fromUtf8("Müller,Präzi 5,Std,10360,Pftu:0.0020\n");
@@ -302,7 +302,8 @@ void TestImportExportThread::import_file_data()
                           47),
       kept,
       QString::fromUtf8("line 3 skipped: Pftu: '0.0?020' is not a valid expression; E0: "
-                        "'0.0015µ' is not a valid expression"));
+                        "'0.0015µ' is not a valid expression"),
+      "Cannot import '%1': nothing was imported: its one record was skipped");
 
   // Names cleaned of blanks, a comma at the end, a later line replacing an earlier one and the
   // stored rows, a component given twice.
@@ -313,7 +314,8 @@ void TestImportExportThread::import_file_data()
        "Acme,X1,Standard,10360,Pftu:0.0020,R0:0.0030"},
       "line 5: Pftu is given 3 times, the first is kept", "", Import_Events({1, 3, 4, 5}, 5, 1));
 
-  // Every wrong line is skipped whole and leaves the stored rows of its machine alone.
+  // Every wrong line is skipped whole and leaves the stored rows of its machine alone; an import
+  // that skipped every line imported nothing, and says so.
   row("wrong lines", old_rows,
       HEADER + "Acme,X1,Standard,10360\n"
                "Acme,X1,Standard,10360,E0\n"
@@ -336,7 +338,7 @@ void TestImportExportThread::import_file_data()
       "to 40.00 C, outside 10 to 40 C\n"
       "line 9 skipped: make '''' is empty or holds a control character\n"
       "line 10 skipped: no component field",
-      "", Import_Events({1, 3, 4, 5, 6, 7, 8, 9, 10}, 10, 0));
+      "Cannot import '%1': nothing was imported: all 8 records were skipped");
 
   // Lines that are right fail only through the database: the import stops and keeps nothing.
   const QByteArray lines = HEADER + "New,N1,Std,10360,E0:0.0015+0.0033L/1000\n"

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 
+#include <unistd.h>
+
 using namespace GuiTestSupport;
 
 namespace
@@ -757,18 +759,35 @@ void TestMetrova::readOnlyCatalogue_data()
 {
   QTest::addColumn<int>("file_mode");
   QTest::addColumn<int>("folder_mode");
-  QTest::newRow("read-only file") << 0x6444 << 0x7777;
-  QTest::newRow("read-only folder") << 0x6666 << 0x7555;
+  QTest::addColumn<QString>("link"); // another name of the file, made before it is opened
+  QTest::addColumn<QString>("message");
+  QTest::newRow("read-only file") << 0x6444 << 0x7777 << ""
+                                  << "";
+  QTest::newRow("read-only folder") << 0x6666 << 0x7555 << ""
+                                    << "";
+  // A write cut short through one name would be undone through the other.
+  QTest::newRow("second name")
+      << 0x6666 << 0x7777 << "second.db"
+      << "Opened read-only: A catalogue file with 2 names (hard links) is opened read-only: a "
+         "write cut short through one name could undo, through another, work committed "
+         "meanwhile. To change it, copy the file, or remove the other link.";
 }
 
 // A catalogue that this user cannot change opens for reading only: it is shown, compared,
-// exported and seen in the editor, nothing offers to change it, and the status bar says so.
+// exported and seen in the editor, nothing offers to change it, and the status bar says so; one
+// with another name says why on opening.
 void TestMetrova::readOnlyCatalogue()
 {
   QFETCH(int, file_mode);
   QFETCH(int, folder_mode);
+  QFETCH(QString, link);
+  QFETCH(QString, message);
 
   QVERIFY(Write_Catalogue(d_catalogue));
+  if (!link.isEmpty())
+    QCOMPARE(::link(QFile::encodeName(d_catalogue).constData(),
+                    QFile::encodeName(QFileInfo(d_catalogue).path() + "/" + link).constData()),
+             0);
   const QByteArray bytes = File_Bytes(d_catalogue);
   // Permission bits do not stop root, who looks as the user nobody: every folder on the way open.
   for (const QString &folder : {d_root.path(), d_folder})
@@ -779,11 +798,17 @@ void TestMetrova::readOnlyCatalogue()
   {
     New_Window();
     TFileDialog::Queue_File_Name(d_catalogue);
+    TMessageBox::Queue_Answer(QMessageBox::Ok);
     Action("open_database")->trigger();
+    QStringList messages;
+    for (const TMessageBox::TShownMessage &shown : TMessageBox::Take_Shown_Messages())
+      messages.append(shown.heading + ": " + shown.text);
+    TMessageBox::Reset_Test_Answers();
     Select(List("make_list"), {"Acme"});
     Select(List("model_list"), {"X1"});
     Select(List("option_list"), {"Standard"});
-    QStringList seen = {Child<QLabel>(d_window.get(), "catalogue_label")->text(),
+    QStringList seen = {messages.join(' '),
+                        Child<QLabel>(d_window.get(), "catalogue_label")->text(),
                         Enabled_Actions().join(' ')};
     Answer_Dialog<TSpecificationEditorDialog>(
         [&seen](TSpecificationEditorDialog *editor)
@@ -810,7 +835,7 @@ void TestMetrova::readOnlyCatalogue()
       ::geteuid() == 0 ? FaultSupport::Run_As_Nobody(look) : TestSupport::Child_Report(look);
   QFile::setPermissions(QFileInfo(d_catalogue).path(), QFile::Permissions(0x7700));
   QCOMPARE(seen.split('\n'),
-           QStringList({"Catalogue: catalogue.db (read-only)",
+           QStringList({message, "Catalogue: catalogue.db (read-only)",
                         Sorted(Without(OPTION_ACTIONS, Words("import delete_make delete_model "
                                                              "delete_option")))
                             .join(' '),

@@ -75,10 +75,29 @@ int TDatabaseCommand::Connect(bool create)
 
 int TDatabaseCommand::Open_Or_Create()
 {
-  int status = Connect(true);
+  // A new file that another import created and took away again after its own failure, while
+  // this one waited for the lock, is created anew; twice at most.
+  int status = STATUS_SUCCESS;
+  for (int attempt = 0; attempt < 3; ++attempt)
+  {
+    status = Connect(true);
+    if (status != STATUS_SUCCESS)
+    {
+      break;
+    }
+    d_filling = d_database->Savepoint(SAVEPOINT_FILL);
+    if (d_filling || !d_database->File_Moved())
+    {
+      break;
+    }
+    d_database->Close();
+  }
   if (status == STATUS_SUCCESS)
   {
-    d_filling = d_database->Savepoint(SAVEPOINT_FILL);
+    if (d_filling && d_new_catalogue)
+    {
+      d_new_catalogue->Remove_When_Interrupted();
+    }
     if (!d_filling)
     {
       status = Failure(QStringLiteral("cannot write to database '%1': %2")
@@ -99,6 +118,11 @@ int TDatabaseCommand::Open_Or_Create()
 
 bool TDatabaseCommand::End_Filling(bool done)
 {
+  // Once the lock goes, another program may commit to the file.
+  if (d_new_catalogue)
+  {
+    d_new_catalogue->Keep();
+  }
   if (d_filling)
   {
     d_filling = false;

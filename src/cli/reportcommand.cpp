@@ -9,7 +9,7 @@ TReportCommand::TReportCommand()
            5,
            5,
            QStringLiteral("Write the PDF report of one machine, as the window's Output PDF does "
-                          "(\".pdf\" is\nappended when missing)."),
+                          "(\".pdf\" is\nappended to a name that does not exist)."),
            QStringLiteral("An existing file is replaced only once the new report is complete."),
            {}})
 {

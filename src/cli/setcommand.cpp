@@ -78,6 +78,16 @@ int TSetCommand::Change()
     return status;
   }
   const QStringList &names = Machine();
+  QString problem;
+  if (d_change == CHANGE_SET && !Database()->New_Name_Problem(names, &problem))
+  {
+    return Failure(QStringLiteral("cannot read the names: %1").arg(Database()->Last_Error()));
+  }
+  if (!problem.isEmpty())
+  {
+    // The name itself may be far too long to repeat.
+    return Failure(QStringLiteral("cannot save the specifications: %1").arg(problem));
+  }
   QList<TEditorRow> rows;
   if (!TSpecificationEdit::Read_Rows(Database(), names.at(0), names.at(1), names.at(2), &rows))
   {

@@ -110,7 +110,7 @@ TCommand::TDescription Command_Description(TVerifyCommand::TAction action)
             6,
             6,
             QStringLiteral("Write the PDF verification report of record N (\".pdf\" is appended "
-                           "when missing)."),
+                           "to a name\nthat does not exist)."),
             QStringLiteral("An existing file is replaced only once the new report is complete."),
             {}};
   case TVerifyCommand::ACTION_DELETE:

@@ -1,5 +1,7 @@
 #include "configurationnames.h"
 
+#include "databaseitem.h"
+
 #include "sqlconnection.h"
 
 #include <QLatin1String>
@@ -173,6 +175,13 @@ int TConfigurationNames::Added_Id(int kind, const QString &name)
   if (found == TSqlConnection::SELECT_FAILED)
   {
     Fail_Lookup(kind, found);
+    return -1;
+  }
+  static const char *const KINDS[] = {"make", "model", "option"};
+  const QString problem = TDatabaseItem::Name_Length_Problem(QLatin1String(KINDS[kind]), name);
+  if (!problem.isEmpty())
+  {
+    Fail(problem, false);
     return -1;
   }
   if (!d_connection->Run_Statement(NAME_TABLES[kind].insert_statement, {name}))

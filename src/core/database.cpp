@@ -167,6 +167,12 @@ QString TDatabase::File_Failure_Cause(const QString &file_name, int code) const
   {
     return QStringLiteral("The folder does not exist.");
   }
+  // A journal left beside one of its names cannot be rolled back read-only.
+  const QString linked = TSqlConnection::Linked_File_Reason(file_name);
+  if (!linked.isEmpty())
+  {
+    return linked;
+  }
   switch (code)
   {
   case SQLITE_FULL:
@@ -203,6 +209,16 @@ QString TDatabase::File_Failure_Cause(const QString &file_name, int code) const
 bool TDatabase::Is_Read_Only() const
 {
   return d_sql->Is_Read_Only();
+}
+
+bool TDatabase::File_Moved() const
+{
+  return d_sql->File_Moved();
+}
+
+QString TDatabase::Read_Only_Reason() const
+{
+  return d_sql->Read_Only_Reason();
 }
 
 bool TDatabase::Is_Open() const
@@ -614,6 +630,33 @@ bool TDatabase::Option_Type_Exists(const QString &option)
 bool TDatabase::Make_Exists(const QString &make)
 {
   return Make_Id(make) >= 0;
+}
+
+bool TDatabase::New_Name_Problem(const QStringList &names, QString *problem)
+{
+  static const char *const KINDS[] = {"make", "model", "option"};
+  problem->clear();
+  for (int kind = 0; kind < names.size() && kind < 3; ++kind)
+  {
+    const QString too_long =
+        TDatabaseItem::Name_Length_Problem(QLatin1String(KINDS[kind]), names.at(kind));
+    if (too_long.isEmpty())
+    {
+      continue;
+    }
+    // A name stored before the rule is no new name.
+    if (d_names->Id(kind, names.at(kind)) >= 0)
+    {
+      continue;
+    }
+    if (d_names->Is_Fault())
+    {
+      return Take_Failure(*d_names, false);
+    }
+    *problem = too_long;
+    return true;
+  }
+  return true;
 }
 
 bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,

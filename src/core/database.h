@@ -55,11 +55,17 @@ public:
   // Whether the open file takes no changes (it, its folder or its medium refuse writes, or it is
   // another user's): then it is open for reading only, and every write fails.
   bool Is_Read_Only() const;
+  // Why, in sentences for the user, when it is more than a lack of permission (the file has
+  // another name); every write transaction then fails with it.
+  QString Read_Only_Reason() const;
   // Whether the failure that set Last_Error() was the database's own (it could not read or
   // write, it is not open, a transaction was lost) rather than the data's (an unknown name,
   // standard or component, a value that cannot be stored). An import skips a line for the
   // second and stops at the first.
   bool Database_Failed() const { return d_fault; }
+  // Whether the last Savepoint failed because another program took the file away since it was
+  // opened (TSqlConnection::File_Moved): connect again and try again.
+  bool File_Moved() const;
   QString File_Name() const { return d_file_name; }
   QString Connection_Name() const { return d_connection_name; }
   QStringList Makes(bool *valid);
@@ -110,6 +116,10 @@ public:
   bool Model_Type_Exists(const QString &model);
   bool Option_Type_Exists(const QString &option);
   bool Make_Exists(const QString &make);
+  // The rule for new names at every entry: why the make, model and option (as far as given)
+  // cannot be stored, a name longer than TDatabaseItem::MAXIMUM_NAME_LENGTH that the catalogue
+  // does not hold yet; empty when they can. False, with Last_Error(), when a look-up failed.
+  bool New_Name_Problem(const QStringList &names, QString *problem);
   bool Model_Exists(const QString &make, const QString &model);
   bool Option_Exists(const QString &make, const QString &model, const QString &option);
   // A make's models in the order of their ids (of their names' first storage); Options in the

@@ -178,6 +178,24 @@ bool TDatabaseItem::Is_Clean_Name(const char *bytes, int size)
   return true;
 }
 
+QString TDatabaseItem::Name_Length_Problem(const QString &kind, const QString &name)
+{
+  if (name.size() <= MAXIMUM_NAME_LENGTH)
+  {
+    return QString();
+  }
+  // Characters, not UTF-16 code units.
+  const int length = name.toUcs4().size();
+  if (length <= MAXIMUM_NAME_LENGTH)
+  {
+    return QString();
+  }
+  return QStringLiteral("the %1 name is %2 characters long; a new name may have at most %3")
+      .arg(kind)
+      .arg(length)
+      .arg(MAXIMUM_NAME_LENGTH);
+}
+
 QString TDatabaseItem::Cleaned_Name(const QString &name)
 {
   // Cleaned first: a removed character may leave two blanks side by side. Noncharacters are for

@@ -21,6 +21,9 @@ class TDatabaseItem
 public:
   static constexpr int SOURCE_MANUFACTURER = 0;
   static constexpr int SOURCE_ESTIMATED = 1;
+  // A new make, model or option name has at most this many characters: a longer one is hard to
+  // show and to tell apart. Names stored before the rule stay as they are.
+  static constexpr int MAXIMUM_NAME_LENGTH = 255;
 
   TDatabaseItem() = default;
   TDatabaseItem(const TDatabaseItem &other) = default;
@@ -59,6 +62,9 @@ public:
   // Whether Cleaned_Name keeps a name as it is, for a name in bytes that holds ASCII only (false
   // otherwise): an importer checks it before it takes the bytes of a file as the name.
   static bool Is_Clean_Name(const char *bytes, int size);
+  // Why a new name of the kind ("make", "model", "option") cannot be taken: it is longer than
+  // MAXIMUM_NAME_LENGTH characters. Empty when it can.
+  static QString Name_Length_Problem(const QString &kind, const QString &name);
 
 private:
   QString d_make;

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+
 TSafeFile::TSafeFile(const QString &file_name) : d_file(file_name) {}
 
 bool TSafeFile::Fail(const QString &text)
@@ -14,6 +16,15 @@ bool TSafeFile::Fail(const QString &text)
 
 namespace
 {
+// Whether the name leads to the null device, by whatever name.
+bool Is_Null_Device(const QString &file_name)
+{
+  struct stat target;
+  struct stat null_device;
+  return stat(QFile::encodeName(file_name).constData(), &target) == 0 && S_ISCHR(target.st_mode) &&
+         stat("/dev/null", &null_device) == 0 && target.st_rdev == null_device.st_rdev;
+}
+
 // What no export or report may replace: a device or pipe would become a regular file (as root
 // even /dev/full), and a database is most likely the catalogue itself, named by a slip.
 QString Refused_Target(const QString &file_name)
@@ -44,6 +55,16 @@ QString Refused_Target(const QString &file_name)
 
 bool TSafeFile::Open(bool text)
 {
+  if (Is_Null_Device(d_file.fileName()))
+  {
+    d_null.setFileName(d_file.fileName());
+    if (!d_null.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    {
+      return Fail(QStringLiteral("Cannot open file '%1' for writing: %2")
+                      .arg(d_null.fileName(), d_null.errorString()));
+    }
+    return true;
+  }
   const QString refused = Refused_Target(d_file.fileName());
   if (!refused.isEmpty())
   {
@@ -61,6 +82,12 @@ bool TSafeFile::Open(bool text)
 
 bool TSafeFile::Commit(const QByteArray &bytes)
 {
+  if (d_null.isOpen())
+  {
+    return d_null.write(bytes) == bytes.size() ||
+           Fail(QStringLiteral("Cannot write file '%1': %2")
+                    .arg(d_null.fileName(), d_null.errorString()));
+  }
   // A full disk or a size limit shows first as a short write, which carries no reason; writing
   // the rest brings out the failure with its reason. Nothing is committed after a failure.
   qint64 offset = 0;
@@ -89,6 +116,7 @@ bool TSafeFile::Commit(const QByteArray &bytes)
 
 QString TSafeFile::Descriptor_Path() const
 {
-  const QString path = QStringLiteral("/proc/self/fd/%1").arg(d_file.handle());
-  return d_file.isOpen() && QFileInfo::exists(path) ? path : QString();
+  const QFileDevice &open = d_null.isOpen() ? static_cast<const QFileDevice &>(d_null) : d_file;
+  const QString path = QStringLiteral("/proc/self/fd/%1").arg(open.handle());
+  return open.isOpen() && QFileInfo::exists(path) ? path : QString();
 }

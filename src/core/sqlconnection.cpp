@@ -1,12 +1,14 @@
 #include "sqlconnection.h"
 
 #include <QAtomicInt>
+#include <QFile>
 #include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -59,6 +61,20 @@ void TSqlConnection::Set_Busy_Timeout(int milliseconds)
   busy_timeout_milliseconds.storeRelaxed(milliseconds);
 }
 
+QString TSqlConnection::Linked_File_Reason(const QString &file_name)
+{
+  struct stat status;
+  if (stat(QFile::encodeName(file_name).constData(), &status) != 0 || status.st_nlink <= 1)
+  {
+    return QString();
+  }
+  return QStringLiteral("A catalogue file with %1 names (hard links) is opened read-only: a "
+                        "write cut short through one name could undo, through another, work "
+                        "committed meanwhile. To change it, copy the file, or remove the other "
+                        "link.")
+      .arg(status.st_nlink);
+}
+
 bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
 {
   Close();
@@ -76,8 +92,10 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   // Every write to a file that cannot take it would fail, some only once SQLite writes its
   // journal beside the file: such a file is opened for reading only.
   const QFileInfo file(file_name);
+  d_read_only_reason = Linked_File_Reason(file_name);
   d_read_only =
-      file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable());
+      !d_read_only_reason.isEmpty() ||
+      (file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable()));
   // A second connection on the same file (the worker thread's) waits for a writer to finish.
   d_connection->setConnectOptions(
       QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
@@ -110,11 +128,21 @@ bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
   {
     d_error_code = error->nativeErrorCode().toInt() & 0xff;
     d_read_only = false;
+    d_read_only_reason.clear();
     d_connection->close();
     d_connection.reset();
     QSqlDatabase::removeDatabase(d_name);
   }
   return usable;
+}
+
+bool TSqlConnection::Has_Moved() const
+{
+  sqlite3 *handle = Native_Handle();
+  int moved = 0;
+  return handle &&
+         sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+         moved != 0;
 }
 
 sqlite3 *TSqlConnection::Native_Handle() const
@@ -139,6 +167,7 @@ void TSqlConnection::Close()
   d_reading = false;
   d_broken = false;
   d_read_only = false;
+  d_read_only_reason.clear();
   d_undone = false;
   d_connection->close();
   d_connection.reset();
@@ -337,9 +366,29 @@ bool TSqlConnection::Savepoint(const QString &name)
     return Fail(QStringLiteral("A read transaction is open"));
   }
   const bool outermost = d_savepoints.isEmpty();
+  if (outermost && !d_read_only_reason.isEmpty())
+  {
+    return Fail(d_read_only_reason, SQLITE_READONLY);
+  }
+  d_moved = false;
   // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
-  // transaction that has read would fail at its first write instead.
-  if (outermost && !Control(QStringLiteral("BEGIN IMMEDIATE")))
+  // transaction that has read would fail at its first write instead. Under that lock a program
+  // that removes a new catalogue of its own (only while it holds the lock) has done so or will
+  // not: a file taken away since it was opened fails here, where an empty one would fail with an
+  // I/O error that did not happen (SQLite looks its name up for the journal).
+  const bool began = !outermost || Control(QStringLiteral("BEGIN IMMEDIATE"));
+  if (outermost && Has_Moved())
+  {
+    if (began)
+    {
+      Control(QStringLiteral("ROLLBACK"));
+    }
+    d_moved = true;
+    return Fail(QStringLiteral("another program took the catalogue file away while it was "
+                               "open here; try again"),
+                SQLITE_BUSY);
+  }
+  if (!began)
   {
     return false;
   }

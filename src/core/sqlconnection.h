@@ -45,10 +45,17 @@ public:
   // Opens the file (SQLite creates a missing one) and reads it once, since SQLite opens any file;
   // false with the handle's or the read's error in *error, the connection removed again. A file
   // that this user cannot change (the file, its folder or its medium refuse writes, or it is
-  // another user's) is opened read-only.
+  // another user's) is opened read-only. So is a file with more than one name (hard links):
+  // SQLite keeps its journal beside the name it was opened by, so a write through one name that
+  // is cut short would later undo, through the other, work committed meanwhile.
   bool Open(const QString &file_name, QSqlError *error);
   bool Is_Open() const;
   bool Is_Read_Only() const { return d_read_only; }
+  // Why the file is open read-only, in sentences for the user, when it is not a plain lack of
+  // permission (a file with another name). Every write transaction fails with it.
+  QString Read_Only_Reason() const { return d_read_only_reason; }
+  // The reason for a file with several names; empty for a file with one or none.
+  static QString Linked_File_Reason(const QString &file_name);
   void Close();
   QString Error() const { return d_error; }
   // The reason of a failed statement in words for the user, without the driver's.
@@ -87,6 +94,10 @@ public:
   void End_Read_Transaction();
   bool Is_Reading() const { return d_reading; }
   bool Is_Broken() const { return d_broken; }
+  // Whether the last outermost Savepoint failed because the file was removed or renamed since it
+  // was opened (another import took away a new file it had made): a write would go to a file
+  // that nobody reaches by its name. Open it again and try again.
+  bool File_Moved() const { return d_moved; }
   // A read of many statements outside any transaction runs in one read transaction. Begin_Read
   // returns whether End_Read has a transaction to end.
   bool Begin_Read();
@@ -117,12 +128,16 @@ private:
   // savepoints, and fails with the reason.
   bool End_Broken_Transaction();
   bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
+  // Whether the open file has been removed or renamed since it was opened.
+  bool Has_Moved() const;
 
   QString d_name;
   std::unique_ptr<QSqlDatabase> d_connection;
   QString d_error;
   int d_error_code = 0;
   bool d_read_only = false;
+  QString d_read_only_reason;
+  bool d_moved = false;
   std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
   // Names of the open savepoints, outermost first.
   QStringList d_savepoints;

@@ -153,6 +153,18 @@ QString TCatalogueImport::Item_Problem(const QString &standard, const TSpecifica
   return QString();
 }
 
+QString TCatalogueImport::Name_Problem(const QString &make, const QString &model,
+                                       const QString &option, bool *failed)
+{
+  QString problem;
+  *failed = !d_database->New_Name_Problem({make, model, option}, &problem);
+  if (*failed)
+  {
+    Fail(d_database->Last_Error());
+  }
+  return problem;
+}
+
 void TCatalogueImport::Remember_Make(const QString &make, int make_id)
 {
   // A plain name has one id, and the bulk writer knows it; other names go by text.
@@ -226,6 +238,7 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
     return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
   }
   Remember_Make(record.Make(), ids[0]);
+  ++d_stored;
   *stored = true;
   return true;
 }
@@ -246,6 +259,7 @@ bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
     return Fail(QStringLiteral("%1: %2").arg(place, d_database->Last_Error()));
   }
   Remember_Make(record.Make(), -1);
+  ++d_stored;
   return true;
 }
 
@@ -262,6 +276,7 @@ bool TCatalogueImport::Store(const char *const names[], const int sizes[], int s
   {
     return Fail(QStringLiteral("%1: %2").arg(place(), d_bulk->Error()));
   }
+  ++d_stored;
   if (!d_make_ids.contains(ids[0]))
   {
     Remember_Make(QString::fromUtf8(names[0], sizes[0]), ids[0]);
@@ -291,6 +306,13 @@ bool TCatalogueImport::Estimate_Each(const QString &make)
 
 bool TCatalogueImport::Finish()
 {
+  if (d_stored == 0 && d_skipped > 0)
+  {
+    return Fail(
+        d_skipped == 1
+            ? QStringLiteral("nothing was imported: its one record was skipped")
+            : QStringLiteral("nothing was imported: all %1 records were skipped").arg(d_skipped));
+  }
   Report_Progress_Text(QStringLiteral("Estimating Specifications.  Please wait..."));
 
   // Every configuration of an imported make, also those the file did not mention.

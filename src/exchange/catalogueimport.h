@@ -37,6 +37,10 @@ public:
   bool Has_Standard(const QString &standard) const;
   QString Item_Problem(const QString &standard, const TSpecificationItem &item,
                        const QString &text) const;
+  // Why a record's names cannot be stored (TDatabase::New_Name_Problem), empty when they can;
+  // a failed look-up ends the import (Error_Text() is set, *failed true).
+  QString Name_Problem(const QString &make, const QString &model, const QString &option,
+                       bool *failed);
   // Stores a record that passed the checks; place says where it came from ("line 12").
   bool Store(const TDatabaseItem &record, const QString &place);
   // The catalogue for records read straight from bytes, null when the connection has no bulk
@@ -45,7 +49,10 @@ public:
   const TBulkCatalogue *Bulk_Catalogue() const { return d_bulk ? &d_bulk->Catalogue() : nullptr; }
   bool Store(const char *const names[], const int sizes[], int standard_id,
              const TBulkSpecificationWriter::TRow *rows, int count, qint64 line);
-  // Estimates the makes stored and commits.
+  // Counts records of the file that were skipped.
+  void Skip(int count = 1) { d_skipped += count; }
+  // Estimates the makes stored and commits. An import that skipped every record fails, saying
+  // that nothing was imported; one whose file holds no record succeeds.
   bool Finish();
   // Takes everything back; the error text is the reason with the file named.
   bool Fail(const QString &reason);
@@ -69,6 +76,8 @@ private:
   QString d_file_name;
   TExchangeProgress *d_progress;
   bool d_open = false;
+  int d_stored = 0;
+  int d_skipped = 0;
   QString d_error_text;
   // Every standard with its components and the kinds each accepts.
   QHash<QString, QHash<QString, int>> d_catalogue;

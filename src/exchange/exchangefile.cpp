@@ -96,7 +96,9 @@ bool Read_Plain_Record(const char *line, int size, const TBulkCatalogue &catalog
   {
     const char *next = field_end(field, ',');
     const int length = static_cast<int>(next - field);
-    if (next == end || !TDatabaseItem::Is_Clean_Name(field, length))
+    // A name that may be too long to be new is checked by Read_Record's way.
+    if (next == end || !TDatabaseItem::Is_Clean_Name(field, length) ||
+        (index < 3 && length > TDatabaseItem::MAXIMUM_NAME_LENGTH))
     {
       return false;
     }
@@ -494,13 +496,23 @@ bool TExchangeFile::Import(const QString &file_name)
     }
     TDatabaseItem record;
     QString note;
-    const QString problems =
+    QString problems =
         too_long
             ? QStringLiteral("longer than %1 bytes").arg(TExchangeLineReader::MAXIMUM_LINE_BYTES)
             : Read_Record(line, import, &record, &note);
+    if (problems.isEmpty())
+    {
+      bool failed = false;
+      problems = import.Name_Problem(record.Make(), record.Model(), record.Option(), &failed);
+      if (failed)
+      {
+        return Fail(import.Error_Text());
+      }
+    }
     if (!problems.isEmpty())
     {
       d_warnings.Add(QStringLiteral("line %1 skipped: %2").arg(line_number).arg(problems));
+      import.Skip();
     }
     else
     {

@@ -17,8 +17,10 @@ class QTextDecoder;
 class TExchangeLineReader
 {
 public:
-  // No record comes near this; a longer line is given cut, to be skipped.
-  static constexpr int MAXIMUM_LINE_BYTES = 64 * 1024;
+  // A longer line is given cut, to be skipped. Room for three names as long as older versions
+  // let them be stored (a command-line argument takes up to 128 KiB), which an export writes and
+  // its import must read back.
+  static constexpr int MAXIMUM_LINE_BYTES = 1024 * 1024;
 
   explicit TExchangeLineReader(QIODevice *device);
   ~TExchangeLineReader();

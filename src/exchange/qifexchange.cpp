@@ -89,6 +89,7 @@ bool TQifExchange::Import(const QString &file_name)
   {
     return Fail(import.Error_Text());
   }
+  import.Skip(reader.Skipped_Count());
   const QList<TDatabaseItem> records = reader.Records();
   const QStringList places = reader.Record_Places();
   for (int index = 0; index < records.size(); ++index)
@@ -114,15 +115,31 @@ bool TQifExchange::Import(const QString &file_name)
         problems.append(problem);
       }
     }
+    if (problems.isEmpty())
+    {
+      bool failed = false;
+      const QString problem =
+          import.Name_Problem(record.Make(), record.Model(), record.Option(), &failed);
+      if (failed)
+      {
+        return Fail(import.Error_Text());
+      }
+      if (!problem.isEmpty())
+      {
+        problems.append(problem);
+      }
+    }
     if (!problems.isEmpty())
     {
       d_warnings.Add(
           QStringLiteral("%1 skipped: %2").arg(place, problems.join(QStringLiteral("; "))));
+      import.Skip();
       continue;
     }
 
-    // The document speaks of the length error and its range only: the machine's other rows of
-    // the standard stay, the estimated ones are estimated again.
+    // The document speaks of the length error, its range and the repeatability only: the
+    // machine's other rows of the standard stay, and so do those of these that it does not
+    // state, with a note; the estimated ones are estimated again.
     bool valid = false;
     const TDatabaseItem stored = d_database->Read_Specification(
         record.Make(), record.Model(), record.Option(), record.Standard(), &valid);
@@ -132,14 +149,26 @@ bool TQifExchange::Import(const QString &file_name)
       return Fail(import.Error_Text());
     }
     TDatabaseItem merged = record;
+    QStringList unstated;
     for (int item = 0; item < stored.Specification_Item_Count(); ++item)
     {
       const TSpecificationItem kept = stored.Specification_Item(item);
-      if (kept.source == TDatabaseItem::SOURCE_MANUFACTURER && !given.contains(kept.name) &&
-          kept.name != QLatin1String("Ts_Min") && kept.name != QLatin1String("Ts_Max"))
+      if (kept.source == TDatabaseItem::SOURCE_MANUFACTURER && !given.contains(kept.name))
       {
         merged.Add_Specification_Item(kept);
+        if (TQifReader::Is_Read_Component(record.Standard(), kept.name))
+        {
+          unstated.append(kept.name);
+        }
       }
+    }
+    if (!unstated.isEmpty())
+    {
+      d_warnings.Add(
+          QStringLiteral("%1: the document does not state %2; the stored value%3 "
+                         "kept")
+              .arg(place, unstated.join(QStringLiteral(" and ")),
+                   unstated.size() == 1 ? QStringLiteral(" is") : QStringLiteral("s are")));
     }
     if (!import.Store(merged, place))
     {

@@ -89,12 +89,14 @@ private:
 bool TDeviceConverter::Names(const TQifDevice &device, QString names[3])
 {
   // Each name missing is taken from the Name in turn: the make is its first word, the model what
-  // follows the make, the option what follows both, or "Standard" when nothing does.
+  // follows the make (without the option at its end, when the option is given), the option what
+  // follows both, or "Standard" when nothing does.
   static const char *const ELEMENTS[] = {"Manufacturer", "ModelNumber", "Description"};
   const QString name = TDatabaseItem::Cleaned_Name(device.name);
   names[0] = TDatabaseItem::Cleaned_Name(device.manufacturer);
   names[1] = TDatabaseItem::Cleaned_Name(device.model_number);
   names[2] = TDatabaseItem::Cleaned_Name(device.description);
+  const QString option_ending = QLatin1Char(' ') + names[2];
   QString rest = name;
   QStringList missing;
   for (int index = 0; index < 3; ++index)
@@ -105,6 +107,11 @@ bool TDeviceConverter::Names(const TQifDevice &device, QString names[3])
       names[index] = index == 0   ? rest.section(QLatin1Char(' '), 0, 0)
                      : index == 1 ? (rest.isEmpty() ? name : rest)
                                   : (rest.isEmpty() ? QStringLiteral("Standard") : rest);
+      if (index == 1 && !names[2].isEmpty() &&
+          names[1].endsWith(option_ending, Qt::CaseInsensitive))
+      {
+        names[1].chop(option_ending.size());
+      }
     }
     if (names[index].isEmpty())
     {
@@ -119,15 +126,6 @@ bool TDeviceConverter::Names(const TQifDevice &device, QString names[3])
     else if (rest.startsWith(names[index] + QLatin1Char(' '), Qt::CaseInsensitive))
     {
       rest = rest.mid(names[index].size() + 1);
-    }
-  }
-  for (int index = 0; index < 3; ++index)
-  {
-    if (names[index].size() > TQifReader::MAXIMUM_NAME_LENGTH)
-    {
-      Warn(QStringLiteral("its names are longer than %1 characters; skipped")
-               .arg(TQifReader::MAXIMUM_NAME_LENGTH));
-      return false;
     }
   }
   if (!missing.isEmpty())
@@ -538,10 +536,21 @@ bool TQifReader::Fail(const QString &text)
   return false;
 }
 
+bool TQifReader::Is_Read_Component(const QString &standard, const QString &component)
+{
+  if (standard == STANDARD_10360)
+  {
+    return component == QLatin1String("E0") || component == QLatin1String("Ts_Min") ||
+           component == QLatin1String("Ts_Max");
+  }
+  return standard == STANDARD_B89 && component == QLatin1String("Repeat");
+}
+
 bool TQifReader::Read(const QByteArray &bytes)
 {
   d_records.clear();
   d_record_places.clear();
+  d_skipped = 0;
   d_warnings.Clear();
   d_error_text.clear();
   if (bytes.size() > MAXIMUM_DOCUMENT_SIZE)
@@ -619,6 +628,7 @@ bool TQifReader::Read(const QByteArray &bytes)
     }
     if (records.isEmpty())
     {
+      ++d_skipped;
       continue;
     }
     const TDatabaseItem &first = records.first();
@@ -639,6 +649,10 @@ bool TQifReader::Read(const QByteArray &bytes)
     places.append(converter.Place());
   }
   converter.Warn_Document(document);
+  for (auto kind = document.other_devices.cbegin(); kind != document.other_devices.cend(); ++kind)
+  {
+    d_skipped += kind.value();
+  }
   for (int index = 0; index < device_records.size(); ++index)
   {
     for (const TDatabaseItem &record : qAsConst(device_records.at(index)))

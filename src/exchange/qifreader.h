@@ -21,13 +21,17 @@ public:
   // A measurement resources file holds a plant's machines; anything far larger is refused
   // before it is parsed.
   static constexpr int MAXIMUM_DOCUMENT_SIZE = 64 * 1024 * 1024;
-  static constexpr int MAXIMUM_NAME_LENGTH = 200;
 
   bool Read(const QByteArray &bytes);
+  // Whether a component of the standard is one the reader may give: E0, Ts_Min, Ts_Max of
+  // 10360, Repeat of B89.4.1.
+  static bool Is_Read_Component(const QString &standard, const QString &component);
 
   QList<TDatabaseItem> Records() const { return d_records; }
   // Where each record's device is in the document, for messages: "line 12: CartesianCMM 'X'".
   QStringList Record_Places() const { return d_record_places; }
+  // The devices that gave no record, Cartesian CMMs or others.
+  int Skipped_Count() const { return d_skipped; }
   const TWarningList &Warnings() const { return d_warnings; }
   QString Error_Text() const { return d_error_text; }
 
@@ -36,6 +40,7 @@ private:
 
   QList<TDatabaseItem> d_records;
   QStringList d_record_places;
+  int d_skipped = 0;
   TWarningList d_warnings;
   QString d_error_text;
 };

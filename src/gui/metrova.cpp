@@ -318,7 +318,10 @@ void TMetrova::Show_Catalogue_Name()
                                  .arg(d_catalogue->Name(), d_catalogue->Is_Read_Only()
                                                                ? QStringLiteral(" (read-only)")
                                                                : QString()));
-  d_catalogue_label->setToolTip(d_catalogue->Location());
+  // The reason beyond a lack of permission, which Open_Catalogue tells on opening.
+  const QString reason = d_catalogue->Database()->Read_Only_Reason();
+  d_catalogue_label->setToolTip(d_catalogue->Location() +
+                                (reason.isEmpty() ? QString() : QStringLiteral("\n") + reason));
 }
 
 void TMetrova::Show_Catalogue_Failure()
@@ -326,6 +329,23 @@ void TMetrova::Show_Catalogue_Failure()
   const TCatalogueController::TFailure failure = d_catalogue->Last_Failure();
   d_message_box->Show(failure.heading, failure.text, failure.details, QMessageBox::Ok,
                       QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool TMetrova::Open_Catalogue(const QString &location)
+{
+  if (!d_catalogue->Open(location))
+  {
+    Show_Catalogue_Failure();
+    return false;
+  }
+  // A reason the user can remove (another name of the file) is told on every open.
+  const QString reason = d_catalogue->Database()->Read_Only_Reason();
+  if (!reason.isEmpty())
+  {
+    d_message_box->Show(QStringLiteral("Opened read-only"), reason, QString(), QMessageBox::Ok,
+                        QMessageBox::Ok, QMessageBox::Information);
+  }
+  return true;
 }
 
 void TMetrova::New_Database()
@@ -339,9 +359,8 @@ void TMetrova::New_Database()
     return;
   }
   const bool existed = QFile::exists(file_name);
-  if (!d_catalogue->Open(file_name))
+  if (!Open_Catalogue(file_name))
   {
-    Show_Catalogue_Failure();
     return;
   }
   // A file that cannot be written is opened as it is: it could not be cleared. A failed clear
@@ -367,9 +386,8 @@ void TMetrova::Open_Database()
   {
     return;
   }
-  if (!d_catalogue->Open(file_name))
+  if (!Open_Catalogue(file_name))
   {
-    Show_Catalogue_Failure();
     return;
   }
   d_window_settings->Remember_Folder(file_name);

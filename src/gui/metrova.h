@@ -57,6 +57,9 @@ protected:
 private:
   void Create_Actions();
   void Create_Menus();
+  // Opens a catalogue, saying why when it cannot, and why it is read-only when the user can
+  // change that.
+  bool Open_Catalogue(const QString &location);
   // A failed New or Open: the controller's sentence, with its details.
   void Show_Catalogue_Failure();
   // The open catalogue's name in the status bar, or what to do when none is.

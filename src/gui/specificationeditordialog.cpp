@@ -382,6 +382,10 @@ void TSpecificationEditorDialog::Show_Hints()
     hints.append(QStringLiteral("The catalogue is read-only: the specification is shown, not "
                                 "changed."));
   }
+  if (!d_name_problem.isEmpty())
+  {
+    hints.append(d_name_problem.left(1).toUpper() + d_name_problem.mid(1) + QLatin1Char('.'));
+  }
   for (int row = 0; row < d_rows.size() && row < d_table->rowCount(); ++row)
   {
     const QTableWidgetItem *status_item = d_table->item(row, COLUMN_STATUS);
@@ -394,11 +398,22 @@ void TSpecificationEditorDialog::Show_Hints()
   d_hint_label->setText(hints.join(QLatin1Char('\n')));
 }
 
+void TSpecificationEditorDialog::Set_Name_Problem(const QString &problem)
+{
+  if (problem != d_name_problem)
+  {
+    d_name_problem = problem;
+    Update_Accept_State();
+    Show_Hints();
+  }
+}
+
 void TSpecificationEditorDialog::Update_Accept_State()
 {
   d_accept_button->setEnabled(false);
 
-  if (d_read_only || Make_Text().isEmpty() || Model_Text().isEmpty() || Option_Text().isEmpty())
+  if (d_read_only || !d_name_problem.isEmpty() || Make_Text().isEmpty() || Model_Text().isEmpty() ||
+      Option_Text().isEmpty())
   {
     return;
   }
@@ -420,6 +435,7 @@ void TSpecificationEditorDialog::Check_Identification()
 
   if (Make_Text().isEmpty())
   {
+    Set_Name_Problem(QString());
     d_make_status_label->clear();
     d_model_status_label->clear();
     d_option_status_label->clear();
@@ -439,6 +455,12 @@ void TSpecificationEditorDialog::Check_Identification()
   {
     Update_Accept_State();
   }
+  QString problem;
+  if (!d_database->New_Name_Problem({make, model, option}, &problem))
+  {
+    problem = d_database->Last_Error();
+  }
+  Set_Name_Problem(problem);
 
   const bool make_exists = d_database->Make_Exists(make);
   bool model_exists = false;

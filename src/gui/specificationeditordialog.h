@@ -57,6 +57,7 @@ private:
   void Update_Row_Status(int row);
   void Update_Accept_State();
   void Check_Identification();
+  void Set_Name_Problem(const QString &problem);
   void Set_Row_Status(int row, const QString &text, bool accepted);
   // Why each invalid row is refused, one line per row, under the table.
   void Show_Hints();
@@ -77,6 +78,8 @@ private:
   QList<TEditorRow> d_rows;
   TMessageBox *d_message_box;
   bool d_read_only;
+  // Why the names typed cannot be stored (the core's rule for new names); empty when they can.
+  QString d_name_problem;
   QStringList d_loaded_texts; // the names and expressions as Set_Data showed them
 };
 

@@ -99,7 +99,7 @@ bool TPdfOutput::Write(const QString &file_name, const TDraw &draw, QString *err
     if (!draw(&printer, &reason))
       return fail(reason);
   }
-  if (!Is_Complete_Pdf(path, &reason))
+  if (!file.Discards() && !Is_Complete_Pdf(path, &reason))
     return fail(reason);
   if (!file.Commit(QByteArray()))
     return file_failed();

@@ -357,7 +357,10 @@ bool TSpecificationReport::Write(const QString &file_name, const QString &make,
 
 QString TSpecificationReport::Appended_Pdf_Suffix(const QString &name)
 {
-  if (name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+  // A name that exists is the file meant (/dev/null, or a report written before): the writer
+  // replaces it or says why it will not.
+  if (name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive) || QFileInfo::exists(name) ||
+      QFileInfo(name).isSymLink())
     return name;
   return name + QStringLiteral(".pdf");
 }

@@ -33,7 +33,8 @@ public:
   static bool Write(const QString &file_name, const QString &make, const QString &model,
                     const QString &option, const QList<QStringList> &rows, QString *error_text);
 
-  // The name with ".pdf" appended unless it already ends with it in any letter case.
+  // The name with ".pdf" appended unless it already ends with it in any letter case, or names
+  // something that exists.
   static QString Appended_Pdf_Suffix(const QString &name);
 
   // The standards in report order and the heading shown for each.
