@@ -20,7 +20,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -119,7 +119,7 @@ bool Bench_Judgement(TDatabase *database, QTextStream &out)
   QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
   QPushButton *new_record = dialog.findChild<QPushButton *>(QStringLiteral("new_record_button"));
   QPushButton *paste = dialog.findChild<QPushButton *>(QStringLiteral("paste_button"));
-  QTableWidget *records = dialog.findChild<QTableWidget *>(QStringLiteral("records_table"));
+  QTableView *records = dialog.findChild<QTableView *>(QStringLiteral("records_table"));
   out << "105 results pasted into the window, judged and plotted: "
       << Timed(
              [&]()

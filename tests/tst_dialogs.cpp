@@ -5,9 +5,13 @@
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
+#include "verificationchartview.h"
+#include "verificationlog.h"
 #include "verificationlogdialog.h"
+#include "verificationresults.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListView>
@@ -15,6 +19,8 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 #include <QtCharts/QLineSeries>
 
@@ -80,6 +86,40 @@ struct TEditor
   QTableWidget *table = Child<QTableWidget>(&dialog, "specification_table");
   QPushButton *accept = Child<QPushButton>(&dialog, "accept_button");
 };
+
+// The verification log of MACHINE.
+struct TLog
+{
+  explicit TLog(TDatabase *database)
+  {
+    dialog.Set_Message_Box(&box);
+    valid = dialog.Set_Machine(database, MAKE, MODEL, OPTION);
+  }
+
+  // A view's column as shown.
+  QStringList Column(const char *view, int column)
+  {
+    const QAbstractItemModel *model = Child<QAbstractItemView>(&dialog, view)->model();
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+      texts.append(model->index(row, column).data().toString());
+    return texts;
+  }
+  QString Text(const char *label)
+  {
+    return QTextDocumentFragment::fromHtml(Child<QLabel>(&dialog, label)->text()).toPlainText();
+  }
+  void Click(const char *button) { Child<QPushButton>(&dialog, button)->click(); }
+  void Paste(const QString &text)
+  {
+    QGuiApplication::clipboard()->setText(text);
+    Click("paste_button");
+  }
+
+  TMessageBox box;
+  TVerificationLogDialog dialog;
+  bool valid = false;
+};
 } // namespace
 
 class TDialogsTest : public QObject
@@ -100,6 +140,9 @@ private slots:
   void plot_lines_apart();
   void compare_machines();
   void verification_log();
+  void verification_log_entry_data();
+  void verification_log_entry();
+  void verification_log_layout();
 
   void export_options_data();
   void export_options();
@@ -113,6 +156,7 @@ private:
 
 void TDialogsTest::init()
 {
+  TMessageBox::Reset_Test_Answers();
   d_database = std::make_unique<TestSupport::TTestDatabase>();
   QVERIFY(d_database->Is_Valid());
   QVERIFY(d_database->Write(MAKE, MODEL, OPTION, MACHINE));
@@ -483,54 +527,152 @@ void TDialogsTest::compare_machines()
   QCOMPARE(rows().size(), 3);
 }
 
-// Results pasted and typed are judged as they come; a record is saved, reported and deleted, and a
-// file with a bad line is refused by its line.
+// Results pasted and typed are judged as they come, Tab walking the typed cells; a record is
+// saved, reported and deleted, and a file with a bad line is refused by its line.
 void TDialogsTest::verification_log()
 {
-  TMessageBox box;
-  TVerificationLogDialog dialog;
-  dialog.Set_Message_Box(&box);
-  QVERIFY(dialog.Set_Machine(d_database->Get(), MAKE, MODEL, OPTION));
-  QTableWidget *results = Child<QTableWidget>(&dialog, "results_table");
-  QTableWidget *records = Child<QTableWidget>(&dialog, "records_table");
-  const auto column = [](QTableWidget *table, int column)
-  {
-    QStringList texts;
-    for (int row = 0; row < table->rowCount(); ++row)
-      texts.append(table->item(row, column) ? table->item(row, column)->text() : QString());
-    return texts;
-  };
-
-  QGuiApplication::clipboard()->setText("500\tA\t1\t4.1\n500\tA\t2\t-4.11\n");
-  Child<QPushButton>(&dialog, "paste_button")->click();
-  results->item(2, 0)->setText("1000");
-  results->item(2, 3)->setText("5.8");
-  QCOMPARE(column(results, 4), QStringList({"4.1", "4.1", "5.7", ""}));
-  QCOMPARE(column(results, 5), QStringList({"pass", "fail", "fail", ""}));
-  Child<QPushButton>(&dialog, "save_record_button")->click();
-  QCOMPARE(column(records, 8), QStringList{"does not conform"});
+  TLog log(d_database->Get());
+  QVERIFY(log.valid);
+  QAbstractItemView *results = Child<QAbstractItemView>(&log.dialog, "results_table");
+  log.Paste("500\tA\t1\t4.1\n500\tA\t2\t-4.11\n");
+  results->model()->setData(results->model()->index(2, 0), "1000");
+  results->model()->setData(results->model()->index(2, 3), "5.8");
+  QCOMPARE(log.Column("results_table", 4), QStringList({"4.1", "4.1", "5.7", ""}));
+  QCOMPARE(log.Column("results_table", 5), QStringList({"pass", "fail", "fail", ""}));
+  results->setCurrentIndex(results->model()->index(0, TVerificationResults::COLUMN_ERROR));
+  QTest::keyClick(results, Qt::Key_Tab);
+  QVERIFY(results->currentIndex().flags() & Qt::ItemIsEditable);
+  log.Click("save_record_button");
+  QCOMPARE(log.Column("records_table", 8), QStringList{"does not conform"});
 
   const QString report = d_database->Path("record.pdf");
   TFileDialog::Queue_File_Name(report);
-  Child<QPushButton>(&dialog, "report_button")->click();
+  log.Click("report_button");
   QStringList pages;
   QVERIFY(GuiTestSupport::Pdf_Pages(report, &pages));
   QVERIFY(pages.join(' ').contains("Verdict: does not conform"));
   QVERIFY(pages.join(' ').simplified().contains(TVerificationJudgement::EVALUATION_NOTE));
 
+  // The trend per length: the share of each length's results.
+  Child<QComboBox>(&log.dialog, "trend_combo")->setCurrentIndex(1);
+  QStringList lines;
+  for (QtCharts::QAbstractSeries *series :
+       Child<TVerificationChartView>(&log.dialog, "trend_plot")->chart()->series())
+    lines.append(
+        QString::asprintf("%s:%.1f", qPrintable(series->name()),
+                          static_cast<QtCharts::QLineSeries *>(series)->pointsVector().last().y()));
+  QCOMPARE(lines, QStringList({"100 % of the MPE:100.0", "500 mm:100.2", "1000 mm:101.8"}));
+
   const QString file = d_database->Path("results.csv");
   QVERIFY(GuiTestSupport::Write_File(file, "length_mm,error_um\n100,1\n200,x\n"));
   TFileDialog::Queue_File_Name(file);
   TMessageBox::Queue_Answer(QMessageBox::Ok);
-  Child<QPushButton>(&dialog, "new_record_button")->click();
-  Child<QPushButton>(&dialog, "import_button")->click();
-  QVERIFY(TMessageBox::Take_Shown_Messages().value(0).details.endsWith(
+  log.Click("new_record_button");
+  log.Click("import_button");
+  QVERIFY(TMessageBox::Take_Shown_Messages().value(0).text.endsWith(
       "line 3: the error 'x' is not a number"));
 
-  records->selectRow(0);
+  Child<QTableView>(&log.dialog, "records_table")->selectRow(0);
   TMessageBox::Queue_Answer(QMessageBox::Yes);
-  Child<QPushButton>(&dialog, "delete_record_button")->click();
-  QCOMPARE(records->rowCount(), 0);
+  log.Click("delete_record_button");
+  QCOMPARE(log.Column("records_table", 0), QStringList());
+}
+
+// A record with a row or field that cannot be taken gets no verdict, the row is marked with its
+// reason, and a save is refused with the reason in the message's text.
+void TDialogsTest::verification_log_entry_data()
+{
+  QTest::addColumn<QString>("pasted");
+  QTest::addColumn<QStringList>("zones");
+  QTest::addColumn<QString>("verdict");
+  QTest::addColumn<QString>("refusal");
+
+  QTest::newRow("valid rows") << "500\tA\t1\t4.1\n500\tA\t2\t-4\n"
+                              << QStringList{"pass", "pass", ""} << "Verdict: conforms"
+                              << "";
+  QTest::newRow("a valid and an invalid row")
+      << "500\tA\t1\t4.1\n500\tA\t2\tx\n"
+      << QStringList{"pass", "invalid", ""} << "No verdict"
+      << "Cannot save the record: Row 2: the error 'x' is not a number.";
+  QTest::newRow("a length that is no number")
+      << "-1\tA\t1\t1\n"
+      << QStringList{"invalid", ""} << "No verdict"
+      << "Cannot save the record: Row 1: the length '-1' is not a number of 0 or more.";
+}
+
+void TDialogsTest::verification_log_entry()
+{
+  QFETCH(QString, pasted);
+  QFETCH(QStringList, zones);
+  QFETCH(QString, verdict);
+  QFETCH(QString, refusal);
+
+  TLog log(d_database->Get());
+  log.Paste(pasted);
+  QCOMPARE(log.Column("results_table", 5), zones);
+  QVERIFY2(log.Text("verdict_label").startsWith(verdict), qPrintable(log.Text("verdict_label")));
+  if (!refusal.isEmpty())
+  {
+    QVERIFY(log.Text("summary_label").contains(refusal.section(": ", 1)));
+    TMessageBox::Queue_Answer(QMessageBox::Ok);
+  }
+  log.Click("save_record_button");
+  QCOMPARE(TMessageBox::Take_Shown_Messages().value(0).text, refusal);
+  QCOMPARE(log.Column("records_table", 8).size(), refusal.isEmpty() ? 1 : 0);
+}
+
+// At its default size the log fits a 1280 x 1024 screen with every button and verdict in full;
+// at its minimum size the schedule line wraps and still shows every status.
+void TDialogsTest::verification_log_layout()
+{
+  TVerificationLog store(d_database->Get());
+  QVERIFY(store.Set_Intervals(MAKE, MODEL, OPTION, {12, 30}));
+  for (const int rule : {TVerificationRecord::RULE_SIMPLE, TVerificationRecord::RULE_CONFORMANCE})
+    for (const double error : {1.0, 4.0, 9.0})
+    {
+      TVerificationRecord record;
+      record.date = QDate(2024, 1, 1);
+      record.rule = rule;
+      record.uncertainty = 0.5;
+      record.results = {{500.0, "A", 1, error}};
+      QVERIFY(store.Add_Record(MAKE, MODEL, OPTION, &record));
+    }
+  TLog log(d_database->Get());
+  log.dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&log.dialog));
+  const auto check = [&log](const QSize &screen)
+  {
+    QStringList faults;
+    QCoreApplication::processEvents();
+    if (log.dialog.width() > screen.width() || log.dialog.height() > screen.height())
+      faults.append("larger than the screen");
+    for (QPushButton *button : log.dialog.findChildren<QPushButton *>())
+      if (!log.dialog.rect().contains(
+              QRect(button->mapTo(&log.dialog, QPoint(0, 0)), button->size())))
+        faults.append(button->text() + " outside");
+    QTableView *records = Child<QTableView>(&log.dialog, "records_table");
+    for (int row = 0; row < records->model()->rowCount(); ++row)
+    {
+      const QModelIndex index = records->model()->index(row, 8);
+      if (records->visualRect(index).width() <
+          records->fontMetrics().horizontalAdvance(index.data().toString()) + 6)
+        faults.append(index.data().toString() + " cut");
+    }
+    QLabel *schedule = Child<QLabel>(&log.dialog, "schedule_label");
+    if (schedule->minimumSizeHint().width() > schedule->width() ||
+        schedule->heightForWidth(schedule->width()) > schedule->height())
+      faults.append("the schedule cut");
+    return faults;
+  };
+  // The screen less a window frame.
+  QCOMPARE(check(QSize(1280 - 16, 1024 - 64)), QStringList());
+  // At the minimum size the schedule wraps: its line is wider than the window.
+  log.dialog.resize(log.dialog.minimumSizeHint());
+  QTextDocument line;
+  line.setDefaultFont(log.dialog.font());
+  line.setHtml(Child<QLabel>(&log.dialog, "schedule_label")->text());
+  QVERIFY(line.idealWidth() > log.dialog.width());
+  QCOMPARE(check(log.dialog.size()), QStringList());
 }
 
 void TDialogsTest::export_options_data()

@@ -140,33 +140,54 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   Set_Round_Range(error_axis, highest * 1.05, 4, true);
 }
 
-void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
+namespace
+{
+qreal Time(const QDate &date)
+{
+  return static_cast<qreal>(date.startOfDay().toMSecsSinceEpoch());
+}
+} // namespace
+
+void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &last_date,
+                                         int date_count)
 {
   Clear();
   QChart *chart = this->chart();
   QDateTimeAxis *date_axis = new QDateTimeAxis;
   date_axis->setTitleText(QStringLiteral("Date"));
   date_axis->setFormat(QStringLiteral("yyyy-MM-dd"));
-  QValueAxis *share_axis = New_Axis(QStringLiteral("Largest share of the MPE (%)"), "%.0f");
+  QValueAxis *share_axis = New_Axis(QStringLiteral("Share of the MPE (%)"), "%.0f");
   chart->addAxis(date_axis, Qt::AlignBottom);
   chart->addAxis(share_axis, Qt::AlignLeft);
 
-  QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
-  QDate last = points.isEmpty() ? first : points.last().date;
   // A single date still needs an axis of some width.
-  first = first.addDays(-15);
-  last = last.addDays(15);
-  const auto time = [](const QDate &date)
-  { return static_cast<qreal>(date.startOfDay().toMSecsSinceEpoch()); };
+  const QDate first = first_date.addDays(-15);
+  const QDate last = last_date.addDays(15);
   date_axis->setRange(first.startOfDay(), last.startOfDay());
-  date_axis->setTickCount(points.size() > 1 ? 6 : 3);
+  // Four dates fit under a plot beside the record form.
+  date_axis->setTickCount(date_count > 1 ? 4 : 3);
 
   QLineSeries *limit = new QLineSeries(chart);
   limit->setName(QStringLiteral("100 % of the MPE"));
   limit->setPen(QPen(QColor(200, 40, 40), 1.8, Qt::DashLine));
-  limit->append(time(first), 100.0);
-  limit->append(time(last), 100.0);
+  limit->append(Time(first), 100.0);
+  limit->append(Time(last), 100.0);
   Attach(chart, limit, date_axis, share_axis);
+}
+
+void TVerificationChartView::Set_Share_Range(double highest)
+{
+  Set_Round_Range(static_cast<QValueAxis *>(chart()->axes(Qt::Vertical).value(0)),
+                  std::max(highest, 100.0) * 1.05, 6, false);
+}
+
+void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
+{
+  const QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
+  Start_Trend(first, points.isEmpty() ? first : points.last().date, points.size());
+  QChart *chart = this->chart();
+  QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
+  QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
 
   QLineSeries *trend = new QLineSeries(chart);
   trend->setName(QStringLiteral("Largest share"));
@@ -182,8 +203,8 @@ void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
   double highest = 100.0;
   for (const TTrendPoint &point : points)
   {
-    trend->append(time(point.date), point.share);
-    verdicts[point.verdict]->append(time(point.date), point.share);
+    trend->append(Time(point.date), point.share);
+    verdicts[point.verdict]->append(Time(point.date), point.share);
     highest = std::max(highest, point.share);
   }
   Attach(chart, trend, date_axis, share_axis);
@@ -192,5 +213,46 @@ void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
     Attach(chart, series, date_axis, share_axis);
     chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
   }
-  Set_Round_Range(share_axis, highest * 1.05, 6, false);
+  Set_Share_Range(highest);
+}
+
+void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
+{
+  QDate first;
+  QDate last;
+  int dates = 0;
+  for (const TTrendLine &line : lines)
+  {
+    for (const TTrendPoint &point : line.points)
+    {
+      first = first.isValid() ? std::min(first, point.date) : point.date;
+      last = last.isValid() ? std::max(last, point.date) : point.date;
+      ++dates;
+    }
+  }
+  if (!first.isValid())
+  {
+    first = last = QDate::currentDate();
+  }
+  Start_Trend(first, last, first == last ? 1 : dates);
+  QChart *chart = this->chart();
+  QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
+  QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
+  double highest = 100.0;
+  for (const TTrendLine &line : lines)
+  {
+    QLineSeries *series = new QLineSeries(chart);
+    series->setName(line.name);
+    series->setPointsVisible(true);
+    for (const TTrendPoint &point : line.points)
+    {
+      series->append(Time(point.date), point.share);
+      highest = std::max(highest, point.share);
+    }
+    Attach(chart, series, date_axis, share_axis);
+    QPen pen = series->pen();
+    pen.setWidthF(1.8);
+    series->setPen(pen);
+  }
+  Set_Share_Range(highest);
 }

@@ -14,7 +14,7 @@ class QAbstractAxis;
 
 // The verification log's plots: a record's errors over length, coloured by zone, between the
 // +/-MPE(L) lines and the lines U inside and outside them; or the largest share of the MPE of
-// every record over time with the 100 % line.
+// every record over time, or the share at each length over time, with the 100 % line.
 class TVerificationChartView : public QtCharts::QChartView
 {
   Q_OBJECT
@@ -27,6 +27,13 @@ public:
     int verdict = TVerificationJudgement::VERDICT_NOT_PROVEN;
   };
 
+  // The shares at one length, in date order.
+  struct TTrendLine
+  {
+    QString name;
+    QList<TTrendPoint> points;
+  };
+
   explicit TVerificationChartView(QWidget *parent = nullptr);
 
   void Set_Errors(const TVerificationRecord &record,
@@ -34,9 +41,15 @@ public:
                   const TVerificationJudgement::TLimitLines &lines, double plot_length);
   // In date order.
   void Set_Trend(const QList<TTrendPoint> &points);
+  // A line for each length.
+  void Set_Length_Trend(const QList<TTrendLine> &lines);
 
 private:
   void Clear();
+  // The date axis over the dates, the share axis, and the 100 % line; the share axis's range is
+  // set by Set_Share_Range once the points are in.
+  void Start_Trend(const QDate &first, const QDate &last, int date_count);
+  void Set_Share_Range(double highest);
 };
 
 #endif // METROVA_VERIFICATIONCHARTVIEW_H
