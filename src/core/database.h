@@ -189,8 +189,8 @@ private:
   // Runs write, which sets the failure text when it returns false, as one unit: all of it is
   // kept, or none.
   bool Write_Unit(const QString &savepoint, const std::function<bool()> &write);
-  // Deletes the rows of a make and model (and option) by the statement, with their log.
-  bool Remove_Configuration(const QStringList &names, const QString &statement);
+  // Deletes the rows of a make (and model, and option) with their log (TConfigurationRemoval).
+  bool Remove_Configuration(const QStringList &names, bool with_records);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
   // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
   bool Begin_Read();

@@ -61,6 +61,13 @@ public:
   static bool Save(TDatabase *database, const QString &make, const QString &model,
                    const QString &option, const QList<TEditorRow> &rows, QString *error,
                    const QList<TEditorRow> *read_rows = nullptr);
+
+private:
+  // Whether the rows leave the machine a value, or it has no verification records; false with
+  // *reason, or with the database's Last_Error() when the records cannot be counted.
+  static bool Keeps_Records_Reachable(TDatabase *database, const QString &make,
+                                      const QString &model, const QString &option,
+                                      const QList<TEditorRow> &rows, QString *reason);
 };
 
 #endif // METROVA_SPECIFICATIONEDIT_H

@@ -157,12 +157,18 @@ public:
   // Against the machine's rows of every standard, or against a basis (a stored record's).
   static TJudgement Judge(const TVerificationRecord &record, const QList<TDatabaseItem> &machine);
   static TJudgement Judge(const TVerificationRecord &record, const TVerificationBasis &basis);
+  // The parts of a judgement that follow from its results' figures, ranges and basis: the band,
+  // the range kind, the zone counts, the retested sets and what the notes name. A stored
+  // judgement read back is completed by it as a new one is.
+  static void Complete(const TVerificationRecord &record, TJudgement *judgement);
+  // Whether a component is a probing error, judged against its constant without lengths.
+  static bool Is_Probing(const QString &standard, const QString &component);
   // Which ranges a component judges.
   static int Range_Kind(const QString &standard, const QString &component);
   static TLimitLines Limit_Lines(const TVerificationRecord &record,
                                  const QList<TDatabaseItem> &machine, double maximum_length);
-  static TLimitLines Limit_Lines(const TVerificationRecord &record,
-                                 const TVerificationBasis &basis, double maximum_length);
+  static TLimitLines Limit_Lines(const TVerificationRecord &record, const TVerificationBasis &basis,
+                                 double maximum_length);
   // A length axis that shows every result: a round length a little beyond the longest, at least
   // 100 mm.
   static double Plot_Length(const TVerificationRecord &record);

@@ -20,7 +20,7 @@ class TDatabase;
 //   TVerificationWorkflow log(database);
 //   if (!log.Load(make, model, option)) report log.Error();
 //   const TVerificationJudgement::TJudgement shown = log.Judge(record);  // as the form changes
-//   if (!log.Save(&record)) report log.Error(), log.Same_Number();
+//   if (!log.Save(&record, &judgement)) report log.Error(), log.Same_Number();
 class TVerificationWorkflow
 {
 public:
@@ -57,9 +57,11 @@ public:
 
   // Checks the record, judges it against the catalogue as it is under the write lock and stores
   // it with those figures (TVerificationLog::Add_Record), then loads the machine again. *record
-  // gets its number. The same check as a stored record is refused unless again, with
-  // Same_Number() naming that record.
-  bool Save(TVerificationRecord *record, bool again = false);
+  // gets its number, *judgement the judgement stored. The same check as a stored record is
+  // refused unless again, with Same_Number() naming that record. Once stored it is true: a reload
+  // that fails afterwards leaves its reason in Error() and the entries as they were.
+  bool Save(TVerificationRecord *record, TVerificationJudgement::TJudgement *judgement = nullptr,
+            bool again = false);
   int Same_Number() const { return d_same_number; }
   bool Remove(int number);
   bool Set_Intervals(const TVerificationSchedule::TIntervals &intervals);

@@ -98,7 +98,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   for (const auto &curve : curves)
   {
     // With U = 0 the three pairs of lines are one.
-    if (curve.points != &lines.mpe && !(record.uncertainty > 0.0))
+    if (curve.points != &lines.mpe && !record.Has_Uncertainty())
     {
       continue;
     }

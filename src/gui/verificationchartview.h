@@ -24,7 +24,7 @@ public:
   {
     QDate date;
     double share = 0.0;
-    int verdict = TVerificationJudgement::VERDICT_NOT_PROVEN;
+    int verdict = TVerificationJudgement::VERDICT_NOT_JUDGED;
   };
 
   explicit TVerificationChartView(QWidget *parent = nullptr);

@@ -37,7 +37,9 @@ namespace
 {
 const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
 const QString PDF_FILTER = QStringLiteral("Adobe PDF files (*.pdf)");
-const int COLUMN_MPE = TVerificationResults::COLUMN_COUNT;
+// The columns typed into: the retest column is not entered here yet.
+const int ENTRY_COLUMNS = TVerificationResults::COLUMN_ERROR + 1;
+const int COLUMN_MPE = ENTRY_COLUMNS;
 const int COLUMN_ZONE = COLUMN_MPE + 1;
 
 QPushButton *New_Button(const QString &text, const QString &name, QWidget *parent)
@@ -374,12 +376,8 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
 bool TVerificationLogDialog::Load_Records(int selected_number)
 {
   bool valid = false;
-  d_records = TVerificationLog(d_database).Records(d_make, d_model, d_option, &valid);
-  d_judgements.clear();
-  for (const TVerificationRecord &record : qAsConst(d_records))
-  {
-    d_judgements.append(TVerificationJudgement::Judge(record, d_machine));
-  }
+  d_records =
+      TVerificationLog(d_database).Records(d_make, d_model, d_option, &valid, &d_judgements);
 
   const QSignalBlocker blocker(d_records_table);
   d_records_table->clearContents();
@@ -387,11 +385,12 @@ bool TVerificationLogDialog::Load_Records(int selected_number)
   for (int row = 0; row < d_records.size(); ++row)
   {
     const QStringList cells = TVerificationRows::List_Row(d_records.at(row), d_judgements.at(row));
-    for (int column = 0; column < cells.size(); ++column)
+    const int columns = std::min<int>(cells.size(), d_records_table->columnCount());
+    for (int column = 0; column < columns; ++column)
     {
       d_records_table->setItem(row, column, New_Item(cells.at(column), false));
     }
-    Colour_Item(d_records_table->item(row, cells.size() - 1),
+    Colour_Item(d_records_table->item(row, columns - 1),
                 TVerificationReport::Verdict_Colour(d_judgements.at(row).verdict));
     if (d_records.at(row).number == selected_number)
     {
@@ -472,7 +471,7 @@ void TVerificationLogDialog::Show_Record(const TVerificationRecord &record, bool
         d_component_combo->findData(QStringList{record.standard, record.component}));
     d_rule_combo->setCurrentIndex(record.rule);
     d_temperature_edit->setText(TVerificationRecord::Number_Text(record.temperature));
-    d_uncertainty_edit->setText(TVerificationRecord::Number_Text(record.uncertainty));
+    d_uncertainty_edit->setText(record.uncertainty);
     d_operator_edit->setText(record.operator_name);
     d_artefact_edit->setText(record.artefact);
     d_notes_edit->setText(record.notes);
@@ -520,7 +519,7 @@ void TVerificationLogDialog::Fill_Results(const QList<TVerificationResult> &resu
                              result.position,
                              filled ? QString::number(result.repetition) : QString(),
                              filled ? TVerificationRecord::Number_Text(result.error) : QString()};
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
+    for (int column = 0; column < ENTRY_COLUMNS; ++column)
     {
       d_results_table->setItem(row, column, New_Item(cells[column], true));
     }
@@ -539,18 +538,13 @@ bool TVerificationLogDialog::Form_Record(TVerificationRecord *record, QString *e
   const QStringList component = d_component_combo->currentData().toStringList();
   read.standard = component.value(0);
   read.component = component.value(1);
-  if (!TSpecificationLimits::To_Number(d_temperature_edit->text(), &read.temperature))
+  QString reason;
+  if (!TVerificationRecord::Read_Temperature(d_temperature_edit->text(), read.kind,
+                                             &read.temperature, &reason) ||
+      !TVerificationRecord::Read_Uncertainty(d_uncertainty_edit->text(), &read.uncertainty,
+                                             &reason))
   {
-    errors.append(
-        QStringLiteral("The temperature '%1' is not a number.").arg(d_temperature_edit->text()));
-    read.temperature = TSpecificationLimits::REFERENCE_TEMPERATURE;
-  }
-  if (!TSpecificationLimits::To_Number(d_uncertainty_edit->text(), &read.uncertainty) ||
-      read.uncertainty < 0.0)
-  {
-    errors.append(QStringLiteral("The uncertainty '%1' is not a number of 0 or more.")
-                      .arg(d_uncertainty_edit->text()));
-    read.uncertainty = 0.0;
+    errors.append(reason);
   }
   read.operator_name = d_operator_edit->text().trimmed();
   read.artefact = d_artefact_edit->text().trimmed();
@@ -558,7 +552,7 @@ bool TVerificationLogDialog::Form_Record(TVerificationRecord *record, QString *e
   for (int row = 0; row < d_results_table->rowCount(); ++row)
   {
     QStringList cells;
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
+    for (int column = 0; column < ENTRY_COLUMNS; ++column)
     {
       const QTableWidgetItem *item = d_results_table->item(row, column);
       cells.append(item ? item->text() : QString());
@@ -604,7 +598,7 @@ void TVerificationLogDialog::Judge_Form()
       continue;
     }
     QStringList cells;
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
+    for (int column = 0; column < ENTRY_COLUMNS; ++column)
     {
       cells.append(d_results_table->item(row, column) ? d_results_table->item(row, column)->text()
                                                       : QString());
@@ -665,7 +659,7 @@ void TVerificationLogDialog::Judge_Form()
 
 void TVerificationLogDialog::Result_Changed(int row, int column)
 {
-  if (column >= TVerificationResults::COLUMN_COUNT)
+  if (column >= ENTRY_COLUMNS)
   {
     return;
   }
@@ -679,8 +673,7 @@ void TVerificationLogDialog::Result_Changed(int row, int column)
       d_results_table->insertRow(row + 1);
       for (int cell = 0; cell < d_results_table->columnCount(); ++cell)
       {
-        d_results_table->setItem(row + 1, cell,
-                                 New_Item(QString(), cell < TVerificationResults::COLUMN_COUNT));
+        d_results_table->setItem(row + 1, cell, New_Item(QString(), cell < ENTRY_COLUMNS));
       }
     }
   }
@@ -737,9 +730,8 @@ void TVerificationLogDialog::Paste_Text(const QString &text)
   const int first_row = std::max(0, d_results_table->currentRow());
   // From the MPE or zone column, a pasted row starts at the length.
   const int current_column = d_results_table->currentColumn();
-  const int first_column = current_column > 0 && current_column < TVerificationResults::COLUMN_COUNT
-                               ? current_column
-                               : 0;
+  const int first_column =
+      current_column > 0 && current_column < ENTRY_COLUMNS ? current_column : 0;
   for (int index = 0; index < rows.size(); ++index)
   {
     const int row = first_row + index;
@@ -749,13 +741,10 @@ void TVerificationLogDialog::Paste_Text(const QString &text)
       d_results_table->insertRow(added);
       for (int cell = 0; cell < d_results_table->columnCount(); ++cell)
       {
-        d_results_table->setItem(added, cell,
-                                 New_Item(QString(), cell < TVerificationResults::COLUMN_COUNT));
+        d_results_table->setItem(added, cell, New_Item(QString(), cell < ENTRY_COLUMNS));
       }
     }
-    for (int cell = 0;
-         cell < rows.at(index).size() && first_column + cell < TVerificationResults::COLUMN_COUNT;
-         ++cell)
+    for (int cell = 0; cell < rows.at(index).size() && first_column + cell < ENTRY_COLUMNS; ++cell)
     {
       d_results_table->item(row, first_column + cell)->setText(rows.at(index).at(cell).trimmed());
     }
@@ -865,7 +854,8 @@ void TVerificationLogDialog::Write_Report()
   file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
   d_last_file_name = file_name;
   QString error;
-  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option, *found, d_machine, &error))
+  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option, *found,
+                                  d_judgements.at(found - d_records.cbegin()), {}, &error))
   {
     Show_Failure(QStringLiteral("Output Error"),
                  QStringLiteral("Cannot write the verification report."), error);
