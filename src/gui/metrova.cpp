@@ -698,12 +698,12 @@ void TMetrova::Delete_Make()
         }
         return records;
       },
-      [&]
+      [&](bool with_records)
       {
         // Every selected make, whether or not one before it failed.
         bool removed = true;
         for (const QString &make : makes)
-          removed = d_database->Remove_Make(make) && removed;
+          removed = d_database->Remove_Make(make, with_records) && removed;
         return removed;
       },
       [this](bool *valid) { return d_database->Makes(valid); });
@@ -720,7 +720,7 @@ void TMetrova::Delete_Model()
   Delete_Level(
       QStringLiteral("Model"), d_model_list,
       [&] { return TVerificationLog(d_database.get()).Record_Count(make, model); },
-      [&] { return d_database->Remove_Model(make, model); },
+      [&](bool with_records) { return d_database->Remove_Model(make, model, with_records); },
       [&](bool *valid) { return d_database->Models(make, valid); });
 }
 
@@ -737,13 +737,14 @@ void TMetrova::Delete_Option()
   Delete_Level(
       QStringLiteral("Option"), d_option_list,
       [&] { return TVerificationLog(d_database.get()).Record_Count(make, model, option); },
-      [&] { return d_database->Remove_Option(make, model, option); },
+      [&](bool with_records)
+      { return d_database->Remove_Option(make, model, option, with_records); },
       [&](bool *valid) { return d_database->Options(make, model, valid); });
 }
 
 void TMetrova::Delete_Level(const QString &level, QListWidget *list,
                             const std::function<int()> &records,
-                            const std::function<bool()> &remove,
+                            const std::function<bool(bool)> &remove,
                             const std::function<QStringList(bool *)> &names)
 {
   if (Worker_Running() || d_database->Is_Read_Only())
@@ -753,11 +754,14 @@ void TMetrova::Delete_Level(const QString &level, QListWidget *list,
           QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
               .arg(level),
           QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) != QMessageBox::Yes ||
-      !Records_Deletion_Confirmed(level, records()))
+          QMessageBox::Question) != QMessageBox::Yes)
+    return;
+  // Records go only when their deletion was confirmed; any added meanwhile keep the machine.
+  const int record_count = records();
+  if (!Records_Deletion_Confirmed(level, record_count))
     return;
 
-  if (!remove())
+  if (!remove(record_count != 0))
     d_message_box->Show(QStringLiteral("Delete Error"),
                         QStringLiteral("Cannot delete selected %1.").arg(level), QString(),
                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);

@@ -84,7 +84,7 @@ private:
   // records() counts the verification records that go with it (-1: they cannot be counted), for
   // a second question.
   void Delete_Level(const QString &level, QListWidget *list, const std::function<int()> &records,
-                    const std::function<bool()> &remove,
+                    const std::function<bool(bool)> &remove,
                     const std::function<QStringList(bool *)> &names);
   // The second question when verification records go too.
   bool Records_Deletion_Confirmed(const QString &level, int records);

@@ -98,7 +98,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   for (const auto &curve : curves)
   {
     // With U = 0 the three pairs of lines are one.
-    if (curve.points != &lines.mpe && !(record.uncertainty > 0.0))
+    if (curve.points != &lines.mpe && !record.Has_Uncertainty())
     {
       continue;
     }
@@ -148,8 +148,7 @@ qreal Time(const QDate &date)
 }
 } // namespace
 
-void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &last_date,
-                                         int date_count)
+void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &last_date)
 {
   Clear();
   QChart *chart = this->chart();
@@ -164,8 +163,8 @@ void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &l
   const QDate first = first_date.addDays(-15);
   const QDate last = last_date.addDays(15);
   date_axis->setRange(first.startOfDay(), last.startOfDay());
-  // Four dates fit under a plot beside the record form.
-  date_axis->setTickCount(date_count > 1 ? 4 : 3);
+  // Three dates fit under a plot beside the record form.
+  date_axis->setTickCount(3);
 
   QLineSeries *limit = new QLineSeries(chart);
   limit->setName(QStringLiteral("100 % of the MPE"));
@@ -184,7 +183,7 @@ void TVerificationChartView::Set_Share_Range(double highest)
 void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
 {
   const QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
-  Start_Trend(first, points.isEmpty() ? first : points.last().date, points.size());
+  Start_Trend(first, points.isEmpty() ? first : points.last().date);
   QChart *chart = this->chart();
   QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
   QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
@@ -220,21 +219,19 @@ void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
 {
   QDate first;
   QDate last;
-  int dates = 0;
   for (const TTrendLine &line : lines)
   {
     for (const TTrendPoint &point : line.points)
     {
       first = first.isValid() ? std::min(first, point.date) : point.date;
       last = last.isValid() ? std::max(last, point.date) : point.date;
-      ++dates;
     }
   }
   if (!first.isValid())
   {
     first = last = QDate::currentDate();
   }
-  Start_Trend(first, last, first == last ? 1 : dates);
+  Start_Trend(first, last);
   QChart *chart = this->chart();
   QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
   QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);

@@ -24,7 +24,7 @@ public:
   {
     QDate date;
     double share = 0.0;
-    int verdict = TVerificationJudgement::VERDICT_NOT_PROVEN;
+    int verdict = TVerificationJudgement::VERDICT_NOT_JUDGED;
   };
 
   // The shares at one length, in date order.
@@ -48,7 +48,7 @@ private:
   void Clear();
   // The date axis over the dates, the share axis, and the 100 % line; the share axis's range is
   // set by Set_Share_Range once the points are in.
-  void Start_Trend(const QDate &first, const QDate &last, int date_count);
+  void Start_Trend(const QDate &first, const QDate &last);
   void Set_Share_Range(double highest);
 };
 

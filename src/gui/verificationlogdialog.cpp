@@ -6,11 +6,11 @@
 #include "messagebox.h"
 #include "specificationreport.h"
 #include "verificationchartview.h"
-#include "verificationlog.h"
 #include "verificationrecordform.h"
 #include "verificationrecordsmodel.h"
 #include "verificationreport.h"
 #include "verificationschedulepanel.h"
+#include "verificationworkflow.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -106,8 +106,8 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   QHBoxLayout *trend_switch = new QHBoxLayout();
   d_trend_combo = new QComboBox(trend);
   d_trend_combo->setObjectName(QStringLiteral("trend_combo"));
-  d_trend_combo->addItems({QStringLiteral("The largest share of each record"),
-                           QStringLiteral("The share at each length")});
+  d_trend_combo->addItems(
+      {QStringLiteral("Largest share of each record"), QStringLiteral("Share at each length")});
   trend_switch->addWidget(new QLabel(QStringLiteral("Show:"), trend));
   trend_switch->addWidget(d_trend_combo);
   trend_switch->addStretch();
@@ -117,8 +117,10 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   d_trend_plot->setMinimumWidth(300);
   trend_layout->addWidget(d_trend_plot, 1);
   d_tabs->addTab(trend, QStringLiteral("Trend"));
+  // The form as wide as its results' columns, the plot the rest.
   record_splitter->setStretchFactor(0, 1);
   record_splitter->setStretchFactor(1, 1);
+  record_splitter->setSizes({d_form->Preferred_Width(), DEFAULT_WIDTH - d_form->Preferred_Width()});
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 2);
 
@@ -180,50 +182,45 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   Q_ASSERT(database);
-  d_database = database;
   d_make = make;
   d_model = model;
   d_option = option;
   d_machine_label->setText(QStringLiteral("%1 / %2 / %3").arg(make, model, option));
-
-  bool valid = false;
-  d_machine = database->Read_Configuration(make, model, option, &valid);
+  d_log = std::make_unique<TVerificationWorkflow>(database);
+  bool valid = d_log->Load(make, model, option);
+  const QString error = d_log->Error();
   const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
-  const TVerificationSchedule::TIntervals intervals =
-      valid ? TVerificationLog(database).Intervals(make, model, option, &valid)
-            : TVerificationSchedule::TIntervals();
   if (!valid)
   {
     Show_Failure(QStringLiteral("Read Error"),
                  QStringLiteral("Cannot read the machine's verification log."),
-                 database->Last_Error());
+                 error.isEmpty() ? database->Last_Error() : error);
     return false;
   }
 
-  // The components a length error can be judged against, 10360 E0 first.
+  // The components a check can be judged against: a length error's, or a probing error's
+  // constant; 10360 E0 first.
   QList<QStringList> components;
   for (const QString &standard : standards)
   {
     for (const QString &component : database->Component_Types(standard, &valid))
     {
       if (TCapability::Is_Length_Dependent(
-              database->Component_Type_Expression_Types(standard, component)))
+              database->Component_Type_Expression_Types(standard, component)) ||
+          TVerificationJudgement::Is_Probing(standard, component))
       {
         components.append({standard, component});
       }
     }
   }
   d_form->Set_Components(components);
-  d_schedule->Set_Intervals(intervals);
-  d_read_only = database->Is_Read_Only();
+  d_schedule->Set_Intervals(d_log->Intervals());
+  d_read_only = d_log->Is_Read_Only();
   d_read_only_label->setVisible(d_read_only);
   d_schedule->Set_Read_Only(d_read_only);
   d_form->Set_Read_Only(d_read_only);
   d_new_button->setEnabled(!d_read_only);
-  if (!Load_Records(0))
-  {
-    return false;
-  }
+  Show_Records(0);
   // A catalogue that takes no writes opens on its latest record.
   if (d_read_only && d_records->rowCount() > 0)
   {
@@ -236,19 +233,11 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
   return true;
 }
 
-bool TVerificationLogDialog::Load_Records(int selected_number)
+void TVerificationLogDialog::Show_Records(int selected_number)
 {
-  bool valid = false;
-  const QList<TVerificationRecord> records =
-      TVerificationLog(d_database).Records(d_make, d_model, d_option, &valid);
-  QList<TVerificationJudgement::TJudgement> judgements;
-  for (const TVerificationRecord &record : records)
-  {
-    judgements.append(TVerificationJudgement::Judge(record, d_machine));
-  }
   {
     const QSignalBlocker blocker(d_records_view->selectionModel());
-    d_records->Set_Records(records, judgements);
+    d_records->Set_Entries(d_log->Entries());
     const int row = d_records->Row_Of(selected_number);
     if (row >= 0)
     {
@@ -258,18 +247,24 @@ bool TVerificationLogDialog::Load_Records(int selected_number)
   d_records_view->resizeColumnsToContents();
   Update_Schedule();
   Update_Trend();
-  if (!valid)
+}
+
+bool TVerificationLogDialog::Reload(int selected_number)
+{
+  const bool loaded = d_log->Load(d_make, d_model, d_option);
+  if (!loaded)
   {
     Show_Failure(QStringLiteral("Read Error"), QStringLiteral("Cannot read the records."),
-                 d_database->Last_Error());
+                 d_log->Error());
   }
-  return valid;
+  Show_Records(selected_number);
+  return loaded;
 }
 
 int TVerificationLogDialog::Selected_Number() const
 {
   const QModelIndexList rows = d_records_view->selectionModel()->selectedRows();
-  return rows.isEmpty() ? 0 : d_records->Records().value(rows.first().row()).number;
+  return rows.isEmpty() ? 0 : d_records->Entries().value(rows.first().row()).record.number;
 }
 
 void TVerificationLogDialog::Record_Selected()
@@ -279,7 +274,7 @@ void TVerificationLogDialog::Record_Selected()
   {
     return;
   }
-  d_form->Show_Record(d_records->Records().at(row), false);
+  d_form->Show_Record(d_records->Entries().at(row).record, false);
   d_delete_button->setEnabled(!d_read_only);
   d_report_button->setEnabled(true);
   Judge_Form();
@@ -295,15 +290,16 @@ void TVerificationLogDialog::New_Record()
   TVerificationRecord record;
   record.date = QDate::currentDate();
   // The next check of a log with records is most often of the same kind and rule.
-  const QList<TVerificationRecord> &records = d_records->Records();
-  if (!records.isEmpty())
+  const QList<TVerificationWorkflow::TEntry> &entries = d_records->Entries();
+  if (!entries.isEmpty())
   {
-    record.kind = records.last().kind == TVerificationRecord::KIND_ACCEPTANCE
+    const TVerificationRecord &last = entries.last().record;
+    record.kind = last.kind == TVerificationRecord::KIND_ACCEPTANCE
                       ? TVerificationRecord::KIND_REVERIFICATION
-                      : records.last().kind;
-    record.rule = records.last().rule;
-    record.standard = records.last().standard;
-    record.component = records.last().component;
+                      : last.kind;
+    record.rule = last.rule;
+    record.standard = last.standard;
+    record.component = last.component;
   }
   d_form->Show_Record(record, true);
   d_delete_button->setEnabled(false);
@@ -313,24 +309,30 @@ void TVerificationLogDialog::New_Record()
 
 void TVerificationLogDialog::Judge_Form()
 {
+  const TVerificationWorkflow::TEntry *stored =
+      d_form->Is_Editable() ? nullptr : d_log->Entry(Selected_Number());
   TVerificationRecord record;
   QStringList errors;
   TVerificationJudgement::TJudgement judgement;
-  const int row = d_records->Row_Of(Selected_Number());
-  if (!d_form->Is_Editable() && row >= 0)
+  TVerificationJudgement::TLimitLines lines;
+  double length = 0.0;
+  if (stored)
   {
-    record = d_records->Records().at(row);
-    judgement = d_records->Judgements().at(row);
+    // A stored record by the figures stored with it, whatever the catalogue holds now.
+    record = stored->record;
+    judgement = stored->judgement;
+    length = TVerificationJudgement::Plot_Length(record);
+    lines = TVerificationJudgement::Limit_Lines(record, judgement.basis, length);
   }
   else
   {
     d_form->Entered_Record(&record, &errors);
-    judgement = TVerificationJudgement::Judge(record, d_machine);
+    judgement = d_log->Judge(record);
+    length = TVerificationJudgement::Plot_Length(record);
+    lines = TVerificationJudgement::Limit_Lines(record, d_log->Machine(), length);
   }
-  d_form->Show_Judgement(record, judgement, errors);
-  const double length = TVerificationJudgement::Plot_Length(record);
-  d_errors_plot->Set_Errors(record, judgement,
-                            TVerificationJudgement::Limit_Lines(record, d_machine, length), length);
+  d_form->Show_Judgement(record, judgement, errors, stored ? stored->changes : QStringList());
+  d_errors_plot->Set_Errors(record, judgement, lines, length);
 }
 
 void TVerificationLogDialog::Save_Record()
@@ -345,14 +347,32 @@ void TVerificationLogDialog::Save_Record()
                  QString());
     return;
   }
-  if (!TVerificationLog(d_database).Add_Record(d_make, d_model, d_option, &record))
+  bool saved = d_log->Save(&record);
+  // The same check stored before is kept twice only when the user says so.
+  if (!saved && d_log->Same_Number() > 0 && d_message_box &&
+      d_message_box->Show(QStringLiteral("Save Record"),
+                          QStringLiteral("Record %1 holds the same check: the same date, kind, "
+                                         "component and results. Save this one as well?")
+                              .arg(d_log->Same_Number()),
+                          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                          QMessageBox::Question) == QMessageBox::Yes)
   {
-    Show_Failure(QStringLiteral("Save Error"),
-                 QStringLiteral("Cannot save the record: %1").arg(d_database->Last_Error()),
-                 QString());
+    saved = d_log->Save(&record, nullptr, true);
+  }
+  if (!saved)
+  {
+    if (d_log->Same_Number() == 0)
+    {
+      Show_Failure(QStringLiteral("Save Error"),
+                   QStringLiteral("Cannot save the record: %1").arg(d_log->Error()), QString());
+    }
     return;
   }
-  Load_Records(record.number);
+  if (!d_log->Error().isEmpty())
+  {
+    Show_Failure(QStringLiteral("Read Error"), d_log->Error(), QString());
+  }
+  Show_Records(record.number);
   Record_Selected();
 }
 
@@ -367,20 +387,19 @@ void TVerificationLogDialog::Delete_Record()
   {
     return;
   }
-  if (!TVerificationLog(d_database).Remove_Record(d_make, d_model, d_option, number))
+  if (!d_log->Remove(number))
   {
     Show_Failure(QStringLiteral("Delete Error"),
-                 QStringLiteral("Cannot delete the record: %1").arg(d_database->Last_Error()),
-                 QString());
+                 QStringLiteral("Cannot delete the record: %1").arg(d_log->Error()), QString());
   }
-  Load_Records(0);
+  Reload(0);
   New_Record();
 }
 
 void TVerificationLogDialog::Write_Report()
 {
-  const int row = d_records->Row_Of(Selected_Number());
-  if (row < 0)
+  const TVerificationWorkflow::TEntry *entry = d_log->Entry(Selected_Number());
+  if (!entry)
   {
     return;
   }
@@ -393,8 +412,8 @@ void TVerificationLogDialog::Write_Report()
   file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
   d_last_file_name = file_name;
   QString error;
-  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option,
-                                  d_records->Records().at(row), d_machine, &error))
+  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option, entry->record,
+                                  entry->judgement, entry->changes, &error))
   {
     Show_Failure(QStringLiteral("Output Error"),
                  QStringLiteral("Cannot write the verification report."), error);
@@ -403,67 +422,64 @@ void TVerificationLogDialog::Write_Report()
 
 void TVerificationLogDialog::Save_Schedule()
 {
-  if (!TVerificationLog(d_database)
-           .Set_Intervals(d_make, d_model, d_option, d_schedule->Intervals()))
+  if (!d_log->Set_Intervals(d_schedule->Intervals()))
   {
     Show_Failure(QStringLiteral("Save Error"),
-                 QStringLiteral("Cannot save the schedule: %1").arg(d_database->Last_Error()),
-                 QString());
+                 QStringLiteral("Cannot save the schedule: %1").arg(d_log->Error()), QString());
+    d_schedule->Set_Intervals(d_log->Intervals());
   }
   Update_Schedule();
 }
 
 void TVerificationLogDialog::Update_Schedule()
 {
-  bool valid = false;
-  d_schedule->Show_Schedule(
-      TVerificationSchedule::Of_Records(
-          TVerificationLog(d_database).Intervals(d_make, d_model, d_option, &valid),
-          d_records->Records()),
-      QDate::currentDate());
+  d_schedule->Show_Schedule(d_log->Schedule(), QDate::currentDate());
 }
 
 void TVerificationLogDialog::Update_Trend()
 {
-  const QList<TVerificationRecord> &records = d_records->Records();
-  const QList<TVerificationJudgement::TJudgement> &judgements = d_records->Judgements();
+  if (!d_log)
+  {
+    return;
+  }
+  const QList<TVerificationWorkflow::TEntry> &entries = d_log->Entries();
   // The records in date order; a stable sort keeps one day's in the order they were added.
   QList<int> order;
-  for (int index = 0; index < records.size(); ++index)
+  for (int index = 0; index < entries.size(); ++index)
   {
     order.append(index);
   }
   std::stable_sort(order.begin(), order.end(),
-                   [&records](int first, int second)
-                   { return records.at(first).date < records.at(second).date; });
+                   [&entries](int first, int second)
+                   { return entries.at(first).record.date < entries.at(second).record.date; });
 
   if (d_trend_combo->currentIndex() == 0)
   {
     QList<TVerificationChartView::TTrendPoint> points;
     for (const int index : qAsConst(order))
     {
-      if (judgements.at(index).has_share)
+      const TVerificationJudgement::TJudgement &judgement = entries.at(index).judgement;
+      if (judgement.has_share)
       {
-        points.append({records.at(index).date, judgements.at(index).largest_share,
-                       judgements.at(index).verdict});
+        points.append({entries.at(index).record.date, judgement.largest_share, judgement.verdict});
       }
     }
     d_trend_plot->Set_Trend(points);
     return;
   }
   // Each length's share is the largest share of the record's results at that length, judged by
-  // the record's own rule: an interim check's control chart per length.
+  // the figures stored with the record: an interim check's control chart per length.
   std::map<double, TVerificationChartView::TTrendLine> lines;
   for (const int index : qAsConst(order))
   {
-    const TVerificationRecord &record = records.at(index);
+    const TVerificationWorkflow::TEntry &entry = entries.at(index);
     std::map<double, TVerificationRecord> by_length;
-    for (const TVerificationResult &result : record.results)
+    for (const TVerificationResult &result : entry.record.results)
     {
       TVerificationRecord &part = by_length[result.length + 0.0];
       if (part.results.isEmpty())
       {
-        part = record;
+        part = entry.record;
         part.results.clear();
       }
       part.results.append(result);
@@ -471,12 +487,12 @@ void TVerificationLogDialog::Update_Trend()
     for (const auto &length : by_length)
     {
       const TVerificationJudgement::TJudgement judgement =
-          TVerificationJudgement::Judge(length.second, d_machine);
+          TVerificationJudgement::Judge(length.second, entry.judgement.basis);
       if (judgement.has_share)
       {
         TVerificationChartView::TTrendLine &line = lines[length.first];
         line.name = QStringLiteral("%1 mm").arg(TVerificationRecord::Number_Text(length.first));
-        line.points.append({record.date, judgement.largest_share, judgement.verdict});
+        line.points.append({entry.record.date, judgement.largest_share, judgement.verdict});
       }
     }
   }

@@ -1,13 +1,11 @@
 #ifndef METROVA_VERIFICATIONLOGDIALOG_H
 #define METROVA_VERIFICATIONLOGDIALOG_H
 
-#include "databaseitem.h"
-#include "verificationjudgement.h"
-#include "verificationrecord.h"
-
 #include <QDialog>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -20,6 +18,7 @@ class TVerificationChartView;
 class TVerificationRecordForm;
 class TVerificationRecordsModel;
 class TVerificationSchedulePanel;
+class TVerificationWorkflow;
 
 // The verification log of one machine: its schedule with what is due, its records with their
 // verdicts, the record selected (or a new one being entered) in a form beside its errors plotted
@@ -66,20 +65,22 @@ private slots:
   void Update_Trend();
 
 private:
-  // The records from the database, the one with this number selected (none: a new record).
-  bool Load_Records(int selected_number);
+  // The loaded records, the one with this number selected (none: a new record).
+  void Show_Records(int selected_number);
+  // Loads the log again after another change, the record with this number selected (0: a new
+  // record), and shows the failure when it cannot.
+  bool Reload(int selected_number);
   void Update_Schedule();
   int Selected_Number() const;
   void Show_Failure(const QString &heading, const QString &text, const QString &details);
 
-  TDatabase *d_database = nullptr;
+  std::unique_ptr<TVerificationWorkflow> d_log;
   TMessageBox *d_message_box = nullptr;
   QString d_make;
   QString d_model;
   QString d_option;
   QString d_folder;
   QString d_last_file_name;
-  QList<TDatabaseItem> d_machine;
   // A catalogue this user cannot change: its log is shown, not written.
   bool d_read_only = false;
 

@@ -7,6 +7,7 @@
 #include "verificationresults.h"
 #include "verificationresultsmodel.h"
 #include "verificationrows.h"
+#include "verificationworkflow.h"
 #include "windowunits.h"
 
 #include <QAbstractSpinBox>
@@ -24,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -72,6 +74,12 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   {
     d_rule_combo->addItem(TVerificationRecord::Rule_Name(rule));
   }
+  // The combos' words decide no width of the window.
+  for (QComboBox *combo : {d_kind_combo, d_component_combo, d_rule_combo})
+  {
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
+  }
   const auto new_edit = [this](const char *name)
   {
     QLineEdit *edit = new QLineEdit(this);
@@ -80,6 +88,12 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   };
   d_temperature_edit = new_edit("temperature_edit");
   d_uncertainty_edit = new_edit("uncertainty_edit");
+  d_uncertainty_edit->setToolTip(QStringLiteral(
+      "The expanded uncertainty of the test in \u00b5m: a number, or an expression of the length "
+      "written as the editor writes a limit, such as 0.3+0.4L/1000"));
+  d_r0_uncertainty_edit = new_edit("r0_uncertainty_edit");
+  d_r0_uncertainty_edit->setToolTip(QStringLiteral(
+      "The expanded uncertainty of the repetition ranges judged against R0, in \u00b5m"));
   d_operator_edit = new_edit("operator_edit");
   d_artefact_edit = new_edit("artefact_edit");
   d_notes_edit = new_edit("notes_edit");
@@ -87,29 +101,35 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   {
     QString label;
     QWidget *field;
-    int row;
-    int column;
   } entries[] = {
-      {QStringLiteral("Date:"), d_date_edit, 0, 0},
-      {QStringLiteral("Kind:"), d_kind_combo, 0, 2},
-      {QStringLiteral("Component:"), d_component_combo, 1, 0},
-      {QStringLiteral("Decision rule:"), d_rule_combo, 1, 2},
-      {QStringLiteral("Temperature (%1):").arg(TWindowUnits::CELSIUS), d_temperature_edit, 2, 0},
-      {QStringLiteral("Uncertainty U (%1):").arg(TWindowUnits::MICROMETRES), d_uncertainty_edit, 2,
-       2},
-      {QStringLiteral("Operator:"), d_operator_edit, 3, 0},
-      {QStringLiteral("Artefact:"), d_artefact_edit, 3, 2}};
+      {QStringLiteral("Date:"), d_date_edit},
+      {QStringLiteral("Kind:"), d_kind_combo},
+      {QStringLiteral("Component:"), d_component_combo},
+      {QStringLiteral("Decision rule:"), d_rule_combo},
+      {QStringLiteral("U (%1):").arg(TWindowUnits::MICROMETRES), d_uncertainty_edit},
+      {QStringLiteral("U of R0 (%1):").arg(TWindowUnits::MICROMETRES), d_r0_uncertainty_edit},
+      {QStringLiteral("Temperature (%1):").arg(TWindowUnits::CELSIUS), d_temperature_edit},
+      {QStringLiteral("Operator:"), d_operator_edit},
+      {QStringLiteral("Artefact:"), d_artefact_edit}};
+  // Three fields a row, the notes across.
+  int index = 0;
   for (const auto &entry : entries)
   {
-    fields->addWidget(new QLabel(entry.label, this), entry.row, entry.column);
-    fields->addWidget(entry.field, entry.row, entry.column + 1);
+    QLabel *label = new QLabel(entry.label, this);
+    label->setBuddy(entry.field);
+    label->setToolTip(entry.field->toolTip());
+    fields->addWidget(label, index / 3, 2 * (index % 3));
+    fields->addWidget(entry.field, index / 3, 2 * (index % 3) + 1);
     d_entry_widgets.append(entry.field);
+    ++index;
   }
-  fields->addWidget(new QLabel(QStringLiteral("Notes:"), this), 4, 0);
-  fields->addWidget(d_notes_edit, 4, 1, 1, 3);
+  fields->addWidget(new QLabel(QStringLiteral("Notes:"), this), 3, 0);
+  fields->addWidget(d_notes_edit, 3, 1, 1, 5);
   d_entry_widgets.append(d_notes_edit);
-  fields->setColumnStretch(1, 1);
-  fields->setColumnStretch(3, 1);
+  for (const int column : {1, 3, 5})
+  {
+    fields->setColumnStretch(column, 1);
+  }
 
   d_results = new TVerificationResultsModel(this);
   d_results_view = new QTableView(this);
@@ -117,8 +137,7 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   d_results_view->setModel(d_results);
   d_results_view->verticalHeader()->setDefaultSectionSize(d_results_view->fontMetrics().height() +
                                                           6);
-  // The typed and judged columns as wide as their headings, the zone as its longest name; the
-  // form is as wide as them all, so that a narrow window squeezes the plot, not the zones.
+  // The typed and judged columns as wide as their headings, the zone as its longest name.
   QHeaderView *header = d_results_view->horizontalHeader();
   const QFontMetrics header_metrics = header->fontMetrics();
   int table_width =
@@ -129,6 +148,13 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
     int width =
         header_metrics.horizontalAdvance(d_results->headerData(column, Qt::Horizontal).toString()) +
         16;
+    // The retest box with its word beside it.
+    if (column == TVerificationResults::COLUMN_RETEST)
+    {
+      width = std::max(width,
+                       d_results_view->fontMetrics().horizontalAdvance(QStringLiteral("replaced")) +
+                           d_results_view->style()->pixelMetric(QStyle::PM_IndicatorWidth) + 20);
+    }
     if (column == TVerificationResultsModel::COLUMN_ZONE)
     {
       for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
@@ -142,11 +168,11 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
     table_width += width;
   }
   header->setStretchLastSection(true);
-  d_results_view->setMinimumWidth(table_width);
+  d_table_width = table_width;
   // Five rows at the least, whatever the window's size.
   d_results_view->setMinimumHeight(header->sizeHint().height() +
                                    6 * d_results_view->verticalHeader()->defaultSectionSize());
-  layout->addWidget(d_results_view, 1);
+  layout->addWidget(d_results_view, 2);
 
   QHBoxLayout *buttons = new QHBoxLayout();
   QPushButton *paste_button =
@@ -157,15 +183,20 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
       New_Button(QStringLiteral("Import CSV..."), QStringLiteral("import_button"), this);
   QPushButton *remove_button =
       New_Button(QStringLiteral("Remove Rows"), QStringLiteral("remove_rows_button"), this);
+  QPushButton *retest_button =
+      New_Button(QStringLiteral("Retest Set"), QStringLiteral("retest_button"), this);
+  retest_button->setToolTip(QStringLiteral("Adds rows for a retest of the sets (length and "
+                                           "position) of the rows selected"));
   d_save_button =
       New_Button(QStringLiteral("Save Record"), QStringLiteral("save_record_button"), this);
   buttons->addWidget(paste_button);
   buttons->addWidget(import_button);
   buttons->addWidget(remove_button);
+  buttons->addWidget(retest_button);
   buttons->addStretch();
   buttons->addWidget(d_save_button);
   layout->addLayout(buttons);
-  d_entry_widgets << paste_button << import_button << remove_button;
+  d_entry_widgets << paste_button << import_button << remove_button << retest_button;
 
   d_verdict_label = new QLabel(this);
   d_verdict_label->setObjectName(QStringLiteral("verdict_label"));
@@ -186,8 +217,7 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   summary->setFrameShape(QFrame::NoFrame);
   summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   summary->setMinimumHeight(5 * fontMetrics().lineSpacing());
-  summary->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-  layout->addWidget(summary);
+  layout->addWidget(summary, 1);
 
   connect(paste_button, &QPushButton::clicked, this, &TVerificationRecordForm::Paste_Results);
   connect(new QShortcut(QKeySequence::Paste, d_results_view, nullptr, nullptr,
@@ -195,15 +225,18 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
           &QShortcut::activated, this, &TVerificationRecordForm::Paste_Results);
   connect(import_button, &QPushButton::clicked, this, &TVerificationRecordForm::Import_Csv);
   connect(remove_button, &QPushButton::clicked, this, &TVerificationRecordForm::Remove_Rows);
+  connect(retest_button, &QPushButton::clicked, this, &TVerificationRecordForm::Add_Retests);
   connect(d_save_button, &QPushButton::clicked, this, &TVerificationRecordForm::Save_Requested);
   connect(d_results, &TVerificationResultsModel::Results_Edited, this,
           &TVerificationRecordForm::Record_Changed);
-  for (QComboBox *combo : {d_kind_combo, d_component_combo, d_rule_combo})
+  for (QComboBox *combo : {d_kind_combo, d_rule_combo})
   {
     connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &TVerificationRecordForm::Record_Changed);
   }
-  for (QLineEdit *edit : {d_temperature_edit, d_uncertainty_edit})
+  connect(d_component_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+          &TVerificationRecordForm::Component_Changed);
+  for (QLineEdit *edit : {d_temperature_edit, d_uncertainty_edit, d_r0_uncertainty_edit})
   {
     connect(edit, &QLineEdit::textChanged, this, &TVerificationRecordForm::Record_Changed);
   }
@@ -237,6 +270,9 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
     const QSignalBlocker rule(d_rule_combo);
     const QSignalBlocker temperature(d_temperature_edit);
     const QSignalBlocker uncertainty(d_uncertainty_edit);
+    const QSignalBlocker r0_uncertainty(d_r0_uncertainty_edit);
+    // A check is of a day that has been; a stored record shows its date whatever it is.
+    d_date_edit->setMaximumDate(d_editable ? QDate::currentDate() : QDate(9999, 12, 31));
     d_date_edit->setDate(record.date);
     d_kind_combo->setCurrentIndex(record.kind);
     const QStringList parts{record.standard, record.component};
@@ -247,8 +283,12 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
     }
     d_component_combo->setCurrentIndex(d_component_combo->findData(parts));
     d_rule_combo->setCurrentIndex(record.rule);
-    d_temperature_edit->setText(TVerificationRecord::Number_Text(record.temperature));
-    d_uncertainty_edit->setText(TVerificationRecord::Number_Text(record.uncertainty));
+    // A new record's temperature is typed, never taken silently.
+    d_temperature_edit->setText(
+        record.number > 0 ? TVerificationRecord::Number_Text(record.temperature) : QString());
+    d_temperature_edit->setPlaceholderText(d_editable ? QStringLiteral("required") : QString());
+    d_uncertainty_edit->setText(record.uncertainty);
+    d_r0_uncertainty_edit->setText(TVerificationRecord::Number_Text(record.r0_uncertainty));
     d_operator_edit->setText(record.operator_name);
     d_artefact_edit->setText(record.artefact);
     d_notes_edit->setText(record.notes);
@@ -273,6 +313,7 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
       widget->setEnabled(d_editable);
     }
   }
+  d_results->Set_Needs_Length(Needs_Length());
   d_results->Set_Results(record.results, d_editable);
   d_results_view->setEditTriggers(d_editable ? QAbstractItemView::AllEditTriggers
                                              : QAbstractItemView::NoEditTriggers);
@@ -281,8 +322,43 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
   d_save_button->setEnabled(d_editable && !d_read_only);
 }
 
+bool TVerificationRecordForm::Needs_Length() const
+{
+  const QStringList component = d_component_combo->currentData().toStringList();
+  return TVerificationWorkflow::Needs_Length(component.value(0), component.value(1));
+}
+
+void TVerificationRecordForm::Component_Changed()
+{
+  d_results->Set_Needs_Length(Needs_Length());
+  emit Record_Changed();
+}
+
+void TVerificationRecordForm::Find_Duplicates(const QList<TVerificationResult> &results,
+                                              const QList<int> &rows, QStringList *errors,
+                                              QHash<int, QString> *problems) const
+{
+  int first = 0;
+  int second = 0;
+  if (!TVerificationRecord::Find_Duplicate(results, &first, &second))
+  {
+    return;
+  }
+  const int first_row = rows.at(first) + 1;
+  const int second_row = rows.at(second) + 1;
+  errors->append(QStringLiteral("Rows %1 and %2: the same length, position, repetition and "
+                                "retest.")
+                     .arg(first_row)
+                     .arg(second_row));
+  problems->insert(first_row - 1, QStringLiteral("the same result as row %1").arg(second_row));
+  problems->insert(second_row - 1, QStringLiteral("the same result as row %1").arg(first_row));
+}
+
 bool TVerificationRecordForm::Entered_Record(TVerificationRecord *record, QStringList *errors) const
 {
+  // The core's reasons are phrases; the form lists them as sentences.
+  const auto sentence = [errors](const QString &reason)
+  { errors->append(reason.left(1).toUpper() + reason.mid(1) + QLatin1Char('.')); };
   TVerificationRecord read;
   read.date = d_date_edit->date();
   read.kind = d_kind_combo->currentIndex();
@@ -290,18 +366,22 @@ bool TVerificationRecordForm::Entered_Record(TVerificationRecord *record, QStrin
   const QStringList component = d_component_combo->currentData().toStringList();
   read.standard = component.value(0);
   read.component = component.value(1);
-  if (!TSpecificationLimits::To_Number(d_temperature_edit->text(), &read.temperature))
+  QString reason;
+  if (!TVerificationRecord::Read_Temperature(d_temperature_edit->text(), read.kind,
+                                             &read.temperature, &reason))
   {
-    errors->append(
-        QStringLiteral("The temperature '%1' is not a number.").arg(d_temperature_edit->text()));
-    read.temperature = TSpecificationLimits::REFERENCE_TEMPERATURE;
+    sentence(reason);
   }
-  if (!TSpecificationLimits::To_Number(d_uncertainty_edit->text(), &read.uncertainty) ||
-      read.uncertainty < 0.0)
+  if (!TVerificationRecord::Read_Uncertainty(d_uncertainty_edit->text(), &read.uncertainty,
+                                             &reason))
   {
-    errors->append(QStringLiteral("The uncertainty '%1' is not a number of 0 or more.")
-                       .arg(d_uncertainty_edit->text()));
-    read.uncertainty = 0.0;
+    sentence(reason);
+  }
+  const QString r0_uncertainty = d_r0_uncertainty_edit->text().trimmed();
+  if (!r0_uncertainty.isEmpty() &&
+      !TSpecificationLimits::To_Number(r0_uncertainty, &read.r0_uncertainty))
+  {
+    sentence(QStringLiteral("the uncertainty of R0 '%1' is not a number").arg(r0_uncertainty));
   }
   read.operator_name = d_operator_edit->text().trimmed();
   read.artefact = d_artefact_edit->text().trimmed();
@@ -309,6 +389,8 @@ bool TVerificationRecordForm::Entered_Record(TVerificationRecord *record, QStrin
   QList<int> rows;
   read.results = d_results->Results(&rows, errors);
   TVerificationResults::Number_Repetitions(&read.results);
+  QHash<int, QString> problems;
+  Find_Duplicates(read.results, rows, errors, &problems);
   QString error;
   if (errors->isEmpty() && !read.Check(&error))
   {
@@ -322,7 +404,24 @@ void TVerificationRecordForm::Show_Judgement(const TVerificationRecord &record,
                                              const TVerificationJudgement::TJudgement &judgement,
                                              const QStringList &errors, const QStringList &lines)
 {
-  d_results->Show_Judgement(judgement);
+  QHash<int, QString> problems;
+  if (d_editable)
+  {
+    QList<int> rows;
+    QStringList unused;
+    const QList<TVerificationResult> results = d_results->Results(&rows, &unused);
+    QList<TVerificationResult> numbered = results;
+    TVerificationResults::Number_Repetitions(&numbered);
+    Find_Duplicates(numbered, rows, &unused, &problems);
+  }
+  d_results->Show_Judgement(judgement, problems);
+  // U gets a column when it depends on the length; a constant U is named below.
+  bool varying = false;
+  for (const TVerificationJudgement::TJudgedResult &result : judgement.results)
+  {
+    varying = varying || result.uncertainty != judgement.results.first().uncertainty;
+  }
+  d_results_view->setColumnHidden(TVerificationResultsModel::COLUMN_UNCERTAINTY, !varying);
   bool filled = false;
   for (int row = 0; row < d_results->rowCount() && !filled; ++row)
   {
@@ -334,12 +433,19 @@ void TVerificationRecordForm::Show_Judgement(const TVerificationRecord &record,
   const bool judged = errors.isEmpty() && !record.results.isEmpty();
   d_verdict_label->setText(
       judged   ? Coloured(QStringLiteral("Verdict: %1")
-                              .arg(TVerificationJudgement::Verdict_Name(judgement.verdict)),
+                              .arg(TVerificationJudgement::State_Text(judgement.verdict,
+                                                                      judgement.reason)),
                           TVerificationReport::Verdict_Colour(judgement.verdict))
       : filled ? Coloured(QStringLiteral("No verdict: correct the entries named below."), warning)
                : QString());
-  QStringList shown{
-      TVerificationRecord::Rule_Words(record.rule, record.uncertainty).toHtmlEscaped()};
+  QStringList shown;
+  if (filled)
+  {
+    for (const QString &error : errors)
+    {
+      shown.append(Coloured(error, warning));
+    }
+  }
   if (!record.results.isEmpty())
   {
     shown.append(TVerificationRows::Summary(judgement).toHtmlEscaped());
@@ -348,14 +454,12 @@ void TVerificationRecordForm::Show_Judgement(const TVerificationRecord &record,
   {
     shown.append(Coloured(note, warning));
   }
-  if (filled)
-  {
-    for (const QString &error : errors)
-    {
-      shown.append(Coloured(error, warning));
-    }
-  }
   for (const QString &line : lines)
+  {
+    shown.append(Coloured(line, QColor(160, 80, 0)));
+  }
+  shown.append(TVerificationRecord::Rule_Words(record.rule, record.uncertainty).toHtmlEscaped());
+  for (const QString &line : TVerificationRows::Basis_Lines(record, judgement))
   {
     shown.append(line.toHtmlEscaped());
   }
@@ -408,7 +512,8 @@ void TVerificationRecordForm::Paste_Text(const QString &text)
     }
     QList<TVerificationResult> results;
     QString error;
-    if (!TVerificationResults::Read_Csv(lines.join(QLatin1Char('\n')), &results, &error))
+    if (!TVerificationResults::Read_Csv(lines.join(QLatin1Char('\n')), &results, &error,
+                                        Needs_Length()))
     {
       Show_Failure(QStringLiteral("Paste Error"),
                    QStringLiteral("Cannot paste the results: %1").arg(error), QString());
@@ -439,7 +544,7 @@ void TVerificationRecordForm::Import_Csv()
   d_last_file_name = file_name;
   QList<TVerificationResult> results;
   QString error;
-  if (!TVerificationResults::Read_File(file_name, &results, &error))
+  if (!TVerificationResults::Read_File(file_name, &results, &error, Needs_Length()))
   {
     Show_Failure(QStringLiteral("Import Error"),
                  QStringLiteral("Cannot import the results: %1").arg(error), QString());
@@ -461,4 +566,18 @@ void TVerificationRecordForm::Remove_Rows()
     rows.append(index.row());
   }
   d_results->Remove_Rows(rows);
+}
+
+void TVerificationRecordForm::Add_Retests()
+{
+  QList<int> rows;
+  for (const QModelIndex &index : d_results_view->selectionModel()->selectedIndexes())
+  {
+    rows.append(index.row());
+  }
+  if (!rows.contains(d_results_view->currentIndex().row()))
+  {
+    rows.append(d_results_view->currentIndex().row());
+  }
+  d_results->Add_Retests(rows);
 }

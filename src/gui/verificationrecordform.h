@@ -4,6 +4,7 @@
 #include "verificationjudgement.h"
 #include "verificationrecord.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -40,6 +41,8 @@ public:
   // A stored record read-only, or a new one to enter.
   void Show_Record(const TVerificationRecord &record, bool editable);
   bool Is_Editable() const { return d_editable; }
+  // The width that shows every column of the results.
+  int Preferred_Width() const { return d_table_width; }
 
   // The record as the fields and rows give it; false with *errors naming each field or row that
   // cannot be taken, and why.
@@ -61,9 +64,16 @@ private slots:
   void Paste_Results();
   void Import_Csv();
   void Remove_Rows();
+  void Add_Retests();
+  void Component_Changed();
 
 private:
   void Paste_Text(const QString &text);
+  // The rows that repeat a length, position, repetition and retest flag: both named, and marked
+  // with the reason.
+  void Find_Duplicates(const QList<TVerificationResult> &results, const QList<int> &rows,
+                       QStringList *errors, QHash<int, QString> *problems) const;
+  bool Needs_Length() const;
   void Show_Failure(const QString &heading, const QString &text, const QString &details);
 
   TMessageBox *d_message_box = nullptr;
@@ -71,6 +81,7 @@ private:
   QString d_last_file_name;
   bool d_editable = false;
   bool d_read_only = false;
+  int d_table_width = 0;
 
   QDateEdit *d_date_edit;
   QComboBox *d_kind_combo;
@@ -78,6 +89,7 @@ private:
   QComboBox *d_rule_combo;
   QLineEdit *d_temperature_edit;
   QLineEdit *d_uncertainty_edit;
+  QLineEdit *d_r0_uncertainty_edit;
   QLineEdit *d_operator_edit;
   QLineEdit *d_artefact_edit;
   QLineEdit *d_notes_edit;

@@ -1,31 +1,42 @@
 #ifndef METROVA_VERIFICATIONRECORDSMODEL_H
 #define METROVA_VERIFICATIONRECORDSMODEL_H
 
-#include "verificationjudgement.h"
-#include "verificationrecord.h"
+#include "verificationworkflow.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
 #include <QVector>
 
-// The records of a machine's log for the records view: number, date, kind, component, rule, U,
-// results, largest share and verdict as the command line lists them, the verdict in its colour.
+// The records of a machine's log for the records view, by the figures stored with each: number,
+// date, kind, component, rule, U, temperature, results, largest share and the state with its
+// reason as the command line lists them, the state in its colour, and a note of what today's
+// catalogue states otherwise and how the figures were kept.
 class TVerificationRecordsModel : public QAbstractTableModel
 {
   Q_OBJECT
 
 public:
-  static constexpr int COLUMN_SHARE = 7;
-  static constexpr int COLUMN_VERDICT = 8;
+  enum TColumn
+  {
+    COLUMN_NUMBER = 0,
+    COLUMN_DATE,
+    COLUMN_KIND,
+    COLUMN_COMPONENT,
+    COLUMN_RULE,
+    COLUMN_UNCERTAINTY,
+    COLUMN_TEMPERATURE,
+    COLUMN_RESULTS,
+    COLUMN_SHARE,
+    COLUMN_VERDICT,
+    COLUMN_NOTE,
+    COLUMN_COUNT
+  };
 
   explicit TVerificationRecordsModel(QObject *parent = nullptr);
 
-  // The records with the judgement each is shown by, in the same order.
-  void Set_Records(const QList<TVerificationRecord> &records,
-                   const QList<TVerificationJudgement::TJudgement> &judgements);
-  const QList<TVerificationRecord> &Records() const { return d_records; }
-  const QList<TVerificationJudgement::TJudgement> &Judgements() const { return d_judgements; }
+  void Set_Entries(const QList<TVerificationWorkflow::TEntry> &entries);
+  const QList<TVerificationWorkflow::TEntry> &Entries() const { return d_entries; }
   // The row of a record number; -1 when there is none.
   int Row_Of(int number) const;
 
@@ -36,8 +47,7 @@ public:
                       int role = Qt::DisplayRole) const override;
 
 private:
-  QList<TVerificationRecord> d_records;
-  QList<TVerificationJudgement::TJudgement> d_judgements;
+  QList<TVerificationWorkflow::TEntry> d_entries;
   QVector<QStringList> d_cells;
 };
 

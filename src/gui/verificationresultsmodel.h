@@ -12,9 +12,9 @@
 #include <QVector>
 
 // The results of the record in the form: the typed cells of each row (TVerificationResults'
-// columns) and, beside them, the MPE and zone the judgement gave the row, or why the row cannot
-// be read. While editable an empty row stays at the end to type into, and only the typed cells
-// are enabled, so that Tab moves between them alone.
+// columns, the retest one as a check box) and, beside them, the MPE, U and zone the judgement gave
+// the row, or why the row cannot be taken. While editable an empty row stays at the end to type
+// into, and only the typed cells are enabled, so that Tab moves between them alone.
 class TVerificationResultsModel : public QAbstractTableModel
 {
   Q_OBJECT
@@ -22,13 +22,16 @@ class TVerificationResultsModel : public QAbstractTableModel
 public:
   static constexpr int ENTRY_COLUMNS = TVerificationResults::COLUMN_COUNT;
   static constexpr int COLUMN_MPE = ENTRY_COLUMNS;
-  static constexpr int COLUMN_ZONE = ENTRY_COLUMNS + 1;
-  static constexpr int COLUMN_COUNT = ENTRY_COLUMNS + 2;
+  static constexpr int COLUMN_UNCERTAINTY = ENTRY_COLUMNS + 1;
+  static constexpr int COLUMN_ZONE = ENTRY_COLUMNS + 2;
+  static constexpr int COLUMN_COUNT = ENTRY_COLUMNS + 3;
 
   explicit TVerificationResultsModel(QObject *parent = nullptr);
 
   void Set_Results(const QList<TVerificationResult> &results, bool editable);
   bool Is_Editable() const { return d_editable; }
+  // Whether rows need a length: a probing test's do not.
+  void Set_Needs_Length(bool needs_length) { d_needs_length = needs_length; }
   // Whether a row has any typed text.
   bool Is_Filled(int row) const;
   // The filled rows that read as results, in order, and the row of each; *errors gets
@@ -43,6 +46,9 @@ public:
   void Paste_Cells(int first_row, int first_column, const QList<QStringList> &rows);
   // The rows given, but never the empty row at the end.
   void Remove_Rows(QList<int> rows);
+  // For each set (length and position) of the rows given, as many retest rows as the set has
+  // results, their errors to type.
+  void Add_Retests(const QList<int> &rows);
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -61,16 +67,21 @@ private:
   struct TShown
   {
     QString mpe;
+    QString uncertainty;
     // -1 for none.
     int zone = -1;
+    // A result whose set was retested: kept, not judged.
+    bool superseded = false;
     // Why the row is invalid; empty when it is not.
     QString problem;
   };
 
+  bool Read_Row(int row, TVerificationResult *result, QString *reason) const;
   // An empty row at the end while editable.
   void Keep_Empty_Row();
 
   bool d_editable = false;
+  bool d_needs_length = true;
   QVector<QStringList> d_cells;
   QVector<TShown> d_shown;
 };

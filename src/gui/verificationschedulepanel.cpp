@@ -67,23 +67,38 @@ void TVerificationSchedulePanel::Show_Schedule(const TVerificationSchedule::TMac
        TVerificationSchedule::Checks(machine, on, TVerificationSchedule::DUE_WITHIN_DAYS))
   {
     const bool interim = check.kind == TVerificationRecord::KIND_INTERIM;
-    QString line = interim ? QStringLiteral("Interim check: ") : QStringLiteral("Reverification: ");
+    const int interval =
+        interim ? machine.intervals.interim_days : machine.intervals.reverification_months;
+    const bool retest = check.status == TVerificationSchedule::STATUS_RETEST_DUE;
+    QStringList parts;
+    if (interval > 0)
+    {
+      parts.append(QStringLiteral("every %1 %2")
+                       .arg(interval)
+                       .arg(interim ? QStringLiteral("days") : QStringLiteral("months")));
+    }
     if (check.status == TVerificationSchedule::STATUS_NOT_SCHEDULED)
     {
-      line += QStringLiteral("not scheduled");
+      parts.append(QStringLiteral("not scheduled"));
+    }
+    else if (!check.last.isValid())
+    {
+      parts.append(QStringLiteral("never made"));
     }
     else
     {
-      line += QStringLiteral("every %1 %2, ")
-                  .arg(interim ? machine.intervals.interim_days
-                               : machine.intervals.reverification_months)
-                  .arg(interim ? QStringLiteral("days") : QStringLiteral("months"));
-      line += check.last.isValid() ? QStringLiteral("last %1, next due %2")
-                                         .arg(TVerificationRecord::Date_Text(check.last),
-                                              TVerificationRecord::Date_Text(check.due))
-                                   : QStringLiteral("never made");
+      // After a check that did not conform the machine is due again at once, not on a date.
+      parts.append(retest
+                       ? QStringLiteral("last %1").arg(TVerificationRecord::Date_Text(check.last))
+                       : QStringLiteral("last %1, next due %2")
+                             .arg(TVerificationRecord::Date_Text(check.last),
+                                  TVerificationRecord::Date_Text(check.due)));
     }
-    const QColor colour = check.status == TVerificationSchedule::STATUS_OVERDUE ? QColor(200, 0, 0)
+    const QString line =
+        (interim ? QStringLiteral("Interim check: ") : QStringLiteral("Reverification: ")) +
+        parts.join(QStringLiteral(", "));
+    const QColor colour = check.status == TVerificationSchedule::STATUS_OVERDUE || retest
+                              ? QColor(200, 0, 0)
                           : check.status == TVerificationSchedule::STATUS_DUE ? QColor(215, 110, 0)
                                                                               : QColor(0, 110, 50);
     // The status stays with the line it ends when the label wraps.
@@ -91,7 +106,8 @@ void TVerificationSchedulePanel::Show_Schedule(const TVerificationSchedule::TMac
         line.toHtmlEscaped() +
         (check.status == TVerificationSchedule::STATUS_NOT_SCHEDULED
              ? QString()
-             : QStringLiteral("&nbsp;\u2014 <b><span style=\"color:%1\">%2</span></b>")
+             : QStringLiteral("&nbsp;\u2014 <b><span style=\"color:%1; white-space:nowrap\">"
+                              "%2</span></b>")
                    .arg(colour.name(),
                         TVerificationSchedule::Status_Name(check.status).toHtmlEscaped())));
   }
