@@ -546,6 +546,7 @@ void TDialogsTest::verification_log()
   QAbstractItemView *results = Child<QAbstractItemView>(&log.dialog, "results_table");
   const auto type = [results](int row, int column, const QString &text)
   { results->model()->setData(results->model()->index(row, column), text); };
+  Child<QComboBox>(&log.dialog, "kind_combo")->setCurrentIndex(TVerificationRecord::KIND_INTERIM);
   log.Paste("500\tA\t1\t4.1\n500\tA\t2\t-4.11\n");
   type(2, TVerificationResults::COLUMN_LENGTH, "1000");
   type(2, TVerificationResults::COLUMN_ERROR, "5.8");
@@ -565,6 +566,12 @@ void TDialogsTest::verification_log()
            QStringList({"replaced", "replaced", "", "retest", "retest", ""}));
   QCOMPARE(log.Column("results_table", RESULT_ZONE),
            QStringList({"pass", "fail", "fail", "pass", "pass", ""}));
+  int failed = 0; // plotted: the replaced result is not
+  for (QtCharts::QAbstractSeries *series :
+       Child<TVerificationChartView>(&log.dialog, "errors_plot")->chart()->series())
+    if (series->name() == "fail")
+      failed += static_cast<QtCharts::QXYSeries *>(series)->count();
+  QCOMPARE(failed, 1);
   log.Click("save_record_button");
   QCOMPARE(log.Column("records_table", RECORD_VERDICT), QStringList{"does not conform"});
 
@@ -575,7 +582,8 @@ void TDialogsTest::verification_log()
   QVERIFY(GuiTestSupport::Pdf_Pages(report, &pages));
   QVERIFY(pages.join(' ').contains("Verdict: does not conform"));
 
-  // The trend per length: the largest share at each length, of the retests where there are.
+  // The trend of interim checks per length: the largest share at each length, of the retests
+  // where there are.
   Child<QComboBox>(&log.dialog, "trend_combo")->setCurrentIndex(1);
   QStringList lines;
   for (QtCharts::QAbstractSeries *series :
@@ -680,7 +688,8 @@ void TDialogsTest::verification_log_entry()
 }
 
 // A saved record keeps the figures it was judged by when the catalogue's limit changes, and says
-// what the catalogue states now; one that does not conform makes a re-test due.
+// what the catalogue states now; one that does not conform makes a re-test due; the same check
+// is not stored twice unasked.
 void TDialogsTest::verification_log_stored()
 {
   {
@@ -705,6 +714,15 @@ void TDialogsTest::verification_log_stored()
   QCOMPARE(log.Column("records_table", RECORD_VERDICT),
            QStringList({"conforms", "does not conform"}));
   QVERIFY(log.Text("schedule_label").contains("re-test due"));
+
+  // The same check again is stored only when the user says so.
+  log.Click("new_record_button");
+  log.Paste("500\tA\t1\t4\n");
+  TMessageBox::Queue_Answer(QMessageBox::No);
+  log.Click("save_record_button");
+  QVERIFY(
+      TMessageBox::Take_Shown_Messages().value(0).text.startsWith("Record 2 holds the same check"));
+  QCOMPARE(log.Column("records_table", 0), QStringList({"1", "2"}));
 }
 
 // At its default size the log fits a 1280 x 1024 screen with every button and verdict in full;

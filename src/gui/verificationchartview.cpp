@@ -235,9 +235,14 @@ void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
   QChart *chart = this->chart();
   QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
   QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
+  // Colours apart from one another and from the red 100 % line, a line each.
+  const QColor colours[] = {QColor(31, 119, 180),  QColor(44, 160, 44),  QColor(148, 103, 189),
+                            QColor(255, 127, 14),  QColor(23, 190, 207), QColor(140, 86, 75),
+                            QColor(227, 119, 194), QColor(127, 127, 127)};
   double highest = 100.0;
-  for (const TTrendLine &line : lines)
+  for (int index = 0; index < lines.size(); ++index)
   {
+    const TTrendLine &line = lines.at(index);
     QLineSeries *series = new QLineSeries(chart);
     series->setName(line.name);
     series->setPointsVisible(true);
@@ -246,10 +251,8 @@ void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
       series->append(Time(point.date), point.share);
       highest = std::max(highest, point.share);
     }
+    series->setPen(QPen(colours[index % (sizeof(colours) / sizeof(colours[0]))], 1.8));
     Attach(chart, series, date_axis, share_axis);
-    QPen pen = series->pen();
-    pen.setWidthF(1.8);
-    series->setPen(pen);
   }
   Set_Share_Range(highest);
 }

@@ -18,6 +18,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
@@ -93,9 +94,9 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   record_buttons->addStretch();
   records_layout->addLayout(record_buttons);
 
-  QSplitter *record_splitter = new QSplitter(Qt::Horizontal, splitter);
-  d_form = new TVerificationRecordForm(record_splitter);
-  d_tabs = new QTabWidget(record_splitter);
+  d_record_splitter = new QSplitter(Qt::Horizontal, splitter);
+  d_form = new TVerificationRecordForm(d_record_splitter);
+  d_tabs = new QTabWidget(d_record_splitter);
   d_errors_plot = new TVerificationChartView(d_tabs);
   d_errors_plot->setObjectName(QStringLiteral("errors_plot"));
   // The plot gives way to the form in a narrow window.
@@ -106,8 +107,8 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   QHBoxLayout *trend_switch = new QHBoxLayout();
   d_trend_combo = new QComboBox(trend);
   d_trend_combo->setObjectName(QStringLiteral("trend_combo"));
-  d_trend_combo->addItems(
-      {QStringLiteral("Largest share of each record"), QStringLiteral("Share at each length")});
+  d_trend_combo->addItems({QStringLiteral("Largest share of each record"),
+                           QStringLiteral("Interim checks per length")});
   trend_switch->addWidget(new QLabel(QStringLiteral("Show:"), trend));
   trend_switch->addWidget(d_trend_combo);
   trend_switch->addStretch();
@@ -117,12 +118,10 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   d_trend_plot->setMinimumWidth(300);
   trend_layout->addWidget(d_trend_plot, 1);
   d_tabs->addTab(trend, QStringLiteral("Trend"));
-  // The form as wide as its results' columns, the plot the rest.
-  record_splitter->setStretchFactor(0, 1);
-  record_splitter->setStretchFactor(1, 1);
-  record_splitter->setSizes({d_form->Preferred_Width(), DEFAULT_WIDTH - d_form->Preferred_Width()});
-  splitter->setStretchFactor(0, 1);
-  splitter->setStretchFactor(1, 2);
+  d_record_splitter->setStretchFactor(0, 1);
+  d_record_splitter->setStretchFactor(1, 1);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
 
   QHBoxLayout *close_layout = new QHBoxLayout();
   close_layout->addStretch();
@@ -150,6 +149,19 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
 }
 
 TVerificationLogDialog::~TVerificationLogDialog() = default;
+
+void TVerificationLogDialog::showEvent(QShowEvent *event)
+{
+  QDialog::showEvent(event);
+  if (!event->spontaneous() && !d_shown)
+  {
+    // The form as wide as its results' columns where the window allows, the plot the rest.
+    d_shown = true;
+    const int total = d_record_splitter->width();
+    const int form = std::min(d_form->Preferred_Width(), total - d_tabs->minimumSizeHint().width());
+    d_record_splitter->setSizes({form, total - form});
+  }
+}
 
 void TVerificationLogDialog::Set_Message_Box(TMessageBox *message_box)
 {
@@ -332,7 +344,13 @@ void TVerificationLogDialog::Judge_Form()
     lines = TVerificationJudgement::Limit_Lines(record, d_log->Machine(), length);
   }
   d_form->Show_Judgement(record, judgement, errors, stored ? stored->changes : QStringList());
-  d_errors_plot->Set_Errors(record, judgement, lines, length);
+  // The plot shows what was judged: a result its retest replaced is in the table alone.
+  TVerificationJudgement::TJudgement plotted = judgement;
+  plotted.results.erase(std::remove_if(plotted.results.begin(), plotted.results.end(),
+                                       [](const TVerificationJudgement::TJudgedResult &result)
+                                       { return result.superseded; }),
+                        plotted.results.end());
+  d_errors_plot->Set_Errors(record, plotted, lines, length);
 }
 
 void TVerificationLogDialog::Save_Record()
@@ -467,12 +485,17 @@ void TVerificationLogDialog::Update_Trend()
     d_trend_plot->Set_Trend(points);
     return;
   }
-  // Each length's share is the largest share of the record's results at that length, judged by
-  // the figures stored with the record: an interim check's control chart per length.
+  // Each length's share is the largest share of an interim check's results at that length,
+  // judged by the figures stored with the record: a control chart per length. Interim checks
+  // alone, as their lengths are the same each time.
   std::map<double, TVerificationChartView::TTrendLine> lines;
   for (const int index : qAsConst(order))
   {
     const TVerificationWorkflow::TEntry &entry = entries.at(index);
+    if (entry.record.kind != TVerificationRecord::KIND_INTERIM)
+    {
+      continue;
+    }
     std::map<double, TVerificationRecord> by_length;
     for (const TVerificationResult &result : entry.record.results)
     {

@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QTableView;
 class QTabWidget;
 class TDatabase;
@@ -54,6 +55,9 @@ public:
   bool Set_Machine(TDatabase *database, const QString &make, const QString &model,
                    const QString &option);
 
+protected:
+  void showEvent(QShowEvent *event) override;
+
 private slots:
   void Record_Selected();
   void New_Record();
@@ -83,6 +87,8 @@ private:
   QString d_last_file_name;
   // A catalogue this user cannot change: its log is shown, not written.
   bool d_read_only = false;
+  // Whether the splitter between the form and the plots was set for the window's first size.
+  bool d_shown = false;
 
   QLabel *d_machine_label;
   QLabel *d_read_only_label;
@@ -92,6 +98,7 @@ private:
   QPushButton *d_new_button;
   QPushButton *d_delete_button;
   QPushButton *d_report_button;
+  QSplitter *d_record_splitter;
   TVerificationRecordForm *d_form;
   QTabWidget *d_tabs;
   TVerificationChartView *d_errors_plot;
