@@ -107,6 +107,10 @@ bool TVerificationLog::Freeze_Records()
         return false;
       }
     }
+    if (!Stored(Store().Update_Latest(ids.constData())))
+    {
+      return false;
+    }
   }
   return Stored(Store().Set_Layout());
 }
@@ -117,8 +121,14 @@ bool TVerificationLog::Upgrade()
   {
     return false;
   }
-  // A catalogue that takes no writes is read as it is.
-  if (d_database->Is_Read_Only())
+  // A catalogue that takes no writes is read as it is, and one without a log of an earlier layout
+  // is only read: opening it takes no write lock.
+  int layout = 0;
+  if (d_database->Is_Read_Only() || !Stored(Store().Layout(&layout)))
+  {
+    return d_database->Is_Read_Only();
+  }
+  if (layout == 0 || layout == TVerificationStore::SCHEMA_VERSION)
   {
     return true;
   }

@@ -58,7 +58,12 @@ const char *const UPGRADE_STATEMENTS[] = {
      "NOT NULL,length REAL NOT NULL,position TEXT,results INTEGER NOT NULL,spread REAL NOT NULL,"
      "limit_value REAL,uncertainty REAL NOT NULL,zone TEXT NOT NULL,PRIMARY "
      "KEY(record_id,sequence))"),
-    // The latest record of every machine, whose state says whether a re-test is due.
+    // The latest record of each machine (by date, then number), whose state says whether a
+    // re-test is due: kept with the machine by each write, so that the checks due of every
+    // machine are one read of this table.
+    "ALTER TABLE verification_machine ADD COLUMN latest_date TEXT",
+    "ALTER TABLE verification_machine ADD COLUMN latest_kind TEXT",
+    "ALTER TABLE verification_machine ADD COLUMN latest_verdict TEXT",
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
 
@@ -322,7 +327,7 @@ bool TVerificationStore::Add_Record(const int *ids, TVerificationRecord *record,
   stored.record = r;
   stored.judgement = judgement;
   stored.judgement.frozen = TVerificationJudgement::FROZEN_AT_SAVE;
-  if (!Write_Figures(stored))
+  if (!Write_Figures(stored) || !Update_Latest(ids))
   {
     return false;
   }
@@ -386,6 +391,21 @@ bool TVerificationStore::Freeze(const TStored &stored)
   return Write_Figures(stored);
 }
 
+bool TVerificationStore::Update_Latest(const int *ids)
+{
+  static const QString latest =
+      QStringLiteral("(SELECT %1 FROM verification_record AS r WHERE r.make_id=m.make_id AND "
+                     "r.model_id=m.model_id AND r.option_id=m.option_id ORDER BY date DESC,number "
+                     "DESC LIMIT 1)");
+  return d_connection->Run_Statement(
+             QStringLiteral("UPDATE verification_machine AS m SET latest_date=%1,latest_kind=%2,"
+                            "latest_verdict=%3 WHERE make_id=? AND model_id=? AND option_id=?")
+                 .arg(latest.arg(QStringLiteral("date")), latest.arg(QStringLiteral("kind")),
+                      latest.arg(QStringLiteral("verdict"))),
+             {ids[0], ids[1], ids[2]}) ||
+         Fail_Statement();
+}
+
 bool TVerificationStore::Remove_Record(const int *ids, int number)
 {
   bool found = false;
@@ -406,13 +426,14 @@ bool TVerificationStore::Remove_Record(const int *ids, int number)
   {
     return Fail(QStringLiteral("The machine has no verification record %1.").arg(number), false);
   }
-  return (d_connection->Run_Statement(
-              QStringLiteral("DELETE FROM verification_range WHERE record_id=?"), {record_id}) &&
-          d_connection->Run_Statement(
-              QStringLiteral("DELETE FROM verification_result WHERE record_id=?"), {record_id}) &&
-          d_connection->Run_Statement(
-              QStringLiteral("DELETE FROM verification_record WHERE record_id=?"), {record_id})) ||
-         Fail_Statement();
+  return ((d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_range WHERE record_id=?"), {record_id}) &&
+           d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_result WHERE record_id=?"), {record_id}) &&
+           d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_record WHERE record_id=?"), {record_id})) ||
+          Fail_Statement()) &&
+         Update_Latest(ids);
 }
 
 bool TVerificationStore::Set_Intervals(const int *ids,
@@ -710,16 +731,13 @@ bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::T
     return true;
   }
   // A log of layout 1 keeps no states: its latest record asks for no re-test.
-  const QString latest =
-      QStringLiteral("(SELECT date||' '||kind||' '||%1 FROM verification_record AS r WHERE "
-                     "r.make_id=v.make_id AND r.model_id=v.model_id AND r.option_id=v.option_id "
-                     "ORDER BY date DESC,number DESC LIMIT 1) ")
-          .arg(layout >= 2 ? QStringLiteral("COALESCE(verdict,'')") : QStringLiteral("''"));
-  const QString every = MACHINE_COLUMNS + latest +
-                        QStringLiteral("FROM verification_machine AS v LEFT JOIN make AS mk ON "
-                                       "mk.make_id=v.make_id LEFT JOIN model_types AS mo ON "
-                                       "mo.model_id=v.model_id LEFT JOIN option_types AS op ON "
-                                       "op.option_id=v.option_id ");
+  const QString every =
+      MACHINE_COLUMNS +
+      (layout >= 2 ? QStringLiteral("v.latest_date||' '||v.latest_kind||' '||v.latest_verdict ")
+                   : QStringLiteral("'' ")) +
+      QStringLiteral("FROM verification_machine AS v LEFT JOIN make AS mk ON mk.make_id=v.make_id "
+                     "LEFT JOIN model_types AS mo ON mo.model_id=v.model_id LEFT JOIN "
+                     "option_types AS op ON op.option_id=v.option_id ");
   QSqlQuery *query = d_connection->Prepared_Query(
       ids ? every + QStringLiteral("WHERE ") + Machine_Condition(3, QStringLiteral("v."))
           : every + QStringLiteral("ORDER BY mk.name,mo.name,op.name"),

@@ -67,6 +67,9 @@ public:
   bool Machine_Ids(QList<QVector<int>> *machines);
   // Stores a record's figures with it.
   bool Freeze(const TStored &stored);
+  // Keeps the machine's latest record and its state with the machine, after a change of its
+  // records.
+  bool Update_Latest(const int *ids);
   bool Set_Layout();
 
   QString Error() const { return d_error; }
