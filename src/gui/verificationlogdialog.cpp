@@ -877,15 +877,21 @@ void TVerificationLogDialog::Save_Schedule()
 void TVerificationLogDialog::Update_Schedule()
 {
   bool valid = false;
+  QList<int> verdicts;
+  for (const TVerificationJudgement::TJudgement &judgement : qAsConst(d_judgements))
+  {
+    verdicts.append(judgement.verdict);
+  }
   const TVerificationSchedule::TMachine machine = TVerificationSchedule::Of_Records(
-      TVerificationLog(d_database).Intervals(d_make, d_model, d_option, &valid), d_records);
+      TVerificationLog(d_database).Intervals(d_make, d_model, d_option, &valid), d_records,
+      verdicts);
   QStringList lines;
   for (const TVerificationSchedule::TCheck &check : TVerificationSchedule::Checks(
            machine, QDate::currentDate(), TVerificationSchedule::DUE_WITHIN_DAYS))
   {
     const bool interim = check.kind == TVerificationRecord::KIND_INTERIM;
     QString line = interim ? QStringLiteral("Interim check: ") : QStringLiteral("Reverification: ");
-    if (check.status == TVerificationSchedule::STATUS_NOT_SCHEDULED)
+    if ((interim ? machine.intervals.interim_days : machine.intervals.reverification_months) == 0)
     {
       line += QStringLiteral("not scheduled");
     }
@@ -901,7 +907,9 @@ void TVerificationLogDialog::Update_Schedule()
                                    : QStringLiteral("never made");
     }
     const QString status = TVerificationSchedule::Status_Name(check.status);
-    const QColor colour = check.status == TVerificationSchedule::STATUS_OVERDUE ? QColor(200, 0, 0)
+    const QColor colour = check.status == TVerificationSchedule::STATUS_OVERDUE ||
+                                  check.status == TVerificationSchedule::STATUS_RETEST_DUE
+                              ? QColor(200, 0, 0)
                           : check.status == TVerificationSchedule::STATUS_DUE ? QColor(215, 110, 0)
                                                                               : QColor(0, 110, 50);
     lines.append(line.toHtmlEscaped() +
