@@ -106,9 +106,9 @@ void TestVerification::judgement_data()
       {"R0 edge", r0, 500, "1 -1 0", "0", R::RULE_SIMPLE, "pass,pass,pass,pass", "conforms"},
       {"R0 over", r0, 500, "1 -1.01", "0", R::RULE_SIMPLE, "pass,pass,fail", "does not conform"},
       {"R0 without E0's U", r0, 500, "1.25 -1.25", "0.5", R::RULE_NONCONFORMANCE, "pass,pass,fail", "does not conform"},
-      {"R0 not without positions", r0, 500, "1@ -1.5@", "0", R::RULE_SIMPLE, "pass,pass", "conforms"},
+      {"R0 not without positions", r0, 500, "1@ -1.5@", "0", R::RULE_SIMPLE, "pass,pass,no positions", "conforms"},
       {"R0 not for E150", r0, 500, "10360:E150 1 -1.5", "0", R::RULE_SIMPLE, "pass,pass", "conforms"},
-      {"R0 estimated", "10360 E0=1.5+3.3L/1000 R0=2#1", 500, "1 -1.5", "0", R::RULE_SIMPLE, "pass,pass", "conforms"},
+      {"R0 estimated", "10360 E0=1.5+3.3L/1000 R0=2#1", 500, "1 -1.5", "0", R::RULE_SIMPLE, "pass,pass,R0 estimated", "conforms"},
       {"retest replaces its set", r0, 500, "3.9 1 2 1r 1.5r 0.5r", "0", R::RULE_SIMPLE, "fail,pass,pass,pass,pass,pass,pass", "conforms"},
       {"no limit", "10360 E0=5/500", 500, "0", "0", R::RULE_SIMPLE, "no limit", "not judged: no limit at a length"},
       {"outside band", "10360 E0=1.5+3.3L/1000 Ts_Min=22C Ts_Max=26C", 500, "0", "0", R::RULE_SIMPLE, "pass", "not judged: outside the rated temperature"},
@@ -141,6 +141,8 @@ void TestVerification::judgement()
     judged.append(J::Zone_Name(result.zone));
   for (const J::TRange &range : judgement.ranges)
     judged.append(J::Zone_Name(range.zone));
+  if (judgement.r0_without_positions || judgement.r0_estimated)
+    judged.append(judgement.r0_estimated ? "R0 estimated" : "no positions");
   QCOMPARE(judged.join(','), zones);
   QCOMPARE(J::State_Text(judgement.verdict, judgement.reason), verdict);
   // Read back, a stored judgement is completed as a new one is.
@@ -288,7 +290,7 @@ void TestVerification::schedule_data()
     const char *on;
     const char *due;
     const char *status;
-    int verdict;
+    int verdict = J::VERDICT_CONFORMS;
   };
   // clang-format off
   const TCase cases[] = {

@@ -25,6 +25,11 @@ QString Value_Words(const TVerificationBasis::TValue &value, bool temperature)
 }
 } // namespace
 
+bool TVerificationBasis::Judges_R0(const QString &standard, const QString &component)
+{
+  return standard == STANDARD_10360 && component == QLatin1String("E0");
+}
+
 TVerificationBasis TVerificationBasis::Of_Machine(const QList<TDatabaseItem> &machine,
                                                   const QString &standard, const QString &component)
 {
@@ -46,9 +51,8 @@ TVerificationBasis TVerificationBasis::Of_Machine(const QList<TDatabaseItem> &ma
       {
         basis.limit = Value_Of(item);
       }
-      // R0 is kept for an E0 record only: the one it judges.
-      if (general && item.name == R0 && standard == STANDARD_10360 &&
-          component == QLatin1String("E0"))
+      // R0 is kept for the record it judges only.
+      if (general && item.name == R0 && Judges_R0(standard, component))
       {
         basis.r0 = Value_Of(item);
       }

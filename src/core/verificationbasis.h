@@ -33,10 +33,12 @@ struct TVerificationBasis
   TValue minimum_temperature;
   TValue maximum_temperature;
 
+  // Whether a record of the component judges its repetitions against R0: only E0's does.
+  static bool Judges_R0(const QString &standard, const QString &component);
   // The values of the machine that a record of the component rests on: the last item of each
   // name, as the limits evaluation takes it.
-  static TVerificationBasis Of_Machine(const QList<TDatabaseItem> &machine,
-                                       const QString &standard, const QString &component);
+  static TVerificationBasis Of_Machine(const QList<TDatabaseItem> &machine, const QString &standard,
+                                       const QString &component);
   // The basis as a machine's rows, for the limits evaluation and the temperature band.
   QList<TDatabaseItem> Machine() const;
   // "E0 = 1.5+3.3L/1000 µm (manufacturer)", "E0 = ... (estimated)"; empty without a limit.

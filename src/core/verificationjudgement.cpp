@@ -133,7 +133,7 @@ bool TVerificationJudgement::Is_Probing(const QString &standard, const QString &
 
 int TVerificationJudgement::Range_Kind(const QString &standard, const QString &component)
 {
-  if (standard == QLatin1String("10360") && component == QLatin1String("E0"))
+  if (TVerificationBasis::Judges_R0(standard, component))
   {
     return RANGES_R0;
   }

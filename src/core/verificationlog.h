@@ -40,9 +40,9 @@ public:
   // By number, with the judgement of each: the stored one, or for a record stored before figures
   // were stored (a catalogue that cannot be written keeps them so) one judged now against the
   // catalogue.
-  QList<TVerificationRecord> Records(const QString &make, const QString &model,
-                                     const QString &option, bool *valid,
-                                     QList<TVerificationJudgement::TJudgement> *judgements = nullptr);
+  QList<TVerificationRecord>
+  Records(const QString &make, const QString &model, const QString &option, bool *valid,
+          QList<TVerificationJudgement::TJudgement> *judgements = nullptr);
   // 0 removes an interval.
   bool Set_Intervals(const QString &make, const QString &model, const QString &option,
                      const TVerificationSchedule::TIntervals &intervals);

@@ -110,8 +110,7 @@ struct TVerificationRecord
   //
   // A temperature in degrees Celsius from MINIMUM_TEMPERATURE to MAXIMUM_TEMPERATURE. Empty is
   // DEFAULT_TEMPERATURE for an interim check; an acceptance or reverification needs one.
-  static bool Read_Temperature(const QString &text, int kind, double *temperature,
-                               QString *error);
+  static bool Read_Temperature(const QString &text, int kind, double *temperature, QString *error);
   // U in micrometres: a number of 0 or more, or A+BL/N (A+BL/N|M) as the editor writes a limit;
   // *uncertainty gets the text kept. Empty is 0.
   static bool Read_Uncertainty(const QString &text, QString *uncertainty, QString *error);
