@@ -759,6 +759,9 @@ void TDialogsTest::verification_log_layout()
     QVERIFY(store.Add_Record(MAKE, MODEL, OPTION, &record));
   }
   TLog log(d_database->Get());
+  QCOMPARE(log.Column("records_table", RECORD_VERDICT),
+           QStringList({"conforms", "does not conform", "conformance not proven",
+                        "nonconformance not proven", "not judged: estimated limit", "conforms"}));
   log.dialog.show();
   QVERIFY(QTest::qWaitForWindowExposed(&log.dialog));
   const auto check = [&log](const QSize &screen)
