@@ -277,9 +277,6 @@ int main(int argc, char *argv[])
   }
 
   QTemporaryDir directory;
-  directory.setAutoRemove(qEnvironmentVariableIsEmpty("BENCH_KEEP"));
-  if (!qEnvironmentVariableIsEmpty("BENCH_KEEP"))
-    out << directory.path() << "\n";
   const QString file_name = directory.filePath(QStringLiteral("catalogue.db"));
   TDatabase database;
   TDatabaseItem item;

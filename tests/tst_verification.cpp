@@ -393,7 +393,7 @@ void TestVerification::log_in_catalogue()
   QCOMPARE(other.Number("PRAGMA user_version"), 2);
   QVERIFY(database->Initialize());
   QVERIFY(other.Execute("PRAGMA user_version=3"));
-  QVERIFY(!log.Add_Record("Acme", "X1", "Long", &record));
+  QVERIFY(database->Initialize() && !log.Add_Record("Acme", "X1", "Long", &record));
   QVERIFY(database->Last_Error().contains("newer Metrova"));
   QVERIFY(other.Execute("PRAGMA user_version=2"));
   database->Clear();

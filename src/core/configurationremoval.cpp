@@ -29,7 +29,7 @@ bool TConfigurationRemoval::Remove(const QStringList &names, const int *ids, boo
   if (records > 0 && !with_records)
   {
     return Fail(QStringLiteral("%1 has %2 verification record(s), which go only when they are "
-                               "deleted with it.")
+                               "deleted with it (delete --with-records).")
                     .arg(machine)
                     .arg(records),
                 false);

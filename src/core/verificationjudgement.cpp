@@ -160,7 +160,7 @@ void TVerificationJudgement::Complete(const TVerificationRecord &record, TJudgem
   const bool r0 = judgement->range_kind == RANGES_R0 && basis.r0.Is_Given();
   judgement->r0_estimated = r0 && basis.r0.source == TDatabaseItem::SOURCE_ESTIMATED;
   judgement->r0_without_positions =
-      r0 && !judgement->r0_estimated &&
+      r0 && !judgement->r0_estimated && !record.results.isEmpty() &&
       std::all_of(record.results.cbegin(), record.results.cend(),
                   [](const TVerificationResult &result) { return result.position.isEmpty(); });
   QSet<TSetKey> retested;

@@ -124,9 +124,14 @@ bool TVerificationLog::Upgrade()
   // A catalogue that takes no writes is read as it is, and one without a log of an earlier layout
   // is only read: opening it takes no write lock.
   int layout = 0;
-  if (d_database->Is_Read_Only() || !Stored(Store().Layout(&layout)))
+  if (d_database->Is_Read_Only())
   {
-    return d_database->Is_Read_Only();
+    return true;
+  }
+  // A log of a newer layout is left as it is: the catalogue opens, and only the log refuses.
+  if (!Store().Layout(&layout))
+  {
+    return !Store().Is_Fault() || Stored(false);
   }
   if (layout == 0 || layout == TVerificationStore::SCHEMA_VERSION)
   {

@@ -36,17 +36,6 @@ QStringList TVerificationRows::List_Row(const TVerificationRecord &record,
           TVerificationJudgement::Frozen_Name(judgement.frozen)};
 }
 
-QList<QStringList> TVerificationRows::List_Rows(const QList<TVerificationRecord> &records,
-                                                const QList<TDatabaseItem> &machine)
-{
-  QList<QStringList> rows;
-  for (const TVerificationRecord &record : records)
-  {
-    rows.append(List_Row(record, TVerificationJudgement::Judge(record, machine)));
-  }
-  return rows;
-}
-
 QStringList TVerificationRows::Show_Header()
 {
   return Header("length_mm,position,repetition,error_um,mpe_um,zone,u_um,retest");

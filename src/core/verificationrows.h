@@ -21,9 +21,6 @@ public:
   static QStringList List_Header();
   static QStringList List_Row(const TVerificationRecord &record,
                               const TVerificationJudgement::TJudgement &judgement);
-  // Each record judged against the machine's stored records.
-  static QList<QStringList> List_Rows(const QList<TVerificationRecord> &records,
-                                      const QList<TDatabaseItem> &machine);
   // length_mm,position,repetition,error_um,mpe_um,zone,u_um,retest (mpe_um empty where there is
   // no limit; retest "retest" for a retest, "replaced by retest" for a result it repeats).
   static QStringList Show_Header();
