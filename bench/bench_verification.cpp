@@ -5,7 +5,7 @@
 // 1. 105 results (5 lengths, 7 positions, 3 repetitions) judged with their plot data, in the core
 //    and through the window's log dialog (paste into the form; show a stored record);
 // 2. the checks due over MACHINES machines (20,000) with RECORDS records each (10): the one read
-//    of every scheduled machine's latest dates and the due rows made from them.
+//    of every scheduled machine's latest dates and latest state, and the due rows made from them.
 
 #include "database.h"
 #include "verificationjudgement.h"
@@ -20,7 +20,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -56,7 +56,7 @@ TVerificationRecord Acceptance_Test()
 {
   TVerificationRecord record;
   record.date = QDate(2024, 3, 12);
-  record.uncertainty = 0.5;
+  record.uncertainty = QStringLiteral("0.5");
   record.rule = TVerificationRecord::RULE_CONFORMANCE;
   for (int position = 1; position <= 7; ++position)
   {
@@ -83,6 +83,7 @@ bool Bench_Judgement(TDatabase *database, QTextStream &out)
   bool valid = false;
   const QList<TDatabaseItem> machine = database->Read_Configuration(MAKE, MODEL, OPTION, &valid);
   TVerificationRecord record = Acceptance_Test();
+  record.temperature = 20.0;
   out << "105 results judged with their plot data, core: "
       << Timed(
              [&]()
@@ -119,7 +120,7 @@ bool Bench_Judgement(TDatabase *database, QTextStream &out)
   QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
   QPushButton *new_record = dialog.findChild<QPushButton *>(QStringLiteral("new_record_button"));
   QPushButton *paste = dialog.findChild<QPushButton *>(QStringLiteral("paste_button"));
-  QTableWidget *records = dialog.findChild<QTableWidget *>(QStringLiteral("records_table"));
+  QTableView *records = dialog.findChild<QTableView *>(QStringLiteral("records_table"));
   out << "105 results pasted into the window, judged and plotted: "
       << Timed(
              [&]()
@@ -198,14 +199,28 @@ bool Write_Log(TDatabase *database, const QString &file_name, int machines, int 
     for (int number = 1; written && number <= records; ++number)
     {
       const QDate date = start.addDays(machine % 400 + 35 * number);
+      // Every seventh machine's latest record asks for a re-test.
+      const bool failed = number == records && machine % 7 == 3;
       written =
           run(QStringLiteral("INSERT INTO verification_record (make_id,model_id,option_id,"
                              "number,date,kind,standard,component,temperature,"
-                             "uncertainty,rule) VALUES (?,?,?,?,?,?,'10360','E0',20,0.5,"
-                             "'simple')"),
+                             "uncertainty,rule,verdict,reason,frozen) VALUES "
+                             "(?,?,?,?,?,?,'10360','E0',20,0.5,'simple',?,'','frozen at save')"),
               {make, model, option, number, date.toString(Qt::ISODate),
-               number % 4 == 1 ? QStringLiteral("reverification") : QStringLiteral("interim")});
+               number % 4 == 1 ? QStringLiteral("reverification") : QStringLiteral("interim"),
+               failed ? QStringLiteral("does not conform") : QStringLiteral("conforms")});
     }
+    // The latest record as the log keeps it with the machine.
+    written =
+        written &&
+        run(QStringLiteral("UPDATE verification_machine SET latest_date=(SELECT MAX(date) "
+                           "FROM verification_record AS r WHERE r.make_id=? AND "
+                           "r.model_id=? AND r.option_id=?),latest_kind='interim',"
+                           "latest_verdict=? WHERE make_id=? AND model_id=? AND "
+                           "option_id=?"),
+            {make, model, option,
+             machine % 7 == 3 ? QStringLiteral("does not conform") : QStringLiteral("conforms"),
+             make, model, option});
   }
   if (!written || !connection.commit())
   {

@@ -10,6 +10,8 @@
 #                                                  succeeds, or says to try again and leaves no file
 #   bench/races.sh set TRIES                       two set of different standards on one machine
 #   bench/races.sh set-delete TRIES                set and delete of the same machine
+#   bench/races.sh verify-set TRIES                verify add and a set of the limit it judges:
+#                                                  the state add reports is the one show reads
 #
 # METROVA_CLI and BENCH_EXCHANGE name the programs (default: build/src/metrova-cli and
 # build/bench/bench_exchange beside this script).
@@ -58,6 +60,27 @@ import-bad)
   rm -f r.db
   second_alone="$(state)"
   ;;
+verify-set)
+  "$cli" import base.db "$root/examples/catalogue.csv" 2>/dev/null || exit 1
+  printf 'length_mm,position,error_um\n500,P1,2.0\n500,P1,2.2\n' >results.csv
+  machine=(r.db "Example Metrology" "Bridge 1000" "Long Range")
+  same=0
+  differing=0
+  for ((try = 1; try <= tries; ++try)); do
+    cp base.db r.db
+    "$cli" verify add "${machine[@]}" results.csv --date 2026-11-30 --kind interim >/dev/null 2>&1 &
+    one=$!
+    "$cli" set "${machine[@]}" 10360 E0=1+1L/1000 2>/dev/null &
+    other=$!
+    wait $one
+    added=$?
+    wait $other
+    "$cli" verify show "${machine[@]}" 1 >/dev/null 2>&1
+    if [ $? -eq $added ]; then same=$((same + 1)); else differing=$((differing + 1)); fi
+  done
+  echo "verify-set: $tries tries: $same with the state shown as added, $differing differing"
+  exit 0
+  ;;
 set | set-delete)
   "$cli" import base.db "$root/examples/catalogue.csv" 2>/dev/null || exit 1
   first=("$cli" set r.db "Example Metrology" "Bridge 1000" "Long Range" 10360 E0=1.8+3L/1000)
@@ -72,7 +95,7 @@ set | set-delete)
   cp base.db r.db && "${second[@]}" && second_alone="$(state)"
   ;;
 *)
-  sed -n '2,16p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+  sed -n '2,18p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
   exit 2
   ;;
 esac

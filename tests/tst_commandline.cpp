@@ -288,6 +288,8 @@ void TestCommandLine::set_data()
       "names \\(hard links\\) is opened read-only: .* copy the file, or remove the other "
       "link.\n$",
       "metrova-cli|show|{db}|Zeiss|F25|Tactile", "\n10360 +E0 +0\\.25");
+  Row("set zero limit", "set|" + BRIDGE + "|10360|E0=0+0L/1000", 1,
+      "'0\\+0L/1000': a limit of zero permits no error at all\n$");
 }
 
 void TestCommandLine::deletion_data()
@@ -471,6 +473,9 @@ void TestCommandLine::exit_status_data()
   Columns({"arguments", "status", "output", "error"});
   Row("help", "sh|-c|{cli} --help", 0, "^Usage: metrova-cli COMMAND(.*\n)*  report ");
   Row("command help", "sh|-c|{cli} limits --help", 0, "--length FROM:TO:STEP");
+  Row("family help", "sh|-c|{cli} verify --help", 0,
+      "^Usage: metrova-cli verify COMMAND(.*\n)+  verify due ");
+  Row("family command help", "sh|-c|{cli} verify add --help", 0, "--r0-uncertainty U");
   Row("usage error", "sh|-c|{cli}", 2, "", "no command given");
   // Zeiss F25's E(500) is 1.0 um.
   Row("verdict",
@@ -533,41 +538,95 @@ void TestCommandLine::qif()
   QCOMPARE(e0(copy), expected);
 }
 
-// The verification log end to end: the verdict as the exit status, the results judged, a bad file
-// or date refused, and a machine's records kept from a plain delete.
+// The verification log end to end: the state as the exit status, the results judged and stored
+// with their figures, bad input refused, and a machine's records kept from a plain delete.
 void TestCommandLine::verify_data()
 {
-  Columns({"arguments", "status", "output", "error", "then", "then_output"});
+  Columns({"arguments", "status", "output", "error", "then", "then_output", "other"});
   const QString machine = "{db}|Example Metrology|Bridge 1000|Tactile";
   const QString add = "verify|add|" + machine + "|{dir}/results.csv|--date|2026-11-30|--kind|";
-  const QString add_then_delete =
-      "sh|-c|{cli} verify add {db} 'Example Metrology' 'Bridge 1000' Tactile {dir}/results.csv "
-      "--date 2026-11-30 --kind interim >/dev/null; exec {cli} delete {db} 'Example Metrology' "
-      "'Bridge 1000' Tactile";
-  // MPE(500) = 3.15 um; with U = 0.5 the four errors fall in the four zones.
-  Row("add", add + "acceptance|--uncertainty|0.5", 3, "^record 1: does not conform\n$", "",
-      "metrova-cli|verify|show|" + machine + "|1|--csv",
-      "^length_mm,position,repetition,error_um,mpe_um,zone\n500,,1,2,3.15,pass\n500,,2,2.8,3.15,"
-      "conditional pass\n500,,3,3.4,3.15,conditional fail\n500,,4,3.9,3.15,fail\n");
+  const QString cli_add = "{cli} verify add {db} 'Example Metrology' 'Bridge 1000' Tactile "
+                          "{dir}/results.csv --date 2026-11-30 --kind interim";
+  const QString cli_machine = " {db} 'Example Metrology' 'Bridge 1000' Tactile";
+  const QString show = "metrova-cli|verify|show|" + machine + "|1|--csv";
+  // MPE(500) = 3.15 um; with U = 0.5 the four errors fall in the four zones, and their range of
+  // 1.9 exceeds R0 = 1.2.
+  Row("add", add + "acceptance|--temperature|20|--uncertainty|0.5", 3,
+      "^record 1: does not conform\n$", "", show,
+      "^length_mm,position,repetition,error_um,mpe_um,zone,u_um,retest\n500,P1,1,2,3.15,pass,0.5,"
+      "\n500,P1,2,2.8,3.15,conditional pass,0.5,\n500,P1,3,3.4,3.15,conditional fail,0.5,\n500,P1,"
+      "4,3.9,3.15,fail,0.5,\n\nlength_mm,position,repetitions,range_um,limit_um,zone,u_um\n500,P1,"
+      "4,1.9,1.2,fail,0\n");
+  Row("conformance not proven",
+      add + "acceptance|--temperature|20.5|--rule|conformance|"
+            "--uncertainty|0.3+0.4L/1000|--r0-uncertainty|1",
+      4, "^record 1: conformance not proven\n$", "", "", "",
+      "UPDATE specification SET expression='0.0010+0.0050L/1000' WHERE component_id=(SELECT "
+      "component_type_id FROM component_types WHERE name='E0')");
+  Row("estimated limit",
+      "verify|add|{db}|Example Instruments|Gantry 3000|Standard|{dir}/results.csv|--date|"
+      "2026-11-30|--kind|interim",
+      5, "^record 1: not judged: estimated limit\n$", "E0 is estimated from another standard");
+  Row("probing without lengths",
+      "verify|add|" + machine +
+          "|{dir}/probe.csv|--date|2026-11-30|--kind|interim|--component|"
+          "10360:Pftu",
+      0, "^record 1: conforms\n$");
+  // Judged and stored against the limit that another program set meanwhile, under the lock.
+  Row("add waits for set", add + "interim", 0, "^record 1: conforms\n$", "", show,
+      "^[^\n]*\n500,P1,1,2,13.5,pass,0,",
+      "BEGIN IMMEDIATE\nUPDATE specification SET expression='0.0090+0.0090L/1000' WHERE "
+      "component_id=(SELECT component_type_id FROM component_types WHERE name='E0')\nUPDATE "
+      "specification SET expression='0.0050' WHERE component_id=(SELECT component_type_id FROM "
+      "component_types WHERE name='R0')");
+  Row("stored verdict after set",
+      "sh|-c|" + cli_add + " >/dev/null; {cli} set" + cli_machine +
+          " 10360 E0=9+9L/1000; exec {cli} verify show" + cli_machine + " 1 --csv",
+      3, "\n500,P1,4,3.9,3.15,fail,0,",
+      "the catalogue's E0 is now 9.0\\+9.0L/1000 \u00b5m, stated by the manufacturer\n$");
+  Row("same check refused", "sh|-c|" + cli_add + " >/dev/null; exec " + cli_add, 1, "",
+      "^metrova-cli: cannot add the record: Record 1 of this machine is the same check[^\n]* Give "
+      "--again to store it anyway.\n$",
+      "sh|-c|" + cli_add + " --again", "^record 2: does not conform\n$");
+  Row("output lost after the commit", "sh|-c|exec " + cli_add + " >/dev/full", 1, "",
+      "^metrova-cli: cannot write to standard output; record 1 was saved\n$", show, "\n500,P1,4,");
+  Row("re-test due", "sh|-c|" + cli_add + " >/dev/null; exec {cli} verify due {db} --csv", 0,
+      "\nExample Metrology,Bridge 1000,Tactile,interim,2026-11-30,2026-11-30,re-test due\n$");
+  Row("last value kept for records",
+      "sh|-c|" + cli_add + " >/dev/null; exec {cli} unset" + cli_machine +
+          " 10360 Pftu R0 Rpt E0 E150 Ts_Max Ts_Min",
+      1, "", "has 1 verification record\\(s\\): removing its last value would hide them",
+      "metrova-cli|verify|list|" + machine, "\n1 +2026-11-30 +interim ");
   Row("bad file", "verify|add|" + machine + "|{dir}/bad.csv|--date|2026-12-01|--kind|interim", 1,
       "", "line 3");
+  Row("endless file", "verify|add|" + machine + "|/dev/zero|--date|2026-12-01|--kind|interim", 1,
+      "", "line 1: longer than 4096 bytes");
   Row("bad date", "verify|add|" + machine + "|{dir}/results.csv|--date|2026-02-29|--kind|interim",
       2, "", "2026-02-29");
+  Row("date ahead", "verify|add|" + machine + "|{dir}/results.csv|--date|2999-01-01|--kind|interim",
+      1, "", "The date 2999-01-01 is after today");
+  Row("no temperature", add + "reverification", 2, "", "the temperature is required");
+  Row("temperature beyond a room's", add + "interim|--temperature|1e308", 2, "",
+      "the temperature 1e308 \u00b0C lies outside");
   Row("due", "verify|schedule|" + machine + "|--interim|7", 0, "\ninterim +7 days +due\n", "",
       "metrova-cli|verify|due|{db}|--on|2026-12-20|--csv",
       "^make,model,option,kind,last,due,status\nExample Metrology,Bridge 1000,Tactile,interim,,,"
       "due\n$");
-  Row("delete keeps records", add_then_delete, 1, "", "1 verification record\\(s\\)",
-      "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Long Range\nTactile\n$");
-  Row("delete with records", add_then_delete + " --with-records", 0, "^$", "",
-      "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Long Range\n$");
+  Row("delete keeps records", "sh|-c|" + cli_add + " >/dev/null; exec {cli} delete" + cli_machine,
+      1, "", "1 verification record\\(s\\)", "metrova-cli|list|{db}|Example Metrology|Bridge 1000",
+      "^Long Range\nTactile\n$");
+  Row("delete with records",
+      "sh|-c|" + cli_add + " >/dev/null; exec {cli} delete" + cli_machine + " --with-records", 0,
+      "^$", "", "metrova-cli|list|{db}|Example Metrology|Bridge 1000", "^Long Range\n$");
 }
 
 void TestCommandLine::verify()
 {
   QVERIFY(TestSupport::Write_File(d_folder + "/results.csv",
-                                  "error_um,length_mm\n2,500\n2.8,500\n3.4,500\n3.9,500\n"));
+                                  "error_um,length_mm,position\n2,500,P1\n2.8,500,P1\n3.4,500,P1\n"
+                                  "3.9,500,P1\n"));
   QVERIFY(TestSupport::Write_File(d_folder + "/bad.csv", "length_mm,error_um\n500,2\n-1,2\n"));
+  QVERIFY(TestSupport::Write_File(d_folder + "/probe.csv", "position,error_um\n1,1.2\n2,1.5\n"));
   Check();
 }
 

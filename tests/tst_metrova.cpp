@@ -822,11 +822,14 @@ void TestMetrova::readOnlyCatalogue()
         [&seen](TVerificationLogDialog *log)
         {
           QStringList enabled;
-          for (const char *name :
-               {"new_record_button", "save_record_button", "save_schedule_button", "close_button"})
+          for (const char *name : {"new_record_button", "save_record_button", "paste_button",
+                                   "import_button", "save_schedule_button", "close_button"})
             if (Child<QPushButton>(log, name)->isEnabled())
               enabled.append(name);
           seen.append(enabled.join(' '));
+          seen.append(Child<QLabel>(log, "read_only_label")->isVisibleTo(log)
+                          ? Child<QLabel>(log, "read_only_label")->text()
+                          : QString());
         });
     Action("verification_log")->trigger();
     return seen.join('\n');
@@ -839,7 +842,8 @@ void TestMetrova::readOnlyCatalogue()
                         Sorted(Without(OPTION_ACTIONS, Words("import delete_make delete_model "
                                                              "delete_option")))
                             .join(' '),
-                        " fixed", "close_button"}));
+                        " fixed", "close_button",
+                        "The catalogue is read-only: its log is shown, not written."}));
   QCOMPARE(File_Bytes(d_catalogue), bytes);
 }
 

@@ -1,5 +1,7 @@
 #include "guitestsupport.h"
 #include "specificationreport.h"
+#include "verificationjudgement.h"
+#include "verificationreport.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -100,6 +102,7 @@ private slots:
   void page_breaks();
   void heading_at_page_end();
   void replaces_existing_when_complete();
+  void verification_report();
 
 private:
   QString Report(const QString &name) const { return QDir(d_reports).filePath(name); }
@@ -340,6 +343,50 @@ void TSpecificationReportTest::replaces_existing_when_complete()
   QCOMPARE(QFile::permissions(file_name) & ~user_bits, permissions);
   QCOMPARE(Folder_Entries(d_reports), QStringList{"report.pdf"});
   QVERIFY(Lines(texts.at(0)).contains("Model: LH 87"));
+}
+
+// A verification report states what its stored verdict rests on, keeps a retest beside the results
+// it repeats, runs a long note on over pages, and leaves no page to a closing sentence alone.
+void TSpecificationReportTest::verification_report()
+{
+  TVerificationRecord record;
+  record.number = 7;
+  record.date = QDate(2024, 5, 6);
+  record.temperature = 20.4;
+  record.uncertainty = "0.3+0.4L/1000";
+  for (int index = 0; index < 2500; ++index)
+    record.notes += QStringLiteral("note%1 ").arg(index);
+  for (int result = 0; result < 36; ++result)
+    record.results.append(
+        {100.0 + 100 * (result / 3), "P1", result % 3 + 1, result == 1 ? 9 : 1.0, result >= 33});
+  record.results[33].length = record.results[34].length = record.results[35].length = 100.0;
+  const TVerificationJudgement::TJudgement judged = TVerificationJudgement::Judge(
+      record, {TestSupport::Record("Acme", "X1", "Standard", "10360 E0=1.5+3.3L/1000")});
+  TVerificationJudgement::TJudgement judgement = judged;
+  judgement.frozen = TVerificationJudgement::FROZEN_ON_UPGRADE;
+  const QString file_name = Report("record.pdf");
+  QString error;
+  QVERIFY2(TVerificationReport::Write(file_name, "Acme", "X1", "Standard", record, judgement,
+                                      {"the catalogue's E0 is now 9.0+9.0L/1000 \u00b5m"}, &error),
+           qPrintable(error));
+  QStringList pages;
+  QVERIFY(Pdf_Pages(file_name, &pages));
+  const QString text = pages.join(' ').simplified();
+  for (const char *stated :
+       {"E0 = 1.5+3.3L/1000 \u00b5m, stated by the manufacturer", "Uncertainty U: 0.3+0.4L/1000",
+        "Air temperature: 20.4 \u00b0C", "Decision rule: simple", "Verdict: conforms",
+        "frozen on upgrade", "1 set judged by its retest", "replaced by retest",
+        "Today the catalogue's E0 is now 9.0+9.0L/1000 \u00b5m; the verdict stands as stored."})
+    QVERIFY2(text.contains(QString::fromUtf8(stated)), stated);
+  for (int index = 0; index < 2500; ++index)
+    QVERIFY2(text.contains(QStringLiteral("note%1 ").arg(index)),
+             qPrintable(QString::number(index)));
+  for (const QString &page : qAsConst(pages))
+  {
+    // Besides the title, the machine and the footer.
+    const QStringList lines = Lines(page).filter(QRegularExpression("\\S"));
+    QVERIFY2(lines.size() > 6, qPrintable(page));
+  }
 }
 
 QTEST_MAIN(TSpecificationReportTest)

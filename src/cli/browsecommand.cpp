@@ -169,10 +169,13 @@ int TBrowseCommand::Delete()
                        .arg(names.join(QLatin1Char(' ')))
                        .arg(records));
   }
-  const bool removed = levels == 1 ? Database()->Remove_Make(names.at(0))
-                       : levels == 2
-                           ? Database()->Remove_Model(names.at(0), names.at(1))
-                           : Database()->Remove_Option(names.at(0), names.at(1), names.at(2));
+  // Counted again under the write lock: a record added meanwhile keeps the machine.
+  const bool with_records = Has_Option(WITH_RECORDS_OPTION);
+  const bool removed =
+      levels == 1 ? Database()->Remove_Make(names.at(0), with_records)
+      : levels == 2
+          ? Database()->Remove_Model(names.at(0), names.at(1), with_records)
+          : Database()->Remove_Option(names.at(0), names.at(1), names.at(2), with_records);
   if (!removed)
   {
     return Failure(QStringLiteral("cannot delete %1: %2")

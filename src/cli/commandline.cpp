@@ -120,6 +120,24 @@ int TCommandLine::Run_Command(const QStringList &arguments)
         family.append(name.section(QLatin1Char(' '), 1));
       }
     }
+    const QString second = arguments.value(1);
+    if (!family.isEmpty() && (second == QLatin1String("--help") || second == QLatin1String("-h")))
+    {
+      // The family's usage: each of its commands as the program's help lists it.
+      *d_out << "Usage: " << TCommand::Program_Name() << ' ' << first << " COMMAND ARGUMENT...\n\n"
+             << "Commands:\n";
+      for (const std::unique_ptr<TCommand> &candidate : commands)
+      {
+        const TCommand::TDescription &description = candidate->Description();
+        if (description.name.startsWith(first + QLatin1Char(' ')))
+        {
+          Write_Command(description);
+        }
+      }
+      *d_out << "\nEach command's own help: " << TCommand::Program_Name() << ' ' << first
+             << " COMMAND --help\n";
+      return TCommand::STATUS_SUCCESS;
+    }
     if (!family.isEmpty())
     {
       return Usage_Error(QStringLiteral("unknown command '%1': %2 is followed by %3")
@@ -140,12 +158,7 @@ void TCommandLine::Write_Help(const TCommands &commands)
          "Commands:\n";
   for (const std::unique_ptr<TCommand> &command : commands)
   {
-    const TCommand::TDescription &description = command->Description();
-    out << "  " << description.name << ' ' << description.arguments << '\n';
-    for (const QString &line : description.summary.split(QLatin1Char('\n')))
-    {
-      out << "      " << line << '\n';
-    }
+    Write_Command(command->Description());
   }
   out << "\nOptions:\n"
          "  --help       this help; after a command, that command's help\n"
@@ -156,7 +169,17 @@ void TCommandLine::Write_Help(const TCommands &commands)
          "when a name was changed. Only import creates a database.\n\n"
          "Exit status: 0 on success, 1 on failure (with one line on standard error), 2 on\n"
          "a usage error; verify add and verify show exit with 3 when the record does not\n"
-         "conform and 4 when neither conformance nor nonconformance is proven.\n";
+         "conform, 4 when conformance or nonconformance is not proven and 5 when it is not\n"
+         "judged.\n";
+}
+
+void TCommandLine::Write_Command(const TCommand::TDescription &description)
+{
+  *d_out << "  " << description.name << ' ' << description.arguments << '\n';
+  for (const QString &line : description.summary.split(QLatin1Char('\n')))
+  {
+    *d_out << "      " << line << '\n';
+  }
 }
 
 int TCommandLine::Usage_Error(const QString &text)

@@ -1,6 +1,8 @@
 #ifndef METROVA_COMMANDLINE_H
 #define METROVA_COMMANDLINE_H
 
+#include "command.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +10,6 @@
 #include <vector>
 
 class QTextStream;
-class TCommand;
 
 // The metrova-cli tool: one command per run on a catalogue file, through the same core code as
 // the window. Finds the command that the first arguments name and gives it the rest; the
@@ -35,6 +36,8 @@ private:
                                 int *words);
   int Run_Command(const QStringList &arguments);
   void Write_Help(const TCommands &commands);
+  // A command's usage line and summary, as the help lists it.
+  void Write_Command(const TCommand::TDescription &description);
   int Usage_Error(const QString &text);
 
   QTextStream *d_out;

@@ -10,6 +10,7 @@
 #include "verificationresults.h"
 #include "verificationrows.h"
 #include "verificationschedule.h"
+#include "verificationworkflow.h"
 
 #include <QDate>
 #include <QTextStream>
@@ -23,6 +24,8 @@ const QString DATE_OPTION = QStringLiteral("--date");
 const QString KIND_OPTION = QStringLiteral("--kind");
 const QString COMPONENT_OPTION = QStringLiteral("--component");
 const QString UNCERTAINTY_OPTION = QStringLiteral("--uncertainty");
+const QString R0_UNCERTAINTY_OPTION = QStringLiteral("--r0-uncertainty");
+const QString AGAIN_OPTION = QStringLiteral("--again");
 const QString RULE_OPTION = QStringLiteral("--rule");
 const QString TEMPERATURE_OPTION = QStringLiteral("--temperature");
 const QString OPERATOR_OPTION = QStringLiteral("--operator");
@@ -40,7 +43,8 @@ constexpr int MAXIMUM_DAYS = 36500;
 const QString MACHINE = QStringLiteral("DATABASE MAKE MODEL OPTION");
 const QString VERDICT_STATUS =
     QStringLiteral("Exit status: 0 when the record conforms, 3 when it does not conform, 4 when\n"
-                   "neither is proven; 1 on failure, 2 on a usage error.");
+                   "conformance or nonconformance is not proven, 5 when it is not judged; 1 on\n"
+                   "failure, 2 on a usage error.");
 
 TCommand::TDescription Command_Description(TVerifyCommand::TAction action)
 {
@@ -51,45 +55,62 @@ TCommand::TDescription Command_Description(TVerifyCommand::TAction action)
     return {QStringLiteral("verify add"),
             MACHINE + QStringLiteral(" RESULTS.csv --date YYYY-MM-DD\n"
                                      "        --kind acceptance|reverification|interim "
-                                     "[--component STANDARD:COMPONENT]\n"
-                                     "        [--uncertainty U] [--rule "
-                                     "simple|conformance|nonconformance]\n"
-                                     "        [--temperature T] [--operator NAME] "
-                                     "[--artefact TEXT] [--notes TEXT]"),
+                                     "[--temperature T]\n"
+                                     "        [--component STANDARD:COMPONENT] [--uncertainty U] "
+                                     "[--r0-uncertainty U]\n"
+                                     "        [--rule simple|conformance|nonconformance] "
+                                     "[--operator NAME]\n"
+                                     "        [--artefact TEXT] [--notes TEXT] [--again]"),
             5,
             5,
             QStringLiteral("Add a verification record of one machine from a CSV file of results, "
-                           "judge it\nagainst the catalogue's limit and print "
-                           "\"record N: conforms\", \"record N:\ndoes not conform\" or "
-                           "\"record N: not proven\"."),
+                           "judge it\nagainst the catalogue's limit, store it with the figures "
+                           "its verdict rests on,\nand print \"record N: STATE\"."),
             QStringLiteral("RESULTS.csv has a header naming its columns length_mm and error_um, "
-                           "and if you\nlike position and repetition, in any order; one bad "
-                           "line refuses the file.\n"
-                           "  --component S:C  the component judged (default 10360:E0); its "
-                           "limit must vary\n"
-                           "                   with length\n"
-                           "  --uncertainty U  the test's expanded uncertainty in micrometres "
+                           "and if you\nlike position, repetition and retest (yes for a result "
+                           "that repeats its set of\nlength and position), in any order; one bad "
+                           "line refuses the file. A probing\ntest (10360:Pftu) needs no "
+                           "lengths.\n"
+                           "  --temperature T    air temperature in degrees Celsius, -10 to 50; "
+                           "required for\n"
+                           "                     an acceptance or reverification (20 for an "
+                           "interim check)\n"
+                           "  --component S:C    the component judged (default 10360:E0): a "
+                           "limit that\n"
+                           "                     varies with length, or 10360:Pftu\n"
+                           "  --uncertainty U    the test's expanded uncertainty in "
+                           "micrometres, a number or\n"
+                           "                     an expression such as 0.3+0.4L/1000 "
                            "(default 0)\n"
-                           "  --rule R         simple (default), conformance or nonconformance\n"
-                           "  --temperature T  air temperature in degrees Celsius (default 20)"),
+                           "  --r0-uncertainty U the uncertainty of the ranges judged against R0 "
+                           "(default 0)\n"
+                           "  --rule R           simple (default), conformance or "
+                           "nonconformance\n"
+                           "  --again            store a record even when a stored one is the "
+                           "same check\n"
+                           "States: conforms, does not conform, conformance not proven, "
+                           "nonconformance not\nproven, not judged (with its reason)."),
             {{DATE_OPTION, true},
              {KIND_OPTION, true},
              {COMPONENT_OPTION, true},
              {UNCERTAINTY_OPTION, true},
+             {R0_UNCERTAINTY_OPTION, true},
              {RULE_OPTION, true},
              {TEMPERATURE_OPTION, true},
              {OPERATOR_OPTION, true},
              {ARTEFACT_OPTION, true},
-             {NOTES_OPTION, true}},
+             {NOTES_OPTION, true},
+             {AGAIN_OPTION, false}},
             VERDICT_STATUS};
   case TVerifyCommand::ACTION_LIST:
     return {QStringLiteral("verify list"),
             MACHINE + QStringLiteral(" [--csv]"),
             4,
             4,
-            QStringLiteral("List a machine's verification records: number, date, kind, "
-                           "component, rule, U,\nresults, largest share of the MPE and "
-                           "verdict."),
+            QStringLiteral("List a machine's verification records as they were stored: number, "
+                           "date, kind,\ncomponent, rule, U, results, largest share of the MPE, "
+                           "state, limit and its\nsource, temperature, retested sets and how the "
+                           "figures were kept."),
             csv,
             {{CSV_OPTION, false}}};
   case TVerifyCommand::ACTION_SHOW:
@@ -97,11 +118,11 @@ TCommand::TDescription Command_Description(TVerifyCommand::TAction action)
             MACHINE + QStringLiteral(" N [--csv]"),
             5,
             5,
-            QStringLiteral("Show record N's results with the MPE and zone of each (pass, "
-                           "conditional pass,\nconditional fail, fail, no limit), then the "
-                           "ranges of repeated lengths against R0."),
-            csv + QStringLiteral("\nThe verdict and what keeps the record from conforming go "
-                                 "to standard error."),
+            QStringLiteral("Show record N's results with the MPE, zone and U each was judged "
+                           "by (pass,\nconditional pass, conditional fail, fail, no limit), "
+                           "then its ranges against R0\nor Volume."),
+            csv + QStringLiteral("\nThe state, what it rests on and where today's catalogue "
+                                 "differs go to\nstandard error."),
             {{CSV_OPTION, false}},
             VERDICT_STATUS};
   case TVerifyCommand::ACTION_REPORT:
@@ -186,32 +207,18 @@ int TVerifyCommand::Run()
   return Due();
 }
 
-int TVerifyCommand::Open_Machine(QList<TDatabaseItem> *machine, QList<TVerificationRecord> *records)
+int TVerifyCommand::Open_Machine()
 {
   const int status = Open(3);
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
+  d_log = std::make_unique<TVerificationWorkflow>(Database());
   const QStringList &names = Machine();
-  bool valid = true;
-  if (machine)
+  if (!d_log->Load(names.at(0), names.at(1), names.at(2)))
   {
-    *machine = Database()->Read_Configuration(names.at(0), names.at(1), names.at(2), &valid);
-    if (!valid)
-    {
-      return Failure(
-          QStringLiteral("cannot read the specifications: %1").arg(Database()->Last_Error()));
-    }
-  }
-  if (records)
-  {
-    *records = TVerificationLog(Database()).Records(names.at(0), names.at(1), names.at(2), &valid);
-    if (!valid)
-    {
-      return Failure(
-          QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
-    }
+    return Failure(QStringLiteral("cannot read the verification log: %1").arg(d_log->Error()));
   }
   return STATUS_SUCCESS;
 }
@@ -227,54 +234,49 @@ void TVerifyCommand::Write_Listing(const QStringList &header, QList<QStringList>
   Write_Table(header, rows, csv);
 }
 
-int TVerifyCommand::Find_Record(TVerificationRecord *record, QList<TDatabaseItem> *machine)
+int TVerifyCommand::Find_Record(const TVerificationWorkflow::TEntry **entry)
 {
   int number = 0;
   if (!Whole_Number(Argument(4), 1, INT_MAX, &number))
   {
     return Usage_Error(QStringLiteral("'%1' is not a record number").arg(Argument(4)));
   }
-  QList<TVerificationRecord> records;
-  const int status = Open_Machine(machine, &records);
+  const int status = Open_Machine();
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  for (const TVerificationRecord &candidate : records)
+  *entry = d_log->Entry(number);
+  if (!*entry)
   {
-    if (candidate.number == number)
-    {
-      *record = candidate;
-      return STATUS_SUCCESS;
-    }
+    return Failure(
+        QStringLiteral("no record %1 of %2").arg(number).arg(Machine().join(QLatin1Char(' '))));
   }
-  return Failure(
-      QStringLiteral("no record %1 of %2").arg(number).arg(Machine().join(QLatin1Char(' '))));
+  return STATUS_SUCCESS;
 }
 
-int TVerifyCommand::Add()
+int TVerifyCommand::Read_Record(TVerificationRecord *record)
 {
-  // The arguments first: a usage error is reported before any file is touched.
-  TVerificationRecord record;
+  TVerificationRecord &r = *record;
   if (!Has_Option(DATE_OPTION) || !Has_Option(KIND_OPTION))
   {
     return Usage_Error(QStringLiteral("verify add needs --date and --kind"));
   }
-  if (!TVerificationRecord::Parse_Date(Option_Value(DATE_OPTION), &record.date))
+  if (!TVerificationRecord::Parse_Date(Option_Value(DATE_OPTION), &r.date))
   {
     return Usage_Error(QStringLiteral("the date '%1' is not a day written YYYY-MM-DD")
                            .arg(Option_Value(DATE_OPTION)));
   }
-  record.kind = TVerificationRecord::Kind_Of(Option_Value(KIND_OPTION));
-  if (record.kind < 0)
+  r.kind = TVerificationRecord::Kind_Of(Option_Value(KIND_OPTION));
+  if (r.kind < 0)
   {
     return Usage_Error(QStringLiteral("the kind '%1' is not acceptance, reverification or interim")
                            .arg(Option_Value(KIND_OPTION)));
   }
   if (Has_Option(RULE_OPTION))
   {
-    record.rule = TVerificationRecord::Rule_Of(Option_Value(RULE_OPTION));
-    if (record.rule < 0)
+    r.rule = TVerificationRecord::Rule_Of(Option_Value(RULE_OPTION));
+    if (r.rule < 0)
     {
       return Usage_Error(
           QStringLiteral("the rule '%1' is not simple, conformance or nonconformance")
@@ -282,95 +284,134 @@ int TVerifyCommand::Add()
     }
   }
   if (Has_Option(COMPONENT_OPTION) &&
-      !TVerificationRecord::Parse_Component(Option_Value(COMPONENT_OPTION), &record.standard,
-                                            &record.component))
+      !TVerificationRecord::Parse_Component(Option_Value(COMPONENT_OPTION), &r.standard,
+                                            &r.component))
   {
     return Usage_Error(QStringLiteral("--component '%1' is not STANDARD:COMPONENT")
                            .arg(Option_Value(COMPONENT_OPTION)));
   }
-  if (Has_Option(UNCERTAINTY_OPTION) &&
-      (!TSpecificationLimits::To_Number(Option_Value(UNCERTAINTY_OPTION), &record.uncertainty) ||
-       record.uncertainty < 0.0))
+  QString error;
+  if (!TVerificationRecord::Read_Uncertainty(Option_Value(UNCERTAINTY_OPTION), &r.uncertainty,
+                                             &error) ||
+      !TVerificationRecord::Read_Temperature(Option_Value(TEMPERATURE_OPTION), r.kind,
+                                             &r.temperature, &error))
   {
-    return Usage_Error(QStringLiteral("the uncertainty '%1' is not a number of 0 or more")
-                           .arg(Option_Value(UNCERTAINTY_OPTION)));
+    return Usage_Error(error);
   }
-  if (Has_Option(TEMPERATURE_OPTION) &&
-      !TSpecificationLimits::To_Number(Option_Value(TEMPERATURE_OPTION), &record.temperature))
+  if (Has_Option(R0_UNCERTAINTY_OPTION) &&
+      (!TSpecificationLimits::To_Number(Option_Value(R0_UNCERTAINTY_OPTION), &r.r0_uncertainty) ||
+       !(r.r0_uncertainty >= 0.0 && r.r0_uncertainty <= TVerificationRecord::MAXIMUM_ERROR)))
   {
-    return Usage_Error(QStringLiteral("the temperature '%1' is not a number")
-                           .arg(Option_Value(TEMPERATURE_OPTION)));
+    return Usage_Error(QStringLiteral("--r0-uncertainty '%1' is not a number from 0 to %2")
+                           .arg(Option_Value(R0_UNCERTAINTY_OPTION))
+                           .arg(TVerificationRecord::MAXIMUM_ERROR));
   }
-  record.operator_name = Option_Value(OPERATOR_OPTION);
-  record.artefact = Option_Value(ARTEFACT_OPTION);
-  record.notes = Option_Value(NOTES_OPTION);
+  r.operator_name = Option_Value(OPERATOR_OPTION);
+  r.artefact = Option_Value(ARTEFACT_OPTION);
+  r.notes = Option_Value(NOTES_OPTION);
+  return STATUS_SUCCESS;
+}
+
+int TVerifyCommand::Add()
+{
+  // The arguments first: a usage error is reported before any file is touched.
+  TVerificationRecord record;
+  int status = Read_Record(&record);
   QString results_file;
-  int status = File_Argument(4, QStringLiteral("results file"), &results_file);
+  if (status == STATUS_SUCCESS)
+  {
+    status = File_Argument(4, QStringLiteral("results file"), &results_file);
+  }
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-
   QString error;
-  if (!TVerificationResults::Read_File(results_file, &record.results, &error))
+  if (!TVerificationResults::Read_File(
+          results_file, &record.results, &error,
+          TVerificationWorkflow::Needs_Length(record.standard, record.component)))
   {
     return Failure(QStringLiteral("cannot read the results '%1': %2").arg(results_file, error));
   }
-  QList<TDatabaseItem> machine;
-  status = Open_Machine(&machine);
+  if (!record.Check(&error))
+  {
+    return Failure(QStringLiteral("cannot add the record: %1").arg(error));
+  }
+  status = Open_Machine();
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  const QStringList &names = Machine();
-  if (!TVerificationLog(Database()).Add_Record(names.at(0), names.at(1), names.at(2), &record))
+  TVerificationJudgement::TJudgement judgement;
+  if (!d_log->Save(&record, &judgement, Has_Option(AGAIN_OPTION)))
   {
-    return Failure(QStringLiteral("cannot add the record: %1").arg(Database()->Last_Error()));
+    return Failure(
+        QStringLiteral("cannot add the record: %1%2")
+            .arg(d_log->Error(), d_log->Same_Number() > 0
+                                     ? QStringLiteral(" Give --again to store it anyway.")
+                                     : QString()));
   }
-  const TVerificationJudgement::TJudgement judgement =
-      TVerificationJudgement::Judge(record, machine);
-  Out() << TVerificationRows::Verdict_Line(record.number, judgement.verdict) << '\n';
+  Out() << TVerificationRows::Verdict_Line(record.number, judgement) << '\n';
   for (const QString &note : TVerificationRows::Notes(judgement))
   {
     Note(note);
+  }
+  // The record is stored: a script that sees only a failure must not store it again.
+  Out().flush();
+  if (Out().status() != QTextStream::Ok)
+  {
+    return Failure(
+        QStringLiteral("cannot write to standard output; record %1 was saved").arg(record.number));
   }
   return TVerificationJudgement::Exit_Status(judgement.verdict);
 }
 
 int TVerifyCommand::List()
 {
-  QList<TDatabaseItem> machine;
-  QList<TVerificationRecord> records;
-  const int status = Open_Machine(&machine, &records);
+  const int status = Open_Machine();
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  Write_Listing(TVerificationRows::List_Header(), TVerificationRows::List_Rows(records, machine));
+  QList<QStringList> rows;
+  for (const TVerificationWorkflow::TEntry &entry : d_log->Entries())
+  {
+    rows.append(TVerificationRows::List_Row(entry.record, entry.judgement));
+  }
+  Write_Listing(TVerificationRows::List_Header(), rows);
+  for (const TVerificationWorkflow::TEntry &entry : d_log->Entries())
+  {
+    for (const QString &change : entry.changes)
+    {
+      Note(QStringLiteral("record %1: %2").arg(entry.record.number).arg(change));
+    }
+  }
   return STATUS_SUCCESS;
 }
 
 int TVerifyCommand::Show()
 {
-  TVerificationRecord record;
-  QList<TDatabaseItem> machine;
-  const int status = Find_Record(&record, &machine);
+  const TVerificationWorkflow::TEntry *entry = nullptr;
+  const int status = Find_Record(&entry);
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  const TVerificationJudgement::TJudgement judgement =
-      TVerificationJudgement::Judge(record, machine);
+  const TVerificationJudgement::TJudgement &judgement = entry->judgement;
   Write_Listing(TVerificationRows::Show_Header(), TVerificationRows::Show_Rows(judgement));
   if (!judgement.ranges.isEmpty())
   {
     Out() << '\n';
     Write_Listing(TVerificationRows::Range_Header(), TVerificationRows::Range_Rows(judgement));
   }
-  Note(TVerificationRows::Verdict_Line(record.number, judgement.verdict));
-  for (const QString &note : TVerificationRows::Notes(judgement))
+  Note(TVerificationRows::Verdict_Line(entry->record.number, judgement));
+  for (const QStringList &lines : {TVerificationRows::Basis_Lines(entry->record, judgement),
+                                   TVerificationRows::Notes(judgement), entry->changes})
   {
-    Note(note);
+    for (const QString &line : lines)
+    {
+      Note(line);
+    }
   }
   return TVerificationJudgement::Exit_Status(judgement.verdict);
 }
@@ -379,11 +420,10 @@ int TVerifyCommand::Report()
 {
   QString file_name;
   int status = Output_File_Argument(5, &file_name);
-  TVerificationRecord record;
-  QList<TDatabaseItem> machine;
+  const TVerificationWorkflow::TEntry *entry = nullptr;
   if (status == STATUS_SUCCESS)
   {
-    status = Find_Record(&record, &machine);
+    status = Find_Record(&entry);
   }
   if (status != STATUS_SUCCESS)
   {
@@ -392,7 +432,8 @@ int TVerifyCommand::Report()
   const QStringList &names = Machine();
   QString error;
   if (!TVerificationReport::Write(TSpecificationReport::Appended_Pdf_Suffix(file_name), names.at(0),
-                                  names.at(1), names.at(2), record, machine, &error))
+                                  names.at(1), names.at(2), entry->record, entry->judgement,
+                                  entry->changes, &error))
   {
     return Failure(error);
   }
@@ -401,20 +442,16 @@ int TVerifyCommand::Report()
 
 int TVerifyCommand::Delete()
 {
-  TVerificationRecord record;
-  QList<TDatabaseItem> machine;
-  const int status = Find_Record(&record, &machine);
+  const TVerificationWorkflow::TEntry *entry = nullptr;
+  const int status = Find_Record(&entry);
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  const QStringList &names = Machine();
-  if (!TVerificationLog(Database())
-           .Remove_Record(names.at(0), names.at(1), names.at(2), record.number))
+  const int number = entry->record.number;
+  if (!d_log->Remove(number))
   {
-    return Failure(QStringLiteral("cannot delete record %1: %2")
-                       .arg(record.number)
-                       .arg(Database()->Last_Error()));
+    return Failure(QStringLiteral("cannot delete record %1: %2").arg(number).arg(d_log->Error()));
   }
   return STATUS_SUCCESS;
 }
@@ -439,22 +476,12 @@ int TVerifyCommand::Schedule()
                            .arg(Option_Value(INTERIM_OPTION))
                            .arg(MAXIMUM_DAYS));
   }
-  QList<TVerificationRecord> records;
-  const int status = Open_Machine(nullptr, &records);
+  const int status = Open_Machine();
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  const QStringList &names = Machine();
-  TVerificationLog log(Database());
-  bool valid = false;
-  TVerificationSchedule::TIntervals intervals =
-      log.Intervals(names.at(0), names.at(1), names.at(2), &valid);
-  if (!valid)
-  {
-    return Failure(
-        QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
-  }
+  TVerificationSchedule::TIntervals intervals = d_log->Intervals();
   if (change)
   {
     if (Has_Option(REVERIFICATION_OPTION))
@@ -465,19 +492,17 @@ int TVerifyCommand::Schedule()
     {
       intervals.interim_days = days;
     }
-    if (!log.Set_Intervals(names.at(0), names.at(1), names.at(2), intervals))
+    if (!d_log->Set_Intervals(intervals))
     {
-      return Failure(QStringLiteral("cannot set the schedule: %1").arg(Database()->Last_Error()));
+      return Failure(QStringLiteral("cannot set the schedule: %1").arg(d_log->Error()));
     }
   }
 
-  const TVerificationSchedule::TMachine schedule =
-      TVerificationSchedule::Of_Records(intervals, records);
   QList<QStringList> rows{{QStringLiteral("kind"), QStringLiteral("interval"),
                            QStringLiteral("last"), QStringLiteral("due"),
                            QStringLiteral("status")}};
   for (const TVerificationSchedule::TCheck &check : TVerificationSchedule::Checks(
-           schedule, QDate::currentDate(), TVerificationSchedule::DUE_WITHIN_DAYS))
+           d_log->Schedule(), QDate::currentDate(), TVerificationSchedule::DUE_WITHIN_DAYS))
   {
     const bool reverification = check.kind == TVerificationRecord::KIND_REVERIFICATION;
     const int interval = reverification ? intervals.reverification_months : intervals.interim_days;

@@ -2,15 +2,16 @@
 #define METROVA_VERIFYCOMMAND_H
 
 #include "databasecommand.h"
-#include "databaseitem.h"
+#include "verificationworkflow.h"
 
 #include <QList>
 
-struct TVerificationRecord;
+#include <memory>
 
 // verify add, list, show, report, delete, schedule and due: a machine's verification log, its
-// records judged against the catalogue's limit, and the checks that fall due. add and show exit
-// with the verdict (0 conforms, 3 does not conform, 4 not proven), so a script can act on it.
+// records with the figures they were judged by, and the checks that fall due. add and show exit
+// with the record's state (0 conforms, 3 does not conform, 4 conformance or nonconformance not
+// proven, 5 not judged), so a script can act on it.
 class TVerifyCommand : public TDatabaseCommand
 {
 public:
@@ -40,16 +41,19 @@ private:
   int Schedule();
   int Due();
 
-  // The record numbered by the argument after the machine, with the machine's rows; a usage
-  // error for a number that is none, a failure when there is no such record.
-  int Find_Record(TVerificationRecord *record, QList<TDatabaseItem> *machine);
+  // The record numbered by the argument after the machine, in the loaded log; a usage error for
+  // a number that is none, a failure when there is no such record.
+  int Find_Record(const TVerificationWorkflow::TEntry **entry);
   // The header and rows as a table, or as CSV with --csv.
   void Write_Listing(const QStringList &header, QList<QStringList> rows);
-  // Opens the catalogue on the machine named after it and reads what is asked for: the machine's
-  // rows of every standard, which the judgement reads, and its records.
-  int Open_Machine(QList<TDatabaseItem> *machine, QList<TVerificationRecord> *records = nullptr);
+  // Opens the catalogue on the machine named after it and loads its log.
+  int Open_Machine();
+  // A new record's fields from the options.
+  int Read_Record(TVerificationRecord *record);
 
   TAction d_action;
+  // The machine's log, once the catalogue is open.
+  std::unique_ptr<TVerificationWorkflow> d_log;
 };
 
 #endif // METROVA_VERIFYCOMMAND_H

@@ -1,12 +1,14 @@
 #include "database.h"
 
 #include "configurationnames.h"
+#include "configurationremoval.h"
 #include "databaseschema.h"
 #include "specificationestimation.h"
 #include "specificationreader.h"
 #include "specificationwriter.h"
 #include "sqlconnection.h"
 #include "standardcatalogue.h"
+#include "verificationlog.h"
 #include "verificationstore.h"
 
 #include "capability.h"
@@ -351,6 +353,12 @@ bool TDatabase::Initialize()
   {
     d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
     return Fail(d_schema->Error());
+  }
+  // The first opening for writing freezes the records of an earlier log with today's figures.
+  if (!TVerificationLog(this).Upgrade())
+  {
+    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
+    return false;
   }
   return true;
 }
@@ -795,51 +803,26 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
   return configurations;
 }
 
-bool TDatabase::Remove_Make(const QString &make)
+bool TDatabase::Remove_Make(const QString &make, bool with_records)
 {
-  // The name is looked up under the write lock: another program may rename or replace the make
-  // up to the moment this one gets the lock.
-  return Write_Unit(
-      SAVEPOINT_REMOVE,
-      [&]()
-      {
-        const int make_id = Make_Id(make);
-        if (make_id < 0)
-        {
-          return false;
-        }
-        if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM make WHERE make_id=?"), {make_id}))
-        {
-          return Fail(Reasoned(QStringLiteral("Cannot delete make entry for '%1'").arg(make)));
-        }
-        if (!d_sql->Run_Statement(QStringLiteral("DELETE FROM specification WHERE make_id=?"),
-                                  {make_id}))
-        {
-          return Fail(
-              Reasoned(QStringLiteral("Cannot delete specification entry for '%1'").arg(make)));
-        }
-        // The verification log of the machines goes with their rows.
-        return d_verification->Remove_Machines(&make_id, 1) || Take_Failure(*d_verification, false);
-      });
+  return Remove_Configuration({make}, with_records);
 }
 
-bool TDatabase::Remove_Model(const QString &make, const QString &model)
+bool TDatabase::Remove_Model(const QString &make, const QString &model, bool with_records)
 {
-  return Remove_Configuration({make, model}, QStringLiteral("DELETE FROM specification WHERE "
-                                                            "make_id=? AND model_id=?"));
+  return Remove_Configuration({make, model}, with_records);
 }
 
-bool TDatabase::Remove_Option(const QString &make, const QString &model, const QString &option)
+bool TDatabase::Remove_Option(const QString &make, const QString &model, const QString &option,
+                              bool with_records)
 {
-  return Remove_Configuration({make, model, option},
-                              QStringLiteral("DELETE FROM specification WHERE make_id=? AND "
-                                             "model_id=? AND option_id=?"));
+  return Remove_Configuration({make, model, option}, with_records);
 }
 
-bool TDatabase::Remove_Configuration(const QStringList &names, const QString &statement)
+bool TDatabase::Remove_Configuration(const QStringList &names, bool with_records)
 {
-  // The names are looked up under the write lock, and the verification log of the machines goes
-  // with their rows.
+  // The names are looked up, and the records counted, under the write lock: another program may
+  // rename or replace the make, or add a record, up to the moment this one gets the lock.
   return Write_Unit(SAVEPOINT_REMOVE,
                     [&]()
                     {
@@ -852,19 +835,9 @@ bool TDatabase::Remove_Configuration(const QStringList &names, const QString &st
                           return false;
                         }
                       }
-                      QSqlQuery *query = Prepared_Query(statement);
-                      for (int index = 0; query && index < names.size(); ++index)
-                      {
-                        query->bindValue(index, ids[index]);
-                      }
-                      if (!d_sql->Execute(query))
-                      {
-                        return Fail(
-                            Reasoned(QStringLiteral("Cannot delete specification entry for '%1'")
-                                         .arg(names.join(QStringLiteral("' and '")))));
-                      }
-                      return d_verification->Remove_Machines(ids, names.size()) ||
-                             Take_Failure(*d_verification, false);
+                      TConfigurationRemoval removal(d_sql.get(), d_verification.get());
+                      return removal.Remove(names, ids, with_records) ||
+                             Take_Failure(removal, false);
                     });
 }
 

@@ -130,11 +130,14 @@ public:
   // Every model and option pair of a make, each once, in one read. Unlike Models and Options
   // the flag only tells that the read succeeded: a make without rows gives an empty list.
   QList<QPair<QString, QString>> Configurations(const QString &make, bool *valid);
-  // Each deletes the machines' verification records with their rows, in one transaction
-  // (TVerificationLog::Record_Count tells how many go).
-  bool Remove_Make(const QString &make);
-  bool Remove_Model(const QString &make, const QString &model);
-  bool Remove_Option(const QString &make, const QString &model, const QString &option);
+  // Each deletes the machines' rows, and with with_records their verification records, in one
+  // transaction. Without with_records a machine that has records is not deleted (the count is
+  // read under the write lock): a log is evidence kept for years and goes only when asked for
+  // (TVerificationLog::Record_Count tells how many would go).
+  bool Remove_Make(const QString &make, bool with_records = false);
+  bool Remove_Model(const QString &make, const QString &model, bool with_records = false);
+  bool Remove_Option(const QString &make, const QString &model, const QString &option,
+                     bool with_records = false);
   bool Write_Specification(const TDatabaseItem &item);
   TDatabaseItem Read_Specification(const QString &make, const QString &model, const QString &option,
                                    const QString &standard, bool *valid);
@@ -196,8 +199,8 @@ private:
   // Runs write, which sets the failure text when it returns false, as one unit: all of it is
   // kept, or none.
   bool Write_Unit(const QString &savepoint, const std::function<bool()> &write);
-  // Deletes the rows of a make and model (and option) by the statement, with their log.
-  bool Remove_Configuration(const QStringList &names, const QString &statement);
+  // Deletes the rows of a make (and model, and option) with their log (TConfigurationRemoval).
+  bool Remove_Configuration(const QStringList &names, bool with_records);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
   // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
   bool Begin_Read();

@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 #include "expressionitem.h"
 #include "specificationlimits.h"
+#include "verificationlog.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -158,13 +159,52 @@ bool TSpecificationEdit::Accepts(const QString &text, int expression_types)
 {
   TExpressionItem expression;
   expression.Set_Expression(text, TExpressionItem::UNITS_UM);
-  return (expression.Expression_Type() & expression_types) != 0 && expression.Is_Storable();
+  return (expression.Expression_Type() & expression_types) != 0 && expression.Is_Storable() &&
+         !Is_Zero_Limit(expression);
+}
+
+bool TSpecificationEdit::Is_Zero_Limit(const TExpressionItem &expression)
+{
+  // The numbers of the value itself, by kind: divisors and a temperature are none.
+  const int kind = expression.Expression_Type();
+  QList<int> values;
+  switch (kind)
+  {
+  case TExpressionItem::EXPRESSION_CONSTANT:
+  case TExpressionItem::EXPRESSION_FIXED_LENGTH:
+    values = {0};
+    break;
+  case TExpressionItem::EXPRESSION_LINEAR:
+  case TExpressionItem::EXPRESSION_FIXED_LENGTH_TEMPERATURE:
+    values = {0, 1};
+    break;
+  case TExpressionItem::EXPRESSION_LINEAR_MAXIMUM:
+    // A cap of zero holds the limit at zero whatever the rest says.
+    if (expression.Component(3, TExpressionItem::UNITS_UM) == 0.0)
+    {
+      return true;
+    }
+    values = {0, 1};
+    break;
+  case TExpressionItem::EXPRESSION_LINEAR_TEMPERATURE:
+    values = {0, 1, 2, 3};
+    break;
+  default:
+    return false;
+  }
+  return std::all_of(values.cbegin(), values.cend(),
+                     [&expression](int index)
+                     { return expression.Component(index, TExpressionItem::UNITS_UM) == 0.0; });
 }
 
 QString TSpecificationEdit::Rejection_Hint(const QString &text, int expression_types)
 {
   if (Row_Takes(text, expression_types))
     return QString();
+  TExpressionItem typed;
+  typed.Set_Expression(Completed_Text(text, expression_types), TExpressionItem::UNITS_UM);
+  if ((typed.Expression_Type() & expression_types) != 0 && Is_Zero_Limit(typed))
+    return QStringLiteral("a limit of zero permits no error at all");
   // "2.5+3.3L/1000|": the form is right but for its last number.
   if (text.trimmed().endsWith(QLatin1Char('|')) &&
       Row_Takes(text.trimmed() + QLatin1Char('1'), expression_types))
@@ -235,6 +275,39 @@ QString TSpecificationEdit::Completed_Text(const QString &text, int expression_t
   return text;
 }
 
+bool TSpecificationEdit::Keeps_Records_Reachable(TDatabase *database, const QString &make,
+                                                 const QString &model, const QString &option,
+                                                 const QList<TEditorRow> &rows, QString *reason)
+{
+  // A machine is there while it has a value; the estimates follow from the manufacturer's.
+  if (std::any_of(rows.cbegin(), rows.cend(),
+                  [](const TEditorRow &row) { return !row.expression.isEmpty(); }))
+  {
+    return true;
+  }
+  const int records = TVerificationLog(database).Record_Count(make, model, option);
+  if (records < 0)
+  {
+    // The machine's name may be gone with its rows: a lookup that fails is no failed read.
+    if (database->Database_Failed())
+    {
+      return false;
+    }
+    return true;
+  }
+  if (records == 0)
+  {
+    return true;
+  }
+  *reason =
+      QStringLiteral("%1 %2 %3 has %4 verification record(s): removing its last value would "
+                     "hide them. Keep a value, or delete the machine with its records (delete "
+                     "--with-records).")
+          .arg(make, model, option)
+          .arg(records);
+  return false;
+}
+
 bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QString &model,
                               const QString &option, const QList<TEditorRow> &rows, QString *error,
                               const QList<TEditorRow> *read_rows)
@@ -264,6 +337,7 @@ bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QS
     return false;
   }
 
+  QString refused;
   TDatabaseItem record;
   record.Set_Make(make);
   record.Set_Model(model);
@@ -288,12 +362,13 @@ bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QS
     saved = database->Write_Specification(record);
   }
   saved = saved && database->Estimate_Specifications(make, model, option) &&
+          Keeps_Records_Reachable(database, make, model, option, rows, &refused) &&
           database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
 
   if (!saved)
   {
     // The reason of the failure, not that of the clean-up.
-    *error = database->Last_Error();
+    *error = refused.isEmpty() ? database->Last_Error() : refused;
     if (database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION))
     {
       database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);

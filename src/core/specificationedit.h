@@ -5,6 +5,7 @@
 #include <QString>
 
 class TDatabase;
+class TExpressionItem;
 
 // One component line of the editor.
 struct TEditorRow
@@ -32,8 +33,11 @@ public:
                         const QString &option, QList<TEditorRow> *rows);
 
   // Whether a text typed in micrometres is an expression of a kind that the mask accepts and
-  // that the database keeps as typed: its millimetre text reads back as the same kind.
+  // that the database keeps as typed: its millimetre text reads back as the same kind. A limit of
+  // zero (0, 0+0L/1000) is refused: it would rank as a perfect machine and fail every check.
   static bool Accepts(const QString &text, int expression_types);
+  // Whether an expression permits no error at any length: every number of its value is zero.
+  static bool Is_Zero_Limit(const TExpressionItem &expression);
 
   // Why a row refuses a text typed in micrometres, in a few words for the user: "use a decimal
   // point", "write a temperature as 18C", "the maximum after the | is missing", "this component
@@ -61,6 +65,13 @@ public:
   static bool Save(TDatabase *database, const QString &make, const QString &model,
                    const QString &option, const QList<TEditorRow> &rows, QString *error,
                    const QList<TEditorRow> *read_rows = nullptr);
+
+private:
+  // Whether the rows leave the machine a value, or it has no verification records; false with
+  // *reason, or with the database's Last_Error() when the records cannot be counted.
+  static bool Keeps_Records_Reachable(TDatabase *database, const QString &make,
+                                      const QString &model, const QString &option,
+                                      const QList<TEditorRow> &rows, QString *reason);
 };
 
 #endif // METROVA_SPECIFICATIONEDIT_H

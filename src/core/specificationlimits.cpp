@@ -244,6 +244,17 @@ TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const
   return value;
 }
 
+TSpecificationLimits::TValue
+TSpecificationLimits::Expression_Value(const TExpressionItem &expression, int kinds, double length,
+                                       double temperature_deviation)
+{
+  TSpecificationItem item;
+  item.expression = expression;
+  TValue value;
+  Apply_Item(item, kinds, std::fabs(length), temperature_deviation, &value);
+  return value;
+}
+
 QString TSpecificationLimits::Row_Text(int row, const TValue &value)
 {
   if (value.state == STATE_VALUE)

@@ -71,6 +71,10 @@ public:
   static TValue Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
                                 const QString &component, double length,
                                 double temperature_deviation);
+  // One expression of one of the kinds given, evaluated as a component's item is: for a value
+  // that is no component's, such as a test's uncertainty.
+  static TValue Expression_Value(const TExpressionItem &expression, int kinds, double length,
+                                 double temperature_deviation);
   static QString Row_Text(int row, const TValue &value);
   // A nominal-length form with its numbers, without unit: "5.0/500", "(2.0+0.50Td)/300".
   static QString Form_Text(const TExpressionItem &expression);

@@ -1,8 +1,13 @@
 #include "verificationrecord.h"
 
+#include "expressionitem.h"
+#include "specificationlimits.h"
+
+#include <QHash>
 #include <QLatin1Char>
 #include <QLatin1String>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -24,6 +29,26 @@ int Index_Of(const char *const (&names)[COUNT], const QString &name)
   }
   return -1;
 }
+
+// U at a length from its text, a number or a form that grows with the length as a limit does;
+// NaN when the text is neither.
+double Uncertainty_Value(const QString &text, double length)
+{
+  double number = 0.0;
+  if (TSpecificationLimits::To_Number(text, &number))
+  {
+    return number >= 0.0 ? number : std::nan("");
+  }
+  constexpr int kinds =
+      TExpressionItem::EXPRESSION_LINEAR | TExpressionItem::EXPRESSION_LINEAR_MAXIMUM;
+  TExpressionItem expression;
+  expression.Set_Expression(text.trimmed(), TExpressionItem::UNITS_UM);
+  const TSpecificationLimits::TValue value =
+      (expression.Expression_Type() & kinds) != 0
+          ? TSpecificationLimits::Expression_Value(expression, kinds, length, 0.0)
+          : TSpecificationLimits::TValue();
+  return value.Has_Value() ? value.value : std::nan("");
+}
 } // namespace
 
 QString TVerificationRecord::Component_Text() const
@@ -31,7 +56,7 @@ QString TVerificationRecord::Component_Text() const
   return standard + QLatin1Char(':') + component;
 }
 
-bool TVerificationRecord::Check(QString *error) const
+bool TVerificationRecord::Check(QString *error, const QDate &today) const
 {
   const auto fail = [error](const QString &text)
   {
@@ -42,6 +67,12 @@ bool TVerificationRecord::Check(QString *error) const
   {
     return fail(QStringLiteral("The record has no valid date."));
   }
+  // A record dated ahead would hide a check that falls due before that date.
+  if (date > today)
+  {
+    return fail(QStringLiteral("The date %1 is after today, %2: a record is of a check made.")
+                    .arg(Date_Text(date), Date_Text(today)));
+  }
   if (kind < 0 || kind >= KIND_COUNT || rule < 0 || rule >= RULE_COUNT)
   {
     return fail(QStringLiteral("The record's kind or decision rule is unknown."));
@@ -50,13 +81,22 @@ bool TVerificationRecord::Check(QString *error) const
   {
     return fail(QStringLiteral("The record names no component."));
   }
-  if (!std::isfinite(temperature))
+  if (!(temperature >= MINIMUM_TEMPERATURE && temperature <= MAXIMUM_TEMPERATURE))
   {
-    return fail(QStringLiteral("The temperature is not a number."));
+    return fail(QStringLiteral("The temperature must lie from %1 \u00b0C to %2 \u00b0C.")
+                    .arg(MINIMUM_TEMPERATURE)
+                    .arg(MAXIMUM_TEMPERATURE));
   }
-  if (!std::isfinite(uncertainty) || uncertainty < 0.0)
+  if (std::isnan(Uncertainty_At(0.0)))
   {
-    return fail(QStringLiteral("The uncertainty U must be a number of 0 or more."));
+    return fail(QStringLiteral("The uncertainty U '%1' is not a number of 0 or more, nor an "
+                               "expression such as 0.3+0.4L/1000.")
+                    .arg(uncertainty));
+  }
+  if (!(r0_uncertainty >= 0.0 && r0_uncertainty <= MAXIMUM_ERROR))
+  {
+    return fail(QStringLiteral("The uncertainty of R0 must be a number from 0 to %1 \u00b5m.")
+                    .arg(MAXIMUM_ERROR));
   }
   if (results.isEmpty())
   {
@@ -65,15 +105,60 @@ bool TVerificationRecord::Check(QString *error) const
   for (int index = 0; index < results.size(); ++index)
   {
     const TVerificationResult &result = results.at(index);
-    if (!std::isfinite(result.length) || result.length < 0.0 || !std::isfinite(result.error) ||
-        result.repetition < 1)
+    if (!(result.length >= 0.0 && result.length <= MAXIMUM_LENGTH) ||
+        !(std::fabs(result.error) <= MAXIMUM_ERROR) || result.repetition < 1)
     {
-      return fail(QStringLiteral("Result %1 needs a length of 0 or more, an error and a "
-                                 "repetition of 1 or more.")
-                      .arg(index + 1));
+      return fail(QStringLiteral("Result %1 needs a length from 0 to %2 mm, an error within "
+                                 "\u00b1%3 \u00b5m and a repetition of 1 or more.")
+                      .arg(index + 1)
+                      .arg(MAXIMUM_LENGTH)
+                      .arg(MAXIMUM_ERROR));
+    }
+    if (!(Uncertainty_At(result.length) <= MAXIMUM_ERROR))
+    {
+      return fail(QStringLiteral("The uncertainty U at %1 mm is beyond %2 \u00b5m.")
+                      .arg(Number_Text(result.length))
+                      .arg(MAXIMUM_ERROR));
     }
   }
+  int first = 0;
+  int second = 0;
+  if (Find_Duplicate(results, &first, &second))
+  {
+    const TVerificationResult &result = results.at(first);
+    return fail(QStringLiteral("Results %1 and %2 are both %3repetition %4 at %5 mm, position "
+                               "'%6'.")
+                    .arg(first + 1)
+                    .arg(second + 1)
+                    .arg(result.retest ? QStringLiteral("the retest's ") : QString())
+                    .arg(result.repetition)
+                    .arg(Number_Text(result.length), result.position));
+  }
   return true;
+}
+
+double TVerificationRecord::Uncertainty_At(double length) const
+{
+  return Uncertainty_Value(uncertainty, length);
+}
+
+bool TVerificationRecord::Has_Uncertainty() const
+{
+  // A linear form is zero everywhere only when it is at both ends.
+  return Uncertainty_At(0.0) != 0.0 || Uncertainty_At(MAXIMUM_LENGTH) != 0.0;
+}
+
+bool TVerificationRecord::Same_Check(const TVerificationRecord &other) const
+{
+  const auto same = [](const TVerificationResult &one, const TVerificationResult &two)
+  {
+    return one.length == two.length && one.position == two.position &&
+           one.repetition == two.repetition && one.error == two.error && one.retest == two.retest;
+  };
+  return date == other.date && kind == other.kind && standard == other.standard &&
+         component == other.component &&
+         std::equal(results.cbegin(), results.cend(), other.results.cbegin(), other.results.cend(),
+                    same);
 }
 
 QString TVerificationRecord::Kind_Name(int kind)
@@ -96,9 +181,9 @@ int TVerificationRecord::Rule_Of(const QString &name)
   return Index_Of(RULE_NAMES, name);
 }
 
-QString TVerificationRecord::Rule_Words(int rule, double uncertainty)
+QString TVerificationRecord::Rule_Words(int rule, const QString &uncertainty)
 {
-  const QString u = QStringLiteral("U = %1 \u00b5m").arg(Number_Text(uncertainty));
+  const QString u = QStringLiteral("U = %1 \u00b5m").arg(uncertainty);
   switch (rule)
   {
   case RULE_SIMPLE:
@@ -186,4 +271,84 @@ QString TVerificationRecord::Number_Text(double value)
     text.chop(1);
   }
   return text == QLatin1String("-0") ? QStringLiteral("0") : text;
+}
+
+bool TVerificationRecord::Read_Temperature(const QString &text, int kind, double *temperature,
+                                           QString *error)
+{
+  const QString typed = text.trimmed();
+  if (typed.isEmpty())
+  {
+    // A record judged at a silent 20 C could hide that the room was out of its band.
+    if (kind != KIND_INTERIM)
+    {
+      *error = QStringLiteral("the temperature is required for an acceptance or reverification");
+      return false;
+    }
+    *temperature = DEFAULT_TEMPERATURE;
+    return true;
+  }
+  double value = 0.0;
+  if (!TSpecificationLimits::To_Number(typed, &value))
+  {
+    *error = QStringLiteral("the temperature '%1' is not a number").arg(typed);
+    return false;
+  }
+  if (!(value >= MINIMUM_TEMPERATURE && value <= MAXIMUM_TEMPERATURE))
+  {
+    *error = QStringLiteral("the temperature %1 \u00b0C lies outside %2 \u00b0C to %3 \u00b0C")
+                 .arg(typed)
+                 .arg(MINIMUM_TEMPERATURE)
+                 .arg(MAXIMUM_TEMPERATURE);
+    return false;
+  }
+  *temperature = value;
+  return true;
+}
+
+bool TVerificationRecord::Read_Uncertainty(const QString &text, QString *uncertainty,
+                                           QString *error)
+{
+  const QString typed = text.trimmed().isEmpty() ? QStringLiteral("0") : text.trimmed();
+  const double at_zero = Uncertainty_Value(typed, 0.0);
+  if (std::isnan(at_zero))
+  {
+    *error = QStringLiteral("the uncertainty '%1' is not a number of 0 or more, nor an expression "
+                            "in \u00b5m such as 0.3+0.4L/1000")
+                 .arg(typed);
+    return false;
+  }
+  if (!(at_zero <= MAXIMUM_ERROR))
+  {
+    *error =
+        QStringLiteral("the uncertainty '%1' is beyond %2 \u00b5m").arg(typed).arg(MAXIMUM_ERROR);
+    return false;
+  }
+  *uncertainty = typed;
+  return true;
+}
+
+bool TVerificationRecord::Find_Duplicate(const QList<TVerificationResult> &results, int *first,
+                                         int *second)
+{
+  QHash<QString, int> seen;
+  for (int index = 0; index < results.size(); ++index)
+  {
+    const TVerificationResult &result = results.at(index);
+    // + 0.0 makes -0 the key of 0.
+    const QString key = QStringLiteral("%1\n%2\n%3\n%4")
+                            .arg(result.length + 0.0, 0, 'g', 17)
+                            .arg(result.repetition)
+                            .arg(result.retest ? 1 : 0)
+                            .arg(result.position);
+    const auto found = seen.constFind(key);
+    if (found != seen.constEnd())
+    {
+      *first = found.value();
+      *second = index;
+      return true;
+    }
+    seen.insert(key, index);
+  }
+  return false;
 }

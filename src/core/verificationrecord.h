@@ -11,9 +11,12 @@ struct TVerificationResult
   double length = 0.0;
   // Free text or a number, as the tester names the positions; may be empty.
   QString position;
-  // From 1.
+  // From 1; a retest numbers its repetitions apart from the results it repeats.
   int repetition = 1;
   double error = 0.0;
+  // A repeat of the set of results of this length and position: the set is judged by its retests
+  // alone, and the results they repeat stay on the record.
+  bool retest = false;
 };
 
 // One check of a machine against its specification (an acceptance test, a reverification or an
@@ -41,6 +44,17 @@ struct TVerificationRecord
     RULE_COUNT
   };
 
+  // A measuring room's air lies between these, in degrees Celsius; a temperature outside them is
+  // a typing error, not a condition a machine was checked in.
+  static constexpr double MINIMUM_TEMPERATURE = -10.0;
+  static constexpr double MAXIMUM_TEMPERATURE = 50.0;
+  // Numbers beyond these are no measurement of a CMM (100 m, 10 mm): refused before they reach a
+  // judgement, a plot or a report, where they would overflow the arithmetic or the page.
+  static constexpr double MAXIMUM_LENGTH = 100000.0;
+  static constexpr double MAXIMUM_ERROR = 10000.0;
+  // The temperature an interim check is taken at when none is given.
+  static constexpr double DEFAULT_TEMPERATURE = 20.0;
+
   // 0 until stored.
   int number = 0;
   QDate date;
@@ -48,9 +62,12 @@ struct TVerificationRecord
   QString standard = QStringLiteral("10360");
   QString component = QStringLiteral("E0");
   // Air temperature in degrees Celsius.
-  double temperature = 20.0;
-  // Expanded uncertainty U of the test in micrometres; 0 when not given.
-  double uncertainty = 0.0;
+  double temperature = DEFAULT_TEMPERATURE;
+  // Expanded uncertainty U of the test in micrometres: a constant, or an expression of the length
+  // written as the editor writes a limit ("0.3+0.4L/1000"); "0" when not given.
+  QString uncertainty = QStringLiteral("0");
+  // The expanded uncertainty of the ranges judged against R0, in micrometres: R0's own, not U.
+  double r0_uncertainty = 0.0;
   int rule = RULE_SIMPLE;
   QString operator_name;
   QString artefact;
@@ -59,8 +76,17 @@ struct TVerificationRecord
 
   // "10360:E0".
   QString Component_Text() const;
-  // Whether the fields can be stored; *error says what is wrong.
-  bool Check(QString *error) const;
+  // Whether the fields can be stored on the day given; *error says what is wrong. A date after
+  // that day, a temperature outside the room's, numbers beyond the bounds, an uncertainty that is
+  // no expression U takes and two results of one length, position, repetition and retest flag
+  // are refused.
+  bool Check(QString *error, const QDate &today = QDate::currentDate()) const;
+  // U at a length in micrometres; NaN when the uncertainty is no expression U takes.
+  double Uncertainty_At(double length) const;
+  // Whether U is anything but 0.
+  bool Has_Uncertainty() const;
+  // Whether another record is this check entered again: same date, kind, component and results.
+  bool Same_Check(const TVerificationRecord &other) const;
 
   // "acceptance", "reverification", "interim"; -1 from Kind_Of for another text.
   static QString Kind_Name(int kind);
@@ -68,8 +94,9 @@ struct TVerificationRecord
   // "simple", "conformance", "nonconformance".
   static QString Rule_Name(int rule);
   static int Rule_Of(const QString &name);
-  // The rule in words with U, for the report and the window.
-  static QString Rule_Words(int rule, double uncertainty);
+  // The rule in words with U (a number or an expression in micrometres), for the report and the
+  // window.
+  static QString Rule_Words(int rule, const QString &uncertainty);
   // "STANDARD:COMPONENT"; false unless both parts are given.
   static bool Parse_Component(const QString &text, QString *standard, QString *component);
   // YYYY-MM-DD of a day that exists; false for anything else (2023-02-29, 2024-13-01, 2024-1-5).
@@ -77,6 +104,19 @@ struct TVerificationRecord
   static QString Date_Text(const QDate &date);
   // A length, error, U or MPE as the tables show it: up to four decimals, no trailing zeros.
   static QString Number_Text(double value);
+
+  // The rules for typed fields, the same for the command line and the window; each false with
+  // *error naming what is wrong.
+  //
+  // A temperature in degrees Celsius from MINIMUM_TEMPERATURE to MAXIMUM_TEMPERATURE. Empty is
+  // DEFAULT_TEMPERATURE for an interim check; an acceptance or reverification needs one.
+  static bool Read_Temperature(const QString &text, int kind, double *temperature, QString *error);
+  // U in micrometres: a number of 0 or more, or A+BL/N (A+BL/N|M) as the editor writes a limit;
+  // *uncertainty gets the text kept. Empty is 0.
+  static bool Read_Uncertainty(const QString &text, QString *uncertainty, QString *error);
+  // The first two results (indexes) of one length, position, repetition and retest flag; false
+  // when there are none.
+  static bool Find_Duplicate(const QList<TVerificationResult> &results, int *first, int *second);
 };
 
 #endif // METROVA_VERIFICATIONRECORD_H

@@ -1,5 +1,6 @@
 #include "verificationschedule.h"
 
+#include "verificationjudgement.h"
 #include "verificationrecord.h"
 
 #include <QLatin1String>
@@ -8,7 +9,7 @@
 
 namespace
 {
-const char *const STATUS_NAMES[] = {"not scheduled", "ok", "due", "overdue"};
+const char *const STATUS_NAMES[] = {"not scheduled", "ok", "due", "overdue", "re-test due"};
 } // namespace
 
 QDate TVerificationSchedule::Next_Due(const QDate &last, int kind, const TIntervals &intervals)
@@ -28,18 +29,35 @@ QDate TVerificationSchedule::Next_Due(const QDate &last, int kind, const TInterv
 
 TVerificationSchedule::TMachine
 TVerificationSchedule::Of_Records(const TIntervals &intervals,
-                                  const QList<TVerificationRecord> &records)
+                                  const QList<TVerificationRecord> &records,
+                                  const QList<int> &verdicts)
 {
   TMachine machine;
   machine.intervals = intervals;
-  for (const TVerificationRecord &record : records)
+  const TVerificationRecord *latest = nullptr;
+  int latest_verdict = TVerificationJudgement::VERDICT_CONFORMS;
+  for (int index = 0; index < records.size(); ++index)
   {
+    const TVerificationRecord &record = records.at(index);
+    if (index < verdicts.size() &&
+        (!latest || record.date > latest->date ||
+         (record.date == latest->date && record.number > latest->number)))
+    {
+      latest = &record;
+      latest_verdict = verdicts.at(index);
+    }
     QDate &last = record.kind == TVerificationRecord::KIND_INTERIM ? machine.last_interim
                                                                    : machine.last_reverification;
     if (!last.isValid() || record.date > last)
     {
       last = record.date;
     }
+  }
+  if (latest && !TVerificationJudgement::Is_Check_Done(latest_verdict))
+  {
+    machine.retest_due = true;
+    machine.retest_since = latest->date;
+    machine.retest_kind = latest->kind;
   }
   return machine;
 }
@@ -80,6 +98,13 @@ QList<TVerificationSchedule::TCheck> TVerificationSchedule::Checks(const TMachin
       check.due = Next_Due(kind.last, kind.kind, machine.intervals);
       check.status = Status(check.due, on, within_days);
     }
+    // Due at once after a check that did not conform, whatever the interval.
+    if (machine.retest_due && (kind.kind == TVerificationRecord::KIND_INTERIM) ==
+                                  (machine.retest_kind == TVerificationRecord::KIND_INTERIM))
+    {
+      check.due = machine.retest_since;
+      check.status = STATUS_RETEST_DUE;
+    }
     checks.append(check);
   }
   return checks;
@@ -87,7 +112,7 @@ QList<TVerificationSchedule::TCheck> TVerificationSchedule::Checks(const TMachin
 
 QString TVerificationSchedule::Status_Name(int status)
 {
-  return status >= STATUS_NOT_SCHEDULED && status <= STATUS_OVERDUE
+  return status >= STATUS_NOT_SCHEDULED && status <= STATUS_RETEST_DUE
              ? QLatin1String(STATUS_NAMES[status])
              : QString();
 }
@@ -107,7 +132,8 @@ QList<QStringList> TVerificationSchedule::Due_Rows(const QList<TMachine> &machin
   {
     for (const TCheck &check : Checks(machine, on, within_days))
     {
-      if (check.status == STATUS_DUE || check.status == STATUS_OVERDUE)
+      if (check.status == STATUS_DUE || check.status == STATUS_OVERDUE ||
+          check.status == STATUS_RETEST_DUE)
       {
         due.append({check.due,
                     {machine.make, machine.model, machine.option,

@@ -37,13 +37,13 @@ void TDeleteFlow::Delete_Make()
         }
         return records;
       },
-      [&]
+      [&](bool with_records)
       {
         // Every selected make, whether or not one before it failed.
         bool removed = true;
         for (const QString &make : makes)
         {
-          removed = database->Remove_Make(make) && removed;
+          removed = database->Remove_Make(make, with_records) && removed;
         }
         return removed;
       },
@@ -64,7 +64,7 @@ void TDeleteFlow::Delete_Model()
   Delete_Level(
       TCatalogueView::LEVEL_MODEL,
       [&] { return TVerificationLog(database).Record_Count(make, model); },
-      [&] { return database->Remove_Model(make, model); },
+      [&](bool with_records) { return database->Remove_Model(make, model, with_records); },
       [&](bool *valid) { return database->Models(make, valid); });
 }
 
@@ -84,12 +84,12 @@ void TDeleteFlow::Delete_Option()
   Delete_Level(
       TCatalogueView::LEVEL_OPTION,
       [&] { return TVerificationLog(database).Record_Count(make, model, option); },
-      [&] { return database->Remove_Option(make, model, option); },
+      [&](bool with_records) { return database->Remove_Option(make, model, option, with_records); },
       [&](bool *valid) { return database->Options(make, model, valid); });
 }
 
 void TDeleteFlow::Delete_Level(int level, const std::function<int()> &records,
-                               const std::function<bool()> &remove,
+                               const std::function<bool(bool)> &remove,
                                const std::function<QStringList(bool *)> &names)
 {
   if (d_catalogue->Is_Read_Only())
@@ -102,12 +102,17 @@ void TDeleteFlow::Delete_Level(int level, const std::function<int()> &records,
           QStringLiteral("Are you sure you want to delete selected %1 and all sub items?")
               .arg(name),
           QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-          QMessageBox::Question) != QMessageBox::Yes ||
-      !Records_Deletion_Confirmed(name, records()))
+          QMessageBox::Question) != QMessageBox::Yes)
   {
     return;
   }
-  if (!remove())
+  // Records go only when their deletion was confirmed; any added meanwhile keep the machine.
+  const int record_count = records();
+  if (!Records_Deletion_Confirmed(name, record_count))
+  {
+    return;
+  }
+  if (!remove(record_count != 0))
   {
     d_message_box->Show(QStringLiteral("Delete Error"),
                         QStringLiteral("Cannot delete selected %1.").arg(name), QString(),

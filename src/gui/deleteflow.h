@@ -26,7 +26,7 @@ private:
   // shows the level's list refilled with names(). records() counts the verification records that
   // go with it (-1: they cannot be counted), for the second question.
   void Delete_Level(int level, const std::function<int()> &records,
-                    const std::function<bool()> &remove,
+                    const std::function<bool(bool)> &remove,
                     const std::function<QStringList(bool *)> &names);
   bool Records_Deletion_Confirmed(const QString &level, int records);
 

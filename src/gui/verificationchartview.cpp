@@ -99,7 +99,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   for (const auto &curve : curves)
   {
     // With U = 0 the three pairs of lines are one.
-    if (curve.points != &lines.mpe && !(record.uncertainty > 0.0))
+    if (curve.points != &lines.mpe && !record.Has_Uncertainty())
     {
       continue;
     }
@@ -114,8 +114,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
       }
       series->setPen(QPen(curve.colour, 1.8, curve.style));
       Attach(chart, series, length_axis, error_axis);
-      // One legend entry for the pair.
-      chart->legend()->markers(series).value(0)->setVisible(sign > 0.0);
+      // The legend gives the pair one entry: they share a name and a pen.
     }
   }
 
@@ -136,39 +135,59 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   for (QScatterSeries *series : zones)
   {
     Attach(chart, series, length_axis, error_axis);
-    chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
   }
   Set_Round_Range(error_axis, highest * 1.05, 4, true);
   d_legend->Update();
 }
 
-void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
+namespace
+{
+qreal Time(const QDate &date)
+{
+  return static_cast<qreal>(date.startOfDay().toMSecsSinceEpoch());
+}
+} // namespace
+
+void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &last_date)
 {
   Clear();
   QChart *chart = this->chart();
   QDateTimeAxis *date_axis = new QDateTimeAxis;
   date_axis->setTitleText(QStringLiteral("Date"));
   date_axis->setFormat(QStringLiteral("yyyy-MM-dd"));
-  QValueAxis *share_axis = New_Axis(QStringLiteral("Largest share of the MPE (%)"), "%.0f");
+  QValueAxis *share_axis = New_Axis(QStringLiteral("Share of the MPE (%)"), "%.0f");
   chart->addAxis(date_axis, Qt::AlignBottom);
   chart->addAxis(share_axis, Qt::AlignLeft);
 
-  QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
-  QDate last = points.isEmpty() ? first : points.last().date;
   // A single date still needs an axis of some width.
-  first = first.addDays(-15);
-  last = last.addDays(15);
-  const auto time = [](const QDate &date)
-  { return static_cast<qreal>(date.startOfDay().toMSecsSinceEpoch()); };
+  const QDate first = first_date.addDays(-15);
+  const QDate last = last_date.addDays(15);
   date_axis->setRange(first.startOfDay(), last.startOfDay());
-  date_axis->setTickCount(points.size() > 1 ? 6 : 3);
+  // Three dates fit under a plot beside the record form.
+  date_axis->setTickCount(3);
 
   QLineSeries *limit = new QLineSeries(chart);
   limit->setName(QStringLiteral("100 % of the MPE"));
   limit->setPen(QPen(QColor(200, 40, 40), 1.8, Qt::DashLine));
-  limit->append(time(first), 100.0);
-  limit->append(time(last), 100.0);
+  limit->append(Time(first), 100.0);
+  limit->append(Time(last), 100.0);
   Attach(chart, limit, date_axis, share_axis);
+}
+
+void TVerificationChartView::Set_Share_Range(double highest)
+{
+  Set_Round_Range(static_cast<QValueAxis *>(chart()->axes(Qt::Vertical).value(0)),
+                  std::max(highest, 100.0) * 1.05, 6, false);
+  d_legend->Update();
+}
+
+void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
+{
+  const QDate first = points.isEmpty() ? QDate::currentDate() : points.first().date;
+  Start_Trend(first, points.isEmpty() ? first : points.last().date);
+  QChart *chart = this->chart();
+  QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
+  QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
 
   QLineSeries *trend = new QLineSeries(chart);
   trend->setName(QStringLiteral("Largest share"));
@@ -184,16 +203,56 @@ void TVerificationChartView::Set_Trend(const QList<TTrendPoint> &points)
   double highest = 100.0;
   for (const TTrendPoint &point : points)
   {
-    trend->append(time(point.date), point.share);
-    verdicts[point.verdict]->append(time(point.date), point.share);
+    trend->append(Time(point.date), point.share);
+    verdicts[point.verdict]->append(Time(point.date), point.share);
     highest = std::max(highest, point.share);
   }
   Attach(chart, trend, date_axis, share_axis);
   for (QScatterSeries *series : verdicts)
   {
     Attach(chart, series, date_axis, share_axis);
-    chart->legend()->markers(series).value(0)->setVisible(series->count() > 0);
   }
-  Set_Round_Range(share_axis, highest * 1.05, 6, false);
-  d_legend->Update();
+  Set_Share_Range(highest);
+}
+
+void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
+{
+  QDate first;
+  QDate last;
+  for (const TTrendLine &line : lines)
+  {
+    for (const TTrendPoint &point : line.points)
+    {
+      first = first.isValid() ? std::min(first, point.date) : point.date;
+      last = last.isValid() ? std::max(last, point.date) : point.date;
+    }
+  }
+  if (!first.isValid())
+  {
+    first = last = QDate::currentDate();
+  }
+  Start_Trend(first, last);
+  QChart *chart = this->chart();
+  QAbstractAxis *date_axis = chart->axes(Qt::Horizontal).value(0);
+  QAbstractAxis *share_axis = chart->axes(Qt::Vertical).value(0);
+  // Colours apart from one another and from the red 100 % line, a line each.
+  const QColor colours[] = {QColor(31, 119, 180),  QColor(44, 160, 44),  QColor(148, 103, 189),
+                            QColor(255, 127, 14),  QColor(23, 190, 207), QColor(140, 86, 75),
+                            QColor(227, 119, 194), QColor(127, 127, 127)};
+  double highest = 100.0;
+  for (int index = 0; index < lines.size(); ++index)
+  {
+    const TTrendLine &line = lines.at(index);
+    QLineSeries *series = new QLineSeries(chart);
+    series->setName(line.name);
+    series->setPointsVisible(true);
+    for (const TTrendPoint &point : line.points)
+    {
+      series->append(Time(point.date), point.share);
+      highest = std::max(highest, point.share);
+    }
+    series->setPen(QPen(colours[index % (sizeof(colours) / sizeof(colours[0]))], 1.8));
+    Attach(chart, series, date_axis, share_axis);
+  }
+  Set_Share_Range(highest);
 }

@@ -15,7 +15,7 @@ class TChartLegend;
 
 // The verification log's plots: a record's errors over length, coloured by zone, between the
 // +/-MPE(L) lines and the lines U inside and outside them; or the largest share of the MPE of
-// every record over time with the 100 % line.
+// every record over time, or the share at each length over time, with the 100 % line.
 class TVerificationChartView : public QtCharts::QChartView
 {
   Q_OBJECT
@@ -25,7 +25,14 @@ public:
   {
     QDate date;
     double share = 0.0;
-    int verdict = TVerificationJudgement::VERDICT_NOT_PROVEN;
+    int verdict = TVerificationJudgement::VERDICT_NOT_JUDGED;
+  };
+
+  // The shares at one length, in date order.
+  struct TTrendLine
+  {
+    QString name;
+    QList<TTrendPoint> points;
   };
 
   explicit TVerificationChartView(QWidget *parent = nullptr);
@@ -35,9 +42,15 @@ public:
                   const TVerificationJudgement::TLimitLines &lines, double plot_length);
   // In date order.
   void Set_Trend(const QList<TTrendPoint> &points);
+  // A line for each length.
+  void Set_Length_Trend(const QList<TTrendLine> &lines);
 
 private:
   void Clear();
+  // The date axis over the dates, the share axis, and the 100 % line; the share axis's range is
+  // set by Set_Share_Range once the points are in.
+  void Start_Trend(const QDate &first, const QDate &last);
+  void Set_Share_Range(double highest);
 
   TChartLegend *d_legend;
 };

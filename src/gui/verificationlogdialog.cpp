@@ -4,41 +4,32 @@
 #include "database.h"
 #include "filedialog.h"
 #include "messagebox.h"
-#include "specificationlimits.h"
 #include "specificationreport.h"
 #include "verificationchartview.h"
-#include "verificationlog.h"
+#include "verificationrecordform.h"
+#include "verificationrecordsmodel.h"
 #include "verificationreport.h"
-#include "verificationresults.h"
-#include "verificationrows.h"
-#include "verificationschedule.h"
+#include "verificationschedulepanel.h"
+#include "verificationworkflow.h"
 
-#include <QAbstractSpinBox>
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
-#include <QSpinBox>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 
 namespace
 {
-const QString CSV_FILTER = QStringLiteral("Comma Separated File (*.csv)");
 const QString PDF_FILTER = QStringLiteral("Adobe PDF files (*.pdf)");
-const int COLUMN_MPE = TVerificationResults::COLUMN_COUNT;
-const int COLUMN_ZONE = COLUMN_MPE + 1;
 
 QPushButton *New_Button(const QString &text, const QString &name, QWidget *parent)
 {
@@ -47,227 +38,90 @@ QPushButton *New_Button(const QString &text, const QString &name, QWidget *paren
   button->setAutoDefault(false);
   return button;
 }
-
-QTableWidget *New_Table(const QStringList &header, const QString &name, QWidget *parent)
-{
-  QTableWidget *table = new QTableWidget(0, header.size(), parent);
-  table->setObjectName(name);
-  table->setHorizontalHeaderLabels(header);
-  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
-  table->horizontalHeader()->setStretchLastSection(true);
-  return table;
-}
-
-QTableWidgetItem *New_Item(const QString &text, bool editable)
-{
-  QTableWidgetItem *item = new QTableWidgetItem(text);
-  if (!editable)
-  {
-    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-  }
-  return item;
-}
-
-// A zone or verdict shown in its colour on a pale ground of it.
-void Colour_Item(QTableWidgetItem *item, const QColor &colour)
-{
-  item->setForeground(colour.darker(120));
-  item->setBackground(QColor(colour.red(), colour.green(), colour.blue(), 40));
-}
-
-QString Coloured(const QString &text, const QColor &colour)
-{
-  return QStringLiteral("<span style=\"color:%1\">%2</span>")
-      .arg(colour.name(), text.toHtmlEscaped());
-}
 } // namespace
 
 TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
 {
   setWindowTitle(QStringLiteral("Verification Log"));
-  resize(1320, 820);
+  resize(DEFAULT_WIDTH, DEFAULT_HEIGHT);
   QVBoxLayout *layout = new QVBoxLayout(this);
 
   d_machine_label = new QLabel(this);
   d_machine_label->setObjectName(QStringLiteral("machine_label"));
   d_machine_label->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt"));
   layout->addWidget(d_machine_label);
+  d_read_only_label = new QLabel(
+      QStringLiteral("The catalogue is read-only: its log is shown, not written."), this);
+  d_read_only_label->setObjectName(QStringLiteral("read_only_label"));
+  d_read_only_label->setStyleSheet(QStringLiteral("color: #a05a00"));
+  d_read_only_label->hide();
+  layout->addWidget(d_read_only_label);
+  d_schedule = new TVerificationSchedulePanel(this);
+  layout->addWidget(d_schedule);
 
-  // The intervals and what is due.
-  QHBoxLayout *schedule_layout = new QHBoxLayout();
-  d_reverification_spin = new QSpinBox(this);
-  d_reverification_spin->setObjectName(QStringLiteral("reverification_spin"));
-  d_reverification_spin->setRange(0, 1200);
-  d_reverification_spin->setSpecialValueText(QStringLiteral("none"));
-  d_interim_spin = new QSpinBox(this);
-  d_interim_spin->setObjectName(QStringLiteral("interim_spin"));
-  d_interim_spin->setRange(0, 36500);
-  d_interim_spin->setSpecialValueText(QStringLiteral("none"));
-  QPushButton *schedule_button =
-      New_Button(QStringLiteral("Save Schedule"), QStringLiteral("save_schedule_button"), this);
-  schedule_layout->addWidget(new QLabel(QStringLiteral("Reverification every"), this));
-  schedule_layout->addWidget(d_reverification_spin);
-  schedule_layout->addWidget(new QLabel(QStringLiteral("months; interim check every"), this));
-  schedule_layout->addWidget(d_interim_spin);
-  schedule_layout->addWidget(new QLabel(QStringLiteral("days"), this));
-  schedule_layout->addWidget(schedule_button);
-  schedule_layout->addStretch();
-  layout->addLayout(schedule_layout);
-  d_schedule_label = new QLabel(this);
-  d_schedule_label->setObjectName(QStringLiteral("schedule_label"));
-  d_schedule_label->setTextFormat(Qt::RichText);
-  layout->addWidget(d_schedule_label);
-
-  QSplitter *splitter = new QSplitter(Qt::Horizontal, this);
+  // The records above, the record shown below beside its plots.
+  QSplitter *splitter = new QSplitter(Qt::Vertical, this);
   layout->addWidget(splitter, 1);
-
-  // The records.
   QWidget *records = new QWidget(splitter);
   QVBoxLayout *records_layout = new QVBoxLayout(records);
   records_layout->setContentsMargins(0, 0, 0, 0);
   records_layout->addWidget(new QLabel(QStringLiteral("Records:"), records));
-  d_records_table =
-      New_Table({QStringLiteral("No."), QStringLiteral("Date"), QStringLiteral("Kind"),
-                 QStringLiteral("Component"), QStringLiteral("Rule"), QStringLiteral("U \u00b5m"),
-                 QStringLiteral("Results"), QStringLiteral("Share %"), QStringLiteral("Verdict")},
-                QStringLiteral("records_table"), records);
-  d_records_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-  d_records_table->setSelectionMode(QAbstractItemView::SingleSelection);
-  d_records_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  d_records_table->verticalHeader()->hide();
-  d_records_table->horizontalHeaderItem(7)->setToolTip(
-      QStringLiteral("The largest share of the MPE: max |E| / MPE(L) over the record"));
-  records_layout->addWidget(d_records_table, 1);
+  d_records = new TVerificationRecordsModel(this);
+  d_records_view = new QTableView(records);
+  d_records_view->setObjectName(QStringLiteral("records_table"));
+  d_records_view->setModel(d_records);
+  d_records_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  d_records_view->setSelectionMode(QAbstractItemView::SingleSelection);
+  d_records_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  d_records_view->verticalHeader()->hide();
+  d_records_view->verticalHeader()->setDefaultSectionSize(d_records_view->fontMetrics().height() +
+                                                          6);
+  d_records_view->horizontalHeader()->setStretchLastSection(true);
+  d_records_view->setMinimumHeight(d_records_view->horizontalHeader()->sizeHint().height() +
+                                   4 * d_records_view->verticalHeader()->defaultSectionSize());
+  records_layout->addWidget(d_records_view, 1);
   QHBoxLayout *record_buttons = new QHBoxLayout();
-  QPushButton *new_button =
+  d_new_button =
       New_Button(QStringLiteral("New Record"), QStringLiteral("new_record_button"), records);
   d_delete_button =
       New_Button(QStringLiteral("Delete Record"), QStringLiteral("delete_record_button"), records);
   d_report_button =
       New_Button(QStringLiteral("Report..."), QStringLiteral("report_button"), records);
-  record_buttons->addWidget(new_button);
+  record_buttons->addWidget(d_new_button);
   record_buttons->addWidget(d_delete_button);
   record_buttons->addWidget(d_report_button);
   record_buttons->addStretch();
   records_layout->addLayout(record_buttons);
 
-  // The record shown: its fields and results, and its plot and the trend on tabs beside.
-  d_tabs = new QTabWidget(splitter);
-  QWidget *form = new QWidget(d_tabs);
-  QVBoxLayout *form_layout = new QVBoxLayout(form);
-  QGridLayout *fields = new QGridLayout();
-  form_layout->addLayout(fields);
-  d_date_edit = new QDateEdit(form);
-  d_date_edit->setObjectName(QStringLiteral("date_edit"));
-  d_date_edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-  d_date_edit->setCalendarPopup(true);
-  d_kind_combo = new QComboBox(form);
-  d_kind_combo->setObjectName(QStringLiteral("kind_combo"));
-  for (int kind = 0; kind < TVerificationRecord::KIND_COUNT; ++kind)
-  {
-    d_kind_combo->addItem(TVerificationRecord::Kind_Name(kind));
-  }
-  d_component_combo = new QComboBox(form);
-  d_component_combo->setObjectName(QStringLiteral("component_combo"));
-  d_rule_combo = new QComboBox(form);
-  d_rule_combo->setObjectName(QStringLiteral("rule_combo"));
-  for (int rule = 0; rule < TVerificationRecord::RULE_COUNT; ++rule)
-  {
-    d_rule_combo->addItem(TVerificationRecord::Rule_Name(rule));
-  }
-  const auto new_edit = [form](const char *name)
-  {
-    QLineEdit *edit = new QLineEdit(form);
-    edit->setObjectName(QLatin1String(name));
-    return edit;
-  };
-  d_temperature_edit = new_edit("temperature_edit");
-  d_uncertainty_edit = new_edit("uncertainty_edit");
-  d_operator_edit = new_edit("operator_edit");
-  d_artefact_edit = new_edit("artefact_edit");
-  d_notes_edit = new_edit("notes_edit");
-  const struct
-  {
-    const char *label;
-    QWidget *field;
-    int row;
-    int column;
-  } entries[] = {{"Date:", d_date_edit, 0, 0},
-                 {"Kind:", d_kind_combo, 0, 2},
-                 {"Component:", d_component_combo, 1, 0},
-                 {"Decision rule:", d_rule_combo, 1, 2},
-                 {"Temperature (C):", d_temperature_edit, 2, 0},
-                 {"Uncertainty U (\u00b5m):", d_uncertainty_edit, 2, 2},
-                 {"Operator:", d_operator_edit, 3, 0},
-                 {"Artefact:", d_artefact_edit, 3, 2}};
-  for (const auto &entry : entries)
-  {
-    fields->addWidget(new QLabel(QString::fromUtf8(entry.label), form), entry.row, entry.column);
-    fields->addWidget(entry.field, entry.row, entry.column + 1);
-    d_entry_widgets.append(entry.field);
-  }
-  fields->addWidget(new QLabel(QStringLiteral("Notes:"), form), 4, 0);
-  fields->addWidget(d_notes_edit, 4, 1, 1, 3);
-  d_entry_widgets.append(d_notes_edit);
-  fields->setColumnStretch(1, 1);
-  fields->setColumnStretch(3, 1);
-
-  d_results_table = New_Table({QStringLiteral("Length (mm)"), QStringLiteral("Position"),
-                               QStringLiteral("Repetition"), QStringLiteral("Error (\u00b5m)"),
-                               QStringLiteral("MPE (\u00b5m)"), QStringLiteral("Zone")},
-                              QStringLiteral("results_table"), form);
-  // The numbers' columns as wide as their headings; the zone takes the rest.
-  for (int column = 0; column < COLUMN_ZONE; ++column)
-  {
-    d_results_table->setColumnWidth(
-        column, d_results_table->horizontalHeader()->fontMetrics().horizontalAdvance(
-                    d_results_table->horizontalHeaderItem(column)->text()) +
-                    24);
-  }
-  d_results_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  form_layout->addWidget(d_results_table, 1);
-  QHBoxLayout *result_buttons = new QHBoxLayout();
-  QPushButton *paste_button =
-      New_Button(QStringLiteral("Paste"), QStringLiteral("paste_button"), form);
-  paste_button->setToolTip(QStringLiteral("Rows copied from a spreadsheet: length, position, "
-                                          "repetition, error; or with a header naming them"));
-  QPushButton *import_button =
-      New_Button(QStringLiteral("Import CSV..."), QStringLiteral("import_button"), form);
-  QPushButton *remove_button =
-      New_Button(QStringLiteral("Remove Rows"), QStringLiteral("remove_rows_button"), form);
-  d_save_button =
-      New_Button(QStringLiteral("Save Record"), QStringLiteral("save_record_button"), form);
-  result_buttons->addWidget(paste_button);
-  result_buttons->addWidget(import_button);
-  result_buttons->addWidget(remove_button);
-  result_buttons->addStretch();
-  result_buttons->addWidget(d_save_button);
-  form_layout->addLayout(result_buttons);
-  d_entry_widgets << paste_button << import_button << remove_button;
-
-  d_verdict_label = new QLabel(form);
-  d_verdict_label->setObjectName(QStringLiteral("verdict_label"));
-  d_verdict_label->setTextFormat(Qt::RichText);
-  d_verdict_label->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt"));
-  d_summary_label = new QLabel(form);
-  d_summary_label->setObjectName(QStringLiteral("summary_label"));
-  d_summary_label->setTextFormat(Qt::RichText);
-  d_summary_label->setWordWrap(true);
-  form_layout->addWidget(d_verdict_label);
-  form_layout->addWidget(d_summary_label);
-  d_tabs->addTab(form, QStringLiteral("Record"));
-
+  d_record_splitter = new QSplitter(Qt::Horizontal, splitter);
+  d_form = new TVerificationRecordForm(d_record_splitter);
+  d_tabs = new QTabWidget(d_record_splitter);
   d_errors_plot = new TVerificationChartView(d_tabs);
   d_errors_plot->setObjectName(QStringLiteral("errors_plot"));
+  // The plot gives way to the form in a narrow window.
+  d_errors_plot->setMinimumWidth(300);
   d_tabs->addTab(d_errors_plot, QStringLiteral("Errors over Length"));
-  d_trend_plot = new TVerificationChartView(d_tabs);
+  QWidget *trend = new QWidget(d_tabs);
+  QVBoxLayout *trend_layout = new QVBoxLayout(trend);
+  QHBoxLayout *trend_switch = new QHBoxLayout();
+  d_trend_combo = new QComboBox(trend);
+  d_trend_combo->setObjectName(QStringLiteral("trend_combo"));
+  d_trend_combo->addItems({QStringLiteral("Largest share of each record"),
+                           QStringLiteral("Interim checks per length")});
+  trend_switch->addWidget(new QLabel(QStringLiteral("Show:"), trend));
+  trend_switch->addWidget(d_trend_combo);
+  trend_switch->addStretch();
+  trend_layout->addLayout(trend_switch);
+  d_trend_plot = new TVerificationChartView(trend);
   d_trend_plot->setObjectName(QStringLiteral("trend_plot"));
-  d_tabs->addTab(d_trend_plot, QStringLiteral("Trend"));
+  d_trend_plot->setMinimumWidth(300);
+  trend_layout->addWidget(d_trend_plot, 1);
+  d_tabs->addTab(trend, QStringLiteral("Trend"));
+  d_record_splitter->setStretchFactor(0, 1);
+  d_record_splitter->setStretchFactor(1, 1);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
-  // Wide enough for every column of the records with their verdict.
-  splitter->setSizes({650, 670});
 
   QHBoxLayout *close_layout = new QHBoxLayout();
   close_layout->addStretch();
@@ -276,34 +130,55 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   close_layout->addWidget(close_button);
   layout->addLayout(close_layout);
 
-  connect(d_records_table, &QTableWidget::itemSelectionChanged, this,
+  connect(d_records_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TVerificationLogDialog::Record_Selected);
-  connect(new_button, &QPushButton::clicked, this, &TVerificationLogDialog::New_Record);
+  connect(d_new_button, &QPushButton::clicked, this, &TVerificationLogDialog::New_Record);
   connect(d_delete_button, &QPushButton::clicked, this, &TVerificationLogDialog::Delete_Record);
   connect(d_report_button, &QPushButton::clicked, this, &TVerificationLogDialog::Write_Report);
-  connect(paste_button, &QPushButton::clicked, this, &TVerificationLogDialog::Paste_Results);
-  connect(new QShortcut(QKeySequence::Paste, d_results_table, nullptr, nullptr,
-                        Qt::WidgetWithChildrenShortcut),
-          &QShortcut::activated, this, &TVerificationLogDialog::Paste_Results);
-  connect(import_button, &QPushButton::clicked, this, &TVerificationLogDialog::Import_Csv);
-  connect(remove_button, &QPushButton::clicked, this, &TVerificationLogDialog::Remove_Rows);
-  connect(d_save_button, &QPushButton::clicked, this, &TVerificationLogDialog::Save_Record);
-  connect(schedule_button, &QPushButton::clicked, this, &TVerificationLogDialog::Save_Schedule);
   connect(close_button, &QPushButton::clicked, this, &QDialog::accept);
-  connect(d_results_table, &QTableWidget::cellChanged, this,
-          &TVerificationLogDialog::Result_Changed);
-  for (QComboBox *combo : {d_kind_combo, d_component_combo, d_rule_combo})
-  {
-    connect(combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &TVerificationLogDialog::Judge_Form);
-  }
-  for (QLineEdit *edit : {d_temperature_edit, d_uncertainty_edit})
-  {
-    connect(edit, &QLineEdit::textChanged, this, &TVerificationLogDialog::Judge_Form);
-  }
+  connect(d_schedule, &TVerificationSchedulePanel::Save_Requested, this,
+          &TVerificationLogDialog::Save_Schedule);
+  connect(d_form, &TVerificationRecordForm::Record_Changed, this,
+          &TVerificationLogDialog::Judge_Form);
+  connect(d_form, &TVerificationRecordForm::Save_Requested, this,
+          &TVerificationLogDialog::Save_Record);
+  connect(d_form, &TVerificationRecordForm::New_Record_Needed, this,
+          &TVerificationLogDialog::New_Record);
+  connect(d_trend_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+          &TVerificationLogDialog::Update_Trend);
 }
 
 TVerificationLogDialog::~TVerificationLogDialog() = default;
+
+void TVerificationLogDialog::showEvent(QShowEvent *event)
+{
+  QDialog::showEvent(event);
+  if (!event->spontaneous() && !d_shown)
+  {
+    // The form as wide as its results' columns where the window allows, the plot the rest.
+    d_shown = true;
+    const int total = d_record_splitter->width();
+    const int form = std::min(d_form->Preferred_Width(), total - d_tabs->minimumSizeHint().width());
+    d_record_splitter->setSizes({form, total - form});
+  }
+}
+
+void TVerificationLogDialog::Set_Message_Box(TMessageBox *message_box)
+{
+  d_message_box = message_box;
+  d_form->Set_Message_Box(message_box);
+}
+
+void TVerificationLogDialog::Set_Folder(const QString &folder)
+{
+  d_folder = folder;
+  d_form->Set_Folder(folder);
+}
+
+QString TVerificationLogDialog::Last_File_Name() const
+{
+  return d_last_file_name.isEmpty() ? d_form->Last_File_Name() : d_last_file_name;
+}
 
 void TVerificationLogDialog::Show_Failure(const QString &heading, const QString &text,
                                           const QString &details)
@@ -319,510 +194,203 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   Q_ASSERT(database);
-  d_database = database;
   d_make = make;
   d_model = model;
   d_option = option;
   d_machine_label->setText(QStringLiteral("%1 / %2 / %3").arg(make, model, option));
-
-  bool valid = false;
-  d_machine = database->Read_Configuration(make, model, option, &valid);
+  d_log = std::make_unique<TVerificationWorkflow>(database);
+  bool valid = d_log->Load(make, model, option);
+  const QString error = d_log->Error();
   const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
-  const TVerificationSchedule::TIntervals intervals =
-      valid ? TVerificationLog(database).Intervals(make, model, option, &valid)
-            : TVerificationSchedule::TIntervals();
   if (!valid)
   {
     Show_Failure(QStringLiteral("Read Error"),
                  QStringLiteral("Cannot read the machine's verification log."),
-                 database->Last_Error());
+                 error.isEmpty() ? database->Last_Error() : error);
     return false;
   }
 
-  // The components a length error can be judged against, 10360 E0 first.
-  const QSignalBlocker blocker(d_component_combo);
-  d_component_combo->clear();
+  // The components a check can be judged against: a length error's, or a probing error's
+  // constant; 10360 E0 first.
+  QList<QStringList> components;
   for (const QString &standard : standards)
   {
     for (const QString &component : database->Component_Types(standard, &valid))
     {
       if (TCapability::Is_Length_Dependent(
-              database->Component_Type_Expression_Types(standard, component)))
+              database->Component_Type_Expression_Types(standard, component)) ||
+          TVerificationJudgement::Is_Probing(standard, component))
       {
-        d_component_combo->addItem(standard + QLatin1Char(':') + component,
-                                   QStringList{standard, component});
+        components.append({standard, component});
       }
     }
   }
-  d_reverification_spin->setValue(intervals.reverification_months);
-  d_interim_spin->setValue(intervals.interim_days);
-  d_read_only = database->Is_Read_Only();
-  for (const char *name : {"new_record_button", "save_schedule_button"})
+  d_form->Set_Components(components);
+  d_schedule->Set_Intervals(d_log->Intervals());
+  d_read_only = d_log->Is_Read_Only();
+  d_read_only_label->setVisible(d_read_only);
+  d_schedule->Set_Read_Only(d_read_only);
+  d_form->Set_Read_Only(d_read_only);
+  d_new_button->setEnabled(!d_read_only);
+  Show_Records(0);
+  // A catalogue that takes no writes opens on its latest record.
+  if (d_read_only && d_records->rowCount() > 0)
   {
-    findChild<QPushButton *>(QLatin1String(name))->setEnabled(!d_read_only);
+    d_records_view->selectRow(d_records->rowCount() - 1);
   }
-  d_reverification_spin->setReadOnly(d_read_only);
-  d_interim_spin->setReadOnly(d_read_only);
-  if (!Load_Records(0))
+  else
   {
-    return false;
+    New_Record();
   }
-  New_Record();
   return true;
 }
 
-bool TVerificationLogDialog::Load_Records(int selected_number)
+void TVerificationLogDialog::Show_Records(int selected_number)
 {
-  bool valid = false;
-  d_records = TVerificationLog(d_database).Records(d_make, d_model, d_option, &valid);
-  d_judgements.clear();
-  for (const TVerificationRecord &record : qAsConst(d_records))
   {
-    d_judgements.append(TVerificationJudgement::Judge(record, d_machine));
-  }
-
-  const QSignalBlocker blocker(d_records_table);
-  d_records_table->clearContents();
-  d_records_table->setRowCount(d_records.size());
-  for (int row = 0; row < d_records.size(); ++row)
-  {
-    const QStringList cells = TVerificationRows::List_Row(d_records.at(row), d_judgements.at(row));
-    for (int column = 0; column < cells.size(); ++column)
+    const QSignalBlocker blocker(d_records_view->selectionModel());
+    d_records->Set_Entries(d_log->Entries());
+    const int row = d_records->Row_Of(selected_number);
+    if (row >= 0)
     {
-      d_records_table->setItem(row, column, New_Item(cells.at(column), false));
-    }
-    Colour_Item(d_records_table->item(row, cells.size() - 1),
-                TVerificationReport::Verdict_Colour(d_judgements.at(row).verdict));
-    if (d_records.at(row).number == selected_number)
-    {
-      d_records_table->selectRow(row);
+      d_records_view->selectRow(row);
     }
   }
-  d_records_table->resizeColumnsToContents();
+  d_records_view->resizeColumnsToContents();
   Update_Schedule();
   Update_Trend();
-  if (!valid)
+}
+
+bool TVerificationLogDialog::Reload(int selected_number)
+{
+  const bool loaded = d_log->Load(d_make, d_model, d_option);
+  if (!loaded)
   {
     Show_Failure(QStringLiteral("Read Error"), QStringLiteral("Cannot read the records."),
-                 d_database->Last_Error());
+                 d_log->Error());
   }
-  return valid;
+  Show_Records(selected_number);
+  return loaded;
 }
 
 int TVerificationLogDialog::Selected_Number() const
 {
-  const QList<QTableWidgetItem *> selected = d_records_table->selectedItems();
-  return selected.isEmpty() ? 0 : d_records.value(selected.first()->row()).number;
+  const QModelIndexList rows = d_records_view->selectionModel()->selectedRows();
+  return rows.isEmpty() ? 0 : d_records->Entries().value(rows.first().row()).record.number;
 }
 
 void TVerificationLogDialog::Record_Selected()
 {
-  const int number = Selected_Number();
-  for (const TVerificationRecord &record : qAsConst(d_records))
+  const int row = d_records->Row_Of(Selected_Number());
+  if (row < 0)
   {
-    if (record.number == number)
-    {
-      Show_Record(record, false);
-      return;
-    }
+    return;
   }
+  d_form->Show_Record(d_records->Entries().at(row).record, false);
+  d_delete_button->setEnabled(!d_read_only);
+  d_report_button->setEnabled(true);
+  Judge_Form();
 }
 
 void TVerificationLogDialog::New_Record()
 {
+  // A catalogue that takes no writes gets an empty form that takes no entries.
   {
-    const QSignalBlocker blocker(d_records_table);
-    d_records_table->clearSelection();
+    const QSignalBlocker blocker(d_records_view->selectionModel());
+    d_records_view->clearSelection();
   }
   TVerificationRecord record;
   record.date = QDate::currentDate();
   // The next check of a log with records is most often of the same kind and rule.
-  if (!d_records.isEmpty())
+  const QList<TVerificationWorkflow::TEntry> &entries = d_records->Entries();
+  if (!entries.isEmpty())
   {
-    record.kind = d_records.last().kind == TVerificationRecord::KIND_ACCEPTANCE
+    const TVerificationRecord &last = entries.last().record;
+    record.kind = last.kind == TVerificationRecord::KIND_ACCEPTANCE
                       ? TVerificationRecord::KIND_REVERIFICATION
-                      : d_records.last().kind;
-    record.rule = d_records.last().rule;
-    record.standard = d_records.last().standard;
-    record.component = d_records.last().component;
+                      : last.kind;
+    record.rule = last.rule;
+    record.standard = last.standard;
+    record.component = last.component;
   }
-  Show_Record(record, true);
-}
-
-void TVerificationLogDialog::Show_Record(const TVerificationRecord &record, bool editable)
-{
-  d_editable = editable;
-  {
-    const QSignalBlocker kind(d_kind_combo);
-    const QSignalBlocker component(d_component_combo);
-    const QSignalBlocker rule(d_rule_combo);
-    const QSignalBlocker temperature(d_temperature_edit);
-    const QSignalBlocker uncertainty(d_uncertainty_edit);
-    d_date_edit->setDate(record.date);
-    d_kind_combo->setCurrentIndex(record.kind);
-    const int component_index =
-        d_component_combo->findData(QStringList{record.standard, record.component});
-    if (component_index < 0)
-    {
-      // A record of a component the catalogue no longer judges by length is still shown.
-      d_component_combo->addItem(record.Component_Text(),
-                                 QStringList{record.standard, record.component});
-    }
-    d_component_combo->setCurrentIndex(
-        d_component_combo->findData(QStringList{record.standard, record.component}));
-    d_rule_combo->setCurrentIndex(record.rule);
-    d_temperature_edit->setText(TVerificationRecord::Number_Text(record.temperature));
-    d_uncertainty_edit->setText(TVerificationRecord::Number_Text(record.uncertainty));
-    d_operator_edit->setText(record.operator_name);
-    d_artefact_edit->setText(record.artefact);
-    d_notes_edit->setText(record.notes);
-  }
-  // A stored record is shown read-only, legible rather than greyed where a field allows it.
-  for (QWidget *widget : qAsConst(d_entry_widgets))
-  {
-    QLineEdit *edit = qobject_cast<QLineEdit *>(widget);
-    QAbstractSpinBox *spin = qobject_cast<QAbstractSpinBox *>(widget);
-    if (edit)
-    {
-      edit->setReadOnly(!editable);
-    }
-    else if (spin)
-    {
-      spin->setReadOnly(!editable);
-      spin->setButtonSymbols(editable ? QAbstractSpinBox::UpDownArrows
-                                      : QAbstractSpinBox::NoButtons);
-    }
-    else
-    {
-      widget->setEnabled(editable);
-    }
-  }
-  d_results_table->setEditTriggers(editable ? QAbstractItemView::AllEditTriggers
-                                            : QAbstractItemView::NoEditTriggers);
-  d_save_button->setEnabled(editable && !d_read_only);
-  d_delete_button->setEnabled(!editable && !d_read_only);
-  d_report_button->setEnabled(!editable);
-  Fill_Results(record.results);
+  d_form->Show_Record(record, true);
+  d_delete_button->setEnabled(false);
+  d_report_button->setEnabled(false);
   Judge_Form();
-}
-
-void TVerificationLogDialog::Fill_Results(const QList<TVerificationResult> &results)
-{
-  const QSignalBlocker blocker(d_results_table);
-  d_results_table->clearContents();
-  // A new record keeps an empty row at the end to type into.
-  d_results_table->setRowCount(results.size() + (d_editable ? 1 : 0));
-  for (int row = 0; row < d_results_table->rowCount(); ++row)
-  {
-    const bool filled = row < results.size();
-    const TVerificationResult result = filled ? results.at(row) : TVerificationResult();
-    const QString cells[] = {filled ? TVerificationRecord::Number_Text(result.length) : QString(),
-                             result.position,
-                             filled ? QString::number(result.repetition) : QString(),
-                             filled ? TVerificationRecord::Number_Text(result.error) : QString()};
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
-    {
-      d_results_table->setItem(row, column, New_Item(cells[column], true));
-    }
-    d_results_table->setItem(row, COLUMN_MPE, New_Item(QString(), false));
-    d_results_table->setItem(row, COLUMN_ZONE, New_Item(QString(), false));
-  }
-}
-
-bool TVerificationLogDialog::Form_Record(TVerificationRecord *record, QString *error) const
-{
-  QStringList errors;
-  TVerificationRecord read;
-  read.date = d_date_edit->date();
-  read.kind = d_kind_combo->currentIndex();
-  read.rule = d_rule_combo->currentIndex();
-  const QStringList component = d_component_combo->currentData().toStringList();
-  read.standard = component.value(0);
-  read.component = component.value(1);
-  if (!TSpecificationLimits::To_Number(d_temperature_edit->text(), &read.temperature))
-  {
-    errors.append(
-        QStringLiteral("The temperature '%1' is not a number.").arg(d_temperature_edit->text()));
-    read.temperature = TSpecificationLimits::REFERENCE_TEMPERATURE;
-  }
-  if (!TSpecificationLimits::To_Number(d_uncertainty_edit->text(), &read.uncertainty) ||
-      read.uncertainty < 0.0)
-  {
-    errors.append(QStringLiteral("The uncertainty '%1' is not a number of 0 or more.")
-                      .arg(d_uncertainty_edit->text()));
-    read.uncertainty = 0.0;
-  }
-  read.operator_name = d_operator_edit->text().trimmed();
-  read.artefact = d_artefact_edit->text().trimmed();
-  read.notes = d_notes_edit->text().trimmed();
-  for (int row = 0; row < d_results_table->rowCount(); ++row)
-  {
-    QStringList cells;
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
-    {
-      const QTableWidgetItem *item = d_results_table->item(row, column);
-      cells.append(item ? item->text() : QString());
-    }
-    if (cells.join(QString()).trimmed().isEmpty())
-    {
-      continue;
-    }
-    TVerificationResult result;
-    QString reason;
-    if (TVerificationResults::Read_Cells(cells, &result, &reason))
-    {
-      read.results.append(result);
-    }
-    else
-    {
-      errors.append(QStringLiteral("Row %1: %2.").arg(row + 1).arg(reason));
-    }
-  }
-  TVerificationResults::Number_Repetitions(&read.results);
-  *record = read;
-  *error = errors.join(QLatin1Char('\n'));
-  return errors.isEmpty() && read.Check(error);
 }
 
 void TVerificationLogDialog::Judge_Form()
 {
+  const TVerificationWorkflow::TEntry *stored =
+      d_form->Is_Editable() ? nullptr : d_log->Entry(Selected_Number());
   TVerificationRecord record;
-  QString errors;
-  Form_Record(&record, &errors);
-  const TVerificationJudgement::TJudgement judgement =
-      TVerificationJudgement::Judge(record, d_machine);
-
-  // The judged results are the table's rows that are filled and read, in order.
-  const QSignalBlocker blocker(d_results_table);
-  int judged = 0;
-  for (int row = 0; row < d_results_table->rowCount(); ++row)
+  QStringList errors;
+  TVerificationJudgement::TJudgement judgement;
+  TVerificationJudgement::TLimitLines lines;
+  double length = 0.0;
+  if (stored)
   {
-    QTableWidgetItem *mpe = d_results_table->item(row, COLUMN_MPE);
-    QTableWidgetItem *zone = d_results_table->item(row, COLUMN_ZONE);
-    if (!mpe || !zone)
-    {
-      continue;
-    }
-    QStringList cells;
-    for (int column = 0; column < TVerificationResults::COLUMN_COUNT; ++column)
-    {
-      cells.append(d_results_table->item(row, column) ? d_results_table->item(row, column)->text()
-                                                      : QString());
-    }
-    TVerificationResult result;
-    QString reason;
-    const bool filled = !cells.join(QString()).trimmed().isEmpty();
-    const bool read = filled && TVerificationResults::Read_Cells(cells, &result, &reason);
-    mpe->setText(QString());
-    zone->setText(filled && !read ? QStringLiteral("invalid") : QString());
-    zone->setData(Qt::BackgroundRole, QVariant());
-    zone->setData(Qt::ForegroundRole, QVariant());
-    if (filled && !read)
-    {
-      Colour_Item(zone, TVerificationReport::Zone_Colour(TVerificationJudgement::ZONE_FAIL));
-    }
-    if (!read || judged >= judgement.results.size())
-    {
-      continue;
-    }
-    const TVerificationJudgement::TJudgedResult &result_judged = judgement.results.at(judged++);
-    if (result_judged.has_limit)
-    {
-      mpe->setText(TVerificationRecord::Number_Text(result_judged.mpe));
-    }
-    zone->setText(TVerificationJudgement::Zone_Name(result_judged.zone));
-    Colour_Item(zone, TVerificationReport::Zone_Colour(result_judged.zone));
+    // A stored record by the figures stored with it, whatever the catalogue holds now.
+    record = stored->record;
+    judgement = stored->judgement;
+    length = TVerificationJudgement::Plot_Length(record);
+    lines = TVerificationJudgement::Limit_Lines(record, judgement.basis, length);
   }
-
-  const QColor colour = TVerificationReport::Verdict_Colour(judgement.verdict);
-  d_verdict_label->setText(
-      record.results.isEmpty()
-          ? QString()
-          : Coloured(QStringLiteral("Verdict: %1")
-                         .arg(TVerificationJudgement::Verdict_Name(judgement.verdict)),
-                     colour));
-  QStringList lines{
-      TVerificationRecord::Rule_Words(record.rule, record.uncertainty).toHtmlEscaped()};
-  if (!record.results.isEmpty())
+  else
   {
-    lines.append(TVerificationRows::Summary(judgement).toHtmlEscaped());
+    d_form->Entered_Record(&record, &errors);
+    judgement = d_log->Judge(record);
+    length = TVerificationJudgement::Plot_Length(record);
+    lines = TVerificationJudgement::Limit_Lines(record, d_log->Machine(), length);
   }
-  const QColor warning = TVerificationReport::Zone_Colour(TVerificationJudgement::ZONE_FAIL);
-  for (const QString &note : TVerificationRows::Notes(judgement))
-  {
-    lines.append(Coloured(note, warning));
-  }
-  if (d_editable && !errors.isEmpty() && !record.results.isEmpty())
-  {
-    lines.append(Coloured(errors, warning).replace(QLatin1Char('\n'), QStringLiteral("<br>")));
-  }
-  d_summary_label->setText(lines.join(QStringLiteral("<br>")));
-
-  const double length = TVerificationJudgement::Plot_Length(record);
-  d_errors_plot->Set_Errors(record, judgement,
-                            TVerificationJudgement::Limit_Lines(record, d_machine, length), length);
-}
-
-void TVerificationLogDialog::Result_Changed(int row, int column)
-{
-  if (column >= TVerificationResults::COLUMN_COUNT)
-  {
-    return;
-  }
-  // Typing into the last row opens the next.
-  if (d_editable && row == d_results_table->rowCount() - 1)
-  {
-    const QString text = d_results_table->item(row, column)->text();
-    if (!text.trimmed().isEmpty())
-    {
-      const QSignalBlocker blocker(d_results_table);
-      d_results_table->insertRow(row + 1);
-      for (int cell = 0; cell < d_results_table->columnCount(); ++cell)
-      {
-        d_results_table->setItem(row + 1, cell,
-                                 New_Item(QString(), cell < TVerificationResults::COLUMN_COUNT));
-      }
-    }
-  }
-  Judge_Form();
-}
-
-void TVerificationLogDialog::Paste_Results()
-{
-  Paste_Text(QApplication::clipboard()->text());
-}
-
-void TVerificationLogDialog::Paste_Text(const QString &text)
-{
-  const QList<QStringList> rows = TVerificationResults::Tabbed_Rows(text);
-  if (rows.isEmpty())
-  {
-    return;
-  }
-  if (!d_editable)
-  {
-    New_Record();
-  }
-  // With a header the columns may come in any order, as in a file.
-  const bool header =
-      rows.first().join(QLatin1Char(',')).contains(QLatin1String("length_mm"), Qt::CaseInsensitive);
-  if (header)
-  {
-    QStringList lines;
-    for (const QStringList &row : rows)
-    {
-      QStringList quoted;
-      for (QString cell : row)
-      {
-        quoted.append(QLatin1Char('"') + cell.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                      QLatin1Char('"'));
-      }
-      lines.append(quoted.join(QLatin1Char(',')));
-    }
-    QList<TVerificationResult> results;
-    QString error;
-    if (!TVerificationResults::Read_Csv(lines.join(QLatin1Char('\n')), &results, &error))
-    {
-      Show_Failure(QStringLiteral("Paste Error"), QStringLiteral("Cannot paste the results."),
-                   error);
-      return;
-    }
-    Fill_Results(results);
-    Judge_Form();
-    return;
-  }
-
-  // Without one, the cells go in from the current cell on, in the table's columns.
-  const QSignalBlocker blocker(d_results_table);
-  const int first_row = std::max(0, d_results_table->currentRow());
-  // From the MPE or zone column, a pasted row starts at the length.
-  const int current_column = d_results_table->currentColumn();
-  const int first_column = current_column > 0 && current_column < TVerificationResults::COLUMN_COUNT
-                               ? current_column
-                               : 0;
-  for (int index = 0; index < rows.size(); ++index)
-  {
-    const int row = first_row + index;
-    while (d_results_table->rowCount() <= row + 1)
-    {
-      const int added = d_results_table->rowCount();
-      d_results_table->insertRow(added);
-      for (int cell = 0; cell < d_results_table->columnCount(); ++cell)
-      {
-        d_results_table->setItem(added, cell,
-                                 New_Item(QString(), cell < TVerificationResults::COLUMN_COUNT));
-      }
-    }
-    for (int cell = 0;
-         cell < rows.at(index).size() && first_column + cell < TVerificationResults::COLUMN_COUNT;
-         ++cell)
-    {
-      d_results_table->item(row, first_column + cell)->setText(rows.at(index).at(cell).trimmed());
-    }
-  }
-  Judge_Form();
-}
-
-void TVerificationLogDialog::Remove_Rows()
-{
-  QList<int> rows;
-  for (const QTableWidgetItem *item : d_results_table->selectedItems())
-  {
-    if (!rows.contains(item->row()) && item->row() < d_results_table->rowCount() - 1)
-    {
-      rows.append(item->row());
-    }
-  }
-  std::sort(rows.begin(), rows.end(), std::greater<int>());
-  const QSignalBlocker blocker(d_results_table);
-  for (const int row : rows)
-  {
-    d_results_table->removeRow(row);
-  }
-  Judge_Form();
-}
-
-void TVerificationLogDialog::Import_Csv()
-{
-  const QString file_name =
-      TFileDialog::Get_Open_File_Name(this, QStringLiteral("Import results"), d_folder, CSV_FILTER);
-  if (file_name.isEmpty())
-  {
-    return;
-  }
-  d_last_file_name = file_name;
-  QList<TVerificationResult> results;
-  QString error;
-  if (!TVerificationResults::Read_File(file_name, &results, &error))
-  {
-    Show_Failure(QStringLiteral("Import Error"), QStringLiteral("Cannot import the results."),
-                 error);
-    return;
-  }
-  if (!d_editable)
-  {
-    New_Record();
-  }
-  Fill_Results(results);
-  Judge_Form();
+  d_form->Show_Judgement(record, judgement, errors, stored ? stored->changes : QStringList());
+  // The plot shows what was judged: a result its retest replaced is in the table alone.
+  TVerificationJudgement::TJudgement plotted = judgement;
+  plotted.results.erase(std::remove_if(plotted.results.begin(), plotted.results.end(),
+                                       [](const TVerificationJudgement::TJudgedResult &result)
+                                       { return result.superseded; }),
+                        plotted.results.end());
+  d_errors_plot->Set_Errors(record, plotted, lines, length);
 }
 
 void TVerificationLogDialog::Save_Record()
 {
   TVerificationRecord record;
-  QString error;
-  if (!Form_Record(&record, &error))
+  QStringList errors;
+  if (!d_form->Entered_Record(&record, &errors))
   {
-    Show_Failure(QStringLiteral("Save Error"), QStringLiteral("Cannot save the record."), error);
+    // The reasons in the message itself: a refusal is read, details are not.
+    Show_Failure(QStringLiteral("Save Error"),
+                 QStringLiteral("Cannot save the record: %1").arg(errors.join(QLatin1Char(' '))),
+                 QString());
     return;
   }
-  if (!TVerificationLog(d_database).Add_Record(d_make, d_model, d_option, &record))
+  bool saved = d_log->Save(&record);
+  // The same check stored before is kept twice only when the user says so.
+  if (!saved && d_log->Same_Number() > 0 && d_message_box &&
+      d_message_box->Show(QStringLiteral("Save Record"),
+                          QStringLiteral("Record %1 holds the same check: the same date, kind, "
+                                         "component and results. Save this one as well?")
+                              .arg(d_log->Same_Number()),
+                          QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                          QMessageBox::Question) == QMessageBox::Yes)
   {
-    Show_Failure(QStringLiteral("Save Error"), QStringLiteral("Cannot save the record."),
-                 d_database->Last_Error());
+    saved = d_log->Save(&record, nullptr, true);
+  }
+  if (!saved)
+  {
+    if (d_log->Same_Number() == 0)
+    {
+      Show_Failure(QStringLiteral("Save Error"),
+                   QStringLiteral("Cannot save the record: %1").arg(d_log->Error()), QString());
+    }
     return;
   }
-  Load_Records(record.number);
+  if (!d_log->Error().isEmpty())
+  {
+    Show_Failure(QStringLiteral("Read Error"), d_log->Error(), QString());
+  }
+  Show_Records(record.number);
   Record_Selected();
 }
 
@@ -837,22 +405,19 @@ void TVerificationLogDialog::Delete_Record()
   {
     return;
   }
-  if (!TVerificationLog(d_database).Remove_Record(d_make, d_model, d_option, number))
+  if (!d_log->Remove(number))
   {
-    Show_Failure(QStringLiteral("Delete Error"), QStringLiteral("Cannot delete the record."),
-                 d_database->Last_Error());
+    Show_Failure(QStringLiteral("Delete Error"),
+                 QStringLiteral("Cannot delete the record: %1").arg(d_log->Error()), QString());
   }
-  Load_Records(0);
+  Reload(0);
   New_Record();
 }
 
 void TVerificationLogDialog::Write_Report()
 {
-  const int number = Selected_Number();
-  const auto found =
-      std::find_if(d_records.cbegin(), d_records.cend(),
-                   [number](const TVerificationRecord &record) { return record.number == number; });
-  if (found == d_records.cend())
+  const TVerificationWorkflow::TEntry *entry = d_log->Entry(Selected_Number());
+  if (!entry)
   {
     return;
   }
@@ -865,7 +430,8 @@ void TVerificationLogDialog::Write_Report()
   file_name = TSpecificationReport::Appended_Pdf_Suffix(file_name);
   d_last_file_name = file_name;
   QString error;
-  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option, *found, d_machine, &error))
+  if (!TVerificationReport::Write(file_name, d_make, d_model, d_option, entry->record,
+                                  entry->judgement, entry->changes, &error))
   {
     Show_Failure(QStringLiteral("Output Error"),
                  QStringLiteral("Cannot write the verification report."), error);
@@ -874,68 +440,89 @@ void TVerificationLogDialog::Write_Report()
 
 void TVerificationLogDialog::Save_Schedule()
 {
-  if (!TVerificationLog(d_database)
-           .Set_Intervals(d_make, d_model, d_option,
-                          {d_reverification_spin->value(), d_interim_spin->value()}))
+  if (!d_log->Set_Intervals(d_schedule->Intervals()))
   {
-    Show_Failure(QStringLiteral("Save Error"), QStringLiteral("Cannot save the schedule."),
-                 d_database->Last_Error());
+    Show_Failure(QStringLiteral("Save Error"),
+                 QStringLiteral("Cannot save the schedule: %1").arg(d_log->Error()), QString());
+    d_schedule->Set_Intervals(d_log->Intervals());
   }
   Update_Schedule();
 }
 
 void TVerificationLogDialog::Update_Schedule()
 {
-  bool valid = false;
-  const TVerificationSchedule::TMachine machine = TVerificationSchedule::Of_Records(
-      TVerificationLog(d_database).Intervals(d_make, d_model, d_option, &valid), d_records);
-  QStringList lines;
-  for (const TVerificationSchedule::TCheck &check : TVerificationSchedule::Checks(
-           machine, QDate::currentDate(), TVerificationSchedule::DUE_WITHIN_DAYS))
-  {
-    const bool interim = check.kind == TVerificationRecord::KIND_INTERIM;
-    QString line = interim ? QStringLiteral("Interim check: ") : QStringLiteral("Reverification: ");
-    if (check.status == TVerificationSchedule::STATUS_NOT_SCHEDULED)
-    {
-      line += QStringLiteral("not scheduled");
-    }
-    else
-    {
-      line += QStringLiteral("every %1 %2, ")
-                  .arg(interim ? machine.intervals.interim_days
-                               : machine.intervals.reverification_months)
-                  .arg(interim ? QStringLiteral("days") : QStringLiteral("months"));
-      line += check.last.isValid() ? QStringLiteral("last %1, next due %2")
-                                         .arg(TVerificationRecord::Date_Text(check.last),
-                                              TVerificationRecord::Date_Text(check.due))
-                                   : QStringLiteral("never made");
-    }
-    const QString status = TVerificationSchedule::Status_Name(check.status);
-    const QColor colour = check.status == TVerificationSchedule::STATUS_OVERDUE ? QColor(200, 0, 0)
-                          : check.status == TVerificationSchedule::STATUS_DUE ? QColor(215, 110, 0)
-                                                                              : QColor(0, 110, 50);
-    lines.append(line.toHtmlEscaped() +
-                 (check.status == TVerificationSchedule::STATUS_NOT_SCHEDULED
-                      ? QString()
-                      : QStringLiteral(" \u2014 <b>%1</b>").arg(Coloured(status, colour))));
-  }
-  d_schedule_label->setText(lines.join(QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;")));
+  d_schedule->Show_Schedule(d_log->Schedule(), QDate::currentDate());
 }
 
 void TVerificationLogDialog::Update_Trend()
 {
-  QList<TVerificationChartView::TTrendPoint> points;
-  for (int index = 0; index < d_records.size(); ++index)
+  if (!d_log)
   {
-    if (d_judgements.at(index).has_share)
+    return;
+  }
+  const QList<TVerificationWorkflow::TEntry> &entries = d_log->Entries();
+  // The records in date order; a stable sort keeps one day's in the order they were added.
+  QList<int> order;
+  for (int index = 0; index < entries.size(); ++index)
+  {
+    order.append(index);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&entries](int first, int second)
+                   { return entries.at(first).record.date < entries.at(second).record.date; });
+
+  if (d_trend_combo->currentIndex() == 0)
+  {
+    QList<TVerificationChartView::TTrendPoint> points;
+    for (const int index : qAsConst(order))
     {
-      points.append({d_records.at(index).date, d_judgements.at(index).largest_share,
-                     d_judgements.at(index).verdict});
+      const TVerificationJudgement::TJudgement &judgement = entries.at(index).judgement;
+      if (judgement.has_share)
+      {
+        points.append({entries.at(index).record.date, judgement.largest_share, judgement.verdict});
+      }
+    }
+    d_trend_plot->Set_Trend(points);
+    return;
+  }
+  // Each length's share is the largest share of an interim check's results at that length,
+  // judged by the figures stored with the record: a control chart per length. Interim checks
+  // alone, as their lengths are the same each time.
+  std::map<double, TVerificationChartView::TTrendLine> lines;
+  for (const int index : qAsConst(order))
+  {
+    const TVerificationWorkflow::TEntry &entry = entries.at(index);
+    if (entry.record.kind != TVerificationRecord::KIND_INTERIM)
+    {
+      continue;
+    }
+    std::map<double, TVerificationRecord> by_length;
+    for (const TVerificationResult &result : entry.record.results)
+    {
+      TVerificationRecord &part = by_length[result.length + 0.0];
+      if (part.results.isEmpty())
+      {
+        part = entry.record;
+        part.results.clear();
+      }
+      part.results.append(result);
+    }
+    for (const auto &length : by_length)
+    {
+      const TVerificationJudgement::TJudgement judgement =
+          TVerificationJudgement::Judge(length.second, entry.judgement.basis);
+      if (judgement.has_share)
+      {
+        TVerificationChartView::TTrendLine &line = lines[length.first];
+        line.name = QStringLiteral("%1 mm").arg(TVerificationRecord::Number_Text(length.first));
+        line.points.append({entry.record.date, judgement.largest_share, judgement.verdict});
+      }
     }
   }
-  std::stable_sort(points.begin(), points.end(),
-                   [](const TVerificationChartView::TTrendPoint &first,
-                      const TVerificationChartView::TTrendPoint &second)
-                   { return first.date < second.date; });
-  d_trend_plot->Set_Trend(points);
+  QList<TVerificationChartView::TTrendLine> shown;
+  for (const auto &line : lines)
+  {
+    shown.append(line.second);
+  }
+  d_trend_plot->Set_Length_Trend(shown);
 }

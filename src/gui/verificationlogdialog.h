@@ -1,30 +1,31 @@
 #ifndef METROVA_VERIFICATIONLOGDIALOG_H
 #define METROVA_VERIFICATIONLOGDIALOG_H
 
-#include "databaseitem.h"
-#include "verificationjudgement.h"
-#include "verificationrecord.h"
-
 #include <QDialog>
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 class QComboBox;
-class QDateEdit;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QSpinBox;
-class QTableWidget;
+class QSplitter;
+class QTableView;
 class QTabWidget;
 class TDatabase;
 class TMessageBox;
 class TVerificationChartView;
+class TVerificationRecordForm;
+class TVerificationRecordsModel;
+class TVerificationSchedulePanel;
+class TVerificationWorkflow;
 
-// The verification log of one machine: its records with their verdicts, a form for a new record
-// whose results are typed, pasted from a spreadsheet or imported from a CSV file and judged as
-// they come, the errors plotted over length between the MPE lines, the largest share of every
-// record over time, the check intervals with what is due, and the report of a record.
+// The verification log of one machine: its schedule with what is due, its records with their
+// verdicts, the record selected (or a new one being entered) in a form beside its errors plotted
+// over length, the trend of the records' shares of the MPE, and the report of a record. It
+// composes the schedule panel, the records' model and the record form, and reads and writes
+// through the core's log.
 //
 // Usage:
 //   dialog.Set_Message_Box(message_box);
@@ -36,18 +37,26 @@ class TVerificationLogDialog : public QDialog
   Q_OBJECT
 
 public:
+  // Its size when it opens: within a 1280 x 1024 screen with the window's frame.
+  static constexpr int DEFAULT_WIDTH = 1180;
+  static constexpr int DEFAULT_HEIGHT = 900;
+
   explicit TVerificationLogDialog(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
   ~TVerificationLogDialog() override;
 
-  void Set_Message_Box(TMessageBox *message_box) { d_message_box = message_box; }
+  void Set_Message_Box(TMessageBox *message_box);
   // Where the file dialogs start.
-  void Set_Folder(const QString &folder) { d_folder = folder; }
+  void Set_Folder(const QString &folder);
   // The last file imported or written, empty when none was.
-  QString Last_File_Name() const { return d_last_file_name; }
-  // Reads the machine's specification, records and intervals and starts a new record; false,
-  // after a message, when they cannot be read.
+  QString Last_File_Name() const;
+  // Reads the machine's specification, records and intervals and starts a new record (shows the
+  // latest one of a catalogue that takes no writes); false, after a message, when they cannot be
+  // read.
   bool Set_Machine(TDatabase *database, const QString &make, const QString &model,
                    const QString &option);
+
+protected:
+  void showEvent(QShowEvent *event) override;
 
 private slots:
   void Record_Selected();
@@ -55,63 +64,45 @@ private slots:
   void Save_Record();
   void Delete_Record();
   void Write_Report();
-  void Import_Csv();
-  void Paste_Results();
-  void Remove_Rows();
-  void Result_Changed(int row, int column);
   void Judge_Form();
   void Save_Schedule();
+  void Update_Trend();
 
 private:
-  // The records from the database, the one with this number selected (none: a new record).
-  bool Load_Records(int selected_number);
-  void Show_Record(const TVerificationRecord &record, bool editable);
-  void Fill_Results(const QList<TVerificationResult> &results);
-  // The form as a record; false with *error naming the first bad field or row.
-  bool Form_Record(TVerificationRecord *record, QString *error) const;
-  void Paste_Text(const QString &text);
+  // The loaded records, the one with this number selected (none: a new record).
+  void Show_Records(int selected_number);
+  // Loads the log again after another change, the record with this number selected (0: a new
+  // record), and shows the failure when it cannot.
+  bool Reload(int selected_number);
   void Update_Schedule();
-  void Update_Trend();
   int Selected_Number() const;
   void Show_Failure(const QString &heading, const QString &text, const QString &details);
 
-  TDatabase *d_database = nullptr;
+  std::unique_ptr<TVerificationWorkflow> d_log;
   TMessageBox *d_message_box = nullptr;
   QString d_make;
   QString d_model;
   QString d_option;
-  QList<TDatabaseItem> d_machine;
-  QList<TVerificationRecord> d_records;
-  QList<TVerificationJudgement::TJudgement> d_judgements;
   QString d_folder;
   QString d_last_file_name;
-  bool d_editable = true;
   // A catalogue this user cannot change: its log is shown, not written.
   bool d_read_only = false;
+  // Whether the splitter between the form and the plots was set for the window's first size.
+  bool d_shown = false;
 
   QLabel *d_machine_label;
-  QSpinBox *d_reverification_spin;
-  QSpinBox *d_interim_spin;
-  QLabel *d_schedule_label;
-  QTableWidget *d_records_table;
+  QLabel *d_read_only_label;
+  TVerificationSchedulePanel *d_schedule;
+  TVerificationRecordsModel *d_records;
+  QTableView *d_records_view;
+  QPushButton *d_new_button;
   QPushButton *d_delete_button;
   QPushButton *d_report_button;
+  QSplitter *d_record_splitter;
+  TVerificationRecordForm *d_form;
   QTabWidget *d_tabs;
-  QDateEdit *d_date_edit;
-  QComboBox *d_kind_combo;
-  QComboBox *d_component_combo;
-  QComboBox *d_rule_combo;
-  QLineEdit *d_temperature_edit;
-  QLineEdit *d_uncertainty_edit;
-  QLineEdit *d_operator_edit;
-  QLineEdit *d_artefact_edit;
-  QLineEdit *d_notes_edit;
-  QTableWidget *d_results_table;
-  QList<QWidget *> d_entry_widgets;
-  QPushButton *d_save_button;
-  QLabel *d_verdict_label;
-  QLabel *d_summary_label;
   TVerificationChartView *d_errors_plot;
+  QComboBox *d_trend_combo;
   TVerificationChartView *d_trend_plot;
 };
 

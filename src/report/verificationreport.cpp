@@ -11,6 +11,7 @@
 #include <QPainterPath>
 #include <QPen>
 #include <QPrinter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -91,6 +92,45 @@ public:
     return bounds.height();
   }
 
+  // A text wrapped to the width below the cursor, line by line, each on the page where it fits:
+  // a note of any length runs on over pages instead of off the page.
+  void Paragraph(int x, int width, const QString &text, const QFont &font,
+                 const QColor &colour = TEXT_COLOUR)
+  {
+    QTextLayout layout(text, font, d_painter->device());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+    {
+      line.setLineWidth(width);
+    }
+    layout.endLayout();
+    for (int index = 0; index < layout.lineCount(); ++index)
+    {
+      const QTextLine line = layout.lineAt(index);
+      const int height = static_cast<int>(std::ceil(line.height()));
+      if (!Room(height))
+      {
+        break;
+      }
+      d_painter->setPen(colour);
+      line.draw(d_painter, QPointF(x - line.x(), d_y - line.y()));
+      d_y += height;
+    }
+  }
+
+  // One line cut to the width with an ellipsis.
+  void Elided(int x, int width, const QString &text, const QFont &font)
+  {
+    d_painter->setFont(font);
+    d_painter->setPen(TEXT_COLOUR);
+    d_painter->drawText(
+        QRect(x, d_y, width, d_line), Qt::AlignLeft | Qt::AlignTop,
+        QFontMetrics(font, d_painter->device()).elidedText(text, Qt::ElideRight, width));
+  }
+
   void Rule()
   {
     d_painter->setPen(QPen(RULE_COLOUR));
@@ -144,11 +184,11 @@ double Tick_Step(double span, int count)
 }
 
 void Draw_Plot(QPainter *painter, const QRect &frame, const TVerificationRecord &record,
-               const TJudgement &judgement, const QList<TDatabaseItem> &machine)
+               const TJudgement &judgement)
 {
   const double length = TVerificationJudgement::Plot_Length(record);
   const TVerificationJudgement::TLimitLines lines =
-      TVerificationJudgement::Limit_Lines(record, machine, length);
+      TVerificationJudgement::Limit_Lines(record, judgement.basis, length);
   double highest = 0.0;
   for (const QPointF &point : lines.outer)
   {
@@ -216,7 +256,7 @@ void Draw_Plot(QPainter *painter, const QRect &frame, const TVerificationRecord 
                 {&lines.mpe, MPE_COLOUR, Qt::SolidLine, QStringLiteral("\u00b1MPE(L)")}};
   for (const auto &curve : curves)
   {
-    if (curve.points->isEmpty() || (curve.points != &lines.mpe && record.uncertainty <= 0.0))
+    if (curve.points->isEmpty() || (curve.points != &lines.mpe && !record.Has_Uncertainty()))
     {
       continue;
     }
@@ -233,11 +273,12 @@ void Draw_Plot(QPainter *painter, const QRect &frame, const TVerificationRecord 
       painter->drawPath(path);
     }
   }
+  // A result its retest replaced stays visible, hollow.
   for (const TVerificationJudgement::TJudgedResult &judged : judgement.results)
   {
     const QColor colour = TVerificationReport::Zone_Colour(judged.zone);
     painter->setPen(QPen(colour.darker(130), 0.8));
-    painter->setBrush(colour);
+    painter->setBrush(judged.superseded ? QBrush(Qt::NoBrush) : QBrush(colour));
     painter->drawEllipse(QPointF(to_x(judged.result.length), to_y(judged.result.error)), 2.6, 2.6);
   }
   painter->restore();
@@ -246,7 +287,7 @@ void Draw_Plot(QPainter *painter, const QRect &frame, const TVerificationRecord 
   int x = plot.left();
   for (const auto &curve : curves)
   {
-    if (curve.points != &lines.mpe && record.uncertainty <= 0.0)
+    if (curve.points != &lines.mpe && !record.Has_Uncertainty())
     {
       continue;
     }
@@ -261,9 +302,9 @@ void Draw_Plot(QPainter *painter, const QRect &frame, const TVerificationRecord 
   }
 }
 
-// A table with its header repeated on every page it reaches.
+// A table with its header repeated on every page it reaches; the zone column in its colour.
 void Draw_Table(TPages *pages, const QStringList &header, const QList<QStringList> &rows,
-                const QList<int> &zones, const QVector<double> &widths)
+                const QList<int> &zones, const QVector<double> &widths, int zone_column)
 {
   QPainter *painter = pages->Painter();
   const auto draw_row = [&](const QStringList &cells, const QFont &font, const QColor &zone)
@@ -272,14 +313,14 @@ void Draw_Table(TPages *pages, const QStringList &header, const QList<QStringLis
     for (int column = 0; column < cells.size(); ++column)
     {
       const int width = static_cast<int>(widths.at(column) * pages->Width());
-      const bool last = column == cells.size() - 1;
       painter->setFont(font);
-      painter->setPen(last && zone.isValid() ? zone : TEXT_COLOUR);
-      // Numbers to the right, names (position, zone) to the left, a gap between the two.
-      const bool text = column == 1 || last;
-      painter->drawText(QRect(x + (text ? 16 : 2), pages->Y(), width - 18, pages->Line()),
-                        Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight),
-                        cells.at(column));
+      painter->setPen(column == zone_column && zone.isValid() ? zone : TEXT_COLOUR);
+      // Numbers to the right, names (position, zone, retest) to the left, a gap between the two.
+      const bool text = column == 1 || column >= zone_column;
+      const QRect cell(x + (text ? 16 : 2), pages->Y(), width - 18, pages->Line());
+      painter->drawText(
+          cell, Qt::AlignVCenter | (text ? Qt::AlignLeft : Qt::AlignRight),
+          painter->fontMetrics().elidedText(cells.at(column), Qt::ElideRight, cell.width()));
       x += width;
     }
     pages->Advance(pages->Line());
@@ -287,7 +328,7 @@ void Draw_Table(TPages *pages, const QStringList &header, const QList<QStringLis
   const auto draw_header = [&]()
   {
     painter->fillRect(QRect(pages->Left(), pages->Y(), pages->Width(), pages->Line()), BAND_COLOUR);
-    draw_row(header, Font(9, true), QColor());
+    draw_row(header, Font(8, true), QColor());
   };
   if (!pages->Room(3 * pages->Line()))
   {
@@ -305,7 +346,7 @@ void Draw_Table(TPages *pages, const QStringList &header, const QList<QStringLis
     {
       draw_header();
     }
-    draw_row(rows.at(index), Font(9), TVerificationReport::Zone_Colour(zones.value(index)));
+    draw_row(rows.at(index), Font(8), TVerificationReport::Zone_Colour(zones.value(index)));
   }
   pages->Rule();
   pages->Advance(pages->Line());
@@ -313,7 +354,7 @@ void Draw_Table(TPages *pages, const QStringList &header, const QList<QStringLis
 
 bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
                  const QString &option, const TVerificationRecord &record,
-                 const QList<TDatabaseItem> &machine, QString *reason)
+                 const TJudgement &judgement, const QStringList &changes, QString *reason)
 {
   QPainter painter;
   if (!painter.begin(printer))
@@ -321,20 +362,22 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
     *reason = QStringLiteral("the PDF writer cannot open the file.");
     return false;
   }
-  const TJudgement judgement = TVerificationJudgement::Judge(record, machine);
   TPages pages(
       printer, &painter,
       QStringLiteral("%1 / %2 / %3 \u2014 record %4").arg(make, model, option).arg(record.number));
   const int line = pages.Line();
   const int left = pages.Left();
   const int width = pages.Width();
+  const int half = width / 2;
+  const int label = half / 3;
 
-  // The record's fields, two to a line.
+  // The record's fields, two to a line, then what the verdict rests on, a line each.
   QString temperature =
-      QStringLiteral("%1 C").arg(TVerificationRecord::Number_Text(record.temperature));
+      QStringLiteral("%1 \u00b0C").arg(TVerificationRecord::Number_Text(record.temperature));
   if (judgement.band.Is_Known())
   {
-    temperature += QStringLiteral(" (range %1)").arg(judgement.band.Range_Text());
+    temperature +=
+        QStringLiteral(" (rated %1)").arg(judgement.band.Range_Text(QStringLiteral("\u00b0C")));
   }
   const QString fields[][2] = {
       {QStringLiteral("Date:"), TVerificationRecord::Date_Text(record.date)},
@@ -342,51 +385,86 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
       {QStringLiteral("Component:"), record.Component_Text()},
       {QStringLiteral("Decision rule:"), TVerificationRecord::Rule_Name(record.rule)},
       {QStringLiteral("Air temperature:"), temperature},
-      {QStringLiteral("Uncertainty U:"),
-       QStringLiteral("%1 \u00b5m").arg(TVerificationRecord::Number_Text(record.uncertainty))},
+      {QStringLiteral("Uncertainty U:"), QStringLiteral("%1 \u00b5m").arg(record.uncertainty)},
       {QStringLiteral("Operator:"), record.operator_name},
       {QStringLiteral("Artefact:"), record.artefact}};
-  const int half = width / 2;
   for (int index = 0; index < 8; index += 2)
   {
     for (int column = 0; column < 2; ++column)
     {
       const int x = left + column * half;
-      pages.Text(x, half / 3, fields[index + column][0], Font(9, true));
-      pages.Text(x + half / 3, half - half / 3 - 8, fields[index + column][1], Font(9));
+      pages.Text(x, label, fields[index + column][0], Font(9, true));
+      pages.Elided(x + label, half - label - 8, fields[index + column][1], Font(9));
     }
     pages.Advance(line);
   }
+  const TVerificationBasis &basis = judgement.basis;
+  QList<QPair<QString, QString>> lines{
+      {QStringLiteral("Limit:"),
+       basis.limit.Is_Given()
+           ? basis.Limit_Line()
+           : QStringLiteral("the catalogue stated no %1").arg(record.component)}};
+  if (judgement.range_kind == TVerificationJudgement::RANGES_R0 && basis.r0.Is_Given())
+  {
+    lines.append(
+        {QStringLiteral("R0:"), QStringLiteral("%1 \u00b5m, %2; U of the ranges %3 \u00b5m")
+                                    .arg(basis.r0.text,
+                                         basis.r0.source == TDatabaseItem::SOURCE_ESTIMATED
+                                             ? QStringLiteral("estimated from another standard")
+                                             : QStringLiteral("stated by the manufacturer"),
+                                         TVerificationRecord::Number_Text(record.r0_uncertainty))});
+  }
+  const QStringList basis_lines = TVerificationRows::Basis_Lines(record, judgement);
+  if (record.number > 0 && !basis_lines.isEmpty())
+  {
+    lines.append({QStringLiteral("Figures:"), basis_lines.last()});
+  }
   if (!record.notes.isEmpty())
   {
-    pages.Text(left, half / 3, QStringLiteral("Notes:"), Font(9, true));
-    pages.Advance(
-        pages.Text(left + half / 3, width - half / 3, record.notes, Font(9), TEXT_COLOUR, true));
+    lines.append({QStringLiteral("Notes:"), record.notes});
+  }
+  for (const auto &entry : qAsConst(lines))
+  {
+    if (pages.Room(line))
+    {
+      pages.Text(left, label, entry.first, Font(9, true));
+      pages.Paragraph(left + label, width - label, entry.second, Font(9));
+    }
   }
   pages.Advance(line / 2);
-  pages.Advance(pages.Text(left, width,
-                           TVerificationRecord::Rule_Words(record.rule, record.uncertainty),
-                           Font(9, false, true), TEXT_COLOUR, true) +
-                line / 2);
+  pages.Paragraph(left, width, TVerificationRecord::Rule_Words(record.rule, record.uncertainty),
+                  Font(9, false, true));
+  pages.Advance(line / 2);
 
-  // The verdict and what it rests on.
-  const QColor verdict_colour = TVerificationReport::Verdict_Colour(judgement.verdict);
-  pages.Advance(pages.Text(
-      left, width,
-      QStringLiteral("Verdict: %1").arg(TVerificationJudgement::Verdict_Name(judgement.verdict)),
-      Font(14, true), verdict_colour));
-  pages.Advance(
-      pages.Text(left, width, TVerificationRows::Summary(judgement), Font(9), TEXT_COLOUR, true));
+  // The stored verdict and what it rests on, with the closing note: none of it is left alone on
+  // a page after the tables.
+  if (pages.Room(3 * line))
+  {
+    pages.Advance(pages.Text(
+        left, width,
+        QStringLiteral("Verdict: %1")
+            .arg(TVerificationJudgement::State_Text(judgement.verdict, judgement.reason)),
+        Font(14, true), TVerificationReport::Verdict_Colour(judgement.verdict)));
+  }
+  pages.Paragraph(left, width, TVerificationRows::Summary(judgement), Font(9));
   for (const QString &note : TVerificationRows::Notes(judgement))
   {
-    pages.Advance(pages.Text(left, width, note, Font(9, true), OUTER_COLOUR, true));
+    pages.Paragraph(left, width, note, Font(9, true), OUTER_COLOUR);
   }
+  for (const QString &change : changes)
+  {
+    pages.Paragraph(left, width,
+                    QStringLiteral("Today %1; the verdict stands as stored.").arg(change),
+                    Font(9, true));
+  }
+  pages.Paragraph(left, width, QLatin1String(TVerificationJudgement::EVALUATION_NOTE),
+                  Font(9, false, true));
   pages.Advance(line / 2);
 
   const int plot_height = std::min(width * 9 / 16, 22 * line);
   if (pages.Room(plot_height))
   {
-    Draw_Plot(&painter, QRect(left, pages.Y(), width, plot_height), record, judgement, machine);
+    Draw_Plot(&painter, QRect(left, pages.Y(), width, plot_height), record, judgement);
     pages.Advance(plot_height + line);
   }
 
@@ -396,10 +474,11 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
     zones.append(judged.zone);
   }
   Draw_Table(&pages,
-             {QStringLiteral("Length (mm)"), QStringLiteral("Position"),
-              QStringLiteral("Repetition"), QStringLiteral("Error (\u00b5m)"),
-              QStringLiteral("MPE (\u00b5m)"), QStringLiteral("Zone")},
-             TVerificationRows::Show_Rows(judgement), zones, {0.15, 0.2, 0.13, 0.15, 0.15, 0.22});
+             {QStringLiteral("Length (mm)"), QStringLiteral("Position"), QStringLiteral("Rep."),
+              QStringLiteral("Error (\u00b5m)"), QStringLiteral("MPE (\u00b5m)"),
+              QStringLiteral("Zone"), QStringLiteral("U (\u00b5m)"), QStringLiteral("Retest")},
+             TVerificationRows::Show_Rows(judgement), zones,
+             {0.12, 0.14, 0.08, 0.12, 0.12, 0.16, 0.1, 0.16}, 5);
   if (!judgement.ranges.isEmpty())
   {
     zones.clear();
@@ -407,21 +486,23 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
     {
       zones.append(range.zone);
     }
-    if (pages.Room(line))
+    // The heading goes with the table's first rows.
+    if (pages.Room(4 * line))
     {
-      pages.Advance(pages.Text(left, width, QStringLiteral("Ranges of the repetitions against R0"),
-                               Font(10, true)));
+      pages.Advance(
+          pages.Text(left, width,
+                     judgement.range_kind == TVerificationJudgement::RANGES_R0
+                         ? QStringLiteral("Ranges of the repetitions against R0")
+                         : QStringLiteral("Ranges of the ballbar readings against Volume"),
+                     Font(10, true)));
     }
-    Draw_Table(
-        &pages,
-        {QStringLiteral("Length (mm)"), QStringLiteral("Position"), QStringLiteral("Repetitions"),
-         QStringLiteral("Range (\u00b5m)"), QStringLiteral("R0 (\u00b5m)"), QStringLiteral("Zone")},
-        TVerificationRows::Range_Rows(judgement), zones, {0.15, 0.2, 0.13, 0.15, 0.15, 0.22});
-  }
-  if (pages.Room(3 * line))
-  {
-    pages.Text(left, width, QLatin1String(TVerificationJudgement::EVALUATION_NOTE),
-               Font(9, false, true), TEXT_COLOUR, true);
+    Draw_Table(&pages,
+               {QStringLiteral("Length (mm)"), QStringLiteral("Position"),
+                QStringLiteral("Results"), QStringLiteral("Range (\u00b5m)"),
+                QStringLiteral("Limit (\u00b5m)"), QStringLiteral("Zone"),
+                QStringLiteral("U (\u00b5m)")},
+               TVerificationRows::Range_Rows(judgement), zones,
+               {0.12, 0.14, 0.1, 0.14, 0.14, 0.2, 0.16}, 5);
   }
 
   if (pages.Failed())
@@ -441,12 +522,13 @@ bool Draw_Report(QPrinter *printer, const QString &make, const QString &model,
 
 bool TVerificationReport::Write(const QString &file_name, const QString &make, const QString &model,
                                 const QString &option, const TVerificationRecord &record,
-                                const QList<TDatabaseItem> &machine, QString *error_text)
+                                const TVerificationJudgement::TJudgement &judgement,
+                                const QStringList &changes, QString *error_text)
 {
   return TPdfOutput::Write(
       file_name,
       [&](QPrinter *printer, QString *reason)
-      { return Draw_Report(printer, make, model, option, record, machine, reason); },
+      { return Draw_Report(printer, make, model, option, record, judgement, changes, reason); },
       error_text);
 }
 
@@ -475,6 +557,8 @@ QColor TVerificationReport::Verdict_Colour(int verdict)
     return Zone_Colour(TVerificationJudgement::ZONE_PASS);
   case TVerificationJudgement::VERDICT_DOES_NOT_CONFORM:
     return Zone_Colour(TVerificationJudgement::ZONE_FAIL);
+  case TVerificationJudgement::VERDICT_NOT_JUDGED:
+    return Zone_Colour(TVerificationJudgement::ZONE_NO_LIMIT);
   default:
     return Zone_Colour(TVerificationJudgement::ZONE_CONDITIONAL_FAIL);
   }
