@@ -26,8 +26,8 @@ public:
   // say where today's catalogue differs from it.
   static bool Write(const QString &file_name, const QString &make, const QString &model,
                     const QString &option, const TVerificationRecord &record,
-                    const TVerificationJudgement::TJudgement &judgement,
-                    const QStringList &changes, QString *error_text);
+                    const TVerificationJudgement::TJudgement &judgement, const QStringList &changes,
+                    QString *error_text);
 
   // The colours of the zones and verdicts wherever they are shown.
   static QColor Zone_Colour(int zone);
