@@ -13,6 +13,7 @@
 #include "qifexchange.h"
 #include "qifwriter.h"
 #include "specificationedit.h"
+#include "specificationsave.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -108,13 +109,13 @@ const QMap<QString, TAction> &Actions()
        [](TDatabase *database)
        {
          QList<TEditorRow> rows;
-         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+         if (!TSpecificationSave::Read_Rows(database, "Acme", "M1", "O1", &rows))
            return database->Last_Error();
          for (TEditorRow &row : rows)
            if (row.component == "E0" || row.component == "V3")
              row.expression = "4+5L/1000";
          QString error;
-         TSpecificationEdit::Save(database, "Acme", "M1", "O2", rows, &error);
+         TSpecificationSave::Save(database, "Acme", "M1", "O2", rows, &error);
          return error;
        }},
       // A unit that goes on after a failure, as an import skips a bad line, and is then
@@ -160,7 +161,7 @@ const QMap<QString, TAction> &Actions()
        [](TDatabase *database)
        {
          QList<TEditorRow> rows;
-         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+         if (!TSpecificationSave::Read_Rows(database, "Acme", "M1", "O1", &rows))
            return Read_Failure(database, QString());
          return rows.isEmpty() ? QStringLiteral("no rows") : QString();
        }},

@@ -1,6 +1,7 @@
 #include "setcommand.h"
 
 #include "database.h"
+#include "specificationsave.h"
 
 #include <algorithm>
 
@@ -89,7 +90,7 @@ int TSetCommand::Change()
     return Failure(QStringLiteral("cannot save the specifications: %1").arg(problem));
   }
   QList<TEditorRow> rows;
-  if (!TSpecificationEdit::Read_Rows(Database(), names.at(0), names.at(1), names.at(2), &rows))
+  if (!TSpecificationSave::Read_Rows(Database(), names.at(0), names.at(1), names.at(2), &rows))
   {
     return Failure(
         QStringLiteral("cannot read the specifications: %1").arg(Database()->Last_Error()));
@@ -105,7 +106,7 @@ int TSetCommand::Change()
   }
 
   QString error;
-  if (!TSpecificationEdit::Save(Database(), names.at(0), names.at(1), names.at(2), rows, &error))
+  if (!TSpecificationSave::Save(Database(), names.at(0), names.at(1), names.at(2), rows, &error))
   {
     return Failure(QStringLiteral("cannot save the specifications of %1 %2 %3: %4")
                        .arg(names.at(0), names.at(1), names.at(2), error));

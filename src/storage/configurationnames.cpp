@@ -52,7 +52,7 @@ bool TConfigurationNames::Fail(const QString &text, bool fault)
   return false;
 }
 
-void TConfigurationNames::Fail_Lookup(int kind, TSqlConnection::TSelect found)
+void TConfigurationNames::Fail_Lookup(int kind, int found)
 {
   // A read that failed must not pass for a name that is not there.
   if (found == TSqlConnection::SELECT_FAILED)
@@ -76,11 +76,9 @@ QString TConfigurationNames::Rows_Of_Names(int name_count)
   return conditions.join(QLatin1String(" AND "));
 }
 
-TSqlConnection::TSelect TConfigurationNames::Find(int kind, const QString &name, QVariant *id,
-                                                  QString *stored)
+int TConfigurationNames::Find(int kind, const QString &name, QVariant *id, QString *stored)
 {
-  TSqlConnection::TSelect found =
-      d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, id);
+  int found = d_connection->Select_Value(NAME_TABLES[kind].id_statement, {name}, id);
   if (found != TSqlConnection::SELECT_NONE || !name.contains(READ_BACK_REPLACEMENT))
   {
     return found;
@@ -126,7 +124,7 @@ bool TConfigurationNames::Stored_Names(const QStringList &names, QStringList *st
 int TConfigurationNames::Id(int kind, const QString &name)
 {
   QVariant id;
-  const TSqlConnection::TSelect found = Find(kind, name, &id);
+  const int found = Find(kind, name, &id);
   if (found != TSqlConnection::SELECT_FOUND)
   {
     Fail_Lookup(kind, found);
@@ -166,7 +164,7 @@ bool TConfigurationNames::Ids(std::initializer_list<QString> names, int *ids)
 int TConfigurationNames::Added_Id(int kind, const QString &name)
 {
   QVariant id;
-  const TSqlConnection::TSelect found = Find(kind, name, &id);
+  const int found = Find(kind, name, &id);
   if (found == TSqlConnection::SELECT_FOUND)
   {
     return id.toInt();

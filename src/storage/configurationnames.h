@@ -1,11 +1,12 @@
 #ifndef METROVA_CONFIGURATIONNAMES_H
 #define METROVA_CONFIGURATIONNAMES_H
 
-#include "sqlconnection.h"
-
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+
+class QVariant;
+class TSqlConnection;
 
 // The names of a machine configuration, in the order make, model, option: their ids and back,
 // and the adding of a new name. A model or option name is shared by all makes.
@@ -47,10 +48,10 @@ public:
 private:
   // The exact look-up of Id, then the one for a name read back with U+FFFD; *stored gets the
   // stored form when only the second found it.
-  TSqlConnection::TSelect Find(int kind, const QString &name, QVariant *id,
-                               QString *stored = nullptr);
+  // A TSqlConnection::TSelect.
+  int Find(int kind, const QString &name, QVariant *id, QString *stored = nullptr);
   bool Fail(const QString &text, bool fault);
-  void Fail_Lookup(int kind, TSqlConnection::TSelect found);
+  void Fail_Lookup(int kind, int found);
 
   TSqlConnection *d_connection;
   QString d_error;

@@ -26,7 +26,7 @@ bool TStandardCatalogue::Fail(const QString &text, bool fault)
   return false;
 }
 
-void TStandardCatalogue::Fail_Lookup(const QString &missing, TSqlConnection::TSelect found)
+void TStandardCatalogue::Fail_Lookup(const QString &missing, int found)
 {
   // A read that failed must not pass for a row that is not there.
   if (found == TSqlConnection::SELECT_FAILED)

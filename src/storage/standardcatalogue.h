@@ -1,12 +1,12 @@
 #ifndef METROVA_STANDARDCATALOGUE_H
 #define METROVA_STANDARDCATALOGUE_H
 
-#include "sqlconnection.h"
-
 #include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
+class TSqlConnection;
 
 // The standards and their component types as the file holds them: look-ups by name and id, the
 // lists, and the seeding of what is missing. Every row read is read for each specification row,
@@ -52,7 +52,8 @@ public:
 private:
   void Validate();
   bool Fail(const QString &text, bool fault);
-  void Fail_Lookup(const QString &missing, TSqlConnection::TSelect found);
+  // found: a TSqlConnection::TSelect.
+  void Fail_Lookup(const QString &missing, int found);
 
   TSqlConnection *d_connection;
   QString d_error;
