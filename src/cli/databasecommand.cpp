@@ -2,14 +2,13 @@
 
 #include "database.h"
 #include "newcatalogue.h"
+#include "transaction.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace
 {
-const QString SAVEPOINT_FILL = QStringLiteral("metrova_fill");
-
 // The reason in the connection report, which names the file and the drivers as well.
 QString Connect_Reason(const QString &report)
 {
@@ -85,8 +84,13 @@ int TDatabaseCommand::Open_Or_Create()
     {
       break;
     }
-    d_filling = d_database->Savepoint(SAVEPOINT_FILL);
-    if (d_filling || !d_database->File_Moved())
+    d_filling = std::make_unique<TTransaction>(d_database.get());
+    if (d_filling->Begin())
+    {
+      break;
+    }
+    d_filling.reset();
+    if (!d_database->File_Moved())
     {
       break;
     }
@@ -125,16 +129,12 @@ bool TDatabaseCommand::End_Filling(bool done)
   }
   if (d_filling)
   {
-    d_filling = false;
-    if (done && d_database->Release_Savepoint(SAVEPOINT_FILL))
+    // A failed commit has ended the transaction already; what was not done is rolled back.
+    const bool committed = done && d_filling->Commit();
+    d_filling.reset();
+    if (committed)
     {
       return true;
-    }
-    // A failed commit has ended the transaction already.
-    if (!done)
-    {
-      d_database->Rollback_To_Savepoint(SAVEPOINT_FILL);
-      d_database->Release_Savepoint(SAVEPOINT_FILL);
     }
   }
   if (d_database)

@@ -7,6 +7,7 @@
 
 class TDatabase;
 class TNewCatalogue;
+class TTransaction;
 
 // A command on the catalogue file named by its first argument, usually on one make, model and
 // option named by the arguments after it: the catalogue is opened, and the machine found, here
@@ -54,7 +55,8 @@ private:
 
   std::unique_ptr<TDatabase> d_database;
   std::unique_ptr<TNewCatalogue> d_new_catalogue;
-  bool d_filling = false;
+  // The filling's write unit, while it is open.
+  std::unique_ptr<TTransaction> d_filling;
   QStringList d_machine;
 };
 

@@ -4,12 +4,8 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
+#include "transaction.h"
 #include "warninglist.h"
-
-namespace
-{
-const QString IMPORT_SAVEPOINT = QStringLiteral("metrova_import");
-} // namespace
 
 TCatalogueImport::TCatalogueImport(TDatabase *database, const QString &file_name,
                                    TExchangeProgress *progress)
@@ -49,22 +45,17 @@ void TCatalogueImport::Abandon()
 {
   // Its statements go before the transaction ends.
   d_bulk.reset();
-  if (d_open)
-  {
-    d_open = false;
-    d_database->Rollback_To_Savepoint(IMPORT_SAVEPOINT);
-    d_database->Release_Savepoint(IMPORT_SAVEPOINT);
-  }
+  d_transaction.reset();
 }
 
 bool TCatalogueImport::Begin()
 {
   // The catalogue is read in the import's own transaction: it cannot change under the checks.
-  if (!d_database->Savepoint(IMPORT_SAVEPOINT))
+  d_transaction = std::make_unique<TTransaction>(d_database);
+  if (!d_transaction->Begin())
   {
     return Fail(d_database->Last_Error());
   }
-  d_open = true;
   if (!Read_Catalogue())
   {
     return Fail(d_database->Last_Error());
@@ -345,10 +336,10 @@ bool TCatalogueImport::Finish()
   }
 
   d_bulk.reset();
-  if (!d_database->Release_Savepoint(IMPORT_SAVEPOINT))
+  if (!d_transaction->Commit())
   {
     return Fail(d_database->Last_Error());
   }
-  d_open = false;
+  d_transaction.reset();
   return true;
 }

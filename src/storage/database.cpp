@@ -8,6 +8,7 @@
 #include "specificationwriter.h"
 #include "sqlconnection.h"
 #include "standardcatalogue.h"
+#include "transaction.h"
 #include "verificationlog.h"
 #include "verificationstore.h"
 
@@ -46,26 +47,6 @@ QString Rows_Of_Names(int name_count)
 const QString STATEMENT_EXISTS = QStringLiteral(
     "SELECT source FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND "
     "standard_id=? AND component_id=? LIMIT 1");
-// Runs its function when the scope ends, whichever way it ends.
-template <typename TFunction>
-class TScope_Exit
-{
-public:
-  explicit TScope_Exit(TFunction function) : d_function(function) {}
-  ~TScope_Exit() { d_function(); }
-  TScope_Exit(const TScope_Exit &) = delete;
-  TScope_Exit &operator=(const TScope_Exit &) = delete;
-
-private:
-  TFunction d_function;
-};
-
-const QString SAVEPOINT_WRITE_SPECIFICATION = QStringLiteral("metrova_write_specification");
-const QString SAVEPOINT_REMOVE = QStringLiteral("metrova_remove");
-const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear_all");
-const QString SAVEPOINT_VERIFICATION = QStringLiteral("metrova_verification");
-const QString SAVEPOINT_ESTIMATION = QStringLiteral("estimate_specifications");
-const QString SAVEPOINT_PASS = QStringLiteral("estimate_from_standard");
 } // namespace
 
 TDatabase::TDatabase(const QString &connection_name)
@@ -285,27 +266,10 @@ bool TDatabase::Rollback_To_Savepoint(const QString &name)
   return true;
 }
 
-void TDatabase::Abandon_Savepoint(const QString &name)
+bool TDatabase::Write_Unit(const std::function<bool()> &write)
 {
-  const QString failure = d_last_error;
-  const bool fault = d_fault;
-  Rollback_To_Savepoint(name);
-  Release_Savepoint(name);
-  Fail(failure, fault);
-}
-
-bool TDatabase::Write_Unit(const QString &savepoint, const std::function<bool()> &write)
-{
-  if (!Savepoint(savepoint))
-  {
-    return false;
-  }
-  if (!write())
-  {
-    Abandon_Savepoint(savepoint);
-    return false;
-  }
-  return Release_Savepoint(savepoint);
+  TTransaction transaction(this);
+  return transaction.Begin() && write() && transaction.Commit();
 }
 
 bool TDatabase::Begin_Read()
@@ -316,11 +280,6 @@ bool TDatabase::Begin_Read()
   }
   d_catalogue->Transaction_Begun();
   return true;
-}
-
-void TDatabase::End_Read(bool began)
-{
-  d_sql->End_Read(began);
 }
 
 bool TDatabase::Begin_Read_Transaction()
@@ -335,11 +294,6 @@ bool TDatabase::Begin_Read_Transaction()
   }
   d_catalogue->Transaction_Begun();
   return true;
-}
-
-void TDatabase::End_Read_Transaction()
-{
-  d_sql->End_Read_Transaction();
 }
 
 bool TDatabase::Initialize()
@@ -371,12 +325,12 @@ bool TDatabase::Clear()
     return false;
   }
   // The verification log goes with the machines it belongs to.
-  if (!Write_Unit(SAVEPOINT_CLEAR,
-                  [this]()
-                  {
-                    return (d_schema->Clear() || Fail(d_schema->Error())) &&
-                           (d_verification->Clear() || Take_Failure(*d_verification, false));
-                  }))
+  if (!Write_Unit(
+          [this]()
+          {
+            return (d_schema->Clear() || Fail(d_schema->Error())) &&
+                   (d_verification->Clear() || Take_Failure(*d_verification, false));
+          }))
   {
     d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
     return false;
@@ -715,8 +669,8 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   // A make or model without rows is no failure: the flag alone cannot tell it from a failed
   // read, Database_Failed() can.
   d_fault = false;
-  const bool began_read = Begin_Read();
-  const TScope_Exit end_read([&]() { End_Read(began_read); });
+  TReadTransaction one_state(this);
+  one_state.Join();
   QStringList found;
   const auto read = [&](const QStringList &bound)
   {
@@ -823,29 +777,27 @@ bool TDatabase::Remove_Configuration(const QStringList &names, bool with_records
 {
   // The names are looked up, and the records counted, under the write lock: another program may
   // rename or replace the make, or add a record, up to the moment this one gets the lock.
-  return Write_Unit(SAVEPOINT_REMOVE,
-                    [&]()
-                    {
-                      int ids[3];
-                      for (int kind = 0; kind < names.size(); ++kind)
-                      {
-                        ids[kind] = Lookup_Id(kind, names.at(kind));
-                        if (ids[kind] < 0)
-                        {
-                          return false;
-                        }
-                      }
-                      TConfigurationRemoval removal(d_sql.get(), d_verification.get());
-                      return removal.Remove(names, ids, with_records) ||
-                             Take_Failure(removal, false);
-                    });
+  return Write_Unit(
+      [&]()
+      {
+        int ids[3];
+        for (int kind = 0; kind < names.size(); ++kind)
+        {
+          ids[kind] = Lookup_Id(kind, names.at(kind));
+          if (ids[kind] < 0)
+          {
+            return false;
+          }
+        }
+        TConfigurationRemoval removal(d_sql.get(), d_verification.get());
+        return removal.Remove(names, ids, with_records) || Take_Failure(removal, false);
+      });
 }
 
 bool TDatabase::Write_Specification(const TDatabaseItem &item)
 {
   // All or nothing: a failure must neither lose the stored rows nor leave new names behind.
-  return Write_Unit(SAVEPOINT_WRITE_SPECIFICATION,
-                    [&]() { return d_writer->Write_Rows(item) || Take_Failure(*d_writer, false); });
+  return Write_Unit([&]() { return d_writer->Write_Rows(item) || Take_Failure(*d_writer, false); });
 }
 
 TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &model,
@@ -858,8 +810,8 @@ TDatabaseItem TDatabase::Read_Specification(const QString &make, const QString &
   {
     return {};
   }
-  const bool began_read = Begin_Read();
-  const TScope_Exit end_read([&]() { End_Read(began_read); });
+  TReadTransaction one_state(this);
+  one_state.Join();
   TDatabaseItem record;
   *valid = d_reader->Read_Specification(make, model, option, standard, &record) ||
            Take_Failure(*d_reader, false);
@@ -876,8 +828,8 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
   {
     return {};
   }
-  const bool began_read = Begin_Read();
-  const TScope_Exit end_read([&]() { End_Read(began_read); });
+  TReadTransaction one_state(this);
+  one_state.Join();
   QList<TDatabaseItem> records;
   *valid = d_reader->Read_Configuration(make, model, option, manufacturer_only, &records) ||
            Take_Failure(*d_reader, false);
@@ -966,18 +918,17 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
   {
     return true;
   }
-  if (!Savepoint(SAVEPOINT_PASS))
+  TTransaction transaction(this);
+  if (!transaction.Begin())
   {
     return false;
   }
   const int ids[] = {make_id, model_id, option_id};
   if (!d_writer->Store_Derived(ids, derived, &rows))
   {
-    Take_Failure(*d_writer, false);
-    Abandon_Savepoint(SAVEPOINT_PASS);
-    return false;
+    return Take_Failure(*d_writer, false);
   }
-  return Release_Savepoint(SAVEPOINT_PASS);
+  return transaction.Commit();
 }
 
 bool TDatabase::Estimate_Specifications(const QString &make, const QString &model,
@@ -993,7 +944,8 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
     return false;
   }
   // The delete and all passes are one unit: a configuration never keeps half its estimates.
-  if (!Savepoint(SAVEPOINT_ESTIMATION))
+  TTransaction transaction(this);
+  if (!transaction.Begin())
   {
     return false;
   }
@@ -1018,10 +970,5 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
                      ids, TSpecificationEstimation::Derive(standard, standard_id, rows), &rows) ||
                  Take_Failure(*d_writer, false));
   }
-  if (!estimated)
-  {
-    Abandon_Savepoint(SAVEPOINT_ESTIMATION);
-    return false;
-  }
-  return Release_Savepoint(SAVEPOINT_ESTIMATION);
+  return estimated && transaction.Commit();
 }

@@ -30,6 +30,9 @@ class TDatabase
   friend class TVerificationLog;
   // So do the bulk writer and reader of whole catalogues, with statements of their own.
   friend class TBulkCatalogue;
+  // Units of work and reads that see one state (transaction.h) are this class's transactions.
+  friend class TTransaction;
+  friend class TReadTransaction;
 
 public:
   explicit TDatabase(const QString &connection_name = QStringLiteral("metrova_database"));
@@ -63,8 +66,8 @@ public:
   // standard or component, a value that cannot be stored). An import skips a line for the
   // second and stops at the first.
   bool Database_Failed() const { return d_fault; }
-  // Whether the last Savepoint failed because another program took the file away since it was
-  // opened (TSqlConnection::File_Moved): connect again and try again.
+  // Whether the last TTransaction::Begin failed because another program took the file away since
+  // it was opened (TSqlConnection::File_Moved): connect again and try again.
   bool File_Moved() const;
   QString File_Name() const { return d_file_name; }
   QString Connection_Name() const { return d_connection_name; }
@@ -72,22 +75,6 @@ public:
   // How long a statement waits for another connection's lock (5 s), for connections opened
   // later in this process. Tests shorten it.
   static void Set_Busy_Timeout(int milliseconds);
-
-  // Transactions as SQL savepoints, so that they nest: an outermost savepoint begins a
-  // transaction (taking the write lock at once) and its release commits it. Rolling back to a
-  // savepoint keeps it open; release it afterwards. When SQLite has rolled the transaction back
-  // by itself after an error (a full disk, an I/O error), every later statement and savepoint
-  // operation fails with that reason until the outermost savepoint is released or rolled back
-  // to, which ends the transaction and fails.
-  bool Savepoint(const QString &name);
-  bool Release_Savepoint(const QString &name);
-  bool Rollback_To_Savepoint(const QString &name);
-  // A read transaction for many reads (an export): they all see one state of the file, and no
-  // write lock is held, so other connections keep reading meanwhile. Only reads belong in it:
-  // Begin fails inside a savepoint or another read transaction, and Savepoint fails until the
-  // end.
-  bool Begin_Read_Transaction();
-  void End_Read_Transaction();
 
   // Standard and component catalogue.
   bool Add_Standard_Type(const QString &name);
@@ -194,17 +181,28 @@ private:
   // Options; no rows at all means an unknown name.
   QStringList Configuration_Names(const QString &statement, std::initializer_list<QString> names,
                                   bool *valid);
-  // Rolls back to and releases a savepoint after a failure, keeping the failure's text.
-  void Abandon_Savepoint(const QString &name);
+  // Transactions as SQL savepoints, so that they nest (TTransaction): an outermost savepoint
+  // begins a transaction (taking the write lock at once) and its release commits it. Rolling back
+  // to a savepoint keeps it open; release it afterwards. When SQLite has rolled the transaction
+  // back by itself after an error (a full disk, an I/O error), every later statement and
+  // savepoint operation fails with that reason until the outermost savepoint is released or
+  // rolled back to, which ends the transaction and fails.
+  bool Savepoint(const QString &name);
+  bool Release_Savepoint(const QString &name);
+  bool Rollback_To_Savepoint(const QString &name);
+  // A read transaction for many reads (TReadTransaction::Begin): they all see one state of the
+  // file, and no write lock is held, so other connections keep reading meanwhile. Only reads
+  // belong in it: Begin fails inside a savepoint or another read transaction, and Savepoint
+  // fails until the end.
+  bool Begin_Read_Transaction();
   // Runs write, which sets the failure text when it returns false, as one unit: all of it is
   // kept, or none.
-  bool Write_Unit(const QString &savepoint, const std::function<bool()> &write);
+  bool Write_Unit(const std::function<bool()> &write);
   // Deletes the rows of a make (and model, and option) with their log (TConfigurationRemoval).
   bool Remove_Configuration(const QStringList &names, bool with_records);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
-  // instead of one per statement. Begin_Read returns whether End_Read has a transaction to end.
+  // instead of one per statement (TReadTransaction::Join). Whether there is one to end.
   bool Begin_Read();
-  void End_Read(bool began);
 
   QString d_connection_name;
   QString d_file_name;

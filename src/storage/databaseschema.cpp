@@ -2,6 +2,7 @@
 
 #include "sqlconnection.h"
 #include "standardcatalogue.h"
+#include "transaction.h"
 
 #include <QLatin1String>
 
@@ -64,12 +65,6 @@ const TDatabaseSchema::TComponentSeed TDatabaseSchema::COMPONENT_SEED[COMPONENT_
     {"CMMA", "M", "Maximum length measurement error", 44},
     {"CMMA", "Repeat", "Maximum length variation error", 1},
 };
-
-namespace
-{
-const QString SAVEPOINT_INITIALIZE = QStringLiteral("metrova_initialize");
-const QString SAVEPOINT_CLEAR = QStringLiteral("metrova_clear");
-} // namespace
 
 TDatabaseSchema::TDatabaseSchema(TSqlConnection *connection, TStandardCatalogue *catalogue)
     : d_connection(connection), d_catalogue(catalogue)
@@ -155,10 +150,14 @@ bool TDatabaseSchema::Initialize()
   QStringList tables;
   QStringList indexes;
   bool foreign = false;
-  const bool began_read = d_connection->Begin_Read();
-  const bool read = Read_Schema(&tables, &indexes, &foreign);
-  const bool complete = read && !foreign && Is_Complete(tables, indexes);
-  d_connection->End_Read(began_read);
+  bool read = false;
+  bool complete = false;
+  {
+    TReadTransaction read_schema(d_connection);
+    read_schema.Join();
+    read = Read_Schema(&tables, &indexes, &foreign);
+    complete = read && !foreign && Is_Complete(tables, indexes);
+  }
   d_catalogue->Invalidate();
   if (!read)
   {
@@ -179,15 +178,14 @@ bool TDatabaseSchema::Initialize()
   // done before it. The schema is read again under the write lock.
   tables.clear();
   indexes.clear();
-  if (!d_connection->Savepoint(SAVEPOINT_INITIALIZE))
+  TTransaction transaction(d_connection);
+  if (!transaction.Begin())
   {
     d_error = d_connection->Error();
     return false;
   }
   if (!Read_Schema(&tables, &indexes, &foreign))
   {
-    d_connection->Rollback_To_Savepoint(SAVEPOINT_INITIALIZE);
-    d_connection->Release_Savepoint(SAVEPOINT_INITIALIZE);
     return false;
   }
   const auto seed = [this](bool seeded)
@@ -211,7 +209,7 @@ bool TDatabaseSchema::Initialize()
       d_connection->Run_Once(QLatin1String(index.statement));
     }
   }
-  if (!d_connection->Release_Savepoint(SAVEPOINT_INITIALIZE))
+  if (!transaction.Commit())
   {
     d_error = d_connection->Error();
     initialized = false;
@@ -223,7 +221,8 @@ bool TDatabaseSchema::Initialize()
 bool TDatabaseSchema::Clear()
 {
   d_catalogue->Invalidate();
-  if (!d_connection->Savepoint(SAVEPOINT_CLEAR))
+  TTransaction transaction(d_connection);
+  if (!transaction.Begin())
   {
     d_error = d_connection->Error();
     return false;
@@ -245,9 +244,9 @@ bool TDatabaseSchema::Clear()
   }
   if (!cleared)
   {
-    d_connection->Rollback_To_Savepoint(SAVEPOINT_CLEAR);
+    transaction.Rollback();
   }
-  if (!d_connection->Release_Savepoint(SAVEPOINT_CLEAR) && cleared)
+  else if (!transaction.Commit())
   {
     d_error = d_connection->Error();
     cleared = false;

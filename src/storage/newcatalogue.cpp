@@ -1,6 +1,7 @@
 #include "newcatalogue.h"
 
 #include "sqlconnection.h"
+#include "transaction.h"
 
 #include <QFile>
 
@@ -14,7 +15,6 @@
 
 namespace
 {
-const QString SAVEPOINT_REMOVE = QStringLiteral("metrova_remove_new_catalogue");
 const int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
 // What the signal handler removes: fixed storage, as a handler may not allocate.
@@ -141,14 +141,12 @@ bool TNewCatalogue::Remove_If_Empty()
   // lock's journal stays in memory: once the name is gone, another program may make a new file
   // of that name, whose journal has the name that a journal of this file would have.
   if (!connection.Open(d_file_name, &error) ||
-      !connection.Run_Once(QStringLiteral("PRAGMA journal_mode=MEMORY")) ||
-      !connection.Savepoint(SAVEPOINT_REMOVE))
+      !connection.Run_Once(QStringLiteral("PRAGMA journal_mode=MEMORY")))
   {
     return false;
   }
-  const bool removed =
-      Is_Own_Empty_File() && unlink(QFile::encodeName(d_file_name).constData()) == 0;
-  connection.Rollback_To_Savepoint(SAVEPOINT_REMOVE);
-  connection.Release_Savepoint(SAVEPOINT_REMOVE);
-  return removed;
+  // Nothing is written: the unit only holds the lock, and is rolled back.
+  TTransaction lock(&connection);
+  return lock.Begin() && Is_Own_Empty_File() &&
+         unlink(QFile::encodeName(d_file_name).constData()) == 0;
 }

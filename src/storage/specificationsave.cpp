@@ -3,6 +3,7 @@
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
+#include "transaction.h"
 #include "verificationlog.h"
 
 #include <QStringList>
@@ -11,8 +12,6 @@
 
 namespace
 {
-const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
-
 // Whether two readings of a machine's rows hold the same manufacturer values.
 bool Same_Values(const QList<TEditorRow> &first, const QList<TEditorRow> &second)
 {
@@ -119,7 +118,8 @@ bool TSpecificationSave::Save(TDatabase *database, const QString &make, const QS
   const QStringList standards = database->Standard_Types(&saved);
   // The four standards and their estimates are saved as one unit: after a failure the database
   // holds the specification as it was, not a mixture of old and new standards.
-  saved = saved && database->Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
+  TTransaction transaction(database);
+  saved = saved && transaction.Begin();
   if (!saved)
   {
     *error = database->Last_Error();
@@ -135,8 +135,6 @@ bool TSpecificationSave::Save(TDatabase *database, const QString &make, const QS
                                                "program since it was opened for editing; nothing "
                                                "was saved. Open it again to see what it holds now.")
                                     .arg(make, model, option);
-    database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-    database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
     return false;
   }
 
@@ -166,16 +164,12 @@ bool TSpecificationSave::Save(TDatabase *database, const QString &make, const QS
   }
   saved = saved && database->Estimate_Specifications(make, model, option) &&
           Keeps_Records_Reachable(database, make, model, option, rows, &refused) &&
-          database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-
+          transaction.Commit();
   if (!saved)
   {
     // The reason of the failure, not that of the clean-up.
+    transaction.Rollback();
     *error = refused.isEmpty() ? database->Last_Error() : refused;
-    if (database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION))
-    {
-      database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-    }
   }
   return saved;
 }

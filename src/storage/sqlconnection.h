@@ -62,6 +62,12 @@ public:
   static QString Plain_Reason(const QSqlError &error);
   // SQLite's result code of the statement behind Error(), 0 when the failure was not one.
   int Error_Code() const { return d_error_code; }
+  // Puts back a failure that a clean-up after it overwrote.
+  void Keep_Error(const QString &error, int code)
+  {
+    d_error = error;
+    d_error_code = code;
+  }
   // Its failures are the database's own, never the data's.
   bool Is_Fault() const { return true; }
 

@@ -3,14 +3,10 @@
 #include "capability.h"
 #include "database.h"
 #include "sqlconnection.h"
+#include "transaction.h"
 #include "verificationstore.h"
 
 #include <QLatin1String>
-
-namespace
-{
-const QString SAVEPOINT_VERIFICATION = QStringLiteral("metrova_verification");
-} // namespace
 
 TVerificationLog::TVerificationLog(TDatabase *database) : d_database(database)
 {
@@ -48,16 +44,15 @@ bool TVerificationLog::Call(const QStringList &names, bool write, TCall call)
   {
     // The lookups, the checks and the writes see one state of the file, and a log of an earlier
     // layout is frozen before anything is added to it.
-    return database.Write_Unit(SAVEPOINT_VERIFICATION, [&]() { return Freeze_Records() && run(); });
+    return database.Write_Unit([&]() { return Freeze_Records() && run(); });
   }
   if (!database.Require_Open())
   {
     return false;
   }
-  const bool began_read = database.Begin_Read();
-  const bool done = run();
-  database.End_Read(began_read);
-  return done;
+  TReadTransaction read(&database);
+  read.Join();
+  return run();
 }
 
 bool TVerificationLog::Freeze_Records()
@@ -137,7 +132,7 @@ bool TVerificationLog::Upgrade()
   {
     return true;
   }
-  return d_database->Write_Unit(SAVEPOINT_VERIFICATION, [this]() { return Freeze_Records(); });
+  return d_database->Write_Unit([this]() { return Freeze_Records(); });
 }
 
 bool TVerificationLog::Add_Record(const QString &make, const QString &model, const QString &option,

@@ -1,6 +1,7 @@
 #include "verificationworkflow.h"
 
 #include "database.h"
+#include "transaction.h"
 #include "verificationlog.h"
 
 TVerificationWorkflow::TVerificationWorkflow(TDatabase *database) : d_database(database)
@@ -21,7 +22,8 @@ bool TVerificationWorkflow::Load(const QString &make, const QString &model, cons
   d_option = option;
   // The machine, its records and its intervals as one state of the file; what was loaded before
   // stays until all of it is read.
-  const bool began = d_database->Begin_Read_Transaction();
+  TReadTransaction read(d_database);
+  read.Begin();
   bool valid = false;
   const QList<TDatabaseItem> machine = d_database->Read_Configuration(make, model, option, &valid);
   QList<TVerificationJudgement::TJudgement> judgements;
@@ -35,14 +37,9 @@ bool TVerificationWorkflow::Load(const QString &make, const QString &model, cons
   {
     intervals = TVerificationLog(d_database).Intervals(make, model, option, &valid);
   }
-  const QString error = d_database->Last_Error();
-  if (began)
-  {
-    d_database->End_Read_Transaction();
-  }
   if (!valid)
   {
-    return Fail(error);
+    return Fail(d_database->Last_Error());
   }
   d_machine = machine;
   d_intervals = intervals;
