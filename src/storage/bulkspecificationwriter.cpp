@@ -19,11 +19,7 @@ QString Insert_Failure(const char *table)
 }
 } // namespace
 
-TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database)
-    : d_catalogue(database),
-      d_places(TSpecificationEstimation::PLACE_COUNT, QPair<int, int>(PLACE_UNKNOWN, PLACE_UNKNOWN))
-{
-}
+TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database) : d_catalogue(database) {}
 
 TBulkSpecificationWriter::~TBulkSpecificationWriter() = default;
 
@@ -70,6 +66,16 @@ bool TBulkSpecificationWriter::Begin()
     d_error = d_catalogue.Error();
     return false;
   }
+  std::vector<TEstimationPlanner::TStandard> standards;
+  for (const TBulkCatalogue::TStandard &standard : d_catalogue.Standards())
+  {
+    standards.push_back({standard.id, standard.name, {}});
+    for (const TBulkCatalogue::TComponent &component : standard.components)
+    {
+      standards.back().components.push_back({component.id, component.name});
+    }
+  }
+  d_planner = std::make_unique<TEstimationPlanner>(std::move(standards));
   return true;
 }
 
@@ -171,35 +177,16 @@ bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
          Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
 }
 
-bool TBulkSpecificationWriter::Store_Estimates(const int ids[], TStoredRows *rows)
+bool TBulkSpecificationWriter::Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan)
 {
-  // Each place is looked up once.
-  const auto place = [this](const TSpecificationEstimation::TDerivedItem &derived, int *standard_id,
-                            int *component_id)
+  if (plan.delete_estimated && !Delete_Estimated(ids))
   {
-    QPair<int, int> &known = d_places[static_cast<std::size_t>(derived.place)];
-    if (known.first == PLACE_UNKNOWN)
-    {
-      known.first = d_catalogue.Standard_Id(derived.standard);
-      const TBulkCatalogue::TComponent *component =
-          d_catalogue.Component(known.first, derived.item.name);
-      known.second = component ? component->id : -1;
-    }
-    *standard_id = known.first;
-    *component_id = known.second;
-    return true;
-  };
-  // The first pass that derives a component stores it; later passes find the row.
-  std::vector<TSpecificationEstimation::TNewRow> chosen;
-  for (const TBulkCatalogue::TStandard &standard : d_catalogue.Standards())
-  {
-    TSpecificationEstimation::Choose_New_Rows(
-        TSpecificationEstimation::Derive(standard.name, standard.id, *rows), place, rows, &chosen);
+    return false;
   }
   std::vector<QByteArray> texts;
-  texts.reserve(chosen.size());
+  texts.reserve(plan.inserts.size());
   d_new_rows.clear();
-  for (const TSpecificationEstimation::TNewRow &row : chosen)
+  for (const TSpecificationEstimation::TNewRow &row : plan.inserts)
   {
     texts.push_back(row.text.toUtf8());
     d_new_rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
@@ -212,12 +199,11 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int 
                                                                             QStringList *failed)
 {
   // Every row of the make in one read, in storage order: its configurations come in the order of
-  // their first rows, each with its rows in order. A row flagged as the deletion of estimated rows
-  // would delete it is left out, as that deletion would leave it out.
+  // their first rows, each with its rows in order. Of a row flagged as the deletion of estimated
+  // rows would delete it only that counts, for the planner: it is not read further.
   struct TConfiguration
   {
     int ids[3];
-    bool has_estimated;
     TStoredRows rows;
   };
   std::vector<TConfiguration> configurations;
@@ -243,12 +229,13 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int 
         return ESTIMATE_ELSEWHERE;
       }
       position = positions.insert(key, static_cast<int>(configurations.size()));
-      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, false, {}});
+      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, {}});
     }
     TConfiguration &configuration = configurations[static_cast<std::size_t>(position.value())];
     if (d_read_make.Is_Integer(5) && d_read_make.Integer(5) == 1)
     {
-      configuration.has_estimated = true;
+      configuration.rows.push_back({-1, -1, {}});
+      configuration.rows.back().item.source = TDatabaseItem::SOURCE_ESTIMATED;
     }
     else if (!d_catalogue.Read_Row(d_read_make, 2, &configuration.rows))
     {
@@ -263,8 +250,7 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int 
   }
   for (TConfiguration &configuration : configurations)
   {
-    if ((configuration.has_estimated && !Delete_Estimated(configuration.ids)) ||
-        !Store_Estimates(configuration.ids, &configuration.rows))
+    if (!Store_Plan(configuration.ids, d_planner->Plan(std::move(configuration.rows))))
     {
       *failed = QStringList{d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]),
                             d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2])};

@@ -2,7 +2,7 @@
 #define METROVA_BULKSPECIFICATIONWRITER_H
 
 #include "bulkcatalogue.h"
-#include "specificationestimation.h"
+#include "estimationplanner.h"
 #include "sqlitestatement.h"
 
 #include <QPair>
@@ -77,14 +77,12 @@ private:
   bool Fail(const QString &failure, const TSqliteStatement &statement);
   bool Insert(const int ids[], const TNewRow *rows, int count);
   bool Delete_Estimated(const int ids[]);
-  // Derives what the rows of a configuration yield and stores it.
-  bool Store_Estimates(const int ids[], TSpecificationEstimation::TStoredRows *rows);
+  bool Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan);
 
   TBulkCatalogue d_catalogue;
   QString d_error;
-  // The ids of the derived items' places (TDerivedItem::place), as they are looked up.
-  static constexpr int PLACE_UNKNOWN = -2;
-  std::vector<QPair<int, int>> d_places;
+  // On the catalogue's standards, once it is read.
+  std::unique_ptr<TEstimationPlanner> d_planner;
   TSqliteStatement d_add_name[3];
   TSqliteStatement d_delete_standard;
   // Inserts of one row, two rows, ... by their count.

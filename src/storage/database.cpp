@@ -3,6 +3,7 @@
 #include "configurationnames.h"
 #include "configurationremoval.h"
 #include "databaseschema.h"
+#include "estimationplanner.h"
 #include "specificationestimation.h"
 #include "specificationreader.h"
 #include "specificationwriter.h"
@@ -895,6 +896,38 @@ TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int
   return *valid ? record : TDatabaseItem();
 }
 
+bool TDatabase::Estimation_Planner(std::unique_ptr<TEstimationPlanner> *planner)
+{
+  bool valid = false;
+  const QStringList names = Standard_Types(&valid);
+  if (!valid)
+  {
+    return false;
+  }
+  std::vector<TEstimationPlanner::TStandard> standards;
+  for (const QString &name : names)
+  {
+    const int standard_id = Standard_Type_Id(name);
+    QStringList components;
+    if (standard_id < 0 || !d_catalogue->Component_Types(standard_id, &components))
+    {
+      return standard_id >= 0 && Take_Failure(*d_catalogue, false);
+    }
+    standards.push_back({standard_id, name, {}});
+    for (const QString &component : components)
+    {
+      const int component_id = d_catalogue->Component_Type_Id(standard_id, component);
+      if (component_id < 0)
+      {
+        return Take_Failure(*d_catalogue, false);
+      }
+      standards.back().components.push_back({component_id, component});
+    }
+  }
+  *planner = std::make_unique<TEstimationPlanner>(std::move(standards));
+  return true;
+}
+
 bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
                                        const QString &standard)
 {
@@ -912,23 +945,22 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
   {
     return Take_Failure(*d_reader, false);
   }
-  const TSpecificationEstimation::TDerivedItems derived =
-      TSpecificationEstimation::Derive(standard, standard_id, rows);
-  if (derived.empty())
-  {
-    return true;
-  }
-  TTransaction transaction(this);
-  if (!transaction.Begin())
+  std::unique_ptr<TEstimationPlanner> planner;
+  if (!Estimation_Planner(&planner))
   {
     return false;
   }
-  const int ids[] = {make_id, model_id, option_id};
-  if (!d_writer->Store_Derived(ids, derived, &rows))
+  TEstimationPlanner::TPlan plan;
+  plan.inserts = planner->Pass(standard, standard_id, &rows);
+  if (plan.inserts.empty())
   {
-    return Take_Failure(*d_writer, false);
+    return true;
   }
-  return transaction.Commit();
+  const int ids[] = {make_id, model_id, option_id};
+  TTransaction transaction(this);
+  return transaction.Begin() &&
+         (d_writer->Store_Plan(ids, plan) || Take_Failure(*d_writer, false)) &&
+         transaction.Commit();
 }
 
 bool TDatabase::Estimate_Specifications(const QString &make, const QString &model,
@@ -949,26 +981,14 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   {
     return false;
   }
-  // The configuration is read once; each pass works on it as the passes before it left it.
   TStoredRows rows;
-  bool estimated =
-      Delete_Estimated_Specifications(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]) &&
-      (d_reader->Read_Rows(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], &rows) ||
-       Take_Failure(*d_reader, false));
-  QStringList standards;
-  if (estimated)
+  std::unique_ptr<TEstimationPlanner> planner;
+  if (!d_reader->Read_Rows(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], &rows))
   {
-    standards = Standard_Types(&estimated);
+    return Take_Failure(*d_reader, false);
   }
-  // The first pass that derives a component stores it; later passes find the row.
-  for (int index = 0; estimated && index < standards.size(); ++index)
-  {
-    const QString &standard = standards.at(index);
-    const int standard_id = Standard_Type_Id(standard);
-    estimated = standard_id >= 0 &&
-                (d_writer->Store_Derived(
-                     ids, TSpecificationEstimation::Derive(standard, standard_id, rows), &rows) ||
-                 Take_Failure(*d_writer, false));
-  }
-  return estimated && transaction.Commit();
+  return Estimation_Planner(&planner) &&
+         (d_writer->Store_Plan(ids, planner->Plan(std::move(rows))) ||
+          Take_Failure(*d_writer, false)) &&
+         transaction.Commit();
 }

@@ -17,6 +17,7 @@
 class QSqlQuery;
 class TConfigurationNames;
 class TDatabaseSchema;
+class TEstimationPlanner;
 class TSpecificationReader;
 class TSpecificationWriter;
 class TSqlConnection;
@@ -198,6 +199,8 @@ private:
   // Runs write, which sets the failure text when it returns false, as one unit: all of it is
   // kept, or none.
   bool Write_Unit(const std::function<bool()> &write);
+  // The estimation's planner on the catalogue's standards and components, read now.
+  bool Estimation_Planner(std::unique_ptr<TEstimationPlanner> *planner);
   // Deletes the rows of a make (and model, and option) with their log (TConfigurationRemoval).
   bool Remove_Configuration(const QStringList &names, bool with_records);
   // A read of many statements outside any savepoint runs in one read transaction: one lock

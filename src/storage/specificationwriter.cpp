@@ -8,9 +8,6 @@
 
 namespace
 {
-using TStoredRow = TSpecificationEstimation::TStoredRow;
-using TStoredRows = TSpecificationEstimation::TStoredRows;
-
 const QString STATEMENT_INSERT =
     QStringLiteral("INSERT INTO specification "
                    "(make_id,model_id,option_id,standard_id,component_id,expression,source) "
@@ -128,26 +125,15 @@ bool TSpecificationWriter::Write_Rows(const TDatabaseItem &item)
   return true;
 }
 
-bool TSpecificationWriter::Store_Derived(const int *ids,
-                                         const TSpecificationEstimation::TDerivedItems &derived,
-                                         TStoredRows *rows)
+bool TSpecificationWriter::Store_Plan(const int *ids, const TEstimationPlanner::TPlan &plan)
 {
-  // A catalogue without that standard or component has nowhere to put the estimate; a
-  // catalogue that cannot be read is a failure.
-  const auto place = [this](const TSpecificationEstimation::TDerivedItem &candidate,
-                            int *standard_id, int *component_id)
+  if (plan.delete_estimated &&
+      !Delete_Estimated(ids[TConfigurationNames::MAKE], ids[TConfigurationNames::MODEL],
+                        ids[TConfigurationNames::OPTION]))
   {
-    *standard_id = d_catalogue->Standard_Type_Id(candidate.standard);
-    *component_id =
-        *standard_id < 0 ? -1 : d_catalogue->Component_Type_Id(*standard_id, candidate.item.name);
-    return *component_id >= 0 || !d_catalogue->Is_Fault();
-  };
-  std::vector<TSpecificationEstimation::TNewRow> chosen;
-  if (!TSpecificationEstimation::Choose_New_Rows(derived, place, rows, &chosen))
-  {
-    return Fail(*d_catalogue);
+    return false;
   }
-  for (const TSpecificationEstimation::TNewRow &row : chosen)
+  for (const TSpecificationEstimation::TNewRow &row : plan.inserts)
   {
     if (!Insert(ids, row.standard_id, row.component_id, row.text, TDatabaseItem::SOURCE_ESTIMATED))
     {

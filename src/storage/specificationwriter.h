@@ -2,7 +2,7 @@
 #define METROVA_SPECIFICATIONWRITER_H
 
 #include "databaseitem.h"
-#include "specificationestimation.h"
+#include "estimationplanner.h"
 
 #include <QString>
 
@@ -11,7 +11,7 @@ class TSqlConnection;
 class TStandardCatalogue;
 
 // Writes specification rows: a manufacturer's record in place of the standard's stored rows, and
-// the estimation's derived items. The writes of TDatabase's Write_Specification and
+// the estimation's plan (TEstimationPlanner). The writes of TDatabase's Write_Specification and
 // Estimate_Specifications; the caller holds the savepoint that makes each all or nothing.
 class TSpecificationWriter
 {
@@ -24,11 +24,9 @@ public:
   //
   // The record's rows in place of those stored for its standard, its names added when new.
   bool Write_Rows(const TDatabaseItem &item);
-  // Stores, in order, the derived items that have a place in the catalogue, a storable text and
-  // no row yet in rows, and appends them to rows: the first derivation of a component wins.
+  // Deletes the estimated rows when the plan says so and inserts its estimates, in order.
   // ids: make, model and option.
-  bool Store_Derived(const int *ids, const TSpecificationEstimation::TDerivedItems &derived,
-                     TSpecificationEstimation::TStoredRows *rows);
+  bool Store_Plan(const int *ids, const TEstimationPlanner::TPlan &plan);
   bool Delete_Estimated(int make_id, int model_id, int option_id);
 
   QString Error() const { return d_error; }
