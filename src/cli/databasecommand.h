@@ -46,7 +46,8 @@ protected:
   int Not_Found(const QString &text);
 
   TDatabase *Database() const { return d_database.get(); }
-  QString Database_Name() const { return Argument(0); }
+  // The catalogue as messages name it: a file as given, a server without its password.
+  QString Database_Name() const;
   // The names that Open took.
   const QStringList &Machine() const { return d_machine; }
 

@@ -60,15 +60,11 @@ bool TCatalogueImport::Begin()
   {
     return Fail(d_database->Last_Error());
   }
-  d_bulk = std::make_unique<TBulkSpecificationWriter>(d_database);
-  if (!d_bulk->Begin())
+  // Without a bulk writer the import goes through the database's operations.
+  d_bulk = d_database->Bulk_Writer();
+  if (d_bulk && !d_bulk->Begin())
   {
-    // Without statements of its own the import goes through the database's operations.
-    if (!d_bulk->Error().isEmpty())
-    {
-      return Fail(d_bulk->Error());
-    }
-    d_bulk.reset();
+    return Fail(d_bulk->Error());
   }
   Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
   return true;

@@ -1,6 +1,7 @@
 #ifndef METROVA_CATALOGUEIMPORT_H
 #define METROVA_CATALOGUEIMPORT_H
 
+#include "bulkcatalogue.h"
 #include "bulkspecificationwriter.h"
 
 #include <QHash>

@@ -70,11 +70,11 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
 
   // Whole makes are read at once where the bulk reader can; others configuration by
   // configuration.
-  TBulkSpecificationReader bulk(database);
-  const bool bulk_reads = bulk.Begin();
-  if (!bulk_reads && !bulk.Error().isEmpty())
+  const std::unique_ptr<TBulkSpecificationReader> bulk = database->Bulk_Reader();
+  const bool bulk_reads = bulk != nullptr;
+  if (bulk && !bulk->Begin())
   {
-    *error = bulk.Error();
+    *error = bulk->Error();
     return false;
   }
   std::vector<TBulkSpecificationReader::TConfiguration> configurations;
@@ -83,11 +83,11 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
   {
     const QString &make = makes.at(make_index);
     const TBulkSpecificationReader::TRead read =
-        bulk_reads ? bulk.Read_Make(make, manufacturer_only, &configurations)
+        bulk_reads ? bulk->Read_Make(make, manufacturer_only, &configurations)
                    : TBulkSpecificationReader::READ_ELSEWHERE;
     if (read == TBulkSpecificationReader::READ_FAILED)
     {
-      *error = bulk.Error();
+      *error = bulk->Error();
       return false;
     }
     if (read == TBulkSpecificationReader::READ_ELSEWHERE &&

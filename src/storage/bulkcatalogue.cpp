@@ -1,8 +1,6 @@
 #include "bulkcatalogue.h"
 
 #include "database.h"
-#include "sqlconnection.h"
-#include "sqlitestatement.h"
 
 #include <QAtomicInt>
 
@@ -15,7 +13,6 @@ QAtomicInt enabled(1);
 
 // The name tables by kind, as TConfigurationNames has them.
 const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};
-const char *const NAME_IDS[] = {"make_id", "model_id", "option_id"};
 
 bool Same(const QByteArray &name, const char *utf8, int size)
 {
@@ -35,9 +32,9 @@ void TBulkCatalogue::Set_Enabled(bool enable)
   enabled.storeRelaxed(enable ? 1 : 0);
 }
 
-sqlite3 *TBulkCatalogue::Handle() const
+bool TBulkCatalogue::Is_Enabled()
 {
-  return enabled.loadRelaxed() != 0 ? d_database->d_sql->Native_Handle() : nullptr;
+  return enabled.loadRelaxed() != 0;
 }
 
 bool TBulkCatalogue::Is_Plain(const QString &name)
@@ -48,52 +45,6 @@ bool TBulkCatalogue::Is_Plain(const QString &name)
                        return character.unicode() < 0xD800 ||
                               (character.unicode() >= 0xE000 && character.unicode() < 0xFEFF);
                      });
-}
-
-bool TBulkCatalogue::Read()
-{
-  for (int kind = 0; kind < 3; ++kind)
-  {
-    if (!Read_Names(kind))
-    {
-      return false;
-    }
-  }
-  return Read_Standards();
-}
-
-bool TBulkCatalogue::Read_Names(int kind)
-{
-  TSqliteStatement read;
-  if (!read.Prepare(Handle(),
-                    QStringLiteral("SELECT %1,name FROM %2 ORDER BY %1")
-                        .arg(QLatin1String(NAME_IDS[kind]), QLatin1String(NAME_TABLES[kind]))))
-  {
-    d_error = read.Error();
-    return false;
-  }
-  TSqliteStatement::TStep step;
-  while ((step = read.Step()) == TSqliteStatement::STEP_ROW)
-  {
-    // A look-up by name compares texts and takes the first row.
-    if (read.Is_Integer(0) && read.Is_Text(1))
-    {
-      int size = 0;
-      const char *name = read.Text(1, &size);
-      const QByteArray key(name, size);
-      if (!d_names[kind].contains(key))
-      {
-        d_names[kind].insert(key, read.Integer(0));
-      }
-      d_id_names[kind].insert(read.Integer(0), key);
-    }
-  }
-  if (step == TSqliteStatement::STEP_FAILED)
-  {
-    d_error = read.Error();
-    return false;
-  }
-  return true;
 }
 
 bool TBulkCatalogue::Read_Standards()
@@ -253,25 +204,19 @@ const TBulkCatalogue::TComponent *TBulkCatalogue::Component_By_Id(int standard_i
   return nullptr;
 }
 
-bool TBulkCatalogue::Read_Row(const TSqliteStatement &statement, int column,
+bool TBulkCatalogue::Read_Row(int standard_id, int component_id, const char *text, int size,
                               TSpecificationEstimation::TStoredRows *rows) const
 {
-  const TComponent *component =
-      statement.Is_Integer(column) && statement.Is_Integer(column + 1) &&
-              statement.Is_Text(column + 2)
-          ? Component_By_Id(statement.Integer(column), statement.Integer(column + 1))
-          : nullptr;
+  const TComponent *component = Component_By_Id(standard_id, component_id);
   if (!component)
   {
     return false;
   }
-  rows->push_back({statement.Integer(column), component->id, {}});
+  rows->push_back({standard_id, component->id, {}});
   TSpecificationItem &item = rows->back().item;
   item.name = component->name;
   item.description = component->description;
   item.expression_types = component->expression_types;
-  int size = 0;
-  const char *text = statement.Text(column + 2, &size);
   item.expression.Set_Expression(text, size, TExpressionItem::UNITS_MM);
   return true;
 }

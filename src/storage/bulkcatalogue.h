@@ -10,14 +10,12 @@
 #include <vector>
 
 class TDatabase;
-class TSqliteStatement;
-struct sqlite3;
 
 // The catalogue as a whole-catalogue job (an import, an export) needs it in memory: the make,
-// model and option names with their ids, read once and kept as names are added, and the
-// standards with their components. It resolves only what it resolves as TDatabase's look-ups
-// would: plain names (Is_Plain) and the components the catalogue lists; everything else is left
-// to TDatabase's own operations, which stay the rule.
+// model and option names with their ids, read once by the engine's bulk writer or reader and
+// kept as names are added, and the standards with their components. It resolves only what it
+// resolves as TDatabase's look-ups would: plain names (Is_Plain) and the components the catalogue
+// lists; everything else is left to TDatabase's own operations, which stay the rule.
 class TBulkCatalogue
 {
 public:
@@ -42,15 +40,14 @@ public:
   // The table of a kind of name ("make", "model_types", "option_types").
   static const char *Name_Table(int kind);
 
-  // The SQLite handle under the database's connection for statements of one's own, null when Qt's
-  // driver runs on another SQLite (or tests turned bulk work off).
-  sqlite3 *Handle() const;
-  // Reads the names and the standards; false with the reason in Error().
-  bool Read();
+  // Reads the standards and their components; false with the reason in Error().
+  bool Read_Standards();
   QString Error() const { return d_error; }
 
-  // Tests turn bulk work off to compare it with TDatabase's operations.
+  // Tests turn bulk work off to compare it with TDatabase's operations (TDatabase::Bulk_Writer
+  // and Bulk_Reader then give none).
   static void Set_Enabled(bool enabled);
+  static bool Is_Enabled();
 
   // Whether a name is resolved here: one without characters that SQLite or a look-up by name may
   // take for others (surrogates, U+FEFF and above, among them the replacement character).
@@ -74,15 +71,12 @@ public:
   const TComponent *Component(int standard_id, const QString &name) const;
   const TComponent *Component_By_Id(int standard_id, int component_id) const;
 
-  // Appends the row of a statement whose columns from column on are standard_id, component_id
-  // and expression, as TDatabase's reader reads it; false for a row this catalogue does not read
-  // (ids that are no integers, a text that is none, a component the catalogue does not list).
-  bool Read_Row(const TSqliteStatement &statement, int column,
+  // Appends a row of the given ids and stored text in UTF-8, as TDatabase's reader reads it;
+  // false for a component the catalogue does not list.
+  bool Read_Row(int standard_id, int component_id, const char *text, int size,
                 TSpecificationEstimation::TStoredRows *rows) const;
 
 private:
-  bool Read_Names(int kind);
-  bool Read_Standards();
   const TStandard *Standard(int standard_id) const;
   const std::vector<TComponent> &Components(int standard_id) const;
 

@@ -1,5 +1,8 @@
 #include "database.h"
 
+#include "bulkcatalogue.h"
+#include "bulkspecificationreader.h"
+#include "bulkspecificationwriter.h"
 #include "configurationnames.h"
 #include "configurationremoval.h"
 #include "databaseschema.h"
@@ -8,6 +11,7 @@
 #include "specificationreader.h"
 #include "specificationwriter.h"
 #include "sqlconnection.h"
+#include "sqlengine.h"
 #include "standardcatalogue.h"
 #include "transaction.h"
 #include "verificationlog.h"
@@ -15,7 +19,6 @@
 
 #include "capability.h"
 
-#include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -24,7 +27,6 @@
 #include <QtGlobal>
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace
 {
@@ -112,82 +114,49 @@ QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
   return query;
 }
 
-bool TDatabase::Connect(const QString &file_name)
+bool TDatabase::Connect(const TCatalogueLocation &location)
 {
   d_failure_cause.clear();
-  const QString driver = QStringLiteral("QSQLITE");
-  if (!QSqlDatabase::isDriverAvailable(driver))
+  QString reason;
+  const std::unique_ptr<TSqlEngine> engine = TSqlEngine::For(location, &reason);
+  if (!engine)
   {
-    return Fail(QStringLiteral("Database driver 'QSQLITE' not available"));
+    d_failure_cause = reason;
+    return Fail(QStringLiteral("Cannot open database.\n\tDatabase Error: '%1'\n").arg(reason));
+  }
+  if (!QSqlDatabase::isDriverAvailable(engine->Driver()))
+  {
+    return Fail(QStringLiteral("Database driver '%1' not available").arg(engine->Driver()));
   }
   Close();
 
   QSqlError error;
-  if (d_sql->Open(file_name, &error))
+  if (d_sql->Open(location, &error))
   {
-    d_file_name = file_name;
+    d_location = location;
     return true;
   }
 
   QString report = QStringLiteral("Cannot open database.\n\tDatabase Error: '%1'\n\tDriver "
                                   "Error: '%2'\n")
                        .arg(error.databaseText(), error.driverText());
-  report += QStringLiteral("\t\tDatabase File Name: '%1'\n").arg(file_name);
+  // A server's URI may hold a password: it is never shown.
+  report += QStringLiteral("\t\tDatabase File Name: '%1'\n")
+                .arg(location.Is_File() ? location.Text() : location.Display_Name());
   report += QStringLiteral("\tAvailable database drivers:\n");
   const QStringList drivers = QSqlDatabase::drivers();
   for (const QString &name : drivers)
   {
     report += QStringLiteral("\t\t%1\n").arg(name);
   }
-  d_failure_cause = File_Failure_Cause(file_name, d_sql->Error_Code());
+  d_failure_cause = engine->Failure_Cause(location, d_sql->Error_Code());
   return Fail(report);
 }
 
-QString TDatabase::File_Failure_Cause(const QString &file_name, int code) const
+QString TDatabase::Failure_Cause_Now() const
 {
-  const QFileInfo file(file_name);
-  const QFileInfo folder(file.absolutePath());
-  if (!folder.isDir())
-  {
-    return QStringLiteral("The folder does not exist.");
-  }
-  // A journal left beside one of its names cannot be rolled back read-only.
-  const QString linked = TSqlConnection::Linked_File_Reason(file_name);
-  if (!linked.isEmpty())
-  {
-    return linked;
-  }
-  switch (code)
-  {
-  case SQLITE_FULL:
-    return QStringLiteral("The disk is full.");
-  case SQLITE_NOTADB:
-    return QStringLiteral("The file is not a database.");
-  case SQLITE_CORRUPT:
-    return QStringLiteral("The file is damaged.");
-  case SQLITE_READONLY:
-    return QStringLiteral("The file cannot be written.");
-  case SQLITE_BUSY:
-  case SQLITE_LOCKED:
-    return QStringLiteral("Another program is using the file.");
-  case SQLITE_IOERR:
-    return QStringLiteral("The disk could not be read or written; it may be full.");
-  case SQLITE_PERM:
-  case SQLITE_AUTH:
-  case SQLITE_CANTOPEN:
-    break;
-  default:
-    return QString();
-  }
-  if (file.isDir())
-  {
-    return QStringLiteral("The name is that of a folder.");
-  }
-  if (file.exists() ? !file.isReadable() : !folder.isWritable())
-  {
-    return QStringLiteral("Permission denied.");
-  }
-  return QStringLiteral("The file cannot be opened.");
+  const TSqlEngine *engine = d_sql->Engine();
+  return engine ? engine->Failure_Cause(d_location, d_sql->Error_Code()) : QString();
 }
 
 bool TDatabase::Is_Read_Only() const
@@ -306,13 +275,13 @@ bool TDatabase::Initialize()
   }
   if (!d_schema->Initialize())
   {
-    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
+    d_failure_cause = Failure_Cause_Now();
     return Fail(d_schema->Error());
   }
   // The first opening for writing freezes the records of an earlier log with today's figures.
   if (!TVerificationLog(this).Upgrade())
   {
-    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
+    d_failure_cause = Failure_Cause_Now();
     return false;
   }
   return true;
@@ -333,7 +302,7 @@ bool TDatabase::Clear()
                    (d_verification->Clear() || Take_Failure(*d_verification, false));
           }))
   {
-    d_failure_cause = File_Failure_Cause(d_file_name, d_sql->Error_Code());
+    d_failure_cause = Failure_Cause_Now();
     return false;
   }
   return true;
@@ -712,10 +681,12 @@ QStringList TDatabase::Models(const QString &make, bool *valid)
 
 QStringList TDatabase::Options(const QString &make, const QString &model, bool *valid)
 {
-  // Each option once, in the order of its first row.
+  // Each option once, in the order of its first row; grouped by the name too, which the id
+  // decides, since an engine may refuse a column that is not grouped.
   static const QString statement =
-      QStringLiteral("SELECT o.name FROM specification AS s LEFT JOIN option_types AS o ON "
-                     "o.option_id=s.option_id WHERE %1 GROUP BY s.option_id ORDER BY MIN(s.rowid)")
+      QStringLiteral(
+          "SELECT o.name FROM specification AS s LEFT JOIN option_types AS o ON "
+          "o.option_id=s.option_id WHERE %1 GROUP BY s.option_id,o.name ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(2));
   return Configuration_Names(statement, {make, model}, valid);
 }
@@ -728,12 +699,13 @@ QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bo
   {
     return {};
   }
-  // Each pair once, in the order of its first row.
+  // Each pair once, in the order of its first row (grouped by the names too, as Options).
   static const QString statement =
-      QStringLiteral("SELECT mt.name,o.name FROM specification AS s "
-                     "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
-                     "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
-                     "WHERE %1 GROUP BY s.model_id,s.option_id ORDER BY MIN(s.rowid)")
+      QStringLiteral(
+          "SELECT mt.name,o.name FROM specification AS s "
+          "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
+          "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
+          "WHERE %1 GROUP BY s.model_id,s.option_id,mt.name,o.name ORDER BY MIN(s.rowid)")
           .arg(Rows_Of_Names(1));
   QList<QPair<QString, QString>> configurations;
   const auto read = [&](const QString &name)
@@ -991,4 +963,22 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
          (d_writer->Store_Plan(ids, planner->Plan(std::move(rows))) ||
           Take_Failure(*d_writer, false)) &&
          transaction.Commit();
+}
+
+std::unique_ptr<TBulkSpecificationWriter> TDatabase::Bulk_Writer()
+{
+  if (!Is_Open() || !TBulkCatalogue::Is_Enabled())
+  {
+    return nullptr;
+  }
+  return d_sql->Engine()->Bulk_Writer(this, d_sql.get());
+}
+
+std::unique_ptr<TBulkSpecificationReader> TDatabase::Bulk_Reader()
+{
+  if (!Is_Open() || !TBulkCatalogue::Is_Enabled())
+  {
+    return nullptr;
+  }
+  return d_sql->Engine()->Bulk_Reader(this, d_sql.get());
 }

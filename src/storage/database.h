@@ -1,6 +1,7 @@
 #ifndef METROVA_DATABASE_H
 #define METROVA_DATABASE_H
 
+#include "cataloguelocation.h"
 #include "databaseitem.h"
 #include "specificationestimation.h"
 #include "standardcatalogue.h"
@@ -15,6 +16,8 @@
 #include <memory>
 
 class QSqlQuery;
+class TBulkSpecificationReader;
+class TBulkSpecificationWriter;
 class TConfigurationNames;
 class TDatabaseSchema;
 class TEstimationPlanner;
@@ -23,8 +26,10 @@ class TSpecificationWriter;
 class TSqlConnection;
 class TVerificationStore;
 
-// The one gateway to the SQLite catalogue file. Not a QObject and not thread-safe: every thread
-// that works on the file uses its own instance under its own connection name.
+// The catalogue's interface: the one gateway to a catalogue wherever it lives (a file today, a
+// database server next), whatever engine it is on (TSqlEngine); nothing above it sees SQL. Not a
+// QObject and not thread-safe: every thread that works on the catalogue uses its own instance
+// under its own connection name.
 class TDatabase
 {
   // The verification log works on this connection, in its transactions.
@@ -42,7 +47,7 @@ public:
   TDatabase &operator=(const TDatabase &) = delete;
 
   // Connection and schema.
-  bool Connect(const QString &file_name);
+  bool Connect(const TCatalogueLocation &location);
   bool Is_Open() const;
   void Close();
   // Creates what is missing of the tables, indexes and seeded catalogue; a complete catalogue
@@ -70,7 +75,9 @@ public:
   // Whether the last TTransaction::Begin failed because another program took the file away since
   // it was opened (TSqlConnection::File_Moved): connect again and try again.
   bool File_Moved() const;
-  QString File_Name() const { return d_file_name; }
+  // Where the catalogue is (or was, when it has been closed); a file's path, empty for a server.
+  const TCatalogueLocation &Location() const { return d_location; }
+  QString File_Name() const { return d_location.File_Name(); }
   QString Connection_Name() const { return d_connection_name; }
   QStringList Makes(bool *valid);
   // How long a statement waits for another connection's lock (5 s), for connections opened
@@ -145,6 +152,12 @@ public:
   TDatabaseItem Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                          bool *valid);
 
+  // The engine's bulk writer and reader of whole catalogues on this connection (an import's, an
+  // export's); null when the engine has none, or the catalogue is not open. A writer works
+  // inside the caller's write unit; both go before the unit or read transaction ends.
+  std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer();
+  std::unique_ptr<TBulkSpecificationReader> Bulk_Reader();
+
   // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
   // statement: one record per configuration and standard, ordered by make, model and option
   // names; items carry their name, expression and source. The flag tells that the read ran: a
@@ -155,8 +168,8 @@ public:
 private:
   // Sets the last error and whether it is the database's own failure; returns false.
   bool Fail(const QString &text, bool fault = true);
-  // The cause of a failure of the file as a whole, from SQLite's result code and the file.
-  QString File_Failure_Cause(const QString &file_name, int code) const;
+  // The cause of a failure of the catalogue as a whole, from the engine's code of the last one.
+  QString Failure_Cause_Now() const;
   // A failure text with the reason of the statement that just failed.
   QString Reasoned(const QString &failure) const;
   // False with "Not connected" as the last error when no file is open.
@@ -208,7 +221,7 @@ private:
   bool Begin_Read();
 
   QString d_connection_name;
-  QString d_file_name;
+  TCatalogueLocation d_location;
   QString d_last_error;
   QString d_failure_cause;
   bool d_fault = false;

@@ -6,39 +6,22 @@
 
 #include <QLatin1String>
 
+// Their statements are the engine's (TSqlEngine::Create_Table and Create_Index).
 const TDatabaseSchema::TTableDefinition TDatabaseSchema::TABLES[TABLE_COUNT] = {
-    {"make", "CREATE TABLE make(make_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'make(...)'"},
-    {"model_types",
-     "CREATE TABLE model_types(model_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'model_types(...)'"},
-    {"option_types",
-     "CREATE TABLE option_types(option_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'option_types(...)'"},
-    {"standard_types",
-     "CREATE TABLE standard_types(standard_type_id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT)",
-     "Cannot create table 'standard_types(...)'"},
-    {"component_types",
-     "CREATE TABLE component_types(component_type_id INTEGER PRIMARY KEY AUTOINCREMENT,standard_id "
-     "INTEGER,name TEXT,description TEXT,expression_types INTEGER)",
-     "Cannot create table 'component_types(...)'"},
-    {"specification",
-     "CREATE TABLE specification(make_id INTEGER,model_id INTEGER,option_id INTEGER,standard_id "
-     "INTEGER,component_id INTEGER,expression TEXT,source INTEGER)",
-     "Cannot create table 'specification(...)'"}};
+    {"make", "Cannot create table 'make(...)'"},
+    {"model_types", "Cannot create table 'model_types(...)'"},
+    {"option_types", "Cannot create table 'option_types(...)'"},
+    {"standard_types", "Cannot create table 'standard_types(...)'"},
+    {"component_types", "Cannot create table 'component_types(...)'"},
+    {"specification", "Cannot create table 'specification(...)'"}};
 
-// Lookups by name and the per-machine queries would scan whole tables without these.
 const TDatabaseSchema::TIndexDefinition TDatabaseSchema::INDEXES[INDEX_COUNT] = {
-    {"make_name", "CREATE INDEX IF NOT EXISTS make_name ON make(name)"},
-    {"model_types_name", "CREATE INDEX IF NOT EXISTS model_types_name ON model_types(name)"},
-    {"option_types_name", "CREATE INDEX IF NOT EXISTS option_types_name ON option_types(name)"},
-    {"standard_types_name",
-     "CREATE INDEX IF NOT EXISTS standard_types_name ON standard_types(name)"},
-    {"component_types_standard_name", "CREATE INDEX IF NOT EXISTS component_types_standard_name "
-                                      "ON component_types(standard_id,name)"},
-    {"specification_configuration",
-     "CREATE INDEX IF NOT EXISTS specification_configuration ON "
-     "specification(make_id,model_id,option_id,standard_id,component_id)"},
+    {"make_name"},
+    {"model_types_name"},
+    {"option_types_name"},
+    {"standard_types_name"},
+    {"component_types_standard_name"},
+    {"specification_configuration"},
 };
 
 const char *const TDatabaseSchema::STANDARD_SEED[STANDARD_COUNT] = {"10360", "B89.4.1",
@@ -78,7 +61,7 @@ bool TDatabaseSchema::Create_Table(const QStringList &tables, int table_index)
   {
     return true;
   }
-  if (!d_connection->Run_Once(QLatin1String(table.statement)))
+  if (!d_connection->Run_Once(d_connection->Engine()->Create_Table(table_index)))
   {
     d_error = QLatin1String(table.failure);
     return false;
@@ -88,25 +71,7 @@ bool TDatabaseSchema::Create_Table(const QStringList &tables, int table_index)
 
 bool TDatabaseSchema::Read_Schema(QStringList *tables, QStringList *indexes, bool *foreign)
 {
-  const auto read_row = [&](const QSqlQuery &row)
-  {
-    const QString name = row.value(1).toString();
-    if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
-    {
-      return; // SQLite's own, such as the AUTOINCREMENT counters
-    }
-    if (row.value(0).toString() == QLatin1String("table"))
-    {
-      tables->append(name);
-    }
-    else if (row.value(0).toString() == QLatin1String("index"))
-    {
-      indexes->append(name);
-    }
-  };
-  if (!d_connection->Read_Rows(
-          d_connection->Prepared_Query(QStringLiteral("SELECT type,name FROM sqlite_master")),
-          read_row))
+  if (!d_connection->Engine()->List_Schema(d_connection, tables, indexes))
   {
     d_error = d_connection->Error();
     return false;
@@ -204,9 +169,9 @@ bool TDatabaseSchema::Initialize()
   if (initialized)
   {
     // A table of another shape lacks the indexed columns; it is still accepted.
-    for (const TIndexDefinition &index : INDEXES)
+    for (int index = 0; index < INDEX_COUNT; ++index)
     {
-      d_connection->Run_Once(QLatin1String(index.statement));
+      d_connection->Run_Once(d_connection->Engine()->Create_Index(index));
     }
   }
   if (!transaction.Commit())

@@ -27,14 +27,12 @@ public:
   struct TTableDefinition
   {
     const char *name;
-    const char *statement;
     const char *failure;
   };
 
   struct TIndexDefinition
   {
     const char *name;
-    const char *statement;
   };
 
   struct TComponentSeed

@@ -183,7 +183,7 @@ bool TSpecificationReader::Read_Configuration(const QString &make, const QString
           .arg(TConfigurationNames::Rows_Of_Names(3));
   static const QString manufacturer_statement =
       QStringLiteral("SELECT s.standard_id,s.component_id,s.source,s.expression FROM "
-                     "specification AS s WHERE %1 AND s.source IS NOT ? ORDER BY "
+                     "specification AS s WHERE %1 AND (s.source IS NULL OR s.source<>?) ORDER BY "
                      "s.standard_id,s.rowid")
           .arg(TConfigurationNames::Rows_Of_Names(3));
   const auto query = [&](const QStringList &names)

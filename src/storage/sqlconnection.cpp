@@ -1,14 +1,8 @@
 #include "sqlconnection.h"
 
 #include <QAtomicInt>
-#include <QFile>
-#include <QFileInfo>
 #include <QLatin1String>
 #include <QSqlDatabase>
-#include <QSqlDriver>
-
-#include <sqlite3.h>
-#include <sys/stat.h>
 
 namespace
 {
@@ -21,33 +15,7 @@ QString Quoted_Identifier(const QString &name)
   quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
   return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
-
-// The SQLite handle under a Qt connection, or null when it is not one.
-sqlite3 *Handle(const QSqlDatabase &connection)
-{
-  const QVariant handle = connection.driver() ? connection.driver()->handle() : QVariant();
-  if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-  {
-    return nullptr;
-  }
-  return *static_cast<sqlite3 *const *>(handle.constData());
-}
 } // namespace
-
-QString TSqlConnection::Plain_Reason(const QSqlError &error)
-{
-  // SQLITE_BUSY and SQLITE_LOCKED, also as extended codes: the busy timeout has passed.
-  bool number = false;
-  const int code = error.nativeErrorCode().toInt(&number) & 0xff;
-  if (number && (code == SQLITE_BUSY || code == SQLITE_LOCKED))
-  {
-    return QStringLiteral("another program is writing to the catalogue; try again when it has "
-                          "finished");
-  }
-  // SQLite's own words; the driver's ("Unable to fetch row") say nothing to a user.
-  const QString text = error.databaseText().trimmed();
-  return text.isEmpty() ? error.text().trimmed() : text;
-}
 
 TSqlConnection::TSqlConnection(const QString &name) : d_name(name) {}
 
@@ -61,93 +29,45 @@ void TSqlConnection::Set_Busy_Timeout(int milliseconds)
   busy_timeout_milliseconds.storeRelaxed(milliseconds);
 }
 
-QString TSqlConnection::Linked_File_Reason(const QString &file_name)
-{
-  struct stat status;
-  if (stat(QFile::encodeName(file_name).constData(), &status) != 0 || status.st_nlink <= 1)
-  {
-    return QString();
-  }
-  return QStringLiteral("A catalogue file with %1 names (hard links) is opened read-only: a "
-                        "write cut short through one name could undo, through another, work "
-                        "committed meanwhile. To change it, copy the file, or remove the other "
-                        "link.")
-      .arg(status.st_nlink);
-}
-
-bool TSqlConnection::Open(const QString &file_name, QSqlError *error)
+bool TSqlConnection::Open(const TCatalogueLocation &location, QSqlError *error)
 {
   Close();
   d_error.clear();
   d_error_code = 0;
+  QString reason;
+  d_engine = TSqlEngine::For(location, &reason);
+  if (!d_engine)
+  {
+    d_error = reason;
+    *error = QSqlError(QString(), reason, QSqlError::ConnectionError);
+    return false;
+  }
+  d_location = location;
   d_connection = std::make_unique<QSqlDatabase>(
-      QSqlDatabase::contains(d_name)
-          ? QSqlDatabase::database(d_name, false)
-          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d_name));
+      QSqlDatabase::contains(d_name) ? QSqlDatabase::database(d_name, false)
+                                     : QSqlDatabase::addDatabase(d_engine->Driver(), d_name));
   if (d_connection->isOpen())
   {
     d_connection->close();
   }
-  d_connection->setDatabaseName(file_name);
-  // Every write to a file that cannot take it would fail, some only once SQLite writes its
-  // journal beside the file: such a file is opened for reading only.
-  const QFileInfo file(file_name);
-  d_read_only_reason = Linked_File_Reason(file_name);
-  d_read_only =
-      !d_read_only_reason.isEmpty() ||
-      (file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable()));
-  // A second connection on the same file (the worker thread's) waits for a writer to finish.
-  d_connection->setConnectOptions(
-      QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-          .arg(busy_timeout_milliseconds.loadRelaxed())
-          .arg(d_read_only ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
-
-  bool usable = d_connection->open();
-  if (!usable)
+  d_opening = TSqlEngine::TOpening();
+  if (d_engine->Open(location, busy_timeout_milliseconds.loadRelaxed(), d_connection.get(),
+                     &d_opening, error))
   {
-    *error = d_connection->lastError();
+    return true;
   }
-  else
-  {
-    // SQLite opens any file; only a read tells whether it is a database at all. The version
-    // tells whether the driver's SQLite is the one linked here, whose calls may take its handle.
-    QSqlQuery probe(*d_connection);
-    if (!probe.exec(QStringLiteral("SELECT count(*),sqlite_version() FROM sqlite_master")) ||
-        !probe.next())
-    {
-      *error = probe.lastError();
-      usable = false;
-    }
-    else
-    {
-      d_can_check_transaction = Handle(*d_connection) != nullptr &&
-                                probe.value(1).toString() == QLatin1String(sqlite3_libversion());
-    }
-  }
-  if (!usable)
-  {
-    d_error_code = error->nativeErrorCode().toInt() & 0xff;
-    d_read_only = false;
-    d_read_only_reason.clear();
-    d_connection->close();
-    d_connection.reset();
-    QSqlDatabase::removeDatabase(d_name);
-  }
-  return usable;
+  d_error_code = d_engine->Error_Code(*error);
+  d_opening = TSqlEngine::TOpening();
+  d_connection->close();
+  d_connection.reset();
+  QSqlDatabase::removeDatabase(d_name);
+  return false;
 }
 
-bool TSqlConnection::Has_Moved() const
+TSqlEngine::TTransactionState TSqlConnection::Transaction_State() const
 {
-  sqlite3 *handle = Native_Handle();
-  int moved = 0;
-  return handle &&
-         sqlite3_file_control(handle, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
-         moved != 0;
-}
-
-sqlite3 *TSqlConnection::Native_Handle() const
-{
-  return d_can_check_transaction && Is_Open() ? Handle(*d_connection) : nullptr;
+  return d_opening.can_check_transaction && Is_Open() ? d_engine->Transaction_State(*d_connection)
+                                                      : TSqlEngine::TRANSACTION_UNKNOWN;
 }
 
 bool TSqlConnection::Is_Open() const
@@ -166,8 +86,7 @@ void TSqlConnection::Close()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
-  d_read_only = false;
-  d_read_only_reason.clear();
+  d_opening = TSqlEngine::TOpening();
   d_undone = false;
   d_connection->close();
   d_connection.reset();
@@ -186,9 +105,8 @@ bool TSqlConnection::Fail(const QString &reason, int code)
 
 bool TSqlConnection::Fail(const QSqlError &error)
 {
-  d_error = Plain_Reason(error);
-  // Primary result codes: Qt's driver leaves SQLite's extended codes off.
-  d_error_code = error.nativeErrorCode().toInt() & 0xff;
+  d_error = d_engine ? d_engine->Plain_Reason(error) : error.text().trimmed();
+  d_error_code = d_engine ? d_engine->Error_Code(error) : 0;
   return false;
 }
 
@@ -213,9 +131,7 @@ void TSqlConnection::Check_Transaction(const QString &reason)
   {
     return;
   }
-  const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
-  // sqlite3_get_autocommit is true when no transaction is open any more.
-  if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) != 0)
+  if (Transaction_State() != TSqlEngine::TRANSACTION_OPEN)
   {
     Break_Transaction(reason);
   }
@@ -225,8 +141,7 @@ bool TSqlConnection::End_Broken_Transaction()
 {
   const QString failure = Broken_Text();
   const int failure_code = d_broken_code;
-  const sqlite3 *handle = d_can_check_transaction ? Handle(*d_connection) : nullptr;
-  if (!handle || sqlite3_get_autocommit(const_cast<sqlite3 *>(handle)) == 0)
+  if (Transaction_State() != TSqlEngine::TRANSACTION_ENDED)
   {
     Control(QStringLiteral("ROLLBACK"));
   }
@@ -366,18 +281,21 @@ bool TSqlConnection::Savepoint(const QString &name)
     return Fail(QStringLiteral("A read transaction is open"));
   }
   const bool outermost = d_savepoints.isEmpty();
-  if (outermost && !d_read_only_reason.isEmpty())
+  if (!Is_Open())
   {
-    return Fail(d_read_only_reason, SQLITE_READONLY);
+    return Fail(QStringLiteral("Not connected"));
+  }
+  if (outermost && !d_opening.read_only_reason.isEmpty())
+  {
+    return Fail(d_opening.read_only_reason, d_engine->Read_Only_Code());
   }
   d_moved = false;
-  // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
-  // transaction that has read would fail at its first write instead. Under that lock a program
-  // that removes a new catalogue of its own (only while it holds the lock) has done so or will
-  // not: a file taken away since it was opened fails here, where an empty one would fail with an
-  // I/O error that did not happen (SQLite looks its name up for the journal).
-  const bool began = !outermost || Control(QStringLiteral("BEGIN IMMEDIATE"));
-  if (outermost && Has_Moved())
+  // Under the write unit's lock a program that removes a new catalogue of its own (only while it
+  // holds the lock) has done so or will not: a file taken away since it was opened fails here,
+  // where an empty one would fail with an I/O error that did not happen (SQLite looks its name
+  // up for the journal).
+  const bool began = !outermost || Control(d_engine->Begin_Write());
+  if (outermost && d_opening.can_check_transaction && d_engine->Location_Moved(*d_connection))
   {
     if (began)
     {
@@ -386,7 +304,7 @@ bool TSqlConnection::Savepoint(const QString &name)
     d_moved = true;
     return Fail(QStringLiteral("another program took the catalogue file away while it was "
                                "open here; try again"),
-                SQLITE_BUSY);
+                d_engine->Busy_Code());
   }
   if (!began)
   {
@@ -446,7 +364,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
   {
     d_savepoints.erase(d_savepoints.begin() + position, d_savepoints.end());
   }
-  if (position == 0 && !Control(QStringLiteral("COMMIT")))
+  if (position == 0 && !(d_engine->Count_Change(this) && Control(QStringLiteral("COMMIT"))))
   {
     const QString failure = d_error;
     const int failure_code = d_error_code;
@@ -532,9 +450,8 @@ bool TSqlConnection::Begin_Read_Transaction()
   {
     return false;
   }
-  // A deferred transaction takes its snapshot at its first read: take it now, and fail now if
-  // the file cannot be read.
-  if (!Control(QStringLiteral("PRAGMA data_version")))
+  // The view is fixed now, and a catalogue that cannot be read fails now.
+  if (!Control(d_engine->Take_Snapshot()))
   {
     const QString failure = d_error;
     const int failure_code = d_error_code;

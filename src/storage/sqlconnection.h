@@ -1,6 +1,9 @@
 #ifndef METROVA_SQLCONNECTION_H
 #define METROVA_SQLCONNECTION_H
 
+#include "cataloguelocation.h"
+#include "sqlengine.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -13,19 +16,19 @@
 
 class QSqlDatabase;
 class QSqlError;
-struct sqlite3;
 
-// One named Qt connection to an SQLite file: its prepared statements, the helpers that run them
-// and its transactions. Every failure leaves its reason in Error(); the caller words the rest.
+// One named Qt connection to a catalogue on its engine (TSqlEngine): its prepared statements, the
+// helpers that run them and its transactions. Every failure leaves its reason in Error(); the
+// caller words the rest.
 //
-// SQLite may roll a whole transaction back by itself after an error (a full disk, an I/O error,
-// no memory, some lock conflicts). Then nothing may go on as if it were open: a statement would
-// commit on its own, a nested savepoint would begin a transaction of its own. So after every
-// failed statement inside a transaction the connection asks SQLite whether the transaction is
-// still open; if not, or if undoing part of it failed, the transaction counts as broken: every
-// later statement and savepoint operation fails with the first reason, until the outermost
-// savepoint (or the read transaction) is ended, which rolls back what may remain and reports the
-// failure.
+// An engine may roll a whole transaction back by itself after an error (SQLite after a full disk,
+// an I/O error, no memory, some lock conflicts), or refuse every statement after one failed until
+// a rollback (PostgreSQL). Then nothing may go on as if it were open: a statement would commit on
+// its own, a nested savepoint would begin a transaction of its own. So after every failed
+// statement inside a transaction the connection asks the engine whether the transaction is still
+// open; if not, or if undoing part of it failed, the transaction counts as broken: every later
+// statement and savepoint operation fails with the first reason, until the outermost savepoint
+// (or the read transaction) is ended, which rolls back what may remain and reports the failure.
 class TSqlConnection
 {
 public:
@@ -42,25 +45,18 @@ public:
   TSqlConnection(const TSqlConnection &) = delete;
   TSqlConnection &operator=(const TSqlConnection &) = delete;
 
-  // Opens the file (SQLite creates a missing one) and reads it once, since SQLite opens any file;
-  // false with the handle's or the read's error in *error, the connection removed again. A file
-  // that this user cannot change (the file, its folder or its medium refuse writes, or it is
-  // another user's) is opened read-only. So is a file with more than one name (hard links):
-  // SQLite keeps its journal beside the name it was opened by, so a write through one name that
-  // is cut short would later undo, through the other, work committed meanwhile.
-  bool Open(const QString &file_name, QSqlError *error);
+  // Opens the location on its engine (SQLite creates a missing file), which decides whether it
+  // takes writes; false with the engine's error in *error (or, without an engine for the
+  // location, the reason in Error()), the connection removed again.
+  bool Open(const TCatalogueLocation &location, QSqlError *error);
   bool Is_Open() const;
-  bool Is_Read_Only() const { return d_read_only; }
-  // Why the file is open read-only, in sentences for the user, when it is not a plain lack of
-  // permission (a file with another name). Every write transaction fails with it.
-  QString Read_Only_Reason() const { return d_read_only_reason; }
-  // The reason for a file with several names; empty for a file with one or none.
-  static QString Linked_File_Reason(const QString &file_name);
+  bool Is_Read_Only() const { return d_opening.read_only; }
+  // Why the location is open read-only, in sentences for the user, when it is not a plain lack
+  // of permission (a file with another name). Every write transaction fails with it.
+  QString Read_Only_Reason() const { return d_opening.read_only_reason; }
   void Close();
   QString Error() const { return d_error; }
-  // The reason of a failed statement in words for the user, without the driver's.
-  static QString Plain_Reason(const QSqlError &error);
-  // SQLite's result code of the statement behind Error(), 0 when the failure was not one.
+  // The engine's code of the failure behind Error(), 0 when it gave none (TSqlEngine).
   int Error_Code() const { return d_error_code; }
   // Puts back a failure that a clean-up after it overwrote.
   void Keep_Error(const QString &error, int code)
@@ -87,7 +83,7 @@ public:
   // A statement run once, without keeping it prepared (schema changes).
   bool Run_Once(const QString &statement);
 
-  // Savepoints nest: the outermost begins a transaction that takes the write lock at once, and
+  // Savepoints nest: the outermost begins a write unit (TSqlEngine::Begin_Write), and
   // its release commits it. Rolling back to a savepoint keeps it open. In a broken transaction
   // releasing or rolling back to the outermost savepoint ends it, and fails.
   bool Savepoint(const QString &name);
@@ -100,9 +96,9 @@ public:
   void End_Read_Transaction();
   bool Is_Reading() const { return d_reading; }
   bool Is_Broken() const { return d_broken; }
-  // Whether the last outermost Savepoint failed because the file was removed or renamed since it
-  // was opened (another import took away a new file it had made): a write would go to a file
-  // that nobody reaches by its name. Open it again and try again.
+  // Whether the last outermost Savepoint failed because the location went since it was opened
+  // (another import took away a new file it had made): a write would go to a file that nobody
+  // reaches by its name. Open it again and try again.
   bool File_Moved() const { return d_moved; }
   // A read of many statements outside any transaction runs in one read transaction. Begin_Read
   // returns whether End_Read has a transaction to end.
@@ -111,9 +107,12 @@ public:
 
   // How long a statement waits for another connection's lock, for connections opened later.
   static void Set_Busy_Timeout(int milliseconds);
-  // The SQLite handle under the connection, for statements of one's own (TSqliteStatement), when
-  // Qt's driver runs on the SQLite linked here; null otherwise.
-  sqlite3 *Native_Handle() const;
+  // The engine of the open location, null when none is open; what it found on opening; the Qt
+  // connection under it, for the engine's own work.
+  const TSqlEngine *Engine() const { return d_engine.get(); }
+  const TSqlEngine::TOpening &Opening() const { return d_opening; }
+  const QSqlDatabase *Qt_Connection() const { return d_connection.get(); }
+  const TCatalogueLocation &Location() const { return d_location; }
 
 private:
   // A statement that begins or ends a transaction or a savepoint: it runs also in a broken
@@ -126,23 +125,24 @@ private:
   // The reason, with the result code of the statement it comes from (0: none).
   bool Fail(const QString &reason, int code = 0);
   bool Fail(const QSqlError &error);
-  // After a failed statement: whether SQLite still has the transaction open.
+  // After a failed statement: whether the engine still has the transaction open.
   void Check_Transaction(const QString &reason);
   void Break_Transaction(const QString &reason);
   QString Broken_Text() const;
-  // Ends a broken transaction: rolls back whatever SQLite still holds open, forgets the
+  // Ends a broken transaction: rolls back whatever the engine still holds open, forgets the
   // savepoints, and fails with the reason.
   bool End_Broken_Transaction();
   bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
-  // Whether the open file has been removed or renamed since it was opened.
-  bool Has_Moved() const;
+  // The engine's answer, TRANSACTION_UNKNOWN where it cannot be asked.
+  TSqlEngine::TTransactionState Transaction_State() const;
 
   QString d_name;
+  TCatalogueLocation d_location;
+  std::unique_ptr<TSqlEngine> d_engine;
+  TSqlEngine::TOpening d_opening;
   std::unique_ptr<QSqlDatabase> d_connection;
   QString d_error;
   int d_error_code = 0;
-  bool d_read_only = false;
-  QString d_read_only_reason;
   bool d_moved = false;
   std::map<QString, std::unique_ptr<QSqlQuery>> d_prepared_queries;
   // Names of the open savepoints, outermost first.
@@ -153,9 +153,6 @@ private:
   bool d_undone = false;
   QString d_broken_reason;
   int d_broken_code = 0;
-  // Whether the handle can be asked about its transaction: Qt's driver and this program use the
-  // same SQLite. When they do not, every failure inside a transaction counts as breaking it.
-  bool d_can_check_transaction = false;
 };
 
 template <typename TReadRow>

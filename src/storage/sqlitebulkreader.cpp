@@ -1,19 +1,19 @@
-#include "bulkspecificationreader.h"
+#include "sqlitebulkreader.h"
 
 #include "configurationnames.h"
+#include "sqlitebulkcatalogue.h"
 
 #include <QHash>
 #include <QPair>
 
-TBulkSpecificationReader::TBulkSpecificationReader(TDatabase *database) : d_catalogue(database) {}
-
-bool TBulkSpecificationReader::Begin()
+TSqliteBulkReader::TSqliteBulkReader(TDatabase *database, sqlite3 *handle)
+    : d_handle(handle), d_catalogue(database)
 {
-  if (!d_catalogue.Handle())
-  {
-    return false;
-  }
-  if (!d_read_make.Prepare(d_catalogue.Handle(),
+}
+
+bool TSqliteBulkReader::Begin()
+{
+  if (!d_read_make.Prepare(d_handle,
                            QStringLiteral("SELECT model_id,option_id,standard_id,component_id,"
                                           "expression,source FROM specification WHERE make_id=? "
                                           "ORDER BY rowid")))
@@ -21,17 +21,15 @@ bool TBulkSpecificationReader::Begin()
     d_error = d_read_make.Error();
     return false;
   }
-  if (!d_catalogue.Read())
+  if (!TSqliteBulkCatalogue::Read(&d_catalogue, d_handle, &d_error))
   {
-    d_error = d_catalogue.Error();
     return false;
   }
   return true;
 }
 
-TBulkSpecificationReader::TRead
-TBulkSpecificationReader::Read_Make(const QString &make, bool manufacturer_only,
-                                    std::vector<TConfiguration> *configurations)
+TSqliteBulkReader::TRead TSqliteBulkReader::Read_Make(const QString &make, bool manufacturer_only,
+                                                      std::vector<TConfiguration> *configurations)
 {
   configurations->clear();
   if (!TBulkCatalogue::Is_Plain(make))
@@ -84,7 +82,7 @@ TBulkSpecificationReader::Read_Make(const QString &make, bool manufacturer_only,
     }
     TSpecificationEstimation::TStoredRows &stored =
         rows[static_cast<std::size_t>(position.value())];
-    if (!d_catalogue.Read_Row(d_read_make, 2, &stored))
+    if (!TSqliteBulkCatalogue::Read_Row(d_catalogue, d_read_make, 2, &stored))
     {
       return elsewhere();
     }

@@ -1,8 +1,8 @@
-#ifndef METROVA_BULKSPECIFICATIONREADER_H
-#define METROVA_BULKSPECIFICATIONREADER_H
+#ifndef METROVA_SQLITEBULKREADER_H
+#define METROVA_SQLITEBULKREADER_H
 
 #include "bulkcatalogue.h"
-#include "databaseitem.h"
+#include "bulkspecificationreader.h"
 #include "sqlitestatement.h"
 
 #include <QList>
@@ -11,44 +11,24 @@
 #include <vector>
 
 class TDatabase;
+struct sqlite3;
 
-// Reads the records of whole makes for an export, one read of each make's rows on SQLite's own
-// interface, as TDatabase's Configurations and Read_Configuration for each configuration give
-// them. A make with rows or names that its catalogue (TBulkCatalogue) does not resolve is the
-// caller's, to be read through TDatabase.
-class TBulkSpecificationReader
+// The bulk reader on SQLite: one read of each make's rows on SQLite's own interface.
+class TSqliteBulkReader : public TBulkSpecificationReader
 {
 public:
-  struct TConfiguration
-  {
-    QString model;
-    QString option;
-    // One per standard of the catalogue, in its order; empty where the standard has no rows.
-    QList<TDatabaseItem> records;
-  };
-  enum TRead
-  {
-    READ_FAILED,
-    READ_DONE,
-    READ_ELSEWHERE
-  };
+  TSqliteBulkReader(TDatabase *database, sqlite3 *handle);
 
-  explicit TBulkSpecificationReader(TDatabase *database);
-
-  // Reads the catalogue and prepares the statement: false with an empty Error() when the
-  // connection takes no statements of its own, with the reason when a read failed.
-  bool Begin();
-  // Every configuration of a make, in the order Configurations lists them; with
-  // manufacturer_only the estimated items are left out.
+  bool Begin() override;
   TRead Read_Make(const QString &make, bool manufacturer_only,
-                  std::vector<TConfiguration> *configurations);
-
-  QString Error() const { return d_error; }
+                  std::vector<TConfiguration> *configurations) override;
+  QString Error() const override { return d_error; }
 
 private:
+  sqlite3 *d_handle;
   TBulkCatalogue d_catalogue;
   TSqliteStatement d_read_make;
   QString d_error;
 };
 
-#endif // METROVA_BULKSPECIFICATIONREADER_H
+#endif // METROVA_SQLITEBULKREADER_H

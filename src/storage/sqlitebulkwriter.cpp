@@ -1,7 +1,8 @@
-#include "bulkspecificationwriter.h"
+#include "sqlitebulkwriter.h"
 
 #include "configurationnames.h"
 #include "specificationestimation.h"
+#include "sqlitebulkcatalogue.h"
 
 #include <sqlite3.h>
 
@@ -19,23 +20,22 @@ QString Insert_Failure(const char *table)
 }
 } // namespace
 
-TBulkSpecificationWriter::TBulkSpecificationWriter(TDatabase *database) : d_catalogue(database) {}
+TSqliteBulkWriter::TSqliteBulkWriter(TDatabase *database, sqlite3 *handle)
+    : d_handle(handle), d_catalogue(database)
+{
+}
 
-TBulkSpecificationWriter::~TBulkSpecificationWriter() = default;
+TSqliteBulkWriter::~TSqliteBulkWriter() = default;
 
-bool TBulkSpecificationWriter::Fail(const QString &failure, const TSqliteStatement &statement)
+bool TSqliteBulkWriter::Fail(const QString &failure, const TSqliteStatement &statement)
 {
   d_error = failure + statement.Error();
   return false;
 }
 
-bool TBulkSpecificationWriter::Begin()
+bool TSqliteBulkWriter::Begin()
 {
-  sqlite3 *handle = d_catalogue.Handle();
-  if (!handle)
-  {
-    return false;
-  }
+  sqlite3 *handle = d_handle;
   const QString statements[] = {
       QStringLiteral("DELETE FROM specification WHERE make_id=? AND model_id=? AND option_id=? "
                      "AND standard_id=?"),
@@ -61,9 +61,8 @@ bool TBulkSpecificationWriter::Begin()
       return Fail(QString(), d_add_name[kind]);
     }
   }
-  if (!d_catalogue.Read())
+  if (!TSqliteBulkCatalogue::Read(&d_catalogue, handle, &d_error))
   {
-    d_error = d_catalogue.Error();
     return false;
   }
   std::vector<TEstimationPlanner::TStandard> standards;
@@ -79,7 +78,7 @@ bool TBulkSpecificationWriter::Begin()
   return true;
 }
 
-int TBulkSpecificationWriter::Added_Name_Id(int kind, const char *utf8, int size)
+int TSqliteBulkWriter::Added_Name_Id(int kind, const char *utf8, int size)
 {
   const int known = d_catalogue.Name_Id(kind, utf8, size);
   if (known >= 0)
@@ -94,12 +93,12 @@ int TBulkSpecificationWriter::Added_Name_Id(int kind, const char *utf8, int size
     return -1;
   }
   // The name was nowhere before: its row is the first that has it.
-  const int id = static_cast<int>(sqlite3_last_insert_rowid(d_catalogue.Handle()));
+  const int id = static_cast<int>(sqlite3_last_insert_rowid(d_handle));
   d_catalogue.Add_Name(kind, utf8, size, id);
   return id;
 }
 
-bool TBulkSpecificationWriter::Insert(const int ids[], const TNewRow *rows, int count)
+bool TSqliteBulkWriter::Insert(const int ids[], const TNewRow *rows, int count)
 {
   // A statement of many rows runs much faster than as many statements of one.
   constexpr int MAXIMUM_ROWS = 32;
@@ -118,7 +117,7 @@ bool TBulkSpecificationWriter::Insert(const int ids[], const TNewRow *rows, int 
                                          "expression,source) VALUES(?1,?2,?3,?,?,?,?)");
       statement += QStringLiteral(",(?1,?2,?3,?,?,?,?)").repeated(size - 1);
       insert = std::make_unique<TSqliteStatement>();
-      if (!insert->Prepare(d_catalogue.Handle(), statement))
+      if (!insert->Prepare(d_handle, statement))
       {
         return Fail(Insert_Failure("specification"), *insert);
       }
@@ -144,8 +143,7 @@ bool TBulkSpecificationWriter::Insert(const int ids[], const TNewRow *rows, int 
   return true;
 }
 
-bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows,
-                                          int count)
+bool TSqliteBulkWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows, int count)
 {
   for (int position = 0; position < 3; ++position)
   {
@@ -166,7 +164,7 @@ bool TBulkSpecificationWriter::Write_Rows(const int ids[], int standard_id, cons
   return Insert(ids, d_new_rows.data(), count);
 }
 
-bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
+bool TSqliteBulkWriter::Delete_Estimated(const int ids[])
 {
   for (int position = 0; position < 3; ++position)
   {
@@ -177,7 +175,7 @@ bool TBulkSpecificationWriter::Delete_Estimated(const int ids[])
          Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
 }
 
-bool TBulkSpecificationWriter::Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan)
+bool TSqliteBulkWriter::Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan)
 {
   if (plan.delete_estimated && !Delete_Estimated(ids))
   {
@@ -195,8 +193,7 @@ bool TBulkSpecificationWriter::Store_Plan(const int ids[], const TEstimationPlan
   return Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size()));
 }
 
-TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int make_id,
-                                                                            QStringList *failed)
+TSqliteBulkWriter::TEstimate TSqliteBulkWriter::Estimate_Make(int make_id, QStringList *failed)
 {
   // Every row of the make in one read, in storage order: its configurations come in the order of
   // their first rows, each with its rows in order. Of a row flagged as the deletion of estimated
@@ -237,7 +234,7 @@ TBulkSpecificationWriter::TEstimate TBulkSpecificationWriter::Estimate_Make(int 
       configuration.rows.push_back({-1, -1, {}});
       configuration.rows.back().item.source = TDatabaseItem::SOURCE_ESTIMATED;
     }
-    else if (!d_catalogue.Read_Row(d_read_make, 2, &configuration.rows))
+    else if (!TSqliteBulkCatalogue::Read_Row(d_catalogue, d_read_make, 2, &configuration.rows))
     {
       d_read_make.Reset();
       return ESTIMATE_ELSEWHERE;

@@ -1,8 +1,6 @@
 #include "sqlitestatement.h"
 
-#include "sqlconnection.h"
-
-#include <QSqlError>
+#include "sqliteengine.h"
 
 #include <sqlite3.h>
 
@@ -10,9 +8,7 @@ namespace
 {
 QString Reason(sqlite3 *handle, int code)
 {
-  return TSqlConnection::Plain_Reason(QSqlError(QString(),
-                                                QString::fromUtf8(sqlite3_errmsg(handle)),
-                                                QSqlError::StatementError, QString::number(code)));
+  return TSqliteEngine::Plain_Reason(QString::fromUtf8(sqlite3_errmsg(handle)).trimmed(), code);
 }
 } // namespace
 

@@ -46,7 +46,7 @@ public:
   int Integer(int column) const;
   const char *Text(int column, int *size) const;
 
-  // The reason of the last failure, worded as TSqlConnection words a failed statement's.
+  // The reason of the last failure, worded as TSqliteEngine words a failed statement's.
   QString Error() const { return d_error; }
 
 private:

@@ -65,17 +65,17 @@ void TStandardCatalogue::Validate()
     return;
   }
   d_current = in_transaction;
-  QVariant version;
-  if (d_connection->Select_Value(QStringLiteral("PRAGMA data_version"), {}, &version) !=
-      TSqlConnection::SELECT_FOUND)
+  qint64 version = 0;
+  const TSqlEngine *engine = d_connection->Engine();
+  if (!engine || !engine->Change_Counter(d_connection, &version))
   {
     Invalidate();
     return;
   }
-  if (version.toLongLong() != d_version)
+  if (version != d_version)
   {
     Invalidate();
-    d_version = version.toLongLong();
+    d_version = version;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -15,57 +16,8 @@ const char *const TABLE_NAMES[] = {"verification_machine", "verification_record"
                                    "verification_result"};
 constexpr int TABLE_COUNT = 3;
 
-// Layout 1: the records' fields and results as entered.
-const char *const CREATE_STATEMENTS[] = {
-    ("CREATE TABLE IF NOT EXISTS verification_machine(make_id INTEGER NOT NULL,model_id INTEGER "
-     "NOT NULL,option_id INTEGER NOT NULL,reverification_months INTEGER NOT NULL DEFAULT 0,"
-     "interim_days INTEGER NOT NULL DEFAULT 0,last_number INTEGER NOT NULL DEFAULT 0,PRIMARY "
-     "KEY(make_id,model_id,option_id))"),
-    ("CREATE TABLE IF NOT EXISTS verification_record(record_id INTEGER PRIMARY KEY AUTOINCREMENT,"
-     "make_id INTEGER NOT NULL,model_id INTEGER NOT NULL,option_id INTEGER NOT NULL,number "
-     "INTEGER NOT NULL,date TEXT NOT NULL,kind TEXT NOT NULL,standard TEXT NOT NULL,component "
-     "TEXT NOT NULL,temperature REAL NOT NULL,uncertainty REAL NOT NULL,rule TEXT NOT NULL,"
-     "operator TEXT,artefact TEXT,notes TEXT,UNIQUE(make_id,model_id,option_id,number))"),
-    ("CREATE TABLE IF NOT EXISTS verification_result(record_id INTEGER NOT NULL,sequence INTEGER "
-     "NOT NULL,length REAL NOT NULL,position TEXT,repetition INTEGER NOT NULL,error REAL NOT "
-     "NULL,PRIMARY KEY(record_id,sequence))"),
-    // The latest date of each kind of every machine comes from this index alone.
-    ("CREATE INDEX IF NOT EXISTS verification_record_kind_date ON "
-     "verification_record(make_id,model_id,option_id,kind,date)")};
-
-// Layout 2: what each verdict rests on, stored with the record (frozen is null until then), the
-// figures of each result and the ranges. Added to layout 1 as it stands: a new log is made the
-// same way.
-const char *const UPGRADE_STATEMENTS[] = {
-    "ALTER TABLE verification_record ADD COLUMN uncertainty_expression TEXT",
-    "ALTER TABLE verification_record ADD COLUMN r0_uncertainty REAL NOT NULL DEFAULT 0",
-    "ALTER TABLE verification_record ADD COLUMN limit_expression TEXT",
-    "ALTER TABLE verification_record ADD COLUMN limit_source INTEGER",
-    "ALTER TABLE verification_record ADD COLUMN r0_expression TEXT",
-    "ALTER TABLE verification_record ADD COLUMN r0_source INTEGER",
-    "ALTER TABLE verification_record ADD COLUMN ts_min TEXT",
-    "ALTER TABLE verification_record ADD COLUMN ts_max TEXT",
-    "ALTER TABLE verification_record ADD COLUMN verdict TEXT",
-    "ALTER TABLE verification_record ADD COLUMN reason TEXT",
-    "ALTER TABLE verification_record ADD COLUMN largest_share REAL",
-    "ALTER TABLE verification_record ADD COLUMN frozen TEXT",
-    "ALTER TABLE verification_result ADD COLUMN retest INTEGER NOT NULL DEFAULT 0",
-    "ALTER TABLE verification_result ADD COLUMN mpe REAL",
-    "ALTER TABLE verification_result ADD COLUMN uncertainty REAL",
-    "ALTER TABLE verification_result ADD COLUMN zone TEXT",
-    "ALTER TABLE verification_result ADD COLUMN superseded INTEGER NOT NULL DEFAULT 0",
-    ("CREATE TABLE IF NOT EXISTS verification_range(record_id INTEGER NOT NULL,sequence INTEGER "
-     "NOT NULL,length REAL NOT NULL,position TEXT,results INTEGER NOT NULL,spread REAL NOT NULL,"
-     "limit_value REAL,uncertainty REAL NOT NULL,zone TEXT NOT NULL,PRIMARY "
-     "KEY(record_id,sequence))"),
-    // The latest record of each machine (by date, then number), whose state says whether a
-    // re-test is due: kept with the machine by each write, so that the checks due of every
-    // machine are one read of this table.
-    "ALTER TABLE verification_machine ADD COLUMN latest_date TEXT",
-    "ALTER TABLE verification_machine ADD COLUMN latest_kind TEXT",
-    "ALTER TABLE verification_machine ADD COLUMN latest_verdict TEXT",
-    ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
-     "verification_record(make_id,model_id,option_id,date,number)")};
+// The statements of the log's tables of layout 1 and of the upgrade to layout 2 are the
+// engine's (TSqlEngine::Create_Log_Tables and Upgrade_Log_Tables).
 
 const QString RECORD_COLUMNS = QStringLiteral(
     "SELECT record_id,number,date,kind,standard,component,temperature,uncertainty,rule,operator,"
@@ -138,17 +90,14 @@ bool TVerificationStore::Fail_Statement()
 
 bool TVerificationStore::Find_Tables(bool *found, int *layout)
 {
-  QVariant count;
-  if (d_connection->Select_Value(
-          QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN "
-                         "(?,?,?)"),
-          {QLatin1String(TABLE_NAMES[0]), QLatin1String(TABLE_NAMES[1]),
-           QLatin1String(TABLE_NAMES[2])},
-          &count) != TSqlConnection::SELECT_FOUND)
+  QStringList tables;
+  if (!d_connection->Engine()->List_Schema(d_connection, &tables, nullptr))
   {
     return Fail_Statement();
   }
-  *found = count.toInt() == TABLE_COUNT;
+  *found =
+      std::all_of(std::begin(TABLE_NAMES), std::end(TABLE_NAMES),
+                  [&tables](const char *name) { return tables.contains(QLatin1String(name)); });
   if (layout)
   {
     *layout = 0;
@@ -157,23 +106,22 @@ bool TVerificationStore::Find_Tables(bool *found, int *layout)
   {
     return true;
   }
-  QVariant version;
-  if (d_connection->Select_Value(QStringLiteral("PRAGMA user_version"), {}, &version) !=
-      TSqlConnection::SELECT_FOUND)
+  int version = 0;
+  if (!d_connection->Engine()->Schema_Version(d_connection, &version))
   {
     return Fail_Statement();
   }
-  if (version.toInt() > SCHEMA_VERSION)
+  if (version > SCHEMA_VERSION)
   {
     return Fail(QStringLiteral("The verification log of this catalogue was written by a newer "
                                "Metrova (layout %1; this one knows %2): it is left as it is.")
-                    .arg(version.toInt())
+                    .arg(version)
                     .arg(SCHEMA_VERSION),
                 false);
   }
   if (layout)
   {
-    *layout = std::max(1, version.toInt());
+    *layout = std::max(1, version);
   }
   return true;
 }
@@ -200,9 +148,10 @@ bool TVerificationStore::Create_Tables()
                     .arg(layout),
                 true);
   }
-  for (const char *statement : CREATE_STATEMENTS)
+  const QStringList statements = d_connection->Engine()->Create_Log_Tables();
+  for (const QString &statement : statements)
   {
-    if (!d_connection->Run_Once(QLatin1String(statement)))
+    if (!d_connection->Run_Once(statement))
     {
       return Fail(QStringLiteral("Cannot create the verification log's tables.  Reason: %1")
                       .arg(d_connection->Error()),
@@ -220,12 +169,10 @@ bool TVerificationStore::Upgrade()
   {
     return false;
   }
-  for (int index = 0;
-       found && layout < SCHEMA_VERSION &&
-       index < static_cast<int>(sizeof UPGRADE_STATEMENTS / sizeof *UPGRADE_STATEMENTS);
-       ++index)
+  const QStringList statements = d_connection->Engine()->Upgrade_Log_Tables();
+  for (int index = 0; found && layout < SCHEMA_VERSION && index < statements.size(); ++index)
   {
-    if (!d_connection->Run_Once(QLatin1String(UPGRADE_STATEMENTS[index])))
+    if (!d_connection->Run_Once(statements.at(index)))
     {
       return Fail(QStringLiteral("Cannot add the figures to the verification log's tables.  "
                                  "Reason: %1")
@@ -238,8 +185,7 @@ bool TVerificationStore::Upgrade()
 
 bool TVerificationStore::Set_Layout()
 {
-  // A pragma takes no bound value; the version is this program's constant.
-  return d_connection->Run_Once(QStringLiteral("PRAGMA user_version=%1").arg(SCHEMA_VERSION)) ||
+  return d_connection->Engine()->Set_Schema_Version(d_connection, SCHEMA_VERSION) ||
          Fail_Statement();
 }
 

@@ -13,7 +13,8 @@ class TSqlConnection;
 // The verification log's tables in the catalogue file: each machine's intervals and record
 // counter, its records with what their verdicts rest on, their results and ranges with the
 // figures they were judged by. They are created by the first write, never by a read, so that
-// opening a catalogue stays read-only; PRAGMA user_version numbers their layout. Layout 1 kept no
+// opening a catalogue stays read-only; the catalogue's schema version (TSqlEngine) numbers their
+// layout. Layout 1 kept no
 // figures; Upgrade adds their columns, and the log freezes the records it finds. A machine is
 // given by its make, model and option ids. The writes are TDatabase's; it holds the savepoint
 // that makes each all or nothing.
