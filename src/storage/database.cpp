@@ -3,10 +3,11 @@
 #include "bulkcatalogue.h"
 #include "bulkspecificationreader.h"
 #include "bulkspecificationwriter.h"
+#include "configurationlists.h"
 #include "configurationnames.h"
 #include "configurationremoval.h"
 #include "databaseschema.h"
-#include "estimationplanner.h"
+#include "estimationstore.h"
 #include "specificationestimation.h"
 #include "specificationreader.h"
 #include "specificationwriter.h"
@@ -17,23 +18,14 @@
 #include "verificationlog.h"
 #include "verificationstore.h"
 
-#include "capability.h"
-
 #include <QLatin1String>
 #include <QSqlDatabase>
 #include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
 #include <QtGlobal>
-
-#include <algorithm>
 
 namespace
 {
 const char *const NOT_CONNECTED = "Not connected";
-
-using TStoredRow = TSpecificationEstimation::TStoredRow;
-using TStoredRows = TSpecificationEstimation::TStoredRows;
 
 enum TNameKind
 {
@@ -41,15 +33,6 @@ enum TNameKind
   NAME_MODEL = TConfigurationNames::MODEL,
   NAME_OPTION = TConfigurationNames::OPTION
 };
-
-QString Rows_Of_Names(int name_count)
-{
-  return TConfigurationNames::Rows_Of_Names(name_count);
-}
-
-const QString STATEMENT_EXISTS = QStringLiteral(
-    "SELECT source FROM specification WHERE make_id=? AND model_id=? AND option_id=? AND "
-    "standard_id=? AND component_id=? LIMIT 1");
 } // namespace
 
 TDatabase::TDatabase(const QString &connection_name)
@@ -57,10 +40,13 @@ TDatabase::TDatabase(const QString &connection_name)
       d_catalogue(std::make_unique<TStandardCatalogue>(d_sql.get())),
       d_schema(std::make_unique<TDatabaseSchema>(d_sql.get(), d_catalogue.get())),
       d_names(std::make_unique<TConfigurationNames>(d_sql.get())),
+      d_lists(std::make_unique<TConfigurationLists>(d_sql.get(), d_names.get())),
       d_reader(
           std::make_unique<TSpecificationReader>(d_sql.get(), d_catalogue.get(), d_names.get())),
       d_writer(
           std::make_unique<TSpecificationWriter>(d_sql.get(), d_catalogue.get(), d_names.get())),
+      d_estimation(
+          std::make_unique<TEstimationStore>(d_catalogue.get(), d_reader.get(), d_writer.get())),
       d_verification(std::make_unique<TVerificationStore>(d_sql.get()))
 {
 }
@@ -101,17 +87,6 @@ bool TDatabase::Require_Open()
     return Fail(QLatin1String(NOT_CONNECTED));
   }
   return true;
-}
-
-QSqlQuery *TDatabase::Prepared_Query(const QString &statement,
-                                     std::initializer_list<QVariant> values)
-{
-  QSqlQuery *query = d_sql->Prepared_Query(statement, values);
-  if (!query)
-  {
-    Fail(d_sql->Error());
-  }
-  return query;
 }
 
 bool TDatabase::Connect(const TCatalogueLocation &location)
@@ -308,29 +283,12 @@ bool TDatabase::Clear()
   return true;
 }
 
-bool TDatabase::Read_Names(QSqlQuery *query, QStringList *names)
-{
-  return d_sql->Read_Rows(query, [names](const QSqlQuery &row)
-                          { names->append(row.value(0).toString()); });
-}
-
 QStringList TDatabase::Makes(bool *valid)
 {
   Q_ASSERT(valid);
-  *valid = false;
-  if (!Require_Open())
-  {
-    return {};
-  }
   QStringList makes;
-  if (!Read_Names(d_sql->Prepared_Query(QStringLiteral("SELECT name FROM make ORDER BY make_id")),
-                  &makes))
-  {
-    Fail(d_sql->Error());
-    return {};
-  }
-  *valid = true;
-  return makes;
+  *valid = Require_Open() && (d_lists->Makes(&makes) || Take_Failure(*d_lists, false));
+  return *valid ? makes : QStringList();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -545,18 +503,12 @@ QString TDatabase::Option_Name(int option_id)
 
 bool TDatabase::Model_Type_Exists(const QString &model)
 {
-  QVariant id;
-  return Is_Open() && d_sql->Select_Value(
-                          QStringLiteral("SELECT model_id FROM model_types WHERE name=? LIMIT 1"),
-                          {model}, &id) == TSqlConnection::SELECT_FOUND;
+  return Is_Open() && d_lists->Stored_Name(NAME_MODEL, model) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Option_Type_Exists(const QString &option)
 {
-  QVariant id;
-  return Is_Open() && d_sql->Select_Value(
-                          QStringLiteral("SELECT option_id FROM option_types WHERE name=? LIMIT 1"),
-                          {option}, &id) == TSqlConnection::SELECT_FOUND;
+  return Is_Open() && d_lists->Stored_Name(NAME_OPTION, option) == TSqlConnection::SELECT_FOUND;
 }
 
 bool TDatabase::Make_Exists(const QString &make)
@@ -591,13 +543,11 @@ bool TDatabase::New_Name_Problem(const QStringList &names, QString *problem)
   return true;
 }
 
-bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVariant> values,
-                             QVariant *value)
+bool TDatabase::Found(int found)
 {
-  const TSqlConnection::TSelect found = d_sql->Select_Value(statement, values, value);
   if (found == TSqlConnection::SELECT_FAILED)
   {
-    Fail(d_sql->Error());
+    Take_Failure(*d_lists, 0);
   }
   else if (found == TSqlConnection::SELECT_NONE)
   {
@@ -610,25 +560,16 @@ bool TDatabase::Select_Value(const QString &statement, std::initializer_list<QVa
 bool TDatabase::Model_Exists(const QString &make, const QString &model)
 {
   int ids[2];
-  QVariant component_id;
-  return Lookup_Ids({make, model}, ids) &&
-         Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
-                                     "model_id=? LIMIT 1"),
-                      {ids[NAME_MAKE], ids[NAME_MODEL]}, &component_id);
+  return Lookup_Ids({make, model}, ids) && Found(d_lists->Machine_Row(ids, 2));
 }
 
 bool TDatabase::Option_Exists(const QString &make, const QString &model, const QString &option)
 {
   int ids[3];
-  QVariant component_id;
-  return Lookup_Ids({make, model, option}, ids) &&
-         Select_Value(QStringLiteral("SELECT component_id FROM specification WHERE make_id=? AND "
-                                     "model_id=? AND option_id=? LIMIT 1"),
-                      {ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION]}, &component_id);
+  return Lookup_Ids({make, model, option}, ids) && Found(d_lists->Machine_Row(ids, 3));
 }
 
-QStringList TDatabase::Configuration_Names(const QString &statement,
-                                           std::initializer_list<QString> names, bool *valid)
+QStringList TDatabase::Configuration_Names(const QStringList &names, bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
@@ -636,31 +577,23 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
   {
     return {};
   }
-  // A make or model without rows is no failure: the flag alone cannot tell it from a failed
-  // read, Database_Failed() can.
-  d_fault = false;
   TReadTransaction one_state(this);
   one_state.Join();
   QStringList found;
-  const auto read = [&](const QStringList &bound)
+  const bool listed = names.size() == 1 ? d_lists->Models(names.at(0), &found)
+                                        : d_lists->Options(names.at(0), names.at(1), &found);
+  if (!listed)
   {
-    QSqlQuery *query = d_sql->Prepared_Query(statement);
-    for (int position = 0; query && position < bound.size(); ++position)
+    // A make or model without rows is no failure: the flag alone cannot tell it from a failed
+    // read, Database_Failed() can.
+    if (d_lists->Error().isEmpty())
     {
-      query->bindValue(position, bound.at(position));
+      d_fault = false;
     }
-    return Read_Names(query, &found) || Fail(d_sql->Error());
-  };
-  QStringList stored;
-  // Once more for names stored otherwise than they read back.
-  if (!read(names) || (found.isEmpty() && d_names->Stored_Names(names, &stored) && !read(stored)))
-  {
-    return {};
-  }
-  if (found.isEmpty())
-  {
-    int ids[3];
-    Lookup_Ids(names, ids); // reports the unknown name
+    else
+    {
+      Take_Failure(*d_lists, 0);
+    }
     return {};
   }
   *valid = true;
@@ -669,64 +602,20 @@ QStringList TDatabase::Configuration_Names(const QString &statement,
 
 QStringList TDatabase::Models(const QString &make, bool *valid)
 {
-  // Each model once, in the order of the model ids, that is of the names' first storage. A make
-  // may have thousands of models and tens of thousands of rows: the distinct ids come from the
-  // index alone, and only they are joined to their names.
-  static const QString statement =
-      QStringLiteral("SELECT m.name FROM (SELECT DISTINCT s.model_id AS id FROM specification AS "
-                     "s WHERE %1) AS d LEFT JOIN model_types AS m ON m.model_id=d.id ORDER BY d.id")
-          .arg(Rows_Of_Names(1));
-  return Configuration_Names(statement, {make}, valid);
+  return Configuration_Names({make}, valid);
 }
 
 QStringList TDatabase::Options(const QString &make, const QString &model, bool *valid)
 {
-  // Each option once, in the order of its first row; grouped by the name too, which the id
-  // decides, since an engine may refuse a column that is not grouped.
-  static const QString statement =
-      QStringLiteral(
-          "SELECT o.name FROM specification AS s LEFT JOIN option_types AS o ON "
-          "o.option_id=s.option_id WHERE %1 GROUP BY s.option_id,o.name ORDER BY MIN(s.rowid)")
-          .arg(Rows_Of_Names(2));
-  return Configuration_Names(statement, {make, model}, valid);
+  return Configuration_Names({make, model}, valid);
 }
 
 QList<QPair<QString, QString>> TDatabase::Configurations(const QString &make, bool *valid)
 {
   Q_ASSERT(valid);
-  *valid = false;
-  if (!Require_Open())
-  {
-    return {};
-  }
-  // Each pair once, in the order of its first row (grouped by the names too, as Options).
-  static const QString statement =
-      QStringLiteral(
-          "SELECT mt.name,o.name FROM specification AS s "
-          "LEFT JOIN model_types AS mt ON mt.model_id=s.model_id "
-          "LEFT JOIN option_types AS o ON o.option_id=s.option_id "
-          "WHERE %1 GROUP BY s.model_id,s.option_id,mt.name,o.name ORDER BY MIN(s.rowid)")
-          .arg(Rows_Of_Names(1));
   QList<QPair<QString, QString>> configurations;
-  const auto read = [&](const QString &name)
-  {
-    QSqlQuery *query = Prepared_Query(statement, {name});
-    return (query &&
-            d_sql->Read_Rows(
-                query,
-                [&configurations](const QSqlQuery &row) {
-                  configurations.append({row.value(0).toString(), row.value(1).toString()});
-                })) ||
-           Fail(d_sql->Error());
-  };
-  QStringList stored;
-  // Once more for a name stored otherwise than it reads back.
-  if (!read(make) ||
-      (configurations.isEmpty() && d_names->Stored_Names({make}, &stored) && !read(stored.at(0))))
-  {
-    return {};
-  }
-  *valid = true;
+  *valid = Require_Open() &&
+           (d_lists->Configurations(make, &configurations) || Take_Failure(*d_lists, false));
   return configurations;
 }
 
@@ -839,18 +728,8 @@ bool TDatabase::Delete_Estimated_Specifications(int make_id, int model_id, int o
 bool TDatabase::Specification_Exists(int make_id, int model_id, int option_id, int standard_id,
                                      int component_id)
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
-  QSqlQuery *query =
-      Prepared_Query(STATEMENT_EXISTS, {make_id, model_id, option_id, standard_id, component_id});
-  bool found = false;
-  if (!d_sql->Read_Rows(query, [&found](const QSqlQuery &) { found = true; }))
-  {
-    return Fail(d_sql->Error());
-  }
-  return found;
+  const int ids[] = {make_id, model_id, option_id, standard_id, component_id};
+  return Require_Open() && Found(d_lists->Specification_Row(ids));
 }
 
 TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int option_id,
@@ -868,38 +747,6 @@ TDatabaseItem TDatabase::Read_Specification_By_Id(int make_id, int model_id, int
   return *valid ? record : TDatabaseItem();
 }
 
-bool TDatabase::Estimation_Planner(std::unique_ptr<TEstimationPlanner> *planner)
-{
-  bool valid = false;
-  const QStringList names = Standard_Types(&valid);
-  if (!valid)
-  {
-    return false;
-  }
-  std::vector<TEstimationPlanner::TStandard> standards;
-  for (const QString &name : names)
-  {
-    const int standard_id = Standard_Type_Id(name);
-    QStringList components;
-    if (standard_id < 0 || !d_catalogue->Component_Types(standard_id, &components))
-    {
-      return standard_id >= 0 && Take_Failure(*d_catalogue, false);
-    }
-    standards.push_back({standard_id, name, {}});
-    for (const QString &component : components)
-    {
-      const int component_id = d_catalogue->Component_Type_Id(standard_id, component);
-      if (component_id < 0)
-      {
-        return Take_Failure(*d_catalogue, false);
-      }
-      standards.back().components.push_back({component_id, component});
-    }
-  }
-  *planner = std::make_unique<TEstimationPlanner>(std::move(standards));
-  return true;
-}
-
 bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
                                        const QString &standard)
 {
@@ -912,56 +759,28 @@ bool TDatabase::Estimate_From_Standard(int make_id, int model_id, int option_id,
   {
     return false;
   }
-  TStoredRows rows;
-  if (!d_reader->Read_Rows(make_id, model_id, option_id, &rows))
-  {
-    return Take_Failure(*d_reader, false);
-  }
-  std::unique_ptr<TEstimationPlanner> planner;
-  if (!Estimation_Planner(&planner))
-  {
-    return false;
-  }
-  TEstimationPlanner::TPlan plan;
-  plan.inserts = planner->Pass(standard, standard_id, &rows);
-  if (plan.inserts.empty())
-  {
-    return true;
-  }
+  // The rows are read under the write lock that their estimates are stored under.
   const int ids[] = {make_id, model_id, option_id};
+  bool stored = false;
   TTransaction transaction(this);
   return transaction.Begin() &&
-         (d_writer->Store_Plan(ids, plan) || Take_Failure(*d_writer, false)) &&
+         (d_estimation->Estimate_From(ids, standard, standard_id, &stored) ||
+          Take_Failure(*d_estimation, false)) &&
          transaction.Commit();
 }
 
 bool TDatabase::Estimate_Specifications(const QString &make, const QString &model,
                                         const QString &option)
 {
-  if (!Require_Open())
-  {
-    return false;
-  }
   int ids[3];
-  if (!Lookup_Ids({make, model, option}, ids))
+  if (!Require_Open() || !Lookup_Ids({make, model, option}, ids))
   {
     return false;
   }
   // The delete and all passes are one unit: a configuration never keeps half its estimates.
   TTransaction transaction(this);
-  if (!transaction.Begin())
-  {
-    return false;
-  }
-  TStoredRows rows;
-  std::unique_ptr<TEstimationPlanner> planner;
-  if (!d_reader->Read_Rows(ids[NAME_MAKE], ids[NAME_MODEL], ids[NAME_OPTION], &rows))
-  {
-    return Take_Failure(*d_reader, false);
-  }
-  return Estimation_Planner(&planner) &&
-         (d_writer->Store_Plan(ids, planner->Plan(std::move(rows))) ||
-          Take_Failure(*d_writer, false)) &&
+  return transaction.Begin() &&
+         (d_estimation->Estimate(ids) || Take_Failure(*d_estimation, false)) &&
          transaction.Commit();
 }
 

@@ -3,7 +3,6 @@
 
 #include "cataloguelocation.h"
 #include "databaseitem.h"
-#include "specificationestimation.h"
 #include "standardcatalogue.h"
 
 #include <QHash>
@@ -15,12 +14,12 @@
 #include <initializer_list>
 #include <memory>
 
-class QSqlQuery;
 class TBulkSpecificationReader;
 class TBulkSpecificationWriter;
+class TConfigurationLists;
 class TConfigurationNames;
 class TDatabaseSchema;
-class TEstimationPlanner;
+class TEstimationStore;
 class TSpecificationReader;
 class TSpecificationWriter;
 class TSqlConnection;
@@ -174,27 +173,21 @@ private:
   QString Reasoned(const QString &failure) const;
   // False with "Not connected" as the last error when no file is open.
   bool Require_Open();
-  // A prepared statement with its values bound (TSqlConnection::Prepared_Query); when it cannot
-  // be prepared, null with the reason as the last error.
-  QSqlQuery *Prepared_Query(const QString &statement, std::initializer_list<QVariant> values = {});
-  bool Select_Value(const QString &statement, std::initializer_list<QVariant> values,
-                    QVariant *value);
+  // Whether a read for one row (a TSqlConnection::TSelect of TConfigurationLists) found it; its
+  // failure as the last error, none found no failure of the database's.
+  bool Found(int found);
   // A helper's failure (TStandardCatalogue, TConfigurationNames, ...) as the last error;
   // returns the given failure value.
   template <typename TSource, typename TResult>
   TResult Take_Failure(const TSource &source, TResult result);
   const TStandardCatalogue::TComponentType *Component_Type(int standard_id, int component_id);
-  // The first column of every row as text.
-  bool Read_Names(QSqlQuery *query, QStringList *names);
   // Make, model and option names by kind (TConfigurationNames): their ids and back.
   int Lookup_Id(int kind, const QString &name);
   QString Lookup_Name(int kind, int id);
   // The ids of a make and, as far as given, its model and option; false at the first unknown.
   bool Lookup_Ids(std::initializer_list<QString> names, int *ids);
-  // The names a statement reads for the rows of the given make (and model), for Models and
-  // Options; no rows at all means an unknown name.
-  QStringList Configuration_Names(const QString &statement, std::initializer_list<QString> names,
-                                  bool *valid);
+  // Models (names: make) or Options (make and model) in one read.
+  QStringList Configuration_Names(const QStringList &names, bool *valid);
   // Transactions as SQL savepoints, so that they nest (TTransaction): an outermost savepoint
   // begins a transaction (taking the write lock at once) and its release commits it. Rolling back
   // to a savepoint keeps it open; release it afterwards. When SQLite has rolled the transaction
@@ -212,8 +205,6 @@ private:
   // Runs write, which sets the failure text when it returns false, as one unit: all of it is
   // kept, or none.
   bool Write_Unit(const std::function<bool()> &write);
-  // The estimation's planner on the catalogue's standards and components, read now.
-  bool Estimation_Planner(std::unique_ptr<TEstimationPlanner> *planner);
   // Deletes the rows of a make (and model, and option) with their log (TConfigurationRemoval).
   bool Remove_Configuration(const QStringList &names, bool with_records);
   // A read of many statements outside any savepoint runs in one read transaction: one lock
@@ -229,8 +220,10 @@ private:
   std::unique_ptr<TStandardCatalogue> d_catalogue;
   std::unique_ptr<TDatabaseSchema> d_schema;
   std::unique_ptr<TConfigurationNames> d_names;
+  std::unique_ptr<TConfigurationLists> d_lists;
   std::unique_ptr<TSpecificationReader> d_reader;
   std::unique_ptr<TSpecificationWriter> d_writer;
+  std::unique_ptr<TEstimationStore> d_estimation;
   std::unique_ptr<TVerificationStore> d_verification;
 };
 
