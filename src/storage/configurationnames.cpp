@@ -84,11 +84,14 @@ int TConfigurationNames::Find(int kind, const QString &name, QVariant *id, QStri
     return found;
   }
   // The second look-up only for such a name, so that every other look-up stays one indexed
-  // query. The stored bytes give the name that finds the row in the statements by name.
-  const QString statement =
-      QStringLiteral("SELECT %2,CAST(name AS BLOB) FROM %1 WHERE replace(replace(name,char(65534),"
-                     "char(65533)),char(65535),char(65533))=? ORDER BY %2 LIMIT 1")
-          .arg(NAME_TABLES[kind].table, NAME_TABLES[kind].id_column);
+  // query, and only where the engine may hold one. The stored bytes give the name that finds the
+  // row in the statements by name.
+  const QString statement = d_connection->Engine()->Read_Back_Name_Lookup(
+      NAME_TABLES[kind].table, NAME_TABLES[kind].id_column);
+  if (statement.isEmpty())
+  {
+    return found;
+  }
   const bool read = d_connection->Read_Rows(d_connection->Prepared_Query(statement, {name}),
                                             [&](const QSqlQuery &row)
                                             {

@@ -22,6 +22,11 @@ bool TSqlEngine::Location_Moved(const QSqlDatabase &) const
   return false;
 }
 
+QString TSqlEngine::Read_Back_Name_Lookup(const QString &, const QString &) const
+{
+  return QString();
+}
+
 bool TSqlEngine::Count_Change(TSqlConnection *) const
 {
   return true;

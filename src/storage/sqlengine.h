@@ -80,6 +80,10 @@ public:
   // The verification log's tables of its first layout, and what makes them the current one.
   virtual QStringList Create_Log_Tables() const = 0;
   virtual QStringList Upgrade_Log_Tables() const = 0;
+  // The look-up of a name as read (with U+FFFD) that finds a row stored, by an older version,
+  // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
+  // engine never held such names.
+  virtual QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const;
   // The tables and indexes of the catalogue's own (the engine's are left out).
   virtual bool List_Schema(TSqlConnection *connection, QStringList *tables,
                            QStringList *indexes) const = 0;

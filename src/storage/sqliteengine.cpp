@@ -325,6 +325,14 @@ QStringList TSqliteEngine::Upgrade_Log_Tables() const
   return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
 }
 
+QString TSqliteEngine::Read_Back_Name_Lookup(const QString &table, const QString &id_column) const
+{
+  // SQLite reads those characters back as U+FFFD.
+  return QStringLiteral("SELECT %2,CAST(name AS BLOB) FROM %1 WHERE replace(replace(name,"
+                        "char(65534),char(65533)),char(65535),char(65533))=? ORDER BY %2 LIMIT 1")
+      .arg(table, id_column);
+}
+
 bool TSqliteEngine::List_Schema(TSqlConnection *connection, QStringList *tables,
                                 QStringList *indexes) const
 {

@@ -32,6 +32,7 @@ public:
   QString Create_Index(int index) const override;
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables() const override;
+  QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const override;
   bool List_Schema(TSqlConnection *connection, QStringList *tables,
                    QStringList *indexes) const override;
   bool Schema_Version(TSqlConnection *connection, int *version) const override;
