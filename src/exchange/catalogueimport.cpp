@@ -1,6 +1,5 @@
 #include "catalogueimport.h"
 
-#include "configurationnames.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
@@ -310,7 +309,7 @@ bool TCatalogueImport::Finish()
     int make_id = -1;
     if (d_bulk && TBulkCatalogue::Is_Plain(make))
     {
-      make_id = d_bulk->Catalogue().Name_Id(TConfigurationNames::MAKE, make);
+      make_id = d_bulk->Catalogue().Name_Id(TBulkCatalogue::KIND_MAKE, make);
     }
     TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
     if (make_id >= 0)

@@ -1,5 +1,6 @@
 #include "bulkcatalogue.h"
 
+#include "configurationnames.h"
 #include "database.h"
 
 #include <QAtomicInt>
@@ -10,6 +11,10 @@
 namespace
 {
 QAtomicInt enabled(1);
+
+static_assert(int(TBulkCatalogue::KIND_MAKE) == int(TConfigurationNames::MAKE) &&
+                  int(TBulkCatalogue::KIND_OPTION) == int(TConfigurationNames::OPTION),
+              "the kinds of names are the same");
 
 // The name tables by kind, as TConfigurationNames has them.
 const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};

@@ -35,6 +35,14 @@ public:
     std::vector<TComponent> components;
   };
 
+  // The kinds of names, as TConfigurationNames numbers them.
+  enum TKind
+  {
+    KIND_MAKE = 0,
+    KIND_MODEL,
+    KIND_OPTION
+  };
+
   explicit TBulkCatalogue(TDatabase *database);
 
   // The table of a kind of name ("make", "model_types", "option_types").
