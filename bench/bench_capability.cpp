@@ -100,8 +100,8 @@ int main(int argc, char *argv[])
     std::clock_t cpu = std::clock();
     timer.start();
     bool valid = false;
-    const QList<TCapability::TMachine> machines =
-        TCapability::Read_Catalogue(&database, request.standard, request.component, &valid);
+    const QList<TCapability::TMachine> machines = TCapability::Machines(
+        database.Read_Component_Rows(request.standard, request.component, &valid));
     const double read_seconds = timer.nsecsElapsed() / 1e9;
     const double read_cpu = static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC;
     if (!valid)

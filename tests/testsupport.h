@@ -76,7 +76,8 @@ inline bool Run_Thread(QThread *thread, unsigned long milliseconds = ULONG_MAX)
   return finished;
 }
 
-// Another program's connection to a file, held open so that its transactions span statements.
+// Another program's connection to a catalogue file (SQLite's: see Engine_Has_Files), held open so
+// that its transactions span statements.
 class TOtherConnection
 {
 public:
@@ -225,14 +226,39 @@ inline QString Child_Report(const std::function<QString()> &call, rlim_t file_si
   return QString::fromUtf8(output);
 }
 
-// A catalogue file in a temporary folder of its own, connected and initialised (Is_Valid).
+// The engine the run tests: METROVA_TEST_ENGINE, "sqlite" when it is not set.
+inline QString Engine()
+{
+  const QString engine = qEnvironmentVariable("METROVA_TEST_ENGINE");
+  return engine.isEmpty() ? QStringLiteral("sqlite") : engine;
+}
+
+// Whether the run's catalogues are files: tests of file faults, permissions and links, and those
+// that look into a catalogue with a connection of their own (TOtherConnection), need one.
+inline bool Engine_Has_Files()
+{
+  return Engine() == QLatin1String("sqlite");
+}
+
+// A new, empty catalogue on the run's engine, named name, that lives as long as folder: for
+// SQLite a file there. An engine this build does not know ends the run.
+inline TCatalogueLocation New_Catalogue_Location(const QTemporaryDir &folder,
+                                                 const QString &name = QStringLiteral("catalogue"))
+{
+  if (Engine() == QLatin1String("sqlite"))
+    return TCatalogueLocation(folder.filePath(name + QStringLiteral(".db")));
+  qFatal("METROVA_TEST_ENGINE=%s: no such engine", qPrintable(Engine()));
+  return TCatalogueLocation();
+}
+
+// A catalogue on the run's engine, in a temporary folder of its own, connected and initialised
+// (Is_Valid).
 class TTestDatabase
 {
 public:
   TTestDatabase() : d_database(QStringLiteral("testsupport_%1").arg(Next_Number()))
   {
-    d_valid = d_directory.isValid() &&
-              d_database.Connect(d_directory.filePath(QStringLiteral("catalogue.db"))) &&
+    d_valid = d_directory.isValid() && d_database.Connect(New_Catalogue_Location(d_directory)) &&
               d_database.Initialize();
     if (!d_valid)
       qWarning() << "test database:" << d_database.Last_Error();

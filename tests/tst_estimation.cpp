@@ -1,5 +1,6 @@
 #include "database.h"
 #include "testsupport.h"
+#include "transaction.h"
 
 #include <QtTest>
 
@@ -280,8 +281,8 @@ void TEstimationTest::failure_keeps_previous_estimates()
   QString text;
   QVERIFY2(TestSupport::Execute_On_File(database->File_Name(), trigger, &text), qPrintable(text));
 
-  const QString outer = QStringLiteral("import");
-  QVERIFY(call != "nested" || database->Savepoint(outer));
+  TTransaction outer(database);
+  QVERIFY(call != "nested" || outer.Begin());
   // The new value's rows are in (the old E150 estimate went with the old 10360 rows); the
   // estimates of the other standards still hold the old value.
   QVERIFY(call == "pass" || Write({"10360 E0=2+4L/1000"}));
@@ -292,7 +293,7 @@ void TEstimationTest::failure_keeps_previous_estimates()
   QVERIFY(database->Database_Failed());
   QCOMPARE(Rows(), before);
   // The failed estimation undid only its own work: the larger transaction goes on and commits.
-  QVERIFY(call != "nested" || database->Release_Savepoint(outer));
+  QVERIFY(call != "nested" || outer.Commit());
 
   // No transaction is left open: another connection can write, and the estimation runs again.
   QVERIFY2(TestSupport::Execute_On_File(database->File_Name(),

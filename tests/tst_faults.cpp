@@ -13,6 +13,8 @@
 #include "qifexchange.h"
 #include "qifwriter.h"
 #include "specificationedit.h"
+#include "specificationsave.h"
+#include "transaction.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -108,13 +110,13 @@ const QMap<QString, TAction> &Actions()
        [](TDatabase *database)
        {
          QList<TEditorRow> rows;
-         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+         if (!TSpecificationSave::Read_Rows(database, "Acme", "M1", "O1", &rows))
            return database->Last_Error();
          for (TEditorRow &row : rows)
            if (row.component == "E0" || row.component == "V3")
              row.expression = "4+5L/1000";
          QString error;
-         TSpecificationEdit::Save(database, "Acme", "M1", "O2", rows, &error);
+         TSpecificationSave::Save(database, "Acme", "M1", "O2", rows, &error);
          return error;
        }},
       // A unit that goes on after a failure, as an import skips a bad line, and is then
@@ -124,7 +126,8 @@ const QMap<QString, TAction> &Actions()
       {"writes in an abandoned unit",
        [](TDatabase *database)
        {
-         if (!database->Savepoint("unit"))
+         TTransaction unit(database);
+         if (!unit.Begin())
            return database->Last_Error();
          bool valid = false;
          database->Read_Configuration("Beta", "B1", "S", &valid);
@@ -133,8 +136,7 @@ const QMap<QString, TAction> &Actions()
          const bool cleared = database->Makes(&valid).isEmpty() && valid;
          if (!cleared)
            database->Remove_Option("Acme", "M1", "O1");
-         database->Rollback_To_Savepoint("unit");
-         database->Release_Savepoint("unit");
+         unit.Rollback();
          return cleared ? QString() : failure;
        }},
       {"Clear",
@@ -160,7 +162,7 @@ const QMap<QString, TAction> &Actions()
        [](TDatabase *database)
        {
          QList<TEditorRow> rows;
-         if (!TSpecificationEdit::Read_Rows(database, "Acme", "M1", "O1", &rows))
+         if (!TSpecificationSave::Read_Rows(database, "Acme", "M1", "O1", &rows))
            return Read_Failure(database, QString());
          return rows.isEmpty() ? QStringLiteral("no rows") : QString();
        }},
@@ -615,7 +617,7 @@ void TestFaults::newCatalogue()
   // What it wrote now would go to a file that nobody reaches: it is told to try again.
   if (filler.Is_Open())
   {
-    QVERIFY(!filler.Savepoint(QStringLiteral("fill")) && filler.File_Moved());
+    QVERIFY(!TTransaction(&filler).Begin() && filler.File_Moved());
     QVERIFY2(filler.Last_Error().endsWith("try again"), qPrintable(filler.Last_Error()));
     QVERIFY(!QFile::exists(file_name));
   }
@@ -656,7 +658,7 @@ void TestFaults::linkedCatalogue()
   const QString reason =
       database.Connect(linked) ? database.Read_Only_Reason() : database.Failure_Cause();
   QVERIFY2(reason.contains("2 names (hard links)"), qPrintable(reason));
-  QVERIFY(!database.Savepoint(QStringLiteral("write")));
+  QVERIFY(!TTransaction(&database).Begin());
   database.Close();
   QString found;
   QVERIFY(Execute_On_File(original, "SELECT count(*) FROM make WHERE name='committed'", &found));

@@ -290,7 +290,7 @@ void TestSpecificationLimits::rank_catalogue()
 
   bool valid = false;
   const QList<TCapability::TMachine> machines =
-      TCapability::Read_Catalogue(database.Get(), "10360", "E0", &valid);
+      TCapability::Machines(database.Get()->Read_Component_Rows("10360", "E0", &valid));
   QVERIFY(valid);
   TCapability::TRequest request;
   request.feature_length = 1000.0;

@@ -142,7 +142,8 @@ int TCompareCommand::Read_Machines(QList<TCapability::TMachine> *machines)
   bool valid = true;
   if (d_machines.isEmpty())
   {
-    *machines = TCapability::Read_Catalogue(database, request.standard, request.component, &valid);
+    *machines = TCapability::Machines(
+        database->Read_Component_Rows(request.standard, request.component, &valid));
   }
   for (const QStringList &names : qAsConst(d_machines))
   {

@@ -2,14 +2,13 @@
 
 #include "database.h"
 #include "newcatalogue.h"
+#include "transaction.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace
 {
-const QString SAVEPOINT_FILL = QStringLiteral("metrova_fill");
-
 // The reason in the connection report, which names the file and the drivers as well.
 QString Connect_Reason(const QString &report)
 {
@@ -24,24 +23,33 @@ TDatabaseCommand::TDatabaseCommand(const TDescription &description) : TCommand(d
 
 TDatabaseCommand::~TDatabaseCommand() = default;
 
+QString TDatabaseCommand::Database_Name() const
+{
+  const TCatalogueLocation location(Argument(0));
+  return location.Is_File() ? location.Text() : location.Display_Name();
+}
+
 int TDatabaseCommand::Connect(bool create)
 {
-  QString file_name;
-  const int status = File_Argument(0, QStringLiteral("database"), &file_name);
+  QString text;
+  const int status = File_Argument(0, QStringLiteral("database"), &text);
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
-  const QFileInfo info(file_name);
-  if (info.isDir())
+  const TCatalogueLocation location(text);
+  const QString file_name = Database_Name();
+  const QFileInfo info(location.File_Name());
+  if (location.Is_File() && info.isDir())
   {
     return Failure(QStringLiteral("cannot open database '%1': it is a folder").arg(file_name));
   }
-  if (!create && !info.exists())
+  if (location.Is_File() && !create && !info.exists())
   {
     return Failure(QStringLiteral("cannot open database '%1': no such file").arg(file_name));
   }
-  if (create)
+  // A new file is made here; a server's database is there before any catalogue is.
+  if (create && location.Is_File())
   {
     d_new_catalogue = std::make_unique<TNewCatalogue>(file_name);
     if (!d_new_catalogue->Create())
@@ -51,7 +59,7 @@ int TDatabaseCommand::Connect(bool create)
     }
   }
   d_database = std::make_unique<TDatabase>(QStringLiteral("metrova_cli"));
-  if (!d_database->Connect(file_name))
+  if (!d_database->Connect(location))
   {
     return Failure(QStringLiteral("cannot open database '%1': %2")
                        .arg(file_name, Connect_Reason(d_database->Last_Error())));
@@ -85,8 +93,13 @@ int TDatabaseCommand::Open_Or_Create()
     {
       break;
     }
-    d_filling = d_database->Savepoint(SAVEPOINT_FILL);
-    if (d_filling || !d_database->File_Moved())
+    d_filling = std::make_unique<TTransaction>(d_database.get());
+    if (d_filling->Begin())
+    {
+      break;
+    }
+    d_filling.reset();
+    if (!d_database->File_Moved())
     {
       break;
     }
@@ -125,16 +138,12 @@ bool TDatabaseCommand::End_Filling(bool done)
   }
   if (d_filling)
   {
-    d_filling = false;
-    if (done && d_database->Release_Savepoint(SAVEPOINT_FILL))
+    // A failed commit has ended the transaction already; what was not done is rolled back.
+    const bool committed = done && d_filling->Commit();
+    d_filling.reset();
+    if (committed)
     {
       return true;
-    }
-    // A failed commit has ended the transaction already.
-    if (!done)
-    {
-      d_database->Rollback_To_Savepoint(SAVEPOINT_FILL);
-      d_database->Release_Savepoint(SAVEPOINT_FILL);
     }
   }
   if (d_database)

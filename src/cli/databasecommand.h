@@ -7,6 +7,7 @@
 
 class TDatabase;
 class TNewCatalogue;
+class TTransaction;
 
 // A command on the catalogue file named by its first argument, usually on one make, model and
 // option named by the arguments after it: the catalogue is opened, and the machine found, here
@@ -45,7 +46,8 @@ protected:
   int Not_Found(const QString &text);
 
   TDatabase *Database() const { return d_database.get(); }
-  QString Database_Name() const { return Argument(0); }
+  // The catalogue as messages name it: a file as given, a server without its password.
+  QString Database_Name() const;
   // The names that Open took.
   const QStringList &Machine() const { return d_machine; }
 
@@ -54,7 +56,8 @@ private:
 
   std::unique_ptr<TDatabase> d_database;
   std::unique_ptr<TNewCatalogue> d_new_catalogue;
-  bool d_filling = false;
+  // The filling's write unit, while it is open.
+  std::unique_ptr<TTransaction> d_filling;
   QStringList d_machine;
 };
 

@@ -1,12 +1,13 @@
 #include "setcommand.h"
 
 #include "database.h"
+#include "specificationsave.h"
+#include "transaction.h"
 
 #include <algorithm>
 
 namespace
 {
-const QString SAVEPOINT_CHANGE = QStringLiteral("metrova_set");
 
 TCommand::TDescription Command_Description(TSetCommand::TChange change)
 {
@@ -52,18 +53,17 @@ int TSetCommand::Run()
   const QString failure = QStringLiteral("cannot save the specifications of %1 %2 %3: %4");
   // Read, checked and written under the write lock, which another program waits for: what it
   // writes meanwhile is read before this change, never overwritten by it.
-  if (!Database()->Savepoint(SAVEPOINT_CHANGE))
+  TTransaction transaction(Database());
+  if (!transaction.Begin())
   {
     return Failure(failure.arg(names.at(0), names.at(1), names.at(2), Database()->Last_Error()));
   }
   const int changed = Change();
   if (changed != STATUS_SUCCESS)
   {
-    Database()->Rollback_To_Savepoint(SAVEPOINT_CHANGE);
-    Database()->Release_Savepoint(SAVEPOINT_CHANGE);
     return changed;
   }
-  if (!Database()->Release_Savepoint(SAVEPOINT_CHANGE))
+  if (!transaction.Commit())
   {
     return Failure(failure.arg(names.at(0), names.at(1), names.at(2), Database()->Last_Error()));
   }
@@ -89,7 +89,7 @@ int TSetCommand::Change()
     return Failure(QStringLiteral("cannot save the specifications: %1").arg(problem));
   }
   QList<TEditorRow> rows;
-  if (!TSpecificationEdit::Read_Rows(Database(), names.at(0), names.at(1), names.at(2), &rows))
+  if (!TSpecificationSave::Read_Rows(Database(), names.at(0), names.at(1), names.at(2), &rows))
   {
     return Failure(
         QStringLiteral("cannot read the specifications: %1").arg(Database()->Last_Error()));
@@ -105,7 +105,7 @@ int TSetCommand::Change()
   }
 
   QString error;
-  if (!TSpecificationEdit::Save(Database(), names.at(0), names.at(1), names.at(2), rows, &error))
+  if (!TSpecificationSave::Save(Database(), names.at(0), names.at(1), names.at(2), rows, &error))
   {
     return Failure(QStringLiteral("cannot save the specifications of %1 %2 %3: %4")
                        .arg(names.at(0), names.at(1), names.at(2), error));

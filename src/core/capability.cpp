@@ -1,6 +1,5 @@
 #include "capability.h"
 
-#include "database.h"
 #include "specificationlimits.h"
 
 #include <algorithm>
@@ -67,12 +66,8 @@ bool TCapability::Is_Length_Dependent(int expression_types)
   return expression_types > 0 && (expression_types & TSpecificationLimits::LENGTH_KINDS) != 0;
 }
 
-QList<TCapability::TMachine> TCapability::Read_Catalogue(TDatabase *database,
-                                                         const QString &standard,
-                                                         const QString &component, bool *valid)
+QList<TCapability::TMachine> TCapability::Machines(const QList<TDatabaseItem> &records)
 {
-  Q_ASSERT(database);
-  const QList<TDatabaseItem> records = database->Read_Component_Rows(standard, component, valid);
   QList<TMachine> machines;
   for (const TDatabaseItem &record : records)
   {

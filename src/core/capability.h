@@ -7,8 +7,6 @@
 #include <QList>
 #include <QString>
 
-class TDatabase;
-
 // Whether a machine's maximum permissible error leaves room enough inside a part's tolerance:
 // the ratio of the tolerance span to twice the error E(L) of one length-dependent component at
 // the feature length, against a required ratio. A shortlist, not an acceptance of parts: the
@@ -71,9 +69,9 @@ public:
   // Whether a component of this kind mask has a value that varies with length.
   static bool Is_Length_Dependent(int expression_types);
 
-  // Every machine of the catalogue with the rows the request needs, read at once.
-  static QList<TMachine> Read_Catalogue(TDatabase *database, const QString &standard,
-                                        const QString &component, bool *valid);
+  // The machines of the rows that TDatabase::Read_Component_Rows reads for the request (a
+  // configuration's records one after the other), each with its records.
+  static QList<TMachine> Machines(const QList<TDatabaseItem> &records);
   // Highest ratio first, machines without a value last; ties keep the machines' order.
   static QList<TRanked> Rank(const TRequest &request, const QList<TMachine> &machines,
                              bool capable_only);

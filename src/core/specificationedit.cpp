@@ -1,10 +1,8 @@
 #include "specificationedit.h"
 
-#include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
 #include "specificationlimits.h"
-#include "verificationlog.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -14,7 +12,6 @@
 
 namespace
 {
-const QString SAVEPOINT_EDIT_SPECIFICATION = QStringLiteral("edit_specification");
 
 // A row takes what it would store: the text completed as the editor completes it.
 bool Row_Takes(const QString &text, int expression_types)
@@ -90,70 +87,7 @@ const TFormName FORM_NAMES[] = {
     {TExpressionItem::EXPRESSION_TEMPERATURE, "a temperature above 10C and below 40C"},
 };
 
-// Whether two readings of a machine's rows hold the same manufacturer values.
-bool Same_Values(const QList<TEditorRow> &first, const QList<TEditorRow> &second)
-{
-  return std::equal(first.cbegin(), first.cend(), second.cbegin(), second.cend(),
-                    [](const TEditorRow &one, const TEditorRow &other)
-                    {
-                      return one.standard == other.standard && one.component == other.component &&
-                             one.expression == other.expression;
-                    });
-}
 } // namespace
-
-bool TSpecificationEdit::Read_Rows(TDatabase *database, const QString &make, const QString &model,
-                                   const QString &option, QList<TEditorRow> *rows)
-{
-  rows->clear();
-  bool valid = false;
-  const QStringList standards = database->Standard_Types(&valid);
-  if (!valid)
-  {
-    return false;
-  }
-  const bool machine_given = !make.isEmpty() && !model.isEmpty() && !option.isEmpty();
-
-  TDatabaseItem record;
-  for (const QString &standard : standards)
-  {
-    // A read that failed must not pass for a machine without values: saving those empty rows
-    // would delete what is stored. A name the catalogue does not hold yet is a new machine.
-    if (machine_given)
-    {
-      bool found = false;
-      record = database->Read_Specification(make, model, option, standard, &found);
-      if (!found && database->Database_Failed())
-      {
-        rows->clear();
-        return false;
-      }
-    }
-
-    bool components_valid = false;
-    const QStringList components = database->Component_Types(standard, &components_valid);
-    if (!components_valid)
-    {
-      rows->clear();
-      return false;
-    }
-    for (const QString &component : components)
-    {
-      TEditorRow row;
-      row.standard = standard;
-      row.component = component;
-      // Estimated values are derived again after a save; only the manufacturer's are edited.
-      if (record.Source(component) != TDatabaseItem::SOURCE_ESTIMATED)
-      {
-        row.expression = record.Expression_Text(component, TExpressionItem::UNITS_UM);
-      }
-      row.description = database->Component_Type_Description(standard, component);
-      row.expression_types = database->Component_Type_Expression_Types(standard, component);
-      rows->append(row);
-    }
-  }
-  return true;
-}
 
 bool TSpecificationEdit::Accepts(const QString &text, int expression_types)
 {
@@ -273,106 +207,4 @@ QString TSpecificationEdit::Completed_Text(const QString &text, int expression_t
     return text + QLatin1Char('C');
   }
   return text;
-}
-
-bool TSpecificationEdit::Keeps_Records_Reachable(TDatabase *database, const QString &make,
-                                                 const QString &model, const QString &option,
-                                                 const QList<TEditorRow> &rows, QString *reason)
-{
-  // A machine is there while it has a value; the estimates follow from the manufacturer's.
-  if (std::any_of(rows.cbegin(), rows.cend(),
-                  [](const TEditorRow &row) { return !row.expression.isEmpty(); }))
-  {
-    return true;
-  }
-  const int records = TVerificationLog(database).Record_Count(make, model, option);
-  if (records < 0)
-  {
-    // The machine's name may be gone with its rows: a lookup that fails is no failed read.
-    if (database->Database_Failed())
-    {
-      return false;
-    }
-    return true;
-  }
-  if (records == 0)
-  {
-    return true;
-  }
-  *reason =
-      QStringLiteral("%1 %2 %3 has %4 verification record(s): removing its last value would "
-                     "hide them. Keep a value, or delete the machine with its records (delete "
-                     "--with-records).")
-          .arg(make, model, option)
-          .arg(records);
-  return false;
-}
-
-bool TSpecificationEdit::Save(TDatabase *database, const QString &make, const QString &model,
-                              const QString &option, const QList<TEditorRow> &rows, QString *error,
-                              const QList<TEditorRow> *read_rows)
-{
-  bool saved = false;
-  const QStringList standards = database->Standard_Types(&saved);
-  // The four standards and their estimates are saved as one unit: after a failure the database
-  // holds the specification as it was, not a mixture of old and new standards.
-  saved = saved && database->Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-  if (!saved)
-  {
-    *error = database->Last_Error();
-    return false;
-  }
-  // Read again under the write lock, which no other program can change until the save ends.
-  QList<TEditorRow> stored;
-  if (read_rows &&
-      !(Read_Rows(database, make, model, option, &stored) && Same_Values(stored, *read_rows)))
-  {
-    *error = stored.isEmpty() ? database->Last_Error()
-                              : QStringLiteral("%1 %2 %3 was changed or deleted by another "
-                                               "program since it was opened for editing; nothing "
-                                               "was saved. Open it again to see what it holds now.")
-                                    .arg(make, model, option);
-    database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-    database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-    return false;
-  }
-
-  QString refused;
-  TDatabaseItem record;
-  record.Set_Make(make);
-  record.Set_Model(model);
-  record.Set_Option(option);
-  for (int index = 0; saved && index < standards.size(); ++index)
-  {
-    const QString &standard = standards.at(index);
-    record.Clear_Specification_Items();
-    record.Set_Standard(standard);
-    for (const TEditorRow &row : rows)
-    {
-      if (row.standard != standard || row.expression.isEmpty())
-      {
-        continue;
-      }
-      TSpecificationItem item;
-      item.name = row.component;
-      item.expression.Set_Expression(row.expression, TExpressionItem::UNITS_UM);
-      item.source = TDatabaseItem::SOURCE_MANUFACTURER;
-      record.Add_Specification_Item(item);
-    }
-    saved = database->Write_Specification(record);
-  }
-  saved = saved && database->Estimate_Specifications(make, model, option) &&
-          Keeps_Records_Reachable(database, make, model, option, rows, &refused) &&
-          database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-
-  if (!saved)
-  {
-    // The reason of the failure, not that of the clean-up.
-    *error = refused.isEmpty() ? database->Last_Error() : refused;
-    if (database->Rollback_To_Savepoint(SAVEPOINT_EDIT_SPECIFICATION))
-    {
-      database->Release_Savepoint(SAVEPOINT_EDIT_SPECIFICATION);
-    }
-  }
-  return saved;
 }

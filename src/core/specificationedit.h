@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 
-class TDatabase;
 class TExpressionItem;
 
 // One component line of the editor.
@@ -19,19 +18,11 @@ struct TEditorRow
 };
 
 // The rules for editing the manufacturer's values of one make, model and option, shared by the
-// editor dialog and the command-line tool so that both accept and store exactly the same.
+// editor dialog and the command-line tool so that both accept exactly the same (TSpecificationSave
+// reads and stores the rows).
 class TSpecificationEdit
 {
 public:
-  // One row per component of every standard, in catalogue order, with the machine's
-  // manufacturer expressions in micrometres; estimated values stay empty, since a save derives
-  // them again. Without a complete make, model and option, or for a machine not stored yet,
-  // every row is empty. False, with no rows, when the standards, their components or the machine
-  // cannot be read (the database's Last_Error() says why): empty rows saved would delete what is
-  // stored.
-  static bool Read_Rows(TDatabase *database, const QString &make, const QString &model,
-                        const QString &option, QList<TEditorRow> *rows);
-
   // Whether a text typed in micrometres is an expression of a kind that the mask accepts and
   // that the database keeps as typed: its millimetre text reads back as the same kind. A limit of
   // zero (0, 0+0L/1000) is refused: it would rank as a perfect machine and fail every check.
@@ -56,22 +47,6 @@ public:
 
   // The text a row keeps: a temperature typed without its unit is taken as Celsius.
   static QString Completed_Text(const QString &text, int expression_types);
-
-  // Replaces every standard's manufacturer rows of the machine by the rows' expressions and
-  // estimates the other standards again, as one unit: after a failure the database holds the
-  // machine as it was, and *error says why. With read_rows, the rows that Read_Rows gave for this
-  // machine when its editing began, the save also fails, changing nothing, when the machine no
-  // longer holds those values: another program changed or deleted it meanwhile.
-  static bool Save(TDatabase *database, const QString &make, const QString &model,
-                   const QString &option, const QList<TEditorRow> &rows, QString *error,
-                   const QList<TEditorRow> *read_rows = nullptr);
-
-private:
-  // Whether the rows leave the machine a value, or it has no verification records; false with
-  // *reason, or with the database's Last_Error() when the records cannot be counted.
-  static bool Keeps_Records_Reachable(TDatabase *database, const QString &make,
-                                      const QString &model, const QString &option,
-                                      const QList<TEditorRow> &rows, QString *reason);
 };
 
 #endif // METROVA_SPECIFICATIONEDIT_H

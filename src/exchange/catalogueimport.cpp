@@ -1,15 +1,10 @@
 #include "catalogueimport.h"
 
-#include "configurationnames.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
+#include "transaction.h"
 #include "warninglist.h"
-
-namespace
-{
-const QString IMPORT_SAVEPOINT = QStringLiteral("metrova_import");
-} // namespace
 
 TCatalogueImport::TCatalogueImport(TDatabase *database, const QString &file_name,
                                    TExchangeProgress *progress)
@@ -49,35 +44,26 @@ void TCatalogueImport::Abandon()
 {
   // Its statements go before the transaction ends.
   d_bulk.reset();
-  if (d_open)
-  {
-    d_open = false;
-    d_database->Rollback_To_Savepoint(IMPORT_SAVEPOINT);
-    d_database->Release_Savepoint(IMPORT_SAVEPOINT);
-  }
+  d_transaction.reset();
 }
 
 bool TCatalogueImport::Begin()
 {
   // The catalogue is read in the import's own transaction: it cannot change under the checks.
-  if (!d_database->Savepoint(IMPORT_SAVEPOINT))
+  d_transaction = std::make_unique<TTransaction>(d_database);
+  if (!d_transaction->Begin())
   {
     return Fail(d_database->Last_Error());
   }
-  d_open = true;
   if (!Read_Catalogue())
   {
     return Fail(d_database->Last_Error());
   }
-  d_bulk = std::make_unique<TBulkSpecificationWriter>(d_database);
-  if (!d_bulk->Begin())
+  // Without a bulk writer the import goes through the database's operations.
+  d_bulk = d_database->Bulk_Writer();
+  if (d_bulk && !d_bulk->Begin())
   {
-    // Without statements of its own the import goes through the database's operations.
-    if (!d_bulk->Error().isEmpty())
-    {
-      return Fail(d_bulk->Error());
-    }
-    d_bulk.reset();
+    return Fail(d_bulk->Error());
   }
   Report_Progress_Text(QStringLiteral("Importing to database.  Please wait..."));
   return true;
@@ -323,7 +309,7 @@ bool TCatalogueImport::Finish()
     int make_id = -1;
     if (d_bulk && TBulkCatalogue::Is_Plain(make))
     {
-      make_id = d_bulk->Catalogue().Name_Id(TConfigurationNames::MAKE, make);
+      make_id = d_bulk->Catalogue().Name_Id(TBulkCatalogue::KIND_MAKE, make);
     }
     TBulkSpecificationWriter::TEstimate estimated = TBulkSpecificationWriter::ESTIMATE_ELSEWHERE;
     if (make_id >= 0)
@@ -345,10 +331,10 @@ bool TCatalogueImport::Finish()
   }
 
   d_bulk.reset();
-  if (!d_database->Release_Savepoint(IMPORT_SAVEPOINT))
+  if (!d_transaction->Commit())
   {
     return Fail(d_database->Last_Error());
   }
-  d_open = false;
+  d_transaction.reset();
   return true;
 }

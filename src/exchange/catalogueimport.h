@@ -1,6 +1,7 @@
 #ifndef METROVA_CATALOGUEIMPORT_H
 #define METROVA_CATALOGUEIMPORT_H
 
+#include "bulkcatalogue.h"
 #include "bulkspecificationwriter.h"
 
 #include <QHash>
@@ -13,6 +14,7 @@
 class TDatabase;
 class TDatabaseItem;
 class TExchangeProgress;
+class TTransaction;
 struct TSpecificationItem;
 
 // The storing part of an import, the same for every file format: all or nothing. The records
@@ -75,7 +77,6 @@ private:
   TDatabase *d_database;
   QString d_file_name;
   TExchangeProgress *d_progress;
-  bool d_open = false;
   int d_stored = 0;
   int d_skipped = 0;
   QString d_error_text;
@@ -84,6 +85,8 @@ private:
   QStringList d_makes;
   QSet<QString> d_make_set;
   QSet<int> d_make_ids;
+  // The import's write unit, and its bulk writer, whose statements go before the unit ends.
+  std::unique_ptr<TTransaction> d_transaction;
   std::unique_ptr<TBulkSpecificationWriter> d_bulk;
 };
 

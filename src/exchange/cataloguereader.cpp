@@ -3,26 +3,11 @@
 #include "bulkspecificationreader.h"
 #include "database.h"
 #include "exchangefile.h"
+#include "transaction.h"
 
 #include <QHash>
 
 #include <algorithm>
-
-namespace
-{
-// Ends the read transaction however the read ends.
-class TReadTransactionEnd
-{
-public:
-  explicit TReadTransactionEnd(TDatabase *database) : d_database(database) {}
-  ~TReadTransactionEnd() { d_database->End_Read_Transaction(); }
-  TReadTransactionEnd(const TReadTransactionEnd &) = delete;
-  TReadTransactionEnd &operator=(const TReadTransactionEnd &) = delete;
-
-private:
-  TDatabase *d_database;
-};
-} // namespace
 
 bool TCatalogueReader::Read_Make(TDatabase *database, const QString &make, bool manufacturer_only,
                                  int standard_count,
@@ -59,11 +44,11 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
     *error = database->Last_Error();
     return false;
   };
-  if (!database->Begin_Read_Transaction())
+  TReadTransaction read(database);
+  if (!read.Begin())
   {
     return failure();
   }
-  const TReadTransactionEnd end_read(database);
 
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
@@ -85,11 +70,11 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
 
   // Whole makes are read at once where the bulk reader can; others configuration by
   // configuration.
-  TBulkSpecificationReader bulk(database);
-  const bool bulk_reads = bulk.Begin();
-  if (!bulk_reads && !bulk.Error().isEmpty())
+  const std::unique_ptr<TBulkSpecificationReader> bulk = database->Bulk_Reader();
+  const bool bulk_reads = bulk != nullptr;
+  if (bulk && !bulk->Begin())
   {
-    *error = bulk.Error();
+    *error = bulk->Error();
     return false;
   }
   std::vector<TBulkSpecificationReader::TConfiguration> configurations;
@@ -98,11 +83,11 @@ bool TCatalogueReader::Read(TDatabase *database, const QStringList &export_makes
   {
     const QString &make = makes.at(make_index);
     const TBulkSpecificationReader::TRead read =
-        bulk_reads ? bulk.Read_Make(make, manufacturer_only, &configurations)
+        bulk_reads ? bulk->Read_Make(make, manufacturer_only, &configurations)
                    : TBulkSpecificationReader::READ_ELSEWHERE;
     if (read == TBulkSpecificationReader::READ_FAILED)
     {
-      *error = bulk.Error();
+      *error = bulk->Error();
       return false;
     }
     if (read == TBulkSpecificationReader::READ_ELSEWHERE &&

@@ -33,15 +33,15 @@ void TImportExportThread::run()
     return;
   }
 
-  // The database object belongs to the GUI thread; only its file name is taken from it.
-  const QString database_file = d_database->File_Name();
-  if (database_file.isEmpty())
+  // The database object belongs to the GUI thread; only its location is taken from it.
+  const TCatalogueLocation location = d_database->Location();
+  if (location.Kind() == TCatalogueLocation::KIND_NONE)
   {
     Fail(QStringLiteral("Not connected"));
     return;
   }
   TDatabase database(d_connection_name);
-  if (!database.Connect(database_file))
+  if (!database.Connect(location))
   {
     Fail(database.Last_Error());
     return;

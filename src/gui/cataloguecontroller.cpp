@@ -21,7 +21,7 @@ TCatalogueController::TCatalogueController(QObject *parent)
 
 TCatalogueController::~TCatalogueController() = default;
 
-bool TCatalogueController::Open(const QString &location)
+bool TCatalogueController::Open(const TCatalogueLocation &location)
 {
   d_failure = TFailure();
   if (d_database->Is_Open())
@@ -86,14 +86,19 @@ bool TCatalogueController::Is_Read_Only() const
 
 QString TCatalogueController::Name() const
 {
-  return d_database->Is_Open() ? QFileInfo(d_database->File_Name()).fileName() : QString();
+  return d_database->Is_Open() ? d_database->Location().Display_Name() : QString();
 }
 
 QString TCatalogueController::Location() const
 {
-  return d_database->Is_Open()
-             ? QDir::toNativeSeparators(QFileInfo(d_database->File_Name()).absoluteFilePath())
-             : QString();
+  if (!d_database->Is_Open())
+  {
+    return QString();
+  }
+  const TCatalogueLocation &location = d_database->Location();
+  return location.Is_File()
+             ? QDir::toNativeSeparators(QFileInfo(location.File_Name()).absoluteFilePath())
+             : location.Display_Name();
 }
 
 // A catalogue that failed to open, initialize or clear is closed, as at start: nothing may act

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class TCatalogueLocation;
 class TDatabase;
 
 // The catalogue the window works on, and the one place that opens, clears, closes and names it.
@@ -26,9 +27,10 @@ public:
   explicit TCatalogueController(QObject *parent = nullptr);
   ~TCatalogueController() override;
 
-  // Opens the catalogue at a location (a file name), closing the open one first. False, with
-  // Last_Failure() set and no catalogue open, when it cannot be opened or initialized.
-  bool Open(const QString &location);
+  // Opens the catalogue at a location (a file name, or a server's URI), closing the open one
+  // first. False, with Last_Failure() set and no catalogue open, when it cannot be opened or
+  // initialized.
+  bool Open(const TCatalogueLocation &location);
   // Empties the open catalogue. False, with Last_Failure() set, when that fails: nothing was
   // changed, and the catalogue is closed, as after a failed Open.
   bool Clear();
@@ -41,7 +43,7 @@ public:
   bool Is_Open() const;
   bool Is_Read_Only() const;
   // The open catalogue's short name ("catalogue.db") and where it is (the full path, as the
-  // system writes it); empty when none is open.
+  // system writes it; a server's URI without its password); empty when none is open.
   QString Name() const;
   QString Location() const;
   // What the lists, dialogs and the worker read and write; never null, maybe not open.

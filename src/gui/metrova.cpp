@@ -13,6 +13,7 @@
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
+#include "specificationsave.h"
 #include "verificationlogdialog.h"
 #include "windowsettings.h"
 
@@ -460,7 +461,7 @@ void TMetrova::Edit_Specification()
   // With nothing selected the editor starts a new specification.
   const QStringList selected = d_browser->Selected_Machine();
   QList<TEditorRow> rows;
-  if (!TSpecificationEdit::Read_Rows(database, selected.at(0), selected.at(1), selected.at(2),
+  if (!TSpecificationSave::Read_Rows(database, selected.at(0), selected.at(1), selected.at(2),
                                      &rows))
   {
     // Opening the editor on rows that could not be read would offer to save them as empty.
@@ -481,7 +482,7 @@ void TMetrova::Edit_Specification()
                               d_specification_editor_dialog->Option_Text()};
   QString error_text;
   // Saved over the machine it showed only if that still holds what it showed.
-  const bool saved = TSpecificationEdit::Save(database, edited.at(0), edited.at(1), edited.at(2),
+  const bool saved = TSpecificationSave::Save(database, edited.at(0), edited.at(1), edited.at(2),
                                               d_specification_editor_dialog->Rows(), &error_text,
                                               edited == selected ? &rows : nullptr);
   if (!saved)

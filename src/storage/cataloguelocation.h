@@ -1,0 +1,40 @@
+#ifndef METROVA_CATALOGUELOCATION_H
+#define METROVA_CATALOGUELOCATION_H
+
+#include <QString>
+
+// Where a catalogue lives, as the user gave it: the path of a catalogue file, or the URI of a
+// database on a PostgreSQL server (postgresql://... or postgres://...). Every place that names a
+// catalogue takes one, so that a server may stand wherever a file does.
+class TCatalogueLocation
+{
+public:
+  enum TKind
+  {
+    KIND_NONE = 0,
+    KIND_FILE,
+    KIND_SERVER
+  };
+
+  TCatalogueLocation() = default;
+  // As typed: a text that begins with a PostgreSQL scheme names a server, any other text a file.
+  // Not explicit: wherever a file name was taken, what the user typed is taken now.
+  TCatalogueLocation(const QString &text);
+
+  TKind Kind() const { return d_kind; }
+  bool Is_File() const { return d_kind == KIND_FILE; }
+  bool Is_Server() const { return d_kind == KIND_SERVER; }
+  // The text as given: a path, or the URI (which may hold a password: never show it).
+  QString Text() const { return d_text; }
+  // The path of a file, empty for a server.
+  QString File_Name() const { return Is_File() ? d_text : QString(); }
+  // How the user recognises the catalogue in a title or a message: a file's name, a server's
+  // URI without its password.
+  QString Display_Name() const;
+
+private:
+  TKind d_kind = KIND_NONE;
+  QString d_text;
+};
+
+#endif // METROVA_CATALOGUELOCATION_H

@@ -1,0 +1,106 @@
+#ifndef METROVA_SQLENGINE_H
+#define METROVA_SQLENGINE_H
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSqlDatabase;
+class QSqlError;
+class TBulkSpecificationReader;
+class TBulkSpecificationWriter;
+class TCatalogueLocation;
+class TDatabase;
+class TSqlConnection;
+
+// Everything that differs between the database engines a catalogue lives on, side by side behind
+// one interface: how a location is opened and whether it takes writes, how a write unit begins,
+// whether a transaction survived an error, the words for a failure, the schema's statements,
+// the schema version, the change counter and the bulk writer and reader. Statements that are the
+// same on every engine stay where they are used. One engine object per connection
+// (TSqlConnection), made for its location by For.
+class TSqlEngine
+{
+public:
+  // What Open found out about the location.
+  struct TOpening
+  {
+    // The location takes no writes; every write unit fails (with the reason, when there is one).
+    bool read_only = false;
+    // Why, in sentences for the user, when it is more than a lack of permission.
+    QString read_only_reason;
+    // The engine can be asked whether a transaction is still open after an error.
+    bool can_check_transaction = false;
+  };
+  // Whether a transaction is open after a failed statement.
+  enum TTransactionState
+  {
+    TRANSACTION_OPEN,
+    TRANSACTION_ENDED,
+    TRANSACTION_UNKNOWN
+  };
+
+  virtual ~TSqlEngine() = default;
+
+  // The engine of a location; null when this program has none for it, with the reason.
+  static std::unique_ptr<TSqlEngine> For(const TCatalogueLocation &location, QString *reason);
+
+  // Qt's driver.
+  virtual QString Driver() const = 0;
+  // Sets the connection up for the location and opens it; false with the error, the connection
+  // closed again. busy_milliseconds: how long a statement waits for another writer.
+  virtual bool Open(const TCatalogueLocation &location, int busy_milliseconds,
+                    QSqlDatabase *connection, TOpening *opening, QSqlError *error) const = 0;
+  // The plain reason of a failed statement for the user, and the engine's code for it (0 when
+  // it gives none), which only Failure_Cause reads.
+  virtual QString Plain_Reason(const QSqlError &error) const = 0;
+  virtual int Error_Code(const QSqlError &error) const = 0;
+  // The codes of a write refused since the location takes none, and of one that another
+  // connection kept from running.
+  virtual int Read_Only_Code() const = 0;
+  virtual int Busy_Code() const = 0;
+  // The cause of a failure of the catalogue as a whole (it cannot be opened, created or written)
+  // in one plain sentence; empty when it is not known.
+  virtual QString Failure_Cause(const TCatalogueLocation &location, int code) const = 0;
+
+  // The statement that begins a write unit: it takes what makes the unit run as if alone.
+  virtual QString Begin_Write() const = 0;
+  // A statement that fixes a read transaction's view at once.
+  virtual QString Take_Snapshot() const = 0;
+  virtual TTransactionState Transaction_State(const QSqlDatabase &connection) const = 0;
+  // Whether the open location has gone since it was opened (a file removed or renamed), so that
+  // a write would reach nobody.
+  virtual bool Location_Moved(const QSqlDatabase &connection) const;
+
+  // The catalogue's tables in TDatabaseSchema::TTable order, and its indexes in the order of
+  // TDatabaseSchema::INDEXES.
+  virtual QString Create_Table(int table) const = 0;
+  virtual QString Create_Index(int index) const = 0;
+  // The verification log's tables of its first layout, and what makes them the current one.
+  virtual QStringList Create_Log_Tables() const = 0;
+  virtual QStringList Upgrade_Log_Tables() const = 0;
+  // The look-up of a name as read (with U+FFFD) that finds a row stored, by an older version,
+  // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
+  // engine never held such names.
+  virtual QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const;
+  // The tables and indexes of the catalogue's own (the engine's are left out).
+  virtual bool List_Schema(TSqlConnection *connection, QStringList *tables,
+                           QStringList *indexes) const = 0;
+  // The catalogue's schema version: one number for the whole catalogue, 0 when none was set.
+  virtual bool Schema_Version(TSqlConnection *connection, int *version) const = 0;
+  virtual bool Set_Schema_Version(TSqlConnection *connection, int version) const = 0;
+  // A number that changes whenever another connection has committed a change, and what a write
+  // unit does before it commits so that it changes (SQLite counts by itself).
+  virtual bool Change_Counter(TSqlConnection *connection, qint64 *counter) const = 0;
+  virtual bool Count_Change(TSqlConnection *connection) const;
+
+  // The bulk writer and reader of whole catalogues on this connection; null when it has none
+  // (the catalogue's own operations then do the work).
+  virtual std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer(TDatabase *database,
+                                                                TSqlConnection *connection) const;
+  virtual std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
+                                                                TSqlConnection *connection) const;
+};
+
+#endif // METROVA_SQLENGINE_H

@@ -1,0 +1,726 @@
+#include "verificationstore.h"
+
+#include "sqlconnection.h"
+
+#include <QHash>
+#include <QLatin1String>
+#include <QStringList>
+#include <QVariant>
+
+#include <algorithm>
+#include <iterator>
+
+namespace
+{
+const char *const TABLE_NAMES[] = {"verification_machine", "verification_record",
+                                   "verification_result"};
+constexpr int TABLE_COUNT = 3;
+
+// The statements of the log's tables of layout 1 and of the upgrade to layout 2 are the
+// engine's (TSqlEngine::Create_Log_Tables and Upgrade_Log_Tables).
+
+const QString RECORD_COLUMNS = QStringLiteral(
+    "SELECT record_id,number,date,kind,standard,component,temperature,uncertainty,rule,operator,"
+    "artefact,notes%1 FROM verification_record WHERE make_id=? AND model_id=? AND option_id=? "
+    "ORDER BY number");
+const QString RECORD_FIGURES =
+    QStringLiteral(",uncertainty_expression,r0_uncertainty,limit_expression,limit_source,"
+                   "r0_expression,r0_source,ts_min,ts_max,verdict,reason,largest_share,frozen");
+const QString RESULT_COLUMNS = QStringLiteral(
+    "SELECT record_id,length,position,repetition,error%1 FROM verification_result WHERE record_id "
+    "IN (SELECT record_id FROM verification_record WHERE make_id=? AND model_id=? AND "
+    "option_id=?) ORDER BY record_id,sequence");
+const QString RESULT_FIGURES = QStringLiteral(",retest,mpe,uncertainty,zone,superseded");
+const QString SELECT_RANGES = QStringLiteral(
+    "SELECT record_id,length,position,results,spread,limit_value,uncertainty,zone FROM "
+    "verification_range WHERE record_id IN (SELECT record_id FROM verification_record WHERE "
+    "make_id=? AND model_id=? AND option_id=?) ORDER BY record_id,sequence");
+const QString SELECT_RECORD_ID =
+    QStringLiteral("SELECT record_id FROM verification_record WHERE make_id=? AND model_id=? AND "
+                   "option_id=? AND number=?");
+
+// A number that may be missing: null in the table.
+QVariant Optional(bool given, double value)
+{
+  return given ? QVariant(value) : QVariant(QVariant::Double);
+}
+
+// The latest reverification (an acceptance counts) and interim check of each machine.
+const QString MACHINE_COLUMNS =
+    QStringLiteral("SELECT mk.name,mo.name,op.name,v.reverification_months,v.interim_days,"
+                   "(SELECT MAX(date) FROM verification_record AS r WHERE r.make_id=v.make_id AND "
+                   "r.model_id=v.model_id AND r.option_id=v.option_id AND r.kind IN (?,?)),"
+                   "(SELECT MAX(date) FROM verification_record AS r WHERE r.make_id=v.make_id AND "
+                   "r.model_id=v.model_id AND r.option_id=v.option_id AND r.kind=?),");
+
+// The condition on a machine's rows of the first id_count ids.
+QString Machine_Condition(int id_count, const QString &prefix = QString())
+{
+  static const char *const COLUMNS[] = {"make_id", "model_id", "option_id"};
+  QStringList conditions;
+  for (int index = 0; index < id_count; ++index)
+  {
+    conditions.append(prefix + QLatin1String(COLUMNS[index]) + QStringLiteral("=?"));
+  }
+  return conditions.join(QLatin1String(" AND "));
+}
+
+void Bind_Ids(QSqlQuery *query, const int *ids, int id_count, int first = 0)
+{
+  for (int index = 0; index < id_count; ++index)
+  {
+    query->bindValue(first + index, ids[index]);
+  }
+}
+} // namespace
+
+TVerificationStore::TVerificationStore(TSqlConnection *connection) : d_connection(connection) {}
+
+bool TVerificationStore::Fail(const QString &text, bool fault)
+{
+  d_error = text;
+  d_fault = fault;
+  return false;
+}
+
+bool TVerificationStore::Fail_Statement()
+{
+  return Fail(d_connection->Error(), true);
+}
+
+bool TVerificationStore::Find_Tables(bool *found, int *layout)
+{
+  QStringList tables;
+  if (!d_connection->Engine()->List_Schema(d_connection, &tables, nullptr))
+  {
+    return Fail_Statement();
+  }
+  *found =
+      std::all_of(std::begin(TABLE_NAMES), std::end(TABLE_NAMES),
+                  [&tables](const char *name) { return tables.contains(QLatin1String(name)); });
+  if (layout)
+  {
+    *layout = 0;
+  }
+  if (!*found)
+  {
+    return true;
+  }
+  int version = 0;
+  if (!d_connection->Engine()->Schema_Version(d_connection, &version))
+  {
+    return Fail_Statement();
+  }
+  if (version > SCHEMA_VERSION)
+  {
+    return Fail(QStringLiteral("The verification log of this catalogue was written by a newer "
+                               "Metrova (layout %1; this one knows %2): it is left as it is.")
+                    .arg(version)
+                    .arg(SCHEMA_VERSION),
+                false);
+  }
+  if (layout)
+  {
+    *layout = std::max(1, version);
+  }
+  return true;
+}
+
+bool TVerificationStore::Layout(int *layout)
+{
+  bool found = false;
+  return Find_Tables(&found, layout);
+}
+
+bool TVerificationStore::Create_Tables()
+{
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  if (found)
+  {
+    // The log freezes the records of an earlier layout before it writes (TVerificationLog).
+    return layout == SCHEMA_VERSION ||
+           Fail(QStringLiteral("The verification log of layout %1 has not been upgraded.")
+                    .arg(layout),
+                true);
+  }
+  const QStringList statements = d_connection->Engine()->Create_Log_Tables();
+  for (const QString &statement : statements)
+  {
+    if (!d_connection->Run_Once(statement))
+    {
+      return Fail(QStringLiteral("Cannot create the verification log's tables.  Reason: %1")
+                      .arg(d_connection->Error()),
+                  true);
+    }
+  }
+  return Upgrade() && Set_Layout();
+}
+
+bool TVerificationStore::Upgrade()
+{
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  const QStringList statements = d_connection->Engine()->Upgrade_Log_Tables();
+  for (int index = 0; found && layout < SCHEMA_VERSION && index < statements.size(); ++index)
+  {
+    if (!d_connection->Run_Once(statements.at(index)))
+    {
+      return Fail(QStringLiteral("Cannot add the figures to the verification log's tables.  "
+                                 "Reason: %1")
+                      .arg(d_connection->Error()),
+                  true);
+    }
+  }
+  return true;
+}
+
+bool TVerificationStore::Set_Layout()
+{
+  return d_connection->Engine()->Set_Schema_Version(d_connection, SCHEMA_VERSION) ||
+         Fail_Statement();
+}
+
+// The machine's row of intervals and counter, added when missing; the machine must have rows.
+bool TVerificationStore::Machine_Row(const int *ids)
+{
+  QVariant found;
+  const TSqlConnection::TSelect specified = d_connection->Select_Value(
+      QStringLiteral("SELECT 1 FROM specification WHERE make_id=? AND model_id=? AND option_id=? "
+                     "LIMIT 1"),
+      {ids[0], ids[1], ids[2]}, &found);
+  if (specified == TSqlConnection::SELECT_FAILED)
+  {
+    return Fail_Statement();
+  }
+  if (specified == TSqlConnection::SELECT_NONE)
+  {
+    return Fail(QStringLiteral("The machine has no specification in the catalogue."), false);
+  }
+  return d_connection->Run_Statement(
+             QStringLiteral("INSERT INTO verification_machine (make_id,model_id,option_id) VALUES "
+                            "(?,?,?) ON CONFLICT DO NOTHING"),
+             {ids[0], ids[1], ids[2]}) ||
+         Fail_Statement();
+}
+
+bool TVerificationStore::Add_Record(const int *ids, TVerificationRecord *record,
+                                    const TVerificationJudgement::TJudgement &judgement)
+{
+  QString invalid;
+  if (!record->Check(&invalid))
+  {
+    return Fail(invalid, false);
+  }
+  if (judgement.results.size() != record->results.size())
+  {
+    return Fail(QStringLiteral("The record's judgement is not of its results."), false);
+  }
+  if (!Create_Tables() || !Machine_Row(ids))
+  {
+    return false;
+  }
+  QVariant last;
+  if (d_connection->Select_Value(QStringLiteral("SELECT last_number FROM verification_machine "
+                                                "WHERE make_id=? AND model_id=? AND option_id=?"),
+                                 {ids[0], ids[1], ids[2]}, &last) != TSqlConnection::SELECT_FOUND)
+  {
+    return Fail_Statement();
+  }
+  const int number = last.toInt() + 1;
+  const TVerificationRecord &r = *record;
+  QVariant record_id;
+  if (!d_connection->Run_Statement(
+          QStringLiteral("UPDATE verification_machine SET last_number=? WHERE make_id=? AND "
+                         "model_id=? AND option_id=?"),
+          {number, ids[0], ids[1], ids[2]}) ||
+      !d_connection->Run_Statement(
+          QStringLiteral("INSERT INTO verification_record (make_id,model_id,option_id,number,"
+                         "date,kind,standard,component,temperature,uncertainty,rule,operator,"
+                         "artefact,notes,uncertainty_expression,r0_uncertainty) VALUES "
+                         "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+          {ids[0], ids[1], ids[2], number, TVerificationRecord::Date_Text(r.date),
+           TVerificationRecord::Kind_Name(r.kind), r.standard, r.component, r.temperature,
+           r.Uncertainty_At(0.0), TVerificationRecord::Rule_Name(r.rule), r.operator_name,
+           r.artefact, r.notes, r.uncertainty, r.r0_uncertainty}) ||
+      d_connection->Select_Value(SELECT_RECORD_ID, {ids[0], ids[1], ids[2], number}, &record_id) !=
+          TSqlConnection::SELECT_FOUND)
+  {
+    return Fail_Statement();
+  }
+  for (int sequence = 0; sequence < r.results.size(); ++sequence)
+  {
+    const TVerificationResult &result = r.results.at(sequence);
+    if (!d_connection->Run_Statement(
+            QStringLiteral("INSERT INTO verification_result (record_id,sequence,length,position,"
+                           "repetition,error,retest) VALUES (?,?,?,?,?,?,?)"),
+            {record_id, sequence + 1, result.length, result.position, result.repetition,
+             result.error, result.retest ? 1 : 0}))
+    {
+      return Fail_Statement();
+    }
+  }
+  TStored stored;
+  stored.record_id = record_id.toInt();
+  stored.record = r;
+  stored.judgement = judgement;
+  stored.judgement.frozen = TVerificationJudgement::FROZEN_AT_SAVE;
+  if (!Write_Figures(stored) || !Update_Latest(ids))
+  {
+    return false;
+  }
+  record->number = number;
+  return true;
+}
+
+bool TVerificationStore::Write_Figures(const TStored &stored)
+{
+  const TVerificationJudgement::TJudgement &judgement = stored.judgement;
+  const TVerificationBasis &basis = judgement.basis;
+  const QVariant id = stored.record_id;
+  if (!d_connection->Run_Statement(
+          QStringLiteral("UPDATE verification_record SET uncertainty_expression=?,"
+                         "r0_uncertainty=?,limit_expression=?,limit_source=?,r0_expression=?,"
+                         "r0_source=?,ts_min=?,ts_max=?,verdict=?,reason=?,largest_share=?,"
+                         "frozen=? WHERE record_id=?"),
+          {stored.record.uncertainty, stored.record.r0_uncertainty, basis.limit.text,
+           basis.limit.source, basis.r0.text, basis.r0.source, basis.minimum_temperature.text,
+           basis.maximum_temperature.text, TVerificationJudgement::Verdict_Name(judgement.verdict),
+           TVerificationJudgement::Reason_Name(judgement.reason),
+           Optional(judgement.has_share, judgement.largest_share),
+           TVerificationJudgement::Frozen_Name(judgement.frozen), id}) ||
+      !d_connection->Run_Statement(
+          QStringLiteral("DELETE FROM verification_range WHERE record_id=?"), {id}))
+  {
+    return Fail_Statement();
+  }
+  for (int index = 0; index < judgement.results.size(); ++index)
+  {
+    const TVerificationJudgement::TJudgedResult &judged = judgement.results.at(index);
+    if (!d_connection->Run_Statement(
+            QStringLiteral("UPDATE verification_result SET mpe=?,uncertainty=?,zone=?,"
+                           "superseded=? WHERE record_id=? AND sequence=?"),
+            {Optional(judged.has_limit, judged.mpe), judged.uncertainty,
+             TVerificationJudgement::Zone_Name(judged.zone), judged.superseded ? 1 : 0, id,
+             index + 1}))
+    {
+      return Fail_Statement();
+    }
+  }
+  for (int index = 0; index < judgement.ranges.size(); ++index)
+  {
+    const TVerificationJudgement::TRange &range = judgement.ranges.at(index);
+    if (!d_connection->Run_Statement(
+            QStringLiteral("INSERT INTO verification_range (record_id,sequence,length,position,"
+                           "results,spread,limit_value,uncertainty,zone) VALUES "
+                           "(?,?,?,?,?,?,?,?,?)"),
+            {id, index + 1, range.length, range.position, range.count, range.range,
+             Optional(range.zone != TVerificationJudgement::ZONE_NO_LIMIT, range.limit),
+             range.uncertainty, TVerificationJudgement::Zone_Name(range.zone)}))
+    {
+      return Fail_Statement();
+    }
+  }
+  return true;
+}
+
+bool TVerificationStore::Freeze(const TStored &stored)
+{
+  return Write_Figures(stored);
+}
+
+bool TVerificationStore::Update_Latest(const int *ids)
+{
+  static const QString latest =
+      QStringLiteral("(SELECT %1 FROM verification_record AS r WHERE r.make_id=m.make_id AND "
+                     "r.model_id=m.model_id AND r.option_id=m.option_id ORDER BY date DESC,number "
+                     "DESC LIMIT 1)");
+  return d_connection->Run_Statement(
+             QStringLiteral("UPDATE verification_machine AS m SET latest_date=%1,latest_kind=%2,"
+                            "latest_verdict=%3 WHERE make_id=? AND model_id=? AND option_id=?")
+                 .arg(latest.arg(QStringLiteral("date")), latest.arg(QStringLiteral("kind")),
+                      latest.arg(QStringLiteral("verdict"))),
+             {ids[0], ids[1], ids[2]}) ||
+         Fail_Statement();
+}
+
+bool TVerificationStore::Remove_Record(const int *ids, int number)
+{
+  bool found = false;
+  if (!Find_Tables(&found))
+  {
+    return false;
+  }
+  QVariant record_id;
+  const TSqlConnection::TSelect selected =
+      found ? d_connection->Select_Value(SELECT_RECORD_ID, {ids[0], ids[1], ids[2], number},
+                                         &record_id)
+            : TSqlConnection::SELECT_NONE;
+  if (selected == TSqlConnection::SELECT_FAILED)
+  {
+    return Fail_Statement();
+  }
+  if (selected == TSqlConnection::SELECT_NONE)
+  {
+    return Fail(QStringLiteral("The machine has no verification record %1.").arg(number), false);
+  }
+  return ((d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_range WHERE record_id=?"), {record_id}) &&
+           d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_result WHERE record_id=?"), {record_id}) &&
+           d_connection->Run_Statement(
+               QStringLiteral("DELETE FROM verification_record WHERE record_id=?"), {record_id})) ||
+          Fail_Statement()) &&
+         Update_Latest(ids);
+}
+
+bool TVerificationStore::Set_Intervals(const int *ids,
+                                       const TVerificationSchedule::TIntervals &intervals)
+{
+  // A century is as far as any schedule reaches; beyond it dates would leave the calendar.
+  if (intervals.reverification_months < 0 || intervals.reverification_months > 1200 ||
+      intervals.interim_days < 0 || intervals.interim_days > 36500)
+  {
+    return Fail(QStringLiteral("An interval must lie between 0 (none) and 1200 months or 36500 "
+                               "days."),
+                false);
+  }
+  return Create_Tables() && Machine_Row(ids) &&
+         (d_connection->Run_Statement(
+              QStringLiteral("UPDATE verification_machine SET reverification_months=?,"
+                             "interim_days=? WHERE make_id=? AND model_id=? AND option_id=?"),
+              {intervals.reverification_months, intervals.interim_days, ids[0], ids[1], ids[2]}) ||
+          Fail_Statement());
+}
+
+bool TVerificationStore::Remove_Machines(const int *ids, int id_count)
+{
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  if (!found)
+  {
+    return true;
+  }
+  const QString condition = Machine_Condition(id_count);
+  QStringList statements;
+  for (const char *table : {"verification_range", "verification_result"})
+  {
+    if (layout >= 2 || qstrcmp(table, "verification_range") != 0)
+    {
+      statements.append(QStringLiteral("DELETE FROM %1 WHERE record_id IN (SELECT record_id FROM "
+                                       "verification_record WHERE %2)")
+                            .arg(QLatin1String(table), condition));
+    }
+  }
+  statements.append(QStringLiteral("DELETE FROM verification_record WHERE %1").arg(condition));
+  statements.append(QStringLiteral("DELETE FROM verification_machine WHERE %1").arg(condition));
+  for (const QString &statement : qAsConst(statements))
+  {
+    QSqlQuery *query = d_connection->Prepared_Query(statement);
+    if (query)
+    {
+      Bind_Ids(query, ids, id_count);
+    }
+    if (!d_connection->Execute(query))
+    {
+      return Fail_Statement();
+    }
+  }
+  return true;
+}
+
+bool TVerificationStore::Clear()
+{
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  QStringList tables;
+  for (int index = 0; found && index < TABLE_COUNT; ++index)
+  {
+    tables.append(QLatin1String(TABLE_NAMES[index]));
+  }
+  if (found && layout >= 2)
+  {
+    tables.append(QStringLiteral("verification_range"));
+  }
+  for (const QString &table : qAsConst(tables))
+  {
+    if (!d_connection->Run_Statement(QStringLiteral("DELETE FROM ") + table))
+    {
+      return Fail_Statement();
+    }
+  }
+  return true;
+}
+
+bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
+{
+  records->clear();
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  if (!found)
+  {
+    return true;
+  }
+  const bool figures = layout >= 2;
+  QHash<int, int> indexes;
+  bool valid = true;
+  const auto read_record = [&](const QSqlQuery &row)
+  {
+    TStored stored;
+    stored.record_id = row.value(0).toInt();
+    TVerificationRecord &record = stored.record;
+    record.number = row.value(1).toInt();
+    record.kind = TVerificationRecord::Kind_Of(row.value(3).toString());
+    record.rule = TVerificationRecord::Rule_Of(row.value(8).toString());
+    valid = TVerificationRecord::Parse_Date(row.value(2).toString(), &record.date) &&
+            record.kind >= 0 && record.rule >= 0 && valid;
+    record.standard = row.value(4).toString();
+    record.component = row.value(5).toString();
+    record.temperature = row.value(6).toDouble();
+    record.uncertainty = TVerificationRecord::Number_Text(row.value(7).toDouble());
+    record.operator_name = row.value(9).toString();
+    record.artefact = row.value(10).toString();
+    record.notes = row.value(11).toString();
+    TVerificationJudgement::TJudgement &judgement = stored.judgement;
+    judgement.frozen = TVerificationJudgement::FROZEN_NO;
+    if (figures && !row.value(23).isNull())
+    {
+      if (!row.value(12).isNull())
+      {
+        record.uncertainty = row.value(12).toString();
+      }
+      record.r0_uncertainty = row.value(13).toDouble();
+      TVerificationBasis &basis = judgement.basis;
+      basis.standard = record.standard;
+      basis.component = record.component;
+      basis.limit = {row.value(14).toString(), row.value(15).toInt()};
+      basis.r0 = {row.value(16).toString(), row.value(17).toInt()};
+      basis.minimum_temperature.text = row.value(18).toString();
+      basis.maximum_temperature.text = row.value(19).toString();
+      judgement.verdict = TVerificationJudgement::Verdict_Of(row.value(20).toString());
+      judgement.reason = row.value(21).toString().isEmpty()
+                             ? int(TVerificationJudgement::REASON_NONE)
+                             : TVerificationJudgement::Reason_Of(row.value(21).toString());
+      judgement.has_share = !row.value(22).isNull();
+      judgement.largest_share = row.value(22).toDouble();
+      judgement.frozen = TVerificationJudgement::Frozen_Of(row.value(23).toString());
+      valid = judgement.verdict >= 0 && judgement.reason >= 0 && judgement.frozen > 0 && valid;
+    }
+    indexes.insert(stored.record_id, records->size());
+    records->append(stored);
+  };
+  const auto read_result = [&](const QSqlQuery &row)
+  {
+    const auto index = indexes.constFind(row.value(0).toInt());
+    if (index == indexes.constEnd())
+    {
+      return;
+    }
+    TStored &stored = (*records)[index.value()];
+    TVerificationResult result;
+    result.length = row.value(1).toDouble();
+    result.position = row.value(2).toString();
+    result.repetition = row.value(3).toInt();
+    result.error = row.value(4).toDouble();
+    result.retest = figures && row.value(5).toInt() != 0;
+    stored.record.results.append(result);
+    if (stored.judgement.frozen != TVerificationJudgement::FROZEN_NO)
+    {
+      TVerificationJudgement::TJudgedResult judged;
+      judged.result = result;
+      judged.has_limit = !row.value(6).isNull();
+      judged.mpe = row.value(6).toDouble();
+      judged.uncertainty = row.value(7).toDouble();
+      judged.zone = TVerificationJudgement::Zone_Of(row.value(8).toString());
+      judged.superseded = row.value(9).toInt() != 0;
+      valid = judged.zone >= 0 && valid;
+      stored.judgement.results.append(judged);
+    }
+  };
+  const auto read_range = [&](const QSqlQuery &row)
+  {
+    const auto index = indexes.constFind(row.value(0).toInt());
+    if (index == indexes.constEnd())
+    {
+      return;
+    }
+    TVerificationJudgement::TRange range;
+    range.length = row.value(1).toDouble();
+    range.position = row.value(2).toString();
+    range.count = row.value(3).toInt();
+    range.range = row.value(4).toDouble();
+    range.limit = row.value(5).toDouble();
+    range.uncertainty = row.value(6).toDouble();
+    range.zone = TVerificationJudgement::Zone_Of(row.value(7).toString());
+    valid = range.zone >= 0 && valid;
+    (*records)[index.value()].judgement.ranges.append(range);
+  };
+  if (!d_connection->Read_Rows(
+          d_connection->Prepared_Query(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
+                                       {ids[0], ids[1], ids[2]}),
+          read_record) ||
+      !d_connection->Read_Rows(
+          d_connection->Prepared_Query(RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString()),
+                                       {ids[0], ids[1], ids[2]}),
+          read_result) ||
+      (figures &&
+       !d_connection->Read_Rows(
+           d_connection->Prepared_Query(SELECT_RANGES, {ids[0], ids[1], ids[2]}), read_range)))
+  {
+    records->clear();
+    return Fail_Statement();
+  }
+  for (TStored &stored : *records)
+  {
+    if (stored.judgement.frozen != TVerificationJudgement::FROZEN_NO)
+    {
+      TVerificationJudgement::Complete(stored.record, &stored.judgement);
+    }
+  }
+  if (!valid)
+  {
+    records->clear();
+    return Fail(QStringLiteral("A verification record holds a date, kind, rule, state or zone "
+                               "that this program does not know."),
+                false);
+  }
+  return true;
+}
+
+bool TVerificationStore::Same_Record(const int *ids, const TVerificationRecord &record, int *number)
+{
+  *number = 0;
+  QList<TStored> stored;
+  if (!Records(ids, &stored))
+  {
+    return false;
+  }
+  for (const TStored &candidate : qAsConst(stored))
+  {
+    if (candidate.record.Same_Check(record))
+    {
+      *number = candidate.record.number;
+      break;
+    }
+  }
+  return true;
+}
+
+bool TVerificationStore::Record_Count(const int *ids, int id_count, int *count)
+{
+  *count = 0;
+  bool found = false;
+  if (!Find_Tables(&found))
+  {
+    return false;
+  }
+  if (!found)
+  {
+    return true;
+  }
+  QSqlQuery *query = d_connection->Prepared_Query(
+      QStringLiteral("SELECT count(*) FROM verification_record WHERE %1")
+          .arg(Machine_Condition(id_count)));
+  if (query)
+  {
+    Bind_Ids(query, ids, id_count);
+  }
+  return d_connection->Read_Rows(query, [count](const QSqlQuery &row)
+                                 { *count = row.value(0).toInt(); }) ||
+         Fail_Statement();
+}
+
+bool TVerificationStore::Machine_Ids(QList<QVector<int>> *machines)
+{
+  machines->clear();
+  return d_connection->Read_Rows(
+             d_connection->Prepared_Query(
+                 QStringLiteral("SELECT DISTINCT make_id,model_id,option_id FROM "
+                                "verification_record ORDER BY make_id,model_id,option_id")),
+             [machines](const QSqlQuery &row) {
+               machines->append({row.value(0).toInt(), row.value(1).toInt(), row.value(2).toInt()});
+             }) ||
+         Fail_Statement();
+}
+
+bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::TMachine> *machines)
+{
+  machines->clear();
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  if (!found)
+  {
+    return true;
+  }
+  // A log of layout 1 keeps no states: its latest record asks for no re-test.
+  const QString every =
+      MACHINE_COLUMNS +
+      (layout >= 2 ? QStringLiteral("v.latest_date||' '||v.latest_kind||' '||v.latest_verdict ")
+                   : QStringLiteral("'' ")) +
+      QStringLiteral("FROM verification_machine AS v LEFT JOIN make AS mk ON mk.make_id=v.make_id "
+                     "LEFT JOIN model_types AS mo ON mo.model_id=v.model_id LEFT JOIN "
+                     "option_types AS op ON op.option_id=v.option_id ");
+  QSqlQuery *query = d_connection->Prepared_Query(
+      ids ? every + QStringLiteral("WHERE ") + Machine_Condition(3, QStringLiteral("v."))
+          : every + QStringLiteral("ORDER BY mk.name,mo.name,op.name"),
+      {TVerificationRecord::Kind_Name(TVerificationRecord::KIND_ACCEPTANCE),
+       TVerificationRecord::Kind_Name(TVerificationRecord::KIND_REVERIFICATION),
+       TVerificationRecord::Kind_Name(TVerificationRecord::KIND_INTERIM)});
+  if (query && ids)
+  {
+    Bind_Ids(query, ids, 3, 3);
+  }
+  const auto read_machine = [machines, ids](const QSqlQuery &row)
+  {
+    TVerificationSchedule::TMachine machine;
+    if (!ids)
+    {
+      machine.make = row.value(0).toString();
+      machine.model = row.value(1).toString();
+      machine.option = row.value(2).toString();
+    }
+    machine.intervals.reverification_months = row.value(3).toInt();
+    machine.intervals.interim_days = row.value(4).toInt();
+    TVerificationRecord::Parse_Date(row.value(5).toString(), &machine.last_reverification);
+    TVerificationRecord::Parse_Date(row.value(6).toString(), &machine.last_interim);
+    // "2024-05-06 acceptance does not conform"
+    const QString last = row.value(7).toString();
+    const int verdict = TVerificationJudgement::Verdict_Of(last.section(QLatin1Char(' '), 2));
+    if (verdict >= 0 && !TVerificationJudgement::Is_Check_Done(verdict))
+    {
+      machine.retest_due = TVerificationRecord::Parse_Date(last.section(QLatin1Char(' '), 0, 0),
+                                                           &machine.retest_since);
+      machine.retest_kind = TVerificationRecord::Kind_Of(last.section(QLatin1Char(' '), 1, 1));
+    }
+    if (ids || machine.retest_due || machine.intervals.reverification_months > 0 ||
+        machine.intervals.interim_days > 0)
+    {
+      machines->append(machine);
+    }
+  };
+  return d_connection->Read_Rows(query, read_machine) || Fail_Statement();
+}

@@ -1,0 +1,93 @@
+#ifndef METROVA_VERIFICATIONSTORE_H
+#define METROVA_VERIFICATIONSTORE_H
+
+#include "verificationjudgement.h"
+#include "verificationrecord.h"
+#include "verificationschedule.h"
+
+#include <QList>
+#include <QString>
+
+class TSqlConnection;
+
+// The verification log's tables in the catalogue file: each machine's intervals and record
+// counter, its records with what their verdicts rest on, their results and ranges with the
+// figures they were judged by. They are created by the first write, never by a read, so that
+// opening a catalogue stays read-only; the catalogue's schema version (TSqlEngine) numbers their
+// layout. Layout 1 kept no
+// figures; Upgrade adds their columns, and the log freezes the records it finds. A machine is
+// given by its make, model and option ids. The writes are TDatabase's; it holds the savepoint
+// that makes each all or nothing.
+class TVerificationStore
+{
+public:
+  static constexpr int SCHEMA_VERSION = 2;
+
+  // A record's stored figures and the id they are kept under.
+  struct TStored
+  {
+    int record_id = 0;
+    TVerificationRecord record;
+    // FROZEN_NO for a record of layout 1, which holds no figures.
+    TVerificationJudgement::TJudgement judgement;
+  };
+
+  explicit TVerificationStore(TSqlConnection *connection);
+
+  // Each false with the reason in Error(); Is_Fault() tells a failed statement from data that
+  // cannot be taken (an invalid record, a number that is not there, a newer layout).
+  //
+  // The layout of the log in the file: 0 without its tables.
+  bool Layout(int *layout);
+  // Stores the checked record under the next number of the machine, which it sets in *record,
+  // with its judgement's figures.
+  bool Add_Record(const int *ids, TVerificationRecord *record,
+                  const TVerificationJudgement::TJudgement &judgement);
+  bool Remove_Record(const int *ids, int number);
+  bool Set_Intervals(const int *ids, const TVerificationSchedule::TIntervals &intervals);
+  // Every record, result and interval of the machines of a make (id_count 1), a make and model
+  // (2) or one machine (3).
+  bool Remove_Machines(const int *ids, int id_count);
+  // Deletes every row of the log, keeping its tables.
+  bool Clear();
+
+  // A machine's records by number, with their results in the order added.
+  bool Records(const int *ids, QList<TStored> *records);
+  bool Record_Count(const int *ids, int id_count, int *count);
+  // The number of a stored record of the machine that is the same check (Same_Check); 0 when
+  // none is.
+  bool Same_Record(const int *ids, const TVerificationRecord &record, int *number);
+  // One machine's intervals and latest dates (ids given, names left empty), or every machine
+  // with an interval or a record whose state asks for a re-test, ordered by names (ids null).
+  bool Machines(const int *ids, QList<TVerificationSchedule::TMachine> *machines);
+
+  // Layout 1 to this layout: the columns of the figures, added empty. The caller freezes the
+  // records (Machine_Ids, Records, Freeze) in the same transaction, then Set_Layout.
+  bool Upgrade();
+  // The machines with records.
+  bool Machine_Ids(QList<QVector<int>> *machines);
+  // Stores a record's figures with it.
+  bool Freeze(const TStored &stored);
+  // Keeps the machine's latest record and its state with the machine, after a change of its
+  // records.
+  bool Update_Latest(const int *ids);
+  bool Set_Layout();
+
+  QString Error() const { return d_error; }
+  bool Is_Fault() const { return d_fault; }
+
+private:
+  bool Fail(const QString &text, bool fault);
+  bool Fail_Statement();
+  // Whether the tables are there, in a layout this program reads; fails on a newer one.
+  bool Find_Tables(bool *found, int *layout = nullptr);
+  bool Create_Tables();
+  bool Machine_Row(const int *ids);
+  bool Write_Figures(const TStored &stored);
+
+  TSqlConnection *d_connection;
+  QString d_error;
+  bool d_fault = false;
+};
+
+#endif // METROVA_VERIFICATIONSTORE_H

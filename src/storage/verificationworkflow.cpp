@@ -1,0 +1,138 @@
+#include "verificationworkflow.h"
+
+#include "database.h"
+#include "transaction.h"
+#include "verificationlog.h"
+
+TVerificationWorkflow::TVerificationWorkflow(TDatabase *database) : d_database(database)
+{
+  Q_ASSERT(database);
+}
+
+bool TVerificationWorkflow::Fail(const QString &text)
+{
+  d_error = text;
+  return false;
+}
+
+bool TVerificationWorkflow::Load(const QString &make, const QString &model, const QString &option)
+{
+  d_make = make;
+  d_model = model;
+  d_option = option;
+  // The machine, its records and its intervals as one state of the file; what was loaded before
+  // stays until all of it is read.
+  TReadTransaction read(d_database);
+  read.Begin();
+  bool valid = false;
+  const QList<TDatabaseItem> machine = d_database->Read_Configuration(make, model, option, &valid);
+  QList<TVerificationJudgement::TJudgement> judgements;
+  QList<TVerificationRecord> records;
+  TVerificationSchedule::TIntervals intervals;
+  if (valid)
+  {
+    records = TVerificationLog(d_database).Records(make, model, option, &valid, &judgements);
+  }
+  if (valid)
+  {
+    intervals = TVerificationLog(d_database).Intervals(make, model, option, &valid);
+  }
+  if (!valid)
+  {
+    return Fail(d_database->Last_Error());
+  }
+  d_machine = machine;
+  d_intervals = intervals;
+  d_entries.clear();
+  for (int index = 0; index < records.size(); ++index)
+  {
+    TEntry entry;
+    entry.record = records.at(index);
+    entry.judgement = judgements.at(index);
+    if (entry.judgement.frozen != TVerificationJudgement::FROZEN_NO)
+    {
+      entry.changes = entry.judgement.basis.Changes(
+          TVerificationBasis::Of_Machine(d_machine, entry.record.standard, entry.record.component));
+    }
+    d_entries.append(entry);
+  }
+  return true;
+}
+
+const TVerificationWorkflow::TEntry *TVerificationWorkflow::Entry(int number) const
+{
+  for (const TEntry &entry : d_entries)
+  {
+    if (entry.record.number == number)
+    {
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
+TVerificationSchedule::TMachine TVerificationWorkflow::Schedule() const
+{
+  QList<TVerificationRecord> records;
+  QList<int> verdicts;
+  for (const TEntry &entry : d_entries)
+  {
+    records.append(entry.record);
+    verdicts.append(entry.judgement.verdict);
+  }
+  return TVerificationSchedule::Of_Records(d_intervals, records, verdicts);
+}
+
+bool TVerificationWorkflow::Is_Read_Only() const
+{
+  return d_database->Is_Read_Only();
+}
+
+TVerificationJudgement::TJudgement
+TVerificationWorkflow::Judge(const TVerificationRecord &record) const
+{
+  return TVerificationJudgement::Judge(record, d_machine);
+}
+
+bool TVerificationWorkflow::Needs_Length(const QString &standard, const QString &component)
+{
+  return !TVerificationJudgement::Is_Probing(standard, component);
+}
+
+bool TVerificationWorkflow::Save(TVerificationRecord *record,
+                                 TVerificationJudgement::TJudgement *judgement, bool again)
+{
+  d_same_number = 0;
+  d_error.clear();
+  if (!TVerificationLog(d_database)
+           .Add_Record(d_make, d_model, d_option, record, judgement, again, &d_same_number))
+  {
+    return Fail(d_database->Last_Error());
+  }
+  if (!Load(d_make, d_model, d_option))
+  {
+    d_error = QStringLiteral("Record %1 was saved, but the log cannot be read again: %2")
+                  .arg(record->number)
+                  .arg(d_error);
+  }
+  return true;
+}
+
+bool TVerificationWorkflow::Remove(int number)
+{
+  if (!TVerificationLog(d_database).Remove_Record(d_make, d_model, d_option, number))
+  {
+    return Fail(d_database->Last_Error());
+  }
+  return Load(d_make, d_model, d_option);
+}
+
+bool TVerificationWorkflow::Set_Intervals(const TVerificationSchedule::TIntervals &intervals)
+{
+  if (!TVerificationLog(d_database).Set_Intervals(d_make, d_model, d_option, intervals))
+  {
+    return Fail(d_database->Last_Error());
+  }
+  d_intervals = intervals;
+  return true;
+}
