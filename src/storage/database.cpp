@@ -49,6 +49,17 @@ TDatabase::TDatabase(const QString &connection_name)
           std::make_unique<TEstimationStore>(d_catalogue.get(), d_reader.get(), d_writer.get())),
       d_verification(std::make_unique<TVerificationStore>(d_sql.get()))
 {
+  // Where writers need not be allowed to create tables, the log is made with the catalogue.
+  d_schema->Set_New_Tables(
+      [this](QString *error)
+      {
+        if (!d_sql->Engine()->Creates_Log_With_Catalogue() || d_verification->Create_Tables())
+        {
+          return true;
+        }
+        *error = d_verification->Error();
+        return false;
+      });
 }
 
 TDatabase::~TDatabase()

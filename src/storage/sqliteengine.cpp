@@ -272,11 +272,11 @@ QString TSqliteEngine::Failure_Cause(const TCatalogueLocation &location, int cod
   return QStringLiteral("The file cannot be opened.");
 }
 
-QString TSqliteEngine::Begin_Write() const
+QStringList TSqliteEngine::Begin_Write() const
 {
   // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
   // transaction that has read would fail at its first write instead.
-  return QStringLiteral("BEGIN IMMEDIATE");
+  return {QStringLiteral("BEGIN IMMEDIATE")};
 }
 
 QString TSqliteEngine::Take_Snapshot() const
@@ -313,6 +313,12 @@ QString TSqliteEngine::Create_Table(int table) const
 QString TSqliteEngine::Create_Index(int index) const
 {
   return QLatin1String(INDEXES[index]);
+}
+
+QString TSqliteEngine::Foreign_Schema_Reason() const
+{
+  return QStringLiteral("The file is an SQLite database of another program: it holds tables of "
+                        "its own and none of the catalogue's, so it was left as it is.");
 }
 
 QStringList TSqliteEngine::Create_Log_Tables() const

@@ -72,6 +72,9 @@ public:
   // records.
   bool Update_Latest(const int *ids);
   bool Set_Layout();
+  // Creates the tables of this layout when they are not there (an earlier layout is left to
+  // Upgrade and the log's freezing).
+  bool Create_Tables();
 
   QString Error() const { return d_error; }
   bool Is_Fault() const { return d_fault; }
@@ -81,7 +84,6 @@ private:
   bool Fail_Statement();
   // Whether the tables are there, in a layout this program reads; fails on a newer one.
   bool Find_Tables(bool *found, int *layout = nullptr);
-  bool Create_Tables();
   bool Machine_Row(const int *ids);
   bool Write_Figures(const TStored &stored);
 
