@@ -18,6 +18,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <QVariant>
 #include <QtDebug>
 
@@ -130,8 +131,9 @@ inline bool Execute_On_Server(const QString &statement)
 inline QString Server_Uri(const QString &schema,
                           const QString &user = QStringLiteral("metrova_admin"))
 {
-  return QStringLiteral("postgresql://%1@/postgres?host=%2&options=-csearch_path")
-             .arg(user, Server_Folder()) +
+  // The socket folder as the URI's host, percent-encoded: no character a shell would take.
+  return QStringLiteral("postgresql://%1@%2/postgres?options=-csearch_path")
+             .arg(user, QString::fromLatin1(QUrl::toPercentEncoding(Server_Folder()))) +
          QStringLiteral("%3D") + schema;
 }
 
