@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!exchange.Import(input))
     {
       const QString error = exchange.Error_Text();
-      if (error != QStringLiteral("Imported CSV file does not start with the proper header line.") &&
+      if (error !=
+              QStringLiteral("Imported CSV file does not start with the proper header line.") &&
           !error.contains(QStringLiteral("nothing was imported")))
       {
         Fault("import failed", error);
