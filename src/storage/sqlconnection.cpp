@@ -139,6 +139,7 @@ void TSqlConnection::Check_Transaction(const QString &reason)
 
 bool TSqlConnection::End_Broken_Transaction()
 {
+  ++d_own_changes;
   const QString failure = Broken_Text();
   const int failure_code = d_broken_code;
   if (Transaction_State() != TSqlEngine::TRANSACTION_ENDED)
@@ -214,12 +215,18 @@ QSqlQuery *TSqlConnection::Prepared_Query(const QString &statement,
 
 bool TSqlConnection::Control(const QString &statement)
 {
-  return Execute(Prepare(statement, {}, true));
+  return Run(Prepare(statement, {}, true));
+}
+
+bool TSqlConnection::Run(QSqlQuery *query)
+{
+  return query && Finish(query, query->exec());
 }
 
 bool TSqlConnection::Execute(QSqlQuery *query)
 {
-  return query && Finish(query, query->exec());
+  ++d_own_changes;
+  return Run(query);
 }
 
 bool TSqlConnection::Run_Statement(const QString &statement, std::initializer_list<QVariant> values)
@@ -250,6 +257,7 @@ TSqlConnection::TSelect TSqlConnection::Select_Value(const QString &statement,
 
 bool TSqlConnection::Run_Once(const QString &statement)
 {
+  ++d_own_changes;
   if (d_broken)
   {
     return Fail(Broken_Text(), d_broken_code);
@@ -326,6 +334,8 @@ bool TSqlConnection::Savepoint(const QString &name)
 
 bool TSqlConnection::Release_Savepoint(const QString &name)
 {
+  // The engine's own writes in the unit (a bulk writer's) counted as one.
+  ++d_own_changes;
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken)
   {
@@ -377,6 +387,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
 
 bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 {
+  ++d_own_changes;
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken)
   {
