@@ -312,17 +312,17 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
   {
     int place = -1;
     QString previous;
-    const auto read_name = [&](const QSqlQuery &row)
+    const auto read_name = [&](const TSqlEngine::TRow &row)
     {
-      const QString name = row.value(1).toString();
+      const QString name = row.Text(1);
       if (place < 0 || name != previous)
       {
         ++place;
         previous = name;
       }
-      names[kind].insert(row.value(0).toInt(), {place, name});
+      names[kind].insert(row.Integer(0), {place, name});
     };
-    if (!d_connection->Read_Rows(d_connection->Prepared_Query(NAME_ORDER[kind]), read_name))
+    if (!d_connection->Read_Plain_Rows(NAME_ORDER[kind], {}, read_name))
     {
       return Fail(*d_connection);
     }
@@ -375,9 +375,9 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
   // A configuration's rows mostly come one after the other: its machine is then known.
   int last_ids[3] = {0, 0, 0};
   int last_index = -2;
-  const auto read_row = [&](const QSqlQuery &row)
+  const auto read_row = [&](const TSqlEngine::TRow &row)
   {
-    const int ids[3] = {row.value(0).toInt(), row.value(1).toInt(), row.value(2).toInt()};
+    const int ids[3] = {row.Integer(0), row.Integer(1), row.Integer(2)};
     if (last_index == -2 || !std::equal(ids, ids + 3, last_ids))
     {
       std::copy(ids, ids + 3, last_ids);
@@ -389,7 +389,7 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
       return;
     }
     TBuilt &machine = built[static_cast<std::size_t>(index)];
-    const int standard_id = row.value(3).toInt();
+    const int standard_id = row.Integer(3);
     const auto position =
         std::lower_bound(machine.standard_ids.begin(), machine.standard_ids.end(), standard_id);
     const int record = static_cast<int>(position - machine.standard_ids.begin());
@@ -402,24 +402,20 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
       machine.machine.records.insert(record, added);
     }
     TSpecificationItem item;
-    item.name = components.value(Key(standard_id, row.value(4).toInt()));
-    item.source = row.value(5).toInt();
-    item.expression = Parsed_Expression(row.value(6).toString());
+    item.name = components.value(Key(standard_id, row.Integer(4)));
+    item.source = row.Integer(5);
+    item.expression = Parsed_Expression(row.Text(6));
     machine.machine.records[record].Add_Specification_Item(item);
   };
   QStringList conditions;
-  for (int index = 0; index < types.size(); ++index)
+  QVector<int> ids;
+  for (const QPair<int, int> &type : qAsConst(types))
   {
     conditions.append(COMPONENT_TYPE);
+    ids << type.first << type.second;
   }
-  QSqlQuery *rows = d_connection->Prepared_Query(
-      STATEMENT_READ_COMPONENT.arg(conditions.join(QStringLiteral(" OR "))));
-  for (int index = 0; rows && index < types.size(); ++index)
-  {
-    rows->bindValue(2 * index, types.at(index).first);
-    rows->bindValue(2 * index + 1, types.at(index).second);
-  }
-  if (!d_connection->Read_Rows(rows, read_row))
+  if (!d_connection->Read_Plain_Rows(
+          STATEMENT_READ_COMPONENT.arg(conditions.join(QStringLiteral(" OR "))), ids, read_row))
   {
     return Fail(*d_connection);
   }

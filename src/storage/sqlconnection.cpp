@@ -477,3 +477,47 @@ void TSqlConnection::End_Read_Transaction()
 {
   End_Read(d_reading);
 }
+
+bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVector<int> &values,
+                                     const std::function<void(const TSqlEngine::TRow &)> &read_row)
+{
+  if (d_broken)
+  {
+    return Fail(Broken_Text(), d_broken_code);
+  }
+  QString error;
+  const TSqlEngine::TPlainRead read =
+      d_engine ? d_engine->Read_Plain_Rows(this, statement, values, read_row, &error)
+               : TSqlEngine::PLAIN_READ_ELSEWHERE;
+  if (read == TSqlEngine::PLAIN_READ_FAILED)
+  {
+    Fail(error, 0);
+    Check_Transaction(d_error);
+    return false;
+  }
+  if (read == TSqlEngine::PLAIN_READ_DONE)
+  {
+    return true;
+  }
+  class TQueryRow : public TSqlEngine::TRow
+  {
+  public:
+    explicit TQueryRow(const QSqlQuery &query) : d_query(query) {}
+    int Integer(int column) const override { return d_query.value(column).toInt(); }
+    QString Text(int column) const override { return d_query.value(column).toString(); }
+
+  private:
+    const QSqlQuery &d_query;
+  };
+  QSqlQuery *query = Prepared_Query(statement);
+  for (int index = 0; query && index < values.size(); ++index)
+  {
+    query->bindValue(index, values.at(index));
+  }
+  return Read_Rows(query,
+                   [&read_row](const QSqlQuery &row)
+                   {
+                     const TQueryRow adapter(row);
+                     read_row(adapter);
+                   });
+}
