@@ -134,7 +134,9 @@ int main(int argc, char *argv[])
   out << "run   first: read s (cpu)   rank s (cpu)   total s   re-rank s: tolerance   length   "
          "temperature   machines   capable\n";
   QList<double> firsts;
+  QList<double> first_cpus;
   QList<double> reranks;
+  QList<double> rerank_cpus;
   for (int run = 1; run <= RUNS; ++run)
   {
     TDatabase opened(QStringLiteral("bench_capability_%1").arg(run));
@@ -149,6 +151,7 @@ int main(int argc, char *argv[])
       return 1;
     }
     firsts.append(first.total);
+    first_cpus.append(first.read_cpu + first.rank_cpu);
     TTimed again[3];
     TCapability::TRequest changed = request;
     changed.tolerance = 10.0;
@@ -164,6 +167,7 @@ int main(int argc, char *argv[])
     for (const TTimed &timed : again)
     {
       reranks.append(timed.total);
+      rerank_cpus.append(timed.read_cpu + timed.rank_cpu);
     }
     out << QString::asprintf(
         "%3d %12.3f (%5.3f) %7.3f (%5.3f) %9.3f %22.3f %8.3f %13.3f %10d %9d\n", run, first.read,
@@ -171,11 +175,15 @@ int main(int argc, char *argv[])
         again[1].total, again[2].total, first.machines, first.capable);
     out.flush();
   }
-  std::sort(firsts.begin(), firsts.end());
-  std::sort(reranks.begin(), reranks.end());
-  out << QString::asprintf("median first ranking %.3f s (best %.3f s), median re-ranking %.3f s "
-                           "(worst %.3f s), goal 0.1 s\n",
+  for (QList<double> *times : {&firsts, &first_cpus, &reranks, &rerank_cpus})
+  {
+    std::sort(times->begin(), times->end());
+  }
+  // The processor time tells what the ranking costs on a machine shared with other work.
+  out << QString::asprintf("median first ranking %.3f s (best %.3f s, cpu %.3f s), median "
+                           "re-ranking %.3f s (worst %.3f s, cpu %.3f s), goal 0.1 s\n",
                            firsts.at(firsts.size() / 2), firsts.first(),
-                           reranks.at(reranks.size() / 2), reranks.last());
+                           first_cpus.at(first_cpus.size() / 2), reranks.at(reranks.size() / 2),
+                           reranks.last(), rerank_cpus.at(rerank_cpus.size() / 2));
   return 0;
 }
