@@ -408,7 +408,7 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     machine.machine.records[record].Add_Specification_Item(item);
   };
   QStringList conditions;
-  QVector<int> ids;
+  QVariantList ids;
   for (const QPair<int, int> &type : qAsConst(types))
   {
     conditions.append(COMPONENT_TYPE);

@@ -478,7 +478,7 @@ void TSqlConnection::End_Read_Transaction()
   End_Read(d_reading);
 }
 
-bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVector<int> &values,
+bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantList &values,
                                      const std::function<void(const TSqlEngine::TRow &)> &read_row)
 {
   if (d_broken)

@@ -45,7 +45,7 @@ std::unique_ptr<TBulkSpecificationReader> TSqlEngine::Bulk_Reader(TDatabase *,
 }
 
 TSqlEngine::TPlainRead TSqlEngine::Read_Plain_Rows(TSqlConnection *, const QString &,
-                                                   const QVector<int> &,
+                                                   const QVariantList &,
                                                    const std::function<void(const TRow &)> &,
                                                    QString *) const
 {

@@ -3,7 +3,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <QVector>
+#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -119,12 +119,13 @@ public:
                                                                 TSqlConnection *connection) const;
   virtual std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
                                                                 TSqlConnection *connection) const;
-  // Reads the rows of a statement of whole numbers and texts, with whole numbers bound in order,
+  // Reads the rows of a statement of whole numbers and texts, with whole numbers and texts bound
+  // in order,
   // on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it has
   // none (TSqlConnection::Read_Plain_Rows then reads through Qt), PLAIN_READ_FAILED with the
   // reason in *error.
   virtual TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
-                                     const QVector<int> &values,
+                                     const QVariantList &values,
                                      const std::function<void(const TRow &)> &read_row,
                                      QString *error) const;
 };

@@ -18,6 +18,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -394,7 +395,7 @@ TSqliteEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) cons
 }
 
 TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
-    TSqlConnection *connection, const QString &statement, const QVector<int> &values,
+    TSqlConnection *connection, const QString &statement, const QVariantList &values,
     const std::function<void(const TRow &)> &read_row, QString *error) const
 {
   sqlite3 *handle = Handle(connection);
@@ -408,9 +409,21 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
     *error = query.Error();
     return PLAIN_READ_FAILED;
   }
+  // The texts bound stay as they are until the statement goes.
+  std::vector<QByteArray> texts;
+  texts.reserve(static_cast<std::size_t>(values.size()));
   for (int index = 0; index < values.size(); ++index)
   {
-    query.Bind(index + 1, values.at(index));
+    const QVariant &value = values.at(index);
+    if (value.type() == QVariant::String)
+    {
+      texts.push_back(value.toString().toUtf8());
+      query.Bind(index + 1, texts.back().constData(), texts.back().size());
+    }
+    else
+    {
+      query.Bind(index + 1, value.toInt());
+    }
   }
   class TStatementRow : public TRow
   {

@@ -44,7 +44,7 @@ public:
   std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
                                                         TSqlConnection *connection) const override;
   TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
-                             const QVector<int> &values,
+                             const QVariantList &values,
                              const std::function<void(const TRow &)> &read_row,
                              QString *error) const override;
 
