@@ -1,7 +1,9 @@
 // Times the main window's own paths on a large catalogue, offscreen: the start to a painted
 // window (measured from outside, as a new process), opening a catalogue and filling the make
-// list, selecting a make (also one with thousands of models), a model and an option, and opening
-// the specification editor and the limits dialog. Each click is timed until its repaint is done.
+// list, selecting a make (also one with thousands of models), a model and an option, opening
+// the specification editor and the limits dialog, and opening the verification log of a machine
+// with 50 records of 105 results and showing its records. Each click is timed until its repaint
+// is done.
 //
 //   bench_window [CONFIGURATIONS [LARGE_MAKE_MODELS]]    default 20,000 and 5,000
 
@@ -10,6 +12,7 @@
 #include "exchangegenerator.h"
 #include "filedialog.h"
 #include "metrova.h"
+#include "verificationlog.h"
 #include "windowsettings.h"
 
 #include <QAction>
@@ -19,11 +22,13 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QStyleFactory>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <functional>
 
@@ -31,6 +36,8 @@ namespace
 {
 const char START_CHILD_ARGUMENT[] = "--start-child";
 constexpr int REPEATS = 15;
+// The verification log of one machine: records of 5 lengths x 7 positions x 3 repetitions.
+constexpr int LOG_RECORDS = 50;
 
 // Counts the paint events of one window and its children.
 class TPaintCounter : public QObject
@@ -127,8 +134,10 @@ void Time_Step(TFigures *figures, const std::function<void()> &step)
   figures->cpu_milliseconds.append(Cpu_Milliseconds() - cpu_start);
 }
 
-// Times a command until its modal dialog is shown and painted; then the dialog is closed.
-void Time_Dialog(TFigures *figures, QAction *action)
+// Times a command until its modal dialog is shown and painted; then runs inside, if any, on the
+// dialog, and closes it.
+void Time_Dialog(TFigures *figures, QAction *action,
+                 const std::function<void(QWidget *)> &inside = {})
 {
   QElapsedTimer timer;
   double cpu_start = 0.0;
@@ -144,6 +153,8 @@ void Time_Dialog(TFigures *figures, QAction *action)
                      Settle();
                      figures->milliseconds.append(Milliseconds(timer));
                      figures->cpu_milliseconds.append(Cpu_Milliseconds() - cpu_start);
+                     if (inside)
+                       inside(dialog);
                      dialog->close();
                    });
   cpu_start = Cpu_Milliseconds();
@@ -151,6 +162,38 @@ void Time_Dialog(TFigures *figures, QAction *action)
   probe.start();
   action->trigger();
   Settle();
+}
+
+// Writes the machine's log: acceptance, then re-verifications a month apart, each of 105 results.
+bool Write_Log(const QString &database_name, const QStringList &machine, QTextStream &out)
+{
+  TDatabase database(QStringLiteral("bench_window_log"));
+  if (!database.Connect(database_name))
+  {
+    out << "Cannot open the catalogue: " << database.Last_Error() << "\n";
+    return false;
+  }
+  TVerificationLog log(&database);
+  for (int number = 0; number < LOG_RECORDS; ++number)
+  {
+    TVerificationRecord record;
+    record.date = QDate(2020, 1, 6).addMonths(number);
+    record.kind = number == 0 ? TVerificationRecord::KIND_ACCEPTANCE
+                              : TVerificationRecord::KIND_REVERIFICATION;
+    record.uncertainty = QStringLiteral("0.5");
+    record.rule = TVerificationRecord::RULE_CONFORMANCE;
+    for (int position = 1; position <= 7; ++position)
+      for (const double length : {100.0, 300.0, 500.0, 700.0, 950.0})
+        for (int repetition = 1; repetition <= 3; ++repetition)
+          record.results.append({length, QString::number(position), repetition,
+                                 std::sin(number + position + length + repetition)});
+    if (!log.Add_Record(machine.at(0), machine.at(1), machine.at(2), &record))
+    {
+      out << "Cannot write the verification log: " << database.Last_Error() << "\n";
+      return false;
+    }
+  }
+  return true;
 }
 
 void Select(QListWidget *list, const QString &text)
@@ -276,6 +319,30 @@ int Run(QTextStream &out, int configurations, int large_make_models)
   }
   out << "open the specification editor    " << editor.Text() << "\n"
       << "open the limits dialog           " << limits.Text() << "\n";
+
+  // The log of the selected machine: the dialog opens on its latest record; then each click on a
+  // record shows it with its results judged and plotted.
+  const QStringList machine{makes->currentItem()->text(), models->currentItem()->text(),
+                            options->currentItem()->text()};
+  if (!Write_Log(database_name, machine, out))
+    return 1;
+  TFigures log;
+  TFigures record;
+  int shown = 0;
+  for (int run = 0; run < 5; ++run)
+  {
+    Time_Dialog(&log, action("verification_log"),
+                [&](QWidget *dialog)
+                {
+                  QTableView *records =
+                      dialog->findChild<QTableView *>(QStringLiteral("records_table"));
+                  shown = records->model()->rowCount();
+                  for (int row = 0; row < REPEATS; ++row)
+                    Time_Step(&record, [&] { records->selectRow((row * 7) % shown); });
+                });
+  }
+  out << "open the verification log        " << log.Text() << " (" << shown << " records)\n"
+      << "show a record of 105 results     " << record.Text() << "\n";
   TWindowSettings::Set_Application_Directory(QString());
   return 0;
 }

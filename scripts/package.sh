@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # Builds the Debian package in build-package/, checks it with lintian, desktop-file-validate and
 # appstreamcli, unpacks it into a scratch root and runs the installed programs from there.
+#   scripts/package.sh              its own Release build in build-package/
+#   scripts/package.sh BUILD_DIR    packages an existing build of the same sources (CI passes the
+#                                   test run's, which saves building everything a second time)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="$root/build-package"
+cmake_args=(-DCMAKE_BUILD_TYPE=Release)
+if [ -n "${1:-}" ]; then
+  build_dir="$(cd "$1" && pwd)"
+  cmake_args=()
+fi
 
 "$root/scripts/setup.sh" --package
-# Only what the package holds is built; the tests run in scripts/test.sh.
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+# Only what the package holds is built; the tests run in scripts/test.sh. Configuring again finds
+# help2man, which the package's manual page needs and a test build may lack.
+cmake -S "$root" -B "$build_dir" "${cmake_args[@]}" -DCMAKE_INSTALL_PREFIX=/usr \
   -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 cmake --build "$build_dir" -j"$(nproc)" --target metrova metrova-cli metrova_compressed_files
 rm -f "$build_dir"/metrova_*.deb

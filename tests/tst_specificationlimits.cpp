@@ -289,8 +289,7 @@ void TestSpecificationLimits::rank_catalogue()
   QVERIFY(database.Write("C", "Z", "1", {"10360 R0=1 Ts_Min=18C Ts_Max=19C"}));
 
   bool valid = false;
-  const QList<TCapability::TMachine> machines =
-      TCapability::Machines(database.Get()->Read_Component_Rows("10360", "E0", &valid));
+  QList<TCapability::TMachine> machines = database.Get()->Component_Machines("10360", "E0", &valid);
   QVERIFY(valid);
   TCapability::TRequest request;
   request.feature_length = 1000.0;
@@ -308,6 +307,21 @@ void TestSpecificationLimits::rank_catalogue()
   QCOMPARE(ranked(false), QStringList({"A/X/2/10.00", "A/X/1/5.00", "B/Y/1/1.25", "C/Z/1/0.00"}));
   // A/X/1 is not capable at 20.5 C: outside its band, read with its rows.
   QCOMPARE(ranked(true), QStringList({"A/X/2/10.00"}));
+
+  // The machines kept for the next ranking give way to a change by another program, and to one
+  // made here.
+  TDatabase other(QStringLiteral("rank_catalogue_other"));
+  QVERIFY(other.Connect(database->Location()));
+  bool written = false;
+  QVERIFY(other.Write_Specification(
+      TestSupport::Record("B", "Y", "1", "10360 E0=0.1+0.1L/1000", &written)));
+  QVERIFY(written);
+  machines = database.Get()->Component_Machines("10360", "E0", &valid);
+  QVERIFY(valid);
+  QCOMPARE(ranked(true), QStringList({"B/Y/1/50.00", "A/X/2/10.00"}));
+  QVERIFY(database.Write("B", "Y", "1", {"10360 E0=0.2+0.2L/1000"}));
+  machines = database.Get()->Component_Machines("10360", "E0", &valid);
+  QCOMPARE(ranked(true), QStringList({"B/Y/1/25.00", "A/X/2/10.00"}));
 }
 
 void TestSpecificationLimits::comparison_csv_data()

@@ -142,8 +142,7 @@ int TCompareCommand::Read_Machines(QList<TCapability::TMachine> *machines)
   bool valid = true;
   if (d_machines.isEmpty())
   {
-    *machines = TCapability::Machines(
-        database->Read_Component_Rows(request.standard, request.component, &valid));
+    *machines = database->Component_Machines(request.standard, request.component, &valid);
   }
   for (const QStringList &names : qAsConst(d_machines))
   {

@@ -66,22 +66,6 @@ bool TCapability::Is_Length_Dependent(int expression_types)
   return expression_types > 0 && (expression_types & TSpecificationLimits::LENGTH_KINDS) != 0;
 }
 
-QList<TCapability::TMachine> TCapability::Machines(const QList<TDatabaseItem> &records)
-{
-  QList<TMachine> machines;
-  for (const TDatabaseItem &record : records)
-  {
-    // A configuration's records come one after the other.
-    if (machines.isEmpty() || machines.last().make != record.Make() ||
-        machines.last().model != record.Model() || machines.last().option != record.Option())
-    {
-      machines.append({record.Make(), record.Model(), record.Option(), {}});
-    }
-    machines.last().records.append(record);
-  }
-  return machines;
-}
-
 QList<TCapability::TRanked> TCapability::Rank(const TRequest &request,
                                               const QList<TMachine> &machines, bool capable_only)
 {

@@ -69,9 +69,6 @@ public:
   // Whether a component of this kind mask has a value that varies with length.
   static bool Is_Length_Dependent(int expression_types);
 
-  // The machines of the rows that TDatabase::Read_Component_Rows reads for the request (a
-  // configuration's records one after the other), each with its records.
-  static QList<TMachine> Machines(const QList<TDatabaseItem> &records);
   // Highest ratio first, machines without a value last; ties keep the machines' order.
   static QList<TRanked> Rank(const TRequest &request, const QList<TMachine> &machines,
                              bool capable_only);

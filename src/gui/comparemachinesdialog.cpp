@@ -516,8 +516,8 @@ bool TCompareMachinesDialog::Rank_Catalogue()
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const TCapability::TRequest &request = d_settings.request;
   bool valid = false;
-  const QList<TCapability::TMachine> catalogue = TCapability::Machines(
-      d_database->Read_Component_Rows(request.standard, request.component, &valid));
+  const QList<TCapability::TMachine> catalogue =
+      d_database->Component_Machines(request.standard, request.component, &valid);
   QList<TCapability::TRanked> ranked;
   if (valid)
   {

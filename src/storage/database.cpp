@@ -8,6 +8,7 @@
 #include "configurationremoval.h"
 #include "databaseschema.h"
 #include "estimationstore.h"
+#include "rankingcache.h"
 #include "specificationestimation.h"
 #include "specificationreader.h"
 #include "specificationwriter.h"
@@ -47,7 +48,8 @@ TDatabase::TDatabase(const QString &connection_name)
           std::make_unique<TSpecificationWriter>(d_sql.get(), d_catalogue.get(), d_names.get())),
       d_estimation(
           std::make_unique<TEstimationStore>(d_catalogue.get(), d_reader.get(), d_writer.get())),
-      d_verification(std::make_unique<TVerificationStore>(d_sql.get()))
+      d_verification(std::make_unique<TVerificationStore>(d_sql.get())),
+      d_ranking(std::make_unique<TRankingCache>(d_sql.get()))
 {
   // Where writers need not be allowed to create tables, the log is made with the catalogue.
   d_schema->Set_New_Tables(
@@ -168,6 +170,7 @@ bool TDatabase::Is_Open() const
 void TDatabase::Close()
 {
   d_catalogue->Invalidate();
+  d_ranking->Clear();
   d_sql->Close();
 }
 
@@ -709,8 +712,8 @@ QList<TDatabaseItem> TDatabase::Read_Configuration(const QString &make, const QS
   return *valid ? records : QList<TDatabaseItem>();
 }
 
-QList<TDatabaseItem> TDatabase::Read_Component_Rows(const QString &standard,
-                                                    const QString &component, bool *valid)
+QList<TCapability::TMachine> TDatabase::Component_Machines(const QString &standard,
+                                                           const QString &component, bool *valid)
 {
   Q_ASSERT(valid);
   *valid = false;
@@ -718,10 +721,24 @@ QList<TDatabaseItem> TDatabase::Read_Component_Rows(const QString &standard,
   {
     return {};
   }
-  QList<TDatabaseItem> records;
-  *valid = d_reader->Read_Component_Rows(standard, component, &records) ||
+  // The counter and the rows of one state: rows read after the counter are at least as new.
+  TReadTransaction one_state(this);
+  one_state.Join();
+  d_ranking->Validate();
+  if (const QList<TCapability::TMachine> *kept = d_ranking->Find(standard, component))
+  {
+    *valid = true;
+    return *kept;
+  }
+  QList<TCapability::TMachine> machines;
+  *valid = d_reader->Read_Component_Machines(standard, component, &machines) ||
            Take_Failure(*d_reader, false);
-  return *valid ? records : QList<TDatabaseItem>();
+  if (!*valid)
+  {
+    return {};
+  }
+  d_ranking->Keep(standard, component, machines);
+  return machines;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #ifndef METROVA_DATABASE_H
 #define METROVA_DATABASE_H
 
+#include "capability.h"
 #include "cataloguelocation.h"
 #include "databaseitem.h"
 #include "standardcatalogue.h"
@@ -20,6 +21,7 @@ class TConfigurationLists;
 class TConfigurationNames;
 class TDatabaseSchema;
 class TEstimationStore;
+class TRankingCache;
 class TSpecificationReader;
 class TSpecificationWriter;
 class TSqlConnection;
@@ -157,12 +159,14 @@ public:
   std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer();
   std::unique_ptr<TBulkSpecificationReader> Bulk_Reader();
 
-  // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
-  // statement: one record per configuration and standard, ordered by make, model and option
-  // names; items carry their name, expression and source. The flag tells that the read ran: a
-  // catalogue without such rows gives an empty list.
-  QList<TDatabaseItem> Read_Component_Rows(const QString &standard, const QString &component,
-                                           bool *valid);
+  // Every configuration that has rows of one component or the 10360 Ts_Min and Ts_Max rows, with
+  // those rows: one record per standard, in the order of the standards' ids, items in storage
+  // order carrying their name, expression and source. Ordered by make, model and option names
+  // (equal names are one machine). Kept in memory while the catalogue stays as it was read (no
+  // write here, no commit of another connection), so that a ranking asked again reads nothing.
+  // The flag tells that the read ran: a catalogue without such rows gives an empty list.
+  QList<TCapability::TMachine> Component_Machines(const QString &standard, const QString &component,
+                                                  bool *valid);
 
 private:
   // Sets the last error and whether it is the database's own failure; returns false.
@@ -225,6 +229,7 @@ private:
   std::unique_ptr<TSpecificationWriter> d_writer;
   std::unique_ptr<TEstimationStore> d_estimation;
   std::unique_ptr<TVerificationStore> d_verification;
+  std::unique_ptr<TRankingCache> d_ranking;
 };
 
 #endif // METROVA_DATABASE_H

@@ -33,18 +33,36 @@ const QString STATEMENT_READ_BY_ID = QStringLiteral(
     "LEFT JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
     "WHERE s.make_id=? AND s.model_id=? AND s.option_id=? AND s.standard_id=? ORDER BY s.rowid");
 
-// Ranking a whole catalogue is this one statement: the names come with the rows, and a
-// configuration's rows come one after the other.
-const QString STATEMENT_READ_COMPONENT = QStringLiteral(
-    "SELECT m.name,mt.name,o.name,st.name,c.name,s.source,s.expression FROM specification AS s "
-    "JOIN standard_types AS st ON st.standard_type_id=s.standard_id "
-    "JOIN component_types AS c "
-    "ON c.component_type_id=s.component_id AND c.standard_id=s.standard_id "
-    "JOIN make AS m ON m.make_id=s.make_id "
-    "JOIN model_types AS mt ON mt.model_id=s.model_id "
-    "JOIN option_types AS o ON o.option_id=s.option_id "
-    "WHERE (st.name=? AND c.name=?) OR (st.name=? AND c.name IN (?,?)) "
-    "ORDER BY m.name,mt.name,o.name,s.standard_id,s.rowid");
+// A ranking reads the component and the 10360 temperature band: their types, then their rows by
+// those ids in storage order (a comparison of ids per row costs the engine far less than a
+// subquery would). Names are neither joined to each row nor sorted with it: each kind is read
+// once in the engine's order of names (NAME_ORDER), whose places then order the machines.
+const QString STATEMENT_READ_COMPONENT_TYPES = QStringLiteral(
+    "SELECT c.standard_id,c.component_type_id,st.name,c.name FROM component_types AS c JOIN "
+    "standard_types AS st ON st.standard_type_id=c.standard_id WHERE (st.name=? AND c.name=?) OR "
+    "(st.name=? AND c.name IN (?,?))");
+const QString STATEMENT_READ_COMPONENT =
+    QStringLiteral("SELECT make_id,model_id,option_id,standard_id,component_id,source,expression "
+                   "FROM specification WHERE %1 ORDER BY rowid");
+const QString COMPONENT_TYPE = QStringLiteral("(standard_id=? AND component_id=?)");
+const QString NAME_ORDER[] = {
+    QStringLiteral("SELECT make_id,name FROM make ORDER BY name"),
+    QStringLiteral("SELECT model_id,name FROM model_types ORDER BY name"),
+    QStringLiteral("SELECT option_id,name FROM option_types ORDER BY name")};
+
+// A name and its place among the names of its kind; equal names share a place, as they would
+// share a machine when rows were joined to them.
+struct TPlacedName
+{
+  int place;
+  QString name;
+};
+
+// Two numbers as one key.
+qint64 Key(int first, int second)
+{
+  return (static_cast<qint64>(first) << 32) | static_cast<quint32>(second);
+}
 
 void Name_Record(TDatabaseItem *record, const QString &make, const QString &model,
                  const QString &option, const QString &standard)
@@ -263,30 +281,161 @@ bool TSpecificationReader::Read_Specification_By_Id(int make_id, int model_id, i
          Fail(*d_connection);
 }
 
-bool TSpecificationReader::Read_Component_Rows(const QString &standard, const QString &component,
-                                               QList<TDatabaseItem> *records)
+bool TSpecificationReader::Read_Component_Machines(const QString &standard,
+                                                   const QString &component,
+                                                   QList<TCapability::TMachine> *machines)
 {
-  const auto read_row = [this, records](const QSqlQuery &row)
+  QHash<int, QString> standards;
+  QHash<qint64, QString> components;
+  QList<QPair<int, int>> types;
+  if (!d_connection->Read_Rows(
+          d_connection->Prepared_Query(STATEMENT_READ_COMPONENT_TYPES,
+                                       {standard, component, QStringLiteral("10360"),
+                                        QStringLiteral("Ts_Min"), QStringLiteral("Ts_Max")}),
+          [&](const QSqlQuery &row)
+          {
+            const int standard_id = row.value(0).toInt();
+            const int component_id = row.value(1).toInt();
+            types.append({standard_id, component_id});
+            standards.insert(standard_id, row.value(2).toString());
+            components.insert(Key(standard_id, component_id), row.value(3).toString());
+          }))
   {
-    const QString names[] = {row.value(0).toString(), row.value(1).toString(),
-                             row.value(2).toString(), row.value(3).toString()};
-    if (records->isEmpty() || records->last().Make() != names[0] ||
-        records->last().Model() != names[1] || records->last().Option() != names[2] ||
-        records->last().Standard() != names[3])
+    return Fail(*d_connection);
+  }
+  if (types.isEmpty())
+  {
+    return true;
+  }
+  QHash<int, TPlacedName> names[3];
+  for (int kind = 0; kind < 3; ++kind)
+  {
+    int place = -1;
+    QString previous;
+    const auto read_name = [&](const TSqlEngine::TRow &row)
     {
-      records->append(TDatabaseItem());
-      Name_Record(&records->last(), names[0], names[1], names[2], names[3]);
+      const QString name = row.Text(1);
+      if (place < 0 || name != previous)
+      {
+        ++place;
+        previous = name;
+      }
+      names[kind].insert(row.Integer(0), {place, name});
+    };
+    if (!d_connection->Read_Plain_Rows(NAME_ORDER[kind], {}, read_name))
+    {
+      return Fail(*d_connection);
+    }
+  }
+
+  // The machines as their rows come, each with its records in the order of their standards' ids.
+  struct TBuilt
+  {
+    int places[3];
+    TCapability::TMachine machine;
+    std::vector<int> standard_ids;
+  };
+  std::vector<TBuilt> built;
+  // A configuration's ids, and the places of its names, to its machine; -1 for a configuration
+  // whose names are not all there.
+  QHash<QPair<qint64, int>, int> by_ids;
+  QHash<QPair<qint64, int>, int> by_places;
+  const auto machine_of = [&](const int ids[3])
+  {
+    const QPair<qint64, int> key(Key(ids[0], ids[1]), ids[2]);
+    const auto found = by_ids.constFind(key);
+    if (found != by_ids.constEnd())
+    {
+      return found.value();
+    }
+    const TPlacedName *placed[3];
+    for (int kind = 0; kind < 3; ++kind)
+    {
+      const auto name = names[kind].constFind(ids[kind]);
+      if (name == names[kind].constEnd())
+      {
+        by_ids.insert(key, -1);
+        return -1;
+      }
+      placed[kind] = &name.value();
+    }
+    const QPair<qint64, int> places(Key(placed[0]->place, placed[1]->place), placed[2]->place);
+    int index = by_places.value(places, -1);
+    if (index < 0)
+    {
+      index = static_cast<int>(built.size());
+      by_places.insert(places, index);
+      built.push_back({{placed[0]->place, placed[1]->place, placed[2]->place},
+                       {placed[0]->name, placed[1]->name, placed[2]->name, {}},
+                       {}});
+    }
+    by_ids.insert(key, index);
+    return index;
+  };
+  // A configuration's rows mostly come one after the other: its machine is then known.
+  int last_ids[3] = {0, 0, 0};
+  int last_index = -2;
+  const auto read_row = [&](const TSqlEngine::TRow &row)
+  {
+    const int ids[3] = {row.Integer(0), row.Integer(1), row.Integer(2)};
+    if (last_index == -2 || !std::equal(ids, ids + 3, last_ids))
+    {
+      std::copy(ids, ids + 3, last_ids);
+      last_index = machine_of(ids);
+    }
+    const int index = last_index;
+    if (index < 0)
+    {
+      return;
+    }
+    TBuilt &machine = built[static_cast<std::size_t>(index)];
+    const int standard_id = row.Integer(3);
+    const auto position =
+        std::lower_bound(machine.standard_ids.begin(), machine.standard_ids.end(), standard_id);
+    const int record = static_cast<int>(position - machine.standard_ids.begin());
+    if (position == machine.standard_ids.end() || *position != standard_id)
+    {
+      machine.standard_ids.insert(position, standard_id);
+      TDatabaseItem added;
+      Name_Record(&added, machine.machine.make, machine.machine.model, machine.machine.option,
+                  standards.value(standard_id));
+      machine.machine.records.insert(record, added);
     }
     TSpecificationItem item;
-    item.name = row.value(4).toString();
-    item.source = row.value(5).toInt();
-    item.expression = Parsed_Expression(row.value(6).toString());
-    records->last().Add_Specification_Item(item);
+    item.name = components.value(Key(standard_id, row.Integer(4)));
+    item.source = row.Integer(5);
+    item.expression = Parsed_Expression(row.Text(6));
+    machine.machine.records[record].Add_Specification_Item(item);
   };
-  return d_connection->Read_Rows(
-             d_connection->Prepared_Query(STATEMENT_READ_COMPONENT,
-                                          {standard, component, QStringLiteral("10360"),
-                                           QStringLiteral("Ts_Min"), QStringLiteral("Ts_Max")}),
-             read_row) ||
-         Fail(*d_connection);
+  QStringList conditions;
+  QVariantList ids;
+  for (const QPair<int, int> &type : qAsConst(types))
+  {
+    conditions.append(COMPONENT_TYPE);
+    ids << type.first << type.second;
+  }
+  if (!d_connection->Read_Plain_Rows(
+          STATEMENT_READ_COMPONENT.arg(conditions.join(QStringLiteral(" OR "))), ids, read_row))
+  {
+    return Fail(*d_connection);
+  }
+
+  std::vector<int> order(built.size());
+  for (std::size_t index = 0; index < order.size(); ++index)
+  {
+    order[index] = static_cast<int>(index);
+  }
+  std::sort(order.begin(), order.end(),
+            [&built](int first, int second)
+            {
+              const int *a = built[static_cast<std::size_t>(first)].places;
+              const int *b = built[static_cast<std::size_t>(second)].places;
+              return std::lexicographical_compare(a, a + 3, b, b + 3);
+            });
+  machines->reserve(static_cast<int>(order.size()));
+  for (const int index : order)
+  {
+    machines->append(std::move(built[static_cast<std::size_t>(index)].machine));
+  }
+  return true;
 }

@@ -1,6 +1,7 @@
 #ifndef METROVA_SPECIFICATIONREADER_H
 #define METROVA_SPECIFICATIONREADER_H
 
+#include "capability.h"
 #include "databaseitem.h"
 #include "specificationestimation.h"
 
@@ -29,10 +30,10 @@ public:
                           bool manufacturer_only, QList<TDatabaseItem> *records);
   bool Read_Specification_By_Id(int make_id, int model_id, int option_id, int standard_id,
                                 TDatabaseItem *record);
-  // Every configuration's rows of one component with its 10360 Ts_Min and Ts_Max rows, in one
-  // statement (TDatabase::Read_Component_Rows).
-  bool Read_Component_Rows(const QString &standard, const QString &component,
-                           QList<TDatabaseItem> *records);
+  // Every configuration with rows of one component or the 10360 Ts_Min and Ts_Max rows, as
+  // TDatabase::Component_Machines gives them.
+  bool Read_Component_Machines(const QString &standard, const QString &component,
+                               QList<TCapability::TMachine> *machines);
   // Every row of a configuration in storage order.
   bool Read_Rows(int make_id, int model_id, int option_id,
                  TSpecificationEstimation::TStoredRows *rows);

@@ -149,6 +149,7 @@ void TSqlConnection::Check_Transaction(const QString &reason)
 
 bool TSqlConnection::End_Broken_Transaction()
 {
+  ++d_own_changes;
   const QString failure = Broken_Text();
   const int failure_code = d_broken_code;
   if (Transaction_State() != TSqlEngine::TRANSACTION_ENDED)
@@ -231,7 +232,7 @@ bool TSqlConnection::Control(const QString &statement)
 {
   if (!d_engine || d_engine->Prepares_Control())
   {
-    return Execute(Prepare(statement, {}, true));
+    return Run(Prepare(statement, {}, true));
   }
   if (!In_Transaction() && !Reconnect_If_Lost())
   {
@@ -272,9 +273,15 @@ bool TSqlConnection::Reconnect_If_Lost()
   return true;
 }
 
-bool TSqlConnection::Execute(QSqlQuery *query)
+bool TSqlConnection::Run(QSqlQuery *query)
 {
   return query && Finish(query, query->exec());
+}
+
+bool TSqlConnection::Execute(QSqlQuery *query)
+{
+  ++d_own_changes;
+  return Run(query);
 }
 
 bool TSqlConnection::Run_Statement(const QString &statement, std::initializer_list<QVariant> values)
@@ -305,6 +312,7 @@ TSqlConnection::TSelect TSqlConnection::Select_Value(const QString &statement,
 
 bool TSqlConnection::Run_Once(const QString &statement)
 {
+  ++d_own_changes;
   if (d_broken)
   {
     return Fail(Broken_Text(), d_broken_code);
@@ -401,6 +409,8 @@ bool TSqlConnection::Savepoint(const QString &name)
 
 bool TSqlConnection::Release_Savepoint(const QString &name)
 {
+  // The engine's own writes in the unit (a bulk writer's) counted as one.
+  ++d_own_changes;
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken)
   {
@@ -452,6 +462,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
 
 bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 {
+  ++d_own_changes;
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken && d_aborted && position >= 0)
   {
@@ -556,4 +567,48 @@ bool TSqlConnection::Begin_Read_Transaction()
 void TSqlConnection::End_Read_Transaction()
 {
   End_Read(d_reading);
+}
+
+bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantList &values,
+                                     const std::function<void(const TSqlEngine::TRow &)> &read_row)
+{
+  if (d_broken)
+  {
+    return Fail(Broken_Text(), d_broken_code);
+  }
+  QString error;
+  const TSqlEngine::TPlainRead read =
+      d_engine ? d_engine->Read_Plain_Rows(this, statement, values, read_row, &error)
+               : TSqlEngine::PLAIN_READ_ELSEWHERE;
+  if (read == TSqlEngine::PLAIN_READ_FAILED)
+  {
+    Fail(error, 0);
+    Check_Transaction(d_error);
+    return false;
+  }
+  if (read == TSqlEngine::PLAIN_READ_DONE)
+  {
+    return true;
+  }
+  class TQueryRow : public TSqlEngine::TRow
+  {
+  public:
+    explicit TQueryRow(const QSqlQuery &query) : d_query(query) {}
+    int Integer(int column) const override { return d_query.value(column).toInt(); }
+    QString Text(int column) const override { return d_query.value(column).toString(); }
+
+  private:
+    const QSqlQuery &d_query;
+  };
+  QSqlQuery *query = Prepared_Query(statement);
+  for (int index = 0; query && index < values.size(); ++index)
+  {
+    query->bindValue(index, values.at(index));
+  }
+  return Read_Rows(query,
+                   [&read_row](const QSqlQuery &row)
+                   {
+                     const TQueryRow adapter(row);
+                     read_row(adapter);
+                   });
 }

@@ -76,6 +76,12 @@ public:
   // midway. The statement is finished either way, so that no read lock outlives the call.
   template <typename TReadRow>
   bool Read_Rows(QSqlQuery *query, TReadRow read_row);
+  // Reads the rows of a statement of whole numbers and texts, whole numbers and texts bound in
+  // order, on
+  // the engine's own path where it has one (TSqlEngine::Read_Plain_Rows): for reads of many
+  // thousand rows.
+  bool Read_Plain_Rows(const QString &statement, const QVariantList &values,
+                       const std::function<void(const TSqlEngine::TRow &)> &read_row);
   bool Run_Statement(const QString &statement, std::initializer_list<QVariant> values = {});
   // The first value of the first row.
   TSelect Select_Value(const QString &statement, std::initializer_list<QVariant> values,
@@ -96,6 +102,10 @@ public:
   void End_Read_Transaction();
   bool Is_Reading() const { return d_reading; }
   bool Is_Broken() const { return d_broken; }
+  // A number that changes whenever this connection may have changed the catalogue: a statement
+  // ran (other than one that begins or ends a read) or a write unit ended. The engine's change
+  // counter (TSqlEngine::Change_Counter) sees only other connections' commits.
+  qint64 Own_Changes() const { return d_own_changes; }
   // Whether the last outermost Savepoint failed because the location went since it was opened
   // (another import took away a new file it had made): a write would go to a file that nobody
   // reaches by its name. Open it again and try again.
@@ -118,6 +128,7 @@ private:
   // A statement that begins or ends a transaction or a savepoint: it runs also in a broken
   // transaction.
   bool Control(const QString &statement);
+  bool Run(QSqlQuery *query);
   QSqlQuery *Prepare(const QString &statement, std::initializer_list<QVariant> values,
                      bool control);
   // False with the query's error as the reason, once the query is finished.
@@ -162,6 +173,7 @@ private:
   bool d_undone = false;
   QString d_broken_reason;
   int d_broken_code = 0;
+  qint64 d_own_changes = 0;
 };
 
 template <typename TReadRow>

@@ -81,3 +81,11 @@ std::unique_ptr<TBulkSpecificationReader> TSqlEngine::Bulk_Reader(TDatabase *,
 {
   return nullptr;
 }
+
+TSqlEngine::TPlainRead TSqlEngine::Read_Plain_Rows(TSqlConnection *, const QString &,
+                                                   const QVariantList &,
+                                                   const std::function<void(const TRow &)> &,
+                                                   QString *) const
+{
+  return PLAIN_READ_ELSEWHERE;
+}

@@ -3,7 +3,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class QSqlDatabase;
@@ -41,6 +43,22 @@ public:
     TRANSACTION_ABORTED,
     TRANSACTION_ENDED,
     TRANSACTION_UNKNOWN
+  };
+
+  // A row of a plain read (Read_Plain_Rows): its whole numbers and texts by column from 0.
+  class TRow
+  {
+  public:
+    virtual ~TRow() = default;
+    virtual int Integer(int column) const = 0;
+    virtual QString Text(int column) const = 0;
+  };
+  // What a plain read did.
+  enum TPlainRead
+  {
+    PLAIN_READ_FAILED,
+    PLAIN_READ_DONE,
+    PLAIN_READ_ELSEWHERE
   };
 
   virtual ~TSqlEngine() = default;
@@ -122,6 +140,15 @@ public:
                                                                 TSqlConnection *connection) const;
   virtual std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
                                                                 TSqlConnection *connection) const;
+  // Reads the rows of a statement of whole numbers and texts, with whole numbers and texts bound
+  // in order,
+  // on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it has
+  // none (TSqlConnection::Read_Plain_Rows then reads through Qt), PLAIN_READ_FAILED with the
+  // reason in *error.
+  virtual TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
+                                     const QVariantList &values,
+                                     const std::function<void(const TRow &)> &read_row,
+                                     QString *error) const;
 };
 
 #endif // METROVA_SQLENGINE_H

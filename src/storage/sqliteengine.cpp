@@ -5,6 +5,7 @@
 #include "sqlconnection.h"
 #include "sqlitebulkreader.h"
 #include "sqlitebulkwriter.h"
+#include "sqlitestatement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace
 {
@@ -396,4 +398,64 @@ TSqliteEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) cons
 {
   sqlite3 *handle = Handle(connection);
   return handle ? std::make_unique<TSqliteBulkReader>(database, handle) : nullptr;
+}
+
+TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
+    TSqlConnection *connection, const QString &statement, const QVariantList &values,
+    const std::function<void(const TRow &)> &read_row, QString *error) const
+{
+  sqlite3 *handle = Handle(connection);
+  if (!handle)
+  {
+    return PLAIN_READ_ELSEWHERE;
+  }
+  TSqliteStatement query;
+  if (!query.Prepare(handle, statement))
+  {
+    *error = query.Error();
+    return PLAIN_READ_FAILED;
+  }
+  // The texts bound stay as they are until the statement goes.
+  std::vector<QByteArray> texts;
+  texts.reserve(static_cast<std::size_t>(values.size()));
+  for (int index = 0; index < values.size(); ++index)
+  {
+    const QVariant &value = values.at(index);
+    if (value.type() == QVariant::String)
+    {
+      texts.push_back(value.toString().toUtf8());
+      query.Bind(index + 1, texts.back().constData(), texts.back().size());
+    }
+    else
+    {
+      query.Bind(index + 1, value.toInt());
+    }
+  }
+  class TStatementRow : public TRow
+  {
+  public:
+    explicit TStatementRow(const TSqliteStatement &query) : d_query(query) {}
+    int Integer(int column) const override { return d_query.Integer(column); }
+    QString Text(int column) const override
+    {
+      int size = 0;
+      const char *text = d_query.Text(column, &size);
+      return QString::fromUtf8(text, size);
+    }
+
+  private:
+    const TSqliteStatement &d_query;
+  };
+  const TStatementRow row(query);
+  TSqliteStatement::TStep step = TSqliteStatement::STEP_FAILED;
+  while ((step = query.Step()) == TSqliteStatement::STEP_ROW)
+  {
+    read_row(row);
+  }
+  if (step == TSqliteStatement::STEP_FAILED)
+  {
+    *error = query.Error();
+    return PLAIN_READ_FAILED;
+  }
+  return PLAIN_READ_DONE;
 }

@@ -44,6 +44,10 @@ public:
                                                         TSqlConnection *connection) const override;
   std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
                                                         TSqlConnection *connection) const override;
+  TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
+                             const QVariantList &values,
+                             const std::function<void(const TRow &)> &read_row,
+                             QString *error) const override;
 
   // The words of a failure with SQLite's result code (TSqliteStatement's).
   static QString Plain_Reason(const QString &text, int code);

@@ -684,31 +684,29 @@ bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::T
       QStringLiteral("FROM verification_machine AS v LEFT JOIN make AS mk ON mk.make_id=v.make_id "
                      "LEFT JOIN model_types AS mo ON mo.model_id=v.model_id LEFT JOIN "
                      "option_types AS op ON op.option_id=v.option_id ");
-  QSqlQuery *query = d_connection->Prepared_Query(
-      ids ? every + QStringLiteral("WHERE ") + Machine_Condition(3, QStringLiteral("v."))
-          : every + QStringLiteral("ORDER BY mk.name,mo.name,op.name"),
-      {TVerificationRecord::Kind_Name(TVerificationRecord::KIND_ACCEPTANCE),
-       TVerificationRecord::Kind_Name(TVerificationRecord::KIND_REVERIFICATION),
-       TVerificationRecord::Kind_Name(TVerificationRecord::KIND_INTERIM)});
-  if (query && ids)
+  // Every scheduled machine is one read of thousands of rows: a plain one.
+  QVariantList values{TVerificationRecord::Kind_Name(TVerificationRecord::KIND_ACCEPTANCE),
+                      TVerificationRecord::Kind_Name(TVerificationRecord::KIND_REVERIFICATION),
+                      TVerificationRecord::Kind_Name(TVerificationRecord::KIND_INTERIM)};
+  for (int index = 0; ids && index < 3; ++index)
   {
-    Bind_Ids(query, ids, 3, 3);
+    values.append(ids[index]);
   }
-  const auto read_machine = [machines, ids](const QSqlQuery &row)
+  const auto read_machine = [machines, ids](const TSqlEngine::TRow &row)
   {
     TVerificationSchedule::TMachine machine;
     if (!ids)
     {
-      machine.make = row.value(0).toString();
-      machine.model = row.value(1).toString();
-      machine.option = row.value(2).toString();
+      machine.make = row.Text(0);
+      machine.model = row.Text(1);
+      machine.option = row.Text(2);
     }
-    machine.intervals.reverification_months = row.value(3).toInt();
-    machine.intervals.interim_days = row.value(4).toInt();
-    TVerificationRecord::Parse_Date(row.value(5).toString(), &machine.last_reverification);
-    TVerificationRecord::Parse_Date(row.value(6).toString(), &machine.last_interim);
+    machine.intervals.reverification_months = row.Integer(3);
+    machine.intervals.interim_days = row.Integer(4);
+    TVerificationRecord::Parse_Date(row.Text(5), &machine.last_reverification);
+    TVerificationRecord::Parse_Date(row.Text(6), &machine.last_interim);
     // "2024-05-06 acceptance does not conform"
-    const QString last = row.value(7).toString();
+    const QString last = row.Text(7);
     const int verdict = TVerificationJudgement::Verdict_Of(last.section(QLatin1Char(' '), 2));
     if (verdict >= 0 && !TVerificationJudgement::Is_Check_Done(verdict))
     {
@@ -722,5 +720,9 @@ bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::T
       machines->append(machine);
     }
   };
-  return d_connection->Read_Rows(query, read_machine) || Fail_Statement();
+  return d_connection->Read_Plain_Rows(
+             ids ? every + QStringLiteral("WHERE ") + Machine_Condition(3, QStringLiteral("v."))
+                 : every + QStringLiteral("ORDER BY mk.name,mo.name,op.name"),
+             values, read_machine) ||
+         Fail_Statement();
 }

@@ -1,6 +1,7 @@
 #include "verificationjudgement.h"
 
 #include "limitsseries.h"
+#include "nametable.h"
 #include "specificationlimits.h"
 
 #include <QHash>
@@ -31,25 +32,6 @@ const char *const REASON_NAMES[TVerificationJudgement::REASON_COUNT] = {
     "", "outside the rated temperature", "estimated limit", "no limit at a length"};
 const char *const FROZEN_NAMES[TVerificationJudgement::FROZEN_COUNT] = {
     "not frozen", "frozen at save", "frozen on upgrade"};
-
-template <int COUNT>
-QString Name(const char *const (&names)[COUNT], int index)
-{
-  return index >= 0 && index < COUNT ? QLatin1String(names[index]) : QString();
-}
-
-template <int COUNT>
-int Index_Of(const char *const (&names)[COUNT], const QString &name)
-{
-  for (int index = 0; index < COUNT; ++index)
-  {
-    if (name == QLatin1String(names[index]))
-    {
-      return index;
-    }
-  }
-  return -1;
-}
 
 // A set of results: one length (+ 0.0 makes -0 the key of 0) in one position.
 using TSetKey = QPair<double, QString>;
@@ -381,32 +363,32 @@ double TVerificationJudgement::Plot_Length(const TVerificationRecord &record)
 
 QString TVerificationJudgement::Zone_Name(int zone)
 {
-  return Name(ZONE_NAMES, zone);
+  return TNameTable::Name(ZONE_NAMES, zone);
 }
 
 int TVerificationJudgement::Zone_Of(const QString &name)
 {
-  return Index_Of(ZONE_NAMES, name);
+  return TNameTable::Index_Of(ZONE_NAMES, name);
 }
 
 QString TVerificationJudgement::Verdict_Name(int verdict)
 {
-  return Name(VERDICT_NAMES, verdict);
+  return TNameTable::Name(VERDICT_NAMES, verdict);
 }
 
 int TVerificationJudgement::Verdict_Of(const QString &name)
 {
-  return Index_Of(VERDICT_NAMES, name);
+  return TNameTable::Index_Of(VERDICT_NAMES, name);
 }
 
 QString TVerificationJudgement::Reason_Name(int reason)
 {
-  return Name(REASON_NAMES, reason);
+  return TNameTable::Name(REASON_NAMES, reason);
 }
 
 int TVerificationJudgement::Reason_Of(const QString &name)
 {
-  return Index_Of(REASON_NAMES, name);
+  return TNameTable::Index_Of(REASON_NAMES, name);
 }
 
 QString TVerificationJudgement::State_Text(int verdict, int reason)
@@ -418,12 +400,12 @@ QString TVerificationJudgement::State_Text(int verdict, int reason)
 
 QString TVerificationJudgement::Frozen_Name(int frozen)
 {
-  return Name(FROZEN_NAMES, frozen);
+  return TNameTable::Name(FROZEN_NAMES, frozen);
 }
 
 int TVerificationJudgement::Frozen_Of(const QString &name)
 {
-  return Index_Of(FROZEN_NAMES, name);
+  return TNameTable::Index_Of(FROZEN_NAMES, name);
 }
 
 int TVerificationJudgement::Exit_Status(int verdict)

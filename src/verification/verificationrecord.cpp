@@ -1,6 +1,7 @@
 #include "verificationrecord.h"
 
 #include "expressionitem.h"
+#include "nametable.h"
 #include "specificationlimits.h"
 
 #include <QHash>
@@ -16,19 +17,6 @@ const char *const KIND_NAMES[TVerificationRecord::KIND_COUNT] = {"acceptance", "
                                                                  "interim"};
 const char *const RULE_NAMES[TVerificationRecord::RULE_COUNT] = {"simple", "conformance",
                                                                  "nonconformance"};
-
-template <int COUNT>
-int Index_Of(const char *const (&names)[COUNT], const QString &name)
-{
-  for (int index = 0; index < COUNT; ++index)
-  {
-    if (name == QLatin1String(names[index]))
-    {
-      return index;
-    }
-  }
-  return -1;
-}
 
 // U at a length from its text, a number or a form that grows with the length as a limit does;
 // NaN when the text is neither.
@@ -163,22 +151,22 @@ bool TVerificationRecord::Same_Check(const TVerificationRecord &other) const
 
 QString TVerificationRecord::Kind_Name(int kind)
 {
-  return kind >= 0 && kind < KIND_COUNT ? QLatin1String(KIND_NAMES[kind]) : QString();
+  return TNameTable::Name(KIND_NAMES, kind);
 }
 
 int TVerificationRecord::Kind_Of(const QString &name)
 {
-  return Index_Of(KIND_NAMES, name);
+  return TNameTable::Index_Of(KIND_NAMES, name);
 }
 
 QString TVerificationRecord::Rule_Name(int rule)
 {
-  return rule >= 0 && rule < RULE_COUNT ? QLatin1String(RULE_NAMES[rule]) : QString();
+  return TNameTable::Name(RULE_NAMES, rule);
 }
 
 int TVerificationRecord::Rule_Of(const QString &name)
 {
-  return Index_Of(RULE_NAMES, name);
+  return TNameTable::Index_Of(RULE_NAMES, name);
 }
 
 QString TVerificationRecord::Rule_Words(int rule, const QString &uncertainty)
