@@ -3,6 +3,7 @@
 
 #include "cataloguelocation.h"
 #include "databaseitem.h"
+#include "historyentry.h"
 #include "standardcatalogue.h"
 
 #include <QHash>
@@ -16,6 +17,7 @@
 
 class TBulkSpecificationReader;
 class TBulkSpecificationWriter;
+class TChangeHistory;
 class TConfigurationLists;
 class TConfigurationNames;
 class TDatabaseSchema;
@@ -35,6 +37,8 @@ class TDatabase
   friend class TVerificationLog;
   // So do the bulk writer and reader of whole catalogues, with statements of their own.
   friend class TBulkCatalogue;
+  // So does the copy of a whole catalogue, on two of them.
+  friend class TCatalogueCopy;
   // Units of work and reads that see one state (transaction.h) are this class's transactions.
   friend class TTransaction;
   friend class TReadTransaction;
@@ -157,6 +161,17 @@ public:
   std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer();
   std::unique_ptr<TBulkSpecificationReader> Bulk_Reader();
 
+  // Who changed what (TChangeHistory). A change of a machine (names: its make, and model and
+  // option as far as the change concerns them; none: the whole catalogue) is recorded in the
+  // write unit that makes it, or alone in one of its own.
+  bool Record_Change(const QString &change, const QStringList &names, const QString &details);
+  // The same change of many machines (an import's), each given by make, model and option.
+  bool Record_Changes(const QString &change, const QList<QStringList> &machines,
+                      const QString &details);
+  // The entries that concern a make, model or machine (as far as given; none: all), oldest
+  // first, with those of the whole catalogue. A catalogue that was never changed has none.
+  QList<THistoryEntry> History(const QStringList &names, bool *valid);
+
   // Every configuration's rows of one component, with its 10360 Ts_Min and Ts_Max rows, in one
   // statement: one record per configuration and standard, ordered by make, model and option
   // names; items carry their name, expression and source. The flag tells that the read ran: a
@@ -225,6 +240,7 @@ private:
   std::unique_ptr<TSpecificationWriter> d_writer;
   std::unique_ptr<TEstimationStore> d_estimation;
   std::unique_ptr<TVerificationStore> d_verification;
+  std::unique_ptr<TChangeHistory> d_history;
 };
 
 #endif // METROVA_DATABASE_H

@@ -50,6 +50,8 @@ public:
   bool Remove_Machines(const int *ids, int id_count);
   // Deletes every row of the log, keeping its tables.
   bool Clear();
+  // Creates the tables of this layout when there are none (a copy's target).
+  bool Create_Tables();
 
   // A machine's records by number, with their results in the order added.
   bool Records(const int *ids, QList<TStored> *records);
@@ -81,7 +83,6 @@ private:
   bool Fail_Statement();
   // Whether the tables are there, in a layout this program reads; fails on a newer one.
   bool Find_Tables(bool *found, int *layout = nullptr);
-  bool Create_Tables();
   bool Machine_Row(const int *ids);
   bool Write_Figures(const TStored &stored);
 
