@@ -21,6 +21,7 @@
 
 #include <csignal>
 #include <functional>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,6 +242,13 @@ inline QString Engine()
 inline bool Engine_Has_Files()
 {
   return Engine() == QLatin1String("sqlite");
+}
+
+// Who the run's catalogues record as the changer: for a file the login name.
+inline QString Catalogue_User()
+{
+  const passwd *account = getpwuid(geteuid());
+  return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
 // A new, empty catalogue on the run's engine, named name, that lives as long as folder: for
