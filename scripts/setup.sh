@@ -11,6 +11,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   poppler-utils
   libxml2-utils
+  postgresql libqt5sql5-psql libpq-dev
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)
@@ -39,5 +40,17 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "Installing: ${missing[*]}"
+# The tests make a server of their own: the package is kept from making and starting a cluster
+# beside it (the existing configuration is kept at install, --force-confold).
+if [[ " ${missing[*]} " == *" postgresql "* ]]; then
+  conf=/etc/postgresql-common/createcluster.conf
+  if [ -e "$conf" ]; then
+    "${sudo_cmd[@]}" sed -i 's/^#* *create_main_cluster.*/create_main_cluster = false/' "$conf"
+  else
+    "${sudo_cmd[@]}" mkdir -p /etc/postgresql-common
+    echo "create_main_cluster = false" | "${sudo_cmd[@]}" tee "$conf" >/dev/null
+  fi
+fi
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  -o Dpkg::Options::=--force-confold "${missing[@]}"

@@ -350,8 +350,7 @@ bool TCatalogueCopy::Copy()
       Copy_Names(QStringLiteral("make"), QStringLiteral("make_id"), &d_makes) &&
       Copy_Names(QStringLiteral("model_types"), QStringLiteral("model_id"), &d_models) &&
       Copy_Names(QStringLiteral("option_types"), QStringLiteral("option_id"), &d_options) &&
-      Copy_Rows(QStringLiteral("specification"), SPECIFICATION_COLUMNS,
-                d_from->Engine()->First_Storage_Order(),
+      Copy_Rows(QStringLiteral("specification"), SPECIFICATION_COLUMNS, QStringLiteral("rowid"),
                 [&](QVector<QVariant> *values) {
                   return names(values) && Map(d_standards, &(*values)[3]) &&
                          Map(d_components, &(*values)[4]);

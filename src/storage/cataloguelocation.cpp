@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QUrl>
+#include <QUrlQuery>
 
 TCatalogueLocation::TCatalogueLocation(const QString &text) : d_text(text)
 {
@@ -21,7 +22,24 @@ QString TCatalogueLocation::Display_Name() const
   case KIND_FILE:
     return QFileInfo(d_text).fileName();
   case KIND_SERVER:
-    return QUrl(d_text).toDisplayString(QUrl::RemovePassword | QUrl::RemoveQuery);
+  {
+    // Of the query only what names the server, database and user: the others may carry a
+    // password (password=, options=).
+    const QUrl url(d_text);
+    const QUrlQuery query(url);
+    QUrlQuery shown;
+    for (const char *key : {"host", "hostaddr", "port", "dbname", "user", "service"})
+    {
+      const QString name = QLatin1String(key);
+      if (query.hasQueryItem(name))
+      {
+        shown.addQueryItem(name, query.queryItemValue(name));
+      }
+    }
+    QUrl display = url.adjusted(QUrl::RemovePassword | QUrl::RemoveQuery);
+    display.setQuery(shown);
+    return display.toDisplayString();
+  }
   default:
     return QString();
   }

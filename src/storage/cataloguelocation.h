@@ -29,12 +29,17 @@ public:
   // The path of a file, empty for a server.
   QString File_Name() const { return Is_File() ? d_text : QString(); }
   // How the user recognises the catalogue in a title or a message: a file's name, a server's
-  // URI without its password.
+  // URI with only what names the server, the database and the user (never a password).
   QString Display_Name() const;
+  // A server's password that the user typed (the window asks for it): kept in memory for the
+  // connections to this location, never in the text, a setting or a message.
+  void Set_Password(const QString &password) { d_password = password; }
+  QString Password() const { return d_password; }
 
 private:
   TKind d_kind = KIND_NONE;
   QString d_text;
+  QString d_password;
 };
 
 #endif // METROVA_CATALOGUELOCATION_H

@@ -51,6 +51,27 @@ TDatabase::TDatabase(const QString &connection_name)
       d_verification(std::make_unique<TVerificationStore>(d_sql.get())),
       d_history(std::make_unique<TChangeHistory>(d_sql.get()))
 {
+  // Where writers need not be allowed to create tables, the log and the history are made with
+  // the catalogue.
+  d_schema->Set_New_Tables(
+      [this](QString *error)
+      {
+        if (!d_sql->Engine()->Creates_Log_With_Catalogue())
+        {
+          return true;
+        }
+        if (!d_verification->Create_Tables())
+        {
+          *error = d_verification->Error();
+          return false;
+        }
+        if (!d_history->Create_Table())
+        {
+          *error = d_history->Error();
+          return false;
+        }
+        return true;
+      });
 }
 
 TDatabase::~TDatabase()

@@ -103,7 +103,7 @@ bool TDatabaseSchema::Is_Complete(const QStringList &tables, const QStringList &
       return false;
     }
   }
-  return d_catalogue->Is_Seeded();
+  return d_connection->Engine()->Has_Engine_Tables() && d_catalogue->Is_Seeded();
 }
 
 bool TDatabaseSchema::Initialize()
@@ -130,9 +130,7 @@ bool TDatabaseSchema::Initialize()
   }
   if (foreign)
   {
-    d_error = QStringLiteral("The file is an SQLite database of another program: it holds "
-                             "tables of its own and none of the catalogue's, so it was left "
-                             "as it is.");
+    d_error = d_connection->Engine()->Foreign_Schema_Reason();
     return false;
   }
   if (complete)
@@ -161,17 +159,41 @@ bool TDatabaseSchema::Initialize()
     }
     return seeded;
   };
-  bool initialized =
-      Create_Table(tables, TABLE_MAKE) && Create_Table(tables, TABLE_MODEL_TYPES) &&
+  const TSqlEngine *engine = d_connection->Engine();
+  bool initialized = true;
+  if (!engine->Has_Engine_Tables())
+  {
+    const QStringList statements = engine->Create_Engine_Tables();
+    for (int index = 0; initialized && index < statements.size(); ++index)
+    {
+      initialized = d_connection->Run_Once(statements.at(index));
+    }
+    if (!initialized)
+    {
+      d_error = QStringLiteral("Cannot create the catalogue's tables.  Reason: %1")
+                    .arg(d_connection->Error());
+    }
+  }
+  initialized =
+      initialized && Create_Table(tables, TABLE_MAKE) && Create_Table(tables, TABLE_MODEL_TYPES) &&
       Create_Table(tables, TABLE_OPTION_TYPES) && Create_Table(tables, TABLE_STANDARD_TYPES) &&
       seed(d_catalogue->Create_Standard_Types()) && Create_Table(tables, TABLE_COMPONENT_TYPES) &&
       seed(d_catalogue->Create_Component_Types()) && Create_Table(tables, TABLE_SPECIFICATION);
   if (initialized)
   {
-    // A table of another shape lacks the indexed columns; it is still accepted.
+    // A table of another shape lacks the indexed columns; it is still accepted. Each index is a
+    // unit of its own: an engine may refuse every statement after a failed one until then.
     for (int index = 0; index < INDEX_COUNT; ++index)
     {
-      d_connection->Run_Once(d_connection->Engine()->Create_Index(index));
+      TTransaction create_index(d_connection);
+      if (create_index.Begin() && d_connection->Run_Once(engine->Create_Index(index)))
+      {
+        create_index.Commit();
+      }
+    }
+    if (d_new_tables)
+    {
+      initialized = d_new_tables(&d_error);
     }
   }
   if (!transaction.Commit())

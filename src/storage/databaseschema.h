@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class TSqlConnection;
 class TStandardCatalogue;
 
@@ -54,6 +56,10 @@ public:
 
   TDatabaseSchema(TSqlConnection *connection, TStandardCatalogue *catalogue);
 
+  // What else is made in the same unit when tables are created: false, with its reason, fails
+  // the creation.
+  void Set_New_Tables(const std::function<bool(QString *error)> &create) { d_new_tables = create; }
+
   // Creates the missing tables and indexes and seeds the catalogue; stops at the first failing
   // step, keeping the work before it.
   bool Initialize();
@@ -71,6 +77,7 @@ private:
 
   TSqlConnection *d_connection;
   TStandardCatalogue *d_catalogue;
+  std::function<bool(QString *error)> d_new_tables;
   QString d_error;
 };
 

@@ -86,6 +86,7 @@ void TSqlConnection::Close()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
+  d_aborted = false;
   d_opening = TSqlEngine::TOpening();
   d_undone = false;
   d_connection->close();
@@ -112,7 +113,11 @@ bool TSqlConnection::Fail(const QSqlError &error)
 
 QString TSqlConnection::Broken_Text() const
 {
-  return QStringLiteral("The transaction was rolled back after an error: %1").arg(d_broken_reason);
+  // A transaction that a rollback to a savepoint brings back is not lost yet: its first failure
+  // is the reason of every statement until then.
+  return d_aborted ? d_broken_reason
+                   : QStringLiteral("The transaction was rolled back after an error: %1")
+                         .arg(d_broken_reason);
 }
 
 void TSqlConnection::Break_Transaction(const QString &reason)
@@ -131,9 +136,12 @@ void TSqlConnection::Check_Transaction(const QString &reason)
   {
     return;
   }
-  if (Transaction_State() != TSqlEngine::TRANSACTION_OPEN)
+  const TSqlEngine::TTransactionState state = Transaction_State();
+  if (state != TSqlEngine::TRANSACTION_OPEN)
   {
     Break_Transaction(reason);
+    // A rollback to a savepoint brings such a transaction back.
+    d_aborted = state == TSqlEngine::TRANSACTION_ABORTED && !d_savepoints.isEmpty();
   }
 }
 
@@ -148,6 +156,7 @@ bool TSqlConnection::End_Broken_Transaction()
   d_savepoints.clear();
   d_reading = false;
   d_broken = false;
+  d_aborted = false;
   d_undone = false;
   return Fail(failure, failure_code);
 }
@@ -175,6 +184,10 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
     return nullptr;
   }
   d_undone = d_undone && control;
+  if (!In_Transaction() && !Reconnect_If_Lost())
+  {
+    return nullptr;
+  }
   QSqlQuery *prepared = nullptr;
   const auto found = d_prepared_queries.find(statement);
   if (found != d_prepared_queries.end())
@@ -214,7 +227,47 @@ QSqlQuery *TSqlConnection::Prepared_Query(const QString &statement,
 
 bool TSqlConnection::Control(const QString &statement)
 {
-  return Execute(Prepare(statement, {}, true));
+  if (!d_engine || d_engine->Prepares_Control())
+  {
+    return Execute(Prepare(statement, {}, true));
+  }
+  if (!In_Transaction() && !Reconnect_If_Lost())
+  {
+    return false;
+  }
+  if (!Is_Open())
+  {
+    return Fail(QStringLiteral("Not connected"));
+  }
+  QSqlQuery query(*d_connection);
+  if (!query.exec(statement))
+  {
+    Fail(query.lastError());
+    Check_Transaction(d_error);
+    return false;
+  }
+  return true;
+}
+
+bool TSqlConnection::Reconnect_If_Lost()
+{
+  // Never under a statement that is still being read: its query would go with the others.
+  if (!d_engine || !d_connection || d_active_reads > 0 || !d_engine->Connection_Lost(*d_connection))
+  {
+    return true;
+  }
+  d_prepared_queries.clear();
+  d_connection->close();
+  QSqlError error;
+  TSqlEngine::TOpening opening;
+  if (!d_engine->Open(d_location, busy_timeout_milliseconds.loadRelaxed(), d_connection.get(),
+                      &opening, &error))
+  {
+    d_connection->close();
+    return Fail(error);
+  }
+  d_opening = opening;
+  return true;
 }
 
 bool TSqlConnection::Execute(QSqlQuery *query)
@@ -294,7 +347,27 @@ bool TSqlConnection::Savepoint(const QString &name)
   // holds the lock) has done so or will not: a file taken away since it was opened fails here,
   // where an empty one would fail with an I/O error that did not happen (SQLite looks its name
   // up for the journal).
-  const bool began = !outermost || Control(d_engine->Begin_Write());
+  bool began = true;
+  if (outermost)
+  {
+    if (!Reconnect_If_Lost())
+    {
+      return false;
+    }
+    const QStringList statements = d_engine->Begin_Write();
+    for (int index = 0; began && index < statements.size(); ++index)
+    {
+      began = Control(statements.at(index));
+      if (!began && index > 0)
+      {
+        // What began must not stay open after a step that failed (a lock not granted in time).
+        const QString failure = d_error;
+        const int failure_code = d_error_code;
+        Control(QStringLiteral("ROLLBACK"));
+        Fail(failure, failure_code);
+      }
+    }
+  }
   if (outermost && d_opening.can_check_transaction && d_engine->Location_Moved(*d_connection))
   {
     if (began)
@@ -378,6 +451,22 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
 bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 {
   const int position = d_savepoints.lastIndexOf(name);
+  if (d_broken && d_aborted && position >= 0)
+  {
+    const QString failure = d_error;
+    const int failure_code = d_error_code;
+    if (Control(QStringLiteral("ROLLBACK TO ") + Quoted_Identifier(name)))
+    {
+      d_broken = false;
+      d_aborted = false;
+      d_savepoints.erase(d_savepoints.begin() + position + 1, d_savepoints.end());
+      d_undone = position == 0;
+      // The failure that made the caller roll back stays the reason.
+      Keep_Error(failure, failure_code);
+      return true;
+    }
+    d_aborted = false;
+  }
   if (d_broken)
   {
     return position == 0 ? End_Broken_Transaction() : Fail(Broken_Text(), d_broken_code);
@@ -407,7 +496,7 @@ bool TSqlConnection::Begin_Read()
   }
   const QString previous_error = d_error;
   const int previous_code = d_error_code;
-  if (!Control(QStringLiteral("BEGIN")))
+  if (!Control(d_engine->Begin_Read()))
   {
     d_error = previous_error;
     d_error_code = previous_code;
@@ -446,7 +535,7 @@ bool TSqlConnection::Begin_Read_Transaction()
   {
     return Fail(QStringLiteral("A transaction is already open"));
   }
-  if (!Control(QStringLiteral("BEGIN")))
+  if (!Control(d_engine->Begin_Read()))
   {
     return false;
   }

@@ -132,6 +132,10 @@ private:
   // Ends a broken transaction: rolls back whatever the engine still holds open, forgets the
   // savepoints, and fails with the reason.
   bool End_Broken_Transaction();
+  // Outside any transaction, and under no statement being read: opens a connection that the
+  // engine lost (the server went away) anew, so that the next unit of work can run. False with
+  // the reason when that failed.
+  bool Reconnect_If_Lost();
   bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
   // The engine's answer, TRANSACTION_UNKNOWN where it cannot be asked.
   TSqlEngine::TTransactionState Transaction_State() const;
@@ -149,6 +153,11 @@ private:
   QStringList d_savepoints;
   bool d_reading = false;
   bool d_broken = false;
+  // The broken transaction comes back with a rollback to one of its savepoints (PostgreSQL's
+  // after a failed statement).
+  bool d_aborted = false;
+  // Statements whose rows are being read (Read_Rows).
+  int d_active_reads = 0;
   // The outermost savepoint was rolled back to, and no statement has run since.
   bool d_undone = false;
   QString d_broken_reason;
@@ -162,6 +171,7 @@ bool TSqlConnection::Read_Rows(QSqlQuery *query, TReadRow read_row)
   {
     return false;
   }
+  ++d_active_reads;
   if (query->exec())
   {
     while (query->next())
@@ -169,6 +179,7 @@ bool TSqlConnection::Read_Rows(QSqlQuery *query, TReadRow read_row)
       read_row(*query);
     }
   }
+  --d_active_reads;
   return Finish(query, !query->lastError().isValid());
 }
 

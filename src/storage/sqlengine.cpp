@@ -3,6 +3,7 @@
 #include "bulkspecificationreader.h"
 #include "bulkspecificationwriter.h"
 #include "cataloguelocation.h"
+#include "postgresengine.h"
 #include "sqliteengine.h"
 
 std::unique_ptr<TSqlEngine> TSqlEngine::For(const TCatalogueLocation &location, QString *reason)
@@ -11,10 +12,42 @@ std::unique_ptr<TSqlEngine> TSqlEngine::For(const TCatalogueLocation &location, 
   {
     return std::make_unique<TSqliteEngine>();
   }
-  *reason = location.Is_Server()
-                ? QStringLiteral("This Metrova cannot open a catalogue on a database server.")
-                : QStringLiteral("No catalogue is named.");
+  if (location.Is_Server())
+  {
+    return std::make_unique<TPostgresEngine>();
+  }
+  *reason = QStringLiteral("No catalogue is named.");
   return nullptr;
+}
+
+QString TSqlEngine::Begin_Read() const
+{
+  return QStringLiteral("BEGIN");
+}
+
+bool TSqlEngine::Prepares_Control() const
+{
+  return true;
+}
+
+bool TSqlEngine::Connection_Lost(const QSqlDatabase &) const
+{
+  return false;
+}
+
+QStringList TSqlEngine::Create_Engine_Tables() const
+{
+  return QStringList();
+}
+
+bool TSqlEngine::Has_Engine_Tables() const
+{
+  return true;
+}
+
+bool TSqlEngine::Creates_Log_With_Catalogue() const
+{
+  return false;
 }
 
 bool TSqlEngine::Location_Moved(const QSqlDatabase &) const

@@ -33,10 +33,12 @@ public:
     // The engine can be asked whether a transaction is still open after an error.
     bool can_check_transaction = false;
   };
-  // Whether a transaction is open after a failed statement.
+  // Whether a transaction is open after a failed statement: open, open but refusing every
+  // statement until a rollback to a savepoint (PostgreSQL), or ended.
   enum TTransactionState
   {
     TRANSACTION_OPEN,
+    TRANSACTION_ABORTED,
     TRANSACTION_ENDED,
     TRANSACTION_UNKNOWN
   };
@@ -64,11 +66,18 @@ public:
   // in one plain sentence; empty when it is not known.
   virtual QString Failure_Cause(const TCatalogueLocation &location, int code) const = 0;
 
-  // The statement that begins a write unit: it takes what makes the unit run as if alone.
-  virtual QString Begin_Write() const = 0;
+  // The statements that begin a write unit: they take what makes the unit run as if alone.
+  virtual QStringList Begin_Write() const = 0;
+  // The statement that begins a read transaction, whose reads all see one state.
+  virtual QString Begin_Read() const;
   // A statement that fixes a read transaction's view at once.
   virtual QString Take_Snapshot() const = 0;
+  // Whether the statements that begin and end transactions and savepoints may be prepared.
+  virtual bool Prepares_Control() const;
   virtual TTransactionState Transaction_State(const QSqlDatabase &connection) const = 0;
+  // Whether the connection is gone (a server that went away): it is opened anew before the next
+  // unit of work.
+  virtual bool Connection_Lost(const QSqlDatabase &connection) const;
   // Whether the open location has gone since it was opened (a file removed or renamed), so that
   // a write would reach nobody.
   virtual bool Location_Moved(const QSqlDatabase &connection) const;
@@ -77,6 +86,15 @@ public:
   // TDatabaseSchema::INDEXES.
   virtual QString Create_Table(int table) const = 0;
   virtual QString Create_Index(int index) const = 0;
+  // Why a location that holds tables of its own and none of the catalogue's is left alone.
+  virtual QString Foreign_Schema_Reason() const = 0;
+  // Tables of the engine's own that a catalogue needs (the schema version and change counter),
+  // created with the catalogue, and whether the open one has them.
+  virtual QStringList Create_Engine_Tables() const;
+  virtual bool Has_Engine_Tables() const;
+  // Whether the verification log's tables are made with the catalogue rather than by the first
+  // write to the log: where a user who may write need not be one who may create tables.
+  virtual bool Creates_Log_With_Catalogue() const;
   // The verification log's tables of its first layout, and what makes them the current one.
   virtual QStringList Create_Log_Tables() const = 0;
   virtual QStringList Upgrade_Log_Tables() const = 0;
@@ -84,9 +102,6 @@ public:
   // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
   // engine never held such names.
   virtual QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const;
-  // What orders the specification rows by their first storage (a column, or the row's own
-  // number).
-  virtual QString First_Storage_Order() const = 0;
   // The change history's table and index (TChangeHistory), in the order of their creation.
   virtual QStringList Create_History_Table() const = 0;
   // An expression for the time of a change, by the database's clock: now, in UTC, as ISO 8601

@@ -281,11 +281,11 @@ QString TSqliteEngine::Failure_Cause(const TCatalogueLocation &location, int cod
   return QStringLiteral("The file cannot be opened.");
 }
 
-QString TSqliteEngine::Begin_Write() const
+QStringList TSqliteEngine::Begin_Write() const
 {
   // Taking the write lock at once lets the busy timeout wait for another writer; a deferred
   // transaction that has read would fail at its first write instead.
-  return QStringLiteral("BEGIN IMMEDIATE");
+  return {QStringLiteral("BEGIN IMMEDIATE")};
 }
 
 QString TSqliteEngine::Take_Snapshot() const
@@ -324,6 +324,12 @@ QString TSqliteEngine::Create_Index(int index) const
   return QLatin1String(INDEXES[index]);
 }
 
+QString TSqliteEngine::Foreign_Schema_Reason() const
+{
+  return QStringLiteral("The file is an SQLite database of another program: it holds tables of "
+                        "its own and none of the catalogue's, so it was left as it is.");
+}
+
 QStringList TSqliteEngine::Create_Log_Tables() const
 {
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
@@ -340,11 +346,6 @@ QString TSqliteEngine::Read_Back_Name_Lookup(const QString &table, const QString
   return QStringLiteral("SELECT %2,CAST(name AS BLOB) FROM %1 WHERE replace(replace(name,"
                         "char(65534),char(65533)),char(65535),char(65533))=? ORDER BY %2 LIMIT 1")
       .arg(table, id_column);
-}
-
-QString TSqliteEngine::First_Storage_Order() const
-{
-  return QStringLiteral("rowid");
 }
 
 QStringList TSqliteEngine::Create_History_Table() const

@@ -23,17 +23,17 @@ public:
   int Busy_Code() const override;
   QString Failure_Cause(const TCatalogueLocation &location, int code) const override;
 
-  QString Begin_Write() const override;
+  QStringList Begin_Write() const override;
   QString Take_Snapshot() const override;
   TTransactionState Transaction_State(const QSqlDatabase &connection) const override;
   bool Location_Moved(const QSqlDatabase &connection) const override;
 
   QString Create_Table(int table) const override;
   QString Create_Index(int index) const override;
+  QString Foreign_Schema_Reason() const override;
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables() const override;
   QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const override;
-  QString First_Storage_Order() const override;
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;
   bool Change_User(TSqlConnection *connection, QString *user) const override;

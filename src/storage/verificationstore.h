@@ -50,8 +50,6 @@ public:
   bool Remove_Machines(const int *ids, int id_count);
   // Deletes every row of the log, keeping its tables.
   bool Clear();
-  // Creates the tables of this layout when there are none (a copy's target).
-  bool Create_Tables();
 
   // A machine's records by number, with their results in the order added.
   bool Records(const int *ids, QList<TStored> *records);
@@ -74,6 +72,9 @@ public:
   // records.
   bool Update_Latest(const int *ids);
   bool Set_Layout();
+  // Creates the tables of this layout when they are not there (an earlier layout is left to
+  // Upgrade and the log's freezing).
+  bool Create_Tables();
 
   QString Error() const { return d_error; }
   bool Is_Fault() const { return d_fault; }
