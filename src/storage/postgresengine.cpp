@@ -610,6 +610,13 @@ bool TPostgresEngine::Prepares_Control() const
   return false;
 }
 
+bool TPostgresEngine::Reads_Forward_Only() const
+{
+  // Qt's driver reads a forward-only query row by row from the server, and drops the rest when
+  // the next statement runs.
+  return false;
+}
+
 TSqlEngine::TTransactionState
 TPostgresEngine::Transaction_State(const QSqlDatabase &connection) const
 {

@@ -36,6 +36,7 @@ public:
   QString Begin_Read() const override;
   QString Take_Snapshot() const override;
   bool Prepares_Control() const override;
+  bool Reads_Forward_Only() const override;
   TTransactionState Transaction_State(const QSqlDatabase &connection) const override;
   bool Connection_Lost(const QSqlDatabase &connection) const override;
 

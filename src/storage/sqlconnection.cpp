@@ -202,7 +202,7 @@ QSqlQuery *TSqlConnection::Prepare(const QString &statement, std::initializer_li
       return nullptr;
     }
     auto query = std::make_unique<QSqlQuery>(*d_connection);
-    query->setForwardOnly(true);
+    query->setForwardOnly(d_engine->Reads_Forward_Only());
     if (!query->prepare(statement))
     {
       Fail(query->lastError());

@@ -30,6 +30,11 @@ bool TSqlEngine::Prepares_Control() const
   return true;
 }
 
+bool TSqlEngine::Reads_Forward_Only() const
+{
+  return true;
+}
+
 bool TSqlEngine::Connection_Lost(const QSqlDatabase &) const
 {
   return false;

@@ -74,6 +74,9 @@ public:
   virtual QString Take_Snapshot() const = 0;
   // Whether the statements that begin and end transactions and savepoints may be prepared.
   virtual bool Prepares_Control() const;
+  // Whether a query's rows may be read one at a time: false where the driver then loses the
+  // rows not yet read when another statement runs on the connection (reads nest here).
+  virtual bool Reads_Forward_Only() const;
   virtual TTransactionState Transaction_State(const QSqlDatabase &connection) const = 0;
   // Whether the connection is gone (a server that went away): it is opened anew before the next
   // unit of work.
