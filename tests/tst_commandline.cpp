@@ -119,6 +119,8 @@ private slots:
   void copy_data();
   void copy() { Check(); }
   void copy_there_and_back();
+  void init_command_data();
+  void init_command() { Check(); }
   void readme();
 
 private:
@@ -769,6 +771,33 @@ void TestCommandLine::copy_there_and_back()
   history.removeAt(history.size() - 3);
   history.removeAt(history.size() - 2);
   QCOMPARE(copy << history.join('\n'), source);
+}
+
+// A new catalogue; on a server, the statements that let a reader role read it and a writer role
+// change it, and only add to its history.
+void TestCommandLine::init_command_data()
+{
+  Columns({"arguments", "status", "output", "error", "then", "then_output"});
+  if (TestSupport::Engine_Has_Files())
+  {
+    Row("new file", "init|{dir}/new.db", 0, "^$", "", "metrova-cli|list|{dir}/new.db", "^$");
+    return;
+  }
+  Row("statements", "init|{db2}", 0,
+      "^(--[^\n]*\n)+GRANT CONNECT ON DATABASE [^\n]+ TO :\"reader\", :\"writer\";\n(.*\n)*GRANT "
+      "SELECT ON ALL TABLES IN SCHEMA [^\n]+ TO :\"reader\";\n",
+      "", "metrova-cli|list|{db2}", "^$");
+  Row("roles",
+      "sh|-c|u={db2}; w=postgresql://w$$${u#postgresql://metrova_admin}; "
+      "r=postgresql://r$$${u#postgresql://metrova_admin}; psql -Xq \"$u\" -c \"CREATE ROLE r$$ "
+      "LOGIN\" -c \"CREATE ROLE w$$ LOGIN\" && {cli} init \"$u\" >{dir}/g.sql && psql -Xq -v "
+      "ON_ERROR_STOP=1 -v reader=r$$ -v writer=w$$ -f {dir}/g.sql \"$u\" && {cli} set \"$w\" A B C "
+      "10360 E0=1+L/500 && {cli} list \"$r\" && ! psql -Xq \"$w\" -c 'DELETE FROM change_history' "
+      "2>/dev/null && ! {cli} set \"$r\" A B C 10360 E0=2+L/500 2>/dev/null && exec {cli} history "
+      "\"$r\" --csv",
+      0,
+      "^A\ntime,user,change,make,model,option,details\n[^\n]+,w[0-9]+,specification,A,B,C,10360 "
+      "E0=1.0\\+1.0L/500\n$");
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -5,6 +5,7 @@
 #include "copycommand.h"
 #include "exchangecommand.h"
 #include "historycommand.h"
+#include "initcommand.h"
 #include "limitscommand.h"
 #include "reportcommand.h"
 #include "setcommand.h"
@@ -39,6 +40,7 @@ TCommandLine::TCommands TCommandLine::Commands()
   commands.push_back(std::make_unique<TBrowseCommand>(TBrowseCommand::ACTION_DELETE));
   commands.push_back(std::make_unique<THistoryCommand>());
   commands.push_back(std::make_unique<TCopyCommand>());
+  commands.push_back(std::make_unique<TInitCommand>());
   commands.push_back(std::make_unique<TReportCommand>());
   commands.push_back(std::make_unique<TCompareCommand>());
   for (const auto action :

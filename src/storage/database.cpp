@@ -821,6 +821,12 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
          transaction.Commit();
 }
 
+bool TDatabase::Grant_Statements(QStringList *statements)
+{
+  return Require_Open() &&
+         (d_sql->Engine()->Grant_Statements(d_sql.get(), statements) || Fail(d_sql->Error()));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Change history
 

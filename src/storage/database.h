@@ -57,6 +57,9 @@ public:
   // is only read. Refuses, unchanged, an SQLite file with tables of its own and none of the
   // catalogue's.
   bool Initialize();
+  // The statements an administrator runs so that reader and writer roles may use the catalogue
+  // (TSqlEngine::Grant_Statements); none for a file. False with Last_Error().
+  bool Grant_Statements(QStringList *statements);
   // Empties the catalogue and its verification log in one transaction; false, changing nothing,
   // when that fails.
   bool Clear();

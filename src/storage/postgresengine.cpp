@@ -714,6 +714,54 @@ bool TPostgresEngine::Change_User(TSqlConnection *connection, QString *user) con
   return true;
 }
 
+bool TPostgresEngine::Grant_Statements(TSqlConnection *connection, QStringList *statements) const
+{
+  statements->clear();
+  QString database;
+  QString schema;
+  if (!connection->Read_Rows(
+          connection->Prepared_Query(QStringLiteral(
+              "SELECT quote_ident(current_database()),quote_ident(current_schema())")),
+          [&](const QSqlQuery &row)
+          {
+            database = row.value(0).toString();
+            schema = row.value(1).toString();
+          }))
+  {
+    return false;
+  }
+  // The roles are psql's variables, which it quotes as names: nothing typed reaches the text.
+  const QString statement_lines[] = {
+      QStringLiteral("-- Let one role read the catalogue and another change it. Run as the owner "
+                     "of the catalogue's"),
+      QStringLiteral("-- tables, naming your roles (Metrova creates none):"),
+      QStringLiteral("--   psql -v reader=ROLE -v writer=ROLE -d %1 -f THIS_FILE").arg(database),
+      QStringLiteral("GRANT CONNECT ON DATABASE %1 TO :\"reader\", :\"writer\";").arg(database),
+      QStringLiteral("GRANT USAGE ON SCHEMA %1 TO :\"reader\", :\"writer\";").arg(schema),
+      QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA %1 TO :\"reader\";").arg(schema),
+      QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO "
+                     ":\"writer\";")
+          .arg(schema),
+      QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA %1 TO :\"writer\";").arg(schema),
+      QStringLiteral("-- The history of changes is only ever added to."),
+      QStringLiteral("REVOKE UPDATE, DELETE ON %1.change_history FROM :\"writer\";").arg(schema),
+      QStringLiteral("-- Tables a later version adds, when this role upgrades the catalogue."),
+      QStringLiteral("ALTER DEFAULT PRIVILEGES IN SCHEMA %1 GRANT SELECT ON TABLES TO :\"reader\";")
+          .arg(schema),
+      QStringLiteral(
+          "ALTER DEFAULT PRIVILEGES IN SCHEMA %1 GRANT SELECT, INSERT, UPDATE, DELETE ON "
+          "TABLES TO :\"writer\";")
+          .arg(schema),
+      QStringLiteral("ALTER DEFAULT PRIVILEGES IN SCHEMA %1 GRANT USAGE ON SEQUENCES TO "
+                     ":\"writer\";")
+          .arg(schema)};
+  for (const QString &line : statement_lines)
+  {
+    statements->append(line);
+  }
+  return true;
+}
+
 bool TPostgresEngine::List_Schema(TSqlConnection *connection, QStringList *tables,
                                   QStringList *indexes) const
 {

@@ -51,6 +51,7 @@ public:
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;
   bool Change_User(TSqlConnection *connection, QString *user) const override;
+  bool Grant_Statements(TSqlConnection *connection, QStringList *statements) const override;
   bool List_Schema(TSqlConnection *connection, QStringList *tables,
                    QStringList *indexes) const override;
   bool Schema_Version(TSqlConnection *connection, int *version) const override;

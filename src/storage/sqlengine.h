@@ -113,6 +113,10 @@ public:
   // Who changes the catalogue through this connection: the database user, or for a file the
   // login name.
   virtual bool Change_User(TSqlConnection *connection, QString *user) const = 0;
+  // The statements an administrator runs, as psql's input with the roles' names in its variables
+  // reader and writer, so that one role may read the open catalogue and another change it; none
+  // where the engine has no roles (a file's readers and writers are the file system's).
+  virtual bool Grant_Statements(TSqlConnection *connection, QStringList *statements) const;
   // The tables and indexes of the catalogue's own (the engine's are left out).
   virtual bool List_Schema(TSqlConnection *connection, QStringList *tables,
                            QStringList *indexes) const = 0;
