@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds Metrova and runs the whole test suite.
+# Sets up a fresh Debian 12 machine, builds Metrova and runs the whole test suite, on both
+# engines: SQLite files and a private PostgreSQL server (ctest -L sqlite / -L postgresql).
 #   scripts/test.sh              normal build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/test.sh --tsan       ThreadSanitizer build of the worker thread's tests in build-tsan/

@@ -18,6 +18,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
 #include <QVariant>
 #include <QtDebug>
 
@@ -34,6 +35,30 @@
 
 namespace TestSupport
 {
+// The engine the run tests: METROVA_TEST_ENGINE, "sqlite" when it is not set.
+inline QString Engine()
+{
+  const QString engine = qEnvironmentVariable("METROVA_TEST_ENGINE");
+  return engine.isEmpty() ? QStringLiteral("sqlite") : engine;
+}
+
+// Whether the run's catalogues are files: tests of file faults, permissions and links, and those
+// that look into a catalogue with a connection of their own (TOtherConnection), need one.
+inline bool Engine_Has_Files()
+{
+  return Engine() == QLatin1String("sqlite");
+}
+
+// Who the run's catalogues record as the changer: for a file the login name, on the server the
+// role of Server_Uri.
+inline QString Catalogue_User()
+{
+  if (!Engine_Has_Files())
+    return QStringLiteral("metrova_admin");
+  const passwd *account = getpwuid(geteuid());
+  return account ? QString::fromLocal8Bit(account->pw_name) : QString();
+}
+
 // The machine's record that a compact text describes; *valid is false if an expression fails.
 inline TDatabaseItem Record(const QString &make, const QString &model, const QString &option,
                             const QString &text, bool *valid = nullptr,
@@ -79,19 +104,74 @@ inline bool Run_Thread(QThread *thread, unsigned long milliseconds = ULONG_MAX)
   return finished;
 }
 
-// Another program's connection to a catalogue file (SQLite's: see Engine_Has_Files), held open so
-// that its transactions span statements.
+// The socket folder of the run's PostgreSQL server: the first line of the file that
+// METROVA_TEST_SERVER names (tests/postgresql-server.sh writes it).
+inline QString Server_Folder()
+{
+  QFile state(qEnvironmentVariable("METROVA_TEST_SERVER"));
+  return state.open(QIODevice::ReadOnly) ? QString::fromUtf8(state.readLine()).trimmed()
+                                         : QString();
+}
+
+// A statement of the server's superuser on the database postgres; false, with a warning, on a
+// failure.
+inline bool Execute_On_Server(const QString &statement)
+{
+  const QString name = QStringLiteral("testsupport_server");
+  QSqlDatabase connection = QSqlDatabase::database(name, false);
+  if (!connection.isValid())
+  {
+    connection = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    connection.setHostName(Server_Folder());
+    connection.setDatabaseName(QStringLiteral("postgres"));
+    connection.setUserName(QStringLiteral("metrova_admin"));
+    // The server's notices ("... does not exist, skipping") would only fill the output.
+    connection.setConnectOptions(QStringLiteral("options='-c client_min_messages=warning'"));
+  }
+  QSqlQuery query(connection);
+  if ((!connection.isOpen() && !connection.open()) || !query.exec(statement))
+  {
+    qWarning() << "server:" << statement << connection.lastError().text()
+               << query.lastError().text();
+    return false;
+  }
+  return true;
+}
+
+// The URI of a catalogue in its own schema on the run's server, for user.
+inline QString Server_Uri(const QString &schema,
+                          const QString &user = QStringLiteral("metrova_admin"))
+{
+  // The socket folder as the URI's host, percent-encoded: no character a shell would take.
+  return QStringLiteral("postgresql://%1@%2/postgres?options=-csearch_path")
+             .arg(user, QString::fromLatin1(QUrl::toPercentEncoding(Server_Folder()))) +
+         QStringLiteral("%3D") + schema;
+}
+
+// Another program's connection to a catalogue (a file, or a test catalogue's URI on the run's
+// server), held open so that its transactions span statements.
 class TOtherConnection
 {
 public:
-  explicit TOtherConnection(const QString &file_name,
+  explicit TOtherConnection(const QString &location,
                             const QString &name = QStringLiteral("testsupport_held"))
-      : d_name(name)
+      : d_name(name), d_server(location.startsWith(QLatin1String("postgresql:")))
   {
-    QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d_name);
-    connection.setDatabaseName(file_name);
+    QSqlDatabase connection = QSqlDatabase::addDatabase(
+        d_server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), d_name);
+    if (d_server)
+    {
+      connection.setHostName(Server_Folder());
+      connection.setDatabaseName(QStringLiteral("postgres"));
+      connection.setUserName(QStringLiteral("metrova_admin"));
+    }
+    else
+      connection.setDatabaseName(location);
     if (!connection.open())
       d_open_error = connection.lastError().text();
+    else if (d_server)
+      Execute(QStringLiteral("SET search_path TO ") +
+              location.section(QStringLiteral("search_path%3D"), 1));
   }
   ~TOtherConnection()
   {
@@ -121,16 +201,28 @@ public:
     QString text;
     return Execute(statement, &text) ? text.toInt() : -1;
   }
-  // Every row of every table as "table|value|...", in storage order; the time of a change in
-  // the history is the clock's, and left out.
+  // Every row of every table as "table|value|...", in storage order (the engine's own table
+  // left out); the time of a change in the history is the clock's, and left out.
   QStringList Dump()
   {
     const QSqlDatabase connection = QSqlDatabase::database(d_name, false);
+    QStringList tables = connection.tables(QSql::Tables);
+    if (d_server)
+    {
+      tables.clear();
+      QSqlQuery names(connection);
+      names.exec(QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname=current_schema() "
+                                "AND tablename<>'metrova_schema' ORDER BY tablename"));
+      while (names.next())
+        tables.append(names.value(0).toString());
+    }
     QStringList rows;
-    for (const QString &table : connection.tables(QSql::Tables))
+    for (const QString &table : tables)
     {
       QSqlQuery query(connection);
-      if (!query.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table)))
+      // A server's tables begin with their identity column.
+      if (!query.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY %2")
+                          .arg(table, d_server ? QStringLiteral("1") : QStringLiteral("rowid"))))
         rows.append(table + QStringLiteral(": unreadable"));
       while (query.next())
       {
@@ -147,10 +239,44 @@ public:
 
 private:
   const QString d_name;
+  const bool d_server;
   QString d_open_error;
 };
 
-// Runs a statement on its own connection to a file; *text gets the first value, or the error.
+// A trigger that refuses each event (INSERT, DELETE) on table where condition holds (on NEW or
+// OLD, always when empty), with the error message; and what removes it. In the run's engine's
+// words.
+inline QString Refusal(const QString &event, const QString &table,
+                       const QString &condition = QString(),
+                       const QString &message = QStringLiteral("refused"))
+{
+  if (Engine_Has_Files())
+    return QStringLiteral("CREATE TRIGGER refuse BEFORE %1 ON %2 %3 BEGIN SELECT "
+                          "RAISE(ABORT,'%4'); END")
+        .arg(event, table, condition.isEmpty() ? QString() : "WHEN " + condition, message);
+  return QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                        "$$BEGIN IF %3 THEN RAISE EXCEPTION '%4'; END IF; IF TG_OP='DELETE' THEN "
+                        "RETURN OLD; END IF; RETURN NEW; END$$; CREATE TRIGGER refuse BEFORE %1 "
+                        "ON %2 FOR EACH ROW EXECUTE FUNCTION refuse()")
+      .arg(event, table, condition.isEmpty() ? QStringLiteral("true") : condition, message);
+}
+inline QString Drop_Refusal(const QString &table)
+{
+  return Engine_Has_Files() ? QStringLiteral("DROP TRIGGER IF EXISTS refuse")
+                            : QStringLiteral("DROP TRIGGER IF EXISTS refuse ON ") + table;
+}
+
+// What begins another program's write unit on the run's engine: it waits for, and then keeps
+// out, every other writer (the advisory lock of the catalogue's schema on a server).
+inline QString Begin_Write()
+{
+  return Engine_Has_Files()
+             ? QStringLiteral("BEGIN IMMEDIATE")
+             : QStringLiteral("BEGIN; SELECT pg_advisory_xact_lock(1298494578,(SELECT oid::integer "
+                              "FROM pg_namespace WHERE nspname=current_schema()))");
+}
+
+// Runs a statement on its own connection to a catalogue; *text gets the first value, or the error.
 inline bool Execute_On_File(const QString &file_name, const QString &statement,
                             QString *text = nullptr)
 {
@@ -230,73 +356,6 @@ inline QString Child_Report(const std::function<QString()> &call, rlim_t file_si
       (WEXITSTATUS(status) != 0 && WEXITSTATUS(status) != 3))
     output += "\n(the child failed: status " + QByteArray::number(status) + ")";
   return QString::fromUtf8(output);
-}
-
-// The engine the run tests: METROVA_TEST_ENGINE, "sqlite" when it is not set.
-inline QString Engine()
-{
-  const QString engine = qEnvironmentVariable("METROVA_TEST_ENGINE");
-  return engine.isEmpty() ? QStringLiteral("sqlite") : engine;
-}
-
-// Whether the run's catalogues are files: tests of file faults, permissions and links, and those
-// that look into a catalogue with a connection of their own (TOtherConnection), need one.
-inline bool Engine_Has_Files()
-{
-  return Engine() == QLatin1String("sqlite");
-}
-
-// Who the run's catalogues record as the changer: for a file the login name, on the server the
-// role of Server_Uri.
-inline QString Catalogue_User()
-{
-  if (Engine() != QLatin1String("sqlite"))
-    return QStringLiteral("metrova_admin");
-  const passwd *account = getpwuid(geteuid());
-  return account ? QString::fromLocal8Bit(account->pw_name) : QString();
-}
-
-// The socket folder of the run's PostgreSQL server: the first line of the file that
-// METROVA_TEST_SERVER names (tests/postgresql-server.sh writes it).
-inline QString Server_Folder()
-{
-  QFile state(qEnvironmentVariable("METROVA_TEST_SERVER"));
-  return state.open(QIODevice::ReadOnly) ? QString::fromUtf8(state.readLine()).trimmed()
-                                         : QString();
-}
-
-// A statement of the server's superuser on the database postgres; false, with a warning, on a
-// failure.
-inline bool Execute_On_Server(const QString &statement)
-{
-  const QString name = QStringLiteral("testsupport_server");
-  QSqlDatabase connection = QSqlDatabase::database(name, false);
-  if (!connection.isValid())
-  {
-    connection = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    connection.setHostName(Server_Folder());
-    connection.setDatabaseName(QStringLiteral("postgres"));
-    connection.setUserName(QStringLiteral("metrova_admin"));
-    // The server's notices ("... does not exist, skipping") would only fill the output.
-    connection.setConnectOptions(QStringLiteral("options='-c client_min_messages=warning'"));
-  }
-  QSqlQuery query(connection);
-  if ((!connection.isOpen() && !connection.open()) || !query.exec(statement))
-  {
-    qWarning() << "server:" << statement << connection.lastError().text()
-               << query.lastError().text();
-    return false;
-  }
-  return true;
-}
-
-// The URI of a catalogue in its own schema on the run's server, for user.
-inline QString Server_Uri(const QString &schema,
-                          const QString &user = QStringLiteral("metrova_admin"))
-{
-  return QStringLiteral("postgresql://%1@/postgres?host=%2&options=-csearch_path")
-             .arg(user, Server_Folder()) +
-         QStringLiteral("%3D") + schema;
 }
 
 // A new, empty catalogue on the run's engine, named name, that lives as long as folder: for

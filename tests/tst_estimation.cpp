@@ -13,14 +13,8 @@ const QString MODEL = QStringLiteral("M1");
 const QString OPTION = QStringLiteral("Std");
 
 // Both triggers fire on U3 only, which the estimation stores after Volume and E150.
-const QString REJECT_U3 =
-    QStringLiteral("CREATE TRIGGER reject_u3 BEFORE INSERT ON specification WHEN NEW.component_id="
-                   "(SELECT component_type_id FROM component_types WHERE name='U3') "
-                   "BEGIN SELECT RAISE(ABORT,'U3 rejected'); END");
-const QString KEEP_U3 =
-    QStringLiteral("CREATE TRIGGER keep_u3 BEFORE DELETE ON specification WHEN OLD.component_id="
-                   "(SELECT component_type_id FROM component_types WHERE name='U3') "
-                   "BEGIN SELECT RAISE(ABORT,'U3 kept'); END");
+const QString U3_ROW = QStringLiteral(
+    "%1.component_id=(SELECT component_type_id FROM component_types WHERE name='U3')");
 const QString U3_REJECTED =
     QStringLiteral("Cannot add data to table 'specification'.  Reason: U3 rejected");
 } // namespace
@@ -261,12 +255,15 @@ void TEstimationTest::failure_keeps_previous_estimates_data()
   QTest::addColumn<QString>("error");
   QTest::addColumn<QString>("call"); // "all", "nested" inside a larger transaction, or "pass"
 
-  QTest::newRow("insert fails") << REJECT_U3 << U3_REJECTED << "all";
+  const QString reject_u3 =
+      TestSupport::Refusal("INSERT", "specification", U3_ROW.arg("NEW"), "U3 rejected");
+  QTest::newRow("insert fails") << reject_u3 << U3_REJECTED << "all";
   QTest::newRow("delete fails inside a larger transaction")
-      << KEEP_U3 << "Cannot delete specification entry.  Reason: U3 kept"
+      << TestSupport::Refusal("DELETE", "specification", U3_ROW.arg("OLD"), "U3 kept")
+      << "Cannot delete specification entry.  Reason: U3 kept"
       << "nested";
   // Volume and E150 are inserted before U3 fails; the pass takes them back.
-  QTest::newRow("one pass") << REJECT_U3 << U3_REJECTED << "pass";
+  QTest::newRow("one pass") << reject_u3 << U3_REJECTED << "pass";
 }
 
 void TEstimationTest::failure_keeps_previous_estimates()
@@ -279,7 +276,8 @@ void TEstimationTest::failure_keeps_previous_estimates()
   QVERIFY(Write({"10360 E0=1.5+3.3L/1000"}));
   QVERIFY(call == "pass" || Estimate());
   QString text;
-  QVERIFY2(TestSupport::Execute_On_File(database->File_Name(), trigger, &text), qPrintable(text));
+  QVERIFY2(TestSupport::Execute_On_File(database->Location().Text(), trigger, &text),
+           qPrintable(text));
 
   TTransaction outer(database);
   QVERIFY(call != "nested" || outer.Begin());
@@ -296,8 +294,8 @@ void TEstimationTest::failure_keeps_previous_estimates()
   QVERIFY(call != "nested" || outer.Commit());
 
   // No transaction is left open: another connection can write, and the estimation runs again.
-  QVERIFY2(TestSupport::Execute_On_File(database->File_Name(),
-                                        "DROP TRIGGER " + trigger.section(' ', 2, 2), &text),
+  QVERIFY2(TestSupport::Execute_On_File(database->Location().Text(),
+                                        TestSupport::Drop_Refusal("specification"), &text),
            qPrintable(text));
   QVERIFY2(Estimate(), qPrintable(database->Last_Error()));
   QCOMPARE(Rows().size(), 5);

@@ -238,7 +238,7 @@ void TestImportExportThread::export_file()
 
   QVERIFY(Store(d_test.get(), setup));
   for (const QString &statement : edit.split(';', Qt::SkipEmptyParts))
-    QVERIFY(Execute_On_File(d_database->File_Name(), statement));
+    QVERIFY(Execute_On_File(d_database->Location().Text(), statement));
   const QString path = d_test->Path("export.csv");
   QVERIFY(Write_File(path, "an older file that the export replaces\n"));
   TImportExportThread thread;
@@ -363,10 +363,9 @@ void TestImportExportThread::import_file()
   QFETCH(QString, refusal);
 
   QVERIFY(Store(d_test.get(), setup));
-  TOtherConnection other(d_database->File_Name());
+  TOtherConnection other(d_database->Location().Text());
   if (!refusal.isEmpty())
-    QVERIFY(other.Execute("CREATE TRIGGER refuse BEFORE INSERT ON specification WHEN " + refusal +
-                          " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    QVERIFY(other.Execute(Refusal("INSERT", "specification", refusal)));
   const QStringList before = other.Dump();
   TImportExportThread thread;
   const QStringList sent = Run_Import(file, &thread);
@@ -407,13 +406,17 @@ void TestImportExportThread::bulk_import_and_export_data()
   QTest::addColumn<QByteArray>("file");
 
   // Acme X1 Std with an E0 (component 4) and its estimated Volume (9); X2 not in the files.
-  const QStringList catalogue{"INSERT INTO make(name) VALUES('Acme')",
-                              "INSERT INTO model_types(name) VALUES('X1')",
-                              "INSERT INTO model_types(name) VALUES('X2')",
-                              "INSERT INTO option_types(name) VALUES('Std')",
-                              "INSERT INTO specification VALUES(1,1,1,1,4,'0.0015+0.0033L/1000',0)",
-                              "INSERT INTO specification VALUES(1,1,1,2,9,'0.0030+0.0066L/1000',1)",
-                              "INSERT INTO specification VALUES(1,2,1,1,1,'0.0020',0)"};
+  const QStringList catalogue{
+      "INSERT INTO make(name) VALUES('Acme')",
+      "INSERT INTO model_types(name) VALUES('X1')",
+      "INSERT INTO model_types(name) VALUES('X2')",
+      "INSERT INTO option_types(name) VALUES('Std')",
+      "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+      "expression,source) VALUES(1,1,1,1,4,'0.0015+0.0033L/1000',0)",
+      "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+      "expression,source) VALUES(1,1,1,2,9,'0.0030+0.0066L/1000',1)",
+      "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+      "expression,source) VALUES(1,2,1,1,1,'0.0020',0)"};
   const QByteArray lines = "Acme,X1,Std,10360,E0:0.0020+0.0040L/1000,Rpt:0.0010\n"
                            "Acme,X3,Std,B89.4.1,Volume:0.0100/300,Repeat:0.0020\n"
                            "New,N1,Opt,CMMA,M:0.0015+0.0033L/1000|0.0080,Repeat:0.0030\n"
@@ -430,14 +433,18 @@ void TestImportExportThread::bulk_import_and_export_data()
              .toUtf8();
   // Acme has rows under a second X1, which a look-up by name never finds.
   QTest::newRow("a model name twice")
-      << (QStringList(catalogue) << "INSERT INTO model_types(name) VALUES('X1')"
-                                 << "INSERT INTO specification VALUES(1,3,1,1,1,'0.0030',0)")
+      << (QStringList(catalogue)
+          << "INSERT INTO model_types(name) VALUES('X1')"
+          << "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+             "expression,source) VALUES(1,3,1,1,1,'0.0030',0)")
       << lines;
   // A stored E150 without a text keeps E0 from being estimated into it.
   QTest::newRow("a row without a text")
       << (QStringList(catalogue)
-          << "INSERT INTO specification VALUES(1,2,1,1,4,'0.0010+0.0020L/1000',0)"
-          << "INSERT INTO specification VALUES(1,2,1,1,5,NULL,0)")
+          << "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+             "expression,source) VALUES(1,2,1,1,4,'0.0010+0.0020L/1000',0)"
+          << "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
+             "expression,source) VALUES(1,2,1,1,5,NULL,0)")
       << lines;
 }
 
@@ -455,7 +462,7 @@ void TestImportExportThread::bulk_import_and_export()
   {
     TTestDatabase test;
     QVERIFY(test.Is_Valid());
-    TOtherConnection other(test->File_Name());
+    TOtherConnection other(test->Location().Text());
     for (const QString &statement : setup)
       QVERIFY2(other.Execute(statement), qPrintable(statement));
     TBulkCatalogue::Set_Enabled(enabled);

@@ -72,7 +72,9 @@ TSqlEngine::TTransactionState TSqlConnection::Transaction_State() const
 
 bool TSqlConnection::Is_Open() const
 {
-  return d_connection && d_connection->isOpen();
+  // A connection the server ended stays this one's: the next unit of work opens it anew.
+  return d_connection &&
+         (d_connection->isOpen() || (d_engine && d_engine->Connection_Lost(*d_connection)));
 }
 
 void TSqlConnection::Close()

@@ -1,0 +1,180 @@
+// What only a catalogue on a PostgreSQL server has: roles and their rights, a connection the
+// server ends, its time limits and the lock of another program's write unit. Runs on the run's
+// private server (METROVA_TEST_ENGINE=postgresql).
+#include "testsupport.h"
+#include "transaction.h"
+
+#include <QtTest>
+
+using namespace TestSupport;
+
+class TestPostgresql : public QObject
+{
+  Q_OBJECT
+
+private:
+  std::unique_ptr<TTestDatabase> d_test;
+  // The schema of the test's catalogue.
+  QString Schema() const
+  {
+    return d_test->Get()->Location().Text().section(QStringLiteral("search_path%3D"), 1);
+  }
+  // The server's process of the catalogue's connection.
+  int Backend() const
+  {
+    QSqlQuery query(QSqlDatabase::database(d_test->Get()->Connection_Name(), false));
+    return query.exec("SELECT pg_backend_pid()") && query.next() ? query.value(0).toInt() : -1;
+  }
+
+private slots:
+  void initTestCase();
+  void init();
+  void cleanup() { d_test.reset(); }
+
+  void roles_data();
+  void roles();
+  void faults_data();
+  void faults();
+};
+
+void TestPostgresql::initTestCase()
+{
+  if (Engine() != QLatin1String("postgresql"))
+    QSKIP("runs on the run's PostgreSQL server only");
+  // Another writer is waited for this long.
+  TDatabase::Set_Busy_Timeout(300);
+}
+
+void TestPostgresql::init()
+{
+  d_test = std::make_unique<TTestDatabase>();
+  QVERIFY(d_test->Is_Valid());
+  QVERIFY(d_test->Write("Acme", "M1", "O1", {"CMMA G=2"}));
+}
+
+void TestPostgresql::roles_data()
+{
+  QTest::addColumn<QString>("grants");  // {role}, {schema}; statements split by ';'
+  QTest::addColumn<QString>("refusal"); // pattern of the connection's refusal, empty: it opens
+  QTest::addColumn<bool>("read_only");
+
+  const QString usage = "GRANT USAGE ON SCHEMA {schema} TO {role};";
+  QTest::newRow("reader") << usage + "GRANT SELECT ON ALL TABLES IN SCHEMA {schema} TO {role}"
+                          << QString() << true;
+  // A writer needs no right to create tables: the log was made with the catalogue.
+  QTest::newRow("writer") << usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES IN SCHEMA "
+                                     "{schema} TO {role};GRANT USAGE ON ALL SEQUENCES IN SCHEMA "
+                                     "{schema} TO {role}"
+                          << QString() << false;
+  QTest::newRow("writer without a table")
+      << usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES "
+                 "IN SCHEMA {schema} TO {role};REVOKE ALL ON "
+                 "{schema}.verification_range FROM {role}"
+      << "The user r_\\w+ may not read the catalogue in the "
+         "database postgres: its administrator grants the "
+         "rights \\(metrova-cli init prints the statements\\)"
+      << false;
+  QTest::newRow("no rights") << usage
+                             << "The user r_\\w+ may not read the catalogue in the database "
+                                "postgres"
+                             << false;
+  QTest::newRow("empty schema, no right to create")
+      << "CREATE SCHEMA {schema}_empty;GRANT USAGE ON SCHEMA {schema}_empty TO {role}"
+      << "The database postgres holds no Metrova catalogue, and the user r_\\w+ may not create "
+         "one in it: an administrator creates it with metrova-cli init\\.'"
+      << false;
+}
+
+void TestPostgresql::roles()
+{
+  QFETCH(QString, grants);
+  QFETCH(QString, refusal);
+  QFETCH(bool, read_only);
+  static int number = 0;
+  const QString role =
+      QStringLiteral("r_%1_%2").arg(QCoreApplication::applicationPid()).arg(++number);
+  QVERIFY(Execute_On_Server("CREATE ROLE " + role + " LOGIN"));
+  QString schema = Schema();
+  for (const QString &grant : grants.split(';', Qt::SkipEmptyParts))
+    QVERIFY(Execute_On_Server(QString(grant).replace("{role}", role).replace("{schema}", schema)));
+  if (grants.contains("_empty"))
+    schema += "_empty";
+
+  TDatabase database("tst_postgresql_role");
+  const bool connected = database.Connect(TCatalogueLocation(Server_Uri(schema, role)));
+  QVERIFY2(connected == refusal.isEmpty(), qPrintable(database.Last_Error()));
+  if (!connected)
+  {
+    QVERIFY2(QRegularExpression(refusal).match(database.Last_Error()).hasMatch(),
+             qPrintable(database.Last_Error()));
+    return;
+  }
+  // Told by the role's rights at once, before any write was tried.
+  QCOMPARE(database.Is_Read_Only(), read_only);
+  QVERIFY2(database.Initialize(), qPrintable(database.Last_Error()));
+  bool valid = false;
+  QCOMPARE(database.Makes(&valid), QStringList{"Acme"});
+  QCOMPARE(database.Write_Specification(Record("Beta", "B1", "P1", "CMMA G=1")), !read_only);
+  QCOMPARE(d_test->Get()->Make_Exists("Beta"), !read_only);
+}
+
+void TestPostgresql::faults_data()
+{
+  QTest::addColumn<QString>("fault");
+  QTest::addColumn<QString>("error"); // pattern of the failed write's error
+
+  QTest::newRow("connection ended mid-unit") << "terminate"
+                                             << "the connection to the database server was lost";
+  QTest::newRow("statement beyond its time limit")
+      << "timeout"
+      << "the database server stopped the statement at its time limit";
+  QTest::newRow("another program's write unit")
+      << "lock"
+      << "another program is writing to the catalogue; try again when it has finished";
+}
+
+void TestPostgresql::faults()
+{
+  QFETCH(QString, fault);
+  QFETCH(QString, error);
+  TDatabase *database = d_test->Get();
+  TOtherConnection other(database->Location().Text());
+  const QStringList before = other.Dump();
+  bool written = true;
+  if (fault == "terminate")
+  {
+    // The unit has written one machine when the server ends its connection.
+    TTransaction unit(database);
+    QVERIFY(unit.Begin() && d_test->Write("Beta", "B1", "P1", {"CMMA G=1"}));
+    QVERIFY(other.Execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(Backend())));
+    written = database->Write_Specification(Record("Gamma", "C1", "Q1", "CMMA G=1"));
+  }
+  else if (fault == "timeout")
+  {
+    QVERIFY(QSqlQuery(QSqlDatabase::database(database->Connection_Name(), false))
+                .exec("SET statement_timeout=200"));
+    QVERIFY(other.Execute(
+        "CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN PERFORM "
+        "pg_sleep(5); RETURN NEW; END$$;CREATE TRIGGER slow BEFORE INSERT ON make FOR EACH ROW "
+        "EXECUTE FUNCTION slow()"));
+    written = database->Write_Specification(Record("Gamma", "C1", "Q1", "CMMA G=1"));
+    QVERIFY(other.Execute("DROP TRIGGER slow ON make"));
+  }
+  else
+  {
+    QVERIFY(other.Execute(Begin_Write()));
+    written = database->Write_Specification(Record("Gamma", "C1", "Q1", "CMMA G=1"));
+    QVERIFY(other.Execute("ROLLBACK"));
+  }
+  QVERIFY(!written);
+  QVERIFY2(database->Last_Error().contains(error), qPrintable(database->Last_Error()));
+  QVERIFY(database->Database_Failed());
+  // The catalogue as before; the next unit runs, on a connection opened anew if need be.
+  QCOMPARE(other.Dump(), before);
+  QVERIFY2(d_test->Write("Delta", "D1", "R1", {"CMMA G=1"}), qPrintable(database->Last_Error()));
+  bool valid = false;
+  QCOMPARE(database->Makes(&valid), QStringList({"Acme", "Delta"}));
+}
+
+QTEST_GUILESS_MAIN(TestPostgresql)
+#include "tst_postgresql.moc"
