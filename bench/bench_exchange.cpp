@@ -6,12 +6,16 @@
 //   bench_exchange --keep DIR [N...]    also copy each exported file to DIR/exported_N.csv, so
 //                                       that two builds' exports can be compared byte for byte,
 //                                       and the imported catalogue to DIR/catalogue_N.db
+//   bench_exchange --server URI [N...]  the same on a PostgreSQL server: each size in a new schema
+//                                       of the database URI names (its user may create schemas)
 //
 // Beside the import it times its ceiling: the rows that the import left in the catalogue, written
 // beforehand one per line with their names, read back from that file and each parsed into the
 // columns the catalogue stores, then inserted into a bare table with SQLite's own interface, one
 // prepared statement, in one transaction. The ratio import / ceiling is printed by processor time
-// (and by wall-clock time).
+// (and by wall-clock time). On a server the ceiling is libpq's COPY of the same rows into a bare
+// table of the same schema, over the same connection path, and the ratio is by wall-clock time
+// (the server's work is another process's).
 
 #include "database.h"
 #include "exchangegenerator.h"
@@ -24,6 +28,12 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -60,6 +70,115 @@ private:
   std::clock_t d_cpu_start;
 };
 
+const char *const ROWS_QUERY =
+    "SELECT m.name,mt.name,o.name,st.name,c.name,s.expression,s.source FROM "
+    "specification AS s JOIN make AS m ON m.make_id=s.make_id JOIN model_types AS mt "
+    "ON mt.model_id=s.model_id JOIN option_types AS o ON o.option_id=s.option_id JOIN "
+    "standard_types AS st ON st.standard_type_id=s.standard_id JOIN component_types "
+    "AS c ON c.component_type_id=s.component_id ORDER BY s.rowid";
+
+// The catalogue's rows as Write_Rows writes them, read through the catalogue's own connection to
+// a server.
+bool Write_Server_Rows(TDatabase *database, const QString &file_name, int *rows, QTextStream &err)
+{
+  QSqlQuery query(QSqlDatabase::database(database->Connection_Name(), false));
+  query.setForwardOnly(true);
+  if (!query.exec(QLatin1String(ROWS_QUERY)))
+  {
+    err << "  cannot read the catalogue's rows: " << query.lastError().text() << "\n";
+    return false;
+  }
+  QByteArray text;
+  *rows = 0;
+  while (query.next())
+  {
+    for (int column = 0; column < 7; ++column)
+    {
+      if (column > 0)
+      {
+        text += ',';
+      }
+      text += query.value(column).toString().toUtf8();
+    }
+    text += '\n';
+    ++*rows;
+  }
+  QFile file(file_name);
+  if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+  {
+    err << "  cannot write " << file_name << "\n";
+    return false;
+  }
+  return true;
+}
+
+// The server's ceiling: the rows' file read and sent by COPY into a bare table, in one
+// transaction, on a connection of libpq's own to the catalogue's schema.
+bool Copy_Rows(const QString &rows_file, const QString &location, QTextStream &err)
+{
+  QFile file(rows_file);
+  if (!file.open(QIODevice::ReadOnly))
+  {
+    err << "  cannot read " << rows_file << "\n";
+    return false;
+  }
+  // COPY's text format separates columns by tabs; names and expressions hold neither.
+  QByteArray bytes = file.readAll();
+  bytes.replace(',', '\t');
+  PGconn *connection = PQconnectdb(location.toUtf8().constData());
+  const auto command = [connection](const char *statement, ExecStatusType expected)
+  {
+    PGresult *result = PQexec(connection, statement);
+    const bool done = PQresultStatus(result) == expected;
+    PQclear(result);
+    return done;
+  };
+  bool done = PQstatus(connection) == CONNECTION_OK &&
+              command("CREATE TABLE bare(make text,model text,option text,standard text,"
+                      "component text,expression text,source integer)",
+                      PGRES_COMMAND_OK) &&
+              command("BEGIN", PGRES_COMMAND_OK) &&
+              command("COPY bare FROM STDIN", PGRES_COPY_IN) &&
+              PQputCopyData(connection, bytes.constData(), bytes.size()) == 1 &&
+              PQputCopyEnd(connection, nullptr) == 1;
+  if (done)
+  {
+    PGresult *result = nullptr;
+    while ((result = PQgetResult(connection)) != nullptr)
+    {
+      done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
+      PQclear(result);
+    }
+  }
+  done = done && command("COMMIT", PGRES_COMMAND_OK);
+  if (!done)
+  {
+    err << "  ceiling failed: " << PQerrorMessage(connection) << "\n";
+  }
+  PQfinish(connection);
+  return done;
+}
+
+// A new schema on the server for one size, and the catalogue's location in it.
+bool New_Schema(const QString &server, int configurations, QString *location, QTextStream &err)
+{
+  const QString schema =
+      QStringLiteral("bench_%1_%2").arg(configurations).arg(QCoreApplication::applicationPid());
+  PGconn *connection = PQconnectdb(server.toUtf8().constData());
+  PGresult *result =
+      PQexec(connection, QStringLiteral("CREATE SCHEMA %1").arg(schema).toUtf8().constData());
+  const bool made = PQresultStatus(result) == PGRES_COMMAND_OK;
+  if (!made)
+  {
+    err << "  cannot create a schema: " << PQerrorMessage(connection) << "\n";
+  }
+  PQclear(result);
+  PQfinish(connection);
+  *location = server + (server.contains(QLatin1Char('?')) ? QLatin1Char('&') : QLatin1Char('?')) +
+              QStringLiteral("options=-csearch_path%3D") + schema;
+  return made;
+}
+
 // Every row of the catalogue with its names, one per line in storage order: make, model, option,
 // standard, component, expression and source, separated by commas (names hold none).
 bool Write_Rows(TDatabase *database, const QString &file_name, int *rows, QTextStream &err)
@@ -67,17 +186,9 @@ bool Write_Rows(TDatabase *database, const QString &file_name, int *rows, QTextS
   sqlite3 *handle = nullptr;
   QByteArray text;
   sqlite3_stmt *statement = nullptr;
-  bool read =
-      sqlite3_open_v2(QFile::encodeName(database->File_Name()).constData(), &handle,
-                      SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-      sqlite3_prepare_v2(
-          handle,
-          "SELECT m.name,mt.name,o.name,st.name,c.name,s.expression,s.source FROM "
-          "specification AS s JOIN make AS m ON m.make_id=s.make_id JOIN model_types AS mt "
-          "ON mt.model_id=s.model_id JOIN option_types AS o ON o.option_id=s.option_id JOIN "
-          "standard_types AS st ON st.standard_type_id=s.standard_id JOIN component_types "
-          "AS c ON c.component_type_id=s.component_id ORDER BY s.rowid",
-          -1, &statement, nullptr) == SQLITE_OK;
+  bool read = sqlite3_open_v2(QFile::encodeName(database->File_Name()).constData(), &handle,
+                              SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+              sqlite3_prepare_v2(handle, ROWS_QUERY, -1, &statement, nullptr) == SQLITE_OK;
   *rows = 0;
   int step = SQLITE_ROW;
   while (read && (step = sqlite3_step(statement)) == SQLITE_ROW)
@@ -192,7 +303,8 @@ bool Run(TImportExportThread *thread, double *seconds, double *cpu_seconds, QTex
   return true;
 }
 
-bool Measure(int configurations, const QString &keep_directory, TResult *result, QTextStream &err)
+bool Measure(int configurations, const QString &keep_directory, const QString &server,
+             TResult *result, QTextStream &err)
 {
   QTemporaryDir directory;
   if (!directory.isValid())
@@ -208,9 +320,13 @@ bool Measure(int configurations, const QString &keep_directory, TResult *result,
     return false;
   }
 
+  QString location = directory.filePath(QStringLiteral("catalogue.db"));
+  if (!server.isEmpty() && !New_Schema(server, configurations, &location, err))
+  {
+    return false;
+  }
   TDatabase database(QStringLiteral("bench_exchange"));
-  if (!database.Connect(directory.filePath(QStringLiteral("catalogue.db"))) ||
-      !database.Initialize())
+  if (!database.Connect(TCatalogueLocation(location)) || !database.Initialize())
   {
     err << database.Last_Error() << "\n";
     return false;
@@ -227,12 +343,15 @@ bool Measure(int configurations, const QString &keep_directory, TResult *result,
   }
 
   const QString rows_file = directory.filePath(QStringLiteral("rows.csv"));
-  if (!Write_Rows(&database, rows_file, &result->rows, err))
+  if (!(server.isEmpty() ? Write_Rows(&database, rows_file, &result->rows, err)
+                         : Write_Server_Rows(&database, rows_file, &result->rows, err)))
   {
     return false;
   }
   const TStopwatch ceiling;
-  if (!Insert_Rows(rows_file, directory.filePath(QStringLiteral("bare.db")), err))
+  if (!(server.isEmpty()
+            ? Insert_Rows(rows_file, directory.filePath(QStringLiteral("bare.db")), err)
+            : Copy_Rows(rows_file, location, err)))
   {
     return false;
   }
@@ -246,7 +365,7 @@ bool Measure(int configurations, const QString &keep_directory, TResult *result,
     return false;
   }
 
-  if (!keep_directory.isEmpty())
+  if (!keep_directory.isEmpty() && server.isEmpty())
   {
     // The catalogue is idle here: no transaction is open on it.
     const QDir keep(keep_directory);
@@ -320,6 +439,18 @@ int main(int argc, char *argv[])
     arguments.erase(arguments.begin(), arguments.begin() + 2);
   }
 
+  QString server;
+  if (!arguments.isEmpty() && arguments.first() == QStringLiteral("--server"))
+  {
+    if (arguments.size() < 2)
+    {
+      err << "usage: bench_exchange --server URI [N...]\n";
+      return 2;
+    }
+    server = arguments.at(1);
+    arguments.erase(arguments.begin(), arguments.begin() + 2);
+  }
+
   QList<int> sizes{1000, 5000, 20000};
   if (!arguments.isEmpty())
   {
@@ -330,7 +461,7 @@ int main(int argc, char *argv[])
       const int size = argument.toInt(&number);
       if (!number || size <= 0)
       {
-        err << "usage: bench_exchange [--keep DIR] [N...] | --generate N FILE\n";
+        err << "usage: bench_exchange [--keep DIR | --server URI] [N...] | --generate N FILE\n";
         return 2;
       }
       sizes.append(size);
@@ -344,7 +475,7 @@ int main(int argc, char *argv[])
   for (const int size : qAsConst(sizes))
   {
     TResult result;
-    if (!Measure(size, keep_directory, &result, err))
+    if (!Measure(size, keep_directory, server, &result, err))
     {
       err.flush();
       return 1;
