@@ -24,6 +24,7 @@
 
 #include <csignal>
 #include <functional>
+#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,16 @@ inline QString Engine()
 inline bool Engine_Has_Files()
 {
   return Engine() == QLatin1String("sqlite");
+}
+
+// Who the run's catalogues record as the changer: for a file the login name, on the server the
+// role of Server_Uri.
+inline QString Catalogue_User()
+{
+  if (!Engine_Has_Files())
+    return QStringLiteral("metrova_admin");
+  const passwd *account = getpwuid(geteuid());
+  return account ? QString::fromLocal8Bit(account->pw_name) : QString();
 }
 
 // The machine's record that a compact text describes; *valid is false if an expression fails.
@@ -191,7 +202,7 @@ public:
     return Execute(statement, &text) ? text.toInt() : -1;
   }
   // Every row of every table as "table|value|...", in storage order (the engine's own table
-  // left out).
+  // left out); the time of a change in the history is the clock's, and left out.
   QStringList Dump()
   {
     const QSqlDatabase connection = QSqlDatabase::database(d_name, false);
@@ -217,7 +228,9 @@ public:
       {
         QStringList values{table};
         for (int column = 0; column < query.record().count(); ++column)
-          values.append(query.value(column).toString());
+          values.append(query.record().fieldName(column) == QLatin1String("changed_at")
+                            ? QStringLiteral("(time)")
+                            : query.value(column).toString());
         rows.append(values.join(QLatin1Char('|')));
       }
     }

@@ -120,12 +120,20 @@ private slots:
   void qif();
   void verify_data();
   void verify();
+  void history_data();
+  void history() { Check(); }
+  void copy_data();
+  void copy() { Check(); }
+  void copy_there_and_back();
+  void init_command_data();
+  void init_command() { Check(); }
   void readme();
 
 private:
   // Arguments and follow-up commands are separated by "|"; {db} is the row's copy of the sample,
-  // {dir} an empty folder of its own, {cli} the program for rows that "sh" runs, {sample} the
-  // sample file.
+  // {db2} a new catalogue beside it, {dir} an empty folder of its own, {cli} the program for rows
+  // that "sh" runs, {sample} the sample file. In patterns, {user} is who the catalogue records as
+  // the changer, {today} the UTC date.
   QStringList Expand(const QString &text) const;
   void Check(TRun *result = nullptr);
 
@@ -133,6 +141,7 @@ private:
   QString d_sample;
   std::unique_ptr<QTemporaryDir> d_row;
   QString d_database;
+  QString d_other;
   QString d_folder;
 };
 
@@ -149,6 +158,7 @@ void TestCommandLine::init()
 {
   d_row = std::make_unique<QTemporaryDir>();
   d_database = TestSupport::New_Catalogue_Location(*d_row).Text();
+  d_other = TestSupport::New_Catalogue_Location(*d_row, QStringLiteral("other")).Text();
   d_folder = d_row->filePath("folder");
   QVERIFY(QDir().mkdir(d_folder));
   // A file is copied; a catalogue elsewhere gets the sample imported.
@@ -162,8 +172,11 @@ void TestCommandLine::init()
 
 QStringList TestCommandLine::Expand(const QString &text) const
 {
+  // A shell is given the catalogues quoted: a server's URI holds '&'.
+  const QString quote = text.startsWith("sh|") ? "'" : "";
   QString expanded = text;
-  expanded.replace("{db}", d_database)
+  expanded.replace("{db}", quote + d_database + quote)
+      .replace("{db2}", quote + d_other + quote)
       .replace("{dir}", d_folder)
       .replace("{cli}", CLI)
       .replace("{sample}", SAMPLE);
@@ -225,10 +238,15 @@ void TestCommandLine::Check(TRun *result)
 
   QVERIFY2(failure.isEmpty(), qPrintable(failure));
   const bool refused = status == 1 || status == 2;
-  const QString output = Text("output", result ? QString() : QStringLiteral("^$"));
+  const auto pattern = [](QString text)
+  {
+    return text.replace("{user}", TestSupport::Catalogue_User())
+        .replace("{today}", QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd"));
+  };
+  const QString output = pattern(Text("output", result ? QString() : QStringLiteral("^$")));
   QVERIFY2(QRegularExpression(output).match(run.out).hasMatch() && !(refused && !run.out.isEmpty()),
            qPrintable(run.out));
-  const QString error = Text("error");
+  const QString error = pattern(Text("error"));
   QVERIFY2(error.isEmpty() ? run.err.isEmpty()
                            : QRegularExpression(error).match(run.err).hasMatch() &&
                                  (status != 1 || run.err.count('\n') == 1),
@@ -647,6 +665,151 @@ void TestCommandLine::verify()
   QVERIFY(TestSupport::Write_File(d_folder + "/bad.csv", "length_mm,error_um\n500,2\n-1,2\n"));
   QVERIFY(TestSupport::Write_File(d_folder + "/probe.csv", "position,error_um\n1,1.2\n2,1.5\n"));
   Check();
+}
+
+// Who changed what: each write of each command in the history, in the unit of the change, by the
+// changer's name and the UTC time, oldest first; a machine's with those of the whole catalogue.
+void TestCommandLine::history_data()
+{
+  Columns({"arguments", "status", "output", "error"});
+  const QString acme = " {db} Acme X1 Standard";
+  const QString entry = "{today}T\\d\\d:\\d\\d:\\d\\dZ,{user},";
+  Row("specification changes",
+      "sh|-c|{cli} set" + acme + " 10360 E0=1.5+3.3L/1000 Ts_Min=18 && {cli} set" + acme +
+          " 10360 E0=1.6+3.3L/1000 Ts_Min=18 && {cli} unset" + acme +
+          " 10360 Ts_Min && exec {cli} history" + acme + " --csv",
+      0,
+      "^time,user,change,make,model,option,details\n" + entry +
+          "specification,Acme,X1,Standard,10360 E0=1.5\\+3.3L/1000; 10360 Ts_Min=18.00 C\n" +
+          entry +
+          "specification,Acme,X1,Standard,10360 E0=1.6\\+3.3L/1000 \\(was "
+          "1.5\\+3.3L/1000\\)\n" +
+          entry + "specification,Acme,X1,Standard,10360 Ts_Min removed \\(was 18.00 C\\)\n$");
+  Row("import, log and delete of a machine",
+      "sh|-c|printf 'error_um,length_mm\\n1,500\\n' >{dir}/r.csv; {cli} verify add {db} Zeiss F25 "
+      "Tactile {dir}/r.csv --date 2026-11-30 --kind interim >/dev/null && {cli} verify schedule "
+      "{db} Zeiss F25 Tactile --interim 30 >/dev/null && {cli} verify delete {db} Zeiss F25 "
+      "Tactile 1 && {cli} verify add {db} Zeiss F25 Tactile {dir}/r.csv --date 2026-11-30 --kind "
+      "interim >/dev/null && {cli} delete {db} Zeiss F25 Tactile --with-records && exec {cli} "
+      "history {db} Zeiss F25 Tactile --csv",
+      0,
+      "^time,user,change,make,model,option,details\n[^\n]+,import,Zeiss,F25,Tactile,from "
+      "catalogue.csv\n" +
+          entry +
+          "record added,Zeiss,F25,Tactile,\"record 1: interim 2026-11-30, 10360:E0, "
+          "conforms\"\n" +
+          entry +
+          "schedule,Zeiss,F25,Tactile,\"reverification none, interim check every 30 "
+          "days\"\n" +
+          entry + "record deleted,Zeiss,F25,Tactile,\"record 1: interim 2026-11-30, 10360:E0\"\n" +
+          entry + "record added,[^\n]+\n" + entry +
+          "delete,Zeiss,F25,Tactile,with 1 verification record\\(s\\)\n$");
+  // A refused change leaves no entry; the make's history holds its machines'.
+  Row("refused change",
+      "sh|-c|{cli} set {db} Zeiss F25 Tactile 10360 E0=x; exec {cli} history {db} Zeiss", 0,
+      "^time +user +change +make +model +option +details\n[^\n]+ import +Zeiss +F25 +Tactile +from "
+      "catalogue.csv\n$",
+      "invalid expression");
+  Row("too many names", "history|{db}|A|B|C|D", 2, "", "too many arguments");
+}
+
+// A copy goes only into a new or empty catalogue, and leaves nothing when it fails.
+void TestCommandLine::copy_data()
+{
+  Columns({"arguments", "status", "output", "error", "then", "then_output"});
+  Row("target not empty",
+      "sh|-c|printf 'MetrovaDatabase:Version=1:Format=CSV\\nA,B,C,10360,E0:0.001+0.002L/1000\\n' "
+      ">{dir}/a.csv; {cli} import {dir}/t.db {dir}/a.csv && exec {cli} copy {db} {dir}/t.db",
+      1, "",
+      "^metrova-cli: cannot copy '[^']*' to '[^']*t.db': The target is not empty: a catalogue "
+      "is copied only into a new file or an empty database.\n$",
+      "metrova-cli|list|{dir}/t.db", "^A\n$");
+  Row("failed copy leaves no file", "sh|-c|ulimit -f 4; exec {cli} copy {db} {dir}/n.db", 1, "",
+      "^metrova-cli: cannot copy '[^']*' to '[^']*n.db': ", "ls|-A|{dir}", "^$");
+  Row("missing source", "copy|{dir}/none.db|{dir}/n.db", 1, "",
+      "^metrova-cli: cannot open database '[^']*none.db': no such file");
+  Row("onto itself", "copy|{db}|{db}", 2, "", "SOURCE and TARGET are the same catalogue");
+}
+
+// A copy to a file and back gives the same catalogue: the same export bytes, log and due checks;
+// its history is the source's with the two copies added.
+void TestCommandLine::copy_there_and_back()
+{
+  const QString zeiss = " {db} Zeiss F25 Tactile";
+  const QStringList setup{
+      "printf 'error_um,length_mm\\n1,500\\n3,500\\n' >{dir}/r.csv",
+      "{cli} verify add" + zeiss + " {dir}/r.csv --date 2026-11-30 --kind interim --temperature 21",
+      "{cli} verify schedule" + zeiss + " --interim 30 --reverification 12",
+      // A gap in the ids, and a machine stored after it.
+      "{cli} delete {db} Hexagon", "{cli} set {db} Acme X1 Standard 10360 E0=1.5+3.3L/1000",
+      "{cli} copy {db} {dir}/c.db", "{cli} copy {dir}/c.db {db2}"};
+  for (const QString &line : setup)
+  {
+    const TRun run = Run("sh", Expand("sh|-c|" + line).mid(1));
+    QVERIFY2(run.status == 0 || run.status == 3, qPrintable(line + '\n' + run.err));
+  }
+  QVERIFY(QFileInfo(d_folder + "/c.db").isFile());
+  const auto outputs = [this](const QString &database)
+  {
+    QStringList texts;
+    const QString path = d_folder + "/export-" + QFileInfo(database).baseName() + ".csv";
+    texts << Run("metrova-cli", {"export", database, path}).err
+          << QString::fromUtf8(TestSupport::File_Bytes(path));
+    const QStringList zeiss{database, "Zeiss", "F25", "Tactile"};
+    for (const QStringList &arguments :
+         {QStringList{"verify", "list"} + zeiss,
+          QStringList{"verify", "show"} + zeiss + QStringList{"1"},
+          QStringList{"verify", "due", database, "--on", "2026-12-31", "--csv"},
+          QStringList{"show", database, "Acme", "X1", "Standard"},
+          QStringList{"history", database, "--csv"}})
+    {
+      const TRun run = Run("metrova-cli", arguments);
+      texts << QString::number(run.status) + run.out + run.err;
+    }
+    return texts;
+  };
+  const QStringList source = outputs(d_database);
+  QStringList copy = outputs(d_other);
+  QVERIFY2(source.at(2).contains("\n1 "), qPrintable(source.at(2)));
+  QVERIFY2(source.last().contains(",delete,Hexagon,,,"), qPrintable(source.last()));
+  // The two copies' entries are the history's last.
+  QStringList history = copy.takeLast().split('\n');
+  QVERIFY2(
+      history.size() > 3 &&
+          history.at(history.size() - 3)
+              .endsWith(",copy,,,,copied from " + TCatalogueLocation(d_database).Display_Name()) &&
+          history.at(history.size() - 2).endsWith(",copy,,,,copied from c.db"),
+      qPrintable(history.join('\n')));
+  history.removeAt(history.size() - 3);
+  history.removeAt(history.size() - 2);
+  QCOMPARE(copy << history.join('\n'), source);
+}
+
+// A new catalogue; on a server, the statements that let a reader role read it and a writer role
+// change it, and only add to its history.
+void TestCommandLine::init_command_data()
+{
+  Columns({"arguments", "status", "output", "error", "then", "then_output"});
+  if (TestSupport::Engine_Has_Files())
+  {
+    Row("new file", "init|{dir}/new.db", 0, "^$", "", "metrova-cli|list|{dir}/new.db", "^$");
+    return;
+  }
+  Row("statements", "init|{db2}", 0,
+      "^(--[^\n]*\n)+GRANT CONNECT ON DATABASE [^\n]+ TO :\"reader\", :\"writer\";\n(.*\n)*GRANT "
+      "SELECT ON ALL TABLES IN SCHEMA [^\n]+ TO :\"reader\";\n",
+      "", "metrova-cli|list|{db2}", "^$");
+  Row("roles",
+      "sh|-c|u={db2}; w=postgresql://w$$${u#postgresql://metrova_admin}; "
+      "r=postgresql://r$$${u#postgresql://metrova_admin}; psql -Xq \"$u\" -c \"CREATE ROLE r$$ "
+      "LOGIN\" -c \"CREATE ROLE w$$ LOGIN\" && {cli} init \"$u\" >{dir}/g.sql && psql -Xq -v "
+      "ON_ERROR_STOP=1 -v reader=r$$ -v writer=w$$ -f {dir}/g.sql \"$u\" && {cli} set \"$w\" A B C "
+      "10360 E0=1+L/500 && {cli} list \"$r\" && ! psql -Xq \"$w\" -c 'DELETE FROM change_history' "
+      "2>/dev/null && ! {cli} set \"$r\" A B C 10360 E0=2+L/500 2>/dev/null && exec {cli} history "
+      "\"$r\" --csv",
+      0,
+      "^A\ntime,user,change,make,model,option,details\n[^\n]+,w[0-9]+,specification,A,B,C,10360 "
+      "E0=1.0\\+1.0L/500\n$");
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -2,7 +2,10 @@
 
 #include "browsecommand.h"
 #include "comparecommand.h"
+#include "copycommand.h"
 #include "exchangecommand.h"
+#include "historycommand.h"
+#include "initcommand.h"
 #include "limitscommand.h"
 #include "reportcommand.h"
 #include "setcommand.h"
@@ -35,6 +38,9 @@ TCommandLine::TCommands TCommandLine::Commands()
   commands.push_back(std::make_unique<TSetCommand>(TSetCommand::CHANGE_SET));
   commands.push_back(std::make_unique<TSetCommand>(TSetCommand::CHANGE_UNSET));
   commands.push_back(std::make_unique<TBrowseCommand>(TBrowseCommand::ACTION_DELETE));
+  commands.push_back(std::make_unique<THistoryCommand>());
+  commands.push_back(std::make_unique<TCopyCommand>());
+  commands.push_back(std::make_unique<TInitCommand>());
   commands.push_back(std::make_unique<TReportCommand>());
   commands.push_back(std::make_unique<TCompareCommand>());
   for (const auto action :

@@ -19,26 +19,40 @@ QString Connect_Reason(const QString &report)
 }
 } // namespace
 
-TDatabaseCommand::TDatabaseCommand(const TDescription &description) : TCommand(description) {}
+TDatabaseCommand::TDatabaseCommand(const TDescription &description, int database_argument)
+    : TCommand(description), d_database_argument(database_argument)
+{
+}
 
 TDatabaseCommand::~TDatabaseCommand() = default;
 
-QString TDatabaseCommand::Database_Name() const
+QString TDatabaseCommand::Catalogue_Name(int index) const
 {
-  const TCatalogueLocation location(Argument(0));
+  const TCatalogueLocation location(Argument(index));
   return location.Is_File() ? location.Text() : location.Display_Name();
 }
 
 int TDatabaseCommand::Connect(bool create)
 {
+  return Connect_To(d_database_argument, create, &d_database, QStringLiteral("metrova_cli"));
+}
+
+int TDatabaseCommand::Open_Other(int index, std::unique_ptr<TDatabase> *database)
+{
+  return Connect_To(index, false, database, QStringLiteral("metrova_cli_%1").arg(index));
+}
+
+int TDatabaseCommand::Connect_To(int index, bool create, std::unique_ptr<TDatabase> *database,
+                                 const QString &connection_name)
+{
   QString text;
-  const int status = File_Argument(0, QStringLiteral("database"), &text);
+  const int status = File_Argument(index, QStringLiteral("database"), &text);
   if (status != STATUS_SUCCESS)
   {
     return status;
   }
   const TCatalogueLocation location(text);
-  const QString file_name = Database_Name();
+  const QString file_name = Catalogue_Name(index);
   const QFileInfo info(location.File_Name());
   if (location.Is_File() && info.isDir())
   {
@@ -58,11 +72,11 @@ int TDatabaseCommand::Connect(bool create)
                          .arg(file_name, d_new_catalogue->Error()));
     }
   }
-  d_database = std::make_unique<TDatabase>(QStringLiteral("metrova_cli"));
-  if (!d_database->Connect(location))
+  *database = std::make_unique<TDatabase>(connection_name);
+  if (!(*database)->Connect(location))
   {
     return Failure(QStringLiteral("cannot open database '%1': %2")
-                       .arg(file_name, Connect_Reason(d_database->Last_Error())));
+                       .arg(file_name, Connect_Reason((*database)->Last_Error())));
   }
   if (create)
   {
@@ -70,10 +84,10 @@ int TDatabaseCommand::Connect(bool create)
   }
   // The other commands change no schema: a file without the catalogue's tables is refused.
   bool valid = false;
-  d_database->Standard_Types(&valid);
+  (*database)->Standard_Types(&valid);
   if (!valid)
   {
-    const QString reason = d_database->Last_Error();
+    const QString reason = (*database)->Last_Error();
     return Failure(
         QStringLiteral("'%1' is not a Metrova catalogue%2")
             .arg(file_name, reason.isEmpty() ? QString() : QStringLiteral(": ") + reason));

@@ -9,13 +9,13 @@ class TDatabase;
 class TNewCatalogue;
 class TTransaction;
 
-// A command on the catalogue file named by its first argument, usually on one make, model and
-// option named by the arguments after it: the catalogue is opened, and the machine found, here
-// and only here.
+// A command on the catalogue named by its first argument (or another: a copy's target), usually
+// on one make, model and option named by the arguments after it: the catalogue is opened, and the
+// machine found, here and only here.
 class TDatabaseCommand : public TCommand
 {
 public:
-  explicit TDatabaseCommand(const TDescription &description);
+  explicit TDatabaseCommand(const TDescription &description, int database_argument = 0);
   ~TDatabaseCommand() override;
 
 protected:
@@ -45,15 +45,24 @@ protected:
   // a catalogue that cannot be read must not pass for one without the name.
   int Not_Found(const QString &text);
 
+  // Opens another catalogue named by an argument (a copy's source) for reading, as Open opens
+  // the command's own.
+  int Open_Other(int index, std::unique_ptr<TDatabase> *database);
+
   TDatabase *Database() const { return d_database.get(); }
   // The catalogue as messages name it: a file as given, a server without its password.
-  QString Database_Name() const;
+  QString Database_Name() const { return Catalogue_Name(d_database_argument); }
+  QString Catalogue_Name(int index) const;
   // The names that Open took.
   const QStringList &Machine() const { return d_machine; }
 
 private:
   int Connect(bool create);
+  // Connects *database to the catalogue of an argument; a catalogue to be read must be there.
+  int Connect_To(int index, bool create, std::unique_ptr<TDatabase> *database,
+                 const QString &connection_name);
 
+  int d_database_argument;
   std::unique_ptr<TDatabase> d_database;
   std::unique_ptr<TNewCatalogue> d_new_catalogue;
   // The filling's write unit, while it is open.

@@ -1,10 +1,13 @@
 #include "catalogueimport.h"
 
+#include "changehistory.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "exchangefile.h"
 #include "transaction.h"
 #include "warninglist.h"
+
+#include <QFileInfo>
 
 TCatalogueImport::TCatalogueImport(TDatabase *database, const QString &file_name,
                                    TExchangeProgress *progress)
@@ -168,6 +171,26 @@ void TCatalogueImport::Remember_Make(const QString &make, int make_id)
   }
 }
 
+bool TCatalogueImport::New_Machine(const int *ids)
+{
+  const QPair<quint64, int> key((quint64(quint32(ids[0])) << 32) | quint32(ids[1]), ids[2]);
+  if (d_machine_ids.contains(key))
+  {
+    return false;
+  }
+  d_machine_ids.insert(key);
+  return true;
+}
+
+void TCatalogueImport::Remember_Machine(const QStringList &names)
+{
+  if (!d_machine_names.contains(names))
+  {
+    d_machine_names.insert(names);
+    d_machines.append(names);
+  }
+}
+
 bool TCatalogueImport::Name_Ids(const char *const names[], const int sizes[], int *ids,
                                 const QString &place)
 {
@@ -224,6 +247,10 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
     return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
   }
   Remember_Make(record.Make(), ids[0]);
+  if (New_Machine(ids))
+  {
+    d_machines.append({names[0], names[1], names[2]});
+  }
   ++d_stored;
   *stored = true;
   return true;
@@ -245,6 +272,7 @@ bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
     return Fail(QStringLiteral("%1: %2").arg(place, d_database->Last_Error()));
   }
   Remember_Make(record.Make(), -1);
+  Remember_Machine({record.Make(), record.Model(), record.Option()});
   ++d_stored;
   return true;
 }
@@ -266,6 +294,11 @@ bool TCatalogueImport::Store(const char *const names[], const int sizes[], int s
   if (!d_make_ids.contains(ids[0]))
   {
     Remember_Make(QString::fromUtf8(names[0], sizes[0]), ids[0]);
+  }
+  if (New_Machine(ids))
+  {
+    d_machines.append({QString::fromUtf8(names[0], sizes[0]), QString::fromUtf8(names[1], sizes[1]),
+                       QString::fromUtf8(names[2], sizes[2])});
   }
   return true;
 }
@@ -331,6 +364,12 @@ bool TCatalogueImport::Finish()
   }
 
   d_bulk.reset();
+  if (!d_machines.isEmpty() &&
+      !d_database->Record_Changes(QLatin1String(TChangeHistory::CHANGE_IMPORT), d_machines,
+                                  QStringLiteral("from %1").arg(QFileInfo(d_file_name).fileName())))
+  {
+    return Fail(d_database->Last_Error());
+  }
   if (!d_transaction->Commit())
   {
     return Fail(d_database->Last_Error());

@@ -5,6 +5,8 @@
 #include "bulkspecificationwriter.h"
 
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -71,6 +73,10 @@ private:
   bool Name_Ids(const char *const names[], const int sizes[], int *ids, const QString &place);
   bool Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place, bool *stored);
   void Remember_Make(const QString &make, int make_id);
+  // Whether the bulk writer's machine (ids: make, model, option) is stored for the first time.
+  bool New_Machine(const int *ids);
+  // A machine stored through the database, for the history, once.
+  void Remember_Machine(const QStringList &names);
   // Estimates the configurations of a make one by one through the database.
   bool Estimate_Each(const QString &make);
 
@@ -85,6 +91,11 @@ private:
   QStringList d_makes;
   QSet<QString> d_make_set;
   QSet<int> d_make_ids;
+  // Every machine stored, each once, in the order of the file: one history entry each, so that a
+  // machine's history tells where its values came from.
+  QList<QStringList> d_machines;
+  QSet<QPair<quint64, int>> d_machine_ids;
+  QSet<QStringList> d_machine_names;
   // The import's write unit, and its bulk writer, whose statements go before the unit ends.
   std::unique_ptr<TTransaction> d_transaction;
   std::unique_ptr<TBulkSpecificationWriter> d_bulk;

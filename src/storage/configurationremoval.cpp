@@ -17,21 +17,22 @@ bool TConfigurationRemoval::Fail(const QString &text, bool fault)
   return false;
 }
 
-bool TConfigurationRemoval::Remove(const QStringList &names, const int *ids, bool with_records)
+bool TConfigurationRemoval::Remove(const QStringList &names, const int *ids, bool with_records,
+                                   int *records)
 {
   const int levels = names.size();
   const QString machine = names.join(QLatin1Char(' '));
-  int records = 0;
-  if (!d_log->Record_Count(ids, levels, &records))
+  *records = 0;
+  if (!d_log->Record_Count(ids, levels, records))
   {
     return Fail(d_log->Error(), d_log->Is_Fault());
   }
-  if (records > 0 && !with_records)
+  if (*records > 0 && !with_records)
   {
     return Fail(QStringLiteral("%1 has %2 verification record(s), which go only when they are "
                                "deleted with it (delete --with-records).")
                     .arg(machine)
-                    .arg(records),
+                    .arg(*records),
                 false);
   }
   const auto failed = [this](const QString &what, const QString &name)

@@ -17,8 +17,9 @@ class TConfigurationRemoval
 public:
   TConfigurationRemoval(TSqlConnection *connection, TVerificationStore *log);
 
-  // names: make, and model and option as far as given; ids: theirs. False with Error().
-  bool Remove(const QStringList &names, const int *ids, bool with_records);
+  // names: make, and model and option as far as given; ids: theirs. *records gets how many
+  // verification records went with them. False with Error().
+  bool Remove(const QStringList &names, const int *ids, bool with_records, int *records);
 
   QString Error() const { return d_error; }
   bool Is_Fault() const { return d_fault; }

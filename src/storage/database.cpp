@@ -3,6 +3,7 @@
 #include "bulkcatalogue.h"
 #include "bulkspecificationreader.h"
 #include "bulkspecificationwriter.h"
+#include "changehistory.h"
 #include "configurationlists.h"
 #include "configurationnames.h"
 #include "configurationremoval.h"
@@ -49,18 +50,29 @@ TDatabase::TDatabase(const QString &connection_name)
       d_estimation(
           std::make_unique<TEstimationStore>(d_catalogue.get(), d_reader.get(), d_writer.get())),
       d_verification(std::make_unique<TVerificationStore>(d_sql.get())),
-      d_ranking(std::make_unique<TRankingCache>(d_sql.get()))
+      d_ranking(std::make_unique<TRankingCache>(d_sql.get())),
+      d_history(std::make_unique<TChangeHistory>(d_sql.get()))
 {
-  // Where writers need not be allowed to create tables, the log is made with the catalogue.
+  // Where writers need not be allowed to create tables, the log and the history are made with
+  // the catalogue.
   d_schema->Set_New_Tables(
       [this](QString *error)
       {
-        if (!d_sql->Engine()->Creates_Log_With_Catalogue() || d_verification->Create_Tables())
+        if (!d_sql->Engine()->Creates_Log_With_Catalogue())
         {
           return true;
         }
-        *error = d_verification->Error();
-        return false;
+        if (!d_verification->Create_Tables())
+        {
+          *error = d_verification->Error();
+          return false;
+        }
+        if (!d_history->Create_Table())
+        {
+          *error = d_history->Error();
+          return false;
+        }
+        return true;
       });
 }
 
@@ -287,8 +299,13 @@ bool TDatabase::Clear()
   if (!Write_Unit(
           [this]()
           {
+            // The history stays: it tells who emptied the catalogue, and what it held before.
             return (d_schema->Clear() || Fail(d_schema->Error())) &&
-                   (d_verification->Clear() || Take_Failure(*d_verification, false));
+                   (d_verification->Clear() || Take_Failure(*d_verification, false)) &&
+                   (d_history->Record(QLatin1String(TChangeHistory::CHANGE_CLEAR), {},
+                                      QStringLiteral("every machine and verification record "
+                                                     "deleted")) ||
+                    Take_Failure(*d_history, false));
           }))
   {
     d_failure_cause = Failure_Cause_Now();
@@ -666,7 +683,16 @@ bool TDatabase::Remove_Configuration(const QStringList &names, bool with_records
           }
         }
         TConfigurationRemoval removal(d_sql.get(), d_verification.get());
-        return removal.Remove(names, ids, with_records) || Take_Failure(removal, false);
+        int records = 0;
+        if (!removal.Remove(names, ids, with_records, &records))
+        {
+          return Take_Failure(removal, false);
+        }
+        return d_history->Record(QLatin1String(TChangeHistory::CHANGE_DELETE), names,
+                                 records > 0
+                                     ? QStringLiteral("with %1 verification record(s)").arg(records)
+                                     : QString()) ||
+               Take_Failure(*d_history, false);
       });
 }
 
@@ -810,6 +836,39 @@ bool TDatabase::Estimate_Specifications(const QString &make, const QString &mode
   return transaction.Begin() &&
          (d_estimation->Estimate(ids) || Take_Failure(*d_estimation, false)) &&
          transaction.Commit();
+}
+
+bool TDatabase::Grant_Statements(QStringList *statements)
+{
+  return Require_Open() &&
+         (d_sql->Engine()->Grant_Statements(d_sql.get(), statements) || Fail(d_sql->Error()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Change history
+
+bool TDatabase::Record_Change(const QString &change, const QStringList &names,
+                              const QString &details)
+{
+  return Record_Changes(change, {names}, details);
+}
+
+bool TDatabase::Record_Changes(const QString &change, const QList<QStringList> &machines,
+                               const QString &details)
+{
+  return Write_Unit(
+      [&]() {
+        return d_history->Record_Each(change, machines, details) || Take_Failure(*d_history, false);
+      });
+}
+
+QList<THistoryEntry> TDatabase::History(const QStringList &names, bool *valid)
+{
+  Q_ASSERT(valid);
+  QList<THistoryEntry> entries;
+  *valid =
+      Require_Open() && (d_history->Entries(names, &entries) || Take_Failure(*d_history, false));
+  return entries;
 }
 
 std::unique_ptr<TBulkSpecificationWriter> TDatabase::Bulk_Writer()

@@ -4,6 +4,7 @@
 #include "capability.h"
 #include "cataloguelocation.h"
 #include "databaseitem.h"
+#include "historyentry.h"
 #include "standardcatalogue.h"
 
 #include <QHash>
@@ -17,6 +18,7 @@
 
 class TBulkSpecificationReader;
 class TBulkSpecificationWriter;
+class TChangeHistory;
 class TConfigurationLists;
 class TConfigurationNames;
 class TDatabaseSchema;
@@ -37,6 +39,8 @@ class TDatabase
   friend class TVerificationLog;
   // So do the bulk writer and reader of whole catalogues, with statements of their own.
   friend class TBulkCatalogue;
+  // So does the copy of a whole catalogue, on two of them.
+  friend class TCatalogueCopy;
   // Units of work and reads that see one state (transaction.h) are this class's transactions.
   friend class TTransaction;
   friend class TReadTransaction;
@@ -55,6 +59,9 @@ public:
   // is only read. Refuses, unchanged, an SQLite file with tables of its own and none of the
   // catalogue's.
   bool Initialize();
+  // The statements an administrator runs so that reader and writer roles may use the catalogue
+  // (TSqlEngine::Grant_Statements); none for a file. False with Last_Error().
+  bool Grant_Statements(QStringList *statements);
   // Empties the catalogue and its verification log in one transaction; false, changing nothing,
   // when that fails.
   bool Clear();
@@ -159,6 +166,17 @@ public:
   std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer();
   std::unique_ptr<TBulkSpecificationReader> Bulk_Reader();
 
+  // Who changed what (TChangeHistory). A change of a machine (names: its make, and model and
+  // option as far as the change concerns them; none: the whole catalogue) is recorded in the
+  // write unit that makes it, or alone in one of its own.
+  bool Record_Change(const QString &change, const QStringList &names, const QString &details);
+  // The same change of many machines (an import's), each given by make, model and option.
+  bool Record_Changes(const QString &change, const QList<QStringList> &machines,
+                      const QString &details);
+  // The entries that concern a make, model or machine (as far as given; none: all), oldest
+  // first, with those of the whole catalogue. A catalogue that was never changed has none.
+  QList<THistoryEntry> History(const QStringList &names, bool *valid);
+
   // Every configuration that has rows of one component or the 10360 Ts_Min and Ts_Max rows, with
   // those rows: one record per standard, in the order of the standards' ids, items in storage
   // order carrying their name, expression and source. Ordered by make, model and option names
@@ -230,6 +248,7 @@ private:
   std::unique_ptr<TEstimationStore> d_estimation;
   std::unique_ptr<TVerificationStore> d_verification;
   std::unique_ptr<TRankingCache> d_ranking;
+  std::unique_ptr<TChangeHistory> d_history;
 };
 
 #endif // METROVA_DATABASE_H

@@ -48,6 +48,10 @@ public:
   bool Creates_Log_With_Catalogue() const override;
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables() const override;
+  QStringList Create_History_Table() const override;
+  QString Change_Time() const override;
+  bool Change_User(TSqlConnection *connection, QString *user) const override;
+  bool Grant_Statements(TSqlConnection *connection, QStringList *statements) const override;
   bool List_Schema(TSqlConnection *connection, QStringList *tables,
                    QStringList *indexes) const override;
   bool Schema_Version(TSqlConnection *connection, int *version) const override;

@@ -1,5 +1,6 @@
 #include "specificationsave.h"
 
+#include "changehistory.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "expressionitem.h"
@@ -21,6 +22,32 @@ bool Same_Values(const QList<TEditorRow> &first, const QList<TEditorRow> &second
                       return one.standard == other.standard && one.component == other.component &&
                              one.expression == other.expression;
                     });
+}
+
+// What a save changed of the manufacturer's values, for the history: "10360 E0=1.6+3.3L/1000
+// (was 1.5+3.3L/1000); 10360 R0 removed (was 2.2)"; empty when nothing changed.
+QString Changes(const QList<TEditorRow> &before, const QList<TEditorRow> &after)
+{
+  QStringList changes;
+  for (const TEditorRow &row : after)
+  {
+    const auto old = std::find_if(before.cbegin(), before.cend(),
+                                  [&row](const TEditorRow &candidate) {
+                                    return candidate.standard == row.standard &&
+                                           candidate.component == row.component;
+                                  });
+    const QString was = old == before.cend() ? QString() : old->expression;
+    if (was == row.expression)
+    {
+      continue;
+    }
+    const QString component = row.standard + QLatin1Char(' ') + row.component;
+    const QString previous = was.isEmpty() ? QString() : QStringLiteral(" (was %1)").arg(was);
+    changes.append(row.expression.isEmpty()
+                       ? component + QStringLiteral(" removed") + previous
+                       : component + QLatin1Char('=') + row.expression + previous);
+  }
+  return changes.join(QStringLiteral("; "));
 }
 } // namespace
 
@@ -127,8 +154,8 @@ bool TSpecificationSave::Save(TDatabase *database, const QString &make, const QS
   }
   // Read again under the write lock, which no other program can change until the save ends.
   QList<TEditorRow> stored;
-  if (read_rows &&
-      !(Read_Rows(database, make, model, option, &stored) && Same_Values(stored, *read_rows)))
+  if (!Read_Rows(database, make, model, option, &stored) ||
+      (read_rows && !Same_Values(stored, *read_rows)))
   {
     *error = stored.isEmpty() ? database->Last_Error()
                               : QStringLiteral("%1 %2 %3 was changed or deleted by another "
@@ -162,8 +189,16 @@ bool TSpecificationSave::Save(TDatabase *database, const QString &make, const QS
     }
     saved = database->Write_Specification(record);
   }
+  // The history says what the values became as stored, and what they were.
+  QList<TEditorRow> written;
   saved = saved && database->Estimate_Specifications(make, model, option) &&
           Keeps_Records_Reachable(database, make, model, option, rows, &refused) &&
+          Read_Rows(database, make, model, option, &written);
+  const QString changes = saved ? Changes(stored, written) : QString();
+  saved = saved &&
+          (changes.isEmpty() ||
+           database->Record_Change(QLatin1String(TChangeHistory::CHANGE_SPECIFICATION),
+                                   {make, model, option}, changes)) &&
           transaction.Commit();
   if (!saved)
   {

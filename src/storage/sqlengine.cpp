@@ -65,6 +65,12 @@ QString TSqlEngine::Read_Back_Name_Lookup(const QString &, const QString &) cons
   return QString();
 }
 
+bool TSqlEngine::Grant_Statements(TSqlConnection *, QStringList *statements) const
+{
+  statements->clear();
+  return true;
+}
+
 bool TSqlEngine::Count_Change(TSqlConnection *) const
 {
   return true;

@@ -123,6 +123,18 @@ public:
   // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
   // engine never held such names.
   virtual QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const;
+  // The change history's table and index (TChangeHistory), in the order of their creation.
+  virtual QStringList Create_History_Table() const = 0;
+  // An expression for the time of a change, by the database's clock: now, in UTC, as ISO 8601
+  // ("2026-01-05T10:22:31Z").
+  virtual QString Change_Time() const = 0;
+  // Who changes the catalogue through this connection: the database user, or for a file the
+  // login name.
+  virtual bool Change_User(TSqlConnection *connection, QString *user) const = 0;
+  // The statements an administrator runs, as psql's input with the roles' names in its variables
+  // reader and writer, so that one role may read the open catalogue and another change it; none
+  // where the engine has no roles (a file's readers and writers are the file system's).
+  virtual bool Grant_Statements(TSqlConnection *connection, QStringList *statements) const;
   // The tables and indexes of the catalogue's own (the engine's are left out).
   virtual bool List_Schema(TSqlConnection *connection, QStringList *tables,
                            QStringList *indexes) const = 0;

@@ -16,8 +16,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -94,6 +96,13 @@ const char *const LOG_UPGRADE[] = {
     "ALTER TABLE verification_machine ADD COLUMN latest_verdict TEXT",
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
+
+// Who changed what: kept by name, so that the entries of a machine outlive its rows.
+const char *const HISTORY_TABLE[] = {
+    ("CREATE TABLE IF NOT EXISTS change_history(entry_id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     "changed_at TEXT NOT NULL,changed_by TEXT NOT NULL,change TEXT NOT NULL,make TEXT NOT NULL,"
+     "model TEXT NOT NULL,option_name TEXT NOT NULL,details TEXT NOT NULL)"),
+    "CREATE INDEX IF NOT EXISTS change_history_machine ON change_history(make,model,option_name)"};
 
 QStringList Statements(const char *const *statements, std::size_t count)
 {
@@ -339,6 +348,34 @@ QString TSqliteEngine::Read_Back_Name_Lookup(const QString &table, const QString
   return QStringLiteral("SELECT %2,CAST(name AS BLOB) FROM %1 WHERE replace(replace(name,"
                         "char(65534),char(65533)),char(65535),char(65533))=? ORDER BY %2 LIMIT 1")
       .arg(table, id_column);
+}
+
+QStringList TSqliteEngine::Create_History_Table() const
+{
+  return Statements(HISTORY_TABLE, sizeof HISTORY_TABLE / sizeof *HISTORY_TABLE);
+}
+
+QString TSqliteEngine::Change_Time() const
+{
+  return QStringLiteral("strftime('%Y-%m-%dT%H:%M:%SZ','now')");
+}
+
+bool TSqliteEngine::Change_User(TSqlConnection *, QString *user) const
+{
+  // A file knows no users: whoever the system let write it did. The account, not what the
+  // environment claims.
+  // The worker thread may ask at the same time as the window.
+  passwd entry;
+  passwd *account = nullptr;
+  char buffer[4096];
+  *user = getpwuid_r(geteuid(), &entry, buffer, sizeof buffer, &account) == 0 && account
+              ? QString::fromLocal8Bit(account->pw_name)
+              : qEnvironmentVariable("USER");
+  if (user->isEmpty())
+  {
+    *user = QStringLiteral("uid %1").arg(geteuid());
+  }
+  return true;
 }
 
 bool TSqliteEngine::List_Schema(TSqlConnection *connection, QStringList *tables,

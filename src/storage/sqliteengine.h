@@ -34,6 +34,9 @@ public:
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables() const override;
   QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const override;
+  QStringList Create_History_Table() const override;
+  QString Change_Time() const override;
+  bool Change_User(TSqlConnection *connection, QString *user) const override;
   bool List_Schema(TSqlConnection *connection, QStringList *tables,
                    QStringList *indexes) const override;
   bool Schema_Version(TSqlConnection *connection, int *version) const override;

@@ -1,12 +1,15 @@
 #include "verificationlog.h"
 
 #include "capability.h"
+#include "changehistory.h"
 #include "database.h"
 #include "sqlconnection.h"
 #include "transaction.h"
 #include "verificationstore.h"
 
 #include <QLatin1String>
+
+#include <algorithm>
 
 TVerificationLog::TVerificationLog(TDatabase *database) : d_database(database)
 {
@@ -21,6 +24,22 @@ TVerificationStore &TVerificationLog::Store()
 bool TVerificationLog::Stored(bool done)
 {
   return done || d_database->Fail(Store().Error(), Store().Is_Fault());
+}
+
+bool TVerificationLog::Record_Change(const char *change, const QStringList &names,
+                                     const QString &details)
+{
+  TChangeHistory &history = *d_database->d_history;
+  return history.Record(QLatin1String(change), names, details) ||
+         d_database->Fail(history.Error(), history.Is_Fault());
+}
+
+QString TVerificationLog::Record_Text(const TVerificationRecord &record)
+{
+  return QStringLiteral("record %1: %2 %3, %4")
+      .arg(record.number)
+      .arg(TVerificationRecord::Kind_Name(record.kind), TVerificationRecord::Date_Text(record.date),
+           record.Component_Text());
 }
 
 template <typename TCall>
@@ -102,7 +121,12 @@ bool TVerificationLog::Freeze_Records()
         return false;
       }
     }
-    if (!Stored(Store().Update_Latest(ids.constData())))
+    if (!Stored(Store().Update_Latest(ids.constData())) ||
+        (!records.isEmpty() &&
+         !Record_Change(TChangeHistory::CHANGE_UPGRADE, {make, model, option},
+                        QStringLiteral("%1 verification record(s) of an earlier layout given the "
+                                       "catalogue's figures of the upgrade")
+                            .arg(records.size()))))
     {
       return false;
     }
@@ -194,7 +218,10 @@ bool TVerificationLog::Add_Record(const QString &make, const QString &model, con
           return false;
         }
         TVerificationJudgement::TJudgement judged = TVerificationJudgement::Judge(*record, machine);
-        if (!Stored(Store().Add_Record(ids, record, judged)))
+        if (!Stored(Store().Add_Record(ids, record, judged)) ||
+            !Record_Change(TChangeHistory::CHANGE_RECORD_ADDED, {make, model, option},
+                           Record_Text(*record) + QStringLiteral(", ") +
+                               TVerificationJudgement::Verdict_Name(judged.verdict)))
         {
           return false;
         }
@@ -210,8 +237,24 @@ bool TVerificationLog::Add_Record(const QString &make, const QString &model, con
 bool TVerificationLog::Remove_Record(const QString &make, const QString &model,
                                      const QString &option, int number)
 {
-  return Call({make, model, option}, true,
-              [&](const int *ids) { return Stored(Store().Remove_Record(ids, number)); });
+  return Call(
+      {make, model, option}, true,
+      [&](const int *ids)
+      {
+        // What the record was, for the history.
+        QList<TVerificationStore::TStored> records;
+        if (!Stored(Store().Records(ids, &records)))
+        {
+          return false;
+        }
+        const auto removed = std::find_if(records.cbegin(), records.cend(),
+                                          [number](const TVerificationStore::TStored &stored)
+                                          { return stored.record.number == number; });
+        return Stored(Store().Remove_Record(ids, number)) &&
+               Record_Change(TChangeHistory::CHANGE_RECORD_DELETED, {make, model, option},
+                             removed == records.cend() ? QStringLiteral("record %1").arg(number)
+                                                       : Record_Text(removed->record));
+      });
 }
 
 QList<TVerificationRecord>
@@ -273,8 +316,21 @@ bool TVerificationLog::Set_Intervals(const QString &make, const QString &model,
                                      const QString &option,
                                      const TVerificationSchedule::TIntervals &intervals)
 {
-  return Call({make, model, option}, true,
-              [&](const int *ids) { return Stored(Store().Set_Intervals(ids, intervals)); });
+  return Call(
+      {make, model, option}, true,
+      [&](const int *ids)
+      {
+        const auto every = [](int count, const QString &unit) {
+          return count > 0 ? QStringLiteral("every %1 %2").arg(count).arg(unit)
+                           : QStringLiteral("none");
+        };
+        return Stored(Store().Set_Intervals(ids, intervals)) &&
+               Record_Change(
+                   TChangeHistory::CHANGE_SCHEDULE, {make, model, option},
+                   QStringLiteral("reverification %1, interim check %2")
+                       .arg(every(intervals.reverification_months, QStringLiteral("months")),
+                            every(intervals.interim_days, QStringLiteral("days"))));
+      });
 }
 
 TVerificationSchedule::TIntervals TVerificationLog::Intervals(const QString &make,

@@ -71,6 +71,10 @@ private:
   bool Stored(bool done);
   // The upgrade's work inside a write transaction.
   bool Freeze_Records();
+  // A change of the machine's log in its history (TChangeHistory), in the write transaction.
+  bool Record_Change(const char *change, const QStringList &names, const QString &details);
+  // "record 3: interim 2026-01-05, 10360:E0"
+  static QString Record_Text(const TVerificationRecord &record);
 
   TDatabase *d_database;
 };
