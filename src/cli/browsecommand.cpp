@@ -1,7 +1,6 @@
 #include "browsecommand.h"
 
 #include "database.h"
-#include "verificationlog.h"
 
 #include <algorithm>
 
@@ -154,22 +153,8 @@ int TBrowseCommand::Delete()
     return status;
   }
   const QStringList &names = Machine();
-  // A verification log is evidence kept for years: it goes only when asked for by name.
-  const int records =
-      TVerificationLog(Database()).Record_Count(names.at(0), names.value(1), names.value(2));
-  if (records < 0)
-  {
-    return Failure(
-        QStringLiteral("cannot read the verification log: %1").arg(Database()->Last_Error()));
-  }
-  if (records > 0 && !Has_Option(WITH_RECORDS_OPTION))
-  {
-    return Failure(QStringLiteral("%1 has %2 verification record(s); give --with-records to "
-                                  "delete them too")
-                       .arg(names.join(QLatin1Char(' ')))
-                       .arg(records));
-  }
-  // Counted again under the write lock: a record added meanwhile keeps the machine.
+  // A verification log is evidence kept for years: it goes only when asked for by name. The
+  // records are counted under the write lock, so a record added meanwhile keeps the machine.
   const bool with_records = Has_Option(WITH_RECORDS_OPTION);
   const bool removed =
       levels == 1 ? Database()->Remove_Make(names.at(0), with_records)
