@@ -5,9 +5,13 @@
 // 1. 105 results (5 lengths, 7 positions, 3 repetitions) judged with their plot data, in the core
 //    and through the window's log dialog (paste into the form; show a stored record);
 // 2. the checks due over MACHINES machines (20,000) with RECORDS records each (10): the one read
-//    of every scheduled machine's latest dates and latest state, and the due rows made from them.
+//    of every scheduled machine's latest dates and latest state, and the due rows made from them;
+//    with METROVA_BENCH_SERVER=URI (an empty database on a PostgreSQL server) also after a copy of
+//    that catalogue there.
 
+#include "cataloguecopy.h"
 #include "database.h"
+#include "transaction.h"
 #include "verificationjudgement.h"
 #include "verificationlog.h"
 #include "verificationlogdialog.h"
@@ -230,6 +234,8 @@ bool Write_Log(TDatabase *database, const QString &file_name, int machines, int 
   return true;
 }
 
+bool Time_Due(TDatabase *database, QTextStream &out);
+
 bool Bench_Due(TDatabase *database, const QString &file_name, int machines, int records,
                QTextStream &out)
 {
@@ -241,6 +247,34 @@ bool Bench_Due(TDatabase *database, const QString &file_name, int machines, int 
   }
   out << machines << " machines with " << records << " records each written in " << timer.elapsed()
       << " ms\n";
+  return Time_Due(database, out);
+}
+
+// The same log on a server, copied there from the file.
+bool Bench_Server_Due(TDatabase *file, const QString &location, QTextStream &out)
+{
+  TDatabase server(QStringLiteral("bench_server"));
+  if (!server.Connect(location) || !server.Initialize())
+  {
+    return Fail(out, server.Last_Error());
+  }
+  QElapsedTimer timer;
+  timer.start();
+  {
+    TTransaction unit(&server);
+    TCatalogueCopy copy(file, &server);
+    if (!unit.Begin() || !copy.Copy() || !unit.Commit())
+    {
+      return Fail(out, copy.Error() + server.Last_Error());
+    }
+  }
+  out << "copied to " << server.Location().Display_Name() << " in " << timer.elapsed()
+      << " ms; on the server:\n";
+  return Time_Due(&server, out);
+}
+
+bool Time_Due(TDatabase *database, QTextStream &out)
+{
   const QDate on(2023, 6, 1);
   int due = 0;
   int scheduled = 0;
@@ -299,7 +333,10 @@ int main(int argc, char *argv[])
     out << database.Last_Error() << "\n";
     return 1;
   }
-  return Bench_Judgement(&database, out) && Bench_Due(&database, file_name, machines, records, out)
+  const QString server = qEnvironmentVariable("METROVA_BENCH_SERVER");
+  return Bench_Judgement(&database, out) &&
+                 Bench_Due(&database, file_name, machines, records, out) &&
+                 (server.isEmpty() || Bench_Server_Due(&database, server, out))
              ? 0
              : 1;
 }
