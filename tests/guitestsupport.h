@@ -4,6 +4,7 @@
 // What the tests of the main window share: a catalogue, a fixture that drives a real TMetrova
 // offscreen through the message box and file dialog seams, and readers for what it wrote.
 
+#include "connectserverdialog.h"
 #include "filedialog.h"
 #include "messagebox.h"
 #include "metrova.h"
@@ -49,12 +50,14 @@ inline const char *const CATALOGUE[] = {
 inline const QStringList ALL_MAKES = {"Acme", "Brand", "Solo", "Zenith"};
 
 inline const QStringList ACTION_NAMES =
-    QStringLiteral("new_database open_database close_database export import output quit "
+    QStringLiteral("new_database open_database connect_server close_database export import "
+                   "output quit "
                    "delete_make delete_model delete_option edit_specification "
                    "specification_limits compare_machines about")
         .split(' ');
 // The actions enabled with no database, with one open, and with a machine selected.
-inline const QStringList CLOSED_ACTIONS = {"new_database", "open_database", "quit", "about"};
+inline const QStringList CLOSED_ACTIONS = {"new_database", "open_database", "connect_server",
+                                           "quit", "about"};
 inline const QStringList OPEN_ACTIONS =
     CLOSED_ACTIONS +
     QStringList{"close_database", "export", "import", "edit_specification", "compare_machines"};
@@ -305,6 +308,7 @@ public:
     TWindowSettings::Set_Application_Directory(d_application);
     TMessageBox::Reset_Test_Answers();
     TFileDialog::Reset_Test_Answers();
+    TConnectServerDialog::Reset_Test_Answers();
   }
 
   // For cleanup: every queued answer and dialog handler was used and no other dialog came up.
@@ -325,6 +329,7 @@ public:
     QCOMPARE(unanswered, 0);
     QCOMPARE(TMessageBox::Queued_Answer_Count(), 0);
     QCOMPARE(TFileDialog::Queued_File_Name_Count(), 0);
+    QCOMPARE(TConnectServerDialog::Queued_Answer_Count(), 0);
   }
 
   // A new window in place of the test's previous one.

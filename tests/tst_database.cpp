@@ -4,7 +4,9 @@
 
 #include <QSemaphore>
 #include <QThread>
+#include <QUrl>
 #include <QtTest>
+#include <libpq-fe.h>
 #include <memory>
 
 using namespace TestSupport;
@@ -64,6 +66,8 @@ private slots:
   void locks();
   void locations_data();
   void locations();
+  void serverLocations_data();
+  void serverLocations();
 };
 
 void TestDatabase::init()
@@ -587,6 +591,53 @@ void TestDatabase::locations()
   QCOMPARE(int(location.Kind()), kind);
   QCOMPARE(location.Display_Name(), shown);
   QCOMPARE(location.File_Name(), kind == TCatalogueLocation::KIND_FILE ? text : QString());
+}
+
+void TestDatabase::serverLocations_data()
+{
+  QTest::addColumn<QStringList>("fields");
+  QTest::addColumn<int>("port");
+  QTest::addColumn<QString>("shown");
+
+  QTest::newRow("server") << QStringList{"db.example", "qa", "metrova", "require"} << 5432
+                          << "postgresql://metrova@db.example:5432/qa";
+  // The defaults: the local socket, the login name.
+  QTest::newRow("defaults") << QStringList{"", "qa", "", "prefer"} << 0 << "postgresql:///qa";
+  // Characters that would end a part of the URI, or begin another, stay in theirs.
+  QTest::newRow("characters") << QStringList{"db.example", "q a/b?c", "a@b:c", "prefer"} << 5433
+                              << "postgresql://a%40b%3Ac@db.example:5433/q a%2Fb%3Fc";
+  QTest::newRow("socket folder") << QStringList{"/run/postgresql", "qa", "metrova", "prefer"}
+                                 << 5432
+                                 << "postgresql:///qa?host=/run/postgresql&port=5432&user=metrova";
+}
+
+// The address a dialog's fields make: libpq reads each field back as typed, and it shows them.
+void TestDatabase::serverLocations()
+{
+  QFETCH(QStringList, fields);
+  QFETCH(int, port);
+  QFETCH(QString, shown);
+  const TCatalogueLocation location =
+      TCatalogueLocation::For_Server(fields[0], port, fields[1], fields[2], fields[3]);
+  QVERIFY(location.Is_Server());
+  QCOMPARE(location.Display_Name(), shown);
+
+  char *error = nullptr;
+  PQconninfoOption *parsed = PQconninfoParse(location.Text().toUtf8().constData(), &error);
+  QVERIFY2(parsed, error);
+  QMap<QString, QString> read;
+  for (const PQconninfoOption *option = parsed; option->keyword; ++option)
+    if (option->val)
+      read.insert(QString::fromLatin1(option->keyword), QString::fromUtf8(option->val));
+  PQconninfoFree(parsed);
+  QMap<QString, QString> expected = {{"host", fields[0]},
+                                     {"dbname", fields[1]},
+                                     {"user", fields[2]},
+                                     {"sslmode", fields[3]},
+                                     {"port", port > 0 ? QString::number(port) : QString()}};
+  for (auto it = expected.begin(); it != expected.end();)
+    it = it.value().isEmpty() ? expected.erase(it) : std::next(it);
+  QCOMPARE(read, expected);
 }
 
 QTEST_GUILESS_MAIN(TestDatabase)

@@ -60,6 +60,7 @@ private slots:
   void fileCommands();
   void failedOpen_data();
   void failedOpen();
+  void connectServer();
   void browse();
   void reselection_data();
   void reselection();
@@ -434,6 +435,80 @@ void TestMetrova::failedOpen()
   QCOMPARE(Take_Messages(&shown), Repeated("Warning: Database Error / Database not open.", 2));
   QVERIFY(shown.first().details.isEmpty());
   QVERIFY(TFileDialog::Take_Requests().isEmpty());
+}
+
+// Connect to Server on the run's server, as a role that must give a password: the password is
+// asked for, opens the catalogue and is kept nowhere; the fields are offered again.
+void TestMetrova::connectServer()
+{
+  if (TestSupport::Engine_Has_Files())
+    QSKIP("needs the run's PostgreSQL server (tst_metrova_postgresql)");
+  const QString password = QStringLiteral("typed-secret-6x");
+  // Only this role on this database must give one; every other connection stays trusted.
+  const QString rule = QStringLiteral("local metrova_window metrova_window_user scram-sha-256");
+  // Read before COPY empties the file to write it.
+  const auto set_rules = [](const QString &first)
+  {
+    return TestSupport::Execute_On_Server(
+               QStringLiteral(
+                   "DO $$DECLARE lines text[]; BEGIN SELECT array_agg(line) INTO lines FROM "
+                   "unnest(array_prepend('%1', string_to_array(pg_read_file(current_setting("
+                   "'hba_file')), E'\\n'))) AS line WHERE line NOT LIKE '%metrova_window_user%' "
+                   "OR line='%1'; EXECUTE format('COPY (SELECT unnest(%L::text[])) TO %L', lines, "
+                   "current_setting('hba_file')); END$$")
+                   .arg(first)) &&
+           TestSupport::Execute_On_Server(QStringLiteral("SELECT pg_reload_conf()"));
+  };
+  const auto restore = qScopeGuard(
+      [&]
+      {
+        d_window.reset();
+        set_rules(QString());
+        TestSupport::Execute_On_Server("DROP DATABASE IF EXISTS metrova_window WITH (FORCE)");
+        TestSupport::Execute_On_Server("DROP ROLE IF EXISTS metrova_window_user");
+      });
+  QVERIFY(TestSupport::Execute_On_Server("DROP DATABASE IF EXISTS metrova_window WITH (FORCE)"));
+  QVERIFY(TestSupport::Execute_On_Server("DROP ROLE IF EXISTS metrova_window_user"));
+  QVERIFY(TestSupport::Execute_On_Server("CREATE ROLE metrova_window_user LOGIN PASSWORD '" +
+                                         password + "'"));
+  QVERIFY(
+      TestSupport::Execute_On_Server("CREATE DATABASE metrova_window OWNER metrova_window_user"));
+  QVERIFY(set_rules(rule));
+
+  TWindowSettings::TServer server;
+  server.host = TestSupport::Server_Folder();
+  server.database = QStringLiteral("metrova_window");
+  server.user = QStringLiteral("metrova_window_user");
+  server.sslmode = QStringLiteral("require");
+  New_Window();
+  // Cancelled: nothing opened, nothing remembered.
+  TConnectServerDialog::Queue_Server(server, false);
+  Action("connect_server")->trigger();
+  TConnectServerDialog::Queue_Server(server);
+  TConnectServerDialog::Queue_Password(password);
+  Action("connect_server")->trigger();
+  const QList<TWindowSettings::TServer> offered = TConnectServerDialog::Take_Offered_Servers();
+  QCOMPARE(offered.size(), 2);
+  QCOMPARE(offered.last().database, QString());
+  QCOMPARE(offered.last().port, 5432);
+  QCOMPARE(TConnectServerDialog::Take_Password_Requests(),
+           QStringList("The server asks for the password of postgresql:///metrova_window?host=" +
+                       server.host + "&port=5432&user=metrova_window_user:"));
+  QCOMPARE(Take_Messages(), QStringList());
+  QCOMPARE(Enabled_Actions(), Sorted(OPEN_ACTIONS));
+  QCOMPARE(Child<QLabel>(d_window.get(), "catalogue_label")->text(),
+           "Catalogue: postgresql:///metrova_window?host=" + server.host +
+               "&port=5432&user=metrova_window_user");
+
+  QVERIFY(d_window->close());
+  const QString settings_file = d_application + SETTINGS_FILE;
+  QVERIFY(!File_Bytes(settings_file).contains(password.toUtf8()));
+  New_Window();
+  TConnectServerDialog::Queue_Server(server, false);
+  Action("connect_server")->trigger();
+  const TWindowSettings::TServer again = TConnectServerDialog::Take_Offered_Servers().value(0);
+  QCOMPARE(QStringList({again.host, again.database, again.user, again.sslmode}),
+           QStringList({server.host, server.database, server.user, server.sslmode}));
 }
 
 void TestMetrova::browse()

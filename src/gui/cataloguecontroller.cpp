@@ -84,6 +84,11 @@ bool TCatalogueController::Is_Read_Only() const
   return d_database->Is_Read_Only();
 }
 
+bool TCatalogueController::Needs_Password() const
+{
+  return d_database->Needs_Password();
+}
+
 QString TCatalogueController::Name() const
 {
   return d_database->Is_Open() ? d_database->Location().Display_Name() : QString();

@@ -49,6 +49,8 @@ public:
   // What the lists, dialogs and the worker read and write; never null, maybe not open.
   TDatabase *Database() const { return d_database.get(); }
   TFailure Last_Failure() const { return d_failure; }
+  // Whether the last Open failed only for want of a server's password: open again with one.
+  bool Needs_Password() const;
 
 signals:
   // A catalogue was opened, cleared or closed: what was shown of the earlier one is stale.

@@ -1,8 +1,10 @@
 #include "metrova.h"
 
 #include "cataloguecontroller.h"
+#include "cataloguelocation.h"
 #include "catalogueview.h"
 #include "comparemachinesdialog.h"
+#include "connectserverdialog.h"
 #include "database.h"
 #include "databaseitem.h"
 #include "deleteflow.h"
@@ -82,6 +84,7 @@ TMetrova::TMetrova(QWidget *parent)
 
   connect(d_action_new_database, &QAction::triggered, this, &TMetrova::New_Database);
   connect(d_action_open_database, &QAction::triggered, this, &TMetrova::Open_Database);
+  connect(d_action_connect_server, &QAction::triggered, this, &TMetrova::Connect_To_Server);
   connect(d_action_close_database, &QAction::triggered, this, &TMetrova::Close_Database);
   connect(d_action_export, &QAction::triggered, this,
           [this]
@@ -156,6 +159,8 @@ void TMetrova::Create_Actions()
        "action_close_database", QKeySequence::Close},
       {&d_action_open_database, ":/actions/open_database.png", "Open Database...",
        "action_open_database", QKeySequence::Open},
+      {&d_action_connect_server, nullptr, "Connect to Server...", "action_connect_server",
+       QKeySequence::UnknownKey},
       {&d_action_export, ":/actions/export.png", "Export...", "action_export",
        QKeySequence::UnknownKey},
       {&d_action_import, ":/actions/import.png", "Import...", "action_import",
@@ -203,6 +208,7 @@ void TMetrova::Create_Menus()
   QMenu *file_menu = menuBar()->addMenu(QStringLiteral("File"));
   file_menu->addAction(d_action_new_database);
   file_menu->addAction(d_action_open_database);
+  file_menu->addAction(d_action_connect_server);
   file_menu->addAction(d_action_close_database);
   file_menu->addSeparator();
   file_menu->addAction(d_action_export);
@@ -332,9 +338,22 @@ void TMetrova::Show_Catalogue_Failure()
                       QMessageBox::Ok, QMessageBox::Warning);
 }
 
-bool TMetrova::Open_Catalogue(const QString &location)
+bool TMetrova::Open_Catalogue(const TCatalogueLocation &location)
 {
-  if (!d_catalogue->Open(location))
+  bool opened = d_catalogue->Open(location);
+  if (!opened && d_catalogue->Needs_Password() && location.Password().isEmpty())
+  {
+    // Only in memory, for this catalogue's connections: never in a setting or a message.
+    QString password;
+    if (!TConnectServerDialog::Ask_Password(this, location.Display_Name(), &password))
+    {
+      return false;
+    }
+    TCatalogueLocation with_password = location;
+    with_password.Set_Password(password);
+    opened = d_catalogue->Open(with_password);
+  }
+  if (!opened)
   {
     Show_Catalogue_Failure();
     return false;
@@ -392,6 +411,20 @@ void TMetrova::Open_Database()
     return;
   }
   d_window_settings->Remember_Folder(file_name);
+}
+
+// The fields are remembered even when the server cannot be reached: a typing error is mended
+// next time rather than typed again.
+void TMetrova::Connect_To_Server()
+{
+  TWindowSettings::TServer server = d_window_settings->Server();
+  if (!TConnectServerDialog::Ask(this, &server) || d_exchange_runner->Refused_While_Running())
+  {
+    return;
+  }
+  d_window_settings->Remember_Server(server);
+  Open_Catalogue(TCatalogueLocation::For_Server(server.host, server.port, server.database,
+                                                server.user, server.sslmode));
 }
 
 void TMetrova::Close_Database()

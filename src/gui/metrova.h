@@ -10,6 +10,7 @@ class QAction;
 class QCloseEvent;
 class QLabel;
 class TCatalogueController;
+class TCatalogueLocation;
 class TCatalogueView;
 class TCompareMachinesDialog;
 class TDeleteFlow;
@@ -39,6 +40,7 @@ public:
 private slots:
   void New_Database();
   void Open_Database();
+  void Connect_To_Server();
   void Close_Database();
   void Open_Sample_Catalogue();
   void Output();
@@ -58,8 +60,8 @@ private:
   void Create_Actions();
   void Create_Menus();
   // Opens a catalogue, saying why when it cannot, and why it is read-only when the user can
-  // change that.
-  bool Open_Catalogue(const QString &location);
+  // change that. A server that wants a password is asked for one, once.
+  bool Open_Catalogue(const TCatalogueLocation &location);
   // A failed New or Open: the controller's sentence, with its details.
   void Show_Catalogue_Failure();
   // The open catalogue's name in the status bar, or what to do when none is.
@@ -68,6 +70,7 @@ private:
 
   QAction *d_action_new_database;
   QAction *d_action_open_database;
+  QAction *d_action_connect_server;
   QAction *d_action_close_database;
   QAction *d_action_export;
   QAction *d_action_import;

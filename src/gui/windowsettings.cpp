@@ -15,6 +15,11 @@ const QString SETTINGS_FILE = QStringLiteral("metrova_settings.ini");
 const QString KEY_POSITION = QStringLiteral("Mainwindow_Position");
 const QString KEY_SIZE = QStringLiteral("Mainwindow_Size");
 const QString KEY_CURRENT_PATH = QStringLiteral("Current_Path");
+const QString KEY_SERVER_HOST = QStringLiteral("Server/Host");
+const QString KEY_SERVER_PORT = QStringLiteral("Server/Port");
+const QString KEY_SERVER_DATABASE = QStringLiteral("Server/Database");
+const QString KEY_SERVER_USER = QStringLiteral("Server/User");
+const QString KEY_SERVER_SSLMODE = QStringLiteral("Server/Sslmode");
 // The smallest overlap with the screen, in both directions, that keeps a saved place.
 const int MINIMUM_VISIBLE = 501;
 
@@ -65,6 +70,12 @@ TWindowSettings::TWindowSettings()
   d_current_path = d_settings->value(KEY_CURRENT_PATH, QDir::homePath()).toString();
   if (d_current_path.isEmpty() || !QFileInfo(d_current_path).isDir())
     d_current_path = d_application_path;
+
+  d_server.host = d_settings->value(KEY_SERVER_HOST).toString();
+  d_server.port = d_settings->value(KEY_SERVER_PORT, d_server.port).toInt();
+  d_server.database = d_settings->value(KEY_SERVER_DATABASE).toString();
+  d_server.user = d_settings->value(KEY_SERVER_USER).toString();
+  d_server.sslmode = d_settings->value(KEY_SERVER_SSLMODE, d_server.sslmode).toString();
 }
 
 TWindowSettings::~TWindowSettings() = default;
@@ -102,5 +113,10 @@ void TWindowSettings::Save(const QPoint &position, const QSize &size)
   d_settings->setValue(KEY_POSITION, position);
   d_settings->setValue(KEY_SIZE, size);
   d_settings->setValue(KEY_CURRENT_PATH, d_current_path);
+  d_settings->setValue(KEY_SERVER_HOST, d_server.host);
+  d_settings->setValue(KEY_SERVER_PORT, d_server.port);
+  d_settings->setValue(KEY_SERVER_DATABASE, d_server.database);
+  d_settings->setValue(KEY_SERVER_USER, d_server.user);
+  d_settings->setValue(KEY_SERVER_SSLMODE, d_server.sslmode);
   d_settings->sync();
 }

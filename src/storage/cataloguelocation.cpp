@@ -1,6 +1,7 @@
 #include "cataloguelocation.h"
 
 #include <QFileInfo>
+#include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -13,6 +14,54 @@ TCatalogueLocation::TCatalogueLocation(const QString &text) : d_text(text)
   const bool server = text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
                       text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
   d_kind = server ? KIND_SERVER : KIND_FILE;
+}
+
+TCatalogueLocation TCatalogueLocation::For_Server(const QString &host, int port,
+                                                  const QString &database, const QString &user,
+                                                  const QString &sslmode)
+{
+  const auto encoded = [](const QString &part)
+  { return QString::fromLatin1(QUrl::toPercentEncoding(part)); };
+  const bool socket = host.startsWith(QLatin1Char('/'));
+  QStringList query;
+  QString authority;
+  if (socket)
+  {
+    // All of a socket's address in the query, so that Qt reads the URI too when it is shown.
+    // Its slashes as they are, as libpq's own examples write it.
+    query << QStringLiteral("host=") + QString::fromLatin1(QUrl::toPercentEncoding(host, "/"));
+    if (port > 0)
+    {
+      query << QStringLiteral("port=%1").arg(port);
+    }
+    if (!user.isEmpty())
+    {
+      query << QStringLiteral("user=") + encoded(user);
+    }
+  }
+  else
+  {
+    if (!user.isEmpty())
+    {
+      authority = encoded(user) + QLatin1Char('@');
+    }
+    // libpq decodes the host: an IPv6 address needs no brackets then.
+    authority += encoded(host);
+    if (port > 0)
+    {
+      authority += QStringLiteral(":%1").arg(port);
+    }
+  }
+  if (!sslmode.isEmpty())
+  {
+    query << QStringLiteral("sslmode=") + encoded(sslmode);
+  }
+  QString uri = QStringLiteral("postgresql://") + authority + QLatin1Char('/') + encoded(database);
+  if (!query.isEmpty())
+  {
+    uri += QLatin1Char('?') + query.join(QLatin1Char('&'));
+  }
+  return TCatalogueLocation(uri);
 }
 
 QString TCatalogueLocation::Display_Name() const

@@ -20,6 +20,12 @@ public:
   // As typed: a text that begins with a PostgreSQL scheme names a server, any other text a file.
   // Not explicit: wherever a file name was taken, what the user typed is taken now.
   TCatalogueLocation(const QString &text);
+  // The libpq URI of a database on a server, each part percent-encoded so that no character
+  // typed changes what another part says. A host that begins with '/' is the folder of the
+  // server's socket, which libpq takes only in the query; an empty host or user is libpq's
+  // default, a port of 0 too.
+  static TCatalogueLocation For_Server(const QString &host, int port, const QString &database,
+                                       const QString &user, const QString &sslmode);
 
   TKind Kind() const { return d_kind; }
   bool Is_File() const { return d_kind == KIND_FILE; }

@@ -117,6 +117,7 @@ bool TDatabase::Require_Open()
 bool TDatabase::Connect(const TCatalogueLocation &location)
 {
   d_failure_cause.clear();
+  d_needs_password = false;
   QString reason;
   const std::unique_ptr<TSqlEngine> engine = TSqlEngine::For(location, &reason);
   if (!engine)
@@ -150,6 +151,7 @@ bool TDatabase::Connect(const TCatalogueLocation &location)
     report += QStringLiteral("\t\t%1\n").arg(name);
   }
   d_failure_cause = engine->Failure_Cause(location, d_sql->Error_Code());
+  d_needs_password = engine->Needs_Password(d_sql->Error_Code());
   return Fail(report);
 }
 

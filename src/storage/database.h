@@ -69,6 +69,9 @@ public:
   // Why the last Connect, Initialize or Clear failed, in one plain sentence for the user ("The
   // folder does not exist.", "The disk is full."); empty when it is not known.
   QString Failure_Cause() const { return d_failure_cause; }
+  // Whether the last Connect failed for want of a password, which the location did not give:
+  // connect again with one (TCatalogueLocation::Set_Password).
+  bool Needs_Password() const { return d_needs_password; }
   // Whether the open file takes no changes (it, its folder or its medium refuse writes, or it is
   // another user's): then it is open for reading only, and every write fails.
   bool Is_Read_Only() const;
@@ -237,6 +240,7 @@ private:
   TCatalogueLocation d_location;
   QString d_last_error;
   QString d_failure_cause;
+  bool d_needs_password = false;
   bool d_fault = false;
   std::unique_ptr<TSqlConnection> d_sql;
   std::unique_ptr<TStandardCatalogue> d_catalogue;

@@ -210,7 +210,7 @@ bool Parse(const TCatalogueLocation &location, TConnectionOptions *options, QStr
 
 // Whether the server asks for a password that the options do not give: libpq's own connection,
 // since Qt's driver keeps none after a failure.
-bool Needs_Password(const TConnectionOptions &options)
+bool Server_Wants_Password(const TConnectionOptions &options)
 {
   std::vector<const char *> keywords;
   std::vector<const char *> values;
@@ -339,7 +339,7 @@ bool TPostgresEngine::Open(const TCatalogueLocation &location, int busy_millisec
   {
     const QSqlError failure = connection->lastError();
     const bool password =
-        connecting.elapsed() < PASSWORD_PROBE_MILLISECONDS && Needs_Password(options);
+        connecting.elapsed() < PASSWORD_PROBE_MILLISECONDS && Server_Wants_Password(options);
     *error = QSqlError(failure.driverText(), failure.databaseText().trimmed(),
                        QSqlError::ConnectionError,
                        QLatin1String(password ? STATE_PASSWORD : STATE_UNREACHABLE));
@@ -525,6 +525,13 @@ int TPostgresEngine::Read_Only_Code() const
 int TPostgresEngine::Busy_Code() const
 {
   return Code(QStringLiteral("55P03"));
+}
+
+// Only what Open found by asking libpq: a password refused is the server's 28P01 too, and another
+// one typed would not be a cure the program can tell from a retry.
+bool TPostgresEngine::Needs_Password(int code) const
+{
+  return State(code) == QLatin1String(STATE_PASSWORD);
 }
 
 QString TPostgresEngine::Failure_Cause(const TCatalogueLocation &, int code) const

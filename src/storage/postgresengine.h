@@ -31,6 +31,7 @@ public:
   int Read_Only_Code() const override;
   int Busy_Code() const override;
   QString Failure_Cause(const TCatalogueLocation &location, int code) const override;
+  bool Needs_Password(int code) const override;
 
   QStringList Begin_Write() const override;
   QString Begin_Read() const override;

@@ -25,6 +25,11 @@ QString TSqlEngine::Begin_Read() const
   return QStringLiteral("BEGIN");
 }
 
+bool TSqlEngine::Needs_Password(int) const
+{
+  return false;
+}
+
 bool TSqlEngine::Prepares_Control() const
 {
   return true;

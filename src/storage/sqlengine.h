@@ -83,6 +83,9 @@ public:
   // The cause of a failure of the catalogue as a whole (it cannot be opened, created or written)
   // in one plain sentence; empty when it is not known.
   virtual QString Failure_Cause(const TCatalogueLocation &location, int code) const = 0;
+  // Whether a failure to open with that code would be cured by a password: the window asks for
+  // one then. A file never needs one.
+  virtual bool Needs_Password(int code) const;
 
   // The statements that begin a write unit: they take what makes the unit run as if alone.
   virtual QStringList Begin_Write() const = 0;
