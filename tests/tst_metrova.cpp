@@ -1,6 +1,7 @@
 #include "catalogueview.h"
 #include "faultsupport.h"
 #include "guitestsupport.h"
+#include "historydialog.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
 #include "verificationlog.h"
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableWidget>
 
@@ -72,6 +74,7 @@ private slots:
   void readOnlyCatalogue_data();
   void readOnlyCatalogue();
   void sampleCatalogue();
+  void history();
   void listsOfManyNames();
 };
 
@@ -920,6 +923,44 @@ void TestMetrova::readOnlyCatalogue()
                         " fixed", "close_button",
                         "The catalogue is read-only: its log is shown, not written."}));
   QCOMPARE(File_Bytes(d_catalogue), bytes);
+}
+
+// Edit > History shows what the catalogue keeps of the selected make and model (changes of other
+// machines left out), whoever made them.
+void TestMetrova::history()
+{
+  QVERIFY(Write_Catalogue(d_catalogue));
+  {
+    TDatabase other(QStringLiteral("history_writer"));
+    QVERIFY(other.Connect(d_catalogue));
+    QVERIFY(other.Record_Change(QStringLiteral("set"), {"Acme", "X1", "Standard"},
+                                QStringLiteral("E0=1.6+3.3L/1000 (was 1.5+3.3L/1000)")));
+    QVERIFY(other.Record_Change(QStringLiteral("set"), {"Zenith", "X1", "Basic"},
+                                QStringLiteral("E0=4.1+5L/1000 (was 4+5L/1000)")));
+  }
+  New_Window();
+  TFileDialog::Queue_File_Name(d_catalogue);
+  Action("open_database")->trigger();
+  TFileDialog::Take_Requests();
+  Select(List("make_list"), {"Acme"});
+  Select(List("model_list"), {"X1"});
+  QStringList seen;
+  Answer_Dialog<THistoryDialog>(
+      [&seen](THistoryDialog *dialog)
+      {
+        const QStandardItemModel *model = dialog->Model();
+        for (int row = 0; row < model->rowCount(); ++row)
+        {
+          QStringList cells;
+          for (int column = THistoryDialog::COLUMN_USER; column < THistoryDialog::COLUMN_COUNT;
+               ++column)
+            cells.append(model->item(row, column)->text());
+          seen.append(cells.join('|'));
+        }
+      });
+  Action("history")->trigger();
+  QCOMPARE(seen, QStringList{TestSupport::Catalogue_User() +
+                             "|set|Acme|X1|Standard|E0=1.6+3.3L/1000 (was 1.5+3.3L/1000)"});
 }
 
 // The first click makes the user's copy of the sample, later ones open that copy as it is; a copy

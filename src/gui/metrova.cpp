@@ -10,6 +10,7 @@
 #include "deleteflow.h"
 #include "exchangerunner.h"
 #include "filedialog.h"
+#include "historydialog.h"
 #include "messagebox.h"
 #include "specificationedit.h"
 #include "specificationeditordialog.h"
@@ -96,6 +97,7 @@ TMetrova::TMetrova(QWidget *parent)
           &TMetrova::Specification_Limits);
   connect(d_action_compare_machines, &QAction::triggered, this, &TMetrova::Compare_Machines);
   connect(d_action_verification_log, &QAction::triggered, this, &TMetrova::Verification_Log);
+  connect(d_action_history, &QAction::triggered, this, &TMetrova::History);
   // A delete is triggered by a shortcut too: it refuses by itself while the worker runs.
   const struct
   {
@@ -182,6 +184,7 @@ void TMetrova::Create_Actions()
        "action_compare_machines", QKeySequence::UnknownKey},
       {&d_action_verification_log, ":/actions/verification.png", "Verification Log...",
        "action_verification_log", QKeySequence::UnknownKey},
+      {&d_action_history, nullptr, "History...", "action_history", QKeySequence::UnknownKey},
       {&d_action_about, ":/actions/about.png", "About", "action_about", QKeySequence::UnknownKey},
       {&d_action_open_sample_catalogue, nullptr, "Open Sample Catalogue",
        "action_open_sample_catalogue", QKeySequence::UnknownKey},
@@ -223,6 +226,7 @@ void TMetrova::Create_Menus()
   edit_menu->addAction(d_action_specification_limits);
   edit_menu->addAction(d_action_compare_machines);
   edit_menu->addAction(d_action_verification_log);
+  edit_menu->addAction(d_action_history);
   edit_menu->addSeparator();
   edit_menu->addAction(d_action_delete_make);
   edit_menu->addAction(d_action_delete_model);
@@ -309,6 +313,8 @@ void TMetrova::Update_Database_Commands()
   d_action_specification_limits->setEnabled(option_selected);
   // The log needs one selected machine, as Limits does.
   d_action_verification_log->setEnabled(option_selected);
+  // The history of a make, a model or a machine, as far as selected.
+  d_action_history->setEnabled(makes == 1);
   d_action_output->setEnabled(option_selected);
   Show_Catalogue_Name();
 }
@@ -612,6 +618,33 @@ void TMetrova::Verification_Log()
   {
     d_window_settings->Remember_Folder(dialog.Last_File_Name());
   }
+}
+
+void TMetrova::History()
+{
+  QStringList names;
+  for (const QString &name : d_browser->Selected_Machine())
+  {
+    if (name.isEmpty())
+    {
+      break;
+    }
+    names.append(name);
+  }
+  if (Worker_Running() || names.isEmpty())
+  {
+    return;
+  }
+  THistoryDialog dialog(this);
+  if (!dialog.Set_Names(d_catalogue->Database(), names))
+  {
+    d_message_box->Show(
+        QStringLiteral("History"),
+        QStringLiteral("The history of %1 cannot be read.").arg(names.join(QLatin1Char(' '))),
+        dialog.Error(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+    return;
+  }
+  dialog.exec();
 }
 
 void TMetrova::Help_About()

@@ -48,6 +48,7 @@ private slots:
   void Specification_Limits();
   void Compare_Machines();
   void Verification_Log();
+  void History();
   void Help_About();
   void Catalogue_Changed();
   void Worker_Running_Changed(bool running);
@@ -83,6 +84,7 @@ private:
   QAction *d_action_specification_limits;
   QAction *d_action_compare_machines;
   QAction *d_action_verification_log;
+  QAction *d_action_history;
   QAction *d_action_about;
   QAction *d_action_open_sample_catalogue;
   TSpecificationEditorDialog *d_specification_editor_dialog;
