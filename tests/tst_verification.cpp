@@ -116,6 +116,8 @@ void TestVerification::judgement_data()
       {"Volume as a range", "B89.4.1 Volume=5/500", 500, "B89.4.1:Volume 4@1 -4@2", "0", R::RULE_SIMPLE, "fail,fail,fail", "does not conform"},
       {"Volume range within", "B89.4.1 Volume=5/500", 500, "B89.4.1:Volume 4@1 -0.9@2", "0", R::RULE_SIMPLE, "pass,pass,pass", "conforms"},
       {"Pftu without a length", "10360 Pftu=1.7", 0, "10360:Pftu 1.2@1 1.8@2", "0", R::RULE_SIMPLE, "pass,fail", "does not conform"},
+      {"U equal to the MPE: no pass zone", linear, 500, "1", "3.15", R::RULE_CONFORMANCE, "conditional pass,empty pass zone", "conformance not proven"},
+      {"six retested sets", linear, 500, "1@1 1@1r 1@2 1@2r 1@3 1@3r 1@4 1@4r 1@5 1@5r 1@6 1@6r", "0", R::RULE_SIMPLE, "pass,pass,pass,pass,pass,pass,pass,pass,pass,pass,pass,pass,many retests", "conforms"},
   };
   // clang-format on
   for (const TCase &c : cases)
@@ -143,6 +145,12 @@ void TestVerification::judgement()
     judged.append(J::Zone_Name(range.zone));
   if (judgement.r0_without_positions || judgement.r0_estimated)
     judged.append(judgement.r0_estimated ? "R0 estimated" : "no positions");
+  // The warnings an auditor must not miss: an empty pass zone, more retests than a test allows.
+  const QString notes = TVerificationRows::Notes(judgement).join('\n');
+  if (notes.contains("the pass zone is empty"))
+    judged.append("empty pass zone");
+  if (notes.contains("sets were retested"))
+    judged.append("many retests");
   QCOMPARE(judged.join(','), zones);
   QCOMPARE(J::State_Text(judgement.verdict, judgement.reason), verdict);
   // Read back, a stored judgement is completed as a new one is.
