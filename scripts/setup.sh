@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and running Metrova need; with
 # --package also those that build and check the .deb (scripts/package.sh), with --fuzz clang
-# and libFuzzer for scripts/fuzz.sh, with --format clang-format for the format check.
+# and libFuzzer for the sanitizer build and scripts/fuzz.sh, with --format clang-format for the
+# format check; the options combine (one apt run for all).
 # Packages that are installed already are skipped; sudo is used when not run as root.
 set -euo pipefail
 
@@ -13,15 +14,17 @@ packages=(
   libxml2-utils
   postgresql libqt5sql5-psql libpq-dev
 )
-if [ "${1:-}" = "--package" ]; then
-  packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream)
-fi
-if [ "${1:-}" = "--format" ]; then
-  packages+=(clang-format)
-fi
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-dev)
-fi
+for option in "$@"; do
+  case "$option" in
+    --package) packages+=(dpkg-dev file help2man lintian desktop-file-utils appstream) ;;
+    --format) packages+=(clang-format) ;;
+    --fuzz) packages+=(clang libclang-rt-dev) ;;
+    *)
+      echo "usage: scripts/setup.sh [--package] [--format] [--fuzz]" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 # engines: SQLite files and a private PostgreSQL server (ctest -L sqlite / -L postgresql).
 #   scripts/test.sh              normal build in build/
 #   scripts/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#                                (clang; the fuzz targets are built there too, scripts/fuzz.sh)
 #   scripts/test.sh --tsan       ThreadSanitizer build of the worker thread's tests in build-tsan/
 set -euo pipefail
 
@@ -12,12 +13,13 @@ cmake_args=()
 targets=()
 ctest_args=()
 if [ "${1:-}" = "--sanitize" ]; then
-  build_dir="$root/build-asan"
-  cmake_args+=(-DMETROVA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+  "$root/scripts/sanitize-build.sh"
+  cd "$root/build-asan"
+  exec ctest --output-on-failure -j"$(nproc)"
 elif [ "${1:-}" = "--tsan" ]; then
   # Only the tests that run two threads on the catalogue: the worker thread's.
   build_dir="$root/build-tsan"
-  cmake_args+=(-DMETROVA_TSAN=ON -DCMAKE_BUILD_TYPE=Debug)
+  cmake_args+=(-DMETROVA_TSAN=ON -DMETROVA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
   targets+=(--target tst_importexportthread)
   ctest_args+=(-R '^tst_importexportthread$')
 fi

@@ -115,7 +115,7 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
     // Each line wider than those drawn over it, and all but the lowest dashed, so that every
     // colour still shows.
     const int slot = curve.slot >= 0 ? curve.slot : index;
-    QPen pen(QColor(PALETTE[slot % PALETTE_SIZE]));
+    QPen pen{QColor(PALETTE[slot % PALETTE_SIZE])};
     pen.setWidthF(2.0 + 2.0 * near_later);
     const int style = slot / PALETTE_SIZE % STYLE_COUNT;
     if (near_earlier > 0 || style > 0)

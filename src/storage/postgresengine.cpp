@@ -46,8 +46,8 @@ const char *const INDEXES[TDatabaseSchema::INDEX_COUNT] = {
     "CREATE INDEX IF NOT EXISTS option_types_name ON option_types(name)",
     "CREATE INDEX IF NOT EXISTS standard_types_name ON standard_types(name)",
     "CREATE INDEX IF NOT EXISTS component_types_standard_name ON component_types(standard_id,name)",
-    "CREATE INDEX IF NOT EXISTS specification_configuration ON "
-    "specification(make_id,model_id,option_id,standard_id,component_id)"};
+    ("CREATE INDEX IF NOT EXISTS specification_configuration ON "
+     "specification(make_id,model_id,option_id,standard_id,component_id)")};
 
 // The verification log's layout 1 and its upgrade to layout 2, as on SQLite.
 const char *const LOG_TABLES[] = {
