@@ -2,6 +2,8 @@
 
 #include "cataloguelocation.h"
 #include "databaseschema.h"
+#include "postgresbulkreader.h"
+#include "postgresbulkwriter.h"
 #include "sqlconnection.h"
 
 #include <QElapsedTimer>
@@ -866,4 +868,18 @@ bool TPostgresEngine::Count_Change(TSqlConnection *connection) const
   return connection->Run_Statement(
       QStringLiteral("UPDATE %1 SET changes=changes+1 WHERE txid_current_if_assigned() IS NOT NULL")
           .arg(QLatin1String(ENGINE_TABLE)));
+}
+
+std::unique_ptr<TBulkSpecificationWriter>
+TPostgresEngine::Bulk_Writer(TDatabase *database, TSqlConnection *connection) const
+{
+  PGconn *handle = Handle(connection);
+  return handle ? std::make_unique<TPostgresBulkWriter>(database, handle) : nullptr;
+}
+
+std::unique_ptr<TBulkSpecificationReader>
+TPostgresEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) const
+{
+  PGconn *handle = Handle(connection);
+  return handle ? std::make_unique<TPostgresBulkReader>(database, handle) : nullptr;
 }
