@@ -3,6 +3,7 @@
 #include "configurationnames.h"
 #include "databaseitem.h"
 #include "postgresbulk.h"
+#include "postgresengine.h"
 
 #include <libpq-fe.h>
 
@@ -10,8 +11,6 @@
 
 namespace
 {
-// Ids taken from a sequence at once; those not used are given back when the work is stored.
-constexpr int NAME_BLOCK = 1024;
 // Rows held back up to about this size before they are stored.
 constexpr int MAXIMUM_HELD_BYTES = 8 << 20;
 
@@ -74,22 +73,24 @@ int TPostgresBulkWriter::Added_Name_Id(int kind, const char *utf8, int size)
   {
     return known;
   }
+  // The first new name takes its id from the sequence, those after it the ids that follow,
+  // which Flush_Names takes from the sequence before it stores them: every writer holds the
+  // catalogue's lock, so nobody else takes them meanwhile. The right to take ids (USAGE) is all
+  // the role needs.
   TNames &names = d_names[kind];
-  if (names.next > names.last)
+  if (names.count == 0)
   {
     QString reason;
-    const TPostgresBulk::TResult block =
-        TPostgresBulk::Execute(d_handle, "SELECT setval($1::regclass,nextval($1::regclass)+$2-1)",
-                               {names.sequence, QByteArray::number(NAME_BLOCK)}, &reason);
-    if (!block)
+    const TPostgresBulk::TResult first =
+        TPostgresBulk::Execute(d_handle, "SELECT nextval($1::regclass)", {names.sequence}, &reason);
+    if (!first)
     {
       Fail(Insert_Failure(TBulkCatalogue::Name_Table(kind)), reason);
       return -1;
     }
-    names.last = std::strtoll(PQgetvalue(block.get(), 0, 0), nullptr, 10);
-    names.next = names.last - NAME_BLOCK + 1;
+    names.first = std::strtoll(PQgetvalue(first.get(), 0, 0), nullptr, 10);
   }
-  const int id = static_cast<int>(names.next++);
+  const int id = static_cast<int>(names.first + names.count++);
   TPostgresBulk::Append_Number(&names.rows, id, '\t');
   TPostgresBulk::Append_Text(&names.rows, utf8, size, '\n');
   d_catalogue.Add_Name(kind, utf8, size, id);
@@ -170,33 +171,39 @@ bool TPostgresBulkWriter::Insert(const int ids[], const TNewRow *rows, int count
 bool TPostgresBulkWriter::Flush_Names(int kind)
 {
   TNames &names = d_names[kind];
-  QString reason;
-  if (!names.rows.isEmpty() &&
-      !TPostgresBulk::Copy(d_handle,
-                           QStringLiteral("COPY %1(%2,name) FROM STDIN")
-                               .arg(QLatin1String(TBulkCatalogue::Name_Table(kind)),
-                                    QLatin1String(TBulkCatalogue::Id_Column(kind)))
-                               .toLatin1(),
-                           names.rows, &reason))
-  {
-    return Fail(Insert_Failure(TBulkCatalogue::Name_Table(kind)), reason);
-  }
-  names.rows.clear();
-  if (names.next > names.last)
+  if (names.count == 0)
   {
     return true;
   }
-  // The ids not used go back, so that the next name of any writer takes the next id.
-  const bool used = names.next > 1;
-  if (!TPostgresBulk::Execute(d_handle, "SELECT setval($1::regclass,$2,$3)",
-                              {names.sequence, QByteArray::number(used ? names.next - 1 : 1),
-                               used ? QByteArray("true") : QByteArray("false")},
-                              &reason))
+  const char *const table = TBulkCatalogue::Name_Table(kind);
+  QString reason;
+  if (names.count > 1)
   {
-    return Fail(Insert_Failure(TBulkCatalogue::Name_Table(kind)), reason);
+    const TPostgresBulk::TResult taken = TPostgresBulk::Execute(
+        d_handle, "SELECT max(nextval($1::regclass)) FROM generate_series(2,$2)",
+        {names.sequence, QByteArray::number(names.count)}, &reason);
+    if (!taken)
+    {
+      return Fail(Insert_Failure(table), reason);
+    }
+    // Ids taken by a program that does not hold the lock.
+    if (std::strtoll(PQgetvalue(taken.get(), 0, 0), nullptr, 10) != names.first + names.count - 1)
+    {
+      return Fail(Insert_Failure(table),
+                  TPostgresEngine::Plain_Reason(QStringLiteral("55P03"), QString()));
+    }
   }
-  names.next = 1;
-  names.last = 0;
+  if (!TPostgresBulk::Copy(
+          d_handle,
+          QStringLiteral("COPY %1(%2,name) FROM STDIN")
+              .arg(QLatin1String(table), QLatin1String(TBulkCatalogue::Id_Column(kind)))
+              .toLatin1(),
+          names.rows, &reason))
+  {
+    return Fail(Insert_Failure(table), reason);
+  }
+  names.rows.clear();
+  names.count = 0;
   return true;
 }
 

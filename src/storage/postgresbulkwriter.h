@@ -13,11 +13,10 @@ typedef struct pg_conn PGconn;
 
 // The bulk writer on PostgreSQL: rows go in with COPY on the caller's connection and inside its
 // transaction. COPY takes no other statement while it runs, so the writer holds the work back
-// and stores it at once (Flush): the new names with the ids taken for them from their tables'
-// sequences, then the deletions of the rows replaced, as one statement over arrays of ids, then
-// the rows, in the order they came, which is the order of first storage the identity column
-// keeps. A read of a make with work held back, and a deletion that would have to reach work held
-// back, store it first.
+// and stores it at once (Flush): the new names with the ids their tables' sequences give, then the
+// deletions of the rows replaced, as one statement over arrays of ids, then the rows, in the order
+// they came, which is the order of first storage the identity column keeps. A read of a make with
+// work held back, and a deletion that would have to reach work held back, store it first.
 class TPostgresBulkWriter : public TBulkWriterBase
 {
 public:
@@ -36,13 +35,12 @@ protected:
   bool Insert(const int ids[], const TNewRow *rows, int count) override;
 
 private:
-  // The new names of a kind: the ids taken from its sequence (next to last), and the rows held
-  // back.
+  // The new names of a kind held back: their ids from first on, and their rows.
   struct TNames
   {
     QByteArray sequence;
-    qint64 next = 1;
-    qint64 last = 0;
+    qint64 first = 0;
+    int count = 0;
     QByteArray rows;
   };
 

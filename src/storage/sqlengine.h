@@ -32,6 +32,9 @@ public:
     bool read_only = false;
     // Why, in sentences for the user, when it is more than a lack of permission.
     QString read_only_reason;
+    // Why every write unit is refused before it begins, where the location takes no writes for
+    // a reason the engine words (a role's rights) and the user is not told at opening.
+    QString write_refusal;
     // The engine can be asked whether a transaction is still open after an error.
     bool can_check_transaction = false;
   };
