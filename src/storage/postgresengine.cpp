@@ -2,6 +2,7 @@
 
 #include "cataloguelocation.h"
 #include "databaseschema.h"
+#include "postgresbulk.h"
 #include "postgresbulkreader.h"
 #include "postgresbulkwriter.h"
 #include "sqlconnection.h"
@@ -897,4 +898,35 @@ TPostgresEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) co
 {
   PGconn *handle = Handle(connection);
   return handle ? std::make_unique<TPostgresBulkReader>(database, handle) : nullptr;
+}
+
+bool TPostgresEngine::Copies_Texts() const
+{
+  return true;
+}
+
+bool TPostgresEngine::Copy_Texts(TSqlConnection *connection, const QString &table,
+                                 const QStringList &columns, const QList<QStringList> &rows,
+                                 QString *error) const
+{
+  PGconn *handle = Handle(connection);
+  if (!handle)
+  {
+    *error = QStringLiteral("Qt's PostgreSQL driver gives no connection");
+    return false;
+  }
+  QByteArray data;
+  for (const QStringList &row : rows)
+  {
+    for (int column = 0; column < columns.size(); ++column)
+    {
+      const QByteArray text = row.value(column).toUtf8();
+      TPostgresBulk::Append_Text(&data, text.constData(), text.size(),
+                                 column + 1 < columns.size() ? '\t' : '\n');
+    }
+  }
+  return TPostgresBulk::Copy(
+      handle,
+      QStringLiteral("COPY %1(%2) FROM STDIN").arg(table, columns.join(QLatin1Char(','))).toUtf8(),
+      data, error);
 }
