@@ -19,9 +19,11 @@ QString Insert_Failure(const char *table)
   return QStringLiteral("Cannot add data to table '%1'.  Reason: ").arg(QLatin1String(table));
 }
 
-QByteArray Key(const int ids[], int count)
+// A machine (ids: make, model, option) with a standard, or with -1 for its estimates.
+TPostgresBulkWriter::TPlace Place(const int ids[], int standard_id)
 {
-  return QByteArray(reinterpret_cast<const char *>(ids), count * static_cast<int>(sizeof(int)));
+  return {(quint64(quint32(ids[0])) << 32) | quint32(ids[1]),
+          (quint64(quint32(ids[2])) << 32) | quint32(standard_id)};
 }
 
 // An array of the ids held as "1,2,", bound as "{1,2}".
@@ -108,7 +110,7 @@ void TPostgresBulkWriter::Append_Ids(QByteArray *arrays, const int ids[], int co
 bool TPostgresBulkWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows, int count)
 {
   const int place[] = {ids[0], ids[1], ids[2], standard_id};
-  if (d_held_standards.contains(Key(place, 4)) && !Flush())
+  if (d_held_standards.contains(Place(ids, standard_id)) && !Flush())
   {
     return false;
   }
@@ -127,7 +129,7 @@ bool TPostgresBulkWriter::Write_Rows(const int ids[], int standard_id, const TRo
 
 bool TPostgresBulkWriter::Delete_Estimated(const int ids[])
 {
-  if (d_held_estimates.contains(Key(ids, 3)) && !Flush())
+  if (d_held_estimates.contains(Place(ids, -1)) && !Flush())
   {
     return false;
   }
@@ -154,12 +156,15 @@ bool TPostgresBulkWriter::Insert(const int ids[], const TNewRow *rows, int count
     TPostgresBulk::Append_Number(&d_rows, row.component_id, '\t');
     TPostgresBulk::Append_Text(&d_rows, row.text, row.size, '\t');
     TPostgresBulk::Append_Number(&d_rows, row.source, '\n');
-    const int place[] = {ids[0], ids[1], ids[2], row.standard_id};
-    d_held_standards.insert(Key(place, 4));
-    if (row.source == TDatabaseItem::SOURCE_ESTIMATED)
+    // The rows of a machine come by standard.
+    if (index == 0 || row.standard_id != rows[index - 1].standard_id)
     {
-      d_held_estimates.insert(Key(ids, 3));
+      d_held_standards.insert(Place(ids, row.standard_id));
     }
+  }
+  if (count > 0 && rows[0].source == TDatabaseItem::SOURCE_ESTIMATED)
+  {
+    d_held_estimates.insert(Place(ids, -1));
   }
   if (count > 0)
   {

@@ -4,6 +4,7 @@
 #include "bulkwriterbase.h"
 
 #include <QByteArray>
+#include <QPair>
 #include <QSet>
 
 #include <vector>
@@ -20,6 +21,9 @@ typedef struct pg_conn PGconn;
 class TPostgresBulkWriter : public TBulkWriterBase
 {
 public:
+  // A machine with a standard, or its estimates, as two numbers.
+  using TPlace = QPair<quint64, quint64>;
+
   TPostgresBulkWriter(TDatabase *database, PGconn *handle);
 
   bool Begin() override;
@@ -70,8 +74,8 @@ private:
   TFailure d_failure;
   // What the work held back touches: machines with their standard, machines with estimated rows,
   // and makes.
-  QSet<QByteArray> d_held_standards;
-  QSet<QByteArray> d_held_estimates;
+  QSet<TPlace> d_held_standards;
+  QSet<TPlace> d_held_estimates;
   QSet<int> d_held_makes;
 };
 
