@@ -1,3 +1,5 @@
+#include "bulkcatalogue.h"
+#include "bulkspecificationwriter.h"
 #include "database.h"
 #include "testsupport.h"
 #include "transaction.h"
@@ -204,18 +206,42 @@ void TestDatabase::closed_database()
 void TestDatabase::names_round_trip_data()
 {
   QTest::addColumn<QString>("name");
+  QTest::addColumn<bool>("bulk"); // stored by the bulk writer of an import
 
-  QTest::newRow("apostrophe") << "O'Brien 3'";
-  QTest::newRow("percent") << "100%";
-  QTest::newRow("beyond Latin-1, blanks kept") << QString::fromUtf8(" Zeiß Ωmega ");
+  QTest::newRow("apostrophe") << "O'Brien 3'" << false;
+  QTest::newRow("percent") << "100%" << false;
+  QTest::newRow("beyond Latin-1, blanks kept") << QString::fromUtf8(" Zeiß Ωmega ") << false;
+  QTest::newRow("bulk: tab, newline, return, backslashes, beyond ASCII")
+      << QString::fromUtf8("A\tb\\n\tc\nd\re\\.\\ Zeiß Ωmega €") << true;
 }
 
 void TestDatabase::names_round_trip()
 {
   QFETCH(QString, name);
+  QFETCH(bool, bulk);
   const QString model = name + " model";
 
-  QVERIFY(d_test->Write(name, model, name, {"VDIVDE_2617 U1=1+2L/1000"}));
+  if (bulk)
+  {
+    TTransaction unit(d_database);
+    QVERIFY(unit.Begin());
+    std::unique_ptr<TBulkSpecificationWriter> writer = d_database->Bulk_Writer();
+    QVERIFY(writer && writer->Begin());
+    const QByteArray names[] = {name.toUtf8(), model.toUtf8(), name.toUtf8()};
+    int ids[3];
+    for (int kind = 0; kind < 3; ++kind)
+      ids[kind] = writer->Added_Name_Id(kind, names[kind].constData(), names[kind].size());
+    const int standard = writer->Catalogue().Standard_Id(QStringLiteral("VDIVDE_2617"));
+    const TBulkSpecificationWriter::TRow row{
+        writer->Catalogue().Component(standard, QStringLiteral("U1"))->id, "0.0010+0.0020L/1000",
+        19};
+    QVERIFY2(writer->Write_Rows(ids, standard, &row, 1) && writer->Flush(),
+             qPrintable(writer->Error()));
+    writer.reset();
+    QVERIFY(unit.Commit());
+  }
+  else
+    QVERIFY(d_test->Write(name, model, name, {"VDIVDE_2617 U1=1+2L/1000"}));
   bool valid = false;
   QCOMPARE(d_database->Makes(&valid), QStringList({"Acme", name}));
   QCOMPARE(d_database->Options(name, model, &valid), QStringList{name});

@@ -4,6 +4,9 @@
 #include "testsupport.h"
 #include "transaction.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
 #include <QtTest>
 
 using namespace TestSupport;
@@ -35,6 +38,8 @@ private slots:
   void roles();
   void faults_data();
   void faults();
+  void import_interrupted_data();
+  void import_interrupted();
 };
 
 void TestPostgresql::initTestCase()
@@ -66,6 +71,17 @@ void TestPostgresql::roles_data()
                                      "{schema} TO {role};GRANT USAGE ON ALL SEQUENCES IN SCHEMA "
                                      "{schema} TO {role}"
                           << QString() << false;
+  // A role that lacks any right a write needs may only read.
+  const QString writer = usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES IN SCHEMA "
+                                 "{schema} TO {role};";
+  const QString sequences = "GRANT USAGE ON ALL SEQUENCES IN SCHEMA {schema} TO {role};";
+  QTest::newRow("writer without the sequences") << writer << QString() << true;
+  QTest::newRow("writer without DELETE on a table")
+      << writer + sequences + "REVOKE DELETE ON {schema}.specification FROM {role}" << QString()
+      << true;
+  QTest::newRow("writer without INSERT on the history")
+      << writer + sequences + "REVOKE INSERT ON {schema}.change_history FROM {role}" << QString()
+      << true;
   QTest::newRow("writer without a table")
       << usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES "
                  "IN SCHEMA {schema} TO {role};REVOKE ALL ON "
@@ -115,6 +131,12 @@ void TestPostgresql::roles()
   bool valid = false;
   QCOMPARE(database.Makes(&valid), QStringList{"Acme"});
   QCOMPARE(database.Write_Specification(Record("Beta", "B1", "P1", "CMMA G=1")), !read_only);
+  if (read_only)
+    QVERIFY2(QRegularExpression("^The user r_\\w+ may only read the catalogue in the database "
+                                "postgres: its administrator grants the rights to change it")
+                 .match(database.Last_Error())
+                 .hasMatch(),
+             qPrintable(database.Last_Error()));
   QCOMPARE(d_test->Get()->Make_Exists("Beta"), !read_only);
 }
 
@@ -174,6 +196,66 @@ void TestPostgresql::faults()
   QVERIFY2(d_test->Write("Delta", "D1", "R1", {"CMMA G=1"}), qPrintable(database->Last_Error()));
   bool valid = false;
   QCOMPARE(database->Makes(&valid), QStringList({"Acme", "Delta"}));
+}
+
+void TestPostgresql::import_interrupted_data()
+{
+  QTest::addColumn<QString>("fault");
+  QTest::addColumn<QString>("error"); // what the command line says, empty when it was killed
+
+  QTest::newRow("the server ends the connection")
+      << "terminate"
+      << "the connection to the database server was lost";
+  QTest::newRow("the client killed") << "kill" << QString();
+}
+
+void TestPostgresql::import_interrupted()
+{
+  QFETCH(QString, fault);
+  QFETCH(QString, error);
+  TDatabase *database = d_test->Get();
+  TOtherConnection other(database->Location().Text());
+  const QStringList before = other.Dump();
+  // Enough rows that the import is still at work when it is interrupted.
+  QByteArray file = "MetrovaDatabase:Version=1:Format=CSV\n\n";
+  for (int line = 0; line < 40000; ++line)
+    file += QStringLiteral("Make %1,Model %2,Std,CMMA,G:0.0010,M:0.0025+0.0040L/1000\n")
+                .arg(line % 50)
+                .arg(line)
+                .toUtf8();
+  const QString path = d_test->Path("large.csv");
+  QFile out(path);
+  QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file) == file.size());
+  out.close();
+
+  QProcess import;
+  import.start(METROVA_CLI, {"import", database->Location().Text(), path});
+  QVERIFY(import.waitForStarted());
+  // The import's write unit holds the catalogue's lock: then it is interrupted.
+  const QString holder = QStringLiteral("SELECT pid FROM pg_locks WHERE locktype='advisory' AND "
+                                        "granted AND objid=(SELECT oid FROM pg_namespace WHERE "
+                                        "nspname=current_schema())");
+  int pid = -1;
+  for (QElapsedTimer waited; pid <= 0 && waited.elapsed() < 20000; QThread::msleep(5))
+    pid = other.Number(holder);
+  QVERIFY2(pid > 0, import.readAllStandardError().constData());
+  if (fault == "terminate")
+    QVERIFY(other.Execute(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid)));
+  else
+    import.kill();
+  QVERIFY(import.waitForFinished(20000));
+  if (!error.isEmpty())
+  {
+    QCOMPARE(import.exitStatus(), QProcess::NormalExit);
+    QVERIFY(import.exitCode() != 0);
+    QVERIFY2(import.readAllStandardError().contains(error.toUtf8()),
+             import.readAllStandardError().constData());
+  }
+  // The catalogue as before, and the next writer is not kept waiting by the session that went.
+  for (QElapsedTimer waited; other.Number(holder) > 0 && waited.elapsed() < 10000;)
+    QThread::msleep(5);
+  QCOMPARE(other.Dump(), before);
+  QVERIFY2(d_test->Write("Delta", "D1", "R1", {"CMMA G=1"}), qPrintable(database->Last_Error()));
 }
 
 QTEST_GUILESS_MAIN(TestPostgresql)

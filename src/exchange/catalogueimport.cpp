@@ -242,9 +242,10 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
   {
     return false;
   }
+  d_places.append(place);
   if (!d_bulk->Write_Rows(ids, standard_id, rows.data(), count))
   {
-    return Fail(QStringLiteral("%1: %2").arg(place, d_bulk->Error()));
+    return Fail_Bulk(place);
   }
   Remember_Make(record.Make(), ids[0]);
   if (New_Machine(ids))
@@ -254,6 +255,30 @@ bool TCatalogueImport::Store_With_Bulk_Writer(const TDatabaseItem &record, const
   ++d_stored;
   *stored = true;
   return true;
+}
+
+bool TCatalogueImport::Flush_Bulk()
+{
+  return !d_bulk || d_bulk->Flush() || Fail_Bulk(QString());
+}
+
+bool TCatalogueImport::Fail_Bulk(const QString &place)
+{
+  const QString error = d_bulk->Error();
+  const TBulkSpecificationWriter::TFailure failure = d_bulk->Failure();
+  if (failure.write >= 0 && failure.write < d_places.size())
+  {
+    return Fail(QStringLiteral("%1: %2").arg(d_places.at(failure.write), error));
+  }
+  if (failure.ids[0] >= 0)
+  {
+    const TBulkCatalogue &catalogue = d_bulk->Catalogue();
+    return Fail(QStringLiteral("cannot estimate %1, %2, %3: %4")
+                    .arg(catalogue.Name(TBulkCatalogue::KIND_MAKE, failure.ids[0]),
+                         catalogue.Name(TBulkCatalogue::KIND_MODEL, failure.ids[1]),
+                         catalogue.Name(TBulkCatalogue::KIND_OPTION, failure.ids[2]), error));
+  }
+  return Fail(place.isEmpty() ? error : QStringLiteral("%1: %2").arg(place, error));
 }
 
 bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
@@ -266,6 +291,10 @@ bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
   if (stored)
   {
     return true;
+  }
+  if (!Flush_Bulk())
+  {
+    return false;
   }
   if (!d_database->Write_Specification(record))
   {
@@ -286,9 +315,10 @@ bool TCatalogueImport::Store(const char *const names[], const int sizes[], int s
   {
     return false;
   }
+  d_places.append(place());
   if (!d_bulk->Write_Rows(ids, standard_id, rows, count))
   {
-    return Fail(QStringLiteral("%1: %2").arg(place(), d_bulk->Error()));
+    return Fail_Bulk(place());
   }
   ++d_stored;
   if (!d_make_ids.contains(ids[0]))
@@ -351,18 +381,23 @@ bool TCatalogueImport::Finish()
       estimated = d_bulk->Estimate_Make(make_id, &failed);
       if (estimated == TBulkSpecificationWriter::ESTIMATE_FAILED)
       {
-        return Fail(failed.isEmpty() ? d_bulk->Error()
-                                     : QStringLiteral("cannot estimate %1, %2, %3: %4")
+        return failed.isEmpty() ? Fail_Bulk(QString())
+                                : Fail(QStringLiteral("cannot estimate %1, %2, %3: %4")
                                            .arg(make, failed.at(0), failed.at(1), d_bulk->Error()));
       }
     }
-    if (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE && !Estimate_Each(make))
+    if (estimated == TBulkSpecificationWriter::ESTIMATE_ELSEWHERE &&
+        (!Flush_Bulk() || !Estimate_Each(make)))
     {
       return false;
     }
     Report_Progress(make_index + 1, make_count + 1);
   }
 
+  if (!Flush_Bulk())
+  {
+    return false;
+  }
   d_bulk.reset();
   if (!d_machines.isEmpty() &&
       !d_database->Record_Changes(QLatin1String(TChangeHistory::CHANGE_IMPORT), d_machines,

@@ -72,6 +72,12 @@ private:
   // The bulk writer's ids of a record's names, added when new; false after a failure.
   bool Name_Ids(const char *const names[], const int sizes[], int *ids, const QString &place);
   bool Store_With_Bulk_Writer(const TDatabaseItem &record, const QString &place, bool *stored);
+  // Stores what the bulk writer holds back, before the database's own operations run; false
+  // after a failure.
+  bool Flush_Bulk();
+  // Fails with the bulk writer's error, at the place of the write or the machine whose estimates
+  // failed when the writer tells, else at place (none when empty).
+  bool Fail_Bulk(const QString &place);
   void Remember_Make(const QString &make, int make_id);
   // Whether the bulk writer's machine (ids: make, model, option) is stored for the first time.
   bool New_Machine(const int *ids);
@@ -96,6 +102,8 @@ private:
   QList<QStringList> d_machines;
   QSet<QPair<quint64, int>> d_machine_ids;
   QSet<QStringList> d_machine_names;
+  // The place in the file of each write of the bulk writer, by its number.
+  QStringList d_places;
   // The import's write unit, and its bulk writer, whose statements go before the unit ends.
   std::unique_ptr<TTransaction> d_transaction;
   std::unique_ptr<TBulkSpecificationWriter> d_bulk;

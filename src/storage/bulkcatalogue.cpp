@@ -18,6 +18,7 @@ static_assert(int(TBulkCatalogue::KIND_MAKE) == int(TConfigurationNames::MAKE) &
 
 // The name tables by kind, as TConfigurationNames has them.
 const char *const NAME_TABLES[] = {"make", "model_types", "option_types"};
+const char *const ID_COLUMNS[] = {"make_id", "model_id", "option_id"};
 
 bool Same(const QByteArray &name, const char *utf8, int size)
 {
@@ -30,6 +31,11 @@ TBulkCatalogue::TBulkCatalogue(TDatabase *database) : d_database(database) {}
 const char *TBulkCatalogue::Name_Table(int kind)
 {
   return NAME_TABLES[kind];
+}
+
+const char *TBulkCatalogue::Id_Column(int kind)
+{
+  return ID_COLUMNS[kind];
 }
 
 void TBulkCatalogue::Set_Enabled(bool enable)

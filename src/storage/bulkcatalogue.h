@@ -47,6 +47,8 @@ public:
 
   // The table of a kind of name ("make", "model_types", "option_types").
   static const char *Name_Table(int kind);
+  // Its id column ("make_id", ...).
+  static const char *Id_Column(int kind);
 
   // Reads the standards and their components; false with the reason in Error().
   bool Read_Standards();

@@ -50,6 +50,21 @@ public:
   // gives its model and option names in *failed, a failed read none.
   virtual TEstimate Estimate_Make(int make_id, QStringList *failed) = 0;
 
+  // What failed, as far as the engine tells: the rows of a write (the number of its Write_Rows,
+  // from 0) or the estimates of a machine (ids: make, model, option); -1 where it does not.
+  struct TFailure
+  {
+    int write = -1;
+    int ids[3] = {-1, -1, -1};
+  };
+
+  // Stores what the writer holds back, before the caller reads or writes the catalogue through
+  // TDatabase; false with Error() when that failed. A writer that writes at once holds nothing.
+  virtual bool Flush() { return true; }
+  // After a failure: what failed, when the failure came later than the write or estimation
+  // itself (a writer that holds rows back stores them later).
+  virtual TFailure Failure() const { return {}; }
+
   virtual QString Error() const = 0;
 };
 

@@ -20,6 +20,10 @@ namespace
 const QString TABLE = QStringLiteral("change_history");
 const QString INSERT_HEAD = QStringLiteral("INSERT INTO change_history (changed_at,changed_by,"
                                            "change,make,model,option_name,details) VALUES ");
+const QStringList COLUMNS{QStringLiteral("changed_at"), QStringLiteral("changed_by"),
+                          QStringLiteral("change"),     QStringLiteral("make"),
+                          QStringLiteral("model"),      QStringLiteral("option_name"),
+                          QStringLiteral("details")};
 const char *const NAME_COLUMNS[] = {"make", "model", "option_name"};
 
 // A value for a column that takes no null: a missing name or detail is an empty text.
@@ -84,7 +88,26 @@ bool TChangeHistory::Record_Each(const QString &change, const QList<QStringList>
   {
     return Fail(d_connection->Error());
   }
-  // One time for all: they are one change.
+  // One time for all: they are one change. Where the engine adds many rows at once, the time is
+  // read first and stored as a text.
+  const TSqlEngine *engine = d_connection->Engine();
+  if (machines.size() > 1 && engine->Copies_Texts())
+  {
+    QVariant time;
+    if (d_connection->Select_Value(QStringLiteral("SELECT ") + engine->Change_Time(), {}, &time) !=
+        TSqlConnection::SELECT_FOUND)
+    {
+      return Fail(d_connection->Error());
+    }
+    QList<QStringList> texts;
+    for (const QStringList &names : machines)
+    {
+      texts.append(
+          {time.toString(), user, change, names.value(0), names.value(1), names.value(2), details});
+    }
+    QString error;
+    return engine->Copy_Texts(d_connection, TABLE, COLUMNS, texts, &error) || Fail(error);
+  }
   TRowInserter rows(d_connection, INSERT_HEAD,
                     QStringLiteral("(%1,?,?,?,?,?,?)").arg(d_connection->Engine()->Change_Time()),
                     6);

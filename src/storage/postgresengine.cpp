@@ -2,6 +2,9 @@
 
 #include "cataloguelocation.h"
 #include "databaseschema.h"
+#include "postgresbulk.h"
+#include "postgresbulkreader.h"
+#include "postgresbulkwriter.h"
 #include "sqlconnection.h"
 
 #include <QElapsedTimer>
@@ -403,22 +406,30 @@ bool TPostgresEngine::Open(const TCatalogueLocation &location, int busy_millisec
     return false;
   }
 
-  // What the role may do with the catalogue's tables: its privileges say, not a failed write. The
-  // history is only ever added to: a writer needs no right to change or remove its entries.
+  // What the role may do with the catalogue's tables: its privileges say, not a failed write. A
+  // writer needs every right a write may use: to add, change and remove rows, and to take ids
+  // from the tables' sequences. The history is only ever added to: a writer needs no right to
+  // change or remove its entries.
   QStringList names;
   for (const char *name : PRIVILEGED_TABLES)
   {
     names.append(QLatin1Char('\'') + QLatin1String(name) + QLatin1Char('\''));
   }
-  if (!probe.exec(QStringLiteral("SELECT c.relname,has_table_privilege(c.oid,'SELECT'),"
-                                 "has_table_privilege(c.oid,'INSERT') AND "
-                                 "(c.relname='change_history' OR "
-                                 "has_table_privilege(c.oid,'UPDATE') AND "
-                                 "has_table_privilege(c.oid,'DELETE')) FROM pg_class AS c WHERE "
-                                 "c.relnamespace=%1 AND c.relkind IN ('r','p') AND c.relname IN "
-                                 "(%2)")
-                      .arg(d_schema)
-                      .arg(names.join(QLatin1Char(',')))))
+  if (!probe.exec(
+          QStringLiteral("SELECT c.relname,has_table_privilege(c.oid,'SELECT'),"
+                         "has_table_privilege(c.oid,'INSERT') AND "
+                         "(c.relname='change_history' OR "
+                         "has_table_privilege(c.oid,'UPDATE') AND "
+                         "has_table_privilege(c.oid,'DELETE')) AND "
+                         "coalesce((SELECT bool_and(has_sequence_privilege(s.oid,'USAGE')) "
+                         "FROM pg_depend AS d JOIN pg_class AS s ON s.oid=d.objid AND "
+                         "s.relkind='S' WHERE d.refobjid=c.oid AND "
+                         "d.classid='pg_class'::regclass AND "
+                         "d.refclassid='pg_class'::regclass),true) FROM pg_class AS c WHERE "
+                         "c.relnamespace=%1 AND c.relkind IN ('r','p') AND c.relname IN "
+                         "(%2)")
+              .arg(d_schema)
+              .arg(names.join(QLatin1Char(',')))))
   {
     *error = probe.lastError();
     return false;
@@ -461,6 +472,13 @@ bool TPostgresEngine::Open(const TCatalogueLocation &location, int busy_millisec
   // A catalogue that misses tables is completed by a user who may create them.
   const bool complete = catalogue_tables == TDatabaseSchema::TABLE_COUNT && d_has_engine_table;
   opening->read_only = server_read_only || !writable || (!complete && !may_create);
+  if (!writable && !server_read_only)
+  {
+    opening->write_refusal = QStringLiteral("The user %1 may only read the catalogue in the "
+                                            "database %2: its administrator grants the rights to "
+                                            "change it (metrova-cli init prints the statements).")
+                                 .arg(user, database);
+  }
   opening->can_check_transaction = true;
   return true;
 }
@@ -866,4 +884,49 @@ bool TPostgresEngine::Count_Change(TSqlConnection *connection) const
   return connection->Run_Statement(
       QStringLiteral("UPDATE %1 SET changes=changes+1 WHERE txid_current_if_assigned() IS NOT NULL")
           .arg(QLatin1String(ENGINE_TABLE)));
+}
+
+std::unique_ptr<TBulkSpecificationWriter>
+TPostgresEngine::Bulk_Writer(TDatabase *database, TSqlConnection *connection) const
+{
+  PGconn *handle = Handle(connection);
+  return handle ? std::make_unique<TPostgresBulkWriter>(database, handle) : nullptr;
+}
+
+std::unique_ptr<TBulkSpecificationReader>
+TPostgresEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) const
+{
+  PGconn *handle = Handle(connection);
+  return handle ? std::make_unique<TPostgresBulkReader>(database, handle) : nullptr;
+}
+
+bool TPostgresEngine::Copies_Texts() const
+{
+  return true;
+}
+
+bool TPostgresEngine::Copy_Texts(TSqlConnection *connection, const QString &table,
+                                 const QStringList &columns, const QList<QStringList> &rows,
+                                 QString *error) const
+{
+  PGconn *handle = Handle(connection);
+  if (!handle)
+  {
+    *error = QStringLiteral("Qt's PostgreSQL driver gives no connection");
+    return false;
+  }
+  QByteArray data;
+  for (const QStringList &row : rows)
+  {
+    for (int column = 0; column < columns.size(); ++column)
+    {
+      const QByteArray text = row.value(column).toUtf8();
+      TPostgresBulk::Append_Text(&data, text.constData(), text.size(),
+                                 column + 1 < columns.size() ? '\t' : '\n');
+    }
+  }
+  return TPostgresBulk::Copy(
+      handle,
+      QStringLiteral("COPY %1(%2) FROM STDIN").arg(table, columns.join(QLatin1Char(','))).toUtf8(),
+      data, error);
 }

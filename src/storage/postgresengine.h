@@ -59,6 +59,13 @@ public:
   bool Set_Schema_Version(TSqlConnection *connection, int version) const override;
   bool Change_Counter(TSqlConnection *connection, qint64 *counter) const override;
   bool Count_Change(TSqlConnection *connection) const override;
+  bool Copies_Texts() const override;
+  bool Copy_Texts(TSqlConnection *connection, const QString &table, const QStringList &columns,
+                  const QList<QStringList> &rows, QString *error) const override;
+  std::unique_ptr<TBulkSpecificationWriter> Bulk_Writer(TDatabase *database,
+                                                        TSqlConnection *connection) const override;
+  std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
+                                                        TSqlConnection *connection) const override;
 
   // A SQLSTATE ("40001") as the number Error_Code gives, and back.
   static int Code(const QString &state);

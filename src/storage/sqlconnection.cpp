@@ -352,6 +352,10 @@ bool TSqlConnection::Savepoint(const QString &name)
   {
     return Fail(d_opening.read_only_reason, d_engine->Read_Only_Code());
   }
+  if (outermost && !d_opening.write_refusal.isEmpty())
+  {
+    return Fail(d_opening.write_refusal, d_engine->Read_Only_Code());
+  }
   d_moved = false;
   // Under the write unit's lock a program that removes a new catalogue of its own (only while it
   // holds the lock) has done so or will not: a file taken away since it was opened fails here,

@@ -81,6 +81,18 @@ bool TSqlEngine::Count_Change(TSqlConnection *) const
   return true;
 }
 
+bool TSqlEngine::Copies_Texts() const
+{
+  return false;
+}
+
+bool TSqlEngine::Copy_Texts(TSqlConnection *, const QString &, const QStringList &,
+                            const QList<QStringList> &, QString *error) const
+{
+  *error = QStringLiteral("the engine adds no rows at once");
+  return false;
+}
+
 std::unique_ptr<TBulkSpecificationWriter> TSqlEngine::Bulk_Writer(TDatabase *,
                                                                   TSqlConnection *) const
 {

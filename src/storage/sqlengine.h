@@ -32,6 +32,9 @@ public:
     bool read_only = false;
     // Why, in sentences for the user, when it is more than a lack of permission.
     QString read_only_reason;
+    // Why every write unit is refused before it begins, where the location takes no writes for
+    // a reason the engine words (a role's rights) and the user is not told at opening.
+    QString write_refusal;
     // The engine can be asked whether a transaction is still open after an error.
     bool can_check_transaction = false;
   };
@@ -155,6 +158,12 @@ public:
                                                                 TSqlConnection *connection) const;
   virtual std::unique_ptr<TBulkSpecificationReader> Bulk_Reader(TDatabase *database,
                                                                 TSqlConnection *connection) const;
+  // Whether the engine adds many rows of texts to a table at once in a way of its own
+  // (Copy_Texts), inside the open transaction; false with the reason in *error.
+  virtual bool Copies_Texts() const;
+  virtual bool Copy_Texts(TSqlConnection *connection, const QString &table,
+                          const QStringList &columns, const QList<QStringList> &rows,
+                          QString *error) const;
   // Reads the rows of a statement of whole numbers and texts, with whole numbers and texts bound
   // in order,
   // on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it has

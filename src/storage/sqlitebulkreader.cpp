@@ -1,13 +1,9 @@
 #include "sqlitebulkreader.h"
 
-#include "configurationnames.h"
 #include "sqlitebulkcatalogue.h"
 
-#include <QHash>
-#include <QPair>
-
 TSqliteBulkReader::TSqliteBulkReader(TDatabase *database, sqlite3 *handle)
-    : d_handle(handle), d_catalogue(database)
+    : TBulkReaderBase(database), d_handle(handle)
 {
 }
 
@@ -21,102 +17,40 @@ bool TSqliteBulkReader::Begin()
     d_error = d_read_make.Error();
     return false;
   }
-  if (!TSqliteBulkCatalogue::Read(&d_catalogue, d_handle, &d_error))
-  {
-    return false;
-  }
-  return true;
+  return TSqliteBulkCatalogue::Read(&d_catalogue, d_handle, &d_error);
 }
 
-TSqliteBulkReader::TRead TSqliteBulkReader::Read_Make(const QString &make, bool manufacturer_only,
-                                                      std::vector<TConfiguration> *configurations)
+TSqliteBulkReader::TRowsRead
+TSqliteBulkReader::Read_Rows(int make_id, const std::function<bool(const TMakeRow &)> &read_row)
 {
-  configurations->clear();
-  if (!TBulkCatalogue::Is_Plain(make))
-  {
-    return READ_ELSEWHERE;
-  }
-  // A make that is not there has no rows.
-  const int make_id = d_catalogue.Name_Id(TConfigurationNames::MAKE, make);
-  if (make_id < 0)
-  {
-    return READ_DONE;
-  }
-
-  // Every row of the make in storage order: its configurations come in the order of their first
-  // rows (estimated rows too), each with its rows in order.
-  std::vector<TSpecificationEstimation::TStoredRows> rows;
-  QHash<QPair<int, int>, int> positions;
   d_read_make.Bind(1, make_id);
   TSqliteStatement::TStep step;
-  const auto elsewhere = [this]()
-  {
-    d_read_make.Reset();
-    return READ_ELSEWHERE;
-  };
   while ((step = d_read_make.Step()) == TSqliteStatement::STEP_ROW)
   {
-    if (!d_read_make.Is_Integer(0) || !d_read_make.Is_Integer(1) || !d_read_make.Is_Integer(5))
+    TMakeRow row{d_read_make.Is_Integer(0) && d_read_make.Is_Integer(1) &&
+                     d_read_make.Is_Integer(5),
+                 d_read_make.Integer(0),
+                 d_read_make.Integer(1),
+                 d_read_make.Integer(5),
+                 d_read_make.Is_Integer(2) && d_read_make.Is_Integer(3) && d_read_make.Is_Text(4),
+                 d_read_make.Integer(2),
+                 d_read_make.Integer(3),
+                 nullptr,
+                 0};
+    if (row.row_read)
     {
-      return elsewhere();
+      row.text = d_read_make.Text(4, &row.size);
     }
-    const QPair<int, int> key(d_read_make.Integer(0), d_read_make.Integer(1));
-    auto position = positions.constFind(key);
-    if (position == positions.constEnd())
+    if (!read_row(row))
     {
-      if (!d_catalogue.Is_Plain_Name(TConfigurationNames::MODEL, key.first) ||
-          !d_catalogue.Is_Plain_Name(TConfigurationNames::OPTION, key.second))
-      {
-        return elsewhere();
-      }
-      position = positions.insert(key, static_cast<int>(rows.size()));
-      configurations->push_back({d_catalogue.Name(TConfigurationNames::MODEL, key.first),
-                                 d_catalogue.Name(TConfigurationNames::OPTION, key.second),
-                                 {}});
-      rows.emplace_back();
+      d_read_make.Reset();
+      return ROWS_READ_ELSEWHERE;
     }
-    const int source = d_read_make.Integer(5);
-    if (manufacturer_only && source != TDatabaseItem::SOURCE_MANUFACTURER)
-    {
-      continue;
-    }
-    TSpecificationEstimation::TStoredRows &stored =
-        rows[static_cast<std::size_t>(position.value())];
-    if (!TSqliteBulkCatalogue::Read_Row(d_catalogue, d_read_make, 2, &stored))
-    {
-      return elsewhere();
-    }
-    stored.back().item.source = source;
   }
   if (step == TSqliteStatement::STEP_FAILED)
   {
     d_error = d_read_make.Error();
-    return READ_FAILED;
+    return ROWS_READ_FAILED;
   }
-
-  for (std::size_t index = 0; index < configurations->size(); ++index)
-  {
-    TConfiguration &configuration = (*configurations)[index];
-    for (const TBulkCatalogue::TStandard &standard : d_catalogue.Standards())
-    {
-      TDatabaseItem record;
-      for (const TSpecificationEstimation::TStoredRow &row : rows[index])
-      {
-        if (row.standard_id != standard.id)
-        {
-          continue;
-        }
-        if (record.Specification_Item_Count() == 0)
-        {
-          record.Set_Make(make);
-          record.Set_Model(configuration.model);
-          record.Set_Option(configuration.option);
-          record.Set_Standard(standard.name);
-        }
-        record.Add_Specification_Item(row.item);
-      }
-      configuration.records.append(record);
-    }
-  }
-  return READ_DONE;
+  return ROWS_READ_DONE;
 }

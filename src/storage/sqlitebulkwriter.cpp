@@ -7,13 +7,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace
 {
-using TStoredRow = TSpecificationEstimation::TStoredRow;
-using TStoredRows = TSpecificationEstimation::TStoredRows;
-
 QString Insert_Failure(const char *table)
 {
   return QStringLiteral("Cannot add data to table '%1'.  Reason: ").arg(QLatin1String(table));
@@ -21,7 +17,7 @@ QString Insert_Failure(const char *table)
 } // namespace
 
 TSqliteBulkWriter::TSqliteBulkWriter(TDatabase *database, sqlite3 *handle)
-    : d_handle(handle), d_catalogue(database)
+    : TBulkWriterBase(database), d_handle(handle)
 {
 }
 
@@ -65,16 +61,7 @@ bool TSqliteBulkWriter::Begin()
   {
     return false;
   }
-  std::vector<TEstimationPlanner::TStandard> standards;
-  for (const TBulkCatalogue::TStandard &standard : d_catalogue.Standards())
-  {
-    standards.push_back({standard.id, standard.name, {}});
-    for (const TBulkCatalogue::TComponent &component : standard.components)
-    {
-      standards.back().components.push_back({component.id, component.name});
-    }
-  }
-  d_planner = std::make_unique<TEstimationPlanner>(std::move(standards));
+  Plan_Standards();
   return true;
 }
 
@@ -175,84 +162,37 @@ bool TSqliteBulkWriter::Delete_Estimated(const int ids[])
          Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), d_delete_estimated);
 }
 
-bool TSqliteBulkWriter::Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan)
+TSqliteBulkWriter::TMakeRead
+TSqliteBulkWriter::Read_Make(int make_id, const std::function<bool(const TMakeRow &)> &read_row)
 {
-  if (plan.delete_estimated && !Delete_Estimated(ids))
-  {
-    return false;
-  }
-  std::vector<QByteArray> texts;
-  texts.reserve(plan.inserts.size());
-  d_new_rows.clear();
-  for (const TSpecificationEstimation::TNewRow &row : plan.inserts)
-  {
-    texts.push_back(row.text.toUtf8());
-    d_new_rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
-                                 texts.back().size(), TDatabaseItem::SOURCE_ESTIMATED});
-  }
-  return Insert(ids, d_new_rows.data(), static_cast<int>(d_new_rows.size()));
-}
-
-TSqliteBulkWriter::TEstimate TSqliteBulkWriter::Estimate_Make(int make_id, QStringList *failed)
-{
-  // Every row of the make in one read, in storage order: its configurations come in the order of
-  // their first rows, each with its rows in order. Of a row flagged as the deletion of estimated
-  // rows would delete it only that counts, for the planner: it is not read further.
-  struct TConfiguration
-  {
-    int ids[3];
-    TStoredRows rows;
-  };
-  std::vector<TConfiguration> configurations;
-  QHash<QPair<int, int>, int> positions;
   d_read_make.Bind(1, make_id);
   d_read_make.Bind(2, TDatabaseItem::SOURCE_ESTIMATED);
   TSqliteStatement::TStep step;
   while ((step = d_read_make.Step()) == TSqliteStatement::STEP_ROW)
   {
-    if (!d_read_make.Is_Integer(0) || !d_read_make.Is_Integer(1))
+    TMakeRow row{d_read_make.Is_Integer(0) && d_read_make.Is_Integer(1),
+                 d_read_make.Integer(0),
+                 d_read_make.Integer(1),
+                 d_read_make.Is_Integer(5) && d_read_make.Integer(5) == 1,
+                 d_read_make.Is_Integer(2) && d_read_make.Is_Integer(3) && d_read_make.Is_Text(4),
+                 d_read_make.Integer(2),
+                 d_read_make.Integer(3),
+                 nullptr,
+                 0};
+    if (row.row_read)
+    {
+      row.text = d_read_make.Text(4, &row.size);
+    }
+    if (!read_row(row))
     {
       d_read_make.Reset();
-      return ESTIMATE_ELSEWHERE;
-    }
-    const QPair<int, int> key(d_read_make.Integer(0), d_read_make.Integer(1));
-    auto position = positions.constFind(key);
-    if (position == positions.constEnd())
-    {
-      if (!d_catalogue.Is_Plain_Name(TConfigurationNames::MODEL, key.first) ||
-          !d_catalogue.Is_Plain_Name(TConfigurationNames::OPTION, key.second))
-      {
-        d_read_make.Reset();
-        return ESTIMATE_ELSEWHERE;
-      }
-      position = positions.insert(key, static_cast<int>(configurations.size()));
-      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, {}});
-    }
-    TConfiguration &configuration = configurations[static_cast<std::size_t>(position.value())];
-    if (d_read_make.Is_Integer(5) && d_read_make.Integer(5) == 1)
-    {
-      configuration.rows.push_back({-1, -1, {}});
-      configuration.rows.back().item.source = TDatabaseItem::SOURCE_ESTIMATED;
-    }
-    else if (!TSqliteBulkCatalogue::Read_Row(d_catalogue, d_read_make, 2, &configuration.rows))
-    {
-      d_read_make.Reset();
-      return ESTIMATE_ELSEWHERE;
+      return MAKE_READ_ELSEWHERE;
     }
   }
   if (step == TSqliteStatement::STEP_FAILED)
   {
     Fail(QString(), d_read_make);
-    return ESTIMATE_FAILED;
+    return MAKE_READ_FAILED;
   }
-  for (TConfiguration &configuration : configurations)
-  {
-    if (!Store_Plan(configuration.ids, d_planner->Plan(std::move(configuration.rows))))
-    {
-      *failed = QStringList{d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]),
-                            d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2])};
-      return ESTIMATE_FAILED;
-    }
-  }
-  return ESTIMATE_DONE;
+  return MAKE_READ_DONE;
 }
