@@ -14,6 +14,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -648,6 +649,88 @@ bool TPostgresEngine::Connection_Lost(const QSqlDatabase &connection) const
 {
   PGconn *handle = Handle(connection);
   return handle && PQstatus(handle) == CONNECTION_BAD;
+}
+
+TSqlEngine::TPlainRead TPostgresEngine::Read_Plain_Rows(
+    TSqlConnection *connection, const QString &statement, const QVariantList &values,
+    const std::function<void(const TRow &)> &read_row, QString *error) const
+{
+  PGconn *handle = Handle(connection);
+  if (!handle)
+  {
+    return PLAIN_READ_ELSEWHERE;
+  }
+  // libpq numbers its parameters: each ? outside a quoted text becomes $1, $2, ...
+  const QByteArray utf8 = statement.toUtf8();
+  QByteArray numbered;
+  numbered.reserve(utf8.size() + 2 * values.size());
+  bool quoted = false;
+  int parameter = 0;
+  for (const char character : utf8)
+  {
+    quoted = character == '\'' ? !quoted : quoted;
+    if (character == '?' && !quoted)
+    {
+      numbered += '$' + QByteArray::number(++parameter);
+    }
+    else
+    {
+      numbered += character;
+    }
+  }
+  // Texts as they are, numbers as text: the server takes each as its column's type.
+  std::vector<QByteArray> texts;
+  std::vector<const char *> bound;
+  texts.reserve(static_cast<std::size_t>(values.size()));
+  for (const QVariant &value : values)
+  {
+    texts.push_back(value.toString().toUtf8());
+    bound.push_back(value.isNull() ? nullptr : texts.back().constData());
+  }
+  const std::unique_ptr<PGresult, decltype(&PQclear)> result(
+      PQexecParams(handle, numbered.constData(), static_cast<int>(bound.size()), nullptr,
+                   bound.data(), nullptr, nullptr, 0),
+      &PQclear);
+  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+  {
+    const char *state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    *error = Plain_Reason(QLatin1String(state ? state : STATE_CONNECTION_LOST),
+                          QString::fromUtf8(PQerrorMessage(handle)).trimmed());
+    return PLAIN_READ_FAILED;
+  }
+  class TResultRow : public TRow
+  {
+  public:
+    explicit TResultRow(const PGresult *result) : d_result(result) {}
+    int Integer(int column) const override { return static_cast<int>(Long_Integer(column)); }
+    qint64 Long_Integer(int column) const override
+    {
+      return std::strtoll(PQgetvalue(d_result, d_row, column), nullptr, 10);
+    }
+    QString Text(int column) const override
+    {
+      return PQgetisnull(d_result, d_row, column)
+                 ? QString()
+                 : QString::fromUtf8(PQgetvalue(d_result, d_row, column),
+                                     PQgetlength(d_result, d_row, column));
+    }
+    QByteArray Bytes(int column) const override
+    {
+      return QByteArray::fromRawData(PQgetvalue(d_result, d_row, column),
+                                     PQgetlength(d_result, d_row, column));
+    }
+    int d_row = 0;
+
+  private:
+    const PGresult *d_result;
+  };
+  TResultRow row(result.get());
+  const int rows = PQntuples(result.get());
+  for (; row.d_row < rows; ++row.d_row)
+  {
+    read_row(row);
+  }
+  return PLAIN_READ_DONE;
 }
 
 QString TPostgresEngine::Create_Table(int table) const

@@ -595,7 +595,9 @@ bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantLis
   public:
     explicit TQueryRow(const QSqlQuery &query) : d_query(query) {}
     int Integer(int column) const override { return d_query.value(column).toInt(); }
+    qint64 Long_Integer(int column) const override { return d_query.value(column).toLongLong(); }
     QString Text(int column) const override { return d_query.value(column).toString(); }
+    QByteArray Bytes(int column) const override { return Text(column).toUtf8(); }
 
   private:
     const QSqlQuery &d_query;

@@ -1,6 +1,7 @@
 #ifndef METROVA_SQLENGINE_H
 #define METROVA_SQLENGINE_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -51,7 +52,11 @@ public:
   public:
     virtual ~TRow() = default;
     virtual int Integer(int column) const = 0;
+    // One past the range of int (a rowid).
+    virtual qint64 Long_Integer(int column) const = 0;
     virtual QString Text(int column) const = 0;
+    // The text's UTF-8, good until the next row: no copy where the engine can give its own.
+    virtual QByteArray Bytes(int column) const = 0;
   };
   // What a plain read did.
   enum TPlainRead

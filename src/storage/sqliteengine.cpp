@@ -473,11 +473,18 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
   public:
     explicit TStatementRow(const TSqliteStatement &query) : d_query(query) {}
     int Integer(int column) const override { return d_query.Integer(column); }
+    qint64 Long_Integer(int column) const override { return d_query.Long_Integer(column); }
     QString Text(int column) const override
     {
       int size = 0;
       const char *text = d_query.Text(column, &size);
       return QString::fromUtf8(text, size);
+    }
+    QByteArray Bytes(int column) const override
+    {
+      int size = 0;
+      const char *text = d_query.Text(column, &size);
+      return QByteArray::fromRawData(text ? text : "", size);
     }
 
   private:
