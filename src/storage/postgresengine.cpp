@@ -50,7 +50,7 @@ const char *const INDEXES[TDatabaseSchema::INDEX_COUNT] = {
     "CREATE INDEX IF NOT EXISTS specification_configuration ON "
     "specification(make_id,model_id,option_id,standard_id,component_id)"};
 
-// The verification log's layout 1 and its upgrade to layout 2, as on SQLite.
+// The verification log's layout 1 and its upgrades to layouts 2 and 3, as on SQLite.
 const char *const LOG_TABLES[] = {
     ("CREATE TABLE IF NOT EXISTS verification_machine(make_id integer NOT NULL,model_id integer "
      "NOT NULL,option_id integer NOT NULL,reverification_months integer NOT NULL DEFAULT 0,"
@@ -96,6 +96,10 @@ const char *const LOG_UPGRADE[] = {
     "ALTER TABLE verification_machine ADD COLUMN latest_verdict text COLLATE \"C\"",
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
+
+const char *const LOG_UPGRADE_3[] = {
+    "ALTER TABLE verification_machine ADD COLUMN latest_reverification text COLLATE \"C\"",
+    "ALTER TABLE verification_machine ADD COLUMN latest_interim text COLLATE \"C\""};
 
 // Who changed what, as on SQLite; a catalogue's part from its creation.
 const char *const HISTORY_TABLE[] = {
@@ -775,9 +779,17 @@ QStringList TPostgresEngine::Create_Log_Tables() const
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
 }
 
-QStringList TPostgresEngine::Upgrade_Log_Tables() const
+QStringList TPostgresEngine::Upgrade_Log_Tables(int layout) const
 {
-  return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  switch (layout)
+  {
+  case 1:
+    return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  case 2:
+    return Statements(LOG_UPGRADE_3, sizeof LOG_UPGRADE_3 / sizeof *LOG_UPGRADE_3);
+  default:
+    return {};
+  }
 }
 
 QStringList TPostgresEngine::Create_History_Table() const

@@ -124,9 +124,10 @@ public:
   // Whether the verification log's tables are made with the catalogue rather than by the first
   // write to the log: where a user who may write need not be one who may create tables.
   virtual bool Creates_Log_With_Catalogue() const;
-  // The verification log's tables of its first layout, and what makes them the current one.
+  // The verification log's tables of its first layout, and what brings a log of a layout to the
+  // next one (none past the last).
   virtual QStringList Create_Log_Tables() const = 0;
-  virtual QStringList Upgrade_Log_Tables() const = 0;
+  virtual QStringList Upgrade_Log_Tables(int layout) const = 0;
   // The look-up of a name as read (with U+FFFD) that finds a row stored, by an older version,
   // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
   // engine never held such names.

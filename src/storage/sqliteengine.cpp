@@ -97,6 +97,12 @@ const char *const LOG_UPGRADE[] = {
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
 
+// Layout 3: each machine's latest reverification (an acceptance counts) and interim check, kept
+// with it by each write, so that the checks due of every machine need no look-up of its records.
+const char *const LOG_UPGRADE_3[] = {
+    "ALTER TABLE verification_machine ADD COLUMN latest_reverification TEXT",
+    "ALTER TABLE verification_machine ADD COLUMN latest_interim TEXT"};
+
 // Who changed what: kept by name, so that the entries of a machine outlive its rows.
 const char *const HISTORY_TABLE[] = {
     ("CREATE TABLE IF NOT EXISTS change_history(entry_id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -337,9 +343,17 @@ QStringList TSqliteEngine::Create_Log_Tables() const
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
 }
 
-QStringList TSqliteEngine::Upgrade_Log_Tables() const
+QStringList TSqliteEngine::Upgrade_Log_Tables(int layout) const
 {
-  return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  switch (layout)
+  {
+  case 1:
+    return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  case 2:
+    return Statements(LOG_UPGRADE_3, sizeof LOG_UPGRADE_3 / sizeof *LOG_UPGRADE_3);
+  default:
+    return {};
+  }
 }
 
 QString TSqliteEngine::Read_Back_Name_Lookup(const QString &table, const QString &id_column) const

@@ -86,6 +86,11 @@ bool TVerificationLog::Freeze_Records()
   {
     return true;
   }
+  // Records of layout 2 on keep their figures: they stay as they were frozen.
+  if (layout >= 2)
+  {
+    return Stored(Store().Upgrade()) && Stored(Store().Set_Layout());
+  }
   QList<QVector<int>> machines;
   if (!Stored(Store().Upgrade()) || !Stored(Store().Machine_Ids(&machines)))
   {
