@@ -58,7 +58,7 @@ public:
     // The text's UTF-8, good until the next row: no copy where the engine can give its own.
     virtual QByteArray Bytes(int column) const = 0;
   };
-  // What a plain read did.
+  // What a plain read or write did.
   enum TPlainRead
   {
     PLAIN_READ_FAILED,
@@ -170,6 +170,13 @@ public:
                                      const QVariantList &values,
                                      const std::function<void(const TRow &)> &read_row,
                                      QString *error) const;
+  // Runs a statement of texts bound in order once per row, prepared once, on the engine's own
+  // path: value gives a row's text of a column in UTF-8. PLAIN_READ_ELSEWHERE where it has none,
+  // PLAIN_READ_FAILED with the reason in *error.
+  virtual TPlainRead Write_Plain_Rows(TSqlConnection *connection, const QString &statement,
+                                      int rows, int columns,
+                                      const std::function<QByteArray(int row, int column)> &value,
+                                      QString *error) const;
 };
 
 #endif // METROVA_SQLENGINE_H

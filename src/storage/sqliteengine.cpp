@@ -517,3 +517,38 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
   }
   return PLAIN_READ_DONE;
 }
+
+TSqlEngine::TPlainRead
+TSqliteEngine::Write_Plain_Rows(TSqlConnection *connection, const QString &statement, int rows,
+                                int columns, const std::function<QByteArray(int, int)> &value,
+                                QString *error) const
+{
+  sqlite3 *handle = Handle(connection);
+  if (!handle)
+  {
+    return PLAIN_READ_ELSEWHERE;
+  }
+  TSqliteStatement insert;
+  if (!insert.Prepare(handle, statement))
+  {
+    *error = insert.Error();
+    return PLAIN_READ_FAILED;
+  }
+  // A row's texts stay as they are until its step.
+  std::vector<QByteArray> texts(static_cast<std::size_t>(columns));
+  for (int row = 0; row < rows; ++row)
+  {
+    for (int column = 0; column < columns; ++column)
+    {
+      QByteArray &text = texts[static_cast<std::size_t>(column)];
+      text = value(row, column);
+      insert.Bind(column + 1, text.constData(), text.size());
+    }
+    if (!insert.Execute())
+    {
+      *error = insert.Error();
+      return PLAIN_READ_FAILED;
+    }
+  }
+  return PLAIN_READ_DONE;
+}

@@ -51,6 +51,10 @@ public:
                              const QVariantList &values,
                              const std::function<void(const TRow &)> &read_row,
                              QString *error) const override;
+  TPlainRead Write_Plain_Rows(TSqlConnection *connection, const QString &statement, int rows,
+                              int columns,
+                              const std::function<QByteArray(int row, int column)> &value,
+                              QString *error) const override;
 
   // The words of a failure with SQLite's result code (TSqliteStatement's).
   static QString Plain_Reason(const QString &text, int code);
