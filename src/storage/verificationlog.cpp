@@ -161,7 +161,10 @@ bool TVerificationLog::Upgrade()
   {
     return true;
   }
-  return d_database->Write_Unit([this]() { return Freeze_Records(); });
+  // A log of layout 2 reads as it is without the upgrade: a role that may write rows but not
+  // change tables (a server's writer) still opens the catalogue; the log's writes wait for the
+  // upgrade, which its owner's opening makes.
+  return d_database->Write_Unit([this]() { return Freeze_Records(); }) || layout >= 2;
 }
 
 bool TVerificationLog::Add_Record(const QString &make, const QString &model, const QString &option,

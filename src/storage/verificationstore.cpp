@@ -181,8 +181,12 @@ bool TVerificationStore::Upgrade()
     {
       if (!d_connection->Run_Once(statement))
       {
-        return Fail(QStringLiteral("Cannot add the figures to the verification log's tables.  "
-                                   "Reason: %1")
+        return Fail((step == 1 ? QStringLiteral("Cannot add the figures to the verification "
+                                                "log's tables.  Reason: %1")
+                               : QStringLiteral("Cannot add the machines' latest dates to the "
+                                                "verification log's tables; opened once by "
+                                                "their owner, the catalogue gets them.  Reason: "
+                                                "%1"))
                         .arg(d_connection->Error()),
                     true);
       }
