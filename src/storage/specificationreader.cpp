@@ -47,7 +47,10 @@ const QString STATEMENT_READ_COMPONENT_TYPES = QStringLiteral(
 const QString STATEMENT_READ_COMPONENT =
     QStringLiteral("SELECT make_id,model_id,option_id,standard_id,component_id,source,expression,"
                    "rowid FROM specification WHERE %1");
-const QString COMPONENT_TYPE = QStringLiteral("(standard_id=? AND component_id=?)");
+// The components of one standard: a row's component is compared first, the cheaper test for most
+// rows of a scan.
+const QString COMPONENT_TYPES = QStringLiteral("((%1) AND standard_id=?)");
+const QString COMPONENT_TYPE = QStringLiteral("component_id=?");
 const QString NAME_ORDER[] = {
     QStringLiteral("SELECT make_id,name FROM make ORDER BY name"),
     QStringLiteral("SELECT model_id,name FROM model_types ORDER BY name"),
@@ -383,10 +386,19 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
   };
   QStringList conditions;
   QVariantList ids;
-  for (const QPair<int, int> &type : qAsConst(types))
+  for (const int standard_id : standards.keys())
   {
-    conditions.append(COMPONENT_TYPE);
-    ids << type.first << type.second;
+    QStringList components_of_standard;
+    for (const QPair<int, int> &type : qAsConst(types))
+    {
+      if (type.first == standard_id)
+      {
+        components_of_standard.append(COMPONENT_TYPE);
+        ids << type.second;
+      }
+    }
+    conditions.append(COMPONENT_TYPES.arg(components_of_standard.join(QStringLiteral(" OR "))));
+    ids << standard_id;
   }
   if (!d_connection->Read_Plain_Rows(
           STATEMENT_READ_COMPONENT.arg(conditions.join(QStringLiteral(" OR "))), ids, read_row))
