@@ -214,17 +214,20 @@ bool Write_Log(TDatabase *database, const QString &file_name, int machines, int 
                number % 4 == 1 ? QStringLiteral("reverification") : QStringLiteral("interim"),
                failed ? QStringLiteral("does not conform") : QStringLiteral("conforms")});
     }
-    // The latest record as the log keeps it with the machine.
+    // The latest record and the latest dates of each kind as the log keeps them with the
+    // machine.
+    const QString latest = QStringLiteral("(SELECT MAX(date) FROM verification_record AS r WHERE "
+                                          "r.make_id=? AND r.model_id=? AND r.option_id=?%1)");
     written =
         written &&
-        run(QStringLiteral("UPDATE verification_machine SET latest_date=(SELECT MAX(date) "
-                           "FROM verification_record AS r WHERE r.make_id=? AND "
-                           "r.model_id=? AND r.option_id=?),latest_kind='interim',"
-                           "latest_verdict=? WHERE make_id=? AND model_id=? AND "
-                           "option_id=?"),
+        run(QStringLiteral("UPDATE verification_machine SET latest_date=%1,latest_kind='interim',"
+                           "latest_verdict=?,latest_reverification=%2,latest_interim=%3 WHERE "
+                           "make_id=? AND model_id=? AND option_id=?")
+                .arg(latest.arg(QString()), latest.arg(QStringLiteral(" AND kind<>'interim'")),
+                     latest.arg(QStringLiteral(" AND kind='interim'"))),
             {make, model, option,
              machine % 7 == 3 ? QStringLiteral("does not conform") : QStringLiteral("conforms"),
-             make, model, option});
+             make, model, option, make, model, option, make, model, option});
   }
   if (!written || !connection.commit())
   {

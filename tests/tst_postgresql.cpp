@@ -67,21 +67,16 @@ void TestPostgresql::roles_data()
   QTest::newRow("reader") << usage + "GRANT SELECT ON ALL TABLES IN SCHEMA {schema} TO {role}"
                           << QString() << true;
   // A writer needs no right to create tables: the log was made with the catalogue.
-  QTest::newRow("writer") << usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES IN SCHEMA "
-                                     "{schema} TO {role};GRANT USAGE ON ALL SEQUENCES IN SCHEMA "
-                                     "{schema} TO {role}"
-                          << QString() << false;
-  // A role that lacks any right a write needs may only read.
-  const QString writer = usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES IN SCHEMA "
+  const QString tables = usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES IN SCHEMA "
                                  "{schema} TO {role};";
-  const QString sequences = "GRANT USAGE ON ALL SEQUENCES IN SCHEMA {schema} TO {role};";
-  QTest::newRow("writer without the sequences") << writer << QString() << true;
+  const QString writer = tables + "GRANT USAGE ON ALL SEQUENCES IN SCHEMA {schema} TO {role}";
+  QTest::newRow("writer") << writer << QString() << false;
+  // A role that lacks any right a write needs may only read.
+  QTest::newRow("writer without the sequences") << tables << QString() << true;
   QTest::newRow("writer without DELETE on a table")
-      << writer + sequences + "REVOKE DELETE ON {schema}.specification FROM {role}" << QString()
-      << true;
+      << writer + ";REVOKE DELETE ON {schema}.specification FROM {role}" << QString() << true;
   QTest::newRow("writer without INSERT on the history")
-      << writer + sequences + "REVOKE INSERT ON {schema}.change_history FROM {role}" << QString()
-      << true;
+      << writer + ";REVOKE INSERT ON {schema}.change_history FROM {role}" << QString() << true;
   QTest::newRow("writer without a table")
       << usage + "GRANT SELECT,INSERT,UPDATE,DELETE ON ALL TABLES "
                  "IN SCHEMA {schema} TO {role};REVOKE ALL ON "
@@ -94,6 +89,13 @@ void TestPostgresql::roles_data()
                              << "The user r_\\w+ may not read the catalogue in the database "
                                 "postgres"
                              << false;
+  // A writer may not upgrade a log of an earlier layout: it opens the catalogue all the same.
+  QTest::newRow("writer, log of layout 2")
+      << "ALTER TABLE {schema}.verification_machine DROP COLUMN latest_reverification;ALTER TABLE "
+         "{schema}.verification_machine DROP COLUMN latest_interim;UPDATE {schema}.metrova_schema "
+         "SET version=2;" +
+             writer
+      << QString() << false;
   QTest::newRow("empty schema, no right to create")
       << "CREATE SCHEMA {schema}_empty;GRANT USAGE ON SCHEMA {schema}_empty TO {role}"
       << "The database postgres holds no Metrova catalogue, and the user r_\\w+ may not create "

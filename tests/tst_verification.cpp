@@ -1,4 +1,6 @@
+#include "cataloguecopy.h"
 #include "testsupport.h"
+#include "transaction.h"
 #include "verificationjudgement.h"
 #include "verificationlog.h"
 #include "verificationresults.h"
@@ -407,12 +409,36 @@ void TestVerification::log_in_catalogue()
 
   // A catalogue with a log opens as one; a log of a newer layout is left alone.
   TestSupport::TOtherConnection other(database->Location().Text());
-  QCOMPARE(other.Number(version), 2);
+  QCOMPARE(other.Number(version), 3);
   QVERIFY(database->Initialize());
-  QVERIFY(other.Execute(set_version.arg(3)));
+  QVERIFY(other.Execute(set_version.arg(4)));
   QVERIFY(database->Initialize() && !log.Add_Record("Acme", "X1", "Long", &record));
   QVERIFY(database->Last_Error().contains("newer Metrova"));
+  // A log of layout 2 kept no latest dates of each kind: read as it is, then given them by the
+  // opening for writing, its records frozen as they were.
+  for (const char *column : {"latest_reverification", "latest_interim"})
+    QVERIFY(other.Execute(QStringLiteral("ALTER TABLE verification_machine DROP COLUMN %1")
+                              .arg(QLatin1String(column))));
   QVERIFY(other.Execute(set_version.arg(2)));
+  for (const bool upgraded : {false, true})
+  {
+    QVERIFY(!upgraded || database->Initialize());
+    QCOMPARE(other.Number(version), upgraded ? 3 : 2);
+    // A copy of the log as it is keeps them too.
+    TestSupport::TTestDatabase copied;
+    TTransaction unit(copied.Get());
+    TCatalogueCopy copy(database.Get(), copied.Get());
+    QVERIFY2(unit.Begin() && copy.Copy() && unit.Commit(), qPrintable(copy.Error()));
+    for (TDatabase *catalogue : {database.Get(), copied.Get()})
+    {
+      const TVerificationSchedule::TMachine machine =
+          TVerificationLog(catalogue).Schedules(&valid).value(0);
+      QCOMPARE(machine.last_reverification, QDate(2024, 5, 6));
+      QVERIFY(!machine.last_interim.isValid());
+    }
+  }
+  log.Records("Acme", "X1", "Long", &valid, &judgements);
+  QCOMPARE(judgements.value(0).frozen, int(J::FROZEN_AT_SAVE));
   database->Clear();
   QCOMPARE(other.Number("SELECT count(*) FROM verification_range"), 0);
   QCOMPARE(log.Schedules(&valid).size(), 0);
@@ -454,7 +480,7 @@ void TestVerification::frozen_records()
   QVERIFY(log.Load("Acme", "X1", "Standard"));
   QCOMPARE(log.Entries().value(0).judgement.verdict, int(J::VERDICT_DOES_NOT_CONFORM));
   QVERIFY(database->Initialize());
-  QCOMPARE(other.Number("PRAGMA user_version"), 2);
+  QCOMPARE(other.Number("PRAGMA user_version"), 3);
   QCOMPARE(other.Number("SELECT count(*) FROM verification_result WHERE mpe=2"), 1);
 
   // Frozen at save with the limit of that moment; a tighter limit later changes no verdict.

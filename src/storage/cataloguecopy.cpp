@@ -27,6 +27,9 @@ const QStringList MACHINE_COLUMNS{
     QStringLiteral("interim_days"),  QStringLiteral("last_number"),
     QStringLiteral("latest_date"),   QStringLiteral("latest_kind"),
     QStringLiteral("latest_verdict")};
+// What a log of layout 3 keeps besides; one of layout 2 has it made on the target.
+const QStringList MACHINE_DATES{QStringLiteral("latest_reverification"),
+                                QStringLiteral("latest_interim")};
 // After the record's id, which the target gives anew.
 const QStringList RECORD_COLUMNS{QStringLiteral("make_id"),
                                  QStringLiteral("model_id"),
@@ -322,7 +325,7 @@ bool TCatalogueCopy::Copy()
   {
     return Fail(source_log.Error(), source_log.Is_Fault());
   }
-  if (layout != 0 && layout != TVerificationStore::SCHEMA_VERSION)
+  if (layout == 1)
   {
     return Fail(QStringLiteral("The source's verification log is of an earlier layout, which keeps "
                                "no figures: open it once in Metrova's window, which brings the log "
@@ -358,13 +361,15 @@ bool TCatalogueCopy::Copy()
   if (copied && layout != 0)
   {
     copied = (target_log.Create_Tables() || Fail(target_log.Error(), target_log.Is_Fault())) &&
-             Copy_Rows(QStringLiteral("verification_machine"), MACHINE_COLUMNS,
+             Copy_Rows(QStringLiteral("verification_machine"),
+                       layout >= 3 ? MACHINE_COLUMNS + MACHINE_DATES : MACHINE_COLUMNS,
                        QStringLiteral("make_id,model_id,option_id"), names) &&
              Copy_Records() &&
              Copy_Rows(QStringLiteral("verification_result"), RESULT_COLUMNS,
                        QStringLiteral("record_id,sequence"), records) &&
              Copy_Rows(QStringLiteral("verification_range"), RANGE_COLUMNS,
-                       QStringLiteral("record_id,sequence"), records);
+                       QStringLiteral("record_id,sequence"), records) &&
+             (layout >= 3 || target_log.Update_Latest(nullptr) || Fail(target_log.Error(), true));
   }
   copied = copied && (target_history.Create_Table() || Fail(target_history.Error(), true));
   if (copied && history)

@@ -88,17 +88,17 @@ bool TChangeHistory::Record_Each(const QString &change, const QList<QStringList>
   {
     return Fail(d_connection->Error());
   }
-  // One time for all: they are one change. Where the engine adds many rows at once, the time is
-  // read first and stored as a text.
+  // One time for all: they are one change. Read once, it is bound to each row, or copied as a
+  // text where the engine adds many rows at once; statements of many rows take it otherwise.
   const TSqlEngine *engine = d_connection->Engine();
+  QVariant time;
+  if (d_connection->Select_Value(QStringLiteral("SELECT ") + engine->Change_Time(), {}, &time) !=
+      TSqlConnection::SELECT_FOUND)
+  {
+    return Fail(d_connection->Error());
+  }
   if (machines.size() > 1 && engine->Copies_Texts())
   {
-    QVariant time;
-    if (d_connection->Select_Value(QStringLiteral("SELECT ") + engine->Change_Time(), {}, &time) !=
-        TSqlConnection::SELECT_FOUND)
-    {
-      return Fail(d_connection->Error());
-    }
     QList<QStringList> texts;
     for (const QStringList &names : machines)
     {
@@ -108,13 +108,28 @@ bool TChangeHistory::Record_Each(const QString &change, const QList<QStringList>
     QString error;
     return engine->Copy_Texts(d_connection, TABLE, COLUMNS, texts, &error) || Fail(error);
   }
-  TRowInserter rows(d_connection, INSERT_HEAD,
-                    QStringLiteral("(%1,?,?,?,?,?,?)").arg(d_connection->Engine()->Change_Time()),
-                    6);
+  const QByteArray fixed[] = {time.toString().toUtf8(), user.toUtf8(), change.toUtf8(),
+                              details.toUtf8()};
+  const auto value = [&](int row, int column)
+  {
+    return column >= 3 && column < 6 ? machines.at(row).value(column - 3).toUtf8()
+                                     : fixed[column < 3 ? column : 3];
+  };
+  bool elsewhere = false;
+  if (!d_connection->Write_Plain_Rows(INSERT_HEAD + QStringLiteral("(?,?,?,?,?,?,?)"),
+                                      machines.size(), 7, value, &elsewhere))
+  {
+    return Fail(d_connection->Error());
+  }
+  if (!elsewhere)
+  {
+    return true;
+  }
+  TRowInserter rows(d_connection, INSERT_HEAD, QStringLiteral("(?,?,?,?,?,?,?)"), 7);
   for (const QStringList &names : machines)
   {
-    if (!rows.Add({Text(user), Text(change), Text(names.value(0)), Text(names.value(1)),
-                   Text(names.value(2)), Text(details)}))
+    if (!rows.Add({Text(time.toString()), Text(user), Text(change), Text(names.value(0)),
+                   Text(names.value(1)), Text(names.value(2)), Text(details)}))
     {
       return Fail(d_connection->Error());
     }

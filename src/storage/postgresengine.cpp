@@ -17,6 +17,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -52,7 +53,7 @@ const char *const INDEXES[TDatabaseSchema::INDEX_COUNT] = {
     ("CREATE INDEX IF NOT EXISTS specification_configuration ON "
      "specification(make_id,model_id,option_id,standard_id,component_id)")};
 
-// The verification log's layout 1 and its upgrade to layout 2, as on SQLite.
+// The verification log's layout 1 and its upgrades to layouts 2 and 3, as on SQLite.
 const char *const LOG_TABLES[] = {
     ("CREATE TABLE IF NOT EXISTS verification_machine(make_id integer NOT NULL,model_id integer "
      "NOT NULL,option_id integer NOT NULL,reverification_months integer NOT NULL DEFAULT 0,"
@@ -98,6 +99,10 @@ const char *const LOG_UPGRADE[] = {
     "ALTER TABLE verification_machine ADD COLUMN latest_verdict text COLLATE \"C\"",
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
+
+const char *const LOG_UPGRADE_3[] = {
+    "ALTER TABLE verification_machine ADD COLUMN latest_reverification text COLLATE \"C\"",
+    "ALTER TABLE verification_machine ADD COLUMN latest_interim text COLLATE \"C\""};
 
 // Who changed what, as on SQLite; a catalogue's part from its creation.
 const char *const HISTORY_TABLE[] = {
@@ -668,6 +673,88 @@ bool TPostgresEngine::Connection_Lost(const QSqlDatabase &connection) const
   return handle && PQstatus(handle) == CONNECTION_BAD;
 }
 
+TSqlEngine::TPlainRead TPostgresEngine::Read_Plain_Rows(
+    TSqlConnection *connection, const QString &statement, const QVariantList &values,
+    const std::function<void(const TRow &)> &read_row, QString *error) const
+{
+  PGconn *handle = Handle(connection);
+  if (!handle)
+  {
+    return PLAIN_READ_ELSEWHERE;
+  }
+  // libpq numbers its parameters: each ? outside a quoted text becomes $1, $2, ...
+  const QByteArray utf8 = statement.toUtf8();
+  QByteArray numbered;
+  numbered.reserve(utf8.size() + 2 * values.size());
+  bool quoted = false;
+  int parameter = 0;
+  for (const char character : utf8)
+  {
+    quoted = character == '\'' ? !quoted : quoted;
+    if (character == '?' && !quoted)
+    {
+      numbered += '$' + QByteArray::number(++parameter);
+    }
+    else
+    {
+      numbered += character;
+    }
+  }
+  // Texts as they are, numbers as text: the server takes each as its column's type.
+  std::vector<QByteArray> texts;
+  std::vector<const char *> bound;
+  texts.reserve(static_cast<std::size_t>(values.size()));
+  for (const QVariant &value : values)
+  {
+    texts.push_back(value.toString().toUtf8());
+    bound.push_back(value.isNull() ? nullptr : texts.back().constData());
+  }
+  const std::unique_ptr<PGresult, decltype(&PQclear)> result(
+      PQexecParams(handle, numbered.constData(), static_cast<int>(bound.size()), nullptr,
+                   bound.data(), nullptr, nullptr, 0),
+      &PQclear);
+  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+  {
+    const char *state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
+    *error = Plain_Reason(QLatin1String(state ? state : STATE_CONNECTION_LOST),
+                          QString::fromUtf8(PQerrorMessage(handle)).trimmed());
+    return PLAIN_READ_FAILED;
+  }
+  class TResultRow : public TRow
+  {
+  public:
+    explicit TResultRow(const PGresult *result) : d_result(result) {}
+    int Integer(int column) const override { return static_cast<int>(Long_Integer(column)); }
+    qint64 Long_Integer(int column) const override
+    {
+      return std::strtoll(PQgetvalue(d_result, d_row, column), nullptr, 10);
+    }
+    QString Text(int column) const override
+    {
+      return PQgetisnull(d_result, d_row, column)
+                 ? QString()
+                 : QString::fromUtf8(PQgetvalue(d_result, d_row, column),
+                                     PQgetlength(d_result, d_row, column));
+    }
+    QByteArray Bytes(int column) const override
+    {
+      return QByteArray::fromRawData(PQgetvalue(d_result, d_row, column),
+                                     PQgetlength(d_result, d_row, column));
+    }
+    int d_row = 0;
+
+  private:
+    const PGresult *d_result;
+  };
+  TResultRow row(result.get());
+  const int rows = PQntuples(result.get());
+  for (; row.d_row < rows; ++row.d_row)
+  {
+    read_row(row);
+  }
+  return PLAIN_READ_DONE;
+}
+
 QString TPostgresEngine::Create_Table(int table) const
 {
   return QLatin1String(TABLES[table]);
@@ -710,9 +797,17 @@ QStringList TPostgresEngine::Create_Log_Tables() const
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
 }
 
-QStringList TPostgresEngine::Upgrade_Log_Tables() const
+QStringList TPostgresEngine::Upgrade_Log_Tables(int layout) const
 {
-  return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  switch (layout)
+  {
+  case 1:
+    return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  case 2:
+    return Statements(LOG_UPGRADE_3, sizeof LOG_UPGRADE_3 / sizeof *LOG_UPGRADE_3);
+  default:
+    return {};
+  }
 }
 
 QStringList TPostgresEngine::Create_History_Table() const

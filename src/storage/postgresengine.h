@@ -6,7 +6,8 @@
 typedef struct pg_conn PGconn;
 
 // A catalogue in a database on a PostgreSQL server, named by a libpq URI. Qt's driver runs the
-// ordinary statements; the bulk writer and reader use libpq's COPY on the same connection.
+// ordinary statements; the bulk writer and reader use libpq's COPY on the same connection, and
+// the plain reads libpq's rows without a QVariant per value.
 //
 // What the server's roles may do decides: a role that may only read the catalogue's tables opens
 // it read-only, one that may not read them is refused with a sentence. A write unit takes a
@@ -40,6 +41,10 @@ public:
   bool Reads_Forward_Only() const override;
   TTransactionState Transaction_State(const QSqlDatabase &connection) const override;
   bool Connection_Lost(const QSqlDatabase &connection) const override;
+  TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
+                             const QVariantList &values,
+                             const std::function<void(const TRow &)> &read_row,
+                             QString *error) const override;
 
   QString Create_Table(int table) const override;
   QString Create_Index(int index) const override;
@@ -48,7 +53,7 @@ public:
   bool Has_Engine_Tables() const override;
   bool Creates_Log_With_Catalogue() const override;
   QStringList Create_Log_Tables() const override;
-  QStringList Upgrade_Log_Tables() const override;
+  QStringList Upgrade_Log_Tables(int layout) const override;
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;
   bool Change_User(TSqlConnection *connection, QString *user) const override;

@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -34,28 +36,34 @@ const QString STATEMENT_READ_BY_ID = QStringLiteral(
     "WHERE s.make_id=? AND s.model_id=? AND s.option_id=? AND s.standard_id=? ORDER BY s.rowid");
 
 // A ranking reads the component and the 10360 temperature band: their types, then their rows by
-// those ids in storage order (a comparison of ids per row costs the engine far less than a
-// subquery would). Names are neither joined to each row nor sorted with it: each kind is read
-// once in the engine's order of names (NAME_ORDER), whose places then order the machines.
+// those ids (a comparison of ids per row costs the engine far less than a subquery would), in
+// whatever order the engine finds them: a server would otherwise sort them all, and their order
+// is set here. Names are neither joined to each row nor sorted with it: each kind is read once in
+// the engine's order of names (NAME_ORDER), whose places then order the machines.
 const QString STATEMENT_READ_COMPONENT_TYPES = QStringLiteral(
     "SELECT c.standard_id,c.component_type_id,st.name,c.name FROM component_types AS c JOIN "
     "standard_types AS st ON st.standard_type_id=c.standard_id WHERE (st.name=? AND c.name=?) OR "
     "(st.name=? AND c.name IN (?,?))");
 const QString STATEMENT_READ_COMPONENT =
-    QStringLiteral("SELECT make_id,model_id,option_id,standard_id,component_id,source,expression "
-                   "FROM specification WHERE %1 ORDER BY rowid");
-const QString COMPONENT_TYPE = QStringLiteral("(standard_id=? AND component_id=?)");
+    QStringLiteral("SELECT make_id,model_id,option_id,standard_id,component_id,source,expression,"
+                   "rowid FROM specification WHERE %1");
+// The components of one standard: a row's component is compared first, the cheaper test for most
+// rows of a scan.
+const QString COMPONENT_TYPES = QStringLiteral("((%1) AND standard_id=?)");
+const QString COMPONENT_TYPE = QStringLiteral("component_id=?");
 const QString NAME_ORDER[] = {
     QStringLiteral("SELECT make_id,name FROM make ORDER BY name"),
     QStringLiteral("SELECT model_id,name FROM model_types ORDER BY name"),
     QStringLiteral("SELECT option_id,name FROM option_types ORDER BY name")};
 
-// A name and its place among the names of its kind; equal names share a place, as they would
-// share a machine when rows were joined to them.
-struct TPlacedName
+// An id of a name and the place of its name among the names of its kind; equal names share a
+// place, as they would share a machine when rows were joined to them.
+struct TPlacedId
 {
+  int id;
   int place;
-  QString name;
+
+  bool operator<(const TPlacedId &other) const { return id < other.id; }
 };
 
 // Two numbers as one key.
@@ -96,20 +104,26 @@ bool TSpecificationReader::Fail(const TSource &source)
 
 TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
 {
+  return Parsed_Expression(text.toUtf8());
+}
+
+TExpressionItem TSpecificationReader::Parsed_Expression(const QByteArray &utf8)
+{
   // Enough for the distinct texts of a large catalogue; beyond it the cache starts over.
   constexpr int MAXIMUM_PARSED_EXPRESSIONS = 16384;
-  const auto cached = d_parsed_expressions.constFind(text);
+  const auto cached = d_parsed_expressions.constFind(utf8);
   if (cached != d_parsed_expressions.constEnd())
   {
     return cached.value();
   }
   TExpressionItem expression;
-  expression.Set_Expression(text, TExpressionItem::UNITS_MM);
+  expression.Set_Expression(utf8.constData(), utf8.size(), TExpressionItem::UNITS_MM);
   if (d_parsed_expressions.size() >= MAXIMUM_PARSED_EXPRESSIONS)
   {
     d_parsed_expressions.clear();
   }
-  d_parsed_expressions.insert(text, expression);
+  // The key may be a row's own bytes, which go with the row.
+  d_parsed_expressions.insert(QByteArray(utf8.constData(), utf8.size()), expression);
   return expression;
 }
 
@@ -307,112 +321,84 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
   {
     return true;
   }
-  QHash<int, TPlacedName> names[3];
+  // Each kind's ids by id, and its names by place.
+  std::vector<TPlacedId> placed[3];
+  std::vector<QString> names[3];
   for (int kind = 0; kind < 3; ++kind)
   {
-    int place = -1;
-    QString previous;
     const auto read_name = [&](const TSqlEngine::TRow &row)
     {
       const QString name = row.Text(1);
-      if (place < 0 || name != previous)
+      if (names[kind].empty() || name != names[kind].back())
       {
-        ++place;
-        previous = name;
+        names[kind].push_back(name);
       }
-      names[kind].insert(row.Integer(0), {place, name});
+      placed[kind].push_back({row.Integer(0), static_cast<int>(names[kind].size()) - 1});
     };
     if (!d_connection->Read_Plain_Rows(NAME_ORDER[kind], {}, read_name))
     {
       return Fail(*d_connection);
     }
+    std::sort(placed[kind].begin(), placed[kind].end());
   }
 
-  // The machines as their rows come, each with its records in the order of their standards' ids.
-  struct TBuilt
+  // The rows of configurations whose names are all there, in the order of the machines (the
+  // places of their names), each machine's by standard id, each record's in storage order.
+  struct TPlacedRow
   {
     int places[3];
-    TCapability::TMachine machine;
-    std::vector<int> standard_ids;
+    int standard_id;
+    qint64 rowid;
+    int component_id;
+    int source;
+    TExpressionItem expression;
   };
-  std::vector<TBuilt> built;
-  // A configuration's ids, and the places of its names, to its machine; -1 for a configuration
-  // whose names are not all there.
-  QHash<QPair<qint64, int>, int> by_ids;
-  QHash<QPair<qint64, int>, int> by_places;
-  const auto machine_of = [&](const int ids[3])
-  {
-    const QPair<qint64, int> key(Key(ids[0], ids[1]), ids[2]);
-    const auto found = by_ids.constFind(key);
-    if (found != by_ids.constEnd())
-    {
-      return found.value();
-    }
-    const TPlacedName *placed[3];
-    for (int kind = 0; kind < 3; ++kind)
-    {
-      const auto name = names[kind].constFind(ids[kind]);
-      if (name == names[kind].constEnd())
-      {
-        by_ids.insert(key, -1);
-        return -1;
-      }
-      placed[kind] = &name.value();
-    }
-    const QPair<qint64, int> places(Key(placed[0]->place, placed[1]->place), placed[2]->place);
-    int index = by_places.value(places, -1);
-    if (index < 0)
-    {
-      index = static_cast<int>(built.size());
-      by_places.insert(places, index);
-      built.push_back({{placed[0]->place, placed[1]->place, placed[2]->place},
-                       {placed[0]->name, placed[1]->name, placed[2]->name, {}},
-                       {}});
-    }
-    by_ids.insert(key, index);
-    return index;
-  };
-  // A configuration's rows mostly come one after the other: its machine is then known.
+  std::vector<TPlacedRow> rows;
+  // A configuration's rows mostly come one after the other: its places are then known.
   int last_ids[3] = {0, 0, 0};
-  int last_index = -2;
+  int last_places[3] = {0, 0, 0};
+  int last_known = -1;
   const auto read_row = [&](const TSqlEngine::TRow &row)
   {
     const int ids[3] = {row.Integer(0), row.Integer(1), row.Integer(2)};
-    if (last_index == -2 || !std::equal(ids, ids + 3, last_ids))
+    if (last_known < 0 || !std::equal(ids, ids + 3, last_ids))
     {
       std::copy(ids, ids + 3, last_ids);
-      last_index = machine_of(ids);
+      last_known = 1;
+      for (int kind = 0; kind < 3 && last_known; ++kind)
+      {
+        const auto name =
+            std::lower_bound(placed[kind].cbegin(), placed[kind].cend(), TPlacedId{ids[kind], 0});
+        last_known = name != placed[kind].cend() && name->id == ids[kind];
+        last_places[kind] = last_known ? name->place : 0;
+      }
     }
-    const int index = last_index;
-    if (index < 0)
+    if (last_known == 0)
     {
       return;
     }
-    TBuilt &machine = built[static_cast<std::size_t>(index)];
-    const int standard_id = row.Integer(3);
-    const auto position =
-        std::lower_bound(machine.standard_ids.begin(), machine.standard_ids.end(), standard_id);
-    const int record = static_cast<int>(position - machine.standard_ids.begin());
-    if (position == machine.standard_ids.end() || *position != standard_id)
-    {
-      machine.standard_ids.insert(position, standard_id);
-      TDatabaseItem added;
-      Name_Record(&added, machine.machine.make, machine.machine.model, machine.machine.option,
-                  standards.value(standard_id));
-      machine.machine.records.insert(record, added);
-    }
-    TSpecificationItem item;
-    item.name = components.value(Key(standard_id, row.Integer(4)));
-    item.source = row.Integer(5);
-    item.expression = Parsed_Expression(row.Text(6));
-    machine.machine.records[record].Add_Specification_Item(item);
+    rows.push_back({{last_places[0], last_places[1], last_places[2]},
+                    row.Integer(3),
+                    row.Long_Integer(7),
+                    row.Integer(4),
+                    row.Integer(5),
+                    Parsed_Expression(row.Bytes(6))});
   };
   QStringList conditions;
   QVariantList ids;
-  for (const QPair<int, int> &type : qAsConst(types))
+  for (const int standard_id : standards.keys())
   {
-    conditions.append(COMPONENT_TYPE);
-    ids << type.first << type.second;
+    QStringList components_of_standard;
+    for (const QPair<int, int> &type : qAsConst(types))
+    {
+      if (type.first == standard_id)
+      {
+        components_of_standard.append(COMPONENT_TYPE);
+        ids << type.second;
+      }
+    }
+    conditions.append(COMPONENT_TYPES.arg(components_of_standard.join(QStringLiteral(" OR "))));
+    ids << standard_id;
   }
   if (!d_connection->Read_Plain_Rows(
           STATEMENT_READ_COMPONENT.arg(conditions.join(QStringLiteral(" OR "))), ids, read_row))
@@ -420,22 +406,40 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     return Fail(*d_connection);
   }
 
-  std::vector<int> order(built.size());
-  for (std::size_t index = 0; index < order.size(); ++index)
-  {
-    order[index] = static_cast<int>(index);
-  }
-  std::sort(order.begin(), order.end(),
-            [&built](int first, int second)
+  std::sort(rows.begin(), rows.end(),
+            [](const TPlacedRow &first, const TPlacedRow &second)
             {
-              const int *a = built[static_cast<std::size_t>(first)].places;
-              const int *b = built[static_cast<std::size_t>(second)].places;
-              return std::lexicographical_compare(a, a + 3, b, b + 3);
+              return std::make_tuple(first.places[0], first.places[1], first.places[2],
+                                     first.standard_id, first.rowid) <
+                     std::make_tuple(second.places[0], second.places[1], second.places[2],
+                                     second.standard_id, second.rowid);
             });
-  machines->reserve(static_cast<int>(order.size()));
-  for (const int index : order)
+  // Configurations whose names are equal share a machine, as they would when rows were joined to
+  // their names.
+  const TPlacedRow *previous = nullptr;
+  for (const TPlacedRow &row : rows)
   {
-    machines->append(std::move(built[static_cast<std::size_t>(index)].machine));
+    const bool machine = !previous || !std::equal(row.places, row.places + 3, previous->places);
+    if (machine)
+    {
+      machines->append({names[0][static_cast<std::size_t>(row.places[0])],
+                        names[1][static_cast<std::size_t>(row.places[1])],
+                        names[2][static_cast<std::size_t>(row.places[2])],
+                        {}});
+    }
+    TCapability::TMachine &built = machines->last();
+    if (machine || row.standard_id != previous->standard_id)
+    {
+      TDatabaseItem record;
+      Name_Record(&record, built.make, built.model, built.option, standards.value(row.standard_id));
+      built.records.append(record);
+    }
+    TSpecificationItem item;
+    item.name = components.value(Key(row.standard_id, row.component_id));
+    item.source = row.source;
+    item.expression = row.expression;
+    built.records.last().Add_Specification_Item(item);
+    previous = &row;
   }
   return true;
 }

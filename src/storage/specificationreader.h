@@ -5,6 +5,7 @@
 #include "databaseitem.h"
 #include "specificationestimation.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -46,6 +47,7 @@ private:
   // A stored text parsed as a fresh item would parse it. Catalogue texts repeat, and parsing is
   // a large part of reading rows, so parsed texts are kept (a bounded number of them).
   TExpressionItem Parsed_Expression(const QString &text);
+  TExpressionItem Parsed_Expression(const QByteArray &utf8);
   template <typename TSource>
   bool Fail(const TSource &source);
   bool Fail(const QString &text, bool fault);
@@ -55,7 +57,7 @@ private:
   TConfigurationNames *d_names;
   QString d_error;
   bool d_fault = false;
-  QHash<QString, TExpressionItem> d_parsed_expressions;
+  QHash<QByteArray, TExpressionItem> d_parsed_expressions;
 };
 
 #endif // METROVA_SPECIFICATIONREADER_H

@@ -284,6 +284,30 @@ bool TSqlConnection::Execute(QSqlQuery *query)
   return Run(query);
 }
 
+bool TSqlConnection::Write_Plain_Rows(const QString &statement, int rows, int columns,
+                                      const std::function<QByteArray(int, int)> &value,
+                                      bool *elsewhere)
+{
+  *elsewhere = false;
+  if (d_broken)
+  {
+    return Fail(Broken_Text(), d_broken_code);
+  }
+  ++d_own_changes;
+  QString error;
+  const TSqlEngine::TPlainRead written =
+      d_engine ? d_engine->Write_Plain_Rows(this, statement, rows, columns, value, &error)
+               : TSqlEngine::PLAIN_READ_ELSEWHERE;
+  if (written == TSqlEngine::PLAIN_READ_FAILED)
+  {
+    Fail(error, 0);
+    Check_Transaction(d_error);
+    return false;
+  }
+  *elsewhere = written == TSqlEngine::PLAIN_READ_ELSEWHERE;
+  return true;
+}
+
 bool TSqlConnection::Run_Statement(const QString &statement, std::initializer_list<QVariant> values)
 {
   return Execute(Prepared_Query(statement, values));
@@ -599,7 +623,9 @@ bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantLis
   public:
     explicit TQueryRow(const QSqlQuery &query) : d_query(query) {}
     int Integer(int column) const override { return d_query.value(column).toInt(); }
+    qint64 Long_Integer(int column) const override { return d_query.value(column).toLongLong(); }
     QString Text(int column) const override { return d_query.value(column).toString(); }
+    QByteArray Bytes(int column) const override { return Text(column).toUtf8(); }
 
   private:
     const QSqlQuery &d_query;

@@ -82,6 +82,11 @@ public:
   // thousand rows.
   bool Read_Plain_Rows(const QString &statement, const QVariantList &values,
                        const std::function<void(const TSqlEngine::TRow &)> &read_row);
+  // Runs a statement of texts once per row on the engine's own path where it has one
+  // (TSqlEngine::Write_Plain_Rows); *elsewhere, and nothing written, where it has none.
+  bool Write_Plain_Rows(const QString &statement, int rows, int columns,
+                        const std::function<QByteArray(int row, int column)> &value,
+                        bool *elsewhere);
   bool Run_Statement(const QString &statement, std::initializer_list<QVariant> values = {});
   // The first value of the first row.
   TSelect Select_Value(const QString &statement, std::initializer_list<QVariant> values,

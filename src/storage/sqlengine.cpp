@@ -112,3 +112,10 @@ TSqlEngine::TPlainRead TSqlEngine::Read_Plain_Rows(TSqlConnection *, const QStri
 {
   return PLAIN_READ_ELSEWHERE;
 }
+
+TSqlEngine::TPlainRead TSqlEngine::Write_Plain_Rows(TSqlConnection *, const QString &, int, int,
+                                                    const std::function<QByteArray(int, int)> &,
+                                                    QString *) const
+{
+  return PLAIN_READ_ELSEWHERE;
+}

@@ -1,6 +1,7 @@
 #ifndef METROVA_SQLENGINE_H
 #define METROVA_SQLENGINE_H
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -54,9 +55,13 @@ public:
   public:
     virtual ~TRow() = default;
     virtual int Integer(int column) const = 0;
+    // One past the range of int (a rowid).
+    virtual qint64 Long_Integer(int column) const = 0;
     virtual QString Text(int column) const = 0;
+    // The text's UTF-8, good until the next row: no copy where the engine can give its own.
+    virtual QByteArray Bytes(int column) const = 0;
   };
-  // What a plain read did.
+  // What a plain read or write did.
   enum TPlainRead
   {
     PLAIN_READ_FAILED,
@@ -122,9 +127,10 @@ public:
   // Whether the verification log's tables are made with the catalogue rather than by the first
   // write to the log: where a user who may write need not be one who may create tables.
   virtual bool Creates_Log_With_Catalogue() const;
-  // The verification log's tables of its first layout, and what makes them the current one.
+  // The verification log's tables of its first layout, and what brings a log of a layout to the
+  // next one (none past the last).
   virtual QStringList Create_Log_Tables() const = 0;
-  virtual QStringList Upgrade_Log_Tables() const = 0;
+  virtual QStringList Upgrade_Log_Tables(int layout) const = 0;
   // The look-up of a name as read (with U+FFFD) that finds a row stored, by an older version,
   // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
   // engine never held such names.
@@ -173,6 +179,13 @@ public:
                                      const QVariantList &values,
                                      const std::function<void(const TRow &)> &read_row,
                                      QString *error) const;
+  // Runs a statement of texts bound in order once per row, prepared once, on the engine's own
+  // path: value gives a row's text of a column in UTF-8. PLAIN_READ_ELSEWHERE where it has none,
+  // PLAIN_READ_FAILED with the reason in *error.
+  virtual TPlainRead Write_Plain_Rows(TSqlConnection *connection, const QString &statement,
+                                      int rows, int columns,
+                                      const std::function<QByteArray(int row, int column)> &value,
+                                      QString *error) const;
 };
 
 #endif // METROVA_SQLENGINE_H

@@ -97,6 +97,12 @@ const char *const LOG_UPGRADE[] = {
     ("CREATE INDEX IF NOT EXISTS verification_record_date ON "
      "verification_record(make_id,model_id,option_id,date,number)")};
 
+// Layout 3: each machine's latest reverification (an acceptance counts) and interim check, kept
+// with it by each write, so that the checks due of every machine need no look-up of its records.
+const char *const LOG_UPGRADE_3[] = {
+    "ALTER TABLE verification_machine ADD COLUMN latest_reverification TEXT",
+    "ALTER TABLE verification_machine ADD COLUMN latest_interim TEXT"};
+
 // Who changed what: kept by name, so that the entries of a machine outlive its rows.
 const char *const HISTORY_TABLE[] = {
     ("CREATE TABLE IF NOT EXISTS change_history(entry_id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -337,9 +343,17 @@ QStringList TSqliteEngine::Create_Log_Tables() const
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
 }
 
-QStringList TSqliteEngine::Upgrade_Log_Tables() const
+QStringList TSqliteEngine::Upgrade_Log_Tables(int layout) const
 {
-  return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  switch (layout)
+  {
+  case 1:
+    return Statements(LOG_UPGRADE, sizeof LOG_UPGRADE / sizeof *LOG_UPGRADE);
+  case 2:
+    return Statements(LOG_UPGRADE_3, sizeof LOG_UPGRADE_3 / sizeof *LOG_UPGRADE_3);
+  default:
+    return {};
+  }
 }
 
 QString TSqliteEngine::Read_Back_Name_Lookup(const QString &table, const QString &id_column) const
@@ -473,11 +487,18 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
   public:
     explicit TStatementRow(const TSqliteStatement &query) : d_query(query) {}
     int Integer(int column) const override { return d_query.Integer(column); }
+    qint64 Long_Integer(int column) const override { return d_query.Long_Integer(column); }
     QString Text(int column) const override
     {
       int size = 0;
       const char *text = d_query.Text(column, &size);
       return QString::fromUtf8(text, size);
+    }
+    QByteArray Bytes(int column) const override
+    {
+      int size = 0;
+      const char *text = d_query.Text(column, &size);
+      return QByteArray::fromRawData(text ? text : "", size);
     }
 
   private:
@@ -493,6 +514,41 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
   {
     *error = query.Error();
     return PLAIN_READ_FAILED;
+  }
+  return PLAIN_READ_DONE;
+}
+
+TSqlEngine::TPlainRead
+TSqliteEngine::Write_Plain_Rows(TSqlConnection *connection, const QString &statement, int rows,
+                                int columns, const std::function<QByteArray(int, int)> &value,
+                                QString *error) const
+{
+  sqlite3 *handle = Handle(connection);
+  if (!handle)
+  {
+    return PLAIN_READ_ELSEWHERE;
+  }
+  TSqliteStatement insert;
+  if (!insert.Prepare(handle, statement))
+  {
+    *error = insert.Error();
+    return PLAIN_READ_FAILED;
+  }
+  // A row's texts stay as they are until its step.
+  std::vector<QByteArray> texts(static_cast<std::size_t>(columns));
+  for (int row = 0; row < rows; ++row)
+  {
+    for (int column = 0; column < columns; ++column)
+    {
+      QByteArray &text = texts[static_cast<std::size_t>(column)];
+      text = value(row, column);
+      insert.Bind(column + 1, text.constData(), text.size());
+    }
+    if (!insert.Execute())
+    {
+      *error = insert.Error();
+      return PLAIN_READ_FAILED;
+    }
   }
   return PLAIN_READ_DONE;
 }

@@ -32,7 +32,7 @@ public:
   QString Create_Index(int index) const override;
   QString Foreign_Schema_Reason() const override;
   QStringList Create_Log_Tables() const override;
-  QStringList Upgrade_Log_Tables() const override;
+  QStringList Upgrade_Log_Tables(int layout) const override;
   QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const override;
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;
@@ -51,6 +51,10 @@ public:
                              const QVariantList &values,
                              const std::function<void(const TRow &)> &read_row,
                              QString *error) const override;
+  TPlainRead Write_Plain_Rows(TSqlConnection *connection, const QString &statement, int rows,
+                              int columns,
+                              const std::function<QByteArray(int row, int column)> &value,
+                              QString *error) const override;
 
   // The words of a failure with SQLite's result code (TSqliteStatement's).
   static QString Plain_Reason(const QString &text, int code);

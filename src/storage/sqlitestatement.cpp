@@ -80,6 +80,11 @@ int TSqliteStatement::Integer(int column) const
   return sqlite3_column_int(d_statement, column);
 }
 
+qint64 TSqliteStatement::Long_Integer(int column) const
+{
+  return sqlite3_column_int64(d_statement, column);
+}
+
 const char *TSqliteStatement::Text(int column, int *size) const
 {
   const char *text = reinterpret_cast<const char *>(sqlite3_column_text(d_statement, column));

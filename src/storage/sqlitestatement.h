@@ -44,6 +44,7 @@ public:
   bool Is_Integer(int column) const;
   bool Is_Text(int column) const;
   int Integer(int column) const;
+  qint64 Long_Integer(int column) const;
   const char *Text(int column, int *size) const;
 
   // The reason of the last failure, worded as TSqliteEngine words a failed statement's.

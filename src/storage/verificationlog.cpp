@@ -86,6 +86,11 @@ bool TVerificationLog::Freeze_Records()
   {
     return true;
   }
+  // Records of layout 2 on keep their figures: they stay as they were frozen.
+  if (layout >= 2)
+  {
+    return Stored(Store().Upgrade()) && Stored(Store().Set_Layout());
+  }
   QList<QVector<int>> machines;
   if (!Stored(Store().Upgrade()) || !Stored(Store().Machine_Ids(&machines)))
   {
@@ -156,7 +161,10 @@ bool TVerificationLog::Upgrade()
   {
     return true;
   }
-  return d_database->Write_Unit([this]() { return Freeze_Records(); });
+  // A log of layout 2 reads as it is without the upgrade: a role that may write rows but not
+  // change tables (a server's writer) still opens the catalogue; the log's writes wait for the
+  // upgrade, which its owner's opening makes.
+  return d_database->Write_Unit([this]() { return Freeze_Records(); }) || layout >= 2;
 }
 
 bool TVerificationLog::Add_Record(const QString &make, const QString &model, const QString &option,

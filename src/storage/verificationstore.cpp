@@ -45,13 +45,18 @@ QVariant Optional(bool given, double value)
   return given ? QVariant(value) : QVariant(QVariant::Double);
 }
 
-// The latest reverification (an acceptance counts) and interim check of each machine.
-const QString MACHINE_COLUMNS =
-    QStringLiteral("SELECT mk.name,mo.name,op.name,v.reverification_months,v.interim_days,"
-                   "(SELECT MAX(date) FROM verification_record AS r WHERE r.make_id=v.make_id AND "
-                   "r.model_id=v.model_id AND r.option_id=v.option_id AND r.kind IN (?,?)),"
-                   "(SELECT MAX(date) FROM verification_record AS r WHERE r.make_id=v.make_id AND "
-                   "r.model_id=v.model_id AND r.option_id=v.option_id AND r.kind=?),");
+// The latest date of a machine's records of two kinds (one kind bound twice), the machine's row
+// being %1: of its reverifications (an acceptance counts) and of its interim checks.
+const QString LATEST_OF_KINDS =
+    QStringLiteral("(SELECT MAX(date) FROM verification_record AS r WHERE r.make_id=%1.make_id AND "
+                   "r.model_id=%1.model_id AND r.option_id=%1.option_id AND r.kind IN (?,?))");
+
+QVariantList Latest_Kinds()
+{
+  using R = TVerificationRecord;
+  return {R::Kind_Name(R::KIND_ACCEPTANCE), R::Kind_Name(R::KIND_REVERIFICATION),
+          R::Kind_Name(R::KIND_INTERIM), R::Kind_Name(R::KIND_INTERIM)};
+}
 
 // The condition on a machine's rows of the first id_count ids.
 QString Machine_Condition(int id_count, const QString &prefix = QString())
@@ -169,18 +174,26 @@ bool TVerificationStore::Upgrade()
   {
     return false;
   }
-  const QStringList statements = d_connection->Engine()->Upgrade_Log_Tables();
-  for (int index = 0; found && layout < SCHEMA_VERSION && index < statements.size(); ++index)
+  for (int step = layout; found && step < SCHEMA_VERSION; ++step)
   {
-    if (!d_connection->Run_Once(statements.at(index)))
+    const QStringList statements = d_connection->Engine()->Upgrade_Log_Tables(step);
+    for (const QString &statement : statements)
     {
-      return Fail(QStringLiteral("Cannot add the figures to the verification log's tables.  "
-                                 "Reason: %1")
-                      .arg(d_connection->Error()),
-                  true);
+      if (!d_connection->Run_Once(statement))
+      {
+        return Fail((step == 1 ? QStringLiteral("Cannot add the figures to the verification "
+                                                "log's tables.  Reason: %1")
+                               : QStringLiteral("Cannot add the machines' latest dates to the "
+                                                "verification log's tables; opened once by "
+                                                "their owner, the catalogue gets them.  Reason: "
+                                                "%1"))
+                        .arg(d_connection->Error()),
+                    true);
+      }
     }
   }
-  return true;
+  // The latest dates of a log that did not keep them.
+  return !found || layout >= 3 || Update_Latest(nullptr);
 }
 
 bool TVerificationStore::Set_Layout()
@@ -343,13 +356,23 @@ bool TVerificationStore::Update_Latest(const int *ids)
       QStringLiteral("(SELECT %1 FROM verification_record AS r WHERE r.make_id=m.make_id AND "
                      "r.model_id=m.model_id AND r.option_id=m.option_id ORDER BY date DESC,number "
                      "DESC LIMIT 1)");
-  return d_connection->Run_Statement(
-             QStringLiteral("UPDATE verification_machine AS m SET latest_date=%1,latest_kind=%2,"
-                            "latest_verdict=%3 WHERE make_id=? AND model_id=? AND option_id=?")
-                 .arg(latest.arg(QStringLiteral("date")), latest.arg(QStringLiteral("kind")),
-                      latest.arg(QStringLiteral("verdict"))),
-             {ids[0], ids[1], ids[2]}) ||
-         Fail_Statement();
+  static const QString every =
+      QStringLiteral("UPDATE verification_machine AS m SET latest_date=%1,latest_kind=%2,"
+                     "latest_verdict=%3,latest_reverification=%4,latest_interim=%4")
+          .arg(latest.arg(QStringLiteral("date")), latest.arg(QStringLiteral("kind")),
+               latest.arg(QStringLiteral("verdict")), LATEST_OF_KINDS.arg(QStringLiteral("m")));
+  QVariantList values = Latest_Kinds();
+  for (int index = 0; ids && index < 3; ++index)
+  {
+    values.append(ids[index]);
+  }
+  QSqlQuery *query = d_connection->Prepared_Query(
+      ids ? every + QStringLiteral(" WHERE make_id=? AND model_id=? AND option_id=?") : every);
+  for (int index = 0; query && index < values.size(); ++index)
+  {
+    query->bindValue(index, values.at(index));
+  }
+  return d_connection->Execute(query) || Fail_Statement();
 }
 
 bool TVerificationStore::Remove_Record(const int *ids, int number)
@@ -676,18 +699,23 @@ bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::T
   {
     return true;
   }
-  // A log of layout 1 keeps no states: its latest record asks for no re-test.
+  // A log of layout 1 keeps no states: its latest record asks for no re-test. One of layout 3
+  // keeps the latest dates of each kind; an earlier one, read as it is, gives them by look-ups.
+  const bool kept = layout >= 3;
   const QString every =
-      MACHINE_COLUMNS +
-      (layout >= 2 ? QStringLiteral("v.latest_date||' '||v.latest_kind||' '||v.latest_verdict ")
-                   : QStringLiteral("'' ")) +
-      QStringLiteral("FROM verification_machine AS v LEFT JOIN make AS mk ON mk.make_id=v.make_id "
-                     "LEFT JOIN model_types AS mo ON mo.model_id=v.model_id LEFT JOIN "
-                     "option_types AS op ON op.option_id=v.option_id ");
+      QStringLiteral(
+          "SELECT mk.name,mo.name,op.name,v.reverification_months,v.interim_days,%1,%2,%3 "
+          "FROM verification_machine AS v LEFT JOIN make AS mk ON mk.make_id=v.make_id "
+          "LEFT JOIN model_types AS mo ON mo.model_id=v.model_id LEFT JOIN "
+          "option_types AS op ON op.option_id=v.option_id ")
+          .arg(kept ? QStringLiteral("v.latest_reverification")
+                    : LATEST_OF_KINDS.arg(QStringLiteral("v")),
+               kept ? QStringLiteral("v.latest_interim") : LATEST_OF_KINDS.arg(QStringLiteral("v")),
+               layout >= 2
+                   ? QStringLiteral("v.latest_date||' '||v.latest_kind||' '||v.latest_verdict")
+                   : QStringLiteral("''"));
   // Every scheduled machine is one read of thousands of rows: a plain one.
-  QVariantList values{TVerificationRecord::Kind_Name(TVerificationRecord::KIND_ACCEPTANCE),
-                      TVerificationRecord::Kind_Name(TVerificationRecord::KIND_REVERIFICATION),
-                      TVerificationRecord::Kind_Name(TVerificationRecord::KIND_INTERIM)};
+  QVariantList values = kept ? QVariantList() : Latest_Kinds();
   for (int index = 0; ids && index < 3; ++index)
   {
     values.append(ids[index]);

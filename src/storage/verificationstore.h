@@ -15,13 +15,14 @@ class TSqlConnection;
 // figures they were judged by. They are created by the first write, never by a read, so that
 // opening a catalogue stays read-only; the catalogue's schema version (TSqlEngine) numbers their
 // layout. Layout 1 kept no
-// figures; Upgrade adds their columns, and the log freezes the records it finds. A machine is
+// figures; Upgrade adds their columns, and the log freezes the records it finds. Layout 3 keeps
+// each machine's latest dates with it; Upgrade adds and fills them. A machine is
 // given by its make, model and option ids. The writes are TDatabase's; it holds the savepoint
 // that makes each all or nothing.
 class TVerificationStore
 {
 public:
-  static constexpr int SCHEMA_VERSION = 2;
+  static constexpr int SCHEMA_VERSION = 3;
 
   // A record's stored figures and the id they are kept under.
   struct TStored
@@ -61,15 +62,16 @@ public:
   // with an interval or a record whose state asks for a re-test, ordered by names (ids null).
   bool Machines(const int *ids, QList<TVerificationSchedule::TMachine> *machines);
 
-  // Layout 1 to this layout: the columns of the figures, added empty. The caller freezes the
-  // records (Machine_Ids, Records, Freeze) in the same transaction, then Set_Layout.
+  // An earlier layout to this one: the columns of the figures, added empty to layout 1, and the
+  // machines' latest dates. The caller freezes the records of layout 1 (Machine_Ids, Records,
+  // Freeze) in the same transaction, then Set_Layout.
   bool Upgrade();
   // The machines with records.
   bool Machine_Ids(QList<QVector<int>> *machines);
   // Stores a record's figures with it.
   bool Freeze(const TStored &stored);
-  // Keeps the machine's latest record and its state with the machine, after a change of its
-  // records.
+  // Keeps the machine's latest record and its state, and its latest dates of each kind, with the
+  // machine after a change of its records; every machine's with ids null.
   bool Update_Latest(const int *ids);
   bool Set_Layout();
   // Creates the tables of this layout when they are not there (an earlier layout is left to

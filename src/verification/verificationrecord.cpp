@@ -240,7 +240,26 @@ bool TVerificationRecord::Parse_Date(const QString &text, QDate *date)
 
 QString TVerificationRecord::Date_Text(const QDate &date)
 {
-  return date.isValid() ? date.toString(Qt::ISODate) : QString();
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  date.getDate(&year, &month, &day);
+  if (!date.isValid() || year < 0 || year > 9999)
+  {
+    return date.isValid() ? date.toString(Qt::ISODate) : QString();
+  }
+  // Qt's ISO form, written directly: the checks due of thousands of machines write two each.
+  const char text[] = {char('0' + year / 1000),
+                       char('0' + year / 100 % 10),
+                       char('0' + year / 10 % 10),
+                       char('0' + year % 10),
+                       '-',
+                       char('0' + month / 10),
+                       char('0' + month % 10),
+                       '-',
+                       char('0' + day / 10),
+                       char('0' + day % 10)};
+  return QString::fromLatin1(text, sizeof text);
 }
 
 QString TVerificationRecord::Number_Text(double value)
