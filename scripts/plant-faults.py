@@ -3,7 +3,7 @@
 tree, builds it and runs the test suite: a fault is caught when a test fails. Prints which tests
 caught each fault and the share caught.
 
-    scripts/plant-faults.py [--work DIR] [--only TEXT] [--keep]
+    scripts/plant-faults.py [--work DIR] [--only TEXT]... [--keep]
 
 The clone and its build stay in DIR (default /tmp/metrova-faults) so that a second run builds
 only what a fault touches. Needs what scripts/test.sh needs."""
@@ -48,12 +48,14 @@ def run(command, cwd, log):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--work", default="/tmp/metrova-faults")
-    parser.add_argument("--only", default="", help="plant only the faults whose name has this")
+    parser.add_argument("--only", action="append", default=[],
+                        help="plant only the faults whose name has this (may be given again)")
     parser.add_argument("--faults", default=os.path.join(ROOT, "scripts", "planted-faults.txt"))
     parser.add_argument("--keep", action="store_true", help="reuse the clone as it is")
     arguments = parser.parse_args()
 
-    faults = [f for f in read_faults(arguments.faults) if arguments.only in f["name"]]
+    faults = [f for f in read_faults(arguments.faults)
+              if not arguments.only or any(text in f["name"] for text in arguments.only)]
     source = os.path.join(arguments.work, "metrova")
     build = os.path.join(arguments.work, "build")
     if not arguments.keep:
