@@ -644,12 +644,20 @@ void TDialogsTest::legends_data()
   QTest::addColumn<QString>("chart");
   // An entry that QtCharts cut short.
   QTest::addColumn<QString>("entry");
+  // An entry of what was shown before, which must be gone.
+  QTest::addColumn<QString>("gone");
   QTest::newRow("limits at its minimum size") << "limits"
-                                              << "VDIVDE 2617 U3 (same as 10360-2 E0)";
+                                              << "VDIVDE 2617 U3 (same as 10360-2 E0)"
+                                              << "";
   QTest::newRow("errors over length") << "errors"
-                                      << "conditional pass";
+                                      << "conditional pass"
+                                      << "";
+  QTest::newRow("errors of a record without U after one with U") << "errors again"
+                                                                 << "\u00b1MPE(L)"
+                                                                 << "\u00b1(MPE + U)";
   QTest::newRow("trend") << "trend"
-                         << "100 % of the MPE";
+                         << "100 % of the MPE"
+                         << "";
 }
 
 // Every entry whole, clear of the plot, in every chart at the smallest size it gets.
@@ -657,6 +665,7 @@ void TDialogsTest::legends()
 {
   QFETCH(QString, chart);
   QFETCH(QString, entry);
+  QFETCH(QString, gone);
 
   const QList<TDatabaseItem> machine = {
       TestSupport::Record(MAKE, MODEL, OPTION, "10360 E0=1.5+3.3L/1000"),
@@ -673,13 +682,15 @@ void TDialogsTest::legends()
     limits.resize(limits.minimumSizeHint());
     shown = Child<TLimitsChartView>(&limits, "limits_plot");
   }
-  else if (chart == "errors")
+  else if (chart.startsWith("errors"))
   {
     TVerificationRecord record;
     record.uncertainty = QStringLiteral("1");
     record.results = {{500.0, QString(), 1, 2.0}, {500.0, QString(), 2, 3.0}};
-    view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
-                    TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
+    for (int times = chart == "errors" ? 1 : 2; times > 0;
+         --times, record.uncertainty = QStringLiteral("0"))
+      view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
+                      TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
   }
   else
   {
@@ -699,6 +710,7 @@ void TDialogsTest::legends()
   const QStringList entries = Legend_Entries(shown);
   QCOMPARE(entries, names);
   QVERIFY(entries.contains(entry));
+  QVERIFY(gone.isEmpty() || !entries.contains(gone));
 }
 
 void TDialogsTest::decimal_comma_data()
