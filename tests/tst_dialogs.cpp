@@ -884,6 +884,13 @@ void TDialogsTest::verification_log()
   log.Click("import_button");
   QVERIFY(TMessageBox::Take_Shown_Messages().value(0).text.endsWith(
       "line 3: the error 'x' is not a number"));
+  // Opened again, as the window does: as new, the trend of every record, no file of before.
+  log.dialog.Set_Folder(d_database->Path(""));
+  QVERIFY(log.dialog.Set_Machine(d_database->Get(), MAKE, MODEL, OPTION));
+  QVERIFY(log.dialog.Last_File_Name().isEmpty());
+  QCOMPARE(
+      Child<TVerificationChartView>(&log.dialog, "trend_plot")->chart()->series().value(1)->name(),
+      "Largest share");
 
   Child<QTableView>(&log.dialog, "records_table")->selectRow(0);
   TMessageBox::Queue_Answer(QMessageBox::Yes);

@@ -51,7 +51,7 @@ const QString NO_CATALOGUE_TEXT = QStringLiteral(
 TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_specification_editor_dialog(nullptr),
       d_specification_limits_dialog(nullptr), d_compare_machines_dialog(nullptr),
-      d_window_settings(std::make_unique<TWindowSettings>())
+      d_verification_log_dialog(nullptr), d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
 
@@ -607,16 +607,20 @@ void TMetrova::Verification_Log()
   {
     return;
   }
-  TVerificationLogDialog dialog(this);
-  dialog.Set_Message_Box(d_message_box);
-  dialog.Set_Folder(d_window_settings->Current_Path());
-  if (dialog.Set_Machine(d_catalogue->Database(), machine.at(0), machine.at(1), machine.at(2)))
+  if (!d_verification_log_dialog)
   {
-    dialog.exec();
+    d_verification_log_dialog = new TVerificationLogDialog(this);
+    d_verification_log_dialog->Set_Message_Box(d_message_box);
   }
-  if (!dialog.Last_File_Name().isEmpty())
+  TVerificationLogDialog *dialog = d_verification_log_dialog;
+  dialog->Set_Folder(d_window_settings->Current_Path());
+  if (dialog->Set_Machine(d_catalogue->Database(), machine.at(0), machine.at(1), machine.at(2)))
   {
-    d_window_settings->Remember_Folder(dialog.Last_File_Name());
+    dialog->exec();
+  }
+  if (!dialog->Last_File_Name().isEmpty())
+  {
+    d_window_settings->Remember_Folder(dialog->Last_File_Name());
   }
 }
 
