@@ -649,6 +649,9 @@ void TDialogsTest::legends_data()
   QTest::newRow("limits at its minimum size") << "limits"
                                               << "VDIVDE 2617 U3 (same as 10360-2 E0)"
                                               << "";
+  QTest::newRow("limits of another machine") << "limits again"
+                                             << "10360-2 E0"
+                                             << "VDIVDE 2617 U3 (same as 10360-2 E0)";
   QTest::newRow("errors over length") << "errors"
                                       << "conditional pass"
                                       << "";
@@ -673,11 +676,17 @@ void TDialogsTest::legends()
   TSpecificationLimitsDialog limits;
   TVerificationChartView view;
   QtCharts::QChartView *shown = &view;
-  if (chart == "limits")
+  if (chart.startsWith("limits"))
   {
     for (const TDatabaseItem &record : machine)
       limits.Add_Database_Item(record);
     limits.Update_Limits();
+    if (chart == "limits again")
+    {
+      limits.Set_Identification(MAKE, MODEL, OPTION);
+      limits.Add_Database_Item(machine.at(0));
+      limits.Update_Limits();
+    }
     limits.show();
     limits.resize(limits.minimumSizeHint());
     shown = Child<TLimitsChartView>(&limits, "limits_plot");
@@ -703,9 +712,14 @@ void TDialogsTest::legends()
     view.show();
   }
   QStringList names;
+  int markers = 0;
   for (QtCharts::QAbstractSeries *series : shown->chart()->series())
+  {
+    markers += series->objectName() == TLimitsChartView::MARKER_NAME;
     if (static_cast<QtCharts::QXYSeries *>(series)->count() > 0)
       names.append(series->name());
+  }
+  QVERIFY(markers <= 1);
   names.removeDuplicates();
   const QStringList entries = Legend_Entries(shown);
   QCOMPARE(entries, names);
