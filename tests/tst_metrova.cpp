@@ -539,6 +539,14 @@ void TestMetrova::browse()
                    "CMMA|M|2.5+3.3L/1000|8.0|MFG", "CMMA|Repeat|4.0|EST"}));
   QCOMPARE(Tree()->topLevelItem(0)->child(0)->text(4), QStringLiteral("Maximum length error"));
   QVERIFY(Tree()->topLevelItem(3)->isExpanded());
+  // The limits dialog shows copies: while it is open, another program may write.
+  Answer_Dialog<TSpecificationLimitsDialog>(
+      [this](TSpecificationLimitsDialog *)
+      {
+        QVERIFY(TestSupport::Execute_On_File(
+            d_catalogue, QStringLiteral("UPDATE specification SET source=2 WHERE source=2")));
+      });
+  Action("specification_limits")->trigger();
 
   // Another model of the same make lists its options; the same option stays selected.
   Select(models, {"X2"});

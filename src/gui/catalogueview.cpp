@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 #include "expressionitem.h"
 #include "namelistdelegate.h"
+#include "transaction.h"
 
 #include <QFont>
 #include <QFrame>
@@ -289,6 +290,9 @@ void TCatalogueView::Show_Specifications(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   d_specification_tree->clear();
+  // Every standard's rows of one state of the catalogue, read at once.
+  TReadTransaction one_state(database);
+  one_state.Join();
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
   if (valid)

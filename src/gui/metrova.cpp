@@ -17,6 +17,7 @@
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
 #include "specificationsave.h"
+#include "transaction.h"
 #include "verificationlogdialog.h"
 #include "windowsettings.h"
 
@@ -550,22 +551,28 @@ void TMetrova::Specification_Limits()
   d_specification_limits_dialog->Set_Identification(machine.at(0), machine.at(1), machine.at(2));
 
   TDatabase *database = d_catalogue->Database();
-  bool valid = false;
-  const QStringList standards = database->Standard_Types(&valid);
-  if (!valid)
   {
-    return;
-  }
-  if (!machine.contains(QString()))
-  {
-    for (const QString &standard : standards)
+    // Every standard's record of one state of the catalogue, read at once; the dialog holds
+    // copies, so nothing stays open while it shows them.
+    TReadTransaction one_state(database);
+    one_state.Join();
+    bool valid = false;
+    const QStringList standards = database->Standard_Types(&valid);
+    if (!valid)
     {
-      bool found = false;
-      const TDatabaseItem record = database->Read_Specification(machine.at(0), machine.at(1),
-                                                                machine.at(2), standard, &found);
-      if (found)
+      return;
+    }
+    if (!machine.contains(QString()))
+    {
+      for (const QString &standard : standards)
       {
-        d_specification_limits_dialog->Add_Database_Item(record);
+        bool found = false;
+        const TDatabaseItem record = database->Read_Specification(machine.at(0), machine.at(1),
+                                                                  machine.at(2), standard, &found);
+        if (found)
+        {
+          d_specification_limits_dialog->Add_Database_Item(record);
+        }
       }
     }
   }
