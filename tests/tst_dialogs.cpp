@@ -644,12 +644,23 @@ void TDialogsTest::legends_data()
   QTest::addColumn<QString>("chart");
   // An entry that QtCharts cut short.
   QTest::addColumn<QString>("entry");
+  // An entry of what was shown before, which must be gone.
+  QTest::addColumn<QString>("gone");
   QTest::newRow("limits at its minimum size") << "limits"
-                                              << "VDIVDE 2617 U3 (same as 10360-2 E0)";
+                                              << "VDIVDE 2617 U3 (same as 10360-2 E0)"
+                                              << "";
+  QTest::newRow("limits of another machine") << "limits again"
+                                             << "10360-2 E0"
+                                             << "VDIVDE 2617 U3 (same as 10360-2 E0)";
   QTest::newRow("errors over length") << "errors"
-                                      << "conditional pass";
+                                      << "conditional pass"
+                                      << "";
+  QTest::newRow("errors of a record without U after one with U") << "errors again"
+                                                                 << "\u00b1MPE(L)"
+                                                                 << "\u00b1(MPE + U)";
   QTest::newRow("trend") << "trend"
-                         << "100 % of the MPE";
+                         << "100 % of the MPE"
+                         << "";
 }
 
 // Every entry whole, clear of the plot, in every chart at the smallest size it gets.
@@ -657,6 +668,7 @@ void TDialogsTest::legends()
 {
   QFETCH(QString, chart);
   QFETCH(QString, entry);
+  QFETCH(QString, gone);
 
   const QList<TDatabaseItem> machine = {
       TestSupport::Record(MAKE, MODEL, OPTION, "10360 E0=1.5+3.3L/1000"),
@@ -664,22 +676,30 @@ void TDialogsTest::legends()
   TSpecificationLimitsDialog limits;
   TVerificationChartView view;
   QtCharts::QChartView *shown = &view;
-  if (chart == "limits")
+  if (chart.startsWith("limits"))
   {
     for (const TDatabaseItem &record : machine)
       limits.Add_Database_Item(record);
     limits.Update_Limits();
+    if (chart == "limits again")
+    {
+      limits.Set_Identification(MAKE, MODEL, OPTION);
+      limits.Add_Database_Item(machine.at(0));
+      limits.Update_Limits();
+    }
     limits.show();
     limits.resize(limits.minimumSizeHint());
     shown = Child<TLimitsChartView>(&limits, "limits_plot");
   }
-  else if (chart == "errors")
+  else if (chart.startsWith("errors"))
   {
     TVerificationRecord record;
     record.uncertainty = QStringLiteral("1");
     record.results = {{500.0, QString(), 1, 2.0}, {500.0, QString(), 2, 3.0}};
-    view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
-                    TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
+    for (int times = chart == "errors" ? 1 : 2; times > 0;
+         --times, record.uncertainty = QStringLiteral("0"))
+      view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
+                      TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
   }
   else
   {
@@ -692,13 +712,19 @@ void TDialogsTest::legends()
     view.show();
   }
   QStringList names;
+  int markers = 0;
   for (QtCharts::QAbstractSeries *series : shown->chart()->series())
+  {
+    markers += series->objectName() == TLimitsChartView::MARKER_NAME;
     if (static_cast<QtCharts::QXYSeries *>(series)->count() > 0)
       names.append(series->name());
+  }
+  QVERIFY(markers <= 1);
   names.removeDuplicates();
   const QStringList entries = Legend_Entries(shown);
   QCOMPARE(entries, names);
   QVERIFY(entries.contains(entry));
+  QVERIFY(gone.isEmpty() || !entries.contains(gone));
 }
 
 void TDialogsTest::decimal_comma_data()
@@ -872,6 +898,13 @@ void TDialogsTest::verification_log()
   log.Click("import_button");
   QVERIFY(TMessageBox::Take_Shown_Messages().value(0).text.endsWith(
       "line 3: the error 'x' is not a number"));
+  // Opened again, as the window does: as new, the trend of every record, no file of before.
+  log.dialog.Set_Folder(d_database->Path(""));
+  QVERIFY(log.dialog.Set_Machine(d_database->Get(), MAKE, MODEL, OPTION));
+  QVERIFY(log.dialog.Last_File_Name().isEmpty());
+  QCOMPARE(
+      Child<TVerificationChartView>(&log.dialog, "trend_plot")->chart()->series().value(1)->name(),
+      "Largest share");
 
   Child<QTableView>(&log.dialog, "records_table")->selectRow(0);
   TMessageBox::Queue_Answer(QMessageBox::Yes);

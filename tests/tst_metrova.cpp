@@ -539,6 +539,14 @@ void TestMetrova::browse()
                    "CMMA|M|2.5+3.3L/1000|8.0|MFG", "CMMA|Repeat|4.0|EST"}));
   QCOMPARE(Tree()->topLevelItem(0)->child(0)->text(4), QStringLiteral("Maximum length error"));
   QVERIFY(Tree()->topLevelItem(3)->isExpanded());
+  // The limits dialog shows copies: while it is open, another program may write.
+  Answer_Dialog<TSpecificationLimitsDialog>(
+      [this](TSpecificationLimitsDialog *)
+      {
+        QVERIFY(TestSupport::Execute_On_File(
+            d_catalogue, QStringLiteral("UPDATE specification SET source=2 WHERE source=2")));
+      });
+  Action("specification_limits")->trigger();
 
   // Another model of the same make lists its options; the same option stays selected.
   Select(models, {"X2"});
@@ -1003,9 +1011,16 @@ void TestMetrova::listsOfManyNames()
   QStringList names;
   for (int index = 0; index < 3000; ++index)
     names.append(QStringLiteral("Prism %1-%2").arg(index % 30).arg(index, 4, 10, QChar('0')));
+  // Names a locale's collation orders apart from their codes, or holds equal (a soft hyphen).
   names << "Wide WWWW MMMM"
         << "iiiiiiiiiiiiiiiiiiiiiiiiiiii"
-        << "AVAVAVAVAVAV Tyrolean Wavy Model with a long name";
+        << "AVAVAVAVAVAV Tyrolean Wavy Model with a long name"
+        << "eclair"
+        << "\u00c9clair"
+        << "Eclair"
+        << "ab"
+        << "a\u00adb"
+        << "zeta";
   TCatalogueView view;
   view.resize(500, 400);
   view.show();
@@ -1013,8 +1028,10 @@ void TestMetrova::listsOfManyNames()
   plain.setSortingEnabled(true);
   plain.setFixedSize(view.Model_List()->size());
   plain.show();
-  for (QListWidget *list : {&plain, view.Model_List()})
-    list->addItems(names);
+  plain.addItems(names);
+  TCatalogueView::Add_Names(view.Model_List(), names);
+  QCOMPARE(TCatalogueView::Texts(view.Model_List()->findItems("", Qt::MatchContains)),
+           TCatalogueView::Texts(plain.findItems("", Qt::MatchContains)));
   QCoreApplication::processEvents();
   QVERIFY(view.Model_List()->uniformItemSizes());
   for (QListWidget *list : {&plain, view.Model_List()})

@@ -4,6 +4,7 @@
 #include "databaseitem.h"
 #include "expressionitem.h"
 #include "namelistdelegate.h"
+#include "transaction.h"
 
 #include <QFont>
 #include <QFrame>
@@ -16,6 +17,8 @@
 #include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace
 {
@@ -125,7 +128,7 @@ void TCatalogueView::Show_Makes()
   const QStringList makes = d_database->Makes(&valid);
   if (valid)
   {
-    d_make_list->addItems(makes);
+    Add_Names(d_make_list, makes);
   }
 }
 
@@ -198,7 +201,7 @@ void TCatalogueView::Make_Selection_Changed()
       d_database->Models(makes.first()->data(Qt::DisplayRole).toString(), &valid);
   if (valid)
   {
-    d_model_list->addItems(models);
+    Add_Names(d_model_list, models);
   }
   if (!model.isEmpty())
   {
@@ -236,7 +239,7 @@ void TCatalogueView::Model_Selection_Changed()
       d_database->Options(make, models.first()->data(Qt::DisplayRole).toString(), &valid);
   if (valid)
   {
-    d_option_list->addItems(options);
+    Add_Names(d_option_list, options);
   }
   if (!option.isEmpty())
   {
@@ -287,6 +290,9 @@ void TCatalogueView::Show_Specifications(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   d_specification_tree->clear();
+  // Every standard's rows of one state of the catalogue, read at once.
+  TReadTransaction one_state(database);
+  one_state.Join();
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
   if (valid)
@@ -336,7 +342,28 @@ void TCatalogueView::Replace_Names(QListWidget *list, const QStringList &names)
 {
   const QSignalBlocker blocker(list);
   list->clear();
+  Add_Names(list, names);
+}
+
+void TCatalogueView::Add_Names(QListWidget *list, QStringList names)
+{
+  // Only into an empty list: the list's own sorting keeps the order of what it holds.
+  if (!list->isSortingEnabled() || list->count() > 0)
+  {
+    list->addItems(names);
+    return;
+  }
+  // The list sorts what it is given one item at a time, each a search, an insertion and a
+  // signal; a make's thousands of models go in at once, sorted here as the list sorts: by the
+  // locale-aware comparison of its items, and a name that compares equal to an earlier one goes
+  // before it.
+  std::reverse(names.begin(), names.end());
+  std::stable_sort(names.begin(), names.end(),
+                   [](const QString &first, const QString &second)
+                   { return first.localeAwareCompare(second) < 0; });
+  list->setSortingEnabled(false);
   list->addItems(names);
+  list->setSortingEnabled(true);
 }
 
 QStringList TCatalogueView::Texts(const QList<QListWidgetItem *> &items)

@@ -68,6 +68,8 @@ public:
 
   // Replaces a list's names without running its selection signals.
   static void Replace_Names(QListWidget *list, const QStringList &names);
+  // Adds names to a list, in the list's order where it sorts them.
+  static void Add_Names(QListWidget *list, QStringList names);
   // The texts of the items, in the given order.
   static QStringList Texts(const QList<QListWidgetItem *> &items);
   // The current item's text, empty without one.

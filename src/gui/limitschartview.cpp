@@ -66,7 +66,6 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
                                   double marked_length, const QString &marker_name)
 {
   QChart *chart = this->chart();
-  chart->removeAllSeries();
   QValueAxis *length_axis = d_length_axis;
   QValueAxis *limit_axis = d_limit_axis;
   length_axis->setRange(0.0, maximum_length > 0.0 ? maximum_length : 1.0);
@@ -81,11 +80,21 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
   }
   // Lines closer than this everywhere are drawn on the same pixels.
   const double apart = highest * COINCIDENT_SHARE;
-  const auto add = [&](QLineSeries *series)
+  // The series shown before take the new lines in turn, and only those wanted beyond them are
+  // made: a series made and attached costs many times a replacement of its points.
+  const QList<QAbstractSeries *> shown = chart->series();
+  int used = 0;
+  const auto next = [&]
   {
+    if (used < shown.size())
+    {
+      return static_cast<QLineSeries *>(shown.at(used++));
+    }
+    QLineSeries *series = new QLineSeries(chart);
     chart->addSeries(series);
     series->attachAxis(length_axis);
     series->attachAxis(limit_axis);
+    return series;
   };
   for (int index = 0; index < curves.size(); ++index)
   {
@@ -101,7 +110,8 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
     const int near_later =
         static_cast<int>(std::count_if(curves.cbegin() + index + 1, curves.cend(), near));
 
-    QLineSeries *series = new QLineSeries(chart);
+    QLineSeries *series = next();
+    series->setObjectName(QString());
     series->setName(curve.name);
     if (near_earlier > 0)
     {
@@ -111,7 +121,6 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
                           .arg(curve.name, under.name));
     }
     series->replace(curve.points);
-    add(series);
     // Each line wider than those drawn over it, and all but the lowest dashed, so that every
     // colour still shows.
     const int slot = curve.slot >= 0 ? curve.slot : index;
@@ -133,16 +142,19 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
 
   if (std::isfinite(marked_length) && marked_length >= 0.0 && marked_length <= maximum_length)
   {
-    QLineSeries *marker = new QLineSeries(chart);
+    QLineSeries *marker = next();
     marker->setObjectName(QLatin1String(MARKER_NAME));
     marker->setName(marker_name);
     QPen pen(Qt::darkGray);
     pen.setStyle(Qt::DashLine);
     pen.setWidthF(1.5);
     marker->setPen(pen);
-    marker->append(marked_length, 0.0);
-    marker->append(marked_length, limit_axis->max());
-    add(marker);
+    marker->replace(QVector<QPointF>{{marked_length, 0.0}, {marked_length, limit_axis->max()}});
+  }
+  for (int index = used; index < shown.size(); ++index)
+  {
+    chart->removeSeries(shown.at(index));
+    delete shown.at(index);
   }
   d_legend->Update();
 }

@@ -17,6 +17,7 @@
 #include "specificationlimitsdialog.h"
 #include "specificationreport.h"
 #include "specificationsave.h"
+#include "transaction.h"
 #include "verificationlogdialog.h"
 #include "windowsettings.h"
 
@@ -51,7 +52,7 @@ const QString NO_CATALOGUE_TEXT = QStringLiteral(
 TMetrova::TMetrova(QWidget *parent)
     : QMainWindow(parent), d_specification_editor_dialog(nullptr),
       d_specification_limits_dialog(nullptr), d_compare_machines_dialog(nullptr),
-      d_window_settings(std::make_unique<TWindowSettings>())
+      d_verification_log_dialog(nullptr), d_window_settings(std::make_unique<TWindowSettings>())
 {
   Initialize_Metrova_Resources();
 
@@ -550,22 +551,28 @@ void TMetrova::Specification_Limits()
   d_specification_limits_dialog->Set_Identification(machine.at(0), machine.at(1), machine.at(2));
 
   TDatabase *database = d_catalogue->Database();
-  bool valid = false;
-  const QStringList standards = database->Standard_Types(&valid);
-  if (!valid)
   {
-    return;
-  }
-  if (!machine.contains(QString()))
-  {
-    for (const QString &standard : standards)
+    // Every standard's record of one state of the catalogue, read at once; the dialog holds
+    // copies, so nothing stays open while it shows them.
+    TReadTransaction one_state(database);
+    one_state.Join();
+    bool valid = false;
+    const QStringList standards = database->Standard_Types(&valid);
+    if (!valid)
     {
-      bool found = false;
-      const TDatabaseItem record = database->Read_Specification(machine.at(0), machine.at(1),
-                                                                machine.at(2), standard, &found);
-      if (found)
+      return;
+    }
+    if (!machine.contains(QString()))
+    {
+      for (const QString &standard : standards)
       {
-        d_specification_limits_dialog->Add_Database_Item(record);
+        bool found = false;
+        const TDatabaseItem record = database->Read_Specification(machine.at(0), machine.at(1),
+                                                                  machine.at(2), standard, &found);
+        if (found)
+        {
+          d_specification_limits_dialog->Add_Database_Item(record);
+        }
       }
     }
   }
@@ -607,16 +614,20 @@ void TMetrova::Verification_Log()
   {
     return;
   }
-  TVerificationLogDialog dialog(this);
-  dialog.Set_Message_Box(d_message_box);
-  dialog.Set_Folder(d_window_settings->Current_Path());
-  if (dialog.Set_Machine(d_catalogue->Database(), machine.at(0), machine.at(1), machine.at(2)))
+  if (!d_verification_log_dialog)
   {
-    dialog.exec();
+    d_verification_log_dialog = new TVerificationLogDialog(this);
+    d_verification_log_dialog->Set_Message_Box(d_message_box);
   }
-  if (!dialog.Last_File_Name().isEmpty())
+  TVerificationLogDialog *dialog = d_verification_log_dialog;
+  dialog->Set_Folder(d_window_settings->Current_Path());
+  if (dialog->Set_Machine(d_catalogue->Database(), machine.at(0), machine.at(1), machine.at(2)))
   {
-    d_window_settings->Remember_Folder(dialog.Last_File_Name());
+    dialog->exec();
+  }
+  if (!dialog->Last_File_Name().isEmpty())
+  {
+    d_window_settings->Remember_Folder(dialog->Last_File_Name());
   }
 }
 

@@ -18,6 +18,7 @@ class TExchangeRunner;
 class TMessageBox;
 class TSpecificationEditorDialog;
 class TSpecificationLimitsDialog;
+class TVerificationLogDialog;
 class TWindowSettings;
 
 // Registers the icons and the logo; the resources live in a static library, so whoever shows
@@ -90,6 +91,8 @@ private:
   TSpecificationEditorDialog *d_specification_editor_dialog;
   TSpecificationLimitsDialog *d_specification_limits_dialog;
   TCompareMachinesDialog *d_compare_machines_dialog;
+  // Made once, as the other dialogs: a log opens without building its plots and tables again.
+  TVerificationLogDialog *d_verification_log_dialog;
   TMessageBox *d_message_box;
   QLabel *d_catalogue_label;
   std::unique_ptr<TWindowSettings> d_window_settings;

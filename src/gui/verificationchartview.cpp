@@ -70,6 +70,48 @@ void TVerificationChartView::Clear()
     chart()->removeAxis(axis);
     delete axis;
   }
+  d_length_axis = nullptr;
+  d_error_axis = nullptr;
+}
+
+void TVerificationChartView::Start_Errors()
+{
+  Clear();
+  QChart *chart = this->chart();
+  d_length_axis = New_Axis(QStringLiteral("Measuring length (mm)"), "%.0f");
+  d_error_axis = New_Axis(QStringLiteral("Error (\u00b5m)"), "%.1f");
+  chart->addAxis(d_length_axis, Qt::AlignBottom);
+  chart->addAxis(d_error_axis, Qt::AlignLeft);
+  const struct
+  {
+    QColor colour;
+    Qt::PenStyle style;
+    QString name;
+  } curves[LIMIT_CURVES] = {
+      {QColor(40, 40, 40), Qt::SolidLine, QStringLiteral("\u00b1MPE(L)")},
+      {QColor(0, 140, 70), Qt::DashLine, QStringLiteral("\u00b1(MPE \u2212 U)")},
+      {QColor(200, 40, 40), Qt::DashLine, QStringLiteral("\u00b1(MPE + U)")}};
+  for (int curve = 0; curve < LIMIT_CURVES; ++curve)
+  {
+    // The legend gives each pair one entry: they share a name and a pen.
+    for (QLineSeries *&series : d_limit_series[curve])
+    {
+      series = new QLineSeries(chart);
+      series->setName(curves[curve].name);
+      series->setPen(QPen(curves[curve].colour, 1.8, curves[curve].style));
+      Attach(chart, series, d_length_axis, d_error_axis);
+    }
+  }
+  for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
+  {
+    QScatterSeries *series = new QScatterSeries(chart);
+    series->setName(TVerificationJudgement::Zone_Name(zone));
+    series->setColor(TVerificationReport::Zone_Colour(zone));
+    series->setBorderColor(TVerificationReport::Zone_Colour(zone).darker(130));
+    series->setMarkerSize(7.0);
+    Attach(chart, series, d_length_axis, d_error_axis);
+    d_zone_series[zone] = series;
+  }
 }
 
 void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
@@ -77,66 +119,43 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
                                         const TVerificationJudgement::TLimitLines &lines,
                                         double plot_length)
 {
-  Clear();
-  QChart *chart = this->chart();
-  QValueAxis *length_axis = New_Axis(QStringLiteral("Measuring length (mm)"), "%.0f");
-  QValueAxis *error_axis = New_Axis(QStringLiteral("Error (\u00b5m)"), "%.1f");
-  chart->addAxis(length_axis, Qt::AlignBottom);
-  chart->addAxis(error_axis, Qt::AlignLeft);
-  Set_Round_Range(length_axis, plot_length, 5, false);
+  if (!d_length_axis)
+  {
+    Start_Errors();
+  }
+  Set_Round_Range(d_length_axis, plot_length, 5, false);
 
   double highest = 1.0;
-  const struct
+  const QVector<QPointF> *const curves[LIMIT_CURVES] = {&lines.mpe, &lines.inner, &lines.outer};
+  for (int curve = 0; curve < LIMIT_CURVES; ++curve)
   {
-    const QVector<QPointF> *points;
-    QColor colour;
-    Qt::PenStyle style;
-    QString name;
-  } curves[] = {
-      {&lines.mpe, QColor(40, 40, 40), Qt::SolidLine, QStringLiteral("\u00b1MPE(L)")},
-      {&lines.inner, QColor(0, 140, 70), Qt::DashLine, QStringLiteral("\u00b1(MPE \u2212 U)")},
-      {&lines.outer, QColor(200, 40, 40), Qt::DashLine, QStringLiteral("\u00b1(MPE + U)")}};
-  for (const auto &curve : curves)
-  {
-    // With U = 0 the three pairs of lines are one.
-    if (curve.points != &lines.mpe && !record.Has_Uncertainty())
+    QVector<QPointF> above;
+    QVector<QPointF> below;
+    // With U = 0 the three pairs of lines are one: the others stay empty, without an entry.
+    if (curve == 0 || record.Has_Uncertainty())
     {
-      continue;
-    }
-    for (const double sign : {1.0, -1.0})
-    {
-      QLineSeries *series = new QLineSeries(chart);
-      series->setName(curve.name);
-      for (const QPointF &point : *curve.points)
+      for (const QPointF &point : *curves[curve])
       {
-        series->append(point.x(), sign * point.y());
+        above.append(point);
+        below.append({point.x(), -point.y()});
         highest = std::max(highest, point.y());
       }
-      series->setPen(QPen(curve.colour, 1.8, curve.style));
-      Attach(chart, series, length_axis, error_axis);
-      // The legend gives the pair one entry: they share a name and a pen.
     }
+    d_limit_series[curve][0]->replace(above);
+    d_limit_series[curve][1]->replace(below);
   }
 
-  QScatterSeries *zones[TVerificationJudgement::ZONE_COUNT];
-  for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
-  {
-    zones[zone] = new QScatterSeries(chart);
-    zones[zone]->setName(TVerificationJudgement::Zone_Name(zone));
-    zones[zone]->setColor(TVerificationReport::Zone_Colour(zone));
-    zones[zone]->setBorderColor(TVerificationReport::Zone_Colour(zone).darker(130));
-    zones[zone]->setMarkerSize(7.0);
-  }
+  QVector<QPointF> zones[TVerificationJudgement::ZONE_COUNT];
   for (const TVerificationJudgement::TJudgedResult &judged : judgement.results)
   {
-    zones[judged.zone]->append(judged.result.length, judged.result.error);
+    zones[judged.zone].append({judged.result.length, judged.result.error});
     highest = std::max(highest, std::fabs(judged.result.error));
   }
-  for (QScatterSeries *series : zones)
+  for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
   {
-    Attach(chart, series, length_axis, error_axis);
+    d_zone_series[zone]->replace(zones[zone]);
   }
-  Set_Round_Range(error_axis, highest * 1.05, 4, true);
+  Set_Round_Range(d_error_axis, highest * 1.05, 4, true);
   d_legend->Update();
 }
 

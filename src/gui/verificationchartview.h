@@ -10,7 +10,10 @@
 namespace QtCharts
 {
 class QAbstractAxis;
-}
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+} // namespace QtCharts
 class TChartLegend;
 
 // The verification log's plots: a record's errors over length, coloured by zone, between the
@@ -46,13 +49,24 @@ public:
   void Set_Length_Trend(const QList<TTrendLine> &lines);
 
 private:
+  // The lines of the errors plot: the MPE, MPE - U and MPE + U, each above and below zero.
+  static constexpr int LIMIT_CURVES = 3;
+
   void Clear();
+  // The errors plot's axes and series, made once: a record shown replaces their points and
+  // ranges, which costs a fraction of making them anew.
+  void Start_Errors();
   // The date axis over the dates, the share axis, and the 100 % line; the share axis's range is
   // set by Set_Share_Range once the points are in.
   void Start_Trend(const QDate &first, const QDate &last);
   void Set_Share_Range(double highest);
 
   TChartLegend *d_legend;
+  // Set while the chart holds the errors plot; the trend plots are made anew each time.
+  QtCharts::QValueAxis *d_length_axis = nullptr;
+  QtCharts::QValueAxis *d_error_axis = nullptr;
+  QtCharts::QLineSeries *d_limit_series[LIMIT_CURVES][2] = {};
+  QtCharts::QScatterSeries *d_zone_series[TVerificationJudgement::ZONE_COUNT] = {};
 };
 
 #endif // METROVA_VERIFICATIONCHARTVIEW_H

@@ -172,6 +172,7 @@ void TVerificationLogDialog::Set_Message_Box(TMessageBox *message_box)
 void TVerificationLogDialog::Set_Folder(const QString &folder)
 {
   d_folder = folder;
+  d_last_file_name.clear();
   d_form->Set_Folder(folder);
 }
 
@@ -198,6 +199,12 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
   d_model = model;
   d_option = option;
   d_machine_label->setText(QStringLiteral("%1 / %2 / %3").arg(make, model, option));
+  d_tabs->setCurrentIndex(0);
+  {
+    // Show_Records draws the trend.
+    const QSignalBlocker blocker(d_trend_combo);
+    d_trend_combo->setCurrentIndex(0);
+  }
   d_log = std::make_unique<TVerificationWorkflow>(database);
   bool valid = d_log->Load(make, model, option);
   const QString error = d_log->Error();

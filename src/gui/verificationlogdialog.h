@@ -45,12 +45,13 @@ public:
   ~TVerificationLogDialog() override;
 
   void Set_Message_Box(TMessageBox *message_box);
-  // Where the file dialogs start.
+  // Where the file dialogs start; forgets the files imported or written before.
   void Set_Folder(const QString &folder);
-  // The last file imported or written, empty when none was.
+  // The last file imported or written since Set_Folder, empty when none was.
   QString Last_File_Name() const;
   // Reads the machine's specification, records and intervals and starts a new record (shows the
-  // latest one of a catalogue that takes no writes); false, after a message, when they cannot be
+  // latest one of a catalogue that takes no writes), the plot of errors and the trend of every
+  // record in front, as when the dialog was new; false, after a message, when they cannot be
   // read.
   bool Set_Machine(TDatabase *database, const QString &make, const QString &model,
                    const QString &option);

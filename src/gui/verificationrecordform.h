@@ -31,8 +31,12 @@ public:
   explicit TVerificationRecordForm(QWidget *parent = nullptr);
 
   void Set_Message_Box(TMessageBox *message_box) { d_message_box = message_box; }
-  // Where the file dialog starts; the last file imported.
-  void Set_Folder(const QString &folder) { d_folder = folder; }
+  // Where the file dialog starts; the last file imported since, empty when none was.
+  void Set_Folder(const QString &folder)
+  {
+    d_folder = folder;
+    d_last_file_name.clear();
+  }
   QString Last_File_Name() const { return d_last_file_name; }
   // The components a record may check: {standard, component} each.
   void Set_Components(const QList<QStringList> &components);

@@ -55,6 +55,10 @@ bool TSpecificationSave::Read_Rows(TDatabase *database, const QString &make, con
                                    const QString &option, QList<TEditorRow> *rows)
 {
   rows->clear();
+  // The rows of one state of the catalogue, read under one lock (and on a server in one round
+  // of checks rather than one per standard).
+  TReadTransaction one_state(database);
+  one_state.Join();
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
   if (!valid)
