@@ -160,6 +160,17 @@ void TestVerification::judgement()
   stored.zone_counts.fill(7);
   J::Complete(record, &stored);
   QCOMPARE(stored.zone_counts, judgement.zone_counts);
+  // Stored in a catalogue, it reads back as judged, limits missing included, on either engine.
+  TestSupport::TTestDatabase database;
+  QVERIFY(database.Write("Make", "Model", "Option", {machine}));
+  TVerificationLog log(database.Get());
+  TVerificationRecord saved = record;
+  QVERIFY2(log.Add_Record("Make", "Model", "Option", &saved), qPrintable(database->Last_Error()));
+  bool valid = false;
+  QList<J::TJudgement> read;
+  QVERIFY(log.Records("Make", "Model", "Option", &valid, &read).size() == 1 && valid);
+  QCOMPARE(TVerificationRows::Show_Rows(read.value(0)), TVerificationRows::Show_Rows(judgement));
+  QCOMPARE(TVerificationRows::Range_Rows(read.value(0)), TVerificationRows::Range_Rows(judgement));
 }
 
 void TestVerification::results_file_data()

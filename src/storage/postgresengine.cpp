@@ -724,7 +724,15 @@ TSqlEngine::TPlainRead TPostgresEngine::Read_Plain_Rows(
   {
   public:
     explicit TResultRow(const PGresult *result) : d_result(result) {}
+    bool Is_Null(int column) const override { return PQgetisnull(d_result, d_row, column) != 0; }
     int Integer(int column) const override { return static_cast<int>(Long_Integer(column)); }
+    // The server's shortest exact text of the number; read in the C locale, as Qt's driver does.
+    double Double(int column) const override
+    {
+      return QByteArray::fromRawData(PQgetvalue(d_result, d_row, column),
+                                     PQgetlength(d_result, d_row, column))
+          .toDouble();
+    }
     qint64 Long_Integer(int column) const override
     {
       return std::strtoll(PQgetvalue(d_result, d_row, column), nullptr, 10);

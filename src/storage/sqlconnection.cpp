@@ -622,7 +622,9 @@ bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantLis
   {
   public:
     explicit TQueryRow(const QSqlQuery &query) : d_query(query) {}
+    bool Is_Null(int column) const override { return d_query.isNull(column); }
     int Integer(int column) const override { return d_query.value(column).toInt(); }
+    double Double(int column) const override { return d_query.value(column).toDouble(); }
     qint64 Long_Integer(int column) const override { return d_query.value(column).toLongLong(); }
     QString Text(int column) const override { return d_query.value(column).toString(); }
     QByteArray Bytes(int column) const override { return Text(column).toUtf8(); }

@@ -76,9 +76,8 @@ public:
   // midway. The statement is finished either way, so that no read lock outlives the call.
   template <typename TReadRow>
   bool Read_Rows(QSqlQuery *query, TReadRow read_row);
-  // Reads the rows of a statement of whole numbers and texts, whole numbers and texts bound in
-  // order, on
-  // the engine's own path where it has one (TSqlEngine::Read_Plain_Rows): for reads of many
+  // Reads the rows of a statement of numbers and texts, whole numbers and texts bound in order,
+  // on the engine's own path where it has one (TSqlEngine::Read_Plain_Rows): for reads of many
   // thousand rows.
   bool Read_Plain_Rows(const QString &statement, const QVariantList &values,
                        const std::function<void(const TSqlEngine::TRow &)> &read_row);

@@ -49,12 +49,15 @@ public:
     TRANSACTION_UNKNOWN
   };
 
-  // A row of a plain read (Read_Plain_Rows): its whole numbers and texts by column from 0.
+  // A row of a plain read (Read_Plain_Rows): its numbers and texts by column from 0.
   class TRow
   {
   public:
     virtual ~TRow() = default;
+    // Whether the column holds null: its number reads 0, its text empty.
+    virtual bool Is_Null(int column) const = 0;
     virtual int Integer(int column) const = 0;
+    virtual double Double(int column) const = 0;
     // One past the range of int (a rowid).
     virtual qint64 Long_Integer(int column) const = 0;
     virtual QString Text(int column) const = 0;
@@ -170,10 +173,9 @@ public:
   virtual bool Copy_Texts(TSqlConnection *connection, const QString &table,
                           const QStringList &columns, const QList<QStringList> &rows,
                           QString *error) const;
-  // Reads the rows of a statement of whole numbers and texts, with whole numbers and texts bound
-  // in order,
-  // on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it has
-  // none (TSqlConnection::Read_Plain_Rows then reads through Qt), PLAIN_READ_FAILED with the
+  // Reads the rows of a statement of numbers and texts, with whole numbers and texts bound in
+  // order, on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it
+  // has none (TSqlConnection::Read_Plain_Rows then reads through Qt), PLAIN_READ_FAILED with the
   // reason in *error.
   virtual TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
                                      const QVariantList &values,

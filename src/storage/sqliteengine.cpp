@@ -486,7 +486,9 @@ TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
   {
   public:
     explicit TStatementRow(const TSqliteStatement &query) : d_query(query) {}
+    bool Is_Null(int column) const override { return d_query.Is_Null(column); }
     int Integer(int column) const override { return d_query.Integer(column); }
+    double Double(int column) const override { return d_query.Double(column); }
     qint64 Long_Integer(int column) const override { return d_query.Long_Integer(column); }
     QString Text(int column) const override
     {

@@ -75,9 +75,19 @@ bool TSqliteStatement::Is_Text(int column) const
   return sqlite3_column_type(d_statement, column) == SQLITE_TEXT;
 }
 
+bool TSqliteStatement::Is_Null(int column) const
+{
+  return sqlite3_column_type(d_statement, column) == SQLITE_NULL;
+}
+
 int TSqliteStatement::Integer(int column) const
 {
   return sqlite3_column_int(d_statement, column);
+}
+
+double TSqliteStatement::Double(int column) const
+{
+  return sqlite3_column_double(d_statement, column);
 }
 
 qint64 TSqliteStatement::Long_Integer(int column) const

@@ -43,7 +43,9 @@ public:
   // The columns of the current row; Is_Integer and Is_Text tell the column's type.
   bool Is_Integer(int column) const;
   bool Is_Text(int column) const;
+  bool Is_Null(int column) const;
   int Integer(int column) const;
+  double Double(int column) const;
   qint64 Long_Integer(int column) const;
   const char *Text(int column, int *size) const;
 

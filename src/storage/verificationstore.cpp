@@ -552,49 +552,49 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
     indexes.insert(stored.record_id, records->size());
     records->append(stored);
   };
-  const auto read_result = [&](const QSqlQuery &row)
+  const auto read_result = [&](const TSqlEngine::TRow &row)
   {
-    const auto index = indexes.constFind(row.value(0).toInt());
+    const auto index = indexes.constFind(row.Integer(0));
     if (index == indexes.constEnd())
     {
       return;
     }
     TStored &stored = (*records)[index.value()];
     TVerificationResult result;
-    result.length = row.value(1).toDouble();
-    result.position = row.value(2).toString();
-    result.repetition = row.value(3).toInt();
-    result.error = row.value(4).toDouble();
-    result.retest = figures && row.value(5).toInt() != 0;
+    result.length = row.Double(1);
+    result.position = row.Text(2);
+    result.repetition = row.Integer(3);
+    result.error = row.Double(4);
+    result.retest = figures && row.Integer(5) != 0;
     stored.record.results.append(result);
     if (stored.judgement.frozen != TVerificationJudgement::FROZEN_NO)
     {
       TVerificationJudgement::TJudgedResult judged;
       judged.result = result;
-      judged.has_limit = !row.value(6).isNull();
-      judged.mpe = row.value(6).toDouble();
-      judged.uncertainty = row.value(7).toDouble();
-      judged.zone = TVerificationJudgement::Zone_Of(row.value(8).toString());
-      judged.superseded = row.value(9).toInt() != 0;
+      judged.has_limit = !row.Is_Null(6);
+      judged.mpe = row.Double(6);
+      judged.uncertainty = row.Double(7);
+      judged.zone = TVerificationJudgement::Zone_Of(row.Text(8));
+      judged.superseded = row.Integer(9) != 0;
       valid = judged.zone >= 0 && valid;
       stored.judgement.results.append(judged);
     }
   };
-  const auto read_range = [&](const QSqlQuery &row)
+  const auto read_range = [&](const TSqlEngine::TRow &row)
   {
-    const auto index = indexes.constFind(row.value(0).toInt());
+    const auto index = indexes.constFind(row.Integer(0));
     if (index == indexes.constEnd())
     {
       return;
     }
     TVerificationJudgement::TRange range;
-    range.length = row.value(1).toDouble();
-    range.position = row.value(2).toString();
-    range.count = row.value(3).toInt();
-    range.range = row.value(4).toDouble();
-    range.limit = row.value(5).toDouble();
-    range.uncertainty = row.value(6).toDouble();
-    range.zone = TVerificationJudgement::Zone_Of(row.value(7).toString());
+    range.length = row.Double(1);
+    range.position = row.Text(2);
+    range.count = row.Integer(3);
+    range.range = row.Double(4);
+    range.limit = row.Double(5);
+    range.uncertainty = row.Double(6);
+    range.zone = TVerificationJudgement::Zone_Of(row.Text(7));
     valid = range.zone >= 0 && valid;
     (*records)[index.value()].judgement.ranges.append(range);
   };
@@ -602,13 +602,11 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
           d_connection->Prepared_Query(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
                                        {ids[0], ids[1], ids[2]}),
           read_record) ||
-      !d_connection->Read_Rows(
-          d_connection->Prepared_Query(RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString()),
-                                       {ids[0], ids[1], ids[2]}),
-          read_result) ||
+      // A log of 50 records holds thousands of results: read on the engine's own path.
+      !d_connection->Read_Plain_Rows(RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString()),
+                                     {ids[0], ids[1], ids[2]}, read_result) ||
       (figures &&
-       !d_connection->Read_Rows(
-           d_connection->Prepared_Query(SELECT_RANGES, {ids[0], ids[1], ids[2]}), read_range)))
+       !d_connection->Read_Plain_Rows(SELECT_RANGES, {ids[0], ids[1], ids[2]}, read_range)))
   {
     records->clear();
     return Fail_Statement();
