@@ -5,6 +5,7 @@
 #include "postgresbulk.h"
 #include "postgresbulkreader.h"
 #include "postgresbulkwriter.h"
+#include "postgresconnectionoptions.h"
 #include "sqlconnection.h"
 
 #include <QElapsedTimer>
@@ -131,8 +132,8 @@ const char *const PRIVILEGED_TABLES[] = {"make",
 // The first key of the advisory lock of every catalogue (the second is its schema): "Metr".
 constexpr int LOCK_CLASS = 0x4D657472;
 
-// Time limits where nobody set one (the server's default, 0, is none).
-constexpr int CONNECT_TIMEOUT_SECONDS = 10;
+// Time limits where nobody set one (the server's default, 0, is none); the connect timeout is
+// TPostgresConnectionOptions'.
 constexpr int STATEMENT_TIMEOUT_MILLISECONDS = 30000;
 constexpr int IDLE_TRANSACTION_MILLISECONDS = 60000;
 // A connection that failed sooner than this is asked again whether a password would do.
@@ -157,83 +158,6 @@ QStringList Statements(const char *const *statements, std::size_t count)
     list.append(QLatin1String(statements[index]));
   }
   return list;
-}
-
-// A value of libpq's connection string: quoted, with its quotes and backslashes escaped.
-QString Quoted_Value(const QString &value)
-{
-  QString quoted = value;
-  quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-  quoted.replace(QLatin1Char('\''), QLatin1String("\\'"));
-  return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
-// libpq's keywords and values of a location, the caller's password and a connect timeout added.
-struct TConnectionOptions
-{
-  std::vector<QByteArray> keywords;
-  std::vector<QByteArray> values;
-};
-
-bool Parse(const TCatalogueLocation &location, TConnectionOptions *options, QString *error)
-{
-  char *message = nullptr;
-  PQconninfoOption *parsed = PQconninfoParse(location.Text().toUtf8().constData(), &message);
-  if (!parsed)
-  {
-    *error = message ? QString::fromUtf8(message).trimmed()
-                     : QStringLiteral("the server's address cannot be read");
-    PQfreemem(message);
-    return false;
-  }
-  bool timeout = false;
-  for (const PQconninfoOption *option = parsed; option->keyword; ++option)
-  {
-    if (!option->val)
-    {
-      continue;
-    }
-    const QByteArray keyword(option->keyword);
-    if (keyword == "password" && !location.Password().isEmpty())
-    {
-      continue;
-    }
-    timeout = timeout || keyword == "connect_timeout";
-    options->keywords.push_back(keyword);
-    options->values.push_back(QByteArray(option->val));
-  }
-  PQconninfoFree(parsed);
-  if (!location.Password().isEmpty())
-  {
-    options->keywords.push_back("password");
-    options->values.push_back(location.Password().toUtf8());
-  }
-  if (!timeout)
-  {
-    options->keywords.push_back("connect_timeout");
-    options->values.push_back(QByteArray::number(CONNECT_TIMEOUT_SECONDS));
-  }
-  return true;
-}
-
-// Whether the server asks for a password that the options do not give: libpq's own connection,
-// since Qt's driver keeps none after a failure.
-bool Server_Wants_Password(const TConnectionOptions &options)
-{
-  std::vector<const char *> keywords;
-  std::vector<const char *> values;
-  for (std::size_t index = 0; index < options.keywords.size(); ++index)
-  {
-    keywords.push_back(options.keywords[index].constData());
-    values.push_back(options.values[index].constData());
-  }
-  keywords.push_back(nullptr);
-  values.push_back(nullptr);
-  PGconn *connection = PQconnectdbParams(keywords.data(), values.data(), 0);
-  const bool needs = connection && PQstatus(connection) != CONNECTION_OK &&
-                     PQconnectionNeedsPassword(connection) != 0;
-  PQfinish(connection);
-  return needs;
 }
 
 // The server's words without libpq's frame ("ERROR:  ...", the SQLSTATE in brackets, details
@@ -298,56 +222,22 @@ bool TPostgresEngine::Open(const TCatalogueLocation &location, int busy_millisec
                            QSqlDatabase *connection, TOpening *opening, QSqlError *error) const
 {
   d_connection = nullptr;
-  TConnectionOptions options;
+  TPostgresConnectionOptions options;
   QString parse_error;
-  if (!Parse(location, &options, &parse_error))
+  if (!options.Parse(location, &parse_error))
   {
     *error = QSqlError(QString(), parse_error, QSqlError::ConnectionError,
                        QLatin1String(STATE_UNREACHABLE));
     return false;
   }
-  // Qt's driver takes the database, host, port, user and password by name and everything else
-  // as its options.
-  QStringList extra;
-  for (std::size_t index = 0; index < options.keywords.size(); ++index)
-  {
-    const QByteArray &keyword = options.keywords[index];
-    const QString value = QString::fromUtf8(options.values[index]);
-    bool number = false;
-    value.toInt(&number);
-    if (keyword == "dbname")
-    {
-      connection->setDatabaseName(value);
-    }
-    else if (keyword == "host")
-    {
-      connection->setHostName(value);
-    }
-    else if (keyword == "port" && number)
-    {
-      connection->setPort(value.toInt());
-    }
-    else if (keyword == "user")
-    {
-      connection->setUserName(value);
-    }
-    else if (keyword == "password")
-    {
-      connection->setPassword(value);
-    }
-    else
-    {
-      extra.append(QString::fromLatin1(keyword) + QLatin1Char('=') + Quoted_Value(value));
-    }
-  }
-  connection->setConnectOptions(extra.join(QLatin1Char(';')));
+  options.Apply(connection);
   QElapsedTimer connecting;
   connecting.start();
   if (!connection->open())
   {
     const QSqlError failure = connection->lastError();
     const bool password =
-        connecting.elapsed() < PASSWORD_PROBE_MILLISECONDS && Server_Wants_Password(options);
+        connecting.elapsed() < PASSWORD_PROBE_MILLISECONDS && options.Server_Wants_Password();
     *error = QSqlError(failure.driverText(), failure.databaseText().trimmed(),
                        QSqlError::ConnectionError,
                        QLatin1String(password ? STATE_PASSWORD : STATE_UNREACHABLE));
