@@ -9,7 +9,9 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build_dir="$root/build"
-cmake_args=()
+# One build of everything from scratch: a unity build (batches of sources compiled as one)
+# takes about half the processor time of a file-by-file one.
+cmake_args=(-DCMAKE_UNITY_BUILD=ON)
 targets=()
 ctest_args=()
 if [ "${1:-}" = "--sanitize" ]; then
