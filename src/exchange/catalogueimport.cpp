@@ -9,6 +9,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <iterator>
+
 TCatalogueImport::TCatalogueImport(TDatabase *database, const QString &file_name,
                                    TExchangeProgress *progress)
     : d_database(database), d_file_name(file_name), d_progress(progress)
@@ -145,6 +148,20 @@ QString TCatalogueImport::Item_Problem(const QString &standard, const TSpecifica
 QString TCatalogueImport::Name_Problem(const QString &make, const QString &model,
                                        const QString &option, bool *failed)
 {
+  // Only a name that may be too long to be new is looked up in the catalogue, which the bulk
+  // writer's connection must be free for.
+  const QString names[] = {make, model, option};
+  if (d_bulk && std::any_of(std::begin(names), std::end(names),
+                            [](const QString &name)
+                            { return name.size() > TDatabaseItem::MAXIMUM_NAME_LENGTH; }))
+  {
+    if (!d_bulk->Idle())
+    {
+      *failed = true;
+      Fail(d_bulk->Error());
+      return QString();
+    }
+  }
   QString problem;
   *failed = !d_database->New_Name_Problem({make, model, option}, &problem);
   if (*failed)

@@ -61,6 +61,10 @@ public:
   // Stores what the writer holds back, before the caller reads or writes the catalogue through
   // TDatabase; false with Error() when that failed. A writer that writes at once holds nothing.
   virtual bool Flush() { return true; }
+  // Ends what the writer keeps running on the connection (rows sent as they come), so that the
+  // caller may read through TDatabase what no write of the writer changed; what it holds back
+  // stays held. False with Error() when that failed.
+  virtual bool Idle() { return true; }
   // After a failure: what failed, when the failure came later than the write or estimation
   // itself (a writer that holds rows back stores them later).
   virtual TFailure Failure() const { return {}; }
