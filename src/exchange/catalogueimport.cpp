@@ -158,7 +158,7 @@ QString TCatalogueImport::Name_Problem(const QString &make, const QString &model
     if (!d_bulk->Idle())
     {
       *failed = true;
-      Fail(d_bulk->Error());
+      Fail_Bulk(QString());
       return QString();
     }
   }
