@@ -453,7 +453,11 @@ void TestImportExportThread::bulk_import_and_export_data()
       << catalogue
       << QString::fromUtf8("Müller,Präzi,Std,10360,E0:0.0015+0.0033L/1000\n"
                            "Acme,X\uFFFD,Std,10360,Pftu:0.0020\n"
-                           "\uFF21cme,X1,Std,10360,Pftu:0.0020\n")
+                           "\uFF21cme,X1,Std,10360,Pftu:0.0020\n"
+                           "New,N1,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "New,N\uFFFD,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "Zed,Z\uFFFD,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "Zed,Z1,Opt,10360,E0:0.0010+0.0020L/1000\n")
              .toUtf8();
   // Acme has rows under a second X1, which a look-up by name never finds.
   QTest::newRow("a model name twice")

@@ -15,6 +15,12 @@ constexpr qint64 KEPT_ROW_BYTES = 16;
 
 TBulkWriterBase::TBulkWriterBase(TDatabase *database) : d_catalogue(database) {}
 
+void TBulkWriterBase::Add_Stored_Name(int kind, const QString &name, int id)
+{
+  const QByteArray utf8 = name.toUtf8();
+  d_catalogue.Add_Name(kind, utf8.constData(), utf8.size(), id);
+}
+
 void TBulkWriterBase::Set_Highest_Stored_Make(bool any, int make_id)
 {
   d_keeping = true;

@@ -30,6 +30,7 @@ public:
   explicit TBulkWriterBase(TDatabase *database);
 
   const TBulkCatalogue &Catalogue() const override { return d_catalogue; }
+  void Add_Stored_Name(int kind, const QString &name, int id) override;
   TEstimate Estimate_Make(int make_id, QStringList *failed) override;
   // The caller writes through TDatabase next: the rows kept are no longer all there are.
   bool Flush() override;
