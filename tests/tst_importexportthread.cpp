@@ -346,6 +346,30 @@ void TestImportExportThread::import_file_data()
   row("a write fails", old_rows, lines, kept, "",
       "Cannot import '%1': line 4: Cannot add data to table 'specification'.  Reason: refused", {},
       "NEW.expression='0.0042'");
+  // Rows sent as they come, into a COPY that a deletion or a look-up ends: the line of the row
+  // refused in it, or in the rows stored after it, and the look-up of a long name in between.
+  const auto new_lines = [](int count, int refused)
+  {
+    QByteArray file;
+    for (int index = 0; index < count; ++index)
+      file += QStringLiteral("New,N%1,Opt,10360,E0:0.0015+0.0033L/1000,R0:0.0030,Pftu:%2\n")
+                  .arg(index)
+                  .arg(index == refused ? "0.0042" : "0.0020")
+                  .toLatin1();
+    return file;
+  };
+  const QByteArray acme = "Acme,X1,Standard,10360,Pftu:0.0020\n";
+  row("a write fails among rows sent as they come", old_rows, HEADER + new_lines(1000, 900) + acme,
+      kept, "",
+      "Cannot import '%1': line 903: Cannot add data to table 'specification'.  Reason: refused",
+      {}, "NEW.expression='0.0042'");
+  row("a write fails after rows sent as they come and a long name", old_rows,
+      HEADER + new_lines(1000, -1) + QByteArray(300, 'L') + ",X1,Opt,10360,Pftu:0.0020\n" + acme +
+          new_lines(10, 5),
+      kept,
+      "line 1003 skipped: the make name is 300 characters long; a new name may have at most 255",
+      "Cannot import '%1': line 1010: Cannot add data to table 'specification'.  Reason: refused",
+      {}, "NEW.expression='0.0042'");
   row("the import's own estimation fails", old_rows, lines, kept, "",
       "Cannot import '%1': cannot estimate New, N1, Std: Cannot add data to table "
       "'specification'.  Reason: refused",
@@ -429,7 +453,11 @@ void TestImportExportThread::bulk_import_and_export_data()
       << catalogue
       << QString::fromUtf8("Müller,Präzi,Std,10360,E0:0.0015+0.0033L/1000\n"
                            "Acme,X\uFFFD,Std,10360,Pftu:0.0020\n"
-                           "\uFF21cme,X1,Std,10360,Pftu:0.0020\n")
+                           "\uFF21cme,X1,Std,10360,Pftu:0.0020\n"
+                           "New,N1,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "New,N\uFFFD,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "Zed,Z\uFFFD,Opt,10360,E0:0.0010+0.0020L/1000\n"
+                           "Zed,Z1,Opt,10360,E0:0.0010+0.0020L/1000\n")
              .toUtf8();
   // Acme has rows under a second X1, which a look-up by name never finds.
   QTest::newRow("a model name twice")

@@ -9,6 +9,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <iterator>
+
 TCatalogueImport::TCatalogueImport(TDatabase *database, const QString &file_name,
                                    TExchangeProgress *progress)
     : d_database(database), d_file_name(file_name), d_progress(progress)
@@ -145,6 +148,20 @@ QString TCatalogueImport::Item_Problem(const QString &standard, const TSpecifica
 QString TCatalogueImport::Name_Problem(const QString &make, const QString &model,
                                        const QString &option, bool *failed)
 {
+  // Only a name that may be too long to be new is looked up in the catalogue, which the bulk
+  // writer's connection must be free for.
+  const QString names[] = {make, model, option};
+  if (d_bulk && std::any_of(std::begin(names), std::end(names),
+                            [](const QString &name)
+                            { return name.size() > TDatabaseItem::MAXIMUM_NAME_LENGTH; }))
+  {
+    if (!d_bulk->Idle())
+    {
+      *failed = true;
+      Fail_Bulk(QString());
+      return QString();
+    }
+  }
   QString problem;
   *failed = !d_database->New_Name_Problem({make, model, option}, &problem);
   if (*failed)
@@ -156,17 +173,20 @@ QString TCatalogueImport::Name_Problem(const QString &make, const QString &model
 
 void TCatalogueImport::Remember_Make(const QString &make, int make_id)
 {
-  // A plain name has one id, and the bulk writer knows it; other names go by text.
-  if (make_id >= 0 ? !d_make_ids.contains(make_id) : !d_make_set.contains(make))
+  // A plain name has one id, and the bulk writer knows it: the id spares a look-up by text. The
+  // text decides: a make stored both through the bulk writer and through the database is
+  // estimated once.
+  if (make_id >= 0)
   {
-    if (make_id >= 0)
+    if (d_make_ids.contains(make_id))
     {
-      d_make_ids.insert(make_id);
+      return;
     }
-    else
-    {
-      d_make_set.insert(make);
-    }
+    d_make_ids.insert(make_id);
+  }
+  if (!d_make_set.contains(make))
+  {
+    d_make_set.insert(make);
     d_makes.append(make);
   }
 }
@@ -299,6 +319,22 @@ bool TCatalogueImport::Store(const TDatabaseItem &record, const QString &place)
   if (!d_database->Write_Specification(record))
   {
     return Fail(QStringLiteral("%1: %2").arg(place, d_database->Last_Error()));
+  }
+  // A plain name the database just added is the bulk writer's to find, not to add again.
+  const QString names[] = {record.Make(), record.Model(), record.Option()};
+  for (int kind = 0; d_bulk && kind < 3; ++kind)
+  {
+    if (TBulkCatalogue::Is_Plain(names[kind]) && d_bulk->Catalogue().Name_Id(kind, names[kind]) < 0)
+    {
+      const int id = kind == TBulkCatalogue::KIND_MAKE    ? d_database->Make_Id(names[kind])
+                     : kind == TBulkCatalogue::KIND_MODEL ? d_database->Model_Id(names[kind])
+                                                          : d_database->Option_Id(names[kind]);
+      // A name the look-up does not find (stored otherwise) stays the database's.
+      if (id >= 0)
+      {
+        d_bulk->Add_Stored_Name(kind, names[kind], id);
+      }
+    }
   }
   Remember_Make(record.Make(), -1);
   Remember_Machine({record.Make(), record.Model(), record.Option()});

@@ -41,6 +41,9 @@ public:
   // The id of a make, model or option name (TConfigurationNames' kinds) in UTF-8, added when it
   // is new; -1 with Error() when it cannot be added.
   virtual int Added_Name_Id(int kind, const char *utf8, int size) = 0;
+  // A name that the caller stored through TDatabase, with its id: the writer then finds it
+  // rather than adding it a second time.
+  virtual void Add_Stored_Name(int kind, const QString &name, int id) = 0;
   // The record's rows in place of those stored for its machine (ids: make, model, option) and
   // standard.
   virtual bool Write_Rows(const int ids[], int standard_id, const TRow *rows, int count) = 0;
@@ -61,6 +64,10 @@ public:
   // Stores what the writer holds back, before the caller reads or writes the catalogue through
   // TDatabase; false with Error() when that failed. A writer that writes at once holds nothing.
   virtual bool Flush() { return true; }
+  // Ends what the writer keeps running on the connection (rows sent as they come), so that the
+  // caller may read through TDatabase what no write of the writer changed; what it holds back
+  // stays held. False with Error() when that failed.
+  virtual bool Idle() { return true; }
   // After a failure: what failed, when the failure came later than the write or estimation
   // itself (a writer that holds rows back stores them later).
   virtual TFailure Failure() const { return {}; }

@@ -66,19 +66,39 @@ bool TPostgresBulk::Copy(PGconn *handle, const QByteArray &statement, const QByt
   {
     *failed_row = 0;
   }
+  return Copy_Begin(handle, statement, error) &&
+         Copy_End(handle, Copy_Send(handle, rows.constData(), rows.size()), error, failed_row);
+}
+
+bool TPostgresBulk::Copy_Begin(PGconn *handle, const QByteArray &statement, QString *error)
+{
   TResult started(PQexec(handle, statement.constData()));
   if (!started || PQresultStatus(started.get()) != PGRES_COPY_IN)
   {
     *error = Failure(handle, started.get());
     return false;
   }
+  return true;
+}
+
+bool TPostgresBulk::Copy_Send(PGconn *handle, const char *rows, int size)
+{
   bool sent = true;
-  for (int first = 0; sent && first < rows.size(); first += COPY_PIECE_BYTES)
+  for (int first = 0; sent && first < size; first += COPY_PIECE_BYTES)
   {
-    sent = PQputCopyData(handle, rows.constData() + first,
-                         std::min(COPY_PIECE_BYTES, rows.size() - first)) == 1;
+    sent = PQputCopyData(handle, rows + first, std::min(COPY_PIECE_BYTES, size - first)) == 1;
   }
-  // A COPY that could not send its rows is ended as failed, so that the connection leaves it.
+  return sent;
+}
+
+bool TPostgresBulk::Copy_End(PGconn *handle, bool sent, QString *error, int *failed_row)
+{
+  if (failed_row)
+  {
+    *failed_row = 0;
+  }
+  // A COPY that could not send its rows, or whose rows are not to be kept, is ended as failed,
+  // so that the connection leaves it.
   const int ended = PQputCopyEnd(handle, sent ? nullptr : "the rows could not be sent");
   QString failure;
   if (!sent || ended != 1)

@@ -31,6 +31,12 @@ public:
   // and the row that failed (from 1) in *failed_row when the server names it, else 0.
   static bool Copy(PGconn *handle, const QByteArray &statement, const QByteArray &rows,
                    QString *error, int *failed_row = nullptr);
+  // The same in steps, for rows sent as they come: the COPY begun, rows sent (any number of
+  // times), the COPY ended, sent false when sending failed or the rows are not to be kept; no
+  // other statement runs on the connection in between.
+  static bool Copy_Begin(PGconn *handle, const QByteArray &statement, QString *error);
+  static bool Copy_Send(PGconn *handle, const char *rows, int size);
+  static bool Copy_End(PGconn *handle, bool sent, QString *error, int *failed_row = nullptr);
   // Appends a field to a row in COPY's text form: a text as it is, with the characters COPY
   // reads as separators or escapes escaped, or a whole number; then a tab or, ending the row, a
   // newline.

@@ -11,8 +11,12 @@
 
 namespace
 {
-// Rows held back up to about this size before they are stored.
+// Rows held back, or sent into one COPY, up to about this size before they are stored.
 constexpr int MAXIMUM_HELD_BYTES = 8 << 20;
+// Rows sent as they come go in pieces of about this size.
+constexpr int SEND_BYTES = 64 << 10;
+const char *const COPY_ROWS = "COPY specification(make_id,model_id,option_id,standard_id,"
+                              "component_id,expression,source) FROM STDIN";
 
 QString Insert_Failure(const char *table)
 {
@@ -36,6 +40,15 @@ QByteArray Array(const QByteArray &ids)
 TPostgresBulkWriter::TPostgresBulkWriter(TDatabase *database, PGconn *handle)
     : TBulkWriterBase(database), d_handle(handle)
 {
+}
+
+TPostgresBulkWriter::~TPostgresBulkWriter()
+{
+  if (d_copying)
+  {
+    QString ignored;
+    TPostgresBulk::Copy_End(d_handle, false, &ignored);
+  }
 }
 
 bool TPostgresBulkWriter::Fail(const QString &failure, const QString &reason)
@@ -65,6 +78,15 @@ bool TPostgresBulkWriter::Begin()
     return false;
   }
   Plan_Standards();
+  const TPostgresBulk::TResult highest =
+      TPostgresBulk::Execute(d_handle, "SELECT max(make_id) FROM specification", {}, &d_error);
+  if (!highest || PQntuples(highest.get()) != 1)
+  {
+    return false;
+  }
+  int make_id = 0;
+  const bool any = TPostgresBulk::Number(highest.get(), 0, 0, &make_id);
+  Set_Highest_Stored_Make(any, make_id);
   return true;
 }
 
@@ -82,6 +104,10 @@ int TPostgresBulkWriter::Added_Name_Id(int kind, const char *utf8, int size)
   TNames &names = d_names[kind];
   if (names.count == 0)
   {
+    if (!End_Copy())
+    {
+      return -1;
+    }
     QString reason;
     const TPostgresBulk::TResult first =
         TPostgresBulk::Execute(d_handle, "SELECT nextval($1::regclass)", {names.sequence}, &reason);
@@ -109,12 +135,19 @@ void TPostgresBulkWriter::Append_Ids(QByteArray *arrays, const int ids[], int co
 
 bool TPostgresBulkWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows, int count)
 {
-  const int place[] = {ids[0], ids[1], ids[2], standard_id};
-  if (d_held_standards.contains(Place(ids, standard_id)) && !Flush())
+  // A deletion runs before the rows after it: the COPY open ends first, and one that would reach
+  // rows not yet stored stores them first.
+  if (!Is_New_Place(ids, standard_id))
   {
-    return false;
+    if (d_copying ? !End_Copy()
+                  : d_held_standards.contains(Place(ids, standard_id)) && !Store_Rows())
+    {
+      return false;
+    }
+    const int place[] = {ids[0], ids[1], ids[2], standard_id};
+    Append_Ids(d_deletions, place, 4);
   }
-  Append_Ids(d_deletions, place, 4);
+  Keep_Rows(ids, standard_id, rows, count);
   d_held_makes.insert(ids[0]);
   d_origins.push_back(TOrigin{d_row_count + 1, d_writes++, {ids[0], ids[1], ids[2]}});
   std::vector<TNewRow> new_rows;
@@ -129,7 +162,7 @@ bool TPostgresBulkWriter::Write_Rows(const int ids[], int standard_id, const TRo
 
 bool TPostgresBulkWriter::Delete_Estimated(const int ids[])
 {
-  if (d_held_estimates.contains(Place(ids, -1)) && !Flush())
+  if (d_copying ? !End_Copy() : d_held_estimates.contains(Place(ids, -1)) && !Store_Rows())
   {
     return false;
   }
@@ -170,7 +203,97 @@ bool TPostgresBulkWriter::Insert(const int ids[], const TNewRow *rows, int count
   {
     d_held_makes.insert(ids[0]);
   }
-  return d_rows.size() < MAXIMUM_HELD_BYTES || Flush();
+  // Rows with no deletion before them go as they come.
+  if (Has_Deletions())
+  {
+    return d_rows.size() < MAXIMUM_HELD_BYTES || Store_Rows();
+  }
+  return d_rows.size() < SEND_BYTES || Send_Rows();
+}
+
+bool TPostgresBulkWriter::Has_Deletions() const
+{
+  return !d_deletions[0].isEmpty() || !d_estimated_deletions[0].isEmpty();
+}
+
+bool TPostgresBulkWriter::Send_Rows()
+{
+  if (!d_copying)
+  {
+    QString reason;
+    if (!TPostgresBulk::Copy_Begin(d_handle, COPY_ROWS, &reason))
+    {
+      return Fail(Insert_Failure("specification"), reason);
+    }
+    d_copying = true;
+    d_copied_bytes = 0;
+  }
+  if (!TPostgresBulk::Copy_Send(d_handle, d_rows.constData(), d_rows.size()))
+  {
+    d_copying = false;
+    QString reason;
+    TPostgresBulk::Copy_End(d_handle, false, &reason);
+    return Fail(Insert_Failure("specification"), reason);
+  }
+  d_copied_bytes += d_rows.size();
+  d_rows.clear();
+  return d_copied_bytes < MAXIMUM_HELD_BYTES || End_Copy();
+}
+
+bool TPostgresBulkWriter::End_Copy()
+{
+  if (!d_copying)
+  {
+    return true;
+  }
+  const bool sent = TPostgresBulk::Copy_Send(d_handle, d_rows.constData(), d_rows.size());
+  d_copying = false;
+  QString reason;
+  int failed_row = 0;
+  if (!TPostgresBulk::Copy_End(d_handle, sent, &reason, &failed_row))
+  {
+    Find_Failure(failed_row);
+    return Fail(Insert_Failure("specification"), reason);
+  }
+  // No deletion waits while a COPY is open: every row is stored.
+  Clear_Held();
+  return true;
+}
+
+void TPostgresBulkWriter::Find_Failure(int failed_row)
+{
+  // The last write or estimation that began at or before the row that failed.
+  const int row = failed_row > 0 ? d_first_unstored_row + failed_row - 1 : 0;
+  const auto origin = std::upper_bound(d_origins.begin(), d_origins.end(), row,
+                                       [](int number, const TOrigin &candidate)
+                                       { return number < candidate.first_row; });
+  if (row > 0 && origin != d_origins.begin())
+  {
+    const TOrigin &failed = *(origin - 1);
+    d_failure.write = failed.write;
+    if (failed.write < 0)
+    {
+      std::copy(failed.ids, failed.ids + 3, d_failure.ids);
+    }
+  }
+}
+
+void TPostgresBulkWriter::Clear_Held()
+{
+  for (QByteArray &ids : d_deletions)
+  {
+    ids.clear();
+  }
+  for (QByteArray &ids : d_estimated_deletions)
+  {
+    ids.clear();
+  }
+  d_rows.clear();
+  d_first_unstored_row = d_row_count + 1;
+  d_origins.clear();
+  d_held_standards.clear();
+  d_held_estimates.clear();
+  d_held_makes.clear();
 }
 
 bool TPostgresBulkWriter::Flush_Names(int kind)
@@ -212,14 +335,27 @@ bool TPostgresBulkWriter::Flush_Names(int kind)
   return true;
 }
 
-bool TPostgresBulkWriter::Flush()
+bool TPostgresBulkWriter::Store_Held()
 {
+  if (!Store_Rows())
+  {
+    return false;
+  }
   for (int kind = 0; kind < 3; ++kind)
   {
     if (!Flush_Names(kind))
     {
       return false;
     }
+  }
+  return true;
+}
+
+bool TPostgresBulkWriter::Store_Rows()
+{
+  if (d_copying)
+  {
+    return End_Copy();
   }
   QString reason;
   if (!d_deletions[0].isEmpty() &&
@@ -247,47 +383,19 @@ bool TPostgresBulkWriter::Flush()
     return Fail(QStringLiteral("Cannot delete specification entry.  Reason: "), reason);
   }
   int failed_row = 0;
-  if (!d_rows.isEmpty() &&
-      !TPostgresBulk::Copy(d_handle,
-                           "COPY specification(make_id,model_id,option_id,standard_id,"
-                           "component_id,expression,source) FROM STDIN",
-                           d_rows, &reason, &failed_row))
+  if (!d_rows.isEmpty() && !TPostgresBulk::Copy(d_handle, COPY_ROWS, d_rows, &reason, &failed_row))
   {
-    // The last write or estimation that began at or before the row that failed.
-    const auto origin = std::upper_bound(d_origins.begin(), d_origins.end(), failed_row,
-                                         [](int row, const TOrigin &candidate)
-                                         { return row < candidate.first_row; });
-    if (failed_row > 0 && origin != d_origins.begin())
-    {
-      const TOrigin &failed = *(origin - 1);
-      d_failure.write = failed.write;
-      if (failed.write < 0)
-      {
-        std::copy(failed.ids, failed.ids + 3, d_failure.ids);
-      }
-    }
+    Find_Failure(failed_row);
     return Fail(Insert_Failure("specification"), reason);
   }
-  for (QByteArray &ids : d_deletions)
-  {
-    ids.clear();
-  }
-  for (QByteArray &ids : d_estimated_deletions)
-  {
-    ids.clear();
-  }
-  d_rows.clear();
-  d_row_count = 0;
-  d_origins.clear();
-  d_held_standards.clear();
-  d_held_estimates.clear();
-  d_held_makes.clear();
+  Clear_Held();
   return true;
 }
 
 TPostgresBulkWriter::TEstimate TPostgresBulkWriter::Estimate_Make(int make_id, QStringList *failed)
 {
-  if (d_held_makes.contains(make_id) && !Flush())
+  // A make estimated from the rows kept is not read.
+  if (!Knows_Make(make_id) && (d_held_makes.contains(make_id) ? !Store_Rows() : !End_Copy()))
   {
     return ESTIMATE_FAILED;
   }

@@ -13,11 +13,13 @@ class TDatabase;
 typedef struct pg_conn PGconn;
 
 // The bulk writer on PostgreSQL: rows go in with COPY on the caller's connection and inside its
-// transaction. COPY takes no other statement while it runs, so the writer holds the work back
-// and stores it at once (Flush): the new names with the ids their tables' sequences give, then the
-// deletions of the rows replaced, as one statement over arrays of ids, then the rows, in the order
-// they came, which is the order of first storage the identity column keeps. A read of a make with
-// work held back, and a deletion that would have to reach work held back, store it first.
+// transaction, in the order they came, which is the order of first storage the identity column
+// keeps. While no deletion waits, the rows are sent as they come, into a COPY left open, so that
+// the server stores them while the file is read; COPY takes no other statement while it runs,
+// so one that must run ends it first. The deletions of the rows replaced are held back, with the
+// rows after them, and run at once as one statement over arrays of ids before those rows go in;
+// a deletion that would have to reach rows not yet stored, and a read of a make with such rows,
+// store them first. New names take the ids their tables' sequences give and are stored by Flush.
 class TPostgresBulkWriter : public TBulkWriterBase
 {
 public:
@@ -25,18 +27,23 @@ public:
   using TPlace = QPair<quint64, quint64>;
 
   TPostgresBulkWriter(TDatabase *database, PGconn *handle);
+  // Ends a COPY left open as failed: nothing of it is kept.
+  ~TPostgresBulkWriter() override;
+  TPostgresBulkWriter(const TPostgresBulkWriter &) = delete;
+  TPostgresBulkWriter &operator=(const TPostgresBulkWriter &) = delete;
 
   bool Begin() override;
   int Added_Name_Id(int kind, const char *utf8, int size) override;
   bool Write_Rows(const int ids[], int standard_id, const TRow *rows, int count) override;
   TEstimate Estimate_Make(int make_id, QStringList *failed) override;
-  bool Flush() override;
+  bool Idle() override { return End_Copy(); }
   TFailure Failure() const override { return d_failure; }
 
 protected:
   TMakeRead Read_Make(int make_id, const std::function<bool(const TMakeRow &)> &read_row) override;
   bool Delete_Estimated(const int ids[]) override;
   bool Insert(const int ids[], const TNewRow *rows, int count) override;
+  bool Store_Held() override;
 
 private:
   // The new names of a kind held back: their ids from first on, and their rows.
@@ -59,6 +66,19 @@ private:
 
   bool Fail(const QString &failure, const QString &reason);
   bool Flush_Names(int kind);
+  // Stores the rows held back and the deletions before them: the COPY open ended, else the
+  // deletions run and the rows copied.
+  bool Store_Rows();
+  // Sends the rows held back into the COPY, begun when none is open; one that grew large ends.
+  bool Send_Rows();
+  // Ends the COPY open, if one is, once it has every row held back.
+  bool End_Copy();
+  // After a failed COPY: the write or estimation of the row that failed (from 1, among the rows
+  // of that COPY).
+  void Find_Failure(int failed_row);
+  // Every row given is stored: nothing is held back any longer.
+  void Clear_Held();
+  bool Has_Deletions() const;
   // Adds ids to the arrays of a deletion ("1,2,"), one array by column.
   static void Append_Ids(QByteArray *arrays, const int ids[], int count);
 
@@ -67,8 +87,14 @@ private:
   // The deletions held back: by machine and standard, and of a machine's estimated rows.
   QByteArray d_deletions[4];
   QByteArray d_estimated_deletions[3];
+  // The rows not yet sent; those given so far, and the first of them that no finished COPY
+  // stored, counted from 1.
   QByteArray d_rows;
   int d_row_count = 0;
+  int d_first_unstored_row = 1;
+  // A COPY into the rows' table is open, with this many bytes sent.
+  bool d_copying = false;
+  qint64 d_copied_bytes = 0;
   std::vector<TOrigin> d_origins;
   int d_writes = 0;
   TFailure d_failure;

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <climits>
 
 namespace
 {
@@ -130,18 +131,44 @@ bool TSqliteBulkWriter::Insert(const int ids[], const TNewRow *rows, int count)
   return true;
 }
 
+bool TSqliteBulkWriter::Read_Highest_Make()
+{
+  // Read with the first write, which names its line when the read fails. A make id that is not
+  // a whole number (SQLite takes any value) leaves every make to be read.
+  d_highest_read = true;
+  TSqliteStatement highest;
+  if (!highest.Prepare(d_handle, QStringLiteral("SELECT max(make_id) FROM specification")) ||
+      highest.Step() != TSqliteStatement::STEP_ROW)
+  {
+    return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: "), highest);
+  }
+  if (highest.Is_Null(0) || highest.Is_Integer(0))
+  {
+    const qint64 make_id = highest.Is_Null(0) ? 0 : highest.Long_Integer(0);
+    Set_Highest_Stored_Make(!highest.Is_Null(0),
+                            static_cast<int>(std::clamp<qint64>(make_id, INT_MIN, INT_MAX)));
+  }
+  highest.Reset();
+  return true;
+}
+
 bool TSqliteBulkWriter::Write_Rows(const int ids[], int standard_id, const TRow *rows, int count)
 {
+  if (!d_highest_read && !Read_Highest_Make())
+  {
+    return false;
+  }
   for (int position = 0; position < 3; ++position)
   {
     d_delete_standard.Bind(position + 1, ids[position]);
   }
   d_delete_standard.Bind(4, standard_id);
-  if (!d_delete_standard.Execute())
+  if (!Is_New_Place(ids, standard_id) && !d_delete_standard.Execute())
   {
     return Fail(QStringLiteral("Cannot delete existing specification data.  Reason: "),
                 d_delete_standard);
   }
+  Keep_Rows(ids, standard_id, rows, count);
   d_new_rows.clear();
   for (int index = 0; index < count; ++index)
   {

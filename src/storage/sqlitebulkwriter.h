@@ -33,6 +33,8 @@ protected:
 
 private:
   bool Fail(const QString &failure, const TSqliteStatement &statement);
+  // The highest make id of a stored row, for the rows kept (Set_Highest_Stored_Make).
+  bool Read_Highest_Make();
 
   sqlite3 *d_handle;
   TSqliteStatement d_add_name[3];
@@ -42,6 +44,7 @@ private:
   std::vector<TNewRow> d_new_rows;
   TSqliteStatement d_delete_estimated;
   TSqliteStatement d_read_make;
+  bool d_highest_read = false;
 };
 
 #endif // METROVA_SQLITEBULKWRITER_H
