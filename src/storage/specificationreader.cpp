@@ -102,29 +102,37 @@ bool TSpecificationReader::Fail(const TSource &source)
   return Fail(source.Error(), source.Is_Fault());
 }
 
-TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
-{
-  return Parsed_Expression(text.toUtf8());
-}
-
-TExpressionItem TSpecificationReader::Parsed_Expression(const QByteArray &utf8)
+void TSpecificationReader::Bound_Parsed_Expressions()
 {
   // Enough for the distinct texts of a large catalogue; beyond it the cache starts over.
   constexpr int MAXIMUM_PARSED_EXPRESSIONS = 16384;
-  const auto cached = d_parsed_expressions.constFind(utf8);
-  if (cached != d_parsed_expressions.constEnd())
+  if (d_parsed_indexes.size() >= MAXIMUM_PARSED_EXPRESSIONS)
+  {
+    d_parsed_indexes.clear();
+    d_parsed_expressions.clear();
+  }
+}
+
+TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
+{
+  Bound_Parsed_Expressions();
+  return d_parsed_expressions[static_cast<std::size_t>(Parsed_Index(text.toUtf8()))];
+}
+
+int TSpecificationReader::Parsed_Index(const QByteArray &utf8)
+{
+  const auto cached = d_parsed_indexes.constFind(utf8);
+  if (cached != d_parsed_indexes.constEnd())
   {
     return cached.value();
   }
   TExpressionItem expression;
   expression.Set_Expression(utf8.constData(), utf8.size(), TExpressionItem::UNITS_MM);
-  if (d_parsed_expressions.size() >= MAXIMUM_PARSED_EXPRESSIONS)
-  {
-    d_parsed_expressions.clear();
-  }
+  d_parsed_expressions.push_back(expression);
+  const int index = static_cast<int>(d_parsed_expressions.size()) - 1;
   // The key may be a row's own bytes, which go with the row.
-  d_parsed_expressions.insert(QByteArray(utf8.constData(), utf8.size()), expression);
-  return expression;
+  d_parsed_indexes.insert(QByteArray(utf8.constData(), utf8.size()), index);
+  return index;
 }
 
 bool TSpecificationReader::Read_Stored_Rows(QSqlQuery *query, TStoredRows *rows)
@@ -343,7 +351,8 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
   }
 
   // The rows of configurations whose names are all there, in the order of the machines (the
-  // places of their names), each machine's by standard id, each record's in storage order.
+  // places of their names), each machine's by standard id, each record's in storage order. A row
+  // holds the place of its parsed text, not the text: rows stay small to sort.
   struct TPlacedRow
   {
     int places[3];
@@ -351,8 +360,9 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     qint64 rowid;
     int component_id;
     int source;
-    TExpressionItem expression;
+    int expression;
   };
+  Bound_Parsed_Expressions();
   std::vector<TPlacedRow> rows;
   // A configuration's rows mostly come one after the other: its places are then known.
   int last_ids[3] = {0, 0, 0};
@@ -382,7 +392,7 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
                     row.Long_Integer(7),
                     row.Integer(4),
                     row.Integer(5),
-                    Parsed_Expression(row.Bytes(6))});
+                    Parsed_Index(row.Bytes(6))});
   };
   QStringList conditions;
   QVariantList ids;
@@ -437,7 +447,7 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     TSpecificationItem item;
     item.name = components.value(Key(row.standard_id, row.component_id));
     item.source = row.source;
-    item.expression = row.expression;
+    item.expression = d_parsed_expressions[static_cast<std::size_t>(row.expression)];
     built.records.last().Add_Specification_Item(item);
     previous = &row;
   }
