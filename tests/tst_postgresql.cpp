@@ -1,6 +1,8 @@
 // What only a catalogue on a PostgreSQL server has: roles and their rights, a connection the
 // server ends, its time limits and the lock of another program's write unit. Runs on the run's
 // private server (METROVA_TEST_ENGINE=postgresql).
+#include "postgresengine.h"
+#include "postgresplainread.h"
 #include "testsupport.h"
 #include "transaction.h"
 
@@ -40,6 +42,8 @@ private slots:
   void faults();
   void import_interrupted_data();
   void import_interrupted();
+  void plain_reads_data();
+  void plain_reads();
 };
 
 void TestPostgresql::initTestCase()
@@ -258,6 +262,51 @@ void TestPostgresql::import_interrupted()
     QThread::msleep(5);
   QCOMPARE(other.Dump(), before);
   QVERIFY2(d_test->Write("Delta", "D1", "R1", {"CMMA G=1"}), qPrintable(database->Last_Error()));
+}
+
+void TestPostgresql::plain_reads_data()
+{
+  QTest::addColumn<int>("rows");
+  QTest::addColumn<bool>("in_transaction");
+
+  // Chunks of two rows: none, a part of one, whole chunks only, a last chunk in part.
+  QTest::newRow("no row") << 0 << true;
+  QTest::newRow("part of a chunk") << 1 << true;
+  QTest::newRow("whole chunks") << 4 << true;
+  QTest::newRow("last chunk in part") << 5 << true;
+  QTest::newRow("outside a transaction") << 5 << false;
+}
+
+void TestPostgresql::plain_reads()
+{
+  QFETCH(int, rows);
+  QFETCH(bool, in_transaction);
+  QSqlDatabase connection = QSqlDatabase::database(d_test->Get()->Connection_Name(), false);
+  PGconn *handle = TPostgresEngine::Handle(connection);
+  QVERIFY(handle);
+  QVERIFY(!in_transaction || connection.transaction());
+  QStringList expected;
+  for (int row = 1; row <= rows; ++row)
+    expected.append(QStringLiteral("%1 r%2").arg(row - 3).arg(row));
+  // Twice: a read leaves the connection, and its cursor's name, free for the next one.
+  for (int read = 0; read < 2; ++read)
+  {
+    QStringList shown;
+    QString error;
+    QVERIFY2(TPostgresPlainRead::Read(
+                 handle, "SELECT x-3,'r'||x FROM generate_series(1,?::integer) AS x ORDER BY x",
+                 {rows},
+                 [&](const TSqlEngine::TRow &row)
+                 { shown.append(QString::number(row.Long_Integer(0)) + ' ' + row.Text(1)); },
+                 &error, 2),
+             qPrintable(error));
+    QCOMPARE(shown, expected);
+  }
+  QString error;
+  QVERIFY(!TPostgresPlainRead::Read(
+      handle, "SELECT x FROM no_such_table", {}, [](const TSqlEngine::TRow &) {}, &error, 2));
+  QVERIFY2(error.contains("no_such_table"), qPrintable(error));
+  QVERIFY(!in_transaction || connection.rollback());
 }
 
 QTEST_GUILESS_MAIN(TestPostgresql)

@@ -17,11 +17,18 @@ constexpr double RATIO_TOLERANCE = 1e-9;
 TCapability::TResult TCapability::Evaluate(const TRequest &request,
                                            const QList<TDatabaseItem> &records)
 {
+  return Evaluate(
+      request, TSpecificationLimits::Component_Kinds(request.standard, request.component), records);
+}
+
+TCapability::TResult TCapability::Evaluate(const TRequest &request, int kinds,
+                                           const QList<TDatabaseItem> &records)
+{
   TResult result;
   result.band = TTemperatureBand::Of_Machine(records);
   result.in_band = result.band.Contains(request.temperature);
   const TSpecificationLimits::TValue value = TSpecificationLimits::Component_Value(
-      records, request.standard, request.component, request.feature_length,
+      records, request.standard, request.component, kinds, request.feature_length,
       TSpecificationLimits::Temperature_Deviation(request.temperature));
   // An error of zero or less would make any tolerance look sufficient.
   if (!value.Has_Value() || !(value.value > 0.0))
@@ -71,9 +78,10 @@ QList<TCapability::TRanked> TCapability::Rank(const TRequest &request,
 {
   QList<TRanked> ranked;
   ranked.reserve(machines.size());
+  const int kinds = TSpecificationLimits::Component_Kinds(request.standard, request.component);
   for (const TMachine &machine : machines)
   {
-    const TResult result = Evaluate(request, machine.records);
+    const TResult result = Evaluate(request, kinds, machine.records);
     if (!capable_only || result.Is_Capable())
     {
       ranked.append({machine, result});

@@ -72,6 +72,10 @@ public:
   // Highest ratio first, machines without a value last; ties keep the machines' order.
   static QList<TRanked> Rank(const TRequest &request, const QList<TMachine> &machines,
                              bool capable_only);
+
+private:
+  // Evaluate with the component's kinds found once (TSpecificationLimits::Component_Kinds).
+  static TResult Evaluate(const TRequest &request, int kinds, const QList<TDatabaseItem> &records);
 };
 
 #endif // METROVA_CAPABILITY_H

@@ -51,7 +51,7 @@ void TDatabaseItem::Set_Standard(const QString &standard)
   d_standard = standard;
 }
 
-TSpecificationItem TDatabaseItem::Specification_Item(int index) const
+const TSpecificationItem &TDatabaseItem::Specification_Item(int index) const
 {
   Q_ASSERT(static_cast<unsigned int>(index) < d_specification_items.size());
 

@@ -41,7 +41,7 @@ public:
   void Set_Standard(const QString &standard);
 
   int Specification_Item_Count() const { return static_cast<int>(d_specification_items.size()); }
-  TSpecificationItem Specification_Item(int index) const;
+  const TSpecificationItem &Specification_Item(int index) const;
   void Add_Specification_Item(const TSpecificationItem &item);
   void Clear_Specification_Items() { d_specification_items.clear(); }
   void Remove_Estimated_Items();

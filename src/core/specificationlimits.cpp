@@ -207,7 +207,7 @@ TSpecificationLimits::Evaluate(const QList<TDatabaseItem> &records, double lengt
   {
     for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
-      const TSpecificationItem item = record.Specification_Item(index);
+      const TSpecificationItem &item = record.Specification_Item(index);
       if (const TRowSource *source = Find_Row_Source(record.Standard(), item.name))
       {
         Apply_Item(item, source->kinds, length, temperature_deviation, &values[source->row]);
@@ -217,13 +217,26 @@ TSpecificationLimits::Evaluate(const QList<TDatabaseItem> &records, double lengt
   return values;
 }
 
+int TSpecificationLimits::Component_Kinds(const QString &standard, const QString &component)
+{
+  const TRowSource *source = Find_Row_Source(standard, component);
+  return source ? source->kinds : LENGTH_KINDS;
+}
+
 TSpecificationLimits::TValue
 TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
                                       const QString &component, double length,
                                       double temperature_deviation)
 {
-  const TRowSource *source = Find_Row_Source(standard, component);
-  const int kinds = source ? source->kinds : LENGTH_KINDS;
+  return Component_Value(records, standard, component, Component_Kinds(standard, component), length,
+                         temperature_deviation);
+}
+
+TSpecificationLimits::TValue
+TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
+                                      const QString &component, int kinds, double length,
+                                      double temperature_deviation)
+{
   TValue value;
   length = std::fabs(length);
   for (const TDatabaseItem &record : records)
@@ -234,7 +247,7 @@ TSpecificationLimits::Component_Value(const QList<TDatabaseItem> &records, const
     }
     for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
-      const TSpecificationItem item = record.Specification_Item(index);
+      const TSpecificationItem &item = record.Specification_Item(index);
       if (item.name == component)
       {
         Apply_Item(item, kinds, length, temperature_deviation, &value);

@@ -71,6 +71,12 @@ public:
   static TValue Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
                                 const QString &component, double length,
                                 double temperature_deviation);
+  // The same with the component's kinds (Component_Kinds) found once, for a caller that asks
+  // about many machines.
+  static int Component_Kinds(const QString &standard, const QString &component);
+  static TValue Component_Value(const QList<TDatabaseItem> &records, const QString &standard,
+                                const QString &component, int kinds, double length,
+                                double temperature_deviation);
   // One expression of one of the kinds given, evaluated as a component's item is: for a value
   // that is no component's, such as a test's uncertainty.
   static TValue Expression_Value(const TExpressionItem &expression, int kinds, double length,

@@ -15,7 +15,7 @@ TTemperatureBand TTemperatureBand::Of_Machine(const QList<TDatabaseItem> &record
     }
     for (int index = 0; index < record.Specification_Item_Count(); ++index)
     {
-      const TSpecificationItem item = record.Specification_Item(index);
+      const TSpecificationItem &item = record.Specification_Item(index);
       if (item.expression.Expression_Type() != TExpressionItem::EXPRESSION_TEMPERATURE)
       {
         continue;

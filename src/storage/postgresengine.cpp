@@ -6,6 +6,7 @@
 #include "postgresbulkreader.h"
 #include "postgresbulkwriter.h"
 #include "postgresconnectionoptions.h"
+#include "postgresplainread.h"
 #include "sqlconnection.h"
 
 #include <QElapsedTimer>
@@ -18,9 +19,7 @@
 
 #include <libpq-fe.h>
 
-#include <cstdlib>
 #include <memory>
-#include <vector>
 
 const char *const TPostgresEngine::ENGINE_TABLE = "metrova_schema";
 
@@ -572,85 +571,8 @@ TSqlEngine::TPlainRead TPostgresEngine::Read_Plain_Rows(
   {
     return PLAIN_READ_ELSEWHERE;
   }
-  // libpq numbers its parameters: each ? outside a quoted text becomes $1, $2, ...
-  const QByteArray utf8 = statement.toUtf8();
-  QByteArray numbered;
-  numbered.reserve(utf8.size() + 2 * values.size());
-  bool quoted = false;
-  int parameter = 0;
-  for (const char character : utf8)
-  {
-    quoted = character == '\'' ? !quoted : quoted;
-    if (character == '?' && !quoted)
-    {
-      numbered += '$' + QByteArray::number(++parameter);
-    }
-    else
-    {
-      numbered += character;
-    }
-  }
-  // Texts as they are, numbers as text: the server takes each as its column's type.
-  std::vector<QByteArray> texts;
-  std::vector<const char *> bound;
-  texts.reserve(static_cast<std::size_t>(values.size()));
-  for (const QVariant &value : values)
-  {
-    texts.push_back(value.toString().toUtf8());
-    bound.push_back(value.isNull() ? nullptr : texts.back().constData());
-  }
-  const std::unique_ptr<PGresult, decltype(&PQclear)> result(
-      PQexecParams(handle, numbered.constData(), static_cast<int>(bound.size()), nullptr,
-                   bound.data(), nullptr, nullptr, 0),
-      &PQclear);
-  if (!result || PQresultStatus(result.get()) != PGRES_TUPLES_OK)
-  {
-    const char *state = result ? PQresultErrorField(result.get(), PG_DIAG_SQLSTATE) : nullptr;
-    *error = Plain_Reason(QLatin1String(state ? state : STATE_CONNECTION_LOST),
-                          QString::fromUtf8(PQerrorMessage(handle)).trimmed());
-    return PLAIN_READ_FAILED;
-  }
-  class TResultRow : public TRow
-  {
-  public:
-    explicit TResultRow(const PGresult *result) : d_result(result) {}
-    bool Is_Null(int column) const override { return PQgetisnull(d_result, d_row, column) != 0; }
-    int Integer(int column) const override { return static_cast<int>(Long_Integer(column)); }
-    // The server's shortest exact text of the number; read in the C locale, as Qt's driver does.
-    double Double(int column) const override
-    {
-      return QByteArray::fromRawData(PQgetvalue(d_result, d_row, column),
-                                     PQgetlength(d_result, d_row, column))
-          .toDouble();
-    }
-    qint64 Long_Integer(int column) const override
-    {
-      return std::strtoll(PQgetvalue(d_result, d_row, column), nullptr, 10);
-    }
-    QString Text(int column) const override
-    {
-      return PQgetisnull(d_result, d_row, column)
-                 ? QString()
-                 : QString::fromUtf8(PQgetvalue(d_result, d_row, column),
-                                     PQgetlength(d_result, d_row, column));
-    }
-    QByteArray Bytes(int column) const override
-    {
-      return QByteArray::fromRawData(PQgetvalue(d_result, d_row, column),
-                                     PQgetlength(d_result, d_row, column));
-    }
-    int d_row = 0;
-
-  private:
-    const PGresult *d_result;
-  };
-  TResultRow row(result.get());
-  const int rows = PQntuples(result.get());
-  for (; row.d_row < rows; ++row.d_row)
-  {
-    read_row(row);
-  }
-  return PLAIN_READ_DONE;
+  return TPostgresPlainRead::Read(handle, statement, values, read_row, error) ? PLAIN_READ_DONE
+                                                                              : PLAIN_READ_FAILED;
 }
 
 QString TPostgresEngine::Create_Table(int table) const

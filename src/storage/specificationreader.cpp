@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <tuple>
 #include <vector>
 
 namespace
@@ -66,6 +65,37 @@ struct TPlacedId
   bool operator<(const TPlacedId &other) const { return id < other.id; }
 };
 
+// The rows of configurations whose names are all there, in the order of the machines (the
+// places of their names), each machine's by standard id, each record's in storage order. A row
+// holds the place of its parsed text, not the text, and its order as two numbers before the
+// rowid: rows stay small and quick to sort.
+struct TPlacedRow
+{
+  // The places of the make and the model.
+  quint64 names;
+  // The place of the option and the standard id.
+  quint64 option_standard;
+  qint64 rowid;
+  int component_id;
+  int source;
+  int expression;
+
+  int Place(int kind) const
+  {
+    const quint64 both = kind < 2 ? names : option_standard;
+    return static_cast<int>(kind == 1 ? both & 0xffffffffu : both >> 32);
+  }
+  int Standard_Id() const { return static_cast<int>(static_cast<quint32>(option_standard) ^ SIGN); }
+  bool operator<(const TPlacedRow &other) const
+  {
+    return names != other.names                       ? names < other.names
+           : option_standard != other.option_standard ? option_standard < other.option_standard
+                                                      : rowid < other.rowid;
+  }
+  // Places are not negative; an id's sign bit is flipped so that ids keep their order.
+  static constexpr quint32 SIGN = 0x80000000u;
+};
+
 // Two numbers as one key.
 qint64 Key(int first, int second)
 {
@@ -102,29 +132,37 @@ bool TSpecificationReader::Fail(const TSource &source)
   return Fail(source.Error(), source.Is_Fault());
 }
 
-TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
-{
-  return Parsed_Expression(text.toUtf8());
-}
-
-TExpressionItem TSpecificationReader::Parsed_Expression(const QByteArray &utf8)
+void TSpecificationReader::Bound_Parsed_Expressions()
 {
   // Enough for the distinct texts of a large catalogue; beyond it the cache starts over.
   constexpr int MAXIMUM_PARSED_EXPRESSIONS = 16384;
-  const auto cached = d_parsed_expressions.constFind(utf8);
-  if (cached != d_parsed_expressions.constEnd())
+  if (d_parsed_indexes.size() >= MAXIMUM_PARSED_EXPRESSIONS)
+  {
+    d_parsed_indexes.clear();
+    d_parsed_expressions.clear();
+  }
+}
+
+TExpressionItem TSpecificationReader::Parsed_Expression(const QString &text)
+{
+  Bound_Parsed_Expressions();
+  return d_parsed_expressions[static_cast<std::size_t>(Parsed_Index(text.toUtf8()))];
+}
+
+int TSpecificationReader::Parsed_Index(const QByteArray &utf8)
+{
+  const auto cached = d_parsed_indexes.constFind(utf8);
+  if (cached != d_parsed_indexes.constEnd())
   {
     return cached.value();
   }
   TExpressionItem expression;
   expression.Set_Expression(utf8.constData(), utf8.size(), TExpressionItem::UNITS_MM);
-  if (d_parsed_expressions.size() >= MAXIMUM_PARSED_EXPRESSIONS)
-  {
-    d_parsed_expressions.clear();
-  }
+  d_parsed_expressions.push_back(expression);
+  const int index = static_cast<int>(d_parsed_expressions.size()) - 1;
   // The key may be a row's own bytes, which go with the row.
-  d_parsed_expressions.insert(QByteArray(utf8.constData(), utf8.size()), expression);
-  return expression;
+  d_parsed_indexes.insert(QByteArray(utf8.constData(), utf8.size()), index);
+  return index;
 }
 
 bool TSpecificationReader::Read_Stored_Rows(QSqlQuery *query, TStoredRows *rows)
@@ -342,17 +380,7 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     std::sort(placed[kind].begin(), placed[kind].end());
   }
 
-  // The rows of configurations whose names are all there, in the order of the machines (the
-  // places of their names), each machine's by standard id, each record's in storage order.
-  struct TPlacedRow
-  {
-    int places[3];
-    int standard_id;
-    qint64 rowid;
-    int component_id;
-    int source;
-    TExpressionItem expression;
-  };
+  Bound_Parsed_Expressions();
   std::vector<TPlacedRow> rows;
   // A configuration's rows mostly come one after the other: its places are then known.
   int last_ids[3] = {0, 0, 0};
@@ -377,12 +405,11 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     {
       return;
     }
-    rows.push_back({{last_places[0], last_places[1], last_places[2]},
-                    row.Integer(3),
-                    row.Long_Integer(7),
-                    row.Integer(4),
-                    row.Integer(5),
-                    Parsed_Expression(row.Bytes(6))});
+    rows.push_back(
+        {(static_cast<quint64>(last_places[0]) << 32) | static_cast<quint32>(last_places[1]),
+         (static_cast<quint64>(last_places[2]) << 32) |
+             (static_cast<quint32>(row.Integer(3)) ^ TPlacedRow::SIGN),
+         row.Long_Integer(7), row.Integer(4), row.Integer(5), Parsed_Index(row.Bytes(6))});
   };
   QStringList conditions;
   QVariantList ids;
@@ -406,38 +433,33 @@ bool TSpecificationReader::Read_Component_Machines(const QString &standard,
     return Fail(*d_connection);
   }
 
-  std::sort(rows.begin(), rows.end(),
-            [](const TPlacedRow &first, const TPlacedRow &second)
-            {
-              return std::make_tuple(first.places[0], first.places[1], first.places[2],
-                                     first.standard_id, first.rowid) <
-                     std::make_tuple(second.places[0], second.places[1], second.places[2],
-                                     second.standard_id, second.rowid);
-            });
+  std::sort(rows.begin(), rows.end());
   // Configurations whose names are equal share a machine, as they would when rows were joined to
   // their names.
   const TPlacedRow *previous = nullptr;
   for (const TPlacedRow &row : rows)
   {
-    const bool machine = !previous || !std::equal(row.places, row.places + 3, previous->places);
+    const bool machine =
+        !previous || row.names != previous->names || row.Place(2) != previous->Place(2);
     if (machine)
     {
-      machines->append({names[0][static_cast<std::size_t>(row.places[0])],
-                        names[1][static_cast<std::size_t>(row.places[1])],
-                        names[2][static_cast<std::size_t>(row.places[2])],
+      machines->append({names[0][static_cast<std::size_t>(row.Place(0))],
+                        names[1][static_cast<std::size_t>(row.Place(1))],
+                        names[2][static_cast<std::size_t>(row.Place(2))],
                         {}});
     }
     TCapability::TMachine &built = machines->last();
-    if (machine || row.standard_id != previous->standard_id)
+    const int standard_id = row.Standard_Id();
+    if (machine || standard_id != previous->Standard_Id())
     {
       TDatabaseItem record;
-      Name_Record(&record, built.make, built.model, built.option, standards.value(row.standard_id));
+      Name_Record(&record, built.make, built.model, built.option, standards.value(standard_id));
       built.records.append(record);
     }
     TSpecificationItem item;
-    item.name = components.value(Key(row.standard_id, row.component_id));
+    item.name = components.value(Key(standard_id, row.component_id));
     item.source = row.source;
-    item.expression = row.expression;
+    item.expression = d_parsed_expressions[static_cast<std::size_t>(row.expression)];
     built.records.last().Add_Specification_Item(item);
     previous = &row;
   }

@@ -10,6 +10,8 @@
 #include <QList>
 #include <QString>
 
+#include <vector>
+
 class QSqlQuery;
 class TConfigurationNames;
 class TSqlConnection;
@@ -45,9 +47,12 @@ private:
   // Appends the rows of a statement that reads standard_id, component_id, source and expression.
   bool Read_Stored_Rows(QSqlQuery *query, TSpecificationEstimation::TStoredRows *rows);
   // A stored text parsed as a fresh item would parse it. Catalogue texts repeat, and parsing is
-  // a large part of reading rows, so parsed texts are kept (a bounded number of them).
+  // a large part of reading rows, so each distinct text is parsed once and kept (a bounded
+  // number of them): Parsed_Index gives its place in d_parsed_expressions, which stays valid
+  // until Bound_Parsed_Expressions next starts the cache over.
   TExpressionItem Parsed_Expression(const QString &text);
-  TExpressionItem Parsed_Expression(const QByteArray &utf8);
+  int Parsed_Index(const QByteArray &utf8);
+  void Bound_Parsed_Expressions();
   template <typename TSource>
   bool Fail(const TSource &source);
   bool Fail(const QString &text, bool fault);
@@ -57,7 +62,8 @@ private:
   TConfigurationNames *d_names;
   QString d_error;
   bool d_fault = false;
-  QHash<QByteArray, TExpressionItem> d_parsed_expressions;
+  QHash<QByteArray, int> d_parsed_indexes;
+  std::vector<TExpressionItem> d_parsed_expressions;
 };
 
 #endif // METROVA_SPECIFICATIONREADER_H
