@@ -26,6 +26,7 @@
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QtCharts/QLineSeries>
 
@@ -158,6 +159,8 @@ struct TLog
   }
   QString Text(const char *label)
   {
+    if (QTextEdit *summary = qobject_cast<QTextEdit *>(Child<QWidget>(&dialog, label)))
+      return summary->toPlainText();
     return QTextDocumentFragment::fromHtml(Child<QLabel>(&dialog, label)->text()).toPlainText();
   }
   void Click(const char *button) { Child<QPushButton>(&dialog, button)->click(); }
