@@ -186,10 +186,17 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
     length_range.Set(d_length_axis);
     error_range.Set(d_error_axis);
   }
+  // The limits of a machine's records are most often those shown: a line given again is laid
+  // out again, so it is kept.
   for (int curve = 0; curve < LIMIT_CURVES; ++curve)
   {
-    d_limit_series[curve][0]->replace(limits[curve][0]);
-    d_limit_series[curve][1]->replace(limits[curve][1]);
+    for (int side = 0; side < 2; ++side)
+    {
+      if (d_limit_series[curve][side]->pointsVector() != limits[curve][side])
+      {
+        d_limit_series[curve][side]->replace(limits[curve][side]);
+      }
+    }
   }
   for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
   {

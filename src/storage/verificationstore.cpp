@@ -37,9 +37,9 @@ const QString SELECT_RANGES =
     QStringLiteral("SELECT record_id,length,position,results,spread,limit_value,uncertainty,zone "
                    "FROM verification_range WHERE %1 ORDER BY record_id,sequence");
 // What the list of records shows of their results: their count, and the sets retested.
-const QString COUNT_RESULTS = QStringLiteral("SELECT record_id,count(*) FROM verification_result "
-                                             "WHERE ") +
-                              OF_MACHINE + QStringLiteral(" GROUP BY record_id");
+const QString COUNT_RESULTS =
+    QStringLiteral("SELECT record_id,count(*),max(retest) FROM verification_result WHERE ") +
+    OF_MACHINE + QStringLiteral(" GROUP BY record_id");
 const QString SELECT_RETESTS =
     QStringLiteral(
         "SELECT record_id,length,position FROM verification_result WHERE retest<>0 AND ") +
@@ -605,6 +605,7 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool r
     indexes.insert(records->at(index).record_id, index);
   }
   QHash<int, QList<TVerificationResult>> retests;
+  bool retested = false;
   const auto read_count = [&](const TSqlEngine::TRow &row)
   {
     const auto index = indexes.constFind(row.Integer(0));
@@ -612,6 +613,7 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool r
     {
       (*records)[index.value()].result_count = row.Integer(1);
     }
+    retested = retested || row.Integer(2) != 0;
   };
   const auto read_retest = [&](const TSqlEngine::TRow &row)
   {
@@ -621,8 +623,10 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool r
     result.retest = true;
     retests[row.Integer(0)].append(result);
   };
+  // Most logs hold no retest: their results are read once.
   if (!d_connection->Read_Plain_Rows(COUNT_RESULTS, {ids[0], ids[1], ids[2]}, read_count) ||
-      !d_connection->Read_Plain_Rows(SELECT_RETESTS, {ids[0], ids[1], ids[2]}, read_retest))
+      (retested &&
+       !d_connection->Read_Plain_Rows(SELECT_RETESTS, {ids[0], ids[1], ids[2]}, read_retest)))
   {
     records->clear();
     return Fail_Statement();
