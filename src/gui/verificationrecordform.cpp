@@ -312,6 +312,9 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
   }
   d_results->Set_Needs_Length(Needs_Length());
   d_results->Set_Results(record.results, d_editable);
+  // The rows laid out now rather than after the record is painted, which would paint their
+  // header a second time.
+  d_results_view->doItemsLayout();
   d_results_view->setEditTriggers(d_editable ? QAbstractItemView::AllEditTriggers
                                              : QAbstractItemView::NoEditTriggers);
   // Tab walks the typed cells of a new record, and leaves a stored one's table.
