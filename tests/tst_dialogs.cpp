@@ -26,6 +26,7 @@
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QtCharts/QLineSeries>
 
@@ -158,6 +159,8 @@ struct TLog
   }
   QString Text(const char *label)
   {
+    if (QTextEdit *summary = qobject_cast<QTextEdit *>(Child<QWidget>(&dialog, label)))
+      return summary->toPlainText();
     return QTextDocumentFragment::fromHtml(Child<QLabel>(&dialog, label)->text()).toPlainText();
   }
   void Click(const char *button) { Child<QPushButton>(&dialog, button)->click(); }
@@ -881,6 +884,8 @@ void TDialogsTest::verification_log()
 
   // The trend of interim checks per length: the largest share at each length, of the retests
   // where there are.
+  QTabWidget *tabs = Child<QTabWidget>(&log.dialog, "plot_tabs");
+  tabs->setCurrentIndex(1);
   Child<QComboBox>(&log.dialog, "trend_combo")->setCurrentIndex(1);
   QStringList lines;
   for (QtCharts::QAbstractSeries *series :
@@ -902,6 +907,7 @@ void TDialogsTest::verification_log()
   log.dialog.Set_Folder(d_database->Path(""));
   QVERIFY(log.dialog.Set_Machine(d_database->Get(), MAKE, MODEL, OPTION));
   QVERIFY(log.dialog.Last_File_Name().isEmpty());
+  tabs->setCurrentIndex(1);
   QCOMPARE(
       Child<TVerificationChartView>(&log.dialog, "trend_plot")->chart()->series().value(1)->name(),
       "Largest share");
@@ -1027,6 +1033,13 @@ void TDialogsTest::verification_log_stored()
   QVERIFY(
       TMessageBox::Take_Shown_Messages().value(0).text.startsWith("Record 2 holds the same check"));
   QCOMPARE(log.Column("records_table", 0), QStringList({"1", "2"}));
+
+  // A record another program deleted since the list was read is named, and leaves the list.
+  QVERIFY(TVerificationLog(d_database->Get()).Remove_Record(MAKE, MODEL, OPTION, 1));
+  TMessageBox::Queue_Answer(QMessageBox::Ok);
+  Child<QTableView>(&log.dialog, "records_table")->selectRow(0);
+  QVERIFY(TMessageBox::Take_Shown_Messages().value(0).details.startsWith("Record 1 is no longer"));
+  QCOMPARE(log.Column("records_table", 0), QStringList({"2"}));
 }
 
 // At its default size the log fits a 1280 x 1024 screen with every button and verdict in full;

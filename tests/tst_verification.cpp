@@ -410,6 +410,28 @@ void TestVerification::log_in_catalogue()
   QCOMPARE(stored.last().notes, record.notes);
   QCOMPARE(stored.last().results.last().error, -2.0);
 
+  // The log's list reads no results, yet shows what a full read does; a record's results are read
+  // when it is shown, and one deleted meanwhile by another program is refused, not shown empty.
+  TVerificationRecord retested = Check(500, "3 1r 2r 4@P2", "0.5", R::RULE_CONFORMANCE);
+  QVERIFY(log.Add_Record("Acme", "X1", "Standard", &retested));
+  TVerificationWorkflow listed(database.Get());
+  TVerificationWorkflow full(database.Get());
+  QVERIFY(listed.Load("Acme", "X1", "Standard", false) && full.Load("Acme", "X1", "Standard"));
+  for (int index = 0; index < 4; ++index)
+  {
+    const TVerificationWorkflow::TEntry &entry = listed.Entries().at(index);
+    QCOMPARE(TVerificationRows::List_Row(entry.record, entry.judgement, entry.result_count),
+             TVerificationRows::List_Row(full.Entries().at(index).record,
+                                         full.Entries().at(index).judgement));
+  }
+  QVERIFY(listed.Read_Results(retested.number));
+  QCOMPARE(TVerificationRows::Show_Rows(listed.Entry(retested.number)->judgement),
+           TVerificationRows::Show_Rows(full.Entry(retested.number)->judgement));
+  QVERIFY(listed.Load("Acme", "X1", "Standard", false));
+  QVERIFY(log.Remove_Record("Acme", "X1", "Standard", retested.number));
+  QVERIFY(!listed.Read_Results(retested.number) &&
+          listed.Error().startsWith(QStringLiteral("Record %1 is no longer").arg(retested.number)));
+
   QVERIFY(log.Set_Intervals("Acme", "X1", "Long", {12, 0}));
   QCOMPARE(log.Schedules(&valid).value(0).last_reverification, QDate(2024, 5, 6));
   QCOMPARE(log.Record_Count("Acme"), 4);

@@ -20,22 +20,44 @@ using namespace QtCharts;
 namespace
 {
 // A range of 0 (or -top) to top in round steps that holds highest, about count steps above 0.
+struct TRoundRange
+{
+  double minimum = 0.0;
+  double maximum = 0.0;
+  int ticks = 0;
+
+  TRoundRange(double highest, int count, bool symmetric)
+  {
+    const double raw = std::max(highest, 1e-6) / count;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = 10.0 * power;
+    for (const double factor : {1.0, 2.0, 2.5, 5.0})
+    {
+      if (raw <= factor * power)
+      {
+        step = factor * power;
+        break;
+      }
+    }
+    maximum = step * std::ceil(highest / step);
+    minimum = symmetric ? -maximum : 0.0;
+    ticks = static_cast<int>(std::lround(maximum / step)) * (symmetric ? 2 : 1) + 1;
+  }
+
+  bool Is_Set(const QValueAxis *axis) const
+  {
+    return axis->min() == minimum && axis->max() == maximum && axis->tickCount() == ticks;
+  }
+  void Set(QValueAxis *axis) const
+  {
+    axis->setRange(minimum, maximum);
+    axis->setTickCount(ticks);
+  }
+};
+
 void Set_Round_Range(QValueAxis *axis, double highest, int count, bool symmetric)
 {
-  const double raw = std::max(highest, 1e-6) / count;
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = 10.0 * power;
-  for (const double factor : {1.0, 2.0, 2.5, 5.0})
-  {
-    if (raw <= factor * power)
-    {
-      step = factor * power;
-      break;
-    }
-  }
-  const double top = step * std::ceil(highest / step);
-  axis->setRange(symmetric ? -top : 0.0, top);
-  axis->setTickCount(static_cast<int>(std::lround(top / step)) * (symmetric ? 2 : 1) + 1);
+  TRoundRange(highest, count, symmetric).Set(axis);
 }
 
 QValueAxis *New_Axis(const QString &title, const QString &format)
@@ -123,39 +145,63 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
   {
     Start_Errors();
   }
-  Set_Round_Range(d_length_axis, plot_length, 5, false);
-
   double highest = 1.0;
   const QVector<QPointF> *const curves[LIMIT_CURVES] = {&lines.mpe, &lines.inner, &lines.outer};
+  QVector<QPointF> limits[LIMIT_CURVES][2];
   for (int curve = 0; curve < LIMIT_CURVES; ++curve)
   {
-    QVector<QPointF> above;
-    QVector<QPointF> below;
     // With U = 0 the three pairs of lines are one: the others stay empty, without an entry.
     if (curve == 0 || record.Has_Uncertainty())
     {
       for (const QPointF &point : *curves[curve])
       {
-        above.append(point);
-        below.append({point.x(), -point.y()});
+        limits[curve][0].append(point);
+        limits[curve][1].append({point.x(), -point.y()});
         highest = std::max(highest, point.y());
       }
     }
-    d_limit_series[curve][0]->replace(above);
-    d_limit_series[curve][1]->replace(below);
   }
-
   QVector<QPointF> zones[TVerificationJudgement::ZONE_COUNT];
   for (const TVerificationJudgement::TJudgedResult &judged : judgement.results)
   {
     zones[judged.zone].append({judged.result.length, judged.result.error});
     highest = std::max(highest, std::fabs(judged.result.error));
   }
+  // A change of range lays the chart out again with every point shown: the points of before
+  // leave first, those of the record come once the axes are set.
+  const TRoundRange length_range(plot_length, 5, false);
+  const TRoundRange error_range(highest * 1.05, 4, true);
+  const bool moved = !length_range.Is_Set(d_length_axis) || !error_range.Is_Set(d_error_axis);
+  if (moved)
+  {
+    for (QLineSeries *const(&pair)[2] : d_limit_series)
+    {
+      pair[0]->clear();
+      pair[1]->clear();
+    }
+    for (QScatterSeries *series : d_zone_series)
+    {
+      series->clear();
+    }
+    length_range.Set(d_length_axis);
+    error_range.Set(d_error_axis);
+  }
+  // The limits of a machine's records are most often those shown: a line given again is laid
+  // out again, so it is kept.
+  for (int curve = 0; curve < LIMIT_CURVES; ++curve)
+  {
+    for (int side = 0; side < 2; ++side)
+    {
+      if (d_limit_series[curve][side]->pointsVector() != limits[curve][side])
+      {
+        d_limit_series[curve][side]->replace(limits[curve][side]);
+      }
+    }
+  }
   for (int zone = 0; zone < TVerificationJudgement::ZONE_COUNT; ++zone)
   {
     d_zone_series[zone]->replace(zones[zone]);
   }
-  Set_Round_Range(d_error_axis, highest * 1.05, 4, true);
   d_legend->Update();
 }
 

@@ -18,6 +18,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTabWidget>
@@ -37,6 +38,43 @@ QPushButton *New_Button(const QString &text, const QString &name, QWidget *paren
   button->setObjectName(name);
   button->setAutoDefault(false);
   return button;
+}
+// As QTableView::resizeColumnsToContents, sizing each column by its widest text alone: a log's
+// records repeat most of their words, and the delegate's measure of every cell is the cost of
+// opening the log.
+void Fit_Columns(QTableView *view)
+{
+  const QAbstractItemModel *model = view->model();
+  const QFontMetrics metrics = view->fontMetrics();
+  for (int column = 0; column < model->columnCount(); ++column)
+  {
+    QSet<QString> measured;
+    int widest_row = -1;
+    int widest = -1;
+    for (int row = 0; row < model->rowCount(); ++row)
+    {
+      const QString text = model->index(row, column).data().toString();
+      if (measured.contains(text))
+      {
+        continue;
+      }
+      measured.insert(text);
+      const int width = metrics.horizontalAdvance(text);
+      if (width > widest)
+      {
+        widest = width;
+        widest_row = row;
+      }
+    }
+    int width = view->horizontalHeader()->sectionSizeHint(column);
+    if (widest_row >= 0)
+    {
+      // The grid's line beside the cell, as the view counts it.
+      width = std::max(width, view->sizeHintForIndex(model->index(widest_row, column)).width() +
+                                  (view->showGrid() ? 1 : 0));
+    }
+    view->setColumnWidth(column, width);
+  }
 }
 } // namespace
 
@@ -97,12 +135,14 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   d_record_splitter = new QSplitter(Qt::Horizontal, splitter);
   d_form = new TVerificationRecordForm(d_record_splitter);
   d_tabs = new QTabWidget(d_record_splitter);
+  d_tabs->setObjectName(QStringLiteral("plot_tabs"));
   d_errors_plot = new TVerificationChartView(d_tabs);
   d_errors_plot->setObjectName(QStringLiteral("errors_plot"));
   // The plot gives way to the form in a narrow window.
   d_errors_plot->setMinimumWidth(300);
   d_tabs->addTab(d_errors_plot, QStringLiteral("Errors over Length"));
   QWidget *trend = new QWidget(d_tabs);
+  d_trend_tab = trend;
   QVBoxLayout *trend_layout = new QVBoxLayout(trend);
   QHBoxLayout *trend_switch = new QHBoxLayout();
   d_trend_combo = new QComboBox(trend);
@@ -146,6 +186,7 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
           &TVerificationLogDialog::New_Record);
   connect(d_trend_combo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
           &TVerificationLogDialog::Update_Trend);
+  connect(d_tabs, &QTabWidget::currentChanged, this, &TVerificationLogDialog::Show_Trend);
 }
 
 TVerificationLogDialog::~TVerificationLogDialog() = default;
@@ -206,7 +247,8 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
     d_trend_combo->setCurrentIndex(0);
   }
   d_log = std::make_unique<TVerificationWorkflow>(database);
-  bool valid = d_log->Load(make, model, option);
+  // The list shows each record's stored verdict; a record's results are read when it is shown.
+  bool valid = d_log->Load(make, model, option, false);
   const QString error = d_log->Error();
   const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
   if (!valid)
@@ -263,14 +305,14 @@ void TVerificationLogDialog::Show_Records(int selected_number)
       d_records_view->selectRow(row);
     }
   }
-  d_records_view->resizeColumnsToContents();
+  Fit_Columns(d_records_view);
   Update_Schedule();
   Update_Trend();
 }
 
 bool TVerificationLogDialog::Reload(int selected_number)
 {
-  const bool loaded = d_log->Load(d_make, d_model, d_option);
+  const bool loaded = d_log->Load(d_make, d_model, d_option, false);
   if (!loaded)
   {
     Show_Failure(QStringLiteral("Read Error"), QStringLiteral("Cannot read the records."),
@@ -286,14 +328,32 @@ int TVerificationLogDialog::Selected_Number() const
   return rows.isEmpty() ? 0 : d_records->Entries().value(rows.first().row()).record.number;
 }
 
+bool TVerificationLogDialog::Read_Results(int number)
+{
+  if (d_log->Read_Results(number))
+  {
+    return true;
+  }
+  Show_Failure(QStringLiteral("Read Error"), QStringLiteral("Cannot read the records."),
+               d_log->Error());
+  return false;
+}
+
 void TVerificationLogDialog::Record_Selected()
 {
-  const int row = d_records->Row_Of(Selected_Number());
-  if (row < 0)
+  const int number = Selected_Number();
+  if (number <= 0)
   {
     return;
   }
-  d_form->Show_Record(d_records->Entries().at(row).record, false);
+  // A record deleted meanwhile by another program is gone from the list as well.
+  if (!Read_Results(number))
+  {
+    Reload(0);
+    New_Record();
+    return;
+  }
+  d_form->Show_Record(d_log->Entry(number)->record, false);
   d_delete_button->setEnabled(!d_read_only);
   d_report_button->setEnabled(true);
   Judge_Form();
@@ -423,11 +483,12 @@ void TVerificationLogDialog::Delete_Record()
 
 void TVerificationLogDialog::Write_Report()
 {
-  const TVerificationWorkflow::TEntry *entry = d_log->Entry(Selected_Number());
-  if (!entry)
+  const int number = Selected_Number();
+  if (number <= 0 || !Read_Results(number))
   {
     return;
   }
+  const TVerificationWorkflow::TEntry *entry = d_log->Entry(number);
   QString file_name = TFileDialog::Get_Save_File_Name(this, QStringLiteral("Verification report"),
                                                       d_folder, PDF_FILTER);
   if (file_name.isEmpty())
@@ -463,10 +524,23 @@ void TVerificationLogDialog::Update_Schedule()
 
 void TVerificationLogDialog::Update_Trend()
 {
-  if (!d_log)
+  d_trend_current = false;
+  Show_Trend();
+}
+
+void TVerificationLogDialog::Show_Trend()
+{
+  // Drawn when its tab is in front: the log opens on the errors plot.
+  if (d_trend_current || !d_log || d_tabs->currentWidget() != d_trend_tab)
   {
     return;
   }
+  // Every record's results for the trend per length.
+  if (d_trend_combo->currentIndex() != 0 && !Read_Results(0))
+  {
+    return;
+  }
+  d_trend_current = true;
   const QList<TVerificationWorkflow::TEntry> &entries = d_log->Entries();
   // The records in date order; a stable sort keeps one day's in the order they were added.
   QList<int> order;

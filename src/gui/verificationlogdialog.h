@@ -67,7 +67,9 @@ private slots:
   void Write_Report();
   void Judge_Form();
   void Save_Schedule();
+  // The trend again after a change of the records or of what it shows.
   void Update_Trend();
+  void Show_Trend();
 
 private:
   // The loaded records, the one with this number selected (none: a new record).
@@ -77,6 +79,9 @@ private:
   bool Reload(int selected_number);
   void Update_Schedule();
   int Selected_Number() const;
+  // The results of a record (0: of every record) where the log holds none yet; false, after a
+  // message, when they cannot be read.
+  bool Read_Results(int number);
   void Show_Failure(const QString &heading, const QString &text, const QString &details);
 
   std::unique_ptr<TVerificationWorkflow> d_log;
@@ -105,6 +110,9 @@ private:
   TVerificationChartView *d_errors_plot;
   QComboBox *d_trend_combo;
   TVerificationChartView *d_trend_plot;
+  QWidget *d_trend_tab;
+  // Whether the trend plot shows the records and the choice of now.
+  bool d_trend_current = false;
 };
 
 #endif // METROVA_VERIFICATIONLOGDIALOG_H

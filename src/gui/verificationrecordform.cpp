@@ -22,11 +22,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -202,22 +202,19 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   d_verdict_label->setObjectName(QStringLiteral("verdict_label"));
   d_verdict_label->setTextFormat(Qt::RichText);
   d_verdict_label->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 12pt"));
-  d_summary_label = new QLabel(this);
-  d_summary_label->setObjectName(QStringLiteral("summary_label"));
-  d_summary_label->setTextFormat(Qt::RichText);
-  d_summary_label->setWordWrap(true);
-  d_summary_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  d_summary_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(d_verdict_label);
-  // The summary scrolls: its lines grow with the notes, and a wrapped label's height is no part of
-  // the minimum size a splitter keeps.
-  QScrollArea *summary = new QScrollArea(this);
-  summary->setWidget(d_summary_label);
-  summary->setWidgetResizable(true);
-  summary->setFrameShape(QFrame::NoFrame);
-  summary->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  summary->setMinimumHeight(5 * fontMetrics().lineSpacing());
-  layout->addWidget(summary, 1);
+  // The summary scrolls: its lines grow with the notes. It looks as a label does, but lays its
+  // text out once at its width, where a wrapped label in a scroll area does so four times a
+  // record shown.
+  d_summary_label = new QTextBrowser(this);
+  d_summary_label->setObjectName(QStringLiteral("summary_label"));
+  d_summary_label->setFrameShape(QFrame::NoFrame);
+  d_summary_label->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  d_summary_label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  d_summary_label->document()->setDocumentMargin(0);
+  d_summary_label->viewport()->setAutoFillBackground(false);
+  d_summary_label->setMinimumHeight(5 * fontMetrics().lineSpacing());
+  layout->addWidget(d_summary_label, 1);
 
   connect(paste_button, &QPushButton::clicked, this, &TVerificationRecordForm::Paste_Results);
   connect(new QShortcut(QKeySequence::Paste, d_results_view, nullptr, nullptr,
@@ -315,6 +312,9 @@ void TVerificationRecordForm::Show_Record(const TVerificationRecord &record, boo
   }
   d_results->Set_Needs_Length(Needs_Length());
   d_results->Set_Results(record.results, d_editable);
+  // The rows laid out now rather than after the record is painted, which would paint their
+  // header a second time.
+  d_results_view->doItemsLayout();
   d_results_view->setEditTriggers(d_editable ? QAbstractItemView::AllEditTriggers
                                              : QAbstractItemView::NoEditTriggers);
   // Tab walks the typed cells of a new record, and leaves a stored one's table.
@@ -463,7 +463,7 @@ void TVerificationRecordForm::Show_Judgement(const TVerificationRecord &record,
   {
     shown.append(line.toHtmlEscaped());
   }
-  d_summary_label->setText(shown.join(QStringLiteral("<br>")));
+  d_summary_label->setHtml(shown.join(QStringLiteral("<br>")));
 }
 
 void TVerificationRecordForm::Show_Failure(const QString &heading, const QString &text,

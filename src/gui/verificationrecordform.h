@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTextBrowser;
 class TMessageBox;
 class TVerificationResultsModel;
 
@@ -102,7 +103,7 @@ private:
   QList<QWidget *> d_entry_widgets;
   QPushButton *d_save_button;
   QLabel *d_verdict_label;
-  QLabel *d_summary_label;
+  QTextBrowser *d_summary_label;
 };
 
 #endif // METROVA_VERIFICATIONRECORDFORM_H

@@ -44,7 +44,8 @@ void TVerificationRecordsModel::Set_Entries(const QList<TVerificationWorkflow::T
   d_cells.reserve(entries.size());
   for (const TVerificationWorkflow::TEntry &entry : entries)
   {
-    const QStringList list_row = TVerificationRows::List_Row(entry.record, entry.judgement);
+    const QStringList list_row =
+        TVerificationRows::List_Row(entry.record, entry.judgement, entry.result_count);
     QStringList cells;
     for (const int column : LIST_COLUMNS)
     {

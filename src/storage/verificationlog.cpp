@@ -270,54 +270,71 @@ TVerificationLog::Records(const QString &make, const QString &model, const QStri
                           bool *valid, QList<TVerificationJudgement::TJudgement> *judgements)
 {
   Q_ASSERT(valid);
+  QList<TVerificationStore::TStored> stored;
+  *valid = Stored_Records(make, model, option, true, &stored);
   QList<TVerificationRecord> records;
   if (judgements)
   {
     judgements->clear();
   }
-  *valid = Call({make, model, option}, false,
-                [&](const int *ids)
-                {
-                  QList<TVerificationStore::TStored> stored;
-                  if (!Stored(Store().Records(ids, &stored)))
-                  {
-                    return false;
-                  }
-                  // Records stored without figures are judged against the catalogue of now.
-                  QList<TDatabaseItem> machine;
-                  bool machine_read = false;
-                  for (TVerificationStore::TStored &entry : stored)
-                  {
-                    if (judgements && entry.judgement.frozen == TVerificationJudgement::FROZEN_NO)
-                    {
-                      if (!machine_read)
-                      {
-                        machine =
-                            d_database->Read_Configuration(make, model, option, &machine_read);
-                        if (!machine_read)
-                        {
-                          return false;
-                        }
-                      }
-                      entry.judgement = TVerificationJudgement::Judge(entry.record, machine);
-                    }
-                    records.append(entry.record);
-                    if (judgements)
-                    {
-                      judgements->append(entry.judgement);
-                    }
-                  }
-                  return true;
-                });
-  if (!*valid)
+  for (const TVerificationStore::TStored &entry : qAsConst(stored))
   {
-    records.clear();
+    records.append(entry.record);
     if (judgements)
     {
-      judgements->clear();
+      judgements->append(entry.judgement);
     }
   }
   return records;
+}
+
+bool TVerificationLog::Stored_Records(const QString &make, const QString &model,
+                                      const QString &option, bool results,
+                                      QList<TVerificationStore::TStored> *records)
+{
+  records->clear();
+  const bool read =
+      Call({make, model, option}, false,
+           [&](const int *ids)
+           {
+             if (!Stored(Store().Records(ids, records, results)))
+             {
+               return false;
+             }
+             // Records stored without figures are judged against the catalogue of
+             // now.
+             QList<TDatabaseItem> machine;
+             bool machine_read = false;
+             for (TVerificationStore::TStored &entry : *records)
+             {
+               if (entry.judgement.frozen == TVerificationJudgement::FROZEN_NO)
+               {
+                 if (!machine_read)
+                 {
+                   machine = d_database->Read_Configuration(make, model, option, &machine_read);
+                   if (!machine_read)
+                   {
+                     return false;
+                   }
+                 }
+                 entry.judgement = TVerificationJudgement::Judge(entry.record, machine);
+               }
+             }
+             return true;
+           });
+  if (!read)
+  {
+    records->clear();
+  }
+  return read;
+}
+
+bool TVerificationLog::Read_Results(const QString &make, const QString &model,
+                                    const QString &option,
+                                    QList<TVerificationStore::TStored> *records)
+{
+  return Call({make, model, option}, false,
+              [&](const int *ids) { return Stored(Store().Read_Results(ids, records)); });
 }
 
 bool TVerificationLog::Set_Intervals(const QString &make, const QString &model,

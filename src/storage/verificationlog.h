@@ -4,13 +4,13 @@
 #include "verificationjudgement.h"
 #include "verificationrecord.h"
 #include "verificationschedule.h"
+#include "verificationstore.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class TDatabase;
-class TVerificationStore;
 
 // The verification log of a catalogue: its machines' records and check intervals, kept in the
 // catalogue file on the database's connection. Each write looks the machine up, checks and
@@ -43,6 +43,12 @@ public:
   QList<TVerificationRecord>
   Records(const QString &make, const QString &model, const QString &option, bool *valid,
           QList<TVerificationJudgement::TJudgement> *judgements = nullptr);
+  // The records as Records reads them with what they are stored under; without their results
+  // where each holds its figures (TVerificationStore::Records), which Read_Results then reads.
+  bool Stored_Records(const QString &make, const QString &model, const QString &option,
+                      bool results, QList<TVerificationStore::TStored> *records);
+  bool Read_Results(const QString &make, const QString &model, const QString &option,
+                    QList<TVerificationStore::TStored> *records);
   // 0 removes an interval.
   bool Set_Intervals(const QString &make, const QString &model, const QString &option,
                      const TVerificationSchedule::TIntervals &intervals);

@@ -26,15 +26,34 @@ const QString RECORD_COLUMNS = QStringLiteral(
 const QString RECORD_FIGURES =
     QStringLiteral(",uncertainty_expression,r0_uncertainty,limit_expression,limit_source,"
                    "r0_expression,r0_source,ts_min,ts_max,verdict,reason,largest_share,frozen");
-const QString RESULT_COLUMNS = QStringLiteral(
-    "SELECT record_id,length,position,repetition,error%1 FROM verification_result WHERE record_id "
-    "IN (SELECT record_id FROM verification_record WHERE make_id=? AND model_id=? AND "
-    "option_id=?) ORDER BY record_id,sequence");
+// The results and ranges of one record (%2 "record_id=?") or of a machine's (OF_MACHINE).
+const QString OF_MACHINE = QStringLiteral("record_id IN (SELECT record_id FROM verification_record "
+                                          "WHERE make_id=? AND model_id=? AND option_id=?)");
+const QString RESULT_COLUMNS =
+    QStringLiteral("SELECT record_id,length,position,repetition,error%1 FROM verification_result "
+                   "WHERE %2 ORDER BY record_id,sequence");
 const QString RESULT_FIGURES = QStringLiteral(",retest,mpe,uncertainty,zone,superseded");
-const QString SELECT_RANGES = QStringLiteral(
-    "SELECT record_id,length,position,results,spread,limit_value,uncertainty,zone FROM "
-    "verification_range WHERE record_id IN (SELECT record_id FROM verification_record WHERE "
-    "make_id=? AND model_id=? AND option_id=?) ORDER BY record_id,sequence");
+const QString SELECT_RANGES =
+    QStringLiteral("SELECT record_id,length,position,results,spread,limit_value,uncertainty,zone "
+                   "FROM verification_range WHERE %1 ORDER BY record_id,sequence");
+// What the list of records shows of their results: their count, and the sets retested.
+const QString COUNT_RESULTS =
+    QStringLiteral("SELECT record_id,count(*),max(retest) FROM verification_result WHERE ") +
+    OF_MACHINE + QStringLiteral(" GROUP BY record_id");
+const QString SELECT_RETESTS =
+    QStringLiteral(
+        "SELECT record_id,length,position FROM verification_result WHERE retest<>0 AND ") +
+    OF_MACHINE;
+const QString UNKNOWN_NAME =
+    QStringLiteral("A verification record holds a date, kind, rule, state or zone that this "
+                   "program does not know.");
+
+QString Changed_Log(int number)
+{
+  return QStringLiteral("Record %1 is no longer as it was read: another program changed the "
+                        "log.")
+      .arg(number);
+}
 const QString SELECT_RECORD_ID =
     QStringLiteral("SELECT record_id FROM verification_record WHERE make_id=? AND model_id=? AND "
                    "option_id=? AND number=?");
@@ -491,7 +510,7 @@ bool TVerificationStore::Clear()
   return true;
 }
 
-bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
+bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool results)
 {
   records->clear();
   bool found = false;
@@ -505,7 +524,6 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
     return true;
   }
   const bool figures = layout >= 2;
-  QHash<int, int> indexes;
   bool valid = true;
   const auto read_record = [&](const QSqlQuery &row)
   {
@@ -549,9 +567,149 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
       judgement.frozen = TVerificationJudgement::Frozen_Of(row.value(23).toString());
       valid = judgement.verdict >= 0 && judgement.reason >= 0 && judgement.frozen > 0 && valid;
     }
-    indexes.insert(stored.record_id, records->size());
+    stored.complete = false;
     records->append(stored);
   };
+  if (!d_connection->Read_Rows(
+          d_connection->Prepared_Query(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
+                                       {ids[0], ids[1], ids[2]}),
+          read_record))
+  {
+    records->clear();
+    return Fail_Statement();
+  }
+  if (!valid)
+  {
+    records->clear();
+    return Fail(UNKNOWN_NAME, false);
+  }
+  // A record without figures is judged from its results: they are read with it.
+  const bool summaries =
+      !results && std::all_of(records->cbegin(), records->cend(),
+                              [](const TStored &stored) {
+                                return stored.judgement.frozen != TVerificationJudgement::FROZEN_NO;
+                              });
+  if (!summaries)
+  {
+    if (!Read_Result_Rows(ids, 0, figures, records))
+    {
+      records->clear();
+      return false;
+    }
+    return true;
+  }
+  // The list's figures of each record without its results: their count and the sets retested.
+  QHash<int, int> indexes;
+  for (int index = 0; index < records->size(); ++index)
+  {
+    indexes.insert(records->at(index).record_id, index);
+  }
+  QHash<int, QList<TVerificationResult>> retests;
+  bool retested = false;
+  const auto read_count = [&](const TSqlEngine::TRow &row)
+  {
+    const auto index = indexes.constFind(row.Integer(0));
+    if (index != indexes.constEnd())
+    {
+      (*records)[index.value()].result_count = row.Integer(1);
+    }
+    retested = retested || row.Integer(2) != 0;
+  };
+  const auto read_retest = [&](const TSqlEngine::TRow &row)
+  {
+    TVerificationResult result;
+    result.length = row.Double(1);
+    result.position = row.Text(2);
+    result.retest = true;
+    retests[row.Integer(0)].append(result);
+  };
+  // Most logs hold no retest: their results are read once.
+  if (!d_connection->Read_Plain_Rows(COUNT_RESULTS, {ids[0], ids[1], ids[2]}, read_count) ||
+      (retested &&
+       !d_connection->Read_Plain_Rows(SELECT_RETESTS, {ids[0], ids[1], ids[2]}, read_retest)))
+  {
+    records->clear();
+    return Fail_Statement();
+  }
+  for (TStored &stored : *records)
+  {
+    stored.judgement.retested_sets =
+        TVerificationJudgement::Retested_Sets(retests.value(stored.record_id));
+  }
+  return true;
+}
+
+bool TVerificationStore::Read_Results(const int *ids, QList<TStored> *records)
+{
+  QList<TStored *> missing;
+  for (TStored &stored : *records)
+  {
+    if (!stored.complete)
+    {
+      missing.append(&stored);
+    }
+  }
+  if (missing.isEmpty())
+  {
+    return true;
+  }
+  bool found = false;
+  int layout = 0;
+  if (!Find_Tables(&found, &layout))
+  {
+    return false;
+  }
+  // The records must be those read before: another program may have deleted one since.
+  QHash<int, int> numbers;
+  if (found && !d_connection->Read_Plain_Rows(
+                   QStringLiteral("SELECT record_id,number FROM verification_record WHERE "
+                                  "make_id=? AND model_id=? AND option_id=?"),
+                   {ids[0], ids[1], ids[2]},
+                   [&numbers](const TSqlEngine::TRow &row)
+                   { numbers.insert(row.Integer(0), row.Integer(1)); }))
+  {
+    return Fail_Statement();
+  }
+  for (const TStored *stored : qAsConst(missing))
+  {
+    if (numbers.value(stored->record_id, -1) != stored->record.number)
+    {
+      return Fail(Changed_Log(stored->record.number), false);
+    }
+  }
+  QList<TStored> read;
+  for (const TStored *stored : qAsConst(missing))
+  {
+    read.append(*stored);
+  }
+  if (!Read_Result_Rows(ids, missing.size() == 1 ? missing.first()->record_id : 0, layout >= 2,
+                        &read))
+  {
+    return false;
+  }
+  for (int index = 0; index < read.size(); ++index)
+  {
+    if (read.at(index).record.results.size() != missing.at(index)->result_count)
+    {
+      return Fail(Changed_Log(read.at(index).record.number), false);
+    }
+  }
+  for (int index = 0; index < read.size(); ++index)
+  {
+    *missing.at(index) = read.at(index);
+  }
+  return true;
+}
+
+bool TVerificationStore::Read_Result_Rows(const int *ids, int record_id, bool figures,
+                                          QList<TStored> *records)
+{
+  QHash<int, int> indexes;
+  for (int index = 0; index < records->size(); ++index)
+  {
+    indexes.insert(records->at(index).record_id, index);
+  }
+  bool valid = true;
   const auto read_result = [&](const TSqlEngine::TRow &row)
   {
     const auto index = indexes.constFind(row.Integer(0));
@@ -598,17 +756,17 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
     valid = range.zone >= 0 && valid;
     (*records)[index.value()].judgement.ranges.append(range);
   };
-  if (!d_connection->Read_Rows(
-          d_connection->Prepared_Query(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
-                                       {ids[0], ids[1], ids[2]}),
-          read_record) ||
-      // A log of 50 records holds thousands of results: read on the engine's own path.
-      !d_connection->Read_Plain_Rows(RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString()),
-                                     {ids[0], ids[1], ids[2]}, read_result) ||
+  // One record's, or every record's of the machine.
+  const QString of_records = record_id > 0 ? QStringLiteral("record_id=?") : OF_MACHINE;
+  const QVariantList values =
+      record_id > 0 ? QVariantList{record_id} : QVariantList{ids[0], ids[1], ids[2]};
+  // A log of 50 records holds thousands of results: read on the engine's own path.
+  if (!d_connection->Read_Plain_Rows(
+          RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString(), of_records), values,
+          read_result) ||
       (figures &&
-       !d_connection->Read_Plain_Rows(SELECT_RANGES, {ids[0], ids[1], ids[2]}, read_range)))
+       !d_connection->Read_Plain_Rows(SELECT_RANGES.arg(of_records), values, read_range)))
   {
-    records->clear();
     return Fail_Statement();
   }
   for (TStored &stored : *records)
@@ -617,15 +775,10 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records)
     {
       TVerificationJudgement::Complete(stored.record, &stored.judgement);
     }
+    stored.result_count = stored.record.results.size();
+    stored.complete = true;
   }
-  if (!valid)
-  {
-    records->clear();
-    return Fail(QStringLiteral("A verification record holds a date, kind, rule, state or zone "
-                               "that this program does not know."),
-                false);
-  }
-  return true;
+  return valid || Fail(UNKNOWN_NAME, false);
 }
 
 bool TVerificationStore::Same_Record(const int *ids, const TVerificationRecord &record, int *number)

@@ -31,6 +31,9 @@ public:
     TVerificationRecord record;
     // FROZEN_NO for a record of layout 1, which holds no figures.
     TVerificationJudgement::TJudgement judgement;
+    // Whether the results (and ranges) are read; their count is read either way.
+    bool complete = true;
+    int result_count = 0;
   };
 
   explicit TVerificationStore(TSqlConnection *connection);
@@ -52,8 +55,13 @@ public:
   // Deletes every row of the log, keeping its tables.
   bool Clear();
 
-  // A machine's records by number, with their results in the order added.
-  bool Records(const int *ids, QList<TStored> *records);
+  // A machine's records by number, with their results in the order added. Without results where
+  // every record holds its figures: each incomplete, with the count of its results and its
+  // judgement's retested sets, for a list of records that reads no more (Read_Results).
+  bool Records(const int *ids, QList<TStored> *records, bool results = true);
+  // The results and ranges of the incomplete records, their judgements completed; fails (not a
+  // fault) when one of them is no longer as it was read.
+  bool Read_Results(const int *ids, QList<TStored> *records);
   bool Record_Count(const int *ids, int id_count, int *count);
   // The number of a stored record of the machine that is the same check (Same_Check); 0 when
   // none is.
@@ -88,6 +96,9 @@ private:
   bool Find_Tables(bool *found, int *layout = nullptr);
   bool Machine_Row(const int *ids);
   bool Write_Figures(const TStored &stored);
+  // The results and ranges of the record with this id (0: every record of the machine) into the
+  // records read, each completed.
+  bool Read_Result_Rows(const int *ids, int record_id, bool figures, QList<TStored> *records);
 
   TSqlConnection *d_connection;
   QString d_error;

@@ -15,27 +15,26 @@ bool TVerificationWorkflow::Fail(const QString &text)
   return false;
 }
 
-bool TVerificationWorkflow::Load(const QString &make, const QString &model, const QString &option)
+bool TVerificationWorkflow::Load(const QString &make, const QString &model, const QString &option,
+                                 bool results)
 {
   d_make = make;
   d_model = model;
   d_option = option;
+  d_results = results;
   // The machine, its records and its intervals as one state of the file; what was loaded before
   // stays until all of it is read.
   TReadTransaction read(d_database);
   read.Begin();
   bool valid = false;
   const QList<TDatabaseItem> machine = d_database->Read_Configuration(make, model, option, &valid);
-  QList<TVerificationJudgement::TJudgement> judgements;
-  QList<TVerificationRecord> records;
+  QList<TVerificationStore::TStored> records;
   TVerificationSchedule::TIntervals intervals;
+  TVerificationLog log(d_database);
+  valid = valid && log.Stored_Records(make, model, option, results, &records);
   if (valid)
   {
-    records = TVerificationLog(d_database).Records(make, model, option, &valid, &judgements);
-  }
-  if (valid)
-  {
-    intervals = TVerificationLog(d_database).Intervals(make, model, option, &valid);
+    intervals = log.Intervals(make, model, option, &valid);
   }
   if (!valid)
   {
@@ -44,17 +43,57 @@ bool TVerificationWorkflow::Load(const QString &make, const QString &model, cons
   d_machine = machine;
   d_intervals = intervals;
   d_entries.clear();
-  for (int index = 0; index < records.size(); ++index)
+  for (const TVerificationStore::TStored &stored : qAsConst(records))
   {
     TEntry entry;
-    entry.record = records.at(index);
-    entry.judgement = judgements.at(index);
+    entry.record = stored.record;
+    entry.judgement = stored.judgement;
+    entry.result_count = stored.result_count;
+    entry.complete = stored.complete;
+    entry.record_id = stored.record_id;
     if (entry.judgement.frozen != TVerificationJudgement::FROZEN_NO)
     {
       entry.changes = entry.judgement.basis.Changes(
           TVerificationBasis::Of_Machine(d_machine, entry.record.standard, entry.record.component));
     }
     d_entries.append(entry);
+  }
+  return true;
+}
+
+bool TVerificationWorkflow::Read_Results(int number)
+{
+  QList<int> indexes;
+  QList<TVerificationStore::TStored> records;
+  for (int index = 0; index < d_entries.size(); ++index)
+  {
+    const TEntry &entry = d_entries.at(index);
+    if (!entry.complete && (number == 0 || entry.record.number == number))
+    {
+      TVerificationStore::TStored stored;
+      stored.record_id = entry.record_id;
+      stored.record = entry.record;
+      stored.judgement = entry.judgement;
+      stored.result_count = entry.result_count;
+      stored.complete = false;
+      indexes.append(index);
+      records.append(stored);
+    }
+  }
+  if (records.isEmpty())
+  {
+    return true;
+  }
+  if (!TVerificationLog(d_database).Read_Results(d_make, d_model, d_option, &records))
+  {
+    return Fail(d_database->Last_Error());
+  }
+  for (int index = 0; index < indexes.size(); ++index)
+  {
+    TEntry &entry = d_entries[indexes.at(index)];
+    entry.record = records.at(index).record;
+    entry.judgement = records.at(index).judgement;
+    entry.complete = true;
   }
   return true;
 }
@@ -109,7 +148,7 @@ bool TVerificationWorkflow::Save(TVerificationRecord *record,
   {
     return Fail(d_database->Last_Error());
   }
-  if (!Load(d_make, d_model, d_option))
+  if (!Load(d_make, d_model, d_option, d_results))
   {
     d_error = QStringLiteral("Record %1 was saved, but the log cannot be read again: %2")
                   .arg(record->number)
@@ -124,7 +163,7 @@ bool TVerificationWorkflow::Remove(int number)
   {
     return Fail(d_database->Last_Error());
   }
-  return Load(d_make, d_model, d_option);
+  return Load(d_make, d_model, d_option, d_results);
 }
 
 bool TVerificationWorkflow::Set_Intervals(const TVerificationSchedule::TIntervals &intervals)

@@ -32,13 +32,21 @@ public:
     // What today's catalogue states otherwise than the record's stored figures: "the catalogue's
     // E0 is now ...". The verdict stays the stored one.
     QStringList changes;
+    // The count of the record's results, whether they are read (Load, Read_Results) or not.
+    int result_count = 0;
+    bool complete = true;
+    int record_id = 0;
   };
 
   explicit TVerificationWorkflow(TDatabase *database);
 
   // Reads the machine's rows of every standard, its records with their judgements and its
-  // intervals, in one read.
-  bool Load(const QString &make, const QString &model, const QString &option);
+  // intervals, in one read; without the records' results, where they hold their figures, for a
+  // list that shows a record at a time (Read_Results). The loads after a change read as this.
+  bool Load(const QString &make, const QString &model, const QString &option, bool results = true);
+  // The results of the record with this number (0: of every record) where Load read none; false
+  // with Error() when it cannot, as when another program deleted the record meanwhile.
+  bool Read_Results(int number);
   // The machine as loaded.
   const QList<TDatabaseItem> &Machine() const { return d_machine; }
   const QList<TEntry> &Entries() const { return d_entries; }
@@ -77,6 +85,7 @@ private:
   QString d_option;
   QList<TDatabaseItem> d_machine;
   QList<TEntry> d_entries;
+  bool d_results = true;
   TVerificationSchedule::TIntervals d_intervals;
   int d_same_number = 0;
   QString d_error;

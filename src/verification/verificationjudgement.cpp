@@ -145,15 +145,10 @@ void TVerificationJudgement::Complete(const TVerificationRecord &record, TJudgem
       r0 && !judgement->r0_estimated && !record.results.isEmpty() &&
       std::all_of(record.results.cbegin(), record.results.cend(),
                   [](const TVerificationResult &result) { return result.position.isEmpty(); });
-  QSet<TSetKey> retested;
   judgement->zone_counts.fill(0);
   judgement->empty_pass_zones.clear();
   for (const TJudgedResult &judged : qAsConst(judgement->results))
   {
-    if (judged.result.retest)
-    {
-      retested.insert(Set_Of(judged.result));
-    }
     if (!judged.superseded)
     {
       ++judgement->zone_counts[judged.zone];
@@ -164,7 +159,20 @@ void TVerificationJudgement::Complete(const TVerificationRecord &record, TJudgem
       judgement->empty_pass_zones.append(judged.result.length);
     }
   }
-  judgement->retested_sets = retested.size();
+  judgement->retested_sets = Retested_Sets(record.results);
+}
+
+int TVerificationJudgement::Retested_Sets(const QList<TVerificationResult> &results)
+{
+  QSet<TSetKey> retested;
+  for (const TVerificationResult &result : results)
+  {
+    if (result.retest)
+    {
+      retested.insert(Set_Of(result));
+    }
+  }
+  return retested.size();
 }
 
 TVerificationJudgement::TJudgement TVerificationJudgement::Judge(const TVerificationRecord &record,

@@ -161,6 +161,8 @@ public:
   // the range kind, the zone counts, the retested sets and what the notes name. A stored
   // judgement read back is completed by it as a new one is.
   static void Complete(const TVerificationRecord &record, TJudgement *judgement);
+  // The sets of one length and position among these results that were retested.
+  static int Retested_Sets(const QList<TVerificationResult> &results);
   // Whether a component is a probing error, judged against its constant without lengths.
   static bool Is_Probing(const QString &standard, const QString &component);
   // Which ranges a component judges.

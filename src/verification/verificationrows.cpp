@@ -17,7 +17,7 @@ QStringList TVerificationRows::List_Header()
 }
 
 QStringList TVerificationRows::List_Row(const TVerificationRecord &record,
-                                        const TJudgement &judgement)
+                                        const TJudgement &judgement, int result_count)
 {
   const TVerificationBasis::TValue &limit = judgement.basis.limit;
   return {QString::number(record.number),
@@ -26,7 +26,7 @@ QStringList TVerificationRows::List_Row(const TVerificationRecord &record,
           record.Component_Text(),
           TVerificationRecord::Rule_Name(record.rule),
           record.uncertainty,
-          QString::number(record.results.size()),
+          QString::number(result_count < 0 ? record.results.size() : result_count),
           Share_Text(judgement),
           TVerificationJudgement::State_Text(judgement.verdict, judgement.reason),
           limit.text,

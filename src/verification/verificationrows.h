@@ -19,8 +19,10 @@ public:
   // limit_um,limit_source,temperature_c,retested_sets,frozen: the verdict with its reason
   // ("not judged: estimated limit"), the limit's expression and source as stored with it.
   static QStringList List_Header();
+  // The results counted as result_count when they are not read (-1: those of the record).
   static QStringList List_Row(const TVerificationRecord &record,
-                              const TVerificationJudgement::TJudgement &judgement);
+                              const TVerificationJudgement::TJudgement &judgement,
+                              int result_count = -1);
   // length_mm,position,repetition,error_um,mpe_um,zone,u_um,retest (mpe_um empty where there is
   // no limit; retest "retest" for a retest, "replaced by retest" for a result it repeats).
   static QStringList Show_Header();
