@@ -6,12 +6,14 @@
 #include "namelistdelegate.h"
 #include "transaction.h"
 
+#include <QCollator>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPixmap>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -356,11 +358,13 @@ void TCatalogueView::Add_Names(QListWidget *list, QStringList names)
   // The list sorts what it is given one item at a time, each a search, an insertion and a
   // signal; a make's thousands of models go in at once, sorted here as the list sorts: by the
   // locale-aware comparison of its items, and a name that compares equal to an earlier one goes
-  // before it.
+  // before it. That comparison is the system locale's collator, which QString looks up anew for
+  // every pair: one collator serves the whole sort.
   std::reverse(names.begin(), names.end());
+  const QCollator collator(QLocale::system().collation());
   std::stable_sort(names.begin(), names.end(),
-                   [](const QString &first, const QString &second)
-                   { return first.localeAwareCompare(second) < 0; });
+                   [&collator](const QString &first, const QString &second)
+                   { return collator.compare(first, second) < 0; });
   list->setSortingEnabled(false);
   list->addItems(names);
   list->setSortingEnabled(true);
