@@ -292,23 +292,17 @@ void TCatalogueView::Show_Specifications(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   d_specification_tree->clear();
-  // Every standard's rows of one state of the catalogue, read at once.
+  // Every standard's rows of one state of the catalogue, in one read: on a server each
+  // statement is a round trip.
   TReadTransaction one_state(database);
   one_state.Join();
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
-  if (valid)
+  const QList<TDatabaseItem> records =
+      valid ? database->Read_Configuration(make, model, option, &valid) : QList<TDatabaseItem>();
+  for (int index = 0; valid && index < records.size() && index < standards.size(); ++index)
   {
-    for (const QString &standard : standards)
-    {
-      bool found = false;
-      const TDatabaseItem item =
-          database->Read_Specification(make, model, option, standard, &found);
-      if (found)
-      {
-        Add_Specification_Tree_Items(standard, item);
-      }
-    }
+    Add_Specification_Tree_Items(standards.at(index), records.at(index));
   }
   d_specification_tree->expandAll();
   for (int column = 0; column < TREE_COLUMN_COUNT; ++column)
