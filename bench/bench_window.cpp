@@ -231,15 +231,21 @@ bool Copy_To_Server(const QString &file_name, const QString &server, QTextStream
     return false;
   }
   // The planner's statistics and the visibility map of a settled catalogue, without which the
-  // reads of the first minute scan the tables rather than their indexes.
+  // reads of the first minute scan the tables rather than their indexes. Right after the copy a
+  // vacuum marks no page all-visible yet (relallvisible stays 0, and reads by index alone go to
+  // the table for every row); the second pass marks them all, as autovacuum's later ones do.
   PGconn *connection = PQconnectdb(server.toUtf8().constData());
-  PGresult *result = PQexec(connection, "VACUUM ANALYZE");
-  const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+  bool done = true;
+  for (const char *statement : {"VACUUM ANALYZE", "VACUUM"})
+  {
+    PGresult *result = PQexec(connection, statement);
+    done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+  }
   if (!done)
   {
     out << "Cannot vacuum the catalogue: " << PQerrorMessage(connection) << "\n";
   }
-  PQclear(result);
   PQfinish(connection);
   return done;
 }

@@ -6,12 +6,14 @@
 #include "namelistdelegate.h"
 #include "transaction.h"
 
+#include <QCollator>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPixmap>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -290,23 +292,17 @@ void TCatalogueView::Show_Specifications(TDatabase *database, const QString &mak
                                          const QString &model, const QString &option)
 {
   d_specification_tree->clear();
-  // Every standard's rows of one state of the catalogue, read at once.
+  // Every standard's rows of one state of the catalogue, in one read: on a server each
+  // statement is a round trip.
   TReadTransaction one_state(database);
   one_state.Join();
   bool valid = false;
   const QStringList standards = database->Standard_Types(&valid);
-  if (valid)
+  const QList<TDatabaseItem> records =
+      valid ? database->Read_Configuration(make, model, option, &valid) : QList<TDatabaseItem>();
+  for (int index = 0; valid && index < records.size() && index < standards.size(); ++index)
   {
-    for (const QString &standard : standards)
-    {
-      bool found = false;
-      const TDatabaseItem item =
-          database->Read_Specification(make, model, option, standard, &found);
-      if (found)
-      {
-        Add_Specification_Tree_Items(standard, item);
-      }
-    }
+    Add_Specification_Tree_Items(standards.at(index), records.at(index));
   }
   d_specification_tree->expandAll();
   for (int column = 0; column < TREE_COLUMN_COUNT; ++column)
@@ -356,11 +352,13 @@ void TCatalogueView::Add_Names(QListWidget *list, QStringList names)
   // The list sorts what it is given one item at a time, each a search, an insertion and a
   // signal; a make's thousands of models go in at once, sorted here as the list sorts: by the
   // locale-aware comparison of its items, and a name that compares equal to an earlier one goes
-  // before it.
+  // before it. That comparison is the system locale's collator, which QString looks up anew for
+  // every pair: one collator serves the whole sort.
   std::reverse(names.begin(), names.end());
+  const QCollator collator(QLocale::system().collation());
   std::stable_sort(names.begin(), names.end(),
-                   [](const QString &first, const QString &second)
-                   { return first.localeAwareCompare(second) < 0; });
+                   [&collator](const QString &first, const QString &second)
+                   { return collator.compare(first, second) < 0; });
   list->setSortingEnabled(false);
   list->addItems(names);
   list->setSortingEnabled(true);

@@ -57,7 +57,7 @@ public:
   QStringList Selected_Names(int level) const;
 
   // Fills the tree with every standard's rows of the machine, in the database's order of
-  // standards; a standard whose record cannot be read is left out.
+  // standards; with none when its records cannot be read.
   void Show_Specifications(TDatabase *database, const QString &make, const QString &model,
                            const QString &option);
   // Appends one standard's rows to the tree.

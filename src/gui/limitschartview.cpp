@@ -37,6 +37,39 @@ bool Coincide(const QVector<QPointF> &first, const QVector<QPointF> &second, dou
   }
   return true;
 }
+
+// The points of a line without those on the straight stretch between their neighbours, to a
+// billionth of its height: QtCharts strokes a solid line segment by segment, and a limit sampled
+// at hundreds of lengths is mostly straight, so the same line is drawn in a few strokes.
+QVector<QPointF> Drawn_Points(const QVector<QPointF> &points)
+{
+  double height = 0.0;
+  for (const QPointF &point : points)
+  {
+    height = std::max(height, std::fabs(point.y()));
+  }
+  QVector<QPointF> drawn;
+  for (int index = 0; index < points.size(); ++index)
+  {
+    const QPointF &point = points.at(index);
+    if (drawn.size() >= 1 && index + 1 < points.size())
+    {
+      const QPointF &before = drawn.last();
+      const QPointF &after = points.at(index + 1);
+      const double span = after.x() - before.x();
+      // How far the point lies off the segment from the last one kept to the next, times span.
+      const double off =
+          (point.y() - before.y()) * span - (after.y() - before.y()) * (point.x() - before.x());
+      if (span > 0.0 && point.x() > before.x() && point.x() < after.x() &&
+          std::fabs(off) <= 1e-9 * height * span)
+      {
+        continue;
+      }
+    }
+    drawn.append(point);
+  }
+  return drawn;
+}
 } // namespace
 
 const char TLimitsChartView::MARKER_NAME[] = "limits_marker";
@@ -120,7 +153,7 @@ void TLimitsChartView::Set_Curves(const QList<TCurve> &curves, double maximum_le
                                                     : QStringLiteral("%1 (close to %2)"))
                           .arg(curve.name, under.name));
     }
-    series->replace(curve.points);
+    series->replace(Drawn_Points(curve.points));
     // Each line wider than those drawn over it, and all but the lowest dashed, so that every
     // colour still shows.
     const int slot = curve.slot >= 0 ? curve.slot : index;

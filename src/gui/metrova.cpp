@@ -552,27 +552,24 @@ void TMetrova::Specification_Limits()
 
   TDatabase *database = d_catalogue->Database();
   {
-    // Every standard's record of one state of the catalogue, read at once; the dialog holds
+    // Every standard's record of one state of the catalogue, in one read; the dialog holds
     // copies, so nothing stays open while it shows them.
     TReadTransaction one_state(database);
     one_state.Join();
     bool valid = false;
-    const QStringList standards = database->Standard_Types(&valid);
+    database->Standard_Types(&valid);
     if (!valid)
     {
       return;
     }
     if (!machine.contains(QString()))
     {
-      for (const QString &standard : standards)
+      bool found = false;
+      const QList<TDatabaseItem> records =
+          database->Read_Configuration(machine.at(0), machine.at(1), machine.at(2), &found);
+      for (const TDatabaseItem &record : records)
       {
-        bool found = false;
-        const TDatabaseItem record = database->Read_Specification(machine.at(0), machine.at(1),
-                                                                  machine.at(2), standard, &found);
-        if (found)
-        {
-          d_specification_limits_dialog->Add_Database_Item(record);
-        }
+        d_specification_limits_dialog->Add_Database_Item(record);
       }
     }
   }

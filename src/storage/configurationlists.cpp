@@ -30,15 +30,12 @@ bool TConfigurationLists::Names(const QString &statement, const QStringList &nam
 {
   d_error.clear();
   d_fault = false;
+  // A make's thousands of models on the engine's own path, without a QVariant per name.
   const auto read = [&](const QStringList &bound)
   {
-    QSqlQuery *query = d_connection->Prepared_Query(statement);
-    for (int position = 0; query && position < bound.size(); ++position)
-    {
-      query->bindValue(position, bound.at(position));
-    }
-    return d_connection->Read_Rows(query, [found](const QSqlQuery &row)
-                                   { found->append(row.value(0).toString()); }) ||
+    return d_connection->Read_Plain_Rows(statement, {bound.begin(), bound.end()},
+                                         [found](const TSqlEngine::TRow &row)
+                                         { found->append(row.Text(0)); }) ||
            Fail(d_connection->Error(), true);
   };
   QStringList stored;

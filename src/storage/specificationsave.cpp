@@ -66,23 +66,24 @@ bool TSpecificationSave::Read_Rows(TDatabase *database, const QString &make, con
     return false;
   }
   const bool machine_given = !make.isEmpty() && !model.isEmpty() && !option.isEmpty();
-
-  TDatabaseItem record;
-  for (const QString &standard : standards)
+  // Every standard's record in one read, one per standard in their order. A read that failed
+  // must not pass for a machine without values: saving those empty rows would delete what is
+  // stored. A name the catalogue does not hold yet is a new machine.
+  QList<TDatabaseItem> records;
+  if (machine_given)
   {
-    // A read that failed must not pass for a machine without values: saving those empty rows
-    // would delete what is stored. A name the catalogue does not hold yet is a new machine.
-    if (machine_given)
+    bool found = false;
+    records = database->Read_Configuration(make, model, option, &found);
+    if (!found && database->Database_Failed())
     {
-      bool found = false;
-      record = database->Read_Specification(make, model, option, standard, &found);
-      if (!found && database->Database_Failed())
-      {
-        rows->clear();
-        return false;
-      }
+      return false;
     }
+  }
 
+  for (int index = 0; index < standards.size(); ++index)
+  {
+    const QString &standard = standards.at(index);
+    const TDatabaseItem record = records.value(index);
     bool components_valid = false;
     const QStringList components = database->Component_Types(standard, &components_valid);
     if (!components_valid)
