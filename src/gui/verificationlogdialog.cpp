@@ -1,6 +1,5 @@
 #include "verificationlogdialog.h"
 
-#include "capability.h"
 #include "database.h"
 #include "filedialog.h"
 #include "messagebox.h"
@@ -248,33 +247,13 @@ bool TVerificationLogDialog::Set_Machine(TDatabase *database, const QString &mak
   }
   d_log = std::make_unique<TVerificationWorkflow>(database);
   // The list shows each record's stored verdict; a record's results are read when it is shown.
-  bool valid = d_log->Load(make, model, option, false);
-  const QString error = d_log->Error();
-  const QStringList standards = valid ? database->Standard_Types(&valid) : QStringList();
-  if (!valid)
+  if (!d_log->Load(make, model, option, false))
   {
     Show_Failure(QStringLiteral("Read Error"),
-                 QStringLiteral("Cannot read the machine's verification log."),
-                 error.isEmpty() ? database->Last_Error() : error);
+                 QStringLiteral("Cannot read the machine's verification log."), d_log->Error());
     return false;
   }
-
-  // The components a check can be judged against: a length error's, or a probing error's
-  // constant; 10360 E0 first.
-  QList<QStringList> components;
-  for (const QString &standard : standards)
-  {
-    for (const QString &component : database->Component_Types(standard, &valid))
-    {
-      if (TCapability::Is_Length_Dependent(
-              database->Component_Type_Expression_Types(standard, component)) ||
-          TVerificationJudgement::Is_Probing(standard, component))
-      {
-        components.append({standard, component});
-      }
-    }
-  }
-  d_form->Set_Components(components);
+  d_form->Set_Components(d_log->Judged_Components());
   d_schedule->Set_Intervals(d_log->Intervals());
   d_read_only = d_log->Is_Read_Only();
   d_read_only_label->setVisible(d_read_only);

@@ -1,5 +1,6 @@
 #include "verificationworkflow.h"
 
+#include "capability.h"
 #include "database.h"
 #include "transaction.h"
 #include "verificationlog.h"
@@ -36,12 +37,16 @@ bool TVerificationWorkflow::Load(const QString &make, const QString &model, cons
   {
     intervals = log.Intervals(make, model, option, &valid);
   }
-  if (!valid)
+  // In the same read: outside a transaction each name look-up would check first whether the
+  // catalogue changed, a round trip each on a server.
+  QList<QStringList> components;
+  if (!valid || !Read_Judged_Components(&components))
   {
     return Fail(d_database->Last_Error());
   }
   d_machine = machine;
   d_intervals = intervals;
+  d_components = components;
   d_entries.clear();
   for (const TVerificationStore::TStored &stored : qAsConst(records))
   {
@@ -59,6 +64,26 @@ bool TVerificationWorkflow::Load(const QString &make, const QString &model, cons
     d_entries.append(entry);
   }
   return true;
+}
+
+bool TVerificationWorkflow::Read_Judged_Components(QList<QStringList> *components)
+{
+  bool valid = false;
+  const QStringList standards = d_database->Standard_Types(&valid);
+  for (const QString &standard : standards)
+  {
+    const QStringList names = valid ? d_database->Component_Types(standard, &valid) : QStringList();
+    for (const QString &component : names)
+    {
+      if (TCapability::Is_Length_Dependent(
+              d_database->Component_Type_Expression_Types(standard, component)) ||
+          TVerificationJudgement::Is_Probing(standard, component))
+      {
+        components->append({standard, component});
+      }
+    }
+  }
+  return valid;
 }
 
 bool TVerificationWorkflow::Read_Results(int number)

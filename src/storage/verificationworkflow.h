@@ -53,6 +53,9 @@ public:
   // The entry of a record number; null when there is none.
   const TEntry *Entry(int number) const;
   const TVerificationSchedule::TIntervals &Intervals() const { return d_intervals; }
+  // The {standard, component} pairs a check can be judged against, as loaded: a length error's,
+  // or a probing error's constant; 10360 E0 first.
+  const QList<QStringList> &Judged_Components() const { return d_components; }
   // The machine's schedule from its records and their states.
   TVerificationSchedule::TMachine Schedule() const;
   // Whether the catalogue takes no writes: the log is shown, not written.
@@ -78,6 +81,7 @@ public:
 
 private:
   bool Fail(const QString &text);
+  bool Read_Judged_Components(QList<QStringList> *components);
 
   TDatabase *d_database;
   QString d_make;
@@ -87,6 +91,7 @@ private:
   QList<TEntry> d_entries;
   bool d_results = true;
   TVerificationSchedule::TIntervals d_intervals;
+  QList<QStringList> d_components;
   int d_same_number = 0;
   QString d_error;
 };
