@@ -48,10 +48,12 @@ struct TRoundRange
   {
     return axis->min() == minimum && axis->max() == maximum && axis->tickCount() == ticks;
   }
+  // The count first: its change only marks the chart's layout for later, after which a change of
+  // range lays out the axis alone instead of the whole chart once more.
   void Set(QValueAxis *axis) const
   {
-    axis->setRange(minimum, maximum);
     axis->setTickCount(ticks);
+    axis->setRange(minimum, maximum);
   }
 };
 
@@ -80,6 +82,9 @@ TVerificationChartView::TVerificationChartView(QWidget *parent) : QChartView(par
 {
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(360, 240);
+  // The theme's background is a gradient from white to white, computed pixel by pixel at every
+  // paint.
+  chart()->setBackgroundBrush(Qt::white);
   // Under the plot, which keeps the width its dates need; each entry whole.
   d_legend = new TChartLegend(this, Qt::AlignBottom);
 }
