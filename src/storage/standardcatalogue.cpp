@@ -4,6 +4,9 @@
 #include "sqlconnection.h"
 
 #include <QLatin1String>
+#include <QSqlQuery>
+
+#include <algorithm>
 
 namespace
 {
@@ -241,12 +244,52 @@ bool TStandardCatalogue::Add_Component_Type(int standard_id, const QString &name
 
 bool TStandardCatalogue::Is_Seeded()
 {
+  // Every standard and component in one read, kept for the look-ups to come: opening a
+  // catalogue on a server would otherwise ask for each seeded name in turn.
+  Validate();
+  QHash<QString, int> standard_ids;
+  QHash<QPair<int, QString>, int> component_ids;
+  const auto read_row = [&](const QSqlQuery &row)
+  {
+    if (!row.isNull(1))
+    {
+      // The lowest id of a name, as the look-ups take it.
+      const int standard_id = row.value(0).toInt();
+      standard_ids.insert(
+          row.value(1).toString(),
+          std::min(standard_ids.value(row.value(1).toString(), standard_id), standard_id));
+    }
+    if (!row.isNull(2) && !row.isNull(3))
+    {
+      const auto key = qMakePair(row.value(0).toInt(), row.value(3).toString());
+      const int component_id = row.value(2).toInt();
+      component_ids.insert(key, std::min(component_ids.value(key, component_id), component_id));
+    }
+  };
+  if (!d_connection->Read_Rows(
+          d_connection->Prepared_Query(QStringLiteral(
+              "SELECT s.standard_type_id,s.name,c.component_type_id,c.name FROM standard_types AS "
+              "s LEFT JOIN component_types AS c ON c.standard_id=s.standard_type_id")),
+          read_row))
+  {
+    return Fail(d_connection->Error(), true);
+  }
+  for (auto standard = standard_ids.constBegin(); standard != standard_ids.constEnd(); ++standard)
+  {
+    d_standard_ids.insert(standard.key(), standard.value());
+  }
+  for (auto component = component_ids.constBegin(); component != component_ids.constEnd();
+       ++component)
+  {
+    d_component_ids.insert(component.key(), component.value());
+  }
   for (const TDatabaseSchema::TComponentSeed &seed : TDatabaseSchema::COMPONENT_SEED)
   {
-    const int standard_id = Standard_Type_Id(QLatin1String(seed.standard));
-    if (standard_id < 0 || Component_Type_Id(standard_id, QLatin1String(seed.name)) < 0)
+    const int standard_id = standard_ids.value(QLatin1String(seed.standard), -1);
+    if (standard_id < 0 ||
+        !component_ids.contains(qMakePair(standard_id, QString(QLatin1String(seed.name)))))
     {
-      return false;
+      return Fail(standard_id < 0 ? STANDARD_NOT_FOUND : COMPONENT_NOT_FOUND, false);
     }
   }
   return true;
