@@ -268,19 +268,22 @@ void TestPostgresql::plain_reads_data()
 {
   QTest::addColumn<int>("rows");
   QTest::addColumn<bool>("in_transaction");
+  QTest::addColumn<int>("chunk_rows"); // 0: in one answer
 
   // Chunks of two rows: none, a part of one, whole chunks only, a last chunk in part.
-  QTest::newRow("no row") << 0 << true;
-  QTest::newRow("part of a chunk") << 1 << true;
-  QTest::newRow("whole chunks") << 4 << true;
-  QTest::newRow("last chunk in part") << 5 << true;
-  QTest::newRow("outside a transaction") << 5 << false;
+  QTest::newRow("no row") << 0 << true << 2;
+  QTest::newRow("part of a chunk") << 1 << true << 2;
+  QTest::newRow("whole chunks") << 4 << true << 2;
+  QTest::newRow("last chunk in part") << 5 << true << 2;
+  QTest::newRow("outside a transaction") << 5 << false << 2;
+  QTest::newRow("in one answer, in a transaction") << 5 << true << 0;
 }
 
 void TestPostgresql::plain_reads()
 {
   QFETCH(int, rows);
   QFETCH(bool, in_transaction);
+  QFETCH(int, chunk_rows);
   QSqlDatabase connection = QSqlDatabase::database(d_test->Get()->Connection_Name(), false);
   PGconn *handle = TPostgresEngine::Handle(connection);
   QVERIFY(handle);
@@ -298,13 +301,14 @@ void TestPostgresql::plain_reads()
                  {rows},
                  [&](const TSqlEngine::TRow &row)
                  { shown.append(QString::number(row.Long_Integer(0)) + ' ' + row.Text(1)); },
-                 &error, 2),
+                 &error, chunk_rows),
              qPrintable(error));
     QCOMPARE(shown, expected);
   }
   QString error;
   QVERIFY(!TPostgresPlainRead::Read(
-      handle, "SELECT x FROM no_such_table", {}, [](const TSqlEngine::TRow &) {}, &error, 2));
+      handle, "SELECT x FROM no_such_table", {}, [](const TSqlEngine::TRow &) {}, &error,
+      chunk_rows));
   QVERIFY2(error.contains("no_such_table"), qPrintable(error));
   QVERIFY(!in_transaction || connection.rollback());
 }

@@ -5,6 +5,7 @@
 #include "sqlconnection.h"
 
 #include <QLatin1String>
+#include <QSqlQuery>
 #include <QStringList>
 
 namespace
@@ -149,17 +150,58 @@ QString TConfigurationNames::Name(int kind, int id)
   return name.toString();
 }
 
-bool TConfigurationNames::Ids(std::initializer_list<QString> names, int *ids)
+bool TConfigurationNames::Ids(const QStringList &names, int *ids)
 {
-  int kind = MAKE;
-  for (const QString &name : names)
+  Q_ASSERT(names.size() <= OPTION + 1);
+  if (names.size() < 2)
   {
-    ids[kind] = Id(kind, name);
+    for (int kind = MAKE; kind < names.size(); ++kind)
+    {
+      ids[kind] = Id(kind, names.at(kind));
+      if (ids[kind] < 0)
+      {
+        return false;
+      }
+    }
+    return true;
+  }
+  // Every id in one statement: on a server each look-up is a round trip.
+  static const auto statement = [](int count)
+  {
+    QStringList columns;
+    for (int kind = MAKE; kind < count; ++kind)
+    {
+      columns.append(QStringLiteral("(%1)").arg(NAME_TABLES[kind].id_statement));
+    }
+    return QStringLiteral("SELECT ") + columns.join(QLatin1Char(','));
+  };
+  static const QString two = statement(2);
+  static const QString three = statement(3);
+  QVariant found[OPTION + 1];
+  const bool read = d_connection->Read_Rows(
+      names.size() == 2
+          ? d_connection->Prepared_Query(two, {names.at(0), names.at(1)})
+          : d_connection->Prepared_Query(three, {names.at(0), names.at(1), names.at(2)}),
+      [&](const QSqlQuery &row)
+      {
+        for (int kind = MAKE; kind < names.size(); ++kind)
+        {
+          found[kind] = row.value(kind);
+        }
+      });
+  if (!read)
+  {
+    return Fail(d_connection->Error(), true);
+  }
+  for (int kind = MAKE; kind < names.size(); ++kind)
+  {
+    // A name not found as it reads is looked up alone: it may be stored as an older version
+    // wrote it, or the failure names it.
+    ids[kind] = found[kind].isNull() ? Id(kind, names.at(kind)) : found[kind].toInt();
     if (ids[kind] < 0)
     {
       return false;
     }
-    ++kind;
   }
   return true;
 }

@@ -30,7 +30,7 @@ public:
   QString Name(int kind, int id);
   // The ids of a make and, as far as given, its model and option, looked up in that order; false
   // at the first unknown name.
-  bool Ids(std::initializer_list<QString> names, int *ids);
+  bool Ids(const QStringList &names, int *ids);
   // The id of a name, which is added first when it is new.
   int Added_Id(int kind, const QString &name);
   // The names (make, model, option, as far as given) as stored, for a statement by names that

@@ -499,7 +499,7 @@ QString TDatabase::Lookup_Name(int kind, int id)
   return name;
 }
 
-bool TDatabase::Lookup_Ids(std::initializer_list<QString> names, int *ids)
+bool TDatabase::Lookup_Ids(const QStringList &names, int *ids)
 {
   return Require_Open() && (d_names->Ids(names, ids) || Take_Failure(*d_names, false));
 }

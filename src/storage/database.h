@@ -210,7 +210,7 @@ private:
   int Lookup_Id(int kind, const QString &name);
   QString Lookup_Name(int kind, int id);
   // The ids of a make and, as far as given, its model and option; false at the first unknown.
-  bool Lookup_Ids(std::initializer_list<QString> names, int *ids);
+  bool Lookup_Ids(const QStringList &names, int *ids);
   // Models (names: make) or Options (make and model) in one read.
   QStringList Configuration_Names(const QStringList &names, bool *valid);
   // Transactions as SQL savepoints, so that they nest (TTransaction): an outermost savepoint

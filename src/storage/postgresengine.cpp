@@ -564,15 +564,18 @@ bool TPostgresEngine::Connection_Lost(const QSqlDatabase &connection) const
 
 TSqlEngine::TPlainRead TPostgresEngine::Read_Plain_Rows(
     TSqlConnection *connection, const QString &statement, const QVariantList &values,
-    const std::function<void(const TRow &)> &read_row, QString *error) const
+    const std::function<void(const TRow &)> &read_row, QString *error, TReadSize size) const
 {
   PGconn *handle = Handle(connection);
   if (!handle)
   {
     return PLAIN_READ_ELSEWHERE;
   }
-  return TPostgresPlainRead::Read(handle, statement, values, read_row, error) ? PLAIN_READ_DONE
-                                                                              : PLAIN_READ_FAILED;
+  // A few rows come in one answer: a cursor would cost two more round trips.
+  return TPostgresPlainRead::Read(handle, statement, values, read_row, error,
+                                  size == READ_FEW ? 0 : TPostgresPlainRead::CHUNK_ROWS)
+             ? PLAIN_READ_DONE
+             : PLAIN_READ_FAILED;
 }
 
 QString TPostgresEngine::Create_Table(int table) const

@@ -43,8 +43,8 @@ public:
   bool Connection_Lost(const QSqlDatabase &connection) const override;
   TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
                              const QVariantList &values,
-                             const std::function<void(const TRow &)> &read_row,
-                             QString *error) const override;
+                             const std::function<void(const TRow &)> &read_row, QString *error,
+                             TReadSize size) const override;
 
   QString Create_Table(int table) const override;
   QString Create_Index(int index) const override;

@@ -106,7 +106,7 @@ bool TPostgresPlainRead::Read(PGconn *handle, const QString &statement, const QV
                               const std::function<void(const TSqlEngine::TRow &)> &read_row,
                               QString *error, int chunk_rows)
 {
-  Q_ASSERT(chunk_rows > 0);
+  Q_ASSERT(chunk_rows >= 0);
   // libpq numbers its parameters: each ? outside a quoted text becomes $1, $2, ...
   const QByteArray utf8 = statement.toUtf8();
   QByteArray numbered;
@@ -136,7 +136,7 @@ bool TPostgresPlainRead::Read(PGconn *handle, const QString &statement, const QV
   }
   TResultRow row;
   // A cursor lives in a transaction only; a read outside one takes its rows at once.
-  const bool chunked = PQtransactionStatus(handle) == PQTRANS_INTRANS;
+  const bool chunked = chunk_rows > 0 && PQtransactionStatus(handle) == PQTRANS_INTRANS;
   const QByteArray sent = chunked ? CURSOR_DECLARE + numbered : numbered;
   const TResult result(PQexecParams(handle, sent.constData(), static_cast<int>(bound.size()),
                                     nullptr, bound.data(), nullptr, nullptr, 0),

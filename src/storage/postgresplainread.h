@@ -18,6 +18,7 @@ public:
   static constexpr int CHUNK_ROWS = 4096;
 
   // False with the reason in *error; rows handed on before a failure are the caller's to drop.
+  // chunk_rows 0 takes every row in one answer, inside a transaction too.
   static bool Read(PGconn *handle, const QString &statement, const QVariantList &values,
                    const std::function<void(const TSqlEngine::TRow &)> &read_row, QString *error,
                    int chunk_rows = CHUNK_ROWS);

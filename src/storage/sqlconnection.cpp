@@ -431,6 +431,10 @@ bool TSqlConnection::Savepoint(const QString &name)
     }
     return Fail(failure, failure_code);
   }
+  if (outermost)
+  {
+    ++d_transaction_number;
+  }
   d_savepoints.append(name);
   return true;
 }
@@ -491,6 +495,7 @@ bool TSqlConnection::Release_Savepoint(const QString &name)
 bool TSqlConnection::Rollback_To_Savepoint(const QString &name)
 {
   ++d_own_changes;
+  ++d_transaction_number;
   const int position = d_savepoints.lastIndexOf(name);
   if (d_broken && d_aborted && position >= 0)
   {
@@ -544,6 +549,7 @@ bool TSqlConnection::Begin_Read()
     return false;
   }
   d_reading = true;
+  ++d_transaction_number;
   return true;
 }
 
@@ -589,6 +595,7 @@ bool TSqlConnection::Begin_Read_Transaction()
     return Fail(failure, failure_code);
   }
   d_reading = true;
+  ++d_transaction_number;
   return true;
 }
 
@@ -598,7 +605,8 @@ void TSqlConnection::End_Read_Transaction()
 }
 
 bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantList &values,
-                                     const std::function<void(const TSqlEngine::TRow &)> &read_row)
+                                     const std::function<void(const TSqlEngine::TRow &)> &read_row,
+                                     TSqlEngine::TReadSize size)
 {
   if (d_broken)
   {
@@ -606,7 +614,7 @@ bool TSqlConnection::Read_Plain_Rows(const QString &statement, const QVariantLis
   }
   QString error;
   const TSqlEngine::TPlainRead read =
-      d_engine ? d_engine->Read_Plain_Rows(this, statement, values, read_row, &error)
+      d_engine ? d_engine->Read_Plain_Rows(this, statement, values, read_row, &error, size)
                : TSqlEngine::PLAIN_READ_ELSEWHERE;
   if (read == TSqlEngine::PLAIN_READ_FAILED)
   {

@@ -78,9 +78,10 @@ public:
   bool Read_Rows(QSqlQuery *query, TReadRow read_row);
   // Reads the rows of a statement of numbers and texts, whole numbers and texts bound in order,
   // on the engine's own path where it has one (TSqlEngine::Read_Plain_Rows): for reads of many
-  // thousand rows.
+  // thousand rows, or of a few (READ_FEW) that come in one answer.
   bool Read_Plain_Rows(const QString &statement, const QVariantList &values,
-                       const std::function<void(const TSqlEngine::TRow &)> &read_row);
+                       const std::function<void(const TSqlEngine::TRow &)> &read_row,
+                       TSqlEngine::TReadSize size = TSqlEngine::READ_MANY);
   // Runs a statement of texts once per row on the engine's own path where it has one
   // (TSqlEngine::Write_Plain_Rows); *elsewhere, and nothing written, where it has none.
   bool Write_Plain_Rows(const QString &statement, int rows, int columns,
@@ -106,6 +107,10 @@ public:
   void End_Read_Transaction();
   bool Is_Reading() const { return d_reading; }
   bool Is_Broken() const { return d_broken; }
+  bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
+  // A number that changes whenever a transaction begins or part of one is undone: what this
+  // connection read of the schema inside a transaction holds while the number does.
+  quint64 Transaction_Number() const { return d_transaction_number; }
   // A number that changes whenever this connection may have changed the catalogue: a statement
   // ran (other than one that begins or ends a read) or a write unit ended. The engine's change
   // counter (TSqlEngine::Change_Counter) sees only other connections' commits.
@@ -151,7 +156,6 @@ private:
   // engine lost (the server went away) anew, so that the next unit of work can run. False with
   // the reason when that failed.
   bool Reconnect_If_Lost();
-  bool In_Transaction() const { return !d_savepoints.isEmpty() || d_reading; }
   // The engine's answer, TRANSACTION_UNKNOWN where it cannot be asked.
   TSqlEngine::TTransactionState Transaction_State() const;
 
@@ -167,6 +171,7 @@ private:
   // Names of the open savepoints, outermost first.
   QStringList d_savepoints;
   bool d_reading = false;
+  quint64 d_transaction_number = 0;
   bool d_broken = false;
   // The broken transaction comes back with a rollback to one of its savepoints (PostgreSQL's
   // after a failed statement).

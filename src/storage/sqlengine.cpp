@@ -108,7 +108,7 @@ std::unique_ptr<TBulkSpecificationReader> TSqlEngine::Bulk_Reader(TDatabase *,
 TSqlEngine::TPlainRead TSqlEngine::Read_Plain_Rows(TSqlConnection *, const QString &,
                                                    const QVariantList &,
                                                    const std::function<void(const TRow &)> &,
-                                                   QString *) const
+                                                   QString *, TReadSize) const
 {
   return PLAIN_READ_ELSEWHERE;
 }

@@ -173,6 +173,13 @@ public:
   virtual bool Copy_Texts(TSqlConnection *connection, const QString &table,
                           const QStringList &columns, const QList<QStringList> &rows,
                           QString *error) const;
+  // The rows a plain read expects: a few come in one answer; many may come in pieces, so that the
+  // engine's scan overlaps the caller's work.
+  enum TReadSize
+  {
+    READ_MANY,
+    READ_FEW
+  };
   // Reads the rows of a statement of numbers and texts, with whole numbers and texts bound in
   // order, on the engine's own path, without a QVariant per value: PLAIN_READ_ELSEWHERE where it
   // has none (TSqlConnection::Read_Plain_Rows then reads through Qt), PLAIN_READ_FAILED with the
@@ -180,7 +187,7 @@ public:
   virtual TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
                                      const QVariantList &values,
                                      const std::function<void(const TRow &)> &read_row,
-                                     QString *error) const;
+                                     QString *error, TReadSize size) const;
   // Runs a statement of texts bound in order once per row, prepared once, on the engine's own
   // path: value gives a row's text of a column in UTF-8. PLAIN_READ_ELSEWHERE where it has none,
   // PLAIN_READ_FAILED with the reason in *error.

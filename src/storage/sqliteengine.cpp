@@ -453,7 +453,7 @@ TSqliteEngine::Bulk_Reader(TDatabase *database, TSqlConnection *connection) cons
 
 TSqlEngine::TPlainRead TSqliteEngine::Read_Plain_Rows(
     TSqlConnection *connection, const QString &statement, const QVariantList &values,
-    const std::function<void(const TRow &)> &read_row, QString *error) const
+    const std::function<void(const TRow &)> &read_row, QString *error, TReadSize) const
 {
   sqlite3 *handle = Handle(connection);
   if (!handle)

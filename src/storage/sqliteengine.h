@@ -49,8 +49,8 @@ public:
                                                         TSqlConnection *connection) const override;
   TPlainRead Read_Plain_Rows(TSqlConnection *connection, const QString &statement,
                              const QVariantList &values,
-                             const std::function<void(const TRow &)> &read_row,
-                             QString *error) const override;
+                             const std::function<void(const TRow &)> &read_row, QString *error,
+                             TReadSize size) const override;
   TPlainRead Write_Plain_Rows(TSqlConnection *connection, const QString &statement, int rows,
                               int columns,
                               const std::function<QByteArray(int row, int column)> &value,

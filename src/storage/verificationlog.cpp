@@ -49,15 +49,7 @@ bool TVerificationLog::Call(const QStringList &names, bool write, TCall call)
   const auto run = [&]()
   {
     int ids[3] = {-1, -1, -1};
-    for (int kind = 0; kind < names.size(); ++kind)
-    {
-      ids[kind] = database.Lookup_Id(kind, names.at(kind));
-      if (ids[kind] < 0)
-      {
-        return false;
-      }
-    }
-    return call(ids);
+    return database.Lookup_Ids(names, ids) && call(ids);
   };
   if (write)
   {

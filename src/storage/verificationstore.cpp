@@ -114,6 +114,17 @@ bool TVerificationStore::Fail_Statement()
 
 bool TVerificationStore::Find_Tables(bool *found, int *layout)
 {
+  if (d_tables_known && d_connection->In_Transaction() &&
+      d_tables_transaction == d_connection->Transaction_Number())
+  {
+    *found = d_found;
+    if (layout)
+    {
+      *layout = d_layout;
+    }
+    return true;
+  }
+  d_tables_known = false;
   QStringList tables;
   if (!d_connection->Engine()->List_Schema(d_connection, &tables, nullptr))
   {
@@ -128,7 +139,7 @@ bool TVerificationStore::Find_Tables(bool *found, int *layout)
   }
   if (!*found)
   {
-    return true;
+    return Remember_Tables(false, 0);
   }
   int version = 0;
   if (!d_connection->Engine()->Schema_Version(d_connection, &version))
@@ -147,6 +158,15 @@ bool TVerificationStore::Find_Tables(bool *found, int *layout)
   {
     *layout = std::max(1, version);
   }
+  return Remember_Tables(true, std::max(1, version));
+}
+
+bool TVerificationStore::Remember_Tables(bool found, int layout)
+{
+  d_tables_known = d_connection->In_Transaction();
+  d_tables_transaction = d_connection->Transaction_Number();
+  d_found = found;
+  d_layout = layout;
   return true;
 }
 
@@ -172,6 +192,7 @@ bool TVerificationStore::Create_Tables()
                     .arg(layout),
                 true);
   }
+  d_tables_known = false;
   const QStringList statements = d_connection->Engine()->Create_Log_Tables();
   for (const QString &statement : statements)
   {
@@ -195,6 +216,7 @@ bool TVerificationStore::Upgrade()
   }
   for (int step = layout; found && step < SCHEMA_VERSION; ++step)
   {
+    d_tables_known = false;
     const QStringList statements = d_connection->Engine()->Upgrade_Log_Tables(step);
     for (const QString &statement : statements)
     {
@@ -217,6 +239,7 @@ bool TVerificationStore::Upgrade()
 
 bool TVerificationStore::Set_Layout()
 {
+  d_tables_known = false;
   return d_connection->Engine()->Set_Schema_Version(d_connection, SCHEMA_VERSION) ||
          Fail_Statement();
 }
@@ -624,9 +647,10 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool r
     retests[row.Integer(0)].append(result);
   };
   // Most logs hold no retest: their results are read once.
-  if (!d_connection->Read_Plain_Rows(COUNT_RESULTS, {ids[0], ids[1], ids[2]}, read_count) ||
-      (retested &&
-       !d_connection->Read_Plain_Rows(SELECT_RETESTS, {ids[0], ids[1], ids[2]}, read_retest)))
+  if (!d_connection->Read_Plain_Rows(COUNT_RESULTS, {ids[0], ids[1], ids[2]}, read_count,
+                                     TSqlEngine::READ_FEW) ||
+      (retested && !d_connection->Read_Plain_Rows(SELECT_RETESTS, {ids[0], ids[1], ids[2]},
+                                                  read_retest, TSqlEngine::READ_FEW)))
   {
     records->clear();
     return Fail_Statement();
@@ -666,7 +690,8 @@ bool TVerificationStore::Read_Results(const int *ids, QList<TStored> *records)
                                   "make_id=? AND model_id=? AND option_id=?"),
                    {ids[0], ids[1], ids[2]},
                    [&numbers](const TSqlEngine::TRow &row)
-                   { numbers.insert(row.Integer(0), row.Integer(1)); }))
+                   { numbers.insert(row.Integer(0), row.Integer(1)); },
+                   TSqlEngine::READ_FEW))
   {
     return Fail_Statement();
   }
@@ -760,12 +785,14 @@ bool TVerificationStore::Read_Result_Rows(const int *ids, int record_id, bool fi
   const QString of_records = record_id > 0 ? QStringLiteral("record_id=?") : OF_MACHINE;
   const QVariantList values =
       record_id > 0 ? QVariantList{record_id} : QVariantList{ids[0], ids[1], ids[2]};
-  // A log of 50 records holds thousands of results: read on the engine's own path.
+  // A log of 50 records holds thousands of results: read on the engine's own path, a record's in
+  // one answer.
+  const TSqlEngine::TReadSize size = record_id > 0 ? TSqlEngine::READ_FEW : TSqlEngine::READ_MANY;
   if (!d_connection->Read_Plain_Rows(
-          RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString(), of_records), values,
-          read_result) ||
+          RESULT_COLUMNS.arg(figures ? RESULT_FIGURES : QString(), of_records), values, read_result,
+          size) ||
       (figures &&
-       !d_connection->Read_Plain_Rows(SELECT_RANGES.arg(of_records), values, read_range)))
+       !d_connection->Read_Plain_Rows(SELECT_RANGES.arg(of_records), values, read_range, size)))
   {
     return Fail_Statement();
   }
@@ -902,6 +929,6 @@ bool TVerificationStore::Machines(const int *ids, QList<TVerificationSchedule::T
   return d_connection->Read_Plain_Rows(
              ids ? every + QStringLiteral("WHERE ") + Machine_Condition(3, QStringLiteral("v."))
                  : every + QStringLiteral("ORDER BY mk.name,mo.name,op.name"),
-             values, read_machine) ||
+             values, read_machine, ids ? TSqlEngine::READ_FEW : TSqlEngine::READ_MANY) ||
          Fail_Statement();
 }

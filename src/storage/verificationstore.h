@@ -94,6 +94,7 @@ private:
   bool Fail_Statement();
   // Whether the tables are there, in a layout this program reads; fails on a newer one.
   bool Find_Tables(bool *found, int *layout = nullptr);
+  bool Remember_Tables(bool found, int layout);
   bool Machine_Row(const int *ids);
   bool Write_Figures(const TStored &stored);
   // The results and ranges of the record with this id (0: every record of the machine) into the
@@ -103,6 +104,12 @@ private:
   TSqlConnection *d_connection;
   QString d_error;
   bool d_fault = false;
+  // What Find_Tables found in the transaction of this number: within one, nobody else changes the
+  // tables, and this store forgets it when it changes them.
+  bool d_tables_known = false;
+  quint64 d_tables_transaction = 0;
+  bool d_found = false;
+  int d_layout = 0;
 };
 
 #endif // METROVA_VERIFICATIONSTORE_H
