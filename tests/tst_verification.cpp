@@ -443,6 +443,15 @@ void TestVerification::log_in_catalogue()
   // A catalogue with a log opens as one; a log of a newer layout is left alone.
   TestSupport::TOtherConnection other(database->Location().Text());
   QCOMPARE(other.Number(version), 3);
+  // A log made before its newer index gets it from a write, where writers make the log.
+  const QString index =
+      file ? "SELECT count(*) FROM sqlite_master WHERE name='verification_result_retest'"
+           : "SELECT count(*) FROM pg_indexes WHERE schemaname=current_schema() AND "
+             "indexname='verification_result_retest'";
+  QCOMPARE(other.Number(index), 1);
+  QVERIFY(other.Execute("DROP INDEX verification_result_retest"));
+  QVERIFY(log.Set_Intervals("Acme", "X1", "Long", {6, 0}));
+  QCOMPARE(other.Number(index), file ? 1 : 0);
   QVERIFY(database->Initialize());
   QVERIFY(other.Execute(set_version.arg(4)));
   QVERIFY(database->Initialize() && !log.Add_Record("Acme", "X1", "Long", &record));

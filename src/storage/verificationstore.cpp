@@ -187,10 +187,14 @@ bool TVerificationStore::Create_Tables()
   if (found)
   {
     // The log freezes the records of an earlier layout before it writes (TVerificationLog).
-    return layout == SCHEMA_VERSION ||
-           Fail(QStringLiteral("The verification log of layout %1 has not been upgraded.")
-                    .arg(layout),
-                true);
+    if (layout != SCHEMA_VERSION)
+    {
+      return Fail(
+          QStringLiteral("The verification log of layout %1 has not been upgraded.").arg(layout),
+          true);
+    }
+    // A log made before its newer indexes gets them from the next writer that may make them.
+    return d_connection->Engine()->Creates_Log_With_Catalogue() || Make_Indexes();
   }
   d_tables_known = false;
   const QStringList statements = d_connection->Engine()->Create_Log_Tables();
@@ -203,7 +207,21 @@ bool TVerificationStore::Create_Tables()
                   true);
     }
   }
-  return Upgrade() && Set_Layout();
+  return Upgrade() && Set_Layout() && Make_Indexes();
+}
+
+bool TVerificationStore::Make_Indexes()
+{
+  for (const QString &statement : d_connection->Engine()->Log_Indexes())
+  {
+    if (!d_connection->Run_Once(statement))
+    {
+      return Fail(QStringLiteral("Cannot create the verification log's indexes.  Reason: %1")
+                      .arg(d_connection->Error()),
+                  true);
+    }
+  }
+  return true;
 }
 
 bool TVerificationStore::Upgrade()
@@ -233,8 +251,12 @@ bool TVerificationStore::Upgrade()
       }
     }
   }
-  // The latest dates of a log that did not keep them.
-  return !found || layout >= 3 || Update_Latest(nullptr);
+  if (!found || layout >= SCHEMA_VERSION)
+  {
+    return true;
+  }
+  // The latest dates of a log that did not keep them, and the indexes of the layout reached.
+  return (layout >= 3 || Update_Latest(nullptr)) && Make_Indexes();
 }
 
 bool TVerificationStore::Set_Layout()
@@ -548,55 +570,52 @@ bool TVerificationStore::Records(const int *ids, QList<TStored> *records, bool r
   }
   const bool figures = layout >= 2;
   bool valid = true;
-  const auto read_record = [&](const QSqlQuery &row)
+  const auto read_record = [&](const TSqlEngine::TRow &row)
   {
     TStored stored;
-    stored.record_id = row.value(0).toInt();
+    stored.record_id = row.Integer(0);
     TVerificationRecord &record = stored.record;
-    record.number = row.value(1).toInt();
-    record.kind = TVerificationRecord::Kind_Of(row.value(3).toString());
-    record.rule = TVerificationRecord::Rule_Of(row.value(8).toString());
-    valid = TVerificationRecord::Parse_Date(row.value(2).toString(), &record.date) &&
-            record.kind >= 0 && record.rule >= 0 && valid;
-    record.standard = row.value(4).toString();
-    record.component = row.value(5).toString();
-    record.temperature = row.value(6).toDouble();
-    record.uncertainty = TVerificationRecord::Number_Text(row.value(7).toDouble());
-    record.operator_name = row.value(9).toString();
-    record.artefact = row.value(10).toString();
-    record.notes = row.value(11).toString();
+    record.number = row.Integer(1);
+    record.kind = TVerificationRecord::Kind_Of(row.Text(3));
+    record.rule = TVerificationRecord::Rule_Of(row.Text(8));
+    valid = TVerificationRecord::Parse_Date(row.Text(2), &record.date) && record.kind >= 0 &&
+            record.rule >= 0 && valid;
+    record.standard = row.Text(4);
+    record.component = row.Text(5);
+    record.temperature = row.Double(6);
+    record.uncertainty = TVerificationRecord::Number_Text(row.Double(7));
+    record.operator_name = row.Text(9);
+    record.artefact = row.Text(10);
+    record.notes = row.Text(11);
     TVerificationJudgement::TJudgement &judgement = stored.judgement;
     judgement.frozen = TVerificationJudgement::FROZEN_NO;
-    if (figures && !row.value(23).isNull())
+    if (figures && !row.Is_Null(23))
     {
-      if (!row.value(12).isNull())
+      if (!row.Is_Null(12))
       {
-        record.uncertainty = row.value(12).toString();
+        record.uncertainty = row.Text(12);
       }
-      record.r0_uncertainty = row.value(13).toDouble();
+      record.r0_uncertainty = row.Double(13);
       TVerificationBasis &basis = judgement.basis;
       basis.standard = record.standard;
       basis.component = record.component;
-      basis.limit = {row.value(14).toString(), row.value(15).toInt()};
-      basis.r0 = {row.value(16).toString(), row.value(17).toInt()};
-      basis.minimum_temperature.text = row.value(18).toString();
-      basis.maximum_temperature.text = row.value(19).toString();
-      judgement.verdict = TVerificationJudgement::Verdict_Of(row.value(20).toString());
-      judgement.reason = row.value(21).toString().isEmpty()
-                             ? int(TVerificationJudgement::REASON_NONE)
-                             : TVerificationJudgement::Reason_Of(row.value(21).toString());
-      judgement.has_share = !row.value(22).isNull();
-      judgement.largest_share = row.value(22).toDouble();
-      judgement.frozen = TVerificationJudgement::Frozen_Of(row.value(23).toString());
+      basis.limit = {row.Text(14), row.Integer(15)};
+      basis.r0 = {row.Text(16), row.Integer(17)};
+      basis.minimum_temperature.text = row.Text(18);
+      basis.maximum_temperature.text = row.Text(19);
+      judgement.verdict = TVerificationJudgement::Verdict_Of(row.Text(20));
+      judgement.reason = row.Text(21).isEmpty() ? int(TVerificationJudgement::REASON_NONE)
+                                                : TVerificationJudgement::Reason_Of(row.Text(21));
+      judgement.has_share = !row.Is_Null(22);
+      judgement.largest_share = row.Double(22);
+      judgement.frozen = TVerificationJudgement::Frozen_Of(row.Text(23));
       valid = judgement.verdict >= 0 && judgement.reason >= 0 && judgement.frozen > 0 && valid;
     }
     stored.complete = false;
     records->append(stored);
   };
-  if (!d_connection->Read_Rows(
-          d_connection->Prepared_Query(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
-                                       {ids[0], ids[1], ids[2]}),
-          read_record))
+  if (!d_connection->Read_Plain_Rows(RECORD_COLUMNS.arg(figures ? RECORD_FIGURES : QString()),
+                                     {ids[0], ids[1], ids[2]}, read_record, TSqlEngine::READ_FEW))
   {
     records->clear();
     return Fail_Statement();

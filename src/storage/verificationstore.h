@@ -95,6 +95,7 @@ private:
   // Whether the tables are there, in a layout this program reads; fails on a newer one.
   bool Find_Tables(bool *found, int *layout = nullptr);
   bool Remember_Tables(bool found, int layout);
+  bool Make_Indexes();
   bool Machine_Row(const int *ids);
   bool Write_Figures(const TStored &stored);
   // The results and ranges of the record with this id (0: every record of the machine) into the
