@@ -161,9 +161,10 @@ void TestDatabase::catalogue_seeding()
   QVERIFY(d_database->Initialize());
   QCOMPARE(other.Dump(), before);
   QVERIFY(other.Execute("DELETE FROM component_types WHERE name='Rpt'"));
-  QVERIFY(other.Execute("DROP INDEX specification_configuration"));
   QVERIFY(d_database->Initialize());
   QCOMPARE(d_database->Component_Type_Id(1, "Rpt"), 20);
+  QVERIFY(other.Execute("DROP INDEX specification_configuration"));
+  QVERIFY(d_database->Initialize());
   QCOMPARE(other.Number(Engine_Has_Files()
                             ? "SELECT count(*) FROM sqlite_master WHERE type='index' AND "
                               "name='specification_configuration'"

@@ -417,6 +417,16 @@ void TestVerification::log_in_catalogue()
   TVerificationWorkflow listed(database.Get());
   TVerificationWorkflow full(database.Get());
   QVERIFY(listed.Load("Acme", "X1", "Standard", false) && full.Load("Acme", "X1", "Standard"));
+  // A check is judged against a length error or a probing error.
+  QCOMPARE(listed.Judged_Components(), (QList<QStringList>{{"10360", "Pftu"},
+                                                           {"10360", "E0"},
+                                                           {"10360", "E150"},
+                                                           {"B89.4.1", "Volume"},
+                                                           {"B89.4.1", "Probe_Roll"},
+                                                           {"VDIVDE_2617", "U1"},
+                                                           {"VDIVDE_2617", "U2"},
+                                                           {"VDIVDE_2617", "U3"},
+                                                           {"CMMA", "M"}}));
   for (int index = 0; index < 4; ++index)
   {
     const TVerificationWorkflow::TEntry &entry = listed.Entries().at(index);
