@@ -463,7 +463,11 @@ void TestVerification::log_in_catalogue()
   QVERIFY(log.Set_Intervals("Acme", "X1", "Long", {6, 0}));
   QCOMPARE(other.Number(index), file ? 1 : 0);
   QVERIFY(database->Initialize());
+  QVERIFY(!log.Records("Acme", "X1", "Long", &valid).isEmpty() && valid);
   QVERIFY(other.Execute(set_version.arg(4)));
+  // Another program's change is seen by the next read, as by the next opening and write.
+  QVERIFY(log.Records("Acme", "X1", "Long", &valid).isEmpty() && !valid);
+  QVERIFY(database->Last_Error().contains("newer Metrova"));
   QVERIFY(database->Initialize() && !log.Add_Record("Acme", "X1", "Long", &record));
   QVERIFY(database->Last_Error().contains("newer Metrova"));
   // A log of layout 2 kept no latest dates of each kind: read as it is, then given them by the
