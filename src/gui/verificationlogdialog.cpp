@@ -40,11 +40,17 @@ QPushButton *New_Button(const QString &text, const QString &name, QWidget *paren
 }
 // As QTableView::resizeColumnsToContents, sizing each column by its widest text alone: a log's
 // records repeat most of their words, and the delegate's measure of every cell is the cost of
-// opening the log.
-void Fit_Columns(QTableView *view)
+// opening the log. Each text's width is kept for the next opening, in the view's font.
+void Fit_Columns(QTableView *view, QHash<QString, int> *widths, QFont *measured_font)
 {
   const QAbstractItemModel *model = view->model();
   const QFontMetrics metrics = view->fontMetrics();
+  // A session of many machines' logs keeps a few thousand texts at most.
+  if (*measured_font != view->font() || widths->size() > 20000)
+  {
+    widths->clear();
+    *measured_font = view->font();
+  }
   for (int column = 0; column < model->columnCount(); ++column)
   {
     QSet<QString> measured;
@@ -58,7 +64,12 @@ void Fit_Columns(QTableView *view)
         continue;
       }
       measured.insert(text);
-      const int width = metrics.horizontalAdvance(text);
+      auto known = widths->constFind(text);
+      if (known == widths->constEnd())
+      {
+        known = widths->insert(text, metrics.horizontalAdvance(text));
+      }
+      const int width = known.value();
       if (width > widest)
       {
         widest = width;
@@ -284,7 +295,7 @@ void TVerificationLogDialog::Show_Records(int selected_number)
       d_records_view->selectRow(row);
     }
   }
-  Fit_Columns(d_records_view);
+  Fit_Columns(d_records_view, &d_text_widths, &d_measured_font);
   Update_Schedule();
   Update_Trend();
 }

@@ -2,6 +2,8 @@
 #define METROVA_VERIFICATIONLOGDIALOG_H
 
 #include <QDialog>
+#include <QFont>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -95,6 +97,9 @@ private:
   bool d_read_only = false;
   // Whether the splitter between the form and the plots was set for the window's first size.
   bool d_shown = false;
+  // The widths of the records' texts in this font (Fit_Columns).
+  QHash<QString, int> d_text_widths;
+  QFont d_measured_font;
 
   QLabel *d_machine_label;
   QLabel *d_read_only_label;
