@@ -54,7 +54,6 @@ public:
   bool Creates_Log_With_Catalogue() const override;
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables(int layout) const override;
-  QStringList Log_Indexes() const override;
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;
   bool Change_User(TSqlConnection *connection, QString *user) const override;

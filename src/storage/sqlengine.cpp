@@ -119,3 +119,11 @@ TSqlEngine::TPlainRead TSqlEngine::Write_Plain_Rows(TSqlConnection *, const QStr
 {
   return PLAIN_READ_ELSEWHERE;
 }
+
+QStringList TSqlEngine::Log_Indexes() const
+{
+  // The list of a log's records counts their results and finds their retests from this index
+  // alone, not from the rows; the same statement on every engine.
+  return {QStringLiteral("CREATE INDEX IF NOT EXISTS verification_result_retest ON "
+                         "verification_result(record_id,retest)")};
+}

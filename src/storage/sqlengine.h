@@ -136,7 +136,7 @@ public:
   virtual QStringList Upgrade_Log_Tables(int layout) const = 0;
   // The log's indexes beyond its layout, each made only where it is missing: with a new or
   // upgraded log, and where writers make the log (not Creates_Log_With_Catalogue) by a write.
-  virtual QStringList Log_Indexes() const = 0;
+  virtual QStringList Log_Indexes() const;
   // The look-up of a name as read (with U+FFFD) that finds a row stored, by an older version,
   // with U+FFFE or U+FFFF in its place, giving the id and the stored bytes; empty where the
   // engine never held such names.

@@ -103,11 +103,6 @@ const char *const LOG_UPGRADE_3[] = {
     "ALTER TABLE verification_machine ADD COLUMN latest_reverification TEXT",
     "ALTER TABLE verification_machine ADD COLUMN latest_interim TEXT"};
 
-// The list of a log's records counts their results and finds their retests from this index alone,
-// not from the rows.
-const char *const LOG_INDEXES[] = {"CREATE INDEX IF NOT EXISTS verification_result_retest ON "
-                                   "verification_result(record_id,retest)"};
-
 // Who changed what: kept by name, so that the entries of a machine outlive its rows.
 const char *const HISTORY_TABLE[] = {
     ("CREATE TABLE IF NOT EXISTS change_history(entry_id INTEGER PRIMARY KEY AUTOINCREMENT,"
@@ -346,11 +341,6 @@ QString TSqliteEngine::Foreign_Schema_Reason() const
 QStringList TSqliteEngine::Create_Log_Tables() const
 {
   return Statements(LOG_TABLES, sizeof LOG_TABLES / sizeof *LOG_TABLES);
-}
-
-QStringList TSqliteEngine::Log_Indexes() const
-{
-  return Statements(LOG_INDEXES, sizeof LOG_INDEXES / sizeof *LOG_INDEXES);
 }
 
 QStringList TSqliteEngine::Upgrade_Log_Tables(int layout) const

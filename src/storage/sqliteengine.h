@@ -33,7 +33,6 @@ public:
   QString Foreign_Schema_Reason() const override;
   QStringList Create_Log_Tables() const override;
   QStringList Upgrade_Log_Tables(int layout) const override;
-  QStringList Log_Indexes() const override;
   QString Read_Back_Name_Lookup(const QString &table, const QString &id_column) const override;
   QStringList Create_History_Table() const override;
   QString Change_Time() const override;

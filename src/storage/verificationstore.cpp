@@ -207,7 +207,8 @@ bool TVerificationStore::Create_Tables()
                   true);
     }
   }
-  return Upgrade() && Set_Layout() && Make_Indexes();
+  // The upgrade to this layout makes the indexes too.
+  return Upgrade() && Set_Layout();
 }
 
 bool TVerificationStore::Make_Indexes()
