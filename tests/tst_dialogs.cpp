@@ -6,6 +6,7 @@
 #include "limitschartview.h"
 #include "specificationeditordialog.h"
 #include "specificationlimitsdialog.h"
+#include "statictextdelegate.h"
 #include "verificationchartview.h"
 #include "verificationresults.h"
 
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -151,6 +153,10 @@ private slots:
   void compare_plot();
   void legends_data();
   void legends();
+  void error_plot_corners_data();
+  void error_plot_corners();
+  void static_text_cells_data();
+  void static_text_cells();
   void decimal_comma_data();
   void decimal_comma();
   void keyboard_data();
@@ -675,6 +681,111 @@ void TDialogsTest::legends()
   QCOMPARE(entries, names);
   QVERIFY(entries.contains(entry));
   QVERIFY(gone.isEmpty() || !entries.contains(gone));
+}
+
+void TDialogsTest::error_plot_corners_data()
+{
+  QTest::addColumn<QVector<QPointF>>("line");
+  QTest::addColumn<QVector<QPointF>>("corners");
+
+  QVector<QPointF> straight, capped, flat;
+  for (int step = 0; step <= 200; ++step)
+  {
+    const double length = 5.0 * step;
+    straight.append({length, 1.5 + 3.3 * length / 1000.0});
+    capped.append({length, std::min(1.0 + length / 100.0, 5.0)});
+    flat.append({length, 2.5});
+  }
+  QTest::newRow("straight") << straight << QVector<QPointF>{{0.0, 1.5}, {1000.0, 4.8}};
+  QTest::newRow("capped") << capped << QVector<QPointF>{{0.0, 1.0}, {400.0, 5.0}, {1000.0, 5.0}};
+  QTest::newRow("flat") << flat << QVector<QPointF>{{0.0, 2.5}, {1000.0, 2.5}};
+  const QVector<QPointF> back = {{0.0, 1.0}, {2.0, 1.0}, {1.0, 1.0}};
+  QTest::newRow("turning back") << back << back;
+  const QVector<QPointF> unknown = {{0.0, 1.0}, {1.0, std::nan("")}, {2.0, 1.0}};
+  QTest::newRow("unknown value") << unknown << unknown;
+}
+
+// A sampled limit is drawn through its corners alone, the same line.
+void TDialogsTest::error_plot_corners()
+{
+  QFETCH(QVector<QPointF>, line);
+  QFETCH(QVector<QPointF>, corners);
+  TVerificationRecord record;
+  record.uncertainty = QStringLiteral("0");
+  TVerificationJudgement::TLimitLines lines;
+  lines.mpe = line;
+  TVerificationChartView view;
+  view.Set_Errors(record, {}, lines, 1000.0);
+  const QVector<QPointF> drawn =
+      static_cast<QtCharts::QLineSeries *>(view.chart()->series().value(0))->pointsVector();
+  QCOMPARE(drawn.size(), corners.size());
+  for (int index = 0; index < drawn.size(); ++index)
+  {
+    QCOMPARE(drawn.at(index).x(), corners.at(index).x());
+    QVERIFY(qFuzzyCompare(drawn.at(index).y(), corners.at(index).y()) ||
+            (std::isnan(drawn.at(index).y()) && std::isnan(corners.at(index).y())));
+  }
+}
+
+void TDialogsTest::static_text_cells_data()
+{
+  QTest::addColumn<int>("width");
+  QTest::newRow("texts fit") << 120;
+  QTest::newRow("texts elided") << 40;
+}
+
+// Cells drawn from kept text layouts look exactly as the style draws them: aligned, coloured,
+// selected, disabled, beside a check box, and elided where the column is too narrow.
+void TDialogsTest::static_text_cells()
+{
+  QFETCH(int, width);
+  QStandardItemModel model(6, 4);
+  const QStringList texts = {"pass",
+                             "12.5",
+                             "0.000123",
+                             "conditional pass",
+                             "",
+                             "replaced",
+                             "\u00c6r\u00f8 \u00df",
+                             "-3.25 \u00b5m"};
+  for (int row = 0; row < model.rowCount(); ++row)
+  {
+    for (int column = 0; column < model.columnCount(); ++column)
+    {
+      QStandardItem *item = new QStandardItem(texts.at((row * 4 + column) % texts.size()));
+      item->setTextAlignment(column == 1   ? Qt::AlignRight | Qt::AlignVCenter
+                             : column == 2 ? Qt::AlignCenter
+                                           : Qt::AlignLeft | Qt::AlignVCenter);
+      if (row == 2)
+        item->setForeground(QColor(200, 0, 0));
+      if (row == 3)
+        item->setBackground(QColor(0, 200, 0, 40));
+      if (row == 4)
+        item->setEnabled(false);
+      if (column == 3)
+      {
+        item->setCheckable(true);
+        item->setCheckState(row % 2 ? Qt::Checked : Qt::Unchecked);
+      }
+      model.setItem(row, column, item);
+    }
+  }
+  QImage images[2];
+  for (int kind = 0; kind < 2; ++kind)
+  {
+    QTableView view;
+    view.setModel(&model);
+    if (kind == 1)
+      view.setItemDelegate(new TStaticTextDelegate(&view));
+    view.resize(600, 260);
+    for (int column = 0; column < model.columnCount(); ++column)
+      view.setColumnWidth(column, column == 3 ? 2 * width : width);
+    view.selectRow(1);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    images[kind] = view.grab().toImage();
+  }
+  QCOMPARE(images[1], images[0]);
 }
 
 void TDialogsTest::decimal_comma_data()

@@ -70,6 +70,35 @@ QValueAxis *New_Axis(const QString &title, const QString &format)
   return axis;
 }
 
+// The points of a sampled line less those on the straight line between their neighbours: a limit
+// of a linear formula is two points instead of hundreds, and each point costs the antialiased
+// dashes a join at every paint. What is kept draws the same line to far below a pixel.
+QVector<QPointF> Corners(const QVector<QPointF> &points)
+{
+  QVector<QPointF> corners;
+  for (int index = 0; index < points.size(); ++index)
+  {
+    const QPointF &point = points.at(index);
+    if (corners.size() >= 1 && index + 1 < points.size())
+    {
+      const QPointF from = point - corners.last();
+      const QPointF to = points.at(index + 1) - corners.last();
+      const double cross = from.x() * to.y() - from.y() * to.x();
+      const double scale =
+          (std::fabs(from.x()) + std::fabs(from.y())) * (std::fabs(to.x()) + std::fabs(to.y()));
+      // Only a point between its neighbours goes: one where the line turns back stays.
+      const double along = QPointF::dotProduct(from, to);
+      if (std::isfinite(cross) && std::fabs(cross) <= 1e-9 * scale && along > 0.0 &&
+          along < QPointF::dotProduct(to, to))
+      {
+        continue;
+      }
+    }
+    corners.append(point);
+  }
+  return corners;
+}
+
 void Attach(QChart *chart, QAbstractSeries *series, QAbstractAxis *x_axis, QAbstractAxis *y_axis)
 {
   chart->addSeries(series);
@@ -158,7 +187,7 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
     // With U = 0 the three pairs of lines are one: the others stay empty, without an entry.
     if (curve == 0 || record.Has_Uncertainty())
     {
-      for (const QPointF &point : *curves[curve])
+      for (const QPointF &point : Corners(*curves[curve]))
       {
         limits[curve][0].append(point);
         limits[curve][1].append({point.x(), -point.y()});

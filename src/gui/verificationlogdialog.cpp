@@ -4,6 +4,7 @@
 #include "filedialog.h"
 #include "messagebox.h"
 #include "specificationreport.h"
+#include "statictextdelegate.h"
 #include "verificationchartview.h"
 #include "verificationrecordform.h"
 #include "verificationrecordsmodel.h"
@@ -119,6 +120,7 @@ TVerificationLogDialog::TVerificationLogDialog(QWidget *parent, Qt::WindowFlags 
   d_records_view = new QTableView(records);
   d_records_view->setObjectName(QStringLiteral("records_table"));
   d_records_view->setModel(d_records);
+  d_records_view->setItemDelegate(new TStaticTextDelegate(d_records_view));
   d_records_view->setSelectionBehavior(QAbstractItemView::SelectRows);
   d_records_view->setSelectionMode(QAbstractItemView::SingleSelection);
   d_records_view->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -3,6 +3,7 @@
 #include "filedialog.h"
 #include "messagebox.h"
 #include "specificationlimits.h"
+#include "statictextdelegate.h"
 #include "verificationreport.h"
 #include "verificationresults.h"
 #include "verificationresultsmodel.h"
@@ -135,6 +136,7 @@ TVerificationRecordForm::TVerificationRecordForm(QWidget *parent) : QWidget(pare
   d_results_view = new QTableView(this);
   d_results_view->setObjectName(QStringLiteral("results_table"));
   d_results_view->setModel(d_results);
+  d_results_view->setItemDelegate(new TStaticTextDelegate(d_results_view));
   d_results_view->verticalHeader()->setDefaultSectionSize(d_results_view->fontMetrics().height() +
                                                           6);
   // The typed and judged columns as wide as their headings, the zone as its longest name.
