@@ -25,6 +25,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 
 using GuiTestSupport::Child;
 using GuiTestSupport::Finish_Editing;
@@ -155,6 +156,7 @@ private slots:
   void legends();
   void error_plot_corners_data();
   void error_plot_corners();
+  void error_plot_grid();
   void static_text_cells_data();
   void static_text_cells();
   void decimal_comma_data();
@@ -724,6 +726,49 @@ void TDialogsTest::error_plot_corners()
     QCOMPARE(drawn.at(index).x(), corners.at(index).x());
     QVERIFY(qFuzzyCompare(drawn.at(index).y(), corners.at(index).y()) ||
             (std::isnan(drawn.at(index).y()) && std::isnan(corners.at(index).y())));
+  }
+}
+
+// The grid stands at the axes' ticks, the ground between white.
+void TDialogsTest::error_plot_grid()
+{
+  TVerificationRecord record;
+  record.uncertainty = QStringLiteral("0");
+  TVerificationJudgement::TLimitLines lines;
+  lines.mpe = {{0.0, 0.6}, {1000.0, 0.6}};
+  TVerificationChartView view;
+  view.resize(500, 400);
+  view.Set_Errors(record, {}, lines, 1000.0);
+  view.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&view));
+  const QImage image = view.grab().toImage();
+  const QRectF area = view.chart()->plotArea();
+  const auto colour = [&](double x, double y)
+  {
+    // A whole-pixel line may fall on either pixel beside a fractional place.
+    QSet<QRgb> found;
+    for (int offset = -1; offset <= 1; ++offset)
+      found.insert(image.pixel(view.mapFromScene(QPointF(x, y)) + QPoint(offset, offset)));
+    return found;
+  };
+  const QRgb grid = qRgb(0xe2, 0xe2, 0xe2);
+  for (const QtCharts::QAbstractAxis *axis : view.chart()->axes())
+  {
+    const int ticks = static_cast<const QtCharts::QValueAxis *>(axis)->tickCount();
+    QVERIFY(ticks > 2);
+    const bool across = axis->orientation() == Qt::Horizontal;
+    const double step = (across ? area.width() : area.height()) / (ticks - 1);
+    for (int tick = 1; tick < ticks - 1; ++tick)
+    {
+      // Near the plot's right and top edges, away from the lines and points.
+      const double place = (across ? area.left() : area.top()) + tick * step;
+      QVERIFY2(across ? colour(place, area.top() + 3).contains(grid)
+                      : colour(area.right() - 3, place).contains(grid),
+               qPrintable(QString::number(tick)));
+      QCOMPARE(across ? colour(place + step / 2, area.top() + 3)
+                      : colour(area.right() - 3, place + step / 2),
+               QSet<QRgb>{qRgb(255, 255, 255)});
+    }
   }
 }
 

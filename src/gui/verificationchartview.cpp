@@ -3,6 +3,7 @@
 #include "chartlegend.h"
 #include "verificationreport.h"
 
+#include <QPainter>
 #include <QPen>
 #include <QtCharts/QChart>
 #include <QtCharts/QDateTimeAxis>
@@ -62,12 +63,30 @@ void Set_Round_Range(QValueAxis *axis, double highest, int count, bool symmetric
   TRoundRange(highest, count, symmetric).Set(axis);
 }
 
+const QColor GRID_COLOUR(0xe2, 0xe2, 0xe2);
+
 QValueAxis *New_Axis(const QString &title, const QString &format)
 {
   QValueAxis *axis = new QValueAxis;
   axis->setTitleText(title);
   axis->setLabelFormat(format);
+  // The view draws the grid.
+  axis->setGridLineVisible(false);
   return axis;
+}
+
+// An axis's tick count, evenly spaced over its range as the chart places its ticks; 0 for none.
+int Tick_Count(const QAbstractAxis *axis)
+{
+  if (const QValueAxis *values = qobject_cast<const QValueAxis *>(axis))
+  {
+    return values->tickCount();
+  }
+  if (const QDateTimeAxis *dates = qobject_cast<const QDateTimeAxis *>(axis))
+  {
+    return dates->tickCount();
+  }
+  return 0;
 }
 
 // The points of a sampled line less those on the straight line between their neighbours: a limit
@@ -112,8 +131,8 @@ TVerificationChartView::TVerificationChartView(QWidget *parent) : QChartView(par
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(360, 240);
   // The theme's background is a gradient from white to white, computed pixel by pixel at every
-  // paint.
-  chart()->setBackgroundBrush(Qt::white);
+  // paint; drawBackground gives the ground.
+  chart()->setBackgroundVisible(false);
   // Under the plot, which keeps the width its dates need; each entry whole.
   d_legend = new TChartLegend(this, Qt::AlignBottom);
 }
@@ -264,6 +283,7 @@ void TVerificationChartView::Start_Trend(const QDate &first_date, const QDate &l
   date_axis->setRange(first.startOfDay(), last.startOfDay());
   // Three dates fit under a plot beside the record form.
   date_axis->setTickCount(3);
+  date_axis->setGridLineVisible(false);
 
   QLineSeries *limit = new QLineSeries(chart);
   limit->setName(QStringLiteral("100 % of the MPE"));
@@ -354,4 +374,36 @@ void TVerificationChartView::Set_Length_Trend(const QList<TTrendLine> &lines)
     Attach(chart, series, date_axis, share_axis);
   }
   Set_Share_Range(highest);
+}
+
+void TVerificationChartView::drawBackground(QPainter *painter, const QRectF &rect)
+{
+  painter->fillRect(rect, Qt::white);
+  const QRectF area = chart()->plotArea();
+  if (area.isEmpty())
+  {
+    return;
+  }
+  painter->save();
+  painter->setRenderHint(QPainter::Antialiasing, false);
+  painter->setPen(QPen(GRID_COLOUR, 0));
+  for (const QAbstractAxis *axis : chart()->axes())
+  {
+    const int ticks = Tick_Count(axis);
+    const bool across = axis->orientation() == Qt::Horizontal;
+    for (int tick = 0; ticks > 1 && axis->isVisible() && tick < ticks; ++tick)
+    {
+      if (across)
+      {
+        const double x = area.left() + tick * area.width() / (ticks - 1);
+        painter->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
+      }
+      else
+      {
+        const double y = area.bottom() - tick * area.height() / (ticks - 1);
+        painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+      }
+    }
+  }
+  painter->restore();
 }

@@ -48,6 +48,11 @@ public:
   // A line for each length.
   void Set_Length_Trend(const QList<TTrendLine> &lines);
 
+protected:
+  // The white ground and the grid, drawn here at whole pixels: the chart's own grid lines are
+  // antialiased, which made them the dearest part of painting a record's plot.
+  void drawBackground(QPainter *painter, const QRectF &rect) override;
+
 private:
   // The lines of the errors plot: the MPE, MPE - U and MPE + U, each above and below zero.
   static constexpr int LIMIT_CURVES = 3;
