@@ -236,8 +236,14 @@ void TVerificationChartView::Set_Errors(const TVerificationRecord &record,
     {
       series->clear();
     }
+    // Hidden meanwhile: a change of range that widens an axis's labels lays out the whole chart
+    // at once, so that changing both would lay it out twice; shown again, it is laid out once.
+    d_length_axis->setVisible(false);
+    d_error_axis->setVisible(false);
     length_range.Set(d_length_axis);
     error_range.Set(d_error_axis);
+    d_length_axis->setVisible(true);
+    d_error_axis->setVisible(true);
   }
   // The limits of a machine's records are most often those shown: a line given again is laid
   // out again, so it is kept.
