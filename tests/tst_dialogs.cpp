@@ -780,7 +780,8 @@ void TDialogsTest::static_text_cells_data()
 }
 
 // Cells drawn from kept text layouts look exactly as the style draws them: aligned, coloured,
-// selected, disabled, beside a check box, and elided where the column is too narrow.
+// selected, disabled, beside a check box, in a script written from the right, and elided where
+// the column is too narrow.
 void TDialogsTest::static_text_cells()
 {
   QFETCH(int, width);
@@ -792,7 +793,8 @@ void TDialogsTest::static_text_cells()
                              "",
                              "replaced",
                              "\u00c6r\u00f8 \u00df",
-                             "-3.25 \u00b5m"};
+                             "-3.25 \u00b5m",
+                             "\u05e9\u05dc\u05d5\u05dd 12 mm"};
   for (int row = 0; row < model.rowCount(); ++row)
   {
     for (int column = 0; column < model.columnCount(); ++column)

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QTextOption>
 
 namespace
 {
@@ -9,12 +10,14 @@ namespace
 constexpr int MAXIMUM_TEXTS = 20000;
 } // namespace
 
-const QStaticText &TStaticTextDelegate::Static_Text(const QString &text, const QFont &font) const
+const QStaticText &TStaticTextDelegate::Static_Text(const QString &text, const QFont &font,
+                                                    Qt::LayoutDirection direction) const
 {
-  if (font != d_font || d_texts.size() > MAXIMUM_TEXTS)
+  if (font != d_font || direction != d_direction || d_texts.size() > MAXIMUM_TEXTS)
   {
     d_texts.clear();
     d_font = font;
+    d_direction = direction;
   }
   auto found = d_texts.find(text);
   if (found == d_texts.end())
@@ -22,6 +25,11 @@ const QStaticText &TStaticTextDelegate::Static_Text(const QString &text, const Q
     QStaticText layout(text);
     // A cell's text is never markup, whatever it holds.
     layout.setTextFormat(Qt::PlainText);
+    // In the view's direction, as the style lays it out, not in the direction of the text's
+    // first letters: a name that starts in Hebrew reads the same as drawn by the style.
+    QTextOption option;
+    option.setTextDirection(direction);
+    layout.setTextOption(option);
     layout.prepare(QTransform(), font);
     found = d_texts.insert(text, layout);
   }
@@ -44,7 +52,7 @@ void TStaticTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
     return;
   }
-  const QStaticText &text = Static_Text(cell.text, cell.font);
+  const QStaticText &text = Static_Text(cell.text, cell.font, cell.direction);
   const QSize size = text.size().toSize();
   // The style lays the text out in what the check box and the icon leave of the cell, whatever
   // the text; asked with the text, it would shape it once more to measure it.
@@ -53,7 +61,7 @@ void TStaticTextDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
   const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
   const QRect text_rect = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget)
                               .adjusted(margin, 0, -margin, 0);
-  if (size.width() > text_rect.width())
+  if (text.size().width() > text_rect.width())
   {
     // Elided or wrapped: the style's own way.
     cell.text = shown;

@@ -21,10 +21,12 @@ public:
 
 private:
   // The kept layout of a text in the view's font, made on first use.
-  const QStaticText &Static_Text(const QString &text, const QFont &font) const;
+  const QStaticText &Static_Text(const QString &text, const QFont &font,
+                                 Qt::LayoutDirection direction) const;
 
   mutable QHash<QString, QStaticText> d_texts;
   mutable QFont d_font;
+  mutable Qt::LayoutDirection d_direction = Qt::LeftToRight;
 };
 
 #endif
