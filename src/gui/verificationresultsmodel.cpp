@@ -19,7 +19,7 @@ static_assert(TVerificationResults::COLUMN_RETEST == 4 &&
 
 namespace
 {
-const QString INVALID = QStringLiteral("invalid");
+const QString INVALID_ZONE = QStringLiteral("invalid");
 const QString RETEST = QStringLiteral("yes");
 
 QStringList Empty_Cells()
@@ -304,7 +304,7 @@ QVariant TVerificationResultsModel::data(const QModelIndex &index, int role) con
     return column == COLUMN_MPE           ? shown.mpe
            : column == COLUMN_UNCERTAINTY ? shown.uncertainty
            : column == COLUMN_ZONE
-               ? (invalid           ? INVALID
+               ? (invalid           ? INVALID_ZONE
                   : shown.zone >= 0 ? TVerificationJudgement::Zone_Name(shown.zone)
                                     : QString())
                : cell;
