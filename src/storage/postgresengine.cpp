@@ -709,16 +709,16 @@ bool TPostgresEngine::List_Schema(TSqlConnection *connection, QStringList *table
                                   QStringList *indexes) const
 {
   bool engine_table = false;
-  const auto read_row = [&](const QSqlQuery &row)
+  const auto read_row = [&](const TRow &row)
   {
-    const QString name = row.value(1).toString();
+    const QString name = row.Text(1);
     if (name.startsWith(QLatin1String(ENGINE_TABLE)))
     {
       // The engine's own, and its index.
       engine_table = engine_table || name == QLatin1String(ENGINE_TABLE);
       return;
     }
-    if (row.value(0).toString() != QLatin1String("i"))
+    if (row.Text(0) != QLatin1String("i"))
     {
       tables->append(name);
     }
@@ -727,12 +727,12 @@ bool TPostgresEngine::List_Schema(TSqlConnection *connection, QStringList *table
       indexes->append(name);
     }
   };
-  if (!connection->Read_Rows(
-          connection->Prepared_Query(QStringLiteral(
-              "SELECT c.relkind,c.relname FROM pg_class AS c JOIN pg_namespace AS n ON "
-              "n.oid=c.relnamespace WHERE n.nspname=current_schema() AND c.relkind IN "
-              "('r','p','i')")),
-          read_row))
+  // Read once per opening: one round trip, not a statement prepared for later.
+  if (!connection->Read_Plain_Rows(
+          QStringLiteral("SELECT c.relkind,c.relname FROM pg_class AS c JOIN pg_namespace AS n ON "
+                         "n.oid=c.relnamespace WHERE n.nspname=current_schema() AND c.relkind IN "
+                         "('r','p','i')"),
+          {}, read_row, READ_FEW))
   {
     return false;
   }
@@ -747,14 +747,9 @@ bool TPostgresEngine::Schema_Version(TSqlConnection *connection, int *version) c
   {
     return true;
   }
-  QVariant value;
-  const TSqlConnection::TSelect found = connection->Select_Value(
-      QStringLiteral("SELECT version FROM %1").arg(QLatin1String(ENGINE_TABLE)), {}, &value);
-  if (found == TSqlConnection::SELECT_FOUND)
-  {
-    *version = value.toInt();
-  }
-  return found != TSqlConnection::SELECT_FAILED;
+  return connection->Read_Plain_Rows(
+      QStringLiteral("SELECT version FROM %1 LIMIT 1").arg(QLatin1String(ENGINE_TABLE)), {},
+      [version](const TRow &row) { *version = row.Integer(0); }, READ_FEW);
 }
 
 bool TPostgresEngine::Set_Schema_Version(TSqlConnection *connection, int version) const

@@ -249,28 +249,28 @@ bool TStandardCatalogue::Is_Seeded()
   Validate();
   QHash<QString, int> standard_ids;
   QHash<QPair<int, QString>, int> component_ids;
-  const auto read_row = [&](const QSqlQuery &row)
+  const auto read_row = [&](const TSqlEngine::TRow &row)
   {
-    if (!row.isNull(1))
+    if (!row.Is_Null(1))
     {
       // The lowest id of a name, as the look-ups take it.
-      const int standard_id = row.value(0).toInt();
-      standard_ids.insert(
-          row.value(1).toString(),
-          std::min(standard_ids.value(row.value(1).toString(), standard_id), standard_id));
+      const int standard_id = row.Integer(0);
+      const QString name = row.Text(1);
+      standard_ids.insert(name, std::min(standard_ids.value(name, standard_id), standard_id));
     }
-    if (!row.isNull(2) && !row.isNull(3))
+    if (!row.Is_Null(2) && !row.Is_Null(3))
     {
-      const auto key = qMakePair(row.value(0).toInt(), row.value(3).toString());
-      const int component_id = row.value(2).toInt();
+      const auto key = qMakePair(row.Integer(0), row.Text(3));
+      const int component_id = row.Integer(2);
       component_ids.insert(key, std::min(component_ids.value(key, component_id), component_id));
     }
   };
-  if (!d_connection->Read_Rows(
-          d_connection->Prepared_Query(QStringLiteral(
+  // Once per opening: one round trip, not a statement prepared for later.
+  if (!d_connection->Read_Plain_Rows(
+          QStringLiteral(
               "SELECT s.standard_type_id,s.name,c.component_type_id,c.name FROM standard_types AS "
-              "s LEFT JOIN component_types AS c ON c.standard_id=s.standard_type_id")),
-          read_row))
+              "s LEFT JOIN component_types AS c ON c.standard_id=s.standard_type_id"),
+          {}, read_row, TSqlEngine::READ_FEW))
   {
     return Fail(d_connection->Error(), true);
   }
