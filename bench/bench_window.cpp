@@ -212,6 +212,29 @@ void Select(QListWidget *list, const QString &text)
     list->setCurrentItem(items.first());
 }
 
+// The planner's statistics and the visibility map of a settled catalogue, without which the
+// reads of the first minute scan the tables rather than their indexes: autovacuum gives them a
+// minute after a write. Right after a write a vacuum marks no page all-visible yet (relallvisible
+// stays 0, and reads by index alone go to the table for every row); the second pass marks them
+// all, as autovacuum's later ones do.
+bool Vacuum(const QString &server, QTextStream &out)
+{
+  PGconn *connection = PQconnectdb(server.toUtf8().constData());
+  bool done = true;
+  for (const char *statement : {"VACUUM ANALYZE", "VACUUM"})
+  {
+    PGresult *result = PQexec(connection, statement);
+    done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+  }
+  if (!done)
+  {
+    out << "Cannot vacuum the catalogue: " << PQerrorMessage(connection) << "\n";
+  }
+  PQfinish(connection);
+  return done;
+}
+
 // Copies the imported file to the server's empty database.
 bool Copy_To_Server(const QString &file_name, const QString &server, QTextStream &out)
 {
@@ -230,24 +253,7 @@ bool Copy_To_Server(const QString &file_name, const QString &server, QTextStream
         << "\n";
     return false;
   }
-  // The planner's statistics and the visibility map of a settled catalogue, without which the
-  // reads of the first minute scan the tables rather than their indexes. Right after the copy a
-  // vacuum marks no page all-visible yet (relallvisible stays 0, and reads by index alone go to
-  // the table for every row); the second pass marks them all, as autovacuum's later ones do.
-  PGconn *connection = PQconnectdb(server.toUtf8().constData());
-  bool done = true;
-  for (const char *statement : {"VACUUM ANALYZE", "VACUUM"})
-  {
-    PGresult *result = PQexec(connection, statement);
-    done = done && PQresultStatus(result) == PGRES_COMMAND_OK;
-    PQclear(result);
-  }
-  if (!done)
-  {
-    out << "Cannot vacuum the catalogue: " << PQerrorMessage(connection) << "\n";
-  }
-  PQfinish(connection);
-  return done;
+  return Vacuum(server, out);
 }
 
 int Run(QTextStream &out, int configurations, int large_make_models, const QString &server)
@@ -379,7 +385,8 @@ int Run(QTextStream &out, int configurations, int large_make_models, const QStri
   // record shows it with its results judged and plotted.
   const QStringList machine{makes->currentItem()->text(), models->currentItem()->text(),
                             options->currentItem()->text()};
-  if (!Write_Log(location, machine, out))
+  // Written years apart, a machine's log is a settled one.
+  if (!Write_Log(location, machine, out) || (!server.isEmpty() && !Vacuum(server, out)))
     return 1;
   TFigures log;
   TFigures record;
