@@ -432,6 +432,14 @@ void TestDatabase::listing_and_removal()
   bool valid = false;
   QCOMPARE(d_database->Models("Beta", &valid), QStringList({"M1", "M2"}));
   QCOMPARE(d_database->Options("Beta", "M2", &valid), QStringList({"O3", "O1", "O2"}));
+  // The models kept for a make give way to one that another program adds (and, below, to the
+  // removals made here).
+  TDatabase other(QStringLiteral("listing_other"));
+  bool written = false;
+  QVERIFY(other.Connect(d_database->Location()) &&
+          other.Write_Specification(TestSupport::Record("Beta", "M3", "O1", "CMMA G=1", &written)));
+  QCOMPARE(d_database->Models("Beta", &valid), QStringList({"M1", "M2", "M3"}));
+  QVERIFY(other.Remove_Model("Beta", "M3"));
 
   // Rewriting a configuration moves its rows to the end, and with them its first use.
   QVERIFY(d_test->Write("Beta", "M2", "O3", {"CMMA G=2", "B89.4.1"}));

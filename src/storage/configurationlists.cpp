@@ -5,8 +5,14 @@
 
 #include <QVariant>
 
+namespace
+{
+// Makes whose models are kept: those a user goes back and forth between.
+constexpr int KEPT_MAKES = 8;
+} // namespace
+
 TConfigurationLists::TConfigurationLists(TSqlConnection *connection, TConfigurationNames *names)
-    : d_connection(connection), d_names(names)
+    : d_connection(connection), d_names(names), d_stamp(connection)
 {
 }
 
@@ -65,7 +71,38 @@ bool TConfigurationLists::Models(const QString &make, QStringList *models)
       QStringLiteral("SELECT m.name FROM (SELECT DISTINCT s.model_id AS id FROM specification AS "
                      "s WHERE %1) AS d LEFT JOIN model_types AS m ON m.model_id=d.id ORDER BY d.id")
           .arg(TConfigurationNames::Rows_Of_Names(1));
-  return Names(statement, {make}, models);
+  if (d_stamp.Moved())
+  {
+    d_models.clear();
+  }
+  const auto kept = d_models.constFind(make);
+  if (kept != d_models.constEnd())
+  {
+    d_error.clear();
+    d_fault = false;
+    *models = kept.value();
+    return true;
+  }
+  if (!Names(statement, {make}, models))
+  {
+    return false;
+  }
+  // Kept only under the counter read before the models were.
+  if (d_stamp.Is_Read())
+  {
+    if (d_models.size() >= KEPT_MAKES)
+    {
+      d_models.clear();
+    }
+    d_models.insert(make, *models);
+  }
+  return true;
+}
+
+void TConfigurationLists::Forget()
+{
+  d_models.clear();
+  d_stamp.Forget();
 }
 
 bool TConfigurationLists::Options(const QString &make, const QString &model, QStringList *options)

@@ -1,6 +1,9 @@
 #ifndef METROVA_CONFIGURATIONLISTS_H
 #define METROVA_CONFIGURATIONLISTS_H
 
+#include "changestamp.h"
+
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -26,6 +29,8 @@ public:
   // Every model and option pair of a make, each once, in the order of its first row; an empty
   // list for a make without rows.
   bool Configurations(const QString &make, QList<QPair<QString, QString>> *configurations);
+  // Drops the models kept (another connection, or none).
+  void Forget();
 
   // What a read for one row found (a TSqlConnection::TSelect), with Error() when it failed: a
   // row of the machine of the first count ids (make, model, option), a row of a machine's
@@ -46,6 +51,10 @@ private:
 
   TSqlConnection *d_connection;
   TConfigurationNames *d_names;
+  // The models of the makes last listed, while the catalogue is as they were read: a make of
+  // thousands of models chosen again reads only the change counter, not every row of the make.
+  TChangeStamp d_stamp;
+  QHash<QString, QStringList> d_models;
   QString d_error;
   bool d_fault = false;
 };

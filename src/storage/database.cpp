@@ -185,6 +185,7 @@ void TDatabase::Close()
 {
   d_catalogue->Invalidate();
   d_ranking->Clear();
+  d_lists->Forget();
   d_sql->Close();
 }
 

@@ -1,29 +1,18 @@
 #include "rankingcache.h"
 
-#include "sqlconnection.h"
-
 namespace
 {
 // A few components' machines at most: one catalogue's are megabytes.
 constexpr int MAXIMUM_COMPONENTS = 4;
 } // namespace
 
-TRankingCache::TRankingCache(TSqlConnection *connection) : d_connection(connection) {}
+TRankingCache::TRankingCache(TSqlConnection *connection) : d_stamp(connection) {}
 
 void TRankingCache::Validate()
 {
-  qint64 counter = 0;
-  const TSqlEngine *engine = d_connection->Engine();
-  if (!engine || !engine->Change_Counter(d_connection, &counter))
+  if (d_stamp.Moved())
   {
-    Clear();
-    return;
-  }
-  if (counter != d_counter || d_connection->Own_Changes() != d_own_changes)
-  {
-    Clear();
-    d_counter = counter;
-    d_own_changes = d_connection->Own_Changes();
+    d_machines.clear();
   }
 }
 
@@ -38,7 +27,7 @@ void TRankingCache::Keep(const QString &standard, const QString &component,
                          const QList<TCapability::TMachine> &machines)
 {
   // Kept only under the counter that Validate read before the machines were.
-  if (d_counter < 0)
+  if (!d_stamp.Is_Read())
   {
     return;
   }
@@ -52,6 +41,5 @@ void TRankingCache::Keep(const QString &standard, const QString &component,
 void TRankingCache::Clear()
 {
   d_machines.clear();
-  d_counter = -1;
-  d_own_changes = -1;
+  d_stamp.Forget();
 }

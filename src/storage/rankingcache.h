@@ -2,6 +2,7 @@
 #define METROVA_RANKINGCACHE_H
 
 #include "capability.h"
+#include "changestamp.h"
 
 #include <QHash>
 #include <QList>
@@ -28,10 +29,8 @@ public:
   void Clear();
 
 private:
-  TSqlConnection *d_connection;
+  TChangeStamp d_stamp;
   QHash<QPair<QString, QString>, QList<TCapability::TMachine>> d_machines;
-  qint64 d_counter = -1;
-  qint64 d_own_changes = -1;
 };
 
 #endif // METROVA_RANKINGCACHE_H
