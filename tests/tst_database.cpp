@@ -186,6 +186,11 @@ void TestDatabase::catalogue_seeding()
   QVERIFY(second.Write_Specification(Record("Acme", "M1", "O1", "CMMA Repeat=3")));
   const TDatabaseItem read = d_database->Read_Specification("Acme", "M1", "O1", "CMMA", &valid);
   QCOMPARE(read.Specification_Item(0).description, QString("Maximum length variation error"));
+  // The component names kept follow one added here.
+  QCOMPARE(d_database->Component_Types("B89.4.1", &valid).size(), 3);
+  QVERIFY(d_database->Add_Component_Type(d_database->Standard_Type_Id("B89.4.1"), "Extra", "", 0));
+  QCOMPARE(d_database->Component_Types("B89.4.1", &valid),
+           QStringList({"Repeat", "Volume", "Probe_Roll", "Extra"}));
 }
 
 void TestDatabase::closed_database()

@@ -50,6 +50,7 @@ void TStandardCatalogue::Invalidate()
   d_components.clear();
   d_standard_list.clear();
   d_standard_list_cached = false;
+  d_component_lists.clear();
   d_version = -1;
 }
 
@@ -204,6 +205,14 @@ bool TStandardCatalogue::Standard_Types(QStringList *names)
 
 bool TStandardCatalogue::Component_Types(int standard_id, QStringList *names)
 {
+  // Asked for every standard in turn whenever a machine's log is opened.
+  Validate();
+  const auto cached = d_component_lists.constFind(standard_id);
+  if (cached != d_component_lists.constEnd())
+  {
+    *names = cached.value();
+    return true;
+  }
   QStringList components;
   if (!d_connection->Read_Rows(
           d_connection->Prepared_Query(QStringLiteral("SELECT name FROM component_types WHERE "
@@ -213,6 +222,7 @@ bool TStandardCatalogue::Component_Types(int standard_id, QStringList *names)
   {
     return Fail(d_connection->Error(), true);
   }
+  d_component_lists.insert(standard_id, components);
   *names = components;
   return true;
 }

@@ -64,6 +64,8 @@ private:
   QHash<QPair<int, int>, TComponentType> d_components;
   QStringList d_standard_list;
   bool d_standard_list_cached = false;
+  // Each standard's component names, by the standard's id.
+  QHash<int, QStringList> d_component_lists;
   qint64 d_version = -1;
   bool d_current = false;
 };
