@@ -273,17 +273,63 @@ private:
   QHash<QObject *, int> d_shows;
 };
 
+// Closes a modal dialog still open on a second look, so that a fault fails the test instead of
+// hanging it; Unexpected() names the dialogs it closed.
+class TDialogWatchdog
+{
+public:
+  TDialogWatchdog()
+  {
+    d_timer.setInterval(250);
+    QObject::connect(&d_timer, &QTimer::timeout, [this] { Close_Unexpected_Dialogs(); });
+    QCoreApplication::instance()->installEventFilter(&d_show_counter);
+  }
+
+  void Start()
+  {
+    d_unexpected.clear();
+    d_seen.clear();
+    d_timer.start();
+  }
+  // For a dialog shown on purpose, and at the test's end.
+  void Stop() { d_timer.stop(); }
+  const QStringList &Unexpected() const { return d_unexpected; }
+
+private:
+  void Close_Unexpected_Dialogs()
+  {
+    QSet<QPair<QWidget *, int>> visible;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+    {
+      QDialog *dialog = qobject_cast<QDialog *>(widget);
+      if (!dialog || !dialog->isVisible() || dialog->windowModality() == Qt::NonModal)
+        continue;
+      // A reused dialog may have closed and opened again while the event loop was blocked.
+      const QPair<QWidget *, int> showing(dialog, d_show_counter.Shows(dialog));
+      if (!d_seen.contains(showing))
+      {
+        visible.insert(showing);
+        continue;
+      }
+      const QMessageBox *box = qobject_cast<QMessageBox *>(dialog);
+      d_unexpected.append(box ? box->informativeText() : dialog->windowTitle());
+      dialog->reject();
+    }
+    d_seen = visible;
+  }
+
+  QTimer d_timer;
+  QSet<QPair<QWidget *, int>> d_seen;
+  TShowCounter d_show_counter;
+  QStringList d_unexpected;
+};
+
 // Each test gets its own folder (bin as the executable's, data, reports) below one temporary
 // root that also holds the per-user configuration, and a window of its own.
 class TWindowFixture
 {
 public:
-  TWindowFixture()
-  {
-    d_watchdog.setInterval(250);
-    QObject::connect(&d_watchdog, &QTimer::timeout, [this] { Close_Unexpected_Dialogs(); });
-    QCoreApplication::instance()->installEventFilter(&d_show_counter);
-  }
+  TWindowFixture() = default;
 
   // For initTestCase: nothing the window or the settings write leaves the temporary root.
   void Set_Up()
@@ -297,9 +343,7 @@ public:
   // For init: a fresh folder, the executable's folder pointed into it, no queued answers.
   void Start_Test()
   {
-    d_unexpected_dialogs.clear();
-    d_seen_dialogs.clear();
-    d_watchdog.start();
+    d_watchdog.Start();
     d_folder = d_root.filePath(QStringLiteral("test%1").arg(++d_test_count));
     d_application = d_folder + QStringLiteral("/bin");
     d_catalogue = d_folder + QStringLiteral("/data/catalogue.db");
@@ -323,9 +367,9 @@ public:
     }
     d_answers.clear();
     d_window.reset();
-    d_watchdog.stop();
+    d_watchdog.Stop();
     TWindowSettings::Set_Application_Directory(QString());
-    QVERIFY2(d_unexpected_dialogs.isEmpty(), qPrintable(d_unexpected_dialogs.join('\n')));
+    QVERIFY2(d_watchdog.Unexpected().isEmpty(), qPrintable(d_watchdog.Unexpected().join('\n')));
     QCOMPARE(unanswered, 0);
     QCOMPARE(TMessageBox::Queued_Answer_Count(), 0);
     QCOMPARE(TFileDialog::Queued_File_Name_Count(), 0);
@@ -419,38 +463,11 @@ public:
   QString d_application; // this test's executable folder
   QString d_catalogue;
   std::unique_ptr<TMetrova> d_window;
-  QTimer d_watchdog;
+  TDialogWatchdog d_watchdog;
 
 private:
-  // Closes a modal dialog still open on a second look, so that a fault fails the test instead
-  // of hanging it.
-  void Close_Unexpected_Dialogs()
-  {
-    QSet<QPair<QWidget *, int>> visible;
-    for (QWidget *widget : QApplication::topLevelWidgets())
-    {
-      QDialog *dialog = qobject_cast<QDialog *>(widget);
-      if (!dialog || !dialog->isVisible() || dialog->windowModality() == Qt::NonModal)
-        continue;
-      // A reused dialog may have closed and opened again while the event loop was blocked.
-      const QPair<QWidget *, int> showing(dialog, d_show_counter.Shows(dialog));
-      if (!d_seen_dialogs.contains(showing))
-      {
-        visible.insert(showing);
-        continue;
-      }
-      const QMessageBox *box = qobject_cast<QMessageBox *>(dialog);
-      d_unexpected_dialogs.append(box ? box->informativeText() : dialog->windowTitle());
-      dialog->reject();
-    }
-    d_seen_dialogs = visible;
-  }
-
   int d_test_count = 0;
   QList<QPointer<QTimer>> d_answers;
-  QSet<QPair<QWidget *, int>> d_seen_dialogs;
-  TShowCounter d_show_counter;
-  QStringList d_unexpected_dialogs;
 };
 } // namespace GuiTestSupport
 

@@ -240,7 +240,7 @@ void TestMetrova::messageBox()
   box.setInformativeText(QString(40, 'w') + QStringLiteral(" long explanation ").repeated(30));
 
   // Shown on purpose, so not the watchdog's to close.
-  d_watchdog.stop();
+  d_watchdog.Stop();
   box.show();
   QVERIFY(QTest::qWaitForWindowExposed(&box));
   QCOMPARE(box.width(), 500);

@@ -88,11 +88,13 @@ private slots:
 
 private:
   std::unique_ptr<TestSupport::TTestDatabase> d_database; // holding MACHINE
+  GuiTestSupport::TDialogWatchdog d_watchdog;
 };
 
 void TVerificationLogDialogTest::init()
 {
   TMessageBox::Reset_Test_Answers();
+  d_watchdog.Start();
   d_database = std::make_unique<TestSupport::TTestDatabase>();
   QVERIFY(d_database->Is_Valid());
   QVERIFY(d_database->Write(MAKE, MODEL, OPTION, MACHINE));
@@ -101,6 +103,8 @@ void TVerificationLogDialogTest::init()
 void TVerificationLogDialogTest::cleanup()
 {
   d_database.reset();
+  d_watchdog.Stop();
+  QVERIFY2(d_watchdog.Unexpected().isEmpty(), qPrintable(d_watchdog.Unexpected().join('\n')));
 }
 
 // Results pasted and typed are judged as they come, Tab walking the typed cells; a set is
