@@ -440,9 +440,10 @@ void TestDatabase::listing_and_removal()
   // The models kept for a make give way to one that another program adds (and, below, to the
   // removals made here).
   TDatabase other(QStringLiteral("listing_other"));
-  bool written = false;
+  bool parsed = false;
   QVERIFY(other.Connect(d_database->Location()) &&
-          other.Write_Specification(TestSupport::Record("Beta", "M3", "O1", "CMMA G=1", &written)));
+          other.Write_Specification(TestSupport::Record("Beta", "M3", "O1", "CMMA G=1", &parsed)) &&
+          parsed);
   QCOMPARE(d_database->Models("Beta", &valid), QStringList({"M1", "M2", "M3"}));
   QVERIFY(other.Remove_Model("Beta", "M3"));
 
