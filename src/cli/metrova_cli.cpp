@@ -4,19 +4,33 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <unistd.h>
 
 namespace
 {
-// Qt's own notes on the environment are no output of this tool; the rest still goes out.
+// Qt's own notes on the environment are no output of this tool, nor are its SQL driver's on a
+// lost connection: the tool's one line on the failure says it, and names the cause. The rest
+// still goes out.
+bool Is_Quiet_Warning(const QString &message)
+{
+  static const char *const quiet[] = {"QStandardPaths:", "QSqlQuery::exec: database not open",
+                                      "QSqlQuery::prepare: database not open",
+                                      "Unable to free statement:"};
+  return std::any_of(std::begin(quiet), std::end(quiet),
+                     [&message](const char *start)
+                     { return message.startsWith(QLatin1String(start)); });
+}
+
 void Filter_Messages(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
   if (type == QtDebugMsg || type == QtInfoMsg ||
-      (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))))
+      (type == QtWarningMsg && Is_Quiet_Warning(message)))
   {
     return;
   }
