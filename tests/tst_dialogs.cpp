@@ -616,6 +616,9 @@ void TDialogsTest::legends_data()
   QTest::newRow("errors of a record without U after one with U") << "errors again"
                                                                  << "\u00b1MPE(L)"
                                                                  << "\u00b1(MPE + U)";
+  QTest::newRow("errors of a record whose U cannot be read") << "errors unread U"
+                                                             << "\u00b1MPE(L)"
+                                                             << "\u00b1(MPE + U)";
   QTest::newRow("trend") << "trend"
                          << "100 % of the MPE"
                          << "";
@@ -654,8 +657,9 @@ void TDialogsTest::legends()
     TVerificationRecord record;
     record.uncertainty = QStringLiteral("1");
     record.results = {{500.0, QString(), 1, 2.0}, {500.0, QString(), 2, 3.0}};
-    for (int times = chart == "errors" ? 1 : 2; times > 0;
-         --times, record.uncertainty = QStringLiteral("0"))
+    // The second record's U: none, or a field left empty.
+    const QString second = chart == "errors unread U" ? QString() : QStringLiteral("0");
+    for (int times = chart == "errors" ? 1 : 2; times > 0; --times, record.uncertainty = second)
       view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
                       TVerificationJudgement::Limit_Lines(record, machine, 1000.0), 1000.0);
   }

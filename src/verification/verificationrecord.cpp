@@ -132,8 +132,9 @@ double TVerificationRecord::Uncertainty_At(double length) const
 
 bool TVerificationRecord::Has_Uncertainty() const
 {
-  // A linear form is zero everywhere only when it is at both ends.
-  return Uncertainty_At(0.0) != 0.0 || Uncertainty_At(MAXIMUM_LENGTH) != 0.0;
+  // A linear form is zero everywhere only when it is at both ends. A U that cannot be read (one
+  // being typed, or cleared) has no value to draw limits with: it is no U.
+  return Uncertainty_At(0.0) > 0.0 || Uncertainty_At(MAXIMUM_LENGTH) > 0.0;
 }
 
 bool TVerificationRecord::Same_Check(const TVerificationRecord &other) const
