@@ -132,8 +132,8 @@ double TVerificationRecord::Uncertainty_At(double length) const
 
 bool TVerificationRecord::Has_Uncertainty() const
 {
-  // A linear form is zero everywhere only when it is at both ends. A U that cannot be read (one
-  // being typed, or cleared) has no value to draw limits with: it is no U.
+  // A linear form is zero everywhere only when it is at both ends. A U that cannot be read has no
+  // value to draw limits with: it is no U.
   return Uncertainty_At(0.0) > 0.0 || Uncertainty_At(MAXIMUM_LENGTH) > 0.0;
 }
 
