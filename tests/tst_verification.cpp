@@ -113,6 +113,7 @@ void TestVerification::judgement_data()
       {"R0 estimated", "10360 E0=1.5+3.3L/1000 R0=2#1", 500, "1 -1.5", "0", R::RULE_SIMPLE, "pass,pass,R0 estimated", "conforms"},
       {"retest replaces its set", r0, 500, "3.9 1 2 1r 1.5r 0.5r", "0", R::RULE_SIMPLE, "fail,pass,pass,pass,pass,pass,pass", "conforms"},
       {"no limit", "10360 E0=5/500", 500, "0", "0", R::RULE_SIMPLE, "no limit", "not judged: no limit at a length"},
+      {"ranges without a limit", "10360 E0=1.5+3.3L/1000 R0=5/500", 500, "1 -1", "0", R::RULE_SIMPLE, "pass,pass,no limit", "not judged: no limit at a length"},
       {"outside band", "10360 E0=1.5+3.3L/1000 Ts_Min=22C Ts_Max=26C", 500, "0", "0", R::RULE_SIMPLE, "pass", "not judged: outside the rated temperature"},
       {"estimated limit", "10360 E0=1.5+3.3L/1000#1", 500, "0", "0", R::RULE_SIMPLE, "pass", "not judged: estimated limit"},
       {"Volume as a range", "B89.4.1 Volume=5/500", 500, "B89.4.1:Volume 4@1 -4@2", "0", R::RULE_SIMPLE, "fail,fail,fail", "does not conform"},
