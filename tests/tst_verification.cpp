@@ -102,6 +102,7 @@ void TestVerification::judgement_data()
       {"above MPE+U conformance", linear, 500, "3.66", "0.5", R::RULE_CONFORMANCE, "fail", "does not conform"},
       {"U 0", linear, 500, "3.15 3.151", "0", R::RULE_CONFORMANCE, "pass,fail", "does not conform"},
       {"U(L) at 500 mm is 0.5", linear, 500, "2.65 2.66", "0.3+0.4L/1000", R::RULE_CONFORMANCE, "pass,conditional pass", "conformance not proven"},
+      {"U(L) capped at 0.5", linear, 500, "2.65 2.66", "0.3+0.8L/1000|0.5", R::RULE_CONFORMANCE, "pass,conditional pass", "conformance not proven"},
       {"cap MPE-U", capped, 2000, "7.5", "0.5", R::RULE_CONFORMANCE, "pass", "conforms"},
       {"cap MPE", capped, 2000, "8", "0.5", R::RULE_CONFORMANCE, "conditional pass", "conformance not proven"},
       {"cap MPE+U", capped, 2000, "8.5", "0.5", R::RULE_SIMPLE, "conditional fail", "does not conform"},
