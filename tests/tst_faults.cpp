@@ -272,7 +272,9 @@ private slots:
 private:
   // Connects a database of its own to the file, initializes it, arms the fault and runs the
   // action there.
-  QString Run(const QString &action, const std::function<void()> &arm = {});
+  // after runs while the action's catalogue is still open.
+  QString Run(const QString &action, const std::function<void()> &arm = {},
+              const std::function<void()> &after = {});
   bool Fresh_Catalogue();
 
   TTestDatabase d_template;
@@ -338,7 +340,8 @@ bool TestFaults::Fresh_Catalogue()
          Write_File(Export_File(d_file), OLD_EXPORT);
 }
 
-QString TestFaults::Run(const QString &action, const std::function<void()> &arm)
+QString TestFaults::Run(const QString &action, const std::function<void()> &arm,
+                        const std::function<void()> &after)
 {
   static int number = 0;
   TDatabase database(QStringLiteral("tst_faults_%1").arg(++number));
@@ -346,7 +349,10 @@ QString TestFaults::Run(const QString &action, const std::function<void()> &arm)
     return database.Last_Error();
   if (arm)
     arm();
-  return Actions().value(action)(&database);
+  const QString result = Actions().value(action)(&database);
+  if (after)
+    after();
+  return result;
 }
 
 void TestFaults::steps_data()
@@ -385,19 +391,32 @@ void TestFaults::steps()
   for (const int step : Steps(count))
   {
     QVERIFY(Fresh_Catalogue());
-    result = Run(action,
-                 [&how, step]()
-                 {
-                   FaultVfs::Fail(how.operations, step, how.code, how.once);
-                   if (how.undo_code != 0)
-                     FaultVfs::Fail_Undo(how.undo_code);
-                 });
-    const QString fault = FaultVfs::Describe();
-    const int failed = FaultVfs::Failed();
-    FaultVfs::Reset();
+    QString fault;
+    int failed = 0;
+    bool free = false;
+    result = Run(
+        action,
+        [&how, step]()
+        {
+          FaultVfs::Fail(how.operations, step, how.code, how.once);
+          if (how.undo_code != 0)
+            FaultVfs::Fail_Undo(how.undo_code);
+        },
+        [&]()
+        {
+          fault = FaultVfs::Describe();
+          failed = FaultVfs::Failed();
+          FaultVfs::Reset();
+          // The unit has ended, whatever became of it: while the window stays open on the
+          // catalogue, another program may write.
+          TOtherConnection other(d_file, "tst_faults_next");
+          free = other.Execute("PRAGMA busy_timeout=0") && other.Execute("BEGIN IMMEDIATE") &&
+                 other.Execute("ROLLBACK");
+        });
     const QString where =
         QStringLiteral("step %1 of %2: %3\n%4").arg(step).arg(count).arg(fault, result);
     QVERIFY2(failed > 0, qPrintable(where));
+    QVERIFY2(free, qPrintable(where));
     if (result.isEmpty())
     {
       // SQLite got over the failure by itself.
