@@ -657,7 +657,7 @@ void TDialogsTest::legends()
     TVerificationRecord record;
     record.uncertainty = QStringLiteral("1");
     record.results = {{500.0, QString(), 1, 2.0}, {500.0, QString(), 2, 3.0}};
-    // The second record's U: none, or a field left empty.
+    // The second record's U: none, or an empty text, which reads as no number.
     const QString second = chart == "errors unread U" ? QString() : QStringLiteral("0");
     for (int times = chart == "errors" ? 1 : 2; times > 0; --times, record.uncertainty = second)
       view.Set_Errors(record, TVerificationJudgement::Judge(record, machine),
