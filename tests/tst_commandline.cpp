@@ -627,6 +627,14 @@ void TestCommandLine::verify_data()
       "sh|-c|" + cli_add + " --again", "^record 2: does not conform\n$");
   Row("output lost after the commit", "sh|-c|exec " + cli_add + " >/dev/full", 1, "",
       "^metrova-cli: cannot write to standard output; record 1 was saved\n$", show, "\n500,P1,4,");
+  // Lost before the notes on the record: the failure is the one line.
+  Row("shown record's output lost",
+      "sh|-c|" + cli_add + " >/dev/null; exec {cli} verify show" + cli_machine + " 1 >/dev/full", 1,
+      "", "^metrova-cli: cannot write to standard output\n$");
+  Row("listed records' output lost",
+      "sh|-c|" + cli_add + " >/dev/null; {cli} set" + cli_machine +
+          " 10360 E0=9+9L/1000; exec {cli} verify list" + cli_machine + " >/dev/full",
+      1, "", "^metrova-cli: cannot write to standard output\n$");
   Row("re-test due", "sh|-c|" + cli_add + " >/dev/null; exec {cli} verify due {db} --csv", 0,
       "\nExample Metrology,Bridge 1000,Tactile,interim,2026-11-30,2026-11-30,re-test due\n$");
   Row("last value kept for records",

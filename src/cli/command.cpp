@@ -150,6 +150,14 @@ void TCommand::Note(const QString &text)
   d_err->flush();
 }
 
+int TCommand::Output_Status()
+{
+  d_out->flush();
+  return d_out->status() == QTextStream::Ok
+             ? STATUS_SUCCESS
+             : Failure(QStringLiteral("cannot write to standard output"));
+}
+
 int TCommand::File_Argument(int index, const QString &what, QString *file_name)
 {
   *file_name = Argument(index);

@@ -75,6 +75,9 @@ protected:
   int Failure(const QString &text);
   // A line on the error stream that changes no status.
   void Note(const QString &text);
+  // Standard output flushed: STATUS_SUCCESS, or the failure (its one line) when it was lost. Asked
+  // before a command's notes, so that a failure stays one line.
+  int Output_Status();
 
   // The argument at index as the name of a file (what: "database", "file"); a usage error when
   // it is empty.

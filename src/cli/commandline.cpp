@@ -85,7 +85,10 @@ int TCommandLine::Run(const QStringList &arguments)
 {
   int status = Run_Command(arguments);
   d_out->flush();
-  if (d_out->status() != QTextStream::Ok && status == TCommand::STATUS_SUCCESS)
+  // Output that was lost fails the command, whatever it found: a record's verdict status (3, 4
+  // or 5) would tell a script that it was shown. Commands with notes ask before them.
+  if (d_out->status() != QTextStream::Ok && status != TCommand::STATUS_FAILURE &&
+      status != TCommand::STATUS_USAGE)
   {
     *d_err << TCommand::Program_Name() << ": cannot write to standard output\n";
     status = TCommand::STATUS_FAILURE;

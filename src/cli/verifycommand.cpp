@@ -379,6 +379,10 @@ int TVerifyCommand::List()
     rows.append(TVerificationRows::List_Row(entry.record, entry.judgement));
   }
   Write_Listing(TVerificationRows::List_Header(), rows);
+  if (Output_Status() != STATUS_SUCCESS)
+  {
+    return STATUS_FAILURE;
+  }
   for (const TVerificationWorkflow::TEntry &entry : d_log->Entries())
   {
     for (const QString &change : entry.changes)
@@ -403,6 +407,10 @@ int TVerifyCommand::Show()
   {
     Out() << '\n';
     Write_Listing(TVerificationRows::Range_Header(), TVerificationRows::Range_Rows(judgement));
+  }
+  if (Output_Status() != STATUS_SUCCESS)
+  {
+    return STATUS_FAILURE;
   }
   Note(TVerificationRows::Verdict_Line(entry->record.number, judgement));
   for (const QStringList &lines : {TVerificationRows::Basis_Lines(entry->record, judgement),
