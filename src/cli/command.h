@@ -76,7 +76,8 @@ protected:
   // A line on the error stream that changes no status.
   void Note(const QString &text);
   // Standard output flushed: STATUS_SUCCESS, or the failure (its one line) when it was lost. Asked
-  // before a command's notes, so that a failure stays one line.
+  // before a command's notes, so that a failure stays one line, and before a status other than
+  // success (a record's verdict), which would tell a script that the output was given.
   int Output_Status();
 
   // The argument at index as the name of a file (what: "database", "file"); a usage error when

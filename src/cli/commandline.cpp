@@ -85,10 +85,7 @@ int TCommandLine::Run(const QStringList &arguments)
 {
   int status = Run_Command(arguments);
   d_out->flush();
-  // Output that was lost fails the command, whatever it found: a record's verdict status (3, 4
-  // or 5) would tell a script that it was shown. Commands with notes ask before them.
-  if (d_out->status() != QTextStream::Ok && status != TCommand::STATUS_FAILURE &&
-      status != TCommand::STATUS_USAGE)
+  if (d_out->status() != QTextStream::Ok && status == TCommand::STATUS_SUCCESS)
   {
     *d_err << TCommand::Program_Name() << ": cannot write to standard output\n";
     status = TCommand::STATUS_FAILURE;
