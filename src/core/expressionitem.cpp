@@ -392,28 +392,6 @@ TExpressionItem::TExpressionItem() : d_expression_type(EXPRESSION_UNDEFINED)
   }
 }
 
-TExpressionItem::TExpressionItem(const TExpressionItem &other)
-    : d_expression_type(other.d_expression_type)
-{
-  for (int index = 0; index < EXPRESSION_COMPONENT_SIZE; ++index)
-  {
-    d_components[index] = other.d_components[index];
-  }
-}
-
-TExpressionItem &TExpressionItem::operator=(const TExpressionItem &other)
-{
-  if (this != &other)
-  {
-    d_expression_type = other.d_expression_type;
-    for (int index = 0; index < EXPRESSION_COMPONENT_SIZE; ++index)
-    {
-      d_components[index] = other.d_components[index];
-    }
-  }
-  return *this;
-}
-
 int TExpressionItem::Set_Expression(const QString &text, int units)
 {
   return Set_Expression(reinterpret_cast<const char16_t *>(text.utf16()), text.size(), units);

@@ -24,8 +24,10 @@ public:
   static constexpr int UNITS_UM = 1;
 
   TExpressionItem();
-  TExpressionItem(const TExpressionItem &other);
-  TExpressionItem &operator=(const TExpressionItem &other);
+  // Plain copies, inline and noexcept: items move by the thousand in the vectors of an estimate,
+  // and a vector copies rather than moves what may throw.
+  TExpressionItem(const TExpressionItem &other) = default;
+  TExpressionItem &operator=(const TExpressionItem &other) = default;
 
   int Set_Expression(const QString &text, int units);
   // The same from text in single bytes, ASCII or Latin-1 or UTF-8 alike: no form holds a
