@@ -466,6 +466,16 @@ void TestImportExportThread::bulk_import_and_export_data()
           << "INSERT INTO specification(make_id,model_id,option_id,standard_id,component_id,"
              "expression,source) VALUES(1,3,1,1,1,'0.0030',0)")
       << lines;
+  // Makes of many configurations are planned on a second thread while the plans before are
+  // stored: a stored make with estimates to replace, and a new one.
+  QByteArray many = lines;
+  for (int model = 0; model < 70; ++model)
+    many += QStringLiteral("Acme,M%1,Std,10360,E0:0.00%2+0.0033L/1000\n"
+                           "Big,B%1,Opt,B89.4.1,Volume:0.00%2/300,Repeat:0.0020\n")
+                .arg(model)
+                .arg(model + 10)
+                .toUtf8();
+  QTest::newRow("makes of many configurations") << catalogue << many;
   // A stored E150 without a text keeps E0 from being estimated into it.
   QTest::newRow("a row without a text")
       << (QStringList(catalogue)

@@ -124,20 +124,18 @@ void TBulkWriterBase::Plan_Standards()
   d_planner = std::make_unique<TEstimationPlanner>(std::move(standards));
 }
 
-bool TBulkWriterBase::Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan)
+bool TBulkWriterBase::Store_Plan(const int ids[], const TPlanPipeline::TPlanned &plan)
 {
   if (plan.delete_estimated && !Delete_Estimated(ids))
   {
     return false;
   }
-  std::vector<QByteArray> texts;
-  texts.reserve(plan.inserts.size());
   std::vector<TNewRow> rows;
-  for (const TSpecificationEstimation::TNewRow &row : plan.inserts)
+  rows.reserve(plan.rows.size());
+  for (const TPlanPipeline::TPlannedRow &row : plan.rows)
   {
-    texts.push_back(row.text.toUtf8());
-    rows.push_back(TNewRow{row.standard_id, row.component_id, texts.back().constData(),
-                           texts.back().size(), TDatabaseItem::SOURCE_ESTIMATED});
+    rows.push_back(TNewRow{row.standard_id, row.component_id, plan.texts.constData() + row.offset,
+                           row.size, TDatabaseItem::SOURCE_ESTIMATED});
   }
   return Insert(ids, rows.data(), static_cast<int>(rows.size()));
 }
@@ -147,12 +145,7 @@ TBulkWriterBase::TEstimate TBulkWriterBase::Estimate_Make(int make_id, QStringLi
   // Every row of the make in one read, in storage order: its configurations come in the order of
   // their first rows, each with its rows in order. Of a row flagged as the deletion of estimated
   // rows would delete it only that counts, for the planner: it is not read further.
-  struct TConfiguration
-  {
-    int ids[3];
-    TSpecificationEstimation::TStoredRows rows;
-  };
-  std::vector<TConfiguration> configurations;
+  TPlanPipeline::TMake make;
   QHash<QPair<int, int>, int> positions;
   const auto read_row = [&](const TMakeRow &row)
   {
@@ -169,18 +162,26 @@ TBulkWriterBase::TEstimate TBulkWriterBase::Estimate_Make(int make_id, QStringLi
       {
         return false;
       }
-      position = positions.insert(key, static_cast<int>(configurations.size()));
-      configurations.push_back(TConfiguration{{make_id, key.first, key.second}, {}});
+      position = positions.insert(key, static_cast<int>(make.configurations.size()));
+      make.configurations.push_back(
+          TPlanPipeline::TConfiguration{{make_id, key.first, key.second}, {}});
     }
-    TConfiguration &configuration = configurations[static_cast<std::size_t>(position.value())];
+    std::vector<TPlanPipeline::TReadRow> &rows =
+        make.configurations[static_cast<std::size_t>(position.value())].rows;
     if (row.estimated)
     {
-      configuration.rows.push_back({-1, -1, {}});
-      configuration.rows.back().item.source = TDatabaseItem::SOURCE_ESTIMATED;
+      rows.push_back({-1, -1, true, 0, 0});
       return true;
     }
-    return row.row_read && d_catalogue.Read_Row(row.standard_id, row.component_id, row.text,
-                                                row.size, &configuration.rows);
+    // The rows are read into items where they are planned; a component the catalogue does not
+    // list is found here, before anything is planned.
+    if (!row.row_read || !d_catalogue.Component_By_Id(row.standard_id, row.component_id))
+    {
+      return false;
+    }
+    rows.push_back({row.standard_id, row.component_id, false, make.texts.size(), row.size});
+    make.texts.append(row.text, row.size);
+    return true;
   };
   // The estimates of a make estimated from its kept rows are not kept: it is read from now on.
   const bool kept = Knows_Make(make_id);
@@ -199,9 +200,11 @@ TBulkWriterBase::TEstimate TBulkWriterBase::Estimate_Make(int make_id, QStringLi
   case MAKE_READ_DONE:
     break;
   }
-  for (TConfiguration &configuration : configurations)
+  TPlanPipeline plans(&d_catalogue, d_planner.get(), &make);
+  for (std::size_t index = 0; index < make.configurations.size(); ++index)
   {
-    if (!Store_Plan(configuration.ids, d_planner->Plan(std::move(configuration.rows))))
+    const TPlanPipeline::TConfiguration &configuration = make.configurations[index];
+    if (!Store_Plan(configuration.ids, plans.Take(index)))
     {
       *failed = QStringList{d_catalogue.Name(TConfigurationNames::MODEL, configuration.ids[1]),
                             d_catalogue.Name(TConfigurationNames::OPTION, configuration.ids[2])};

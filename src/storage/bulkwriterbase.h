@@ -4,6 +4,7 @@
 #include "bulkcatalogue.h"
 #include "bulkspecificationwriter.h"
 #include "estimationplanner.h"
+#include "planpipeline.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -123,7 +124,7 @@ private:
     QHash<QPair<quint64, int>, int> places;
   };
 
-  bool Store_Plan(const int ids[], const TEstimationPlanner::TPlan &plan);
+  bool Store_Plan(const int ids[], const TPlanPipeline::TPlanned &plan);
   // Every kept row of a make, in storage order, each to read_row until it returns false.
   TMakeRead Read_Kept(int make_id, const std::function<bool(const TMakeRow &)> &read_row) const;
   void Let_Kept_Go();
