@@ -2,6 +2,8 @@
 
 #include "databaseitem.h"
 
+#include <system_error>
+
 TPlanPipeline::TPlanPipeline(const TBulkCatalogue *catalogue, const TEstimationPlanner *planner,
                              const TMake *make)
     : d_catalogue(catalogue), d_planner(planner), d_make(make)
@@ -9,7 +11,14 @@ TPlanPipeline::TPlanPipeline(const TBulkCatalogue *catalogue, const TEstimationP
   if (d_make->configurations.size() >= MINIMUM_THREADED)
   {
     d_plans.resize(d_make->configurations.size());
-    d_thread = std::thread([this] { Plan_All(); });
+    try
+    {
+      d_thread = std::thread([this] { Plan_All(); });
+    }
+    catch (const std::system_error &)
+    {
+      // No thread to be had (a process at its limit): every plan is made as it is taken.
+    }
   }
 }
 
