@@ -78,10 +78,7 @@ void TPlanPipeline::Plan_All()
     }
     d_plans[index] = std::move(planned);
     d_planned = index + 1;
-    if (d_waiting)
-    {
-      d_planned_more.notify_one();
-    }
+    d_planned_more.notify_one();
   }
 }
 
@@ -92,11 +89,6 @@ TPlanPipeline::TPlanned TPlanPipeline::Take(std::size_t index)
     return Plan(d_make->configurations[index]);
   }
   std::unique_lock<std::mutex> lock(d_mutex);
-  while (d_planned <= index)
-  {
-    d_waiting = true;
-    d_planned_more.wait(lock);
-    d_waiting = false;
-  }
+  d_planned_more.wait(lock, [this, index] { return d_planned > index; });
   return std::move(d_plans[index]);
 }

@@ -86,7 +86,6 @@ private:
   std::condition_variable d_planned_more;
   // Guarded by d_mutex.
   std::size_t d_planned = 0;
-  bool d_waiting = false;
   bool d_stopping = false;
   std::thread d_thread;
 };
